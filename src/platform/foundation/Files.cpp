@@ -1,0 +1,199 @@
+#include "platform/foundation/Files.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace fnd {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string envOr(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+void setError(std::string* error, const std::string& what) {
+  if (error) *error = what;
+}
+
+std::string errnoText(const std::string& what, const fs::path& path) {
+  return what + " " + path.string() + ": " + std::strerror(errno);
+}
+
+// A name beside the destination that no other writer of this process uses.
+fs::path temporaryBeside(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  fs::path dir = path.parent_path();
+  std::string name = "." + path.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  return dir.empty() ? fs::path(name) : dir / name;
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void syncDirectory(const fs::path& dir) {
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+namespace paths {
+
+fs::path homeDir() {
+  std::string home = envOr("HOME");
+  if (!home.empty()) return home;
+  if (passwd* pw = getpwuid(getuid())) return pw->pw_dir;
+  return "/";
+}
+
+std::string userName() {
+  if (passwd* pw = getpwuid(getuid())) return pw->pw_name;
+  std::string user = envOr("USER");
+  return user.empty() ? "user" : user;
+}
+
+fs::path configDir() {
+  std::string xdg = envOr("XDG_CONFIG_HOME");
+  fs::path base = xdg.empty() ? homeDir() / ".config" : fs::path(xdg);
+  return base / "qv450-edit";
+}
+
+fs::path documentsDir() {
+  std::string xdg = envOr("XDG_DOCUMENTS_DIR");
+  if (!xdg.empty()) return xdg;
+  return homeDir() / "Documents";
+}
+
+fs::path executableDir() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path() : exe.parent_path();
+}
+
+fs::path resourcesDir() {
+  std::string env = envOr("QV450_RESOURCES_DIR");
+  if (!env.empty()) return env;
+  fs::path exeDir = executableDir();
+  std::error_code ec;
+  for (const fs::path& candidate : {exeDir / "resources", exeDir.parent_path() / "resources",
+                                    exeDir.parent_path() / "share" / "qv450-edit",
+                                    exeDir.parent_path().parent_path() / "resources"}) {
+    if (fs::is_directory(candidate, ec)) return candidate;
+  }
+  return exeDir / "resources";
+}
+
+fs::path resourcePath(std::string_view name) { return resourcesDir() / fs::path(std::string(name)); }
+
+}  // namespace paths
+
+namespace files {
+
+std::optional<std::vector<uint8_t>> readAll(const fs::path& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    setError(error, errnoText("cannot open", path));
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    setError(error, errnoText("cannot read", path));
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::optional<std::string> readText(const fs::path& path, std::string* error) {
+  auto bytes = readAll(path, error);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
+bool writeAtomically(const fs::path& path, const void* data, size_t size, std::string* error) {
+  std::error_code ec;
+  if (!path.parent_path().empty()) {
+    fs::create_directories(path.parent_path(), ec);
+    if (ec) {
+      setError(error, "cannot create folder " + path.parent_path().string() + ": " + ec.message());
+      return false;
+    }
+  }
+  fs::path tmp = temporaryBeside(path);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    setError(error, errnoText("cannot create", tmp));
+    return false;
+  }
+  bool ok = writeAll(fd, data, size);
+  if (!ok) setError(error, errnoText("cannot write", tmp));
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    setError(error, errnoText("cannot flush", tmp));
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    setError(error, errnoText("cannot close", tmp));
+  }
+  if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    setError(error, errnoText("cannot replace", path));
+  }
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  syncDirectory(path.parent_path());
+  return true;
+}
+
+bool writeAtomically(const fs::path& path, std::string_view text, std::string* error) {
+  return writeAtomically(path, text.data(), text.size(), error);
+}
+
+bool moveReplacing(const fs::path& from, const fs::path& to, std::string* error) {
+  std::error_code ec;
+  if (!to.parent_path().empty()) fs::create_directories(to.parent_path(), ec);
+  if (::rename(from.c_str(), to.c_str()) == 0) {
+    syncDirectory(to.parent_path());
+    return true;
+  }
+  if (errno != EXDEV) {
+    setError(error, errnoText("cannot move to", to));
+    return false;
+  }
+  // Another file system: copy beside the destination, then rename over it.
+  auto bytes = readAll(from, error);
+  if (!bytes) return false;
+  if (!writeAtomically(to, bytes->data(), bytes->size(), error)) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+}  // namespace files
+
+}  // namespace fnd

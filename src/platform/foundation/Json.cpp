@@ -1,0 +1,77 @@
+#include "platform/foundation/Json.h"
+
+namespace fnd {
+
+nlohmann::json toJson(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::Bool: return v.boolValue();
+    case Value::Kind::Int: return v.intValue();
+    case Value::Kind::Double: return v.doubleValue();
+    case Value::Kind::String: return v.asString();
+    case Value::Kind::Array: {
+      nlohmann::json out = nlohmann::json::array();
+      for (const auto& x : v.asArray()) out.push_back(toJson(x));
+      return out;
+    }
+    case Value::Kind::Dictionary: {
+      nlohmann::json out = nlohmann::json::object();
+      for (const auto& [k, x] : v.asDictionary()) out[k] = toJson(x);
+      return out;
+    }
+    default: return nullptr;
+  }
+}
+
+namespace {
+// Files from users may nest arbitrarily; nothing this program reads nests
+// deeper than a few levels, so deeper parts are cut off instead of recursing.
+constexpr int kMaxDepth = 256;
+}  // namespace
+
+static Value fromJsonAt(const nlohmann::json& j, int depth);
+
+Value fromJson(const nlohmann::json& j) { return fromJsonAt(j, 0); }
+
+static Value fromJsonAt(const nlohmann::json& j, int depth) {
+  if (depth > kMaxDepth) return Value::null();
+  switch (j.type()) {
+    case nlohmann::json::value_t::null: return Value::null();
+    case nlohmann::json::value_t::boolean: return Value(j.get<bool>());
+    case nlohmann::json::value_t::number_integer: return Value(j.get<int64_t>());
+    case nlohmann::json::value_t::number_unsigned: {
+      uint64_t u = j.get<uint64_t>();
+      if (u > static_cast<uint64_t>(INT64_MAX)) return Value(static_cast<double>(u));
+      return Value(static_cast<int64_t>(u));
+    }
+    case nlohmann::json::value_t::number_float: return Value(j.get<double>());
+    case nlohmann::json::value_t::string: return Value(j.get<std::string>());
+    case nlohmann::json::value_t::array: {
+      std::vector<Value> items;
+      items.reserve(j.size());
+      for (const auto& x : j) items.push_back(fromJsonAt(x, depth + 1));
+      return Value(Array(std::move(items)));
+    }
+    case nlohmann::json::value_t::object: {
+      Dictionary::Map m;
+      for (auto it = j.begin(); it != j.end(); ++it) m.emplace(it.key(), fromJsonAt(it.value(), depth + 1));
+      return Value(Dictionary(std::move(m)));
+    }
+    default: return Value();
+  }
+}
+
+std::optional<Value> parseJson(std::string_view text, std::string* error) {
+  nlohmann::json j = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+  if (j.is_discarded()) {
+    if (error) *error = "not valid JSON";
+    return std::nullopt;
+  }
+  return fromJson(j);
+}
+
+std::string writeJson(const Value& v, int indent) {
+  // Replace invalid UTF-8 rather than throwing on a bad name from the unit.
+  return toJson(v).dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace fnd

@@ -1,0 +1,21 @@
+// Main of the Qt test executables: offscreen Qt, the main queue on Qt's loop.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdlib>
+
+#include "platform/dispatch/Queue.h"
+#include "platform/ui/QtMainQueueDriver.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
+  testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  dispatch::setMainThread();
+  ui::installQtMainQueueDriver();
+  int rc = RUN_ALL_TESTS();
+  dispatch::shutdown(std::chrono::seconds(5));
+  return rc;
+}
