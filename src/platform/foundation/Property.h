@@ -78,11 +78,9 @@ public:
   void set(T v) {
     if (transform_) v = transform_(std::move(v));
     willChange();
-    T previous;  // destroyed after unlocking
     {
       std::lock_guard guard(lock());
-      previous = std::move(value_);
-      value_ = std::move(v);
+      std::swap(value_, v);  // the old value goes with v, after unlocking
     }
     didChange();
   }
@@ -141,11 +139,10 @@ public:
   }
   void set(T v) {
     willChange();
-    std::optional<T> previous;
+    std::optional<T> next(std::move(v));
     {
       std::lock_guard guard(lock());
-      previous = std::move(value_);
-      value_ = std::move(v);
+      std::swap(value_, next);  // the old value goes with next, after unlocking
     }
     didChange();
   }
