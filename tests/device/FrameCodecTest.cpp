@@ -1,0 +1,328 @@
+// The frame format, its CRC, report splitting and receive reassembly, pinned
+// with bytes written by hand.
+#include "device/FrameCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes frameOf(uint8_t cmd, Bytes payload) { return frame::build(cmd, payload); }
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// Feeds bytes in chunks and collects what is delivered.
+struct Collector {
+  frame::Reassembler r;
+  std::vector<Bytes> frames;
+  void put(const Bytes& bytes) {
+    r.put(bytes, [&](std::span<const uint8_t> f) { frames.emplace_back(f.begin(), f.end()); });
+  }
+};
+
+TEST(FrameCodecTest, CrcIsCrc16Gsm) {
+  const std::string check = "123456789";
+  EXPECT_EQ(frame::crc16({reinterpret_cast<const uint8_t*>(check.data()), check.size()}), 0xCE3C);
+  EXPECT_EQ(frame::crc16({}), 0xFFFF);
+  EXPECT_EQ(hid_crc16(nullptr, 0), 0xFFFF);
+  const uint8_t zeroLength[] = {0x00, 0x00};
+  EXPECT_EQ(hid_crc16(zeroLength, 2), 0xFFFF);
+}
+
+TEST(FrameCodecTest, BuildsTheProtocolsFramesExactly) {
+  EXPECT_EQ(frameOf(0xB4, {0x05, 0x00}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
+  EXPECT_EQ(frameOf(0x00, {}), (Bytes{0xAA, 0x55, 0x01, 0x00, 0x00, 0xC8, 0xCF}));
+  EXPECT_EQ(frameOf(0xC1, {0x00}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC1, 0x00, 0x37, 0xF2}));
+  EXPECT_EQ(frameOf(0xA1, {0x03}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xA1, 0x03, 0x0C, 0xBB}));
+  EXPECT_EQ(frameOf(0xB5, {0x00, 0x02, 0x01, 0x01}),
+            (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x01, 0x01, 0xC6, 0x41}));
+  EXPECT_EQ(frameOf(0x44, {0x00, 0x03}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0x44, 0x00, 0x03, 0xE0, 0x23}));
+
+  // A frame of 520 bytes (L = 514) has its length field low byte first.
+  const Bytes big = frameOf(0xB5, Bytes(513, 0x11));
+  ASSERT_EQ(big.size(), 520u);
+  EXPECT_EQ(big[2], 0x02);
+  EXPECT_EQ(big[3], 0x02);
+  EXPECT_TRUE(frame::isValid(big));
+
+  // Nothing that does not fit the largest frame.
+  EXPECT_EQ(frameOf(0x01, Bytes(frame::kMaxLength - 1, 0)).size(), frame::kMaxFrameSize);
+  EXPECT_TRUE(frameOf(0x01, Bytes(frame::kMaxLength, 0)).empty());
+}
+
+TEST(FrameCodecTest, SealWritesTheCrcOnlyWhenTheLengthFits) {
+  // The identify packet: header AB 5B, zero length, CRC of the length.
+  Bytes packet = {0xAB, 0x5B, 0x00, 0x00, 0x12, 0x34};
+  EXPECT_EQ(frame::seal(packet), 6u);
+  EXPECT_EQ(packet, (Bytes{0xAB, 0x5B, 0x00, 0x00, 0xFF, 0xFF}));
+
+  // The eleven-byte identify request: only its first seven bytes are a frame.
+  Bytes request = {0xAA, 0x55, 0x01, 0x00, 0x00, 0, 0, 9, 9, 9, 9};
+  EXPECT_EQ(frame::seal(request), 7u);
+  EXPECT_EQ(request[5], 0xC8);
+  EXPECT_EQ(request[6], 0xCF);
+  EXPECT_EQ(request[7], 9);
+
+  // A length field beyond the buffer writes nothing.
+  Bytes lying = {0xAA, 0x55, 0x40, 0x00, 0x01, 0x00, 0x00};
+  const Bytes before = lying;
+  EXPECT_EQ(frame::seal(lying), 0u);
+  EXPECT_EQ(lying, before);
+  Bytes tiny = {0xAA, 0x55, 0x00};
+  EXPECT_EQ(frame::seal(tiny), 0u);
+}
+
+TEST(FrameCodecTest, SplitsFramesInto63ByteReports) {
+  struct Case {
+    size_t size;
+    std::vector<uint8_t> counts;
+  };
+  const Case cases[] = {
+      {7, {7}}, {62, {62}}, {63, {63}}, {64, {63, 1}}, {126, {63, 63}}, {521, {63, 63, 63, 63, 63, 63, 63, 63, 17}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    Bytes bytes(c.size);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+    const auto reports = frame::splitReports(bytes);
+    ASSERT_EQ(reports.size(), c.counts.size());
+    EXPECT_EQ(frame::reportCount(c.size), c.counts.size());
+    Bytes joined;
+    for (size_t i = 0; i < reports.size(); ++i) {
+      EXPECT_EQ(reports[i][0], c.counts[i]);
+      joined.insert(joined.end(), reports[i].begin() + 1, reports[i].begin() + 1 + reports[i][0]);
+      for (size_t k = 1u + reports[i][0]; k < frame::kReportSize; ++k) EXPECT_EQ(reports[i][k], 0) << k;
+    }
+    EXPECT_EQ(joined, bytes);
+  }
+  EXPECT_TRUE(frame::splitReports({}).empty());
+
+  // A failed write ends the frame: later reports are not offered.
+  int calls = 0;
+  EXPECT_FALSE(frame::forEachReport(Bytes(200, 1), [&](const frame::Report&) { return ++calls < 2; }));
+  EXPECT_EQ(calls, 2);
+}
+
+TEST(FrameCodecTest, ReportPayloadClampsTheCountByte) {
+  frame::Report r{};
+  r[0] = 200;
+  EXPECT_EQ(frame::reportPayload(r).size(), 63u);
+  r[0] = 5;
+  EXPECT_EQ(frame::reportPayload(r).size(), 5u);
+  const Bytes shortReport = {40, 1, 2, 3};
+  EXPECT_EQ(frame::reportPayload(shortReport).size(), 3u);
+  EXPECT_TRUE(frame::reportPayload(Bytes{7}).empty());
+}
+
+TEST(FrameCodecTest, ReassemblesFramesAcrossAndWithinReports) {
+  const Bytes a = frameOf(0x20, Bytes(159, 0x42));  // 166 bytes
+  const Bytes b = frameOf(0x34, {0x09});
+  const Bytes c = frameOf(0x16, {0x07});
+
+  {  // one report holding exactly one frame: delivered, nothing left
+    Collector col;
+    col.put(b);
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], b);
+    EXPECT_EQ(col.r.size(), 0u);
+  }
+  {  // over three reports: nothing before the last byte
+    Collector col;
+    const auto reports = frame::splitReports(a);
+    for (size_t i = 0; i < reports.size(); ++i) {
+      EXPECT_TRUE(col.frames.empty()) << i;
+      col.put(Bytes(frame::reportPayload(reports[i]).begin(), frame::reportPayload(reports[i]).end()));
+    }
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], a);
+  }
+  {  // garbage, then two frames, in one report
+    Collector col;
+    col.put(concat({{0x01, 0x55, 0x02}, b, c}));
+    ASSERT_EQ(col.frames.size(), 2u);
+    EXPECT_EQ(col.frames[0], b);
+    EXPECT_EQ(col.frames[1], c);
+    EXPECT_EQ(col.r.size(), 0u);
+  }
+  {  // a header split right after AA, and after its length
+    Collector col;
+    col.put({0xAA});
+    col.put({0x55, 0x02});
+    EXPECT_EQ(col.r.queue(), (Bytes{0xAA, 0x55, 0x02}));
+    col.put(Bytes(b.begin() + 3, b.end()));
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], b);
+  }
+}
+
+TEST(FrameCodecTest, BadBytesAreKeptOrDroppedAsTheReceiveRulesSay) {
+  const Bytes good = frameOf(0x34, {0x09});
+  Bytes bad = frameOf(0x16, {0x07});
+  bad.back() ^= 0xFF;
+
+  {  // a bad CRC is not delivered and stays until a good frame takes it along
+    Collector col;
+    col.put(bad);
+    EXPECT_TRUE(col.frames.empty());
+    EXPECT_EQ(col.r.queue(), bad);
+    col.put(good);
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], good);
+    EXPECT_EQ(col.r.size(), 0u);
+  }
+  {  // a queue ending with a lone AA keeps only that byte
+    Collector col;
+    col.put({0x10, 0x20, 0xAA});
+    EXPECT_EQ(col.r.queue(), (Bytes{0xAA}));
+  }
+  {  // no AA at all: emptied
+    Collector col;
+    col.put({0x10, 0x20, 0x55});
+    EXPECT_EQ(col.r.size(), 0u);
+  }
+  {  // an incomplete frame cuts the bytes before it
+    Collector col;
+    col.put(concat({{1, 2, 3}, Bytes(good.begin(), good.begin() + 5)}));
+    EXPECT_EQ(col.r.queue(), Bytes(good.begin(), good.begin() + 5));
+  }
+}
+
+TEST(FrameCodecTest, ImpossibleLengthsAndFloodsDoNotStallReception) {
+  const Bytes good = frameOf(0x34, {0x09});
+  {  // L = 0xFFFF can never complete: the frame behind it still arrives
+    Collector col;
+    col.put(concat({{0xAA, 0x55, 0xFF, 0xFF, 0x01}, good}));
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], good);
+  }
+  {  // L = 10235 likewise; L = 0 has no command byte
+    Collector col;
+    col.put(concat({{0xAA, 0x55, 0xFB, 0x27}, {0xAA, 0x55, 0x00, 0x00, 0xFF, 0xFF}, good}));
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], good);
+  }
+  {  // the largest frame still arrives
+    Collector col;
+    const Bytes largest = frameOf(0x44, Bytes(frame::kMaxLength - 1, 0xAA));
+    for (const auto& r : frame::splitReports(largest)) {
+      const auto p = frame::reportPayload(r);
+      col.put(Bytes(p.begin(), p.end()));
+    }
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], largest);
+  }
+  {  // a flood of AA bytes that never make a header stays bounded
+    Collector col;
+    Bytes junk(63);
+    for (size_t i = 0; i < junk.size(); ++i) junk[i] = (i % 2) ? 0xAA : 0x01;
+    junk.back() = 0x01;
+    for (int i = 0; i < 2000; ++i) {
+      col.put(junk);
+      ASSERT_LE(col.r.size(), frame::kQueueLimit + junk.size());
+    }
+    col.put(good);
+    ASSERT_EQ(col.frames.size(), 1u);
+    EXPECT_EQ(col.frames[0], good);
+  }
+}
+
+// The receive rules applied literally, rescanning the whole queue on every
+// report; the reassembler must deliver the same frames and keep the same
+// bytes (it skips headers it already judged).
+class Reference {
+public:
+  std::vector<Bytes> frames;
+  std::deque<uint8_t> q;
+
+  void put(const Bytes& bytes) {
+    q.insert(q.end(), bytes.begin(), bytes.end());
+    size_t p = next(0);
+    if (p == q.size()) {
+      q.clear();
+      return;
+    }
+    while (p != q.size()) {
+      if (p == q.size() - 1) {
+        q.erase(q.begin(), q.begin() + static_cast<long>(p));
+        return;
+      }
+      if (q[p + 1] != 0x55) {
+        p = next(p + 1);
+        continue;
+      }
+      if (q.size() - p < 4) {
+        q.erase(q.begin(), q.begin() + static_cast<long>(p));
+        return;
+      }
+      const size_t length = q[p + 2] | (q[p + 3] << 8);
+      if (length == 0 || length > frame::kMaxLength) {
+        p = next(p + 1);
+        continue;
+      }
+      const size_t e = p + length + 6;
+      if (q.size() < e) {
+        q.erase(q.begin(), q.begin() + static_cast<long>(p));
+        return;
+      }
+      Bytes f(q.begin() + static_cast<long>(p), q.begin() + static_cast<long>(e));
+      if (frame::isValid(f)) {
+        q.erase(q.begin(), q.begin() + static_cast<long>(e));
+        frames.push_back(std::move(f));
+        p = next(0);
+      } else {
+        p = next(p + 1);
+      }
+    }
+  }
+
+private:
+  size_t next(size_t from) const {
+    for (size_t i = from; i < q.size(); ++i)
+      if (q[i] == 0xAA) return i;
+    return q.size();
+  }
+};
+
+TEST(FrameCodecTest, AgreesWithTheLiteralRulesOnRandomStreams) {
+  std::mt19937 rng(4501);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    // A stream of good frames, broken frames and garbage...
+    Bytes stream;
+    const int pieces = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < pieces; ++i) {
+      Bytes f = frameOf(static_cast<uint8_t>(rng()), Bytes(rng() % 180, static_cast<uint8_t>(rng())));
+      switch (rng() % 5) {
+        case 0: f[rng() % f.size()] ^= static_cast<uint8_t>(1 + rng() % 255); break;  // corrupted
+        case 1: f.resize(rng() % f.size()); break;                                      // cut short
+        case 2: f.insert(f.begin(), {0xAA, 0x01, 0xAA}); break;                         // leading junk
+        default: break;
+      }
+      stream.insert(stream.end(), f.begin(), f.end());
+    }
+    // ...cut at random points, as the unit may.
+    Reference ref;
+    Collector col;
+    for (size_t at = 0; at < stream.size();) {
+      const size_t n = std::min<size_t>(1 + rng() % 63, stream.size() - at);
+      const Bytes chunk(stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(at + n));
+      at += n;
+      ref.put(chunk);
+      col.put(chunk);
+      ASSERT_EQ(col.frames, ref.frames);
+      ASSERT_EQ(col.r.queue(), Bytes(ref.q.begin(), ref.q.end()));
+    }
+  }
+}
+
+}  // namespace
