@@ -1,0 +1,437 @@
+// The transport against simulated units: identification outcomes, routing
+// by mode, sending, removal, concurrent senders and quitting.
+#include "device/HIDClass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "device/FrameCodec.h"
+#include "platform/foundation/Log.h"
+#include "sim/SimBackend.h"
+#include "sim/SimulatedUnit.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+using sim::SimulatedUnit;
+
+constexpr uint8_t kRequest[11] = {0xAA, 0x55, 0x01, 0x00, 0x00, 0, 0, 0, 0, 0, 0};
+
+class RecordingDelegate : public ZarvoHIDDelegate {
+public:
+  void callBackData(std::span<const uint8_t> frame) override {
+    {
+      std::lock_guard guard(mutex_);
+      frames_.emplace_back(frame.begin(), frame.end());
+    }
+    cv_.notify_all();
+  }
+  void disconnectDevice() override {
+    {
+      std::lock_guard guard(mutex_);
+      ++disconnects_;
+    }
+    cv_.notify_all();
+    if (onDisconnect) onDisconnect();
+  }
+  bool waitFrames(size_t n, std::chrono::milliseconds bound = 2s) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, bound, [&] { return frames_.size() >= n; });
+  }
+  bool waitDisconnect(std::chrono::milliseconds bound = 2s) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, bound, [&] { return disconnects_ > 0; });
+  }
+  std::vector<Bytes> frames() {
+    std::lock_guard guard(mutex_);
+    return frames_;
+  }
+  int disconnects() {
+    std::lock_guard guard(mutex_);
+    return disconnects_;
+  }
+  std::function<void()> onDisconnect;
+
+private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Bytes> frames_;
+  int disconnects_ = 0;
+};
+
+class HIDClassTest : public testing::Test {
+protected:
+  void SetUp() override {
+    previousSink_ = fnd::setLogSink([this](const std::string& line) {
+      std::lock_guard guard(logMutex_);
+      logs_.push_back(line);
+    });
+  }
+  void TearDown() override {
+    hid.reset();
+    fnd::setLogSink(previousSink_);
+  }
+
+  static HIDClass::Timing fastTiming() {
+    HIDClass::Timing t;
+    t.identifyPoll = 5ms;
+    t.readSlice = 5ms;
+    return t;
+  }
+
+  std::shared_ptr<SimulatedUnit> addUnit(sim::Identity id = {}) {
+    auto unit = std::make_shared<SimulatedUnit>(id);
+    backend->addUnit(unit);
+    return unit;
+  }
+
+  void make() {
+    hid = std::make_unique<HIDClass>(backend);
+    hid->setVid(0x0483);
+    hid->setPid(0x5703);
+    hid->setVer(200);
+    hid->setDeviceName("VLT");
+    hid->setDeviceVersion("V1.0.5");
+    hid->setDelegate(delegate);
+    hid->setUpdateHandleReply([this](std::span<const uint8_t> f) {
+      std::lock_guard guard(bootMutex_);
+      bootFrames_.emplace_back(f.begin(), f.end());
+    });
+    hid->setTiming(fastTiming());
+  }
+
+  bool open() {
+    if (!hid) make();
+    return hid->OpenDevice(kRequest, sizeof kRequest);
+  }
+
+  bool logged(const std::string& text) {
+    std::lock_guard guard(logMutex_);
+    return std::any_of(logs_.begin(), logs_.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  }
+
+  std::vector<Bytes> bootFrames() {
+    std::lock_guard guard(bootMutex_);
+    return bootFrames_;
+  }
+
+  // Identify requests a unit has seen.
+  static size_t identifyRequests(const SimulatedUnit& unit) {
+    const auto frames = unit.receivedFrames();
+    return static_cast<size_t>(std::count_if(frames.begin(), frames.end(), [](const sim::ReceivedFrame& f) {
+      return f.bytes == Bytes{0xAA, 0x55, 0x01, 0x00, 0x00, 0xC8, 0xCF};
+    }));
+  }
+
+  std::shared_ptr<sim::SimBackend> backend = std::make_shared<sim::SimBackend>();
+  std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+  std::unique_ptr<HIDClass> hid;
+
+private:
+  fnd::LogSink previousSink_;
+  std::mutex logMutex_;
+  std::vector<std::string> logs_;
+  std::mutex bootMutex_;
+  std::vector<Bytes> bootFrames_;
+};
+
+// --- identification ---
+
+TEST_F(HIDClassTest, IdentifiesAnApplicationUnitWithTheProtocolsPackets) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  EXPECT_EQ(hid->hid_identify_state(), HIDClass::kIdentified);
+  EXPECT_EQ(hid->hid_device_mode(), 'A');
+  ASSERT_NE(hid->hid_current_device(), nullptr);
+  EXPECT_EQ(hid->deviceRefs().size(), 1u);
+  EXPECT_NE(hid->HIDManager(), nullptr);
+  EXPECT_TRUE(logged("HID device sim:0 0483:5703 release 200"));
+  // The raw identify packet (not a frame: the unit ignores it), then the
+  // request, each one report, both written exactly.
+  EXPECT_EQ(unit->reportsFromHost(), 2u);
+  ASSERT_EQ(unit->receivedCount(), 1u);
+  EXPECT_EQ(identifyRequests(*unit), 1u);
+  // The reply is not a frame for the delegate, nor left in the queue.
+  std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(delegate->frames().empty());
+  EXPECT_TRUE(hid->m_Vector().empty());
+}
+
+TEST_F(HIDClassTest, ModeAndVersionDecideTheIdentifiedMode) {
+  struct Case {
+    sim::Identity id;
+    uint8_t mode;
+  };
+  const Case cases[] = {
+      {{"VLT", "V1.0.5", 'B', true}, 'B'},  // boot loader: version not looked at
+      {{"VLT", "V9.9.9", 'B', true}, 'B'},
+      {{"VLT", "V1.0.4", 'A', true}, 'L'},  // application firmware of another version
+      {{"VLT", "V1.0.5", 'Q', true}, 'Q'},  // an unknown mode is kept as it came
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    backend = std::make_shared<sim::SimBackend>();
+    addUnit(c.id);
+    hid.reset();
+    ASSERT_TRUE(open());
+    EXPECT_EQ(hid->hid_identify_state(), HIDClass::kIdentified);
+    EXPECT_EQ(hid->hid_device_mode(), c.mode);
+  }
+}
+
+TEST_F(HIDClassTest, AUnitOfAnotherNameIsClosedAndTheNextTried) {
+  auto stranger = addUnit({"XYZ", "V1.0.5", 'A', true});
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  EXPECT_TRUE(logged("关闭设备成功!"));
+  EXPECT_EQ(hid->hid_current_device()->info().path, "sim:1");
+  EXPECT_EQ(identifyRequests(*stranger), 1u);
+
+  // Alone, it leaves no unit.
+  backend = std::make_shared<sim::SimBackend>();
+  addUnit({"VLX", "V1.0.5", 'A', true});
+  hid.reset();
+  EXPECT_FALSE(open());
+  EXPECT_EQ(hid->hid_current_device(), nullptr);
+  EXPECT_EQ(hid->hid_identify_state(), HIDClass::kIdentifyWaiting);
+  EXPECT_TRUE(logged("没有符合要求的USB设备!"));
+}
+
+TEST_F(HIDClassTest, ASilentUnitCostsThreeAttemptsBeforeTheNext) {
+  auto silent = addUnit({"VLT", "V1.0.5", 'A', false});
+  auto unit = addUnit();
+  make();
+  const auto t = hid->timing();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(open());
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(identifyRequests(*silent), 3u);
+  EXPECT_EQ(silent->reportsFromHost(), 6u);
+  EXPECT_GE(took, 3 * t.identifyPolls * t.identifyPoll);
+  EXPECT_EQ(hid->hid_current_device()->info().path, "sim:1");
+}
+
+TEST_F(HIDClassTest, NoUnitOrAnUnopenableUnitGivesNo) {
+  make();
+  // Only a unit with the right release number is listed.
+  auto other = std::make_shared<SimulatedUnit>();
+  auto info = sim::SimBackend::unitInfo(7);
+  info.releaseNumber = 201;
+  backend->addUnit(other, info);
+  EXPECT_FALSE(open());
+  EXPECT_TRUE(hid->deviceRefs().empty());
+  EXPECT_EQ(other->reportsFromHost(), 0u);
+  EXPECT_TRUE(logged("没有符合要求的USB设备!"));
+
+  // A unit present but not ours to open: said plainly, and the search ends.
+  backend = std::make_shared<sim::SimBackend>();
+  backend->addUnopenable(sim::SimBackend::unitInfo(0), hid::OpenError::PermissionDenied);
+  auto behind = addUnit();
+  hid.reset();
+  EXPECT_FALSE(open());
+  EXPECT_TRUE(logged("打开设备失败!"));
+  EXPECT_TRUE(logged("permission denied"));
+  EXPECT_TRUE(logged("packaging/60-qv450.rules"));
+  EXPECT_EQ(behind->reportsFromHost(), 0u);
+}
+
+TEST_F(HIDClassTest, StartUpWaitsForTheHidThreadInsteadOfSleeping) {
+  backend->setInitSucceeds(false);
+  make();
+  HIDClass::Timing t = hid->timing();
+  t.startup = 5s;
+  hid->setTiming(t);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(open());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_TRUE(logged("IOHIDManagerOpen failed."));
+}
+
+// --- routing ---
+
+TEST_F(HIDClassTest, ApplicationModeFramesReachTheDelegateInOrder) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  const Bytes a = frame::build(0x34, Bytes{0x09});
+  const Bytes b = frame::build(0x20, Bytes(159, 0x33));
+  const Bytes c = frame::build(0x16, Bytes{0x07});
+  // Garbage and two frames in one report, then one spread over three.
+  Bytes packed = {0x00, 0x13};
+  packed.insert(packed.end(), a.begin(), a.end());
+  packed.insert(packed.end(), c.begin(), c.end());
+  unit->sendBytes(packed);
+  unit->sendFrame(0x20, Bytes(159, 0x33));
+  ASSERT_TRUE(delegate->waitFrames(3));
+  EXPECT_EQ(delegate->frames(), (std::vector<Bytes>{a, c, b}));
+  EXPECT_TRUE(bootFrames().empty());
+}
+
+TEST_F(HIDClassTest, OtherModesRouteFramesToTheBootLoaderHandler) {
+  auto unit = addUnit({"VLT", "", 'B', true});
+  ASSERT_TRUE(open());
+  const Bytes ack = {0xAA, 0x55, 0x02, 0x00, 0x01, 0x01, 0x31, 0x87};
+  unit->sendBytes(ack);
+  for (int i = 0; i < 200 && bootFrames().empty(); ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(bootFrames(), std::vector<Bytes>{ack});
+  EXPECT_TRUE(delegate->frames().empty());
+}
+
+TEST_F(HIDClassTest, MalformedReportsAreBoundedOrIgnored) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  const Bytes a = frame::build(0x34, Bytes{0x09});
+  const Bytes b = frame::build(0x16, Bytes{0x07});
+  // A 63-byte report is not a report of the unit: ignored.
+  Bytes shortReport(63, 0);
+  shortReport[0] = static_cast<uint8_t>(a.size());
+  std::copy(a.begin(), a.end(), shortReport.begin() + 1);
+  unit->sendReport(shortReport);
+  // A count byte of 200 reads only the 63 bytes there are.
+  Bytes wild(64, 0x01);
+  wild[0] = 200;
+  std::copy(b.begin(), b.end(), wild.begin() + 1);
+  unit->sendReport(wild);
+  // An impossible length does not hold up the next frame.
+  unit->sendBytes(Bytes{0xAA, 0x55, 0xFF, 0xFF, 0x00});
+  unit->sendBytes(a);
+  ASSERT_TRUE(delegate->waitFrames(2));
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(delegate->frames(), (std::vector<Bytes>{b, a}));
+}
+
+// --- sending ---
+
+TEST_F(HIDClassTest, SendCmdWritesTheFrameAsReports) {
+  make();
+  const uint8_t page[] = {0x05, 0x00};
+  hid->sendCMD(0xB4, page, 3);  // no unit open: nothing at all
+  EXPECT_EQ(hid->hid_send_reports(Bytes{1, 2, 3}), 0);
+
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  unit->clearReceived();
+  hid->sendCMD(0x1B4, page, 3);  // only the low byte of the command goes out
+  hid->sendCMD(0xB5, Bytes(513, 0x5A).data(), 514);
+  hid->sendCMD(0xC1, nullptr, 1);
+  ASSERT_TRUE(unit->waitForFrames(3, 2s));
+  const auto frames = unit->receivedFrames();
+  EXPECT_EQ(frames[0].bytes, (Bytes{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
+  EXPECT_EQ(frames[1].payload, Bytes(513, 0x5A));
+  EXPECT_EQ(frames[2].bytes, (Bytes{0xAA, 0x55, 0x01, 0x00, 0xC1, 0x01, 0xA2}));
+  EXPECT_EQ(unit->reportsFromHost(), 2u + 1u + 9u + 1u);
+
+  // Lengths no frame can have are refused, not sent.
+  const uint64_t before = unit->reportsFromHost();
+  hid->sendCMD(0xB4, page, 0);
+  hid->sendCMD(0xB4, Bytes(frame::kMaxLength + 1).data(), frame::kMaxLength + 1);
+  Bytes lying = {0xAA, 0x55, 0x40, 0x00, 0x01, 0x00, 0x00};
+  EXPECT_EQ(hid->hid_frame_send(lying), 0);
+  EXPECT_EQ(unit->reportsFromHost(), before);
+  EXPECT_TRUE(logged("sendCMD: refused command 0xB4 with datalen 0"));
+}
+
+TEST_F(HIDClassTest, ConcurrentSendersNeverInterleave) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  unit->clearReceived();
+  constexpr int kThreads = 6;
+  constexpr int kFrames = 60;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kFrames; ++i) {
+        // 1 to 3 reports per frame, tagged with sender and sequence.
+        Bytes payload(static_cast<size_t>(2 + (i * 37 + t * 11) % 170), static_cast<uint8_t>(t));
+        payload[0] = static_cast<uint8_t>(t);
+        payload[1] = static_cast<uint8_t>(i);
+        hid->sendCMD(0x82, payload.data(), static_cast<uint16_t>(payload.size() + 1));
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  ASSERT_TRUE(unit->waitForFrames(kThreads * kFrames, 5s));
+  const auto frames = unit->receivedFrames();
+  ASSERT_EQ(frames.size(), static_cast<size_t>(kThreads * kFrames));
+  std::vector<int> next(kThreads, 0);
+  for (const auto& f : frames) {
+    ASSERT_TRUE(frame::isValid(f.bytes));
+    const int t = f.payload.at(0);
+    ASSERT_LT(t, kThreads);
+    EXPECT_EQ(f.payload.at(1), next[t]++);
+    EXPECT_EQ(f.payload.size(), static_cast<size_t>(2 + (f.payload[1] * 37 + t * 11) % 170));
+    EXPECT_TRUE(std::all_of(f.payload.begin() + 2, f.payload.end(), [&](uint8_t v) { return v == t; }));
+  }
+}
+
+// --- removal ---
+
+TEST_F(HIDClassTest, RemovalOfTheIdentifiedUnitIsReportedOnce) {
+  auto stranger = addUnit({"XYZ", "V1.0.5", 'A', true});
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  stranger->unplug();  // not the identified unit: nothing happens
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(delegate->disconnects(), 0);
+  EXPECT_NE(hid->hid_current_device(), nullptr);
+
+  // Frames received before the removal still arrive, then the removal.
+  unit->sendFrame(0x34, Bytes{0x06});
+  ASSERT_TRUE(delegate->waitFrames(1));
+  unit->unplug();
+  ASSERT_TRUE(delegate->waitDisconnect());
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(delegate->disconnects(), 1);
+  EXPECT_EQ(hid->hid_current_device(), nullptr);
+  EXPECT_EQ(hid->hid_identify_state(), HIDClass::kIdentified);
+  const uint8_t zero = 0;
+  hid->sendCMD(0x8C, &zero, 2);  // gone: nothing sent, no failure
+  EXPECT_EQ(hid->disconnectDevice(), -1);
+}
+
+TEST_F(HIDClassTest, DisconnectDeviceClosesTheUnit) {
+  addUnit();
+  ASSERT_TRUE(open());
+  EXPECT_EQ(hid->disconnectDevice(), 0);
+  EXPECT_EQ(hid->hid_current_device(), nullptr);
+  EXPECT_EQ(hid->disconnectDevice(), -1);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(delegate->disconnects(), 0);
+}
+
+// --- quitting ---
+
+TEST_F(HIDClassTest, QuittingWhileTheHidThreadReadsStopsItWithinTheBound) {
+  addUnit();
+  make();
+  HIDClass::Timing t = hid->timing();
+  t.readSlice = 200ms;
+  hid->setTiming(t);
+  ASSERT_TRUE(open());
+  std::this_thread::sleep_for(20ms);  // the HID thread is now inside a read
+  const auto start = std::chrono::steady_clock::now();
+  hid.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, t.quit);
+}
+
+TEST_F(HIDClassTest, TheOwnerMayGoFromAHidThreadCallback) {
+  auto unit = addUnit();
+  make();
+  ASSERT_TRUE(open());
+  std::shared_ptr<HIDClass> owned(hid.release());
+  std::atomic<bool> gone{false};
+  delegate->onDisconnect = [&] {
+    owned.reset();  // the last owner lets go on the HID thread
+    gone = true;
+  };
+  unit->unplug();
+  for (int i = 0; i < 200 && !gone; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(gone);
+}
+
+}  // namespace
