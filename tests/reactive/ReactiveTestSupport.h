@@ -1,0 +1,120 @@
+// Helpers shared by the signal framework tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dispatch/Queue.h"
+#include "platform/foundation/Error.h"
+#include "reactive/RSSignal.h"
+#include "reactive/RSTuple.h"
+
+namespace fnd {
+inline void PrintTo(const Value& value, std::ostream* os) { *os << value.description(); }
+}  // namespace fnd
+
+namespace rstest {
+
+using Values = std::vector<fnd::Value>;
+
+// Everything one subscription received, safe to read from the test thread
+// while other threads deliver.
+class Recorder {
+public:
+  RSDisposablePtr subscribe(const RSSignalPtr& signal) {
+    return signal->subscribeNext(
+        [this](const fnd::Value& value) {
+          std::lock_guard lock(mutex_);
+          values_.push_back(value);
+          events_.push_back("next:" + value.description());
+        },
+        [this](const RSErrorPtr& error) {
+          std::lock_guard lock(mutex_);
+          error_ = error;
+          failed_ = true;
+          events_.push_back("error:" + (error ? std::to_string(error->code()) : std::string("null")));
+        },
+        [this] {
+          std::lock_guard lock(mutex_);
+          completed_ = true;
+          events_.push_back("completed");
+        });
+  }
+
+  Values values() const {
+    std::lock_guard lock(mutex_);
+    return values_;
+  }
+  std::vector<std::string> events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  bool completed() const {
+    std::lock_guard lock(mutex_);
+    return completed_;
+  }
+  bool failed() const {
+    std::lock_guard lock(mutex_);
+    return failed_;
+  }
+  bool ended() const { return completed() || failed(); }
+  RSErrorPtr error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+  }
+
+private:
+  mutable std::mutex mutex_;
+  Values values_;
+  std::vector<std::string> events_;
+  RSErrorPtr error_;
+  bool completed_ = false;
+  bool failed_ = false;
+};
+
+// Sends the values in order, then completes (or fails with `error`).
+inline RSSignalPtr sequenceSignal(Values values, RSErrorPtr error = nullptr, bool fail = false) {
+  return RSSignal::createSignal([values, error, fail](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
+    for (const auto& v : values) subscriber->sendNext(v);
+    if (fail) {
+      subscriber->sendError(error);
+    } else {
+      subscriber->sendCompleted();
+    }
+    return nullptr;
+  });
+}
+
+inline RSErrorPtr testError(int64_t code = 7) { return fnd::Error::make("TestDomain", code); }
+
+inline Values tupleValues(const fnd::Value& value) {
+  auto tuple = value.asObject<RSTuple>();
+  return tuple ? tuple->backingArray() : Values{};
+}
+
+// Pumps the main queue until the condition holds, at most `bound`.
+inline bool pumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds bound = std::chrono::milliseconds(5000)) {
+  return dispatch::runMainLoopUntil(done, bound);
+}
+
+// Waits (without pumping the main queue) until the condition holds, at most
+// `bound`.
+inline bool waitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds bound = std::chrono::milliseconds(5000)) {
+  auto deadline = std::chrono::steady_clock::now() + bound;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace rstest
