@@ -12,6 +12,9 @@ packages=(
   qt6-base-dev qt6-svg-dev libhidapi-dev nlohmann-json3-dev
   # headless GUI tests and fonts
   xvfb xauth fonts-noto-cjk
+  # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs
+  # satisfies the kernel's initramfs dependency without udev and systemd upgrades)
+  qemu-system-x86 busybox-static cpio xz-utils linux-image-amd64 tiny-initramfs
 )
 
 SUDO=""
