@@ -1,0 +1,336 @@
+// The firmware update engine against the simulated boot loader: the exact
+// packets, the percentages, and every way the update can fail.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "device/FirmwareEngine.h"
+#include "device/FrameCodec.h"
+#include "sim/SimulatedUnit.h"
+#include "sim/bootloader/SimBootloader.h"
+#include "sim/bootloader/TestFirmwareImage.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+// CRC-16/GSM bit by bit, apart from the codec's table.
+uint16_t bitwiseCrc(const uint8_t* p, size_t n) {
+  uint16_t crc = 0;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= static_cast<uint16_t>(p[i] << 8);
+    for (int k = 0; k < 8; ++k) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+  }
+  return static_cast<uint16_t>(crc ^ 0xFFFF);
+}
+
+void putU32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Two sections laid out by hand from the image tables: 4 blocks of type 04
+// (acknowledged by 05) numbered from 0, then 2 blocks of type 06 (07) numbered
+// from 0x0100; packet 02 carries 0x34; the answer to it is of type 03.
+Bytes handImage() {
+  Bytes b(4224, 0);
+  putU32(b, 32, 10000);
+  b[42] = 0x03;
+  b[47] = 2;
+  putU32(b, 48, 0x00000034);
+  putU32(b, 128 + 13, 2688);  // head 2
+  putU32(b, 128 + 17, 2048);
+  b[128 + 21] = 0x04;
+  b[128 + 22] = 0x05;
+  for (size_t i = 0; i < 2048; ++i) b[640 + i] = static_cast<uint8_t>(i * 3 + 1);
+  putU32(b, 2688 + 9, 3201);  // data at 3200
+  putU32(b, 2688 + 17, 1024);
+  b[2688 + 21] = 0x06;
+  b[2688 + 22] = 0x07;
+  b[2688 + 27] = 0x00;  // first block 0x0100, little-endian in the file
+  b[2688 + 28] = 0x01;
+  for (size_t i = 0; i < 1024; ++i) b[3200 + i] = static_cast<uint8_t>(i * 5 + 2);
+  return b;
+}
+
+std::filesystem::path writeImage(const Bytes& bytes, const std::string& name) {
+  auto path = std::filesystem::temp_directory_path() /
+              ("qv450-fw-" + std::to_string(::getpid()) + "-" + name + ".qv");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// The engine wired to a simulated unit in its boot loader: packets go out as
+// reports, answers come back on a reader thread that stands for the HID thread.
+class BootLink {
+public:
+  explicit BootLink(FirmwareEngine& engine, sim::SimBootloader::Config config = {}) : engine_(engine) {
+    sim::Identity id;
+    id.mode = 'B';
+    unit = std::make_shared<sim::SimulatedUnit>(id);
+    loader = sim::SimBootloader::install(*unit, std::move(config));
+    connection_ = unit->hostOpen();
+    reader_ = std::thread([this] { readLoop(); });
+    engine.setLink({[this] { return unit->isPlugged(); },
+                    [this](std::span<const uint8_t> bytes) { return send(bytes); }});
+  }
+  ~BootLink() {
+    stop_ = true;
+    reader_.join();
+  }
+
+  std::shared_ptr<sim::SimulatedUnit> unit;
+  std::shared_ptr<sim::SimBootloader> loader;
+  std::vector<int> percentAtBlock;  // the engine's percentage as each block goes out
+  std::optional<size_t> failBlockSend;  // this block (0-based) cannot be written
+
+private:
+  bool send(std::span<const uint8_t> bytes) {
+    if (frame::lengthField(bytes) == 515) {
+      percentAtBlock.push_back(engine_.percentage());
+      if (failBlockSend && percentAtBlock.size() == *failBlockSend + 1) return false;
+    }
+    return frame::forEachReport(bytes, [&](const frame::Report& r) { return unit->hostWrite(connection_, r); });
+  }
+  void readLoop() {
+    frame::Reassembler assembler;
+    hid::Report report;
+    while (!stop_) {
+      int n = unit->hostRead(connection_, report, 10ms);
+      if (n < 0) break;
+      if (n == 0) continue;
+      assembler.put(frame::reportPayload(report), [&](std::span<const uint8_t> f) { engine_.updateHandleReply(f); });
+    }
+  }
+
+  FirmwareEngine& engine_;
+  uint64_t connection_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
+};
+
+Bytes hex(std::initializer_list<int> xs) {
+  Bytes out;
+  for (int x : xs) out.push_back(static_cast<uint8_t>(x));
+  return out;
+}
+
+TEST(FirmwareEngine, UpdatesFromHandAssembledImageWithExactPackets) {
+  const Bytes image = handImage();
+  auto path = writeImage(image, "hand");
+  FirmwareEngine engine;
+  BootLink link(engine, {0x03, {{0x04, 0x05}, {0x06, 0x07}}});
+  engine.setImagePath(path.string());
+  EXPECT_EQ(engine.updateRunFirmware(), 1);
+  EXPECT_EQ(engine.status(), FirmwareEngine::StatusFinished);
+  EXPECT_EQ(engine.percentage(), 100);
+  EXPECT_TRUE(engine.errorText().empty());
+  EXPECT_EQ(link.percentAtBlock, (std::vector<int>{16, 33, 50, 66, 83, 100}));
+
+  auto packets = link.loader->packets();
+  ASSERT_EQ(packets.size(), 10u);
+  EXPECT_EQ(packets[0], hex({0xAA, 0x55, 0x02, 0x00, 0xAA, 0x00, 0xE0, 0x22}));
+  EXPECT_EQ(packets[1], hex({0xAA, 0x55, 0x02, 0x00, 0x00, 0x00, 0x12, 0x97}));
+  // The three bytes after the value are what packet 00 left in the buffer.
+  EXPECT_EQ(packets[2], hex({0xAA, 0x55, 0x05, 0x00, 0x02, 0x34, 0x12, 0x97, 0x00, 0x88, 0xBC}));
+  const int types[6] = {0x04, 0x04, 0x04, 0x04, 0x06, 0x06};
+  const int numbers[6] = {0x0000, 0x0001, 0x0002, 0x0003, 0x0100, 0x0101};
+  const size_t offsets[6] = {640, 1152, 1664, 2176, 3200, 3712};
+  for (size_t k = 0; k < 6; ++k) {
+    const Bytes& p = packets[3 + k];
+    ASSERT_EQ(p.size(), 521u) << k;
+    EXPECT_EQ(Bytes(p.begin(), p.begin() + 7),
+              hex({0xAA, 0x55, 0x03, 0x02, types[k], numbers[k] >> 8, numbers[k] & 0xFF}))
+        << k;
+    EXPECT_TRUE(std::equal(p.begin() + 7, p.begin() + 519, image.begin() + static_cast<long>(offsets[k]))) << k;
+    uint16_t crc = bitwiseCrc(p.data() + 2, 517);
+    EXPECT_EQ(p[519], crc >> 8) << k;
+    EXPECT_EQ(p[520], crc & 0xFF) << k;
+  }
+  EXPECT_EQ(packets[9], hex({0xAA, 0x55, 0x02, 0x00, 0xFF, 0x00, 0x11, 0x68}));
+  // Nine reports per block, one per short packet.
+  EXPECT_EQ(link.unit->reportsFromHost(), 6u * 9u + 4u);
+  std::filesystem::remove(path);
+}
+
+TEST(FirmwareEngine, SendsOnlyWholeBlocksOfEverySection) {
+  // One block of exactly 512 bytes: 100 % at once.
+  {
+    auto spec = sim::TestFirmwareSpec::withBlocks(1);
+    spec.sections[0].firstBlock = 0x1234;
+    auto path = writeImage(sim::makeTestFirmware(spec), "one");
+    FirmwareEngine engine;
+    BootLink link(engine, sim::bootloaderConfigFor(spec));
+    engine.setImagePath(path.string());
+    EXPECT_EQ(engine.updateRunFirmware(), 1);
+    auto blocks = link.loader->blocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].number, 0x1234);
+    EXPECT_EQ(link.percentAtBlock, std::vector<int>{100});
+    std::filesystem::remove(path);
+  }
+  // A section shorter than a block sends nothing, the next goes on; the tail
+  // of a section after its last whole block is not sent.
+  {
+    sim::TestFirmwareSpec spec;
+    spec.sections = {{300, 0x04, 0x05, 0}, {3 * 512 + 100, 0x06, 0x07, 7}, {1024, 0x08, 0x09, 0x20}};
+    auto image = sim::makeTestFirmware(spec);
+    auto path = writeImage(image, "short");
+    FirmwareEngine engine;
+    BootLink link(engine, sim::bootloaderConfigFor(spec));
+    engine.setImagePath(path.string());
+    EXPECT_EQ(engine.updateRunFirmware(), 1);
+    auto blocks = link.loader->blocks();
+    ASSERT_EQ(blocks.size(), 5u);
+    for (size_t k = 0; k < 5; ++k) {
+      size_t section = k < 3 ? 1 : 2, b = k < 3 ? k : k - 3;
+      EXPECT_EQ(blocks[k].type, k < 3 ? 0x06 : 0x08);
+      EXPECT_EQ(blocks[k].number, (k < 3 ? 7 : 0x20) + b);
+      for (size_t i = 0; i < 512; i += 97)
+        EXPECT_EQ(blocks[k].data[i], sim::testFirmwareByte(section, b * 512 + i)) << k << " " << i;
+    }
+    // T = (300 + 1636 + 1024) / 512 = 5.
+    EXPECT_EQ(link.percentAtBlock, (std::vector<int>{20, 40, 60, 80, 100}));
+    std::filesystem::remove(path);
+  }
+}
+
+// An answer to packet 00 that comes before the engine starts waiting for it
+// is not lost; neither are answers that come within the send.
+TEST(FirmwareEngine, AnswersThatComeBeforeTheWaitCount) {
+  auto spec = sim::TestFirmwareSpec::twoSections();
+  auto path = writeImage(sim::makeTestFirmware(spec), "early");
+  FirmwareEngine engine;
+  engine.helloWaitSteps = 1;
+  engine.blockAckTimeout = 1ms;
+  sim::SimBootloader loader(sim::bootloaderConfigFor(spec));
+  engine.setLink({[] { return true; }, [&](std::span<const uint8_t> f) {
+                    for (const auto& answer : loader.handleFrame(f)) engine.updateHandleReply(answer);
+                    return true;
+                  }});
+  engine.setImagePath(path.string());
+  EXPECT_EQ(engine.updateRunFirmware(), 1);
+  EXPECT_EQ(loader.blocks().size(), 6u);
+  std::filesystem::remove(path);
+}
+
+struct FailureCase {
+  const char* name;
+  std::function<void(sim::SimBootloader::Knobs&)> knobs;
+  int status;
+  std::vector<uint8_t> packetTypes;  // everything the unit received
+};
+
+TEST(FirmwareEngine, EachFailureEndsWithItsStatusAndNothingAfterIt) {
+  const std::vector<FailureCase> cases = {
+      {"no answer to 00", [](auto& k) { k.answerHello = false; }, 9, {0xAA, 0x00}},
+      {"02 refused", [](auto& k) { k.refuseAnnounce = true; }, 9, {0xAA, 0x00, 0x02}},
+      {"no answer to 02", [](auto& k) { k.answerAnnounce = false; }, 9, {0xAA, 0x00, 0x02}},
+      {"silent after block 2", [](auto& k) { k.ackLimit = 2; }, 9, {0xAA, 0x00, 0x02, 0x04, 0x04, 0x04}},
+      // Acknowledged with the type of the second section: the block in flight
+      // is not released.
+      {"wrong answer type", [](auto& k) { k.wrongAckType = 0x07; }, 9, {0xAA, 0x00, 0x02, 0x04}},
+  };
+  auto path = writeImage(sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections()), "fail");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FirmwareEngine engine;
+    engine.waitStep = 20us;  // the image's 10000 steps last 200 ms
+    engine.helloWaitSteps = 10000;
+    engine.blockAckTimeout = 200ms;
+    BootLink link(engine);
+    sim::SimBootloader::Knobs knobs;
+    c.knobs(knobs);
+    link.loader->setKnobs(knobs);
+    engine.setImagePath(path.string());
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(engine.updateRunFirmware(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_EQ(engine.status(), c.status);
+    EXPECT_FALSE(engine.errorText().empty());
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(link.loader->packetTypes(), c.packetTypes);
+  }
+  std::filesystem::remove(path);
+}
+
+TEST(FirmwareEngine, BadImageOrNoUnitFailsBeforeAnyPacket) {
+  auto good = sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections());
+  auto truncated = Bytes(good.begin(), good.begin() + 3000);  // section 2's head is cut off
+  auto truncatedPath = writeImage(truncated, "cut");
+  auto missing = std::filesystem::temp_directory_path() / "qv450-missing" / "VLTfx Rig_V1.0.5.qv";
+  {
+    FirmwareEngine engine;
+    BootLink link(engine);
+    engine.setImagePath(truncatedPath.string());
+    EXPECT_EQ(engine.updateRunFirmware(), 0);
+    EXPECT_EQ(engine.status(), FirmwareEngine::StatusImageFailed);
+    EXPECT_NE(engine.errorText().find("section 2"), std::string::npos);
+    engine.setImagePath(missing.string());
+    EXPECT_EQ(engine.updateRunFirmware(), 0);
+    EXPECT_EQ(engine.status(), FirmwareEngine::StatusImageFailed);
+    EXPECT_NE(engine.errorText().find("VLTfx Rig_V1.0.5.qv"), std::string::npos);
+    EXPECT_TRUE(link.loader->packets().empty());
+  }
+  {
+    FirmwareEngine engine;
+    BootLink link(engine);
+    link.unit->unplug();
+    engine.setImagePath(writeImage(good, "nounit").string());
+    EXPECT_EQ(engine.updateRunFirmware(), 0);
+    EXPECT_EQ(engine.status(), FirmwareEngine::StatusAnnounceSendFailed);
+    EXPECT_TRUE(link.loader->packets().empty());
+    std::filesystem::remove(engine.imagePath());
+  }
+  {
+    FirmwareEngine engine;  // no transport at all
+    engine.setImagePath(truncatedPath.string());
+    EXPECT_EQ(engine.updateRunFirmware(), 0);
+    EXPECT_EQ(engine.status(), FirmwareEngine::StatusAnnounceSendFailed);
+  }
+  std::filesystem::remove(truncatedPath);
+}
+
+TEST(FirmwareEngine, BlockThatCannotBeWrittenEndsWithStatus2) {
+  auto path = writeImage(sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections()), "write");
+  FirmwareEngine engine;
+  BootLink link(engine);
+  link.failBlockSend = 4;
+  engine.setImagePath(path.string());
+  EXPECT_EQ(engine.updateRunFirmware(), 0);
+  EXPECT_EQ(engine.status(), FirmwareEngine::StatusBlockSendFailed);
+  EXPECT_EQ(link.loader->blocks().size(), 4u);
+  EXPECT_EQ(link.loader->packetTypes().back(), 0x04);
+  std::filesystem::remove(path);
+}
+
+TEST(FirmwareEngine, CancelStopsAWaitingRunAtOnce) {
+  auto path = writeImage(sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections()), "cancel");
+  FirmwareEngine engine;
+  engine.blockAckTimeout = 60s;
+  BootLink link(engine);
+  sim::SimBootloader::Knobs knobs;
+  knobs.ackLimit = 1;
+  link.loader->setKnobs(knobs);
+  engine.setImagePath(path.string());
+  std::atomic<int> result{-1};
+  std::thread worker([&] { result = engine.updateRunFirmware(); });
+  ASSERT_TRUE(link.unit->waitForFrames(5, 5s));  // AA, 00, 02 and two blocks
+  EXPECT_TRUE(engine.isRunning());
+  const auto cancelled = std::chrono::steady_clock::now();
+  engine.cancel();
+  worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(engine.status(), FirmwareEngine::StatusFinished);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(link.loader->packets().size(), 5u);
+  std::filesystem::remove(path);
+}
+
+}  // namespace
