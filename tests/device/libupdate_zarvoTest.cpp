@@ -1,0 +1,293 @@
+// The updater object over the transport and the simulated unit: connection
+// and mode dispatch, forwarding to its delegate, and the firmware update as
+// the firmware window sees it through the progress and error callbacks.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "device/libupdate_zarvo.h"
+#include "sim/SimBackend.h"
+#include "sim/SimulatedUnit.h"
+#include "sim/bootloader/SimBootloader.h"
+#include "sim/bootloader/TestFirmwareImage.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const uint8_t kIdentifyRequest[11] = {0xAA, 0x55, 0x01, 0x00, 0x00, 0xC8, 0xCF, 0, 0, 0, 0};
+
+// Records what the firmware window would see, in order.
+class Window {
+public:
+  void progress(int p) { add("p" + std::to_string(p)); }
+  void error(int s) { add("e" + std::to_string(s)); }
+  bool waitForEnd(std::chrono::milliseconds bound) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, bound, [&] {
+      return !calls_.empty() && (calls_.back() == "p100" || calls_.back()[0] == 'e');
+    });
+  }
+  std::vector<std::string> calls() {
+    std::lock_guard guard(mutex_);
+    return calls_;
+  }
+  libupdate_zarvo::ValueBlock progressBlock() {
+    return [this](int p) { progress(p); };
+  }
+  libupdate_zarvo::ValueBlock errorBlock() {
+    return [this](int s) { error(s); };
+  }
+
+private:
+  void add(std::string s) {
+    std::lock_guard guard(mutex_);
+    calls_.push_back(std::move(s));
+    changed_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> calls_;
+};
+
+class Receiver : public ZarvoHIDDelegate {
+public:
+  void callBackData(std::span<const uint8_t> frame) override {
+    std::lock_guard guard(mutex);
+    events.push_back("frame " + std::to_string(frame[4]));
+    gone.notify_all();
+  }
+  void disconnectDevice() override {
+    std::lock_guard guard(mutex);
+    events.push_back("gone");
+    gone.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable gone;  // any event
+  std::vector<std::string> events;
+};
+
+class UpdaterTest : public testing::Test {
+protected:
+  std::shared_ptr<libupdate_zarvo> connect(sim::Identity identity, bool expectFound = true) {
+    unit = std::make_shared<sim::SimulatedUnit>(identity);
+    loader = sim::SimBootloader::install(*unit);
+    backend = std::make_shared<sim::SimBackend>();
+    backend->addUnit(unit);
+    auto updater = libupdate_zarvo::create(backend);
+    HIDClass::Timing t;
+    t.identifyPoll = 10ms;
+    t.readSlice = 10ms;
+    updater->hidclass().setTiming(t);
+    updater->setPid(0x5703, 0x0483, 200);
+    updater->setDeviceName("VLT", "V1.0.5");
+    libupdate_zarvo::Timing ut;
+    ut.progressFirstTick = 20ms;
+    ut.progressInterval = 5ms;
+    updater->setTiming(ut);
+    EXPECT_EQ(updater->connectDeviceWithCMD(kIdentifyRequest, 7), expectFound ? 1 : -1);
+    return updater;
+  }
+
+  std::filesystem::path image(const sim::TestFirmwareSpec& spec) {
+    imagePath = std::filesystem::temp_directory_path() /
+                ("qv450-updater-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".qv");
+    auto bytes = sim::makeTestFirmware(spec);
+    std::ofstream(imagePath, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return imagePath;
+  }
+
+  void TearDown() override {
+    if (!imagePath.empty()) std::filesystem::remove(imagePath);
+  }
+
+  static sim::Identity boot() {
+    sim::Identity id;
+    id.mode = 'B';
+    return id;
+  }
+
+  std::shared_ptr<sim::SimulatedUnit> unit;
+  std::shared_ptr<sim::SimBootloader> loader;
+  std::shared_ptr<sim::SimBackend> backend;
+  std::filesystem::path imagePath;
+};
+
+TEST_F(UpdaterTest, DispatchesOnTheUnitsMode) {
+  struct Case {
+    uint8_t mode;
+    std::string version;
+    const char* expected;
+  };
+  for (const Case& c : {Case{'A', "V1.0.5", "app"}, Case{'B', "V0.0.0", "boot"}, Case{'A', "V1.0.4", "low"},
+                        Case{'Q', "V1.0.5", "error"}}) {
+    sim::Identity id;
+    id.mode = c.mode;
+    id.version = c.version;
+    auto updater = connect(id);
+    std::vector<std::string> ran;
+    updater->runApp([&] { ran.push_back("app"); }, [&] { ran.push_back("boot"); }, [&] { ran.push_back("low"); },
+                    [&] { ran.push_back("error"); });
+    EXPECT_EQ(ran, std::vector<std::string>{c.expected}) << c.mode << " " << c.version;
+  }
+  sim::Identity silent;
+  silent.answers = false;
+  auto updater = connect(silent, false);
+  std::vector<std::string> ran;
+  updater->runApp(nullptr, nullptr, nullptr, [&] { ran.push_back("error"); });
+  EXPECT_EQ(ran, std::vector<std::string>{"error"});
+}
+
+TEST_F(UpdaterTest, SendsOnlyToAnIdentifiedUnitAndForwardsInOrder) {
+  auto updater = libupdate_zarvo::create(std::make_shared<sim::SimBackend>());
+  const uint8_t page[2] = {5, 0};
+  updater->sendCMD(0xB4, page, 3);  // nobody there: nothing happens
+
+  sim::Identity app;
+  updater = connect(app);
+  auto receiver = std::make_shared<Receiver>();
+  updater->setHidDelegate(receiver);
+  unit->clearReceived();
+  updater->sendCMD(0xB4, page, 3);
+  ASSERT_TRUE(unit->waitForFrames(1, 2s));
+  EXPECT_EQ(unit->receivedFrames()[0].bytes, (std::vector<uint8_t>{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
+
+  const uint8_t payload[1] = {1};
+  unit->sendFrame(0x16, payload);
+  unit->sendFrame(0x30, payload);
+  unit->sendFrame(0x17, payload);
+  std::unique_lock lock(receiver->mutex);
+  // Pulling the plug drops what the host has not read yet.
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 3; }));
+  lock.unlock();
+  unit->unplug();
+  lock.lock();
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 4; }));
+  EXPECT_EQ(receiver->events, (std::vector<std::string>{"frame 22", "frame 48", "frame 23", "gone"}));
+}
+
+TEST_F(UpdaterTest, FullUpdateReportsRisingProgressAndOneHundredOnce) {
+  auto updater = connect(boot());
+  auto receiver = std::make_shared<Receiver>();
+  updater->setHidDelegate(receiver);
+  sim::SimBootloader::Knobs knobs;
+  knobs.leaveBusAfterFinish = true;
+  loader->setKnobs(knobs);
+  unit->setPaced(true);  // about 9 ms a block: the timer sees the percentage grow
+  const auto spec = sim::TestFirmwareSpec::withBlocks(40);
+  Window window;
+  updater->beginUpdate(image(spec).string(), window.progressBlock(), window.errorBlock());
+  EXPECT_TRUE(updater->isUpdating());
+  ASSERT_TRUE(window.waitForEnd(10s));
+  std::this_thread::sleep_for(30ms);  // several ticks: nothing more comes
+  auto calls = window.calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.back(), "p100");
+  int last = 0;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    ASSERT_EQ(calls[i][0], 'p') << calls[i];
+    int p = std::stoi(calls[i].substr(1));
+    EXPECT_GT(p, last) << i;
+    EXPECT_TRUE(i + 1 == calls.size() || p < 100);
+    last = p;
+  }
+  // Every block arrived, in order, with the image's content; then the unit left.
+  auto blocks = loader->blocks();
+  ASSERT_EQ(blocks.size(), 40u);
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    EXPECT_EQ(blocks[b].number, b);
+    EXPECT_EQ(blocks[b].data[511], sim::testFirmwareByte(0, b * 512 + 511));
+  }
+  EXPECT_EQ(loader->packetTypes().back(), 0xFF);
+  std::unique_lock lock(receiver->mutex);
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+  EXPECT_EQ(receiver->events, std::vector<std::string>{"gone"});  // boot-loader answers stay with the engine
+}
+
+// The timer only ever saw low percentages: the end still shows as 100.
+TEST_F(UpdaterTest, QuickUpdateEndsWithOneHundredBeforeTheFirstTick) {
+  auto updater = connect(boot());
+  auto t = updater->timing();
+  t.progressFirstTick = 60s;
+  updater->setTiming(t);
+  Window window;
+  updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
+                       window.errorBlock());
+  ASSERT_TRUE(window.waitForEnd(5s));
+  EXPECT_EQ(window.calls(), std::vector<std::string>{"p100"});
+  EXPECT_TRUE(updater->time()->isCancelled());
+}
+
+TEST_F(UpdaterTest, EachFailureReachesTheErrorCallbackOnceAndAtOnce) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::SimBootloader::Knobs&)> knobs;
+    bool missingImage;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"missing image", [](auto&) {}, true, 6},
+      {"no answer to 00", [](auto& k) { k.answerHello = false; }, false, 9},
+      {"02 refused", [](auto& k) { k.refuseAnnounce = true; }, false, 9},
+      {"silent after block 3", [](auto& k) { k.ackLimit = 3; }, false, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto updater = connect(boot());
+    auto t = updater->timing();
+    t.progressFirstTick = 60s;  // only the end of the worker can report
+    updater->setTiming(t);
+    updater->engine().waitStep = 20us;
+    updater->engine().helloWaitSteps = 10000;
+    updater->engine().blockAckTimeout = 100ms;
+    sim::SimBootloader::Knobs knobs;
+    c.knobs(knobs);
+    loader->setKnobs(knobs);
+    auto path = image(sim::TestFirmwareSpec::withBlocks(8));
+    if (c.missingImage) path = path.parent_path() / libupdate_zarvo::kFirmwareImageName;
+    Window window;
+    updater->beginUpdate(path.string(), window.progressBlock(), window.errorBlock());
+    ASSERT_TRUE(window.waitForEnd(3s));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(window.calls(), std::vector<std::string>{"e" + std::to_string(c.status)});
+    EXPECT_FALSE(updater->updateErrorText().empty());
+    if (c.missingImage) {
+      EXPECT_NE(updater->updateErrorText().find(libupdate_zarvo::kFirmwareImageName), std::string::npos);
+      EXPECT_TRUE(loader->packets().empty());
+    }
+  }
+}
+
+TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
+  auto updater = connect(boot());
+  updater->engine().blockAckTimeout = 60s;
+  sim::SimBootloader::Knobs knobs;
+  knobs.ackLimit = 2;
+  loader->setKnobs(knobs);
+  Window window;
+  updater->beginUpdate(image(sim::TestFirmwareSpec::withBlocks(8)).string(), window.progressBlock(),
+                       window.errorBlock());
+  ASSERT_TRUE(unit->waitForFrames(7, 3s));  // identify, AA, 00, 02 and three blocks
+  // A second update is refused while this one runs.
+  Window second;
+  updater->beginUpdate(imagePath.string(), second.progressBlock(), second.errorBlock());
+  std::this_thread::sleep_for(40ms);  // a few ticks with the percentage moved
+  const auto before = std::chrono::steady_clock::now();
+  updater->cancelUpdate();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_FALSE(updater->isUpdating());
+  EXPECT_TRUE(updater->time()->isCancelled());
+  auto seen = window.calls().size();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(window.calls().size(), seen);
+  EXPECT_TRUE(second.calls().empty());
+  EXPECT_EQ(unit->receivedCount(), 7u);  // nothing after the third block
+}
+
+}  // namespace
