@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Log.h"
+#include "sim/bootloader/SimBootloader.h"
 
 namespace sim {
 
@@ -127,6 +128,11 @@ std::shared_ptr<SimBackend> SimBackend::forEnvironment(const std::string& value)
   }
   auto unit = std::make_shared<SimulatedUnit>(identity);
   unit->setPaced(true);
+  // In its boot loader the unit takes a firmware update (of a test image; see
+  // resources/tools/make_test_firmware.py) and restarts, leaving the bus.
+  SimBootloader::Knobs bootKnobs;
+  bootKnobs.leaveBusAfterFinish = true;
+  SimBootloader::install(*unit)->setKnobs(bootKnobs);
   auto backend = std::make_shared<SimBackend>();
   backend->addUnit(unit);
   fnd::log("Using the simulated unit (%s=%s)", hid::kSimulatorVariable, value.c_str());

@@ -290,4 +290,38 @@ TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
   EXPECT_EQ(unit->receivedCount(), 7u);  // nothing after the third block
 }
 
+// The simulated unit the program uses with QV450_SIMULATOR=boot: without the
+// bundled image the user gets a clear error; with a test image the update runs
+// and the unit restarts.
+TEST_F(UpdaterTest, SimulatorInItsBootLoaderTakesATestImage) {
+  auto simBackend = sim::SimBackend::forEnvironment("boot");
+  auto updater = libupdate_zarvo::create(simBackend);
+  updater->setPid(0x5703, 0x0483, 200);
+  updater->setDeviceName("VLT", "V1.0.5");
+  auto t = updater->timing();
+  t.progressFirstTick = 60s;
+  updater->setTiming(t);
+  ASSERT_EQ(updater->connectDeviceWithCMD(kIdentifyRequest, 7), 1);
+  std::vector<std::string> ran;
+  updater->runApp(nullptr, [&] { ran.push_back("boot"); }, nullptr, nullptr);
+  ASSERT_EQ(ran, std::vector<std::string>{"boot"});
+  auto receiver = std::make_shared<Receiver>();
+  updater->setHidDelegate(receiver);
+
+  Window missing;
+  const auto absent = std::filesystem::temp_directory_path() / "qv450-no-bundle" / libupdate_zarvo::kFirmwareImageName;
+  updater->beginUpdate(absent.string(), missing.progressBlock(), missing.errorBlock());
+  ASSERT_TRUE(missing.waitForEnd(2s));
+  EXPECT_EQ(missing.calls(), std::vector<std::string>{"e6"});
+  EXPECT_NE(updater->updateErrorText().find("not found"), std::string::npos);
+
+  Window window;
+  updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
+                       window.errorBlock());
+  ASSERT_TRUE(window.waitForEnd(5s));
+  EXPECT_EQ(window.calls().back(), "p100");
+  std::unique_lock lock(receiver->mutex);
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+}
+
 }  // namespace
