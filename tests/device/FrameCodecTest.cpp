@@ -37,6 +37,22 @@ TEST(FrameCodecTest, CrcIsCrc16Gsm) {
   EXPECT_EQ(hid_crc16(nullptr, 0), 0xFFFF);
   const uint8_t zeroLength[] = {0x00, 0x00};
   EXPECT_EQ(hid_crc16(zeroLength, 2), 0xFFFF);
+
+  // Against the definition, bit by bit, for every length up to a few blocks.
+  const auto bitwise = [](const Bytes& b) {
+    uint16_t crc = 0;
+    for (uint8_t x : b) {
+      crc ^= static_cast<uint16_t>(x << 8);
+      for (int i = 0; i < 8; ++i) crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    return static_cast<uint16_t>(crc ^ 0xFFFF);
+  };
+  std::mt19937 rng(7);
+  for (size_t n = 0; n < 70; ++n) {
+    Bytes b(n);
+    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    EXPECT_EQ(frame::crc16(b), bitwise(b)) << n;
+  }
 }
 
 TEST(FrameCodecTest, BuildsTheProtocolsFramesExactly) {
