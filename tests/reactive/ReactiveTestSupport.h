@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -13,6 +14,7 @@
 
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Error.h"
+#include "reactive/RSScheduler.h"
 #include "reactive/RSSignal.h"
 #include "reactive/RSTuple.h"
 
@@ -115,6 +117,16 @@ inline bool waitUntil(const std::function<bool()>& done,
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// Waits until the subscription scheduler's background queue has run what was
+// queued on it before the call.
+inline bool flushBackgroundQueue(std::chrono::milliseconds bound = std::chrono::milliseconds(5000)) {
+  auto background =
+      std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler())->backgroundScheduler();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  background->schedule([done] { *done = true; });
+  return waitUntil([done] { return done->load(); }, bound);
 }
 
 }  // namespace rstest

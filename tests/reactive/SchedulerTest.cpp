@@ -126,15 +126,19 @@ TEST(SchedulerTest, SubscriptionSchedulerInlineOnlyWithACurrentScheduler) {
   EXPECT_EQ(subscription->schedule([&inlineRan] { inlineRan = true; }), nullptr);
   EXPECT_TRUE(inlineRan);
 
+  // Off the main thread, outside any scheduler: queued on another thread.
   std::atomic<bool> ran{false};
-  std::atomic<bool> ranBeforeReturn{false};
+  std::atomic<bool> ranElsewhere{false};
   std::thread([&] {
-    auto d = subscription->schedule([&ran] { ran = true; });
-    ranBeforeReturn = ran.load();
+    auto caller = std::this_thread::get_id();
+    auto d = subscription->schedule([&ran, &ranElsewhere, caller] {
+      ranElsewhere = std::this_thread::get_id() != caller;
+      ran = true;
+    });
     EXPECT_NE(d, nullptr);
   }).join();
   ASSERT_TRUE(waitUntil([&] { return ran.load(); }));
-  EXPECT_FALSE(ranBeforeReturn);
+  EXPECT_TRUE(ranElsewhere);
 }
 
 TEST(SchedulerTest, ImmediateSchedulerRunsInlineAndSleepsForDates) {
