@@ -166,17 +166,6 @@ bool FirmwareEngine::updateSendSectionBlocks(const uint8_t* data, uint16_t first
   return true;
 }
 
-bool FirmwareEngine::updateSendBlockRange(uint16_t first, uint16_t end, size_t offset, int maxWaitSteps, uint8_t type,
-                                          size_t section) {
-  if (!image_ || maxWaitSteps <= 0) return false;
-  for (uint16_t number = first; number < end; ++number) {
-    size_t at = offset + static_cast<size_t>(number - first) * boot::kBlockSize;
-    if (at > image_->size() || image_->size() - at < boot::kBlockSize) return false;
-    if (!sendBlock(type, number, image_->bytes().data() + at, section, waitStep * maxWaitSteps)) return false;
-  }
-  return true;
-}
-
 void FirmwareEngine::updateHandleReply(std::span<const uint8_t> frame) {
   const size_t length = frame.size();
   if (length < frame::kOverhead + 1) return;
@@ -199,9 +188,12 @@ void FirmwareEngine::updateHandleReply(std::span<const uint8_t> frame) {
 
 int FirmwareEngine::updateRunFirmware() {
   if (running_.exchange(true)) return 0;
-  struct Done {
+  struct Done {  // however the run ends, the image goes
     FirmwareEngine* e;
-    ~Done() { e->running_.store(false); }
+    ~Done() {
+      e->image_.reset();
+      e->running_.store(false);
+    }
   } done{this};
 
   {
@@ -276,6 +268,5 @@ int FirmwareEngine::updateRunFirmware() {
     std::unique_lock lock(flagMutex_);
     flagChanged_.wait_for(lock, finishPause, [&] { return cancelled_; });
   }
-  image_.reset();
   return 1;
 }

@@ -80,10 +80,6 @@ public:
   bool updateSendPacket();
   // Sends one section's whole blocks, each awaiting its acknowledgement.
   bool updateSendSectionBlocks(const uint8_t* data, uint16_t firstBlock, size_t length, uint8_t type, size_t section);
-  // Sends blocks first..end-1 taken from the loaded image at `offset` + 512
-  // per block, waiting at most maxWaitSteps wait steps for each acknowledgement.
-  bool updateSendBlockRange(uint16_t first, uint16_t end, size_t offset, int maxWaitSteps, uint8_t type,
-                            size_t section);
   // One whole frame from the unit (AA 55 ... CRC).
   void updateHandleReply(std::span<const uint8_t> frame);
 

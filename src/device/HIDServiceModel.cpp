@@ -5,7 +5,7 @@
 namespace {
 
 std::vector<int> logIfEmpty(std::vector<int> words) {
-  if (words.empty()) FND_LOG_AT("HIDServiceModel", "dataArr set to an empty list");
+  if (words.empty()) fnd::log("[Class:%s Line:%d] dataArr set to an empty list", "HIDServiceModel", __LINE__);
   return words;
 }
 

@@ -24,18 +24,12 @@ struct libupdate_zarvo::WorkerState {
   bool done = false;
 };
 
-namespace {
-
-std::once_flag sharedOnce;
-std::shared_ptr<libupdate_zarvo> sharedInstance;
-
-}  // namespace
-
 std::filesystem::path libupdate_zarvo::bundledFirmwarePath() { return fnd::paths::resourcePath(kFirmwareImageName); }
 
 std::shared_ptr<libupdate_zarvo> libupdate_zarvo::getInstance() {
-  std::call_once(sharedOnce, [] { sharedInstance = create(); });
-  return sharedInstance;
+  // Made on first use and ended (HID thread and worker stopped) at exit.
+  static const std::shared_ptr<libupdate_zarvo> instance = create();
+  return instance;
 }
 
 std::shared_ptr<libupdate_zarvo> libupdate_zarvo::initWithDeviceName(const std::string& name,
