@@ -98,7 +98,7 @@ TEST(BackendTest, LogTextsNameTheDeviceAndTheUdevRule) {
   info.productId = 0x5703;
   info.releaseNumber = 200;
   info.product = "VLTfx Rig";
-  EXPECT_EQ(info.description(), "HID device /dev/hidraw3 0483:5703 release 200 \" VLTfx Rig\"");
+  EXPECT_EQ(info.description(), "HID device /dev/hidraw3 0483:5703 release 200 \"VLTfx Rig\"");
   const std::string hint = hid::permissionHint(info.path);
   EXPECT_NE(hint.find("/dev/hidraw3"), std::string::npos);
   EXPECT_NE(hint.find("permission denied"), std::string::npos);

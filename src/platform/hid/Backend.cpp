@@ -21,8 +21,10 @@ SimulatorFactory& factoryRef() {
 std::string DeviceInfo::description() const {
   std::string s = fnd::format("HID device %s %04x:%04x release %u", path.c_str(), vendorId, productId,
                               static_cast<unsigned>(releaseNumber));
-  if (!manufacturer.empty() || !product.empty())
-    s += fnd::format(" \"%s %s\"", manufacturer.c_str(), product.c_str());
+  std::string name = manufacturer;
+  if (!name.empty() && !product.empty()) name += ' ';
+  name += product;
+  if (!name.empty()) s += fnd::format(" \"%s\"", name.c_str());
   if (!serial.empty()) s += fnd::format(" serial %s", serial.c_str());
   return s;
 }
