@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "device/BaseViewModel.h"
 #include "device/HIDServiceModel.h"
 #include "device/HIDServiceModuleMode.h"
 #include "device/HIDServiceSystemModel.h"
@@ -205,19 +204,6 @@ TEST(DeviceRecords, EmptyWordListIsStoredAndLogged) {
   EXPECT_TRUE(model->dataArr().empty());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("dataArr"), std::string::npos);
-}
-
-TEST(DeviceRecords, ViewModelKeepsBothCallbacks) {
-  auto vm = fnd::make<BaseViewModel>();
-  EXPECT_FALSE(vm->successBlock());
-  std::vector<std::string> calls;
-  vm->initWithBlock([&](const fnd::Value& v) { calls.push_back("ok " + v.stringValue()); },
-                    [&](const fnd::Value& v) { calls.push_back("fail " + v.stringValue()); });
-  vm->successBlock()(fnd::Value(1));
-  vm->failBlock()(fnd::Value("x"));
-  vm->setFailBlock(nullptr);
-  EXPECT_FALSE(vm->failBlock());
-  EXPECT_EQ(calls, (std::vector<std::string>{"ok 1", "fail x"}));
 }
 
 }  // namespace
