@@ -20,4 +20,4 @@ std::string format(const char* format, ...) __attribute__((format(printf, 1, 2))
 }  // namespace fnd
 
 // "[Class:<name> Line:<n>] ..." as the application's own debug lines read.
-#define FND_LOG_AT(cls, fmt, ...) ::fnd::log("[Class:%s Line:%d] " fmt, cls, __LINE__, ##__VA_ARGS__)
+#define FND_LOG_AT(cls, fmt, ...) ::fnd::log("[Class:%s Line:%d] " fmt, cls, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
