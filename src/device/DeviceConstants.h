@@ -40,6 +40,88 @@ inline constexpr size_t kExpVolume = 140;
 inline constexpr size_t kSize = 146;
 }  // namespace current_preset
 
+// ---- Application-mode protocol ----
+
+// Command codes. Unit to host (frames the service decodes).
+namespace unit_cmd {
+inline constexpr uint8_t kModuleWordsFirst = 0x02;  // + module index, 0x02 to 0x0A
+inline constexpr uint8_t kModuleWordsLast = kModuleWordsFirst + kModuleCount - 1;
+inline constexpr uint8_t kRhythm = 0x0C;
+inline constexpr uint8_t kPresetChanged = 0x16;
+inline constexpr uint8_t kPresetSaved = 0x17;
+inline constexpr uint8_t kExpFunction = 0x18;
+inline constexpr uint8_t kPresetRecord = 0x20;
+inline constexpr uint8_t kMissingRecord = 0x21;
+inline constexpr uint8_t kInputLevel = 0x24;
+inline constexpr uint8_t kScreenLevel = 0x25;
+inline constexpr uint8_t kOutCab = 0x26;
+inline constexpr uint8_t kOtgLevel = 0x27;
+inline constexpr uint8_t kCurrentPreset = 0x30;
+inline constexpr uint8_t kSystem = 0x32;
+inline constexpr uint8_t kExpVolume = 0x33;
+inline constexpr uint8_t kPage = 0x34;
+inline constexpr uint8_t kSlotNames = 0x41;
+inline constexpr uint8_t kPresetWritten = 0x43;
+inline constexpr uint8_t kIRExport = 0x44;
+inline constexpr uint8_t kNRExport = 0x45;
+inline constexpr uint8_t kIRAck = 0xB5;
+inline constexpr uint8_t kNRAck = 0xB7;
+}  // namespace unit_cmd
+
+// Host to unit (commands the service sends).
+namespace host_cmd {
+inline constexpr uint8_t kModuleWordsFirst = 0x82;  // + module index, 0x82 to 0x8A
+inline constexpr uint8_t kReset = 0x8B;
+inline constexpr uint8_t kCurrentPresetAck = 0x8C;
+inline constexpr uint8_t kRhythm = 0x8D;
+inline constexpr uint8_t kChangePreset = 0x96;
+inline constexpr uint8_t kSaveCurrent = 0x97;
+inline constexpr uint8_t kExpFunction = 0x98;
+inline constexpr uint8_t kSlotNamesAck = 0xA0;
+inline constexpr uint8_t kRequestRecord = 0xA1;
+inline constexpr uint8_t kRenamePreset = 0xA3;
+inline constexpr uint8_t kInputLevel = 0xA4;
+inline constexpr uint8_t kScreenLevel = 0xA5;
+inline constexpr uint8_t kOutCab = 0xA6;
+inline constexpr uint8_t kOtgLevel = 0xA7;
+inline constexpr uint8_t kPresetsComplete = 0xB0;
+inline constexpr uint8_t kExpVolume = 0xB3;
+inline constexpr uint8_t kChangePage = 0xB4;
+inline constexpr uint8_t kIRTransfer = 0xB5;
+inline constexpr uint8_t kNRTransfer = 0xB7;
+inline constexpr uint8_t kRestoreStart = 0xBA;
+inline constexpr uint8_t kRestoreEnd = 0xBB;
+inline constexpr uint8_t kSendAllData = 0xC1;
+inline constexpr uint8_t kWritePreset = 0xC3;
+inline constexpr uint8_t kExportIR = 0xC4;
+inline constexpr uint8_t kExportNR = 0xC5;
+}  // namespace host_cmd
+
+// Unit pages the host sets with 0xB4 [page, 0] (6 to 14 are the modules).
+namespace page {
+inline constexpr int kExp = 1;
+inline constexpr int kSettings = 4;
+inline constexpr int kHome = 5;  // leaving the EXP or settings screen; start of the bulk read
+inline constexpr int kInputLevel = 17;
+inline constexpr int kOutCab = 20;
+inline constexpr int kExpVolume = 22;
+inline constexpr int kScreenLevel = 23;
+inline constexpr int kOtgLevel = 24;
+}  // namespace page
+
+// Payload sizes of the unit's frames (the decoder drops shorter ones).
+inline constexpr size_t kRhythmPayloadSize = 6;    // switch, mode, style, volume, bpm word
+inline constexpr size_t kSystemPayloadSize = 10;   // input, screen, left, right, OTG words
+inline constexpr size_t kExpWordsPayloadSize = 6;  // three words
+inline constexpr size_t kPresetSavedPayloadSize = 1 + kPresetNameSize;
+// Ten NR names, then ten IR names, 16 bytes each.
+inline constexpr int kUserSlotCount = 10;
+inline constexpr size_t kSlotNameSize = 16;
+inline constexpr size_t kSlotNamesPayloadSize = 2 * kUserSlotCount * kSlotNameSize;
+inline constexpr size_t kIRNamesOffset = kUserSlotCount * kSlotNameSize;
+// A frame whose first payload byte is below this closes the open confirm panels.
+inline constexpr uint8_t kPopUpCloseLimit = 0x80;
+
 // ---- Boot loader (firmware update) ----
 
 namespace boot {

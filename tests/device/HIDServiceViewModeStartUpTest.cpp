@@ -1,0 +1,200 @@
+// The device service against the simulated unit over the transport:
+// connection and status, the whole start-up read, its gaps, re-requests and
+// repeated streams.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "HIDServiceViewModeTestSupport.h"
+
+using namespace svc_test;
+
+namespace {
+
+std::vector<int> oneTo(int last) {
+  std::vector<int> v(static_cast<size_t>(last));
+  std::iota(v.begin(), v.end(), 1);
+  return v;
+}
+
+// Every cached preset equals the unit's stored one: name, module words, EXP.
+void expectCacheMatchesUnit(const SimRig& rig) {
+  const auto cache = rig.service->allPresetDataArr2();
+  ASSERT_EQ(cache.size(), 200u);
+  for (int n = 1; n <= 200; ++n) {
+    const auto& cached = cache[static_cast<size_t>(n - 1)];
+    ASSERT_TRUE(cached) << "preset " << n << " missing";
+    const sim::UnitApplication::Preset stored = rig.app->preset(n);
+    EXPECT_EQ(cached->presetName.get(), stored.nameText()) << n;
+    for (int m = 0; m < 9; ++m) EXPECT_EQ(cached->module(m)->dataArr.get(), stored.moduleWords(m)) << n << "/" << m;
+    EXPECT_EQ(cached->module(4)->FuncDataArr.get(),
+              (std::vector<int>{stored.expFunction[0], stored.expFunction[1], stored.expFunction[2]}));
+    EXPECT_EQ(cached->module(8)->ExpDataArr.get(),
+              (std::vector<int>{stored.expVolume[0], stored.expVolume[1], stored.expVolume[2]}));
+  }
+}
+
+}  // namespace
+
+TEST(HIDServiceViewModeConnect, StatusFollowsTheUnitsIdentity) {
+  struct Case {
+    sim::Identity identity;
+    std::string status;
+  };
+  sim::Identity app, boot, oldFirmware, unknownMode;
+  boot.mode = 'B';
+  oldFirmware.version = "V1.0.4";
+  unknownMode.mode = 'Q';
+  for (const Case& c : {Case{app, "A"}, Case{boot, "B"}, Case{oldFirmware, "L"}, Case{unknownMode, "D"}}) {
+    SimRig rig(c.identity);
+    rig.service->init();
+    EXPECT_EQ(rig.service->deviceStatus.get(), c.status) << "mode " << c.identity.mode;
+  }
+}
+
+TEST(HIDServiceViewModeConnect, NoUnitGivesD) {
+  SimRig rig;
+  rig.unit->unplug();
+  rig.service->init();
+  EXPECT_EQ(rig.service->deviceStatus.get(), "D");
+}
+
+TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlock) {
+  SimRig rig;
+  std::atomic<int> calls{0};
+  rig.service->setDisconnectionBlock([&] { calls.fetch_add(1); });
+  rig.service->init();
+  ASSERT_EQ(rig.service->deviceStatus.get(), "A");
+  rig.app->unplug();
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return calls.load() == 1; }, kBound));
+}
+
+TEST(HIDServiceViewModeStartUp, WholeReadFillsEveryRecord) {
+  ProgressLog progress;
+  SimRig rig;
+  rig.app->setNRName(0, "Clean");
+  rig.app->setIRName(9, "My Cab 4x12 V30!");  // all 16 bytes used
+  rig.service->init();
+  ASSERT_EQ(rig.service->deviceStatus.get(), "A");
+  rig.service->getAllData(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+
+  // Requests exactly as the read needs them: page 5, all data, then the
+  // answers B0, A0 and 8C.
+  std::vector<uint8_t> cmds;
+  for (const auto& f : rig.unit->receivedFrames()) cmds.push_back(f.cmd);
+  EXPECT_EQ(cmds, (std::vector<uint8_t>{0x00, 0xB4, 0xC1, 0xB0, 0xA0, 0x8C}));
+  EXPECT_EQ(rig.received(0xB4)[0].bytes, (Bytes{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
+  EXPECT_EQ(rig.received(0xC1)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC1, 0x00, 0x37, 0xF2}));
+  EXPECT_EQ(rig.received(0xB0)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xB0, 0x00, 0x0C, 0x9A}));
+  EXPECT_EQ(rig.received(0xA0)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xA0, 0x00, 0x0F, 0xE9}));
+  EXPECT_EQ(rig.received(0x8C)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0x8C, 0x00, 0x4C, 0x62}));
+
+  std::vector<int> expected = oneTo(200);
+  expected.push_back(201);
+  EXPECT_EQ(progress.get(), expected);
+  expectCacheMatchesUnit(rig);
+
+  const auto system = rig.service->systemDataModel();
+  const sim::UnitApplication::System unitSystem = rig.app->system();
+  EXPECT_EQ(system->inputLevel.get(), unitSystem.inputLevel);
+  EXPECT_EQ(system->screenLevel.get(), unitSystem.screenLevel);
+  EXPECT_EQ(system->OtgOutLevel.get(), unitSystem.otgLevel);
+  EXPECT_EQ(system->outCabStatus.get(), " CAB-L: ON\n CAB-R: THRU");
+
+  const auto names = [&](int module) { return rig.service->effectCatalogue()->typeNames(module); };
+  ASSERT_GE(names(2).size(), 65u);
+  ASSERT_GE(names(3).size(), 36u);
+  EXPECT_EQ(names(2)[55], "56:Clean");
+  EXPECT_EQ(names(2)[56], "57:User NR 2");
+  EXPECT_EQ(names(3)[26], "27:User IR 1");
+  EXPECT_EQ(names(3)[35], "36:My Cab 4x12 V30!");
+
+  // The current preset: the unit's edit buffer on page 5 selects module 0.
+  const auto current = rig.service->presetAllData();
+  const sim::UnitApplication::EditBuffer edit = rig.app->editBuffer();
+  EXPECT_EQ(current->selectedPreset.get(), edit.preset);
+  EXPECT_EQ(current->selectedModule.get(), 0);
+  EXPECT_EQ(current->presetName.get(), edit.data.nameText());
+  EXPECT_EQ(rig.service->presetDataModel()->dataArr.get(), edit.data.moduleWords(0));
+  EXPECT_EQ(rig.service->didChangeData.get(), 0);
+}
+
+TEST(HIDServiceViewModeStartUp, GapsInTheMiddleAndAtTheTailAreFetched) {
+  ProgressLog progress;
+  SimRig rig;
+  sim::UnitApplication::Knobs knobs;
+  knobs.dropRecords = {3, 4, 199};
+  knobs.corruptRecords = {200};  // dropped by the transport
+  knobs.shortRecords = {50};     // dropped by the decoder
+  rig.app->setKnobs(knobs);
+  rig.service->init();
+  rig.service->getAllData(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+
+  std::vector<int> asked;
+  for (const auto& f : rig.received(0xA1)) asked.push_back(f.payload.at(0));
+  EXPECT_EQ(asked, (std::vector<int>{3, 4, 50, 199, 200}));
+  EXPECT_EQ(rig.received(0xA1)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xA1, 0x03, 0x0C, 0xBB}));
+  EXPECT_EQ(rig.received(0xB0).size(), 1u);
+
+  // Progress only for records received in sequence.
+  std::vector<int> expected;
+  for (int n : oneTo(198))
+    if (n != 3 && n != 4 && n != 50) expected.push_back(n);
+  expected.push_back(201);
+  EXPECT_EQ(progress.get(), expected);
+  EXPECT_TRUE(rig.service->missPack().empty());
+  expectCacheMatchesUnit(rig);
+}
+
+TEST(HIDServiceViewModeStartUp, UnansweredRequestIsMadeAgain) {
+  ProgressLog progress;
+  HIDServiceViewMode::Timing timing;
+  timing.bulkReadRetry = 30ms;
+  SimRig rig({}, timing);
+  sim::UnitApplication::Knobs knobs;
+  knobs.ignoreBulkRequests = 2;
+  rig.app->setKnobs(knobs);
+  rig.service->init();
+  rig.service->startBulkRead(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  // Each request is page 5 then all data; no more once records arrive.
+  dispatch::runMainLoop(100ms);
+  EXPECT_EQ(rig.app->bulkRequests(), 3);
+  EXPECT_EQ(rig.received(0xB4).size(), 3u);
+  EXPECT_EQ(progress.get().size(), 201u);
+  expectCacheMatchesUnit(rig);
+}
+
+TEST(HIDServiceViewModeStartUp, RepeatedStreamNeitherShiftsNorDuplicates) {
+  ProgressLog progress;
+  HIDServiceViewMode::Timing timing;
+  timing.bulkReadRetry = 20ms;
+  SimRig rig({}, timing);
+  sim::UnitApplication::Knobs knobs;
+  knobs.firstRecordDelay = 150ms;  // later than the re-request
+  knobs.restartOnRepeatedRequest = true;
+  knobs.dropRecords = {7};
+  rig.app->setKnobs(knobs);
+  rig.service->init();
+  rig.service->startBulkRead(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  // The delayed stream follows the one the repeated request started; the
+  // host goes through the end of the read once more.
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.received(0x8C).size() >= 2; }, kBound));
+  EXPECT_EQ(rig.app->streamsSent(), 2);
+  expectCacheMatchesUnit(rig);
+  EXPECT_TRUE(rig.service->missPack().empty());
+}
+
+TEST(HIDServiceViewModeStartUp, SecondRequestReplacesCallbackAndResends) {
+  Recorder r;
+  std::atomic<int> first{0}, second{0};
+  r.service->getAllData([&](int) { first.fetch_add(1); });
+  r.service->getAllData([&](int) { second.fetch_add(1); });
+  EXPECT_EQ(r.take(), (std::vector<Sent>{{0xB4, {5, 0}}, {0xC1, {0}}, {0xB4, {5, 0}}, {0xC1, {0}}}));
+  r.feed(0x20, presetRecord(1, "One"));
+  EXPECT_EQ(first.load(), 0);
+  EXPECT_EQ(second.load(), 1);
+}
