@@ -253,6 +253,10 @@ void GadgetfsUnit::ep0Loop() {
 
 void GadgetfsUnit::teardown() {
   stop_ = true;
+  if (ep0_ >= 0) {
+    std::lock_guard guard(mutex_);
+    disconnectedAt_ = Clock::now();
+  }
   interruptAndJoin(inThread_, inRunning_);
   interruptAndJoin(outThread_, outRunning_);
   if (epIn_ >= 0) close(epIn_);
@@ -261,10 +265,6 @@ void GadgetfsUnit::teardown() {
   if (connection_ != 0) unit_->hostClose(connection_);
   connection_ = 0;
   if (ep0_ >= 0) {
-    {
-      std::lock_guard guard(mutex_);
-      disconnectedAt_ = Clock::now();
-    }
     close(ep0_);  // unregisters the gadget: the host sees the unit go
     ep0_ = -1;
   }

@@ -63,7 +63,8 @@ public:
 
   // True once the host has set the configuration.
   bool configured() const { return configured_.load(); }
-  // When the device began to leave the bus (ep0 being closed); epoch before.
+  // When the device began to leave the bus (its endpoints, then ep0, being
+  // closed); the epoch before that.
   Clock::time_point disconnectedAt() const;
 
 private:

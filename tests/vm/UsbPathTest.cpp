@@ -382,7 +382,7 @@ int run(const Options& o) {
           static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(kRemovalBound).count()));
     if (removed) {
       const auto usbGone = gadget.disconnectedAt();
-      measure("removal: disconnectDevice %.1f ms after the unit was unplugged (%.1f ms after the USB disconnect)",
+      measure("removal: disconnectDevice %.1f ms after the unit was unplugged (%.1f ms after the device began to leave the bus)",
               ms(seen - pulled), usbGone.time_since_epoch().count() ? ms(seen - usbGone) : -1.0);
     }
     check(!transport.hid_current_device(), "no unit is open after the removal");
