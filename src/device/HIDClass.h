@@ -14,7 +14,9 @@
 // verdict. sendCMD and the other senders may be called from any thread:
 // all reports of one frame are written under one lock, so frames of
 // concurrent senders never interleave. The HID thread stops within
-// Timing::quit when the object is destroyed.
+// Timing::quit when the object is destroyed (also from one of its own
+// callbacks). The delegate and the frame handler may send, but must not call
+// putRX_buffer or m_Vector: those belong to the receive path they run in.
 #pragma once
 
 #include <chrono>

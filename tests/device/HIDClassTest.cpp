@@ -404,6 +404,31 @@ TEST_F(HIDClassTest, DisconnectDeviceClosesTheUnit) {
   EXPECT_EQ(delegate->disconnects(), 0);
 }
 
+TEST_F(HIDClassTest, ClosingNeverRacesAReadOrAWrite) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  std::atomic<bool> stop{false};
+  std::thread sender([&] {
+    const Bytes payload(150, 0x11);
+    while (!stop) hid->sendCMD(0x82, payload.data(), static_cast<uint16_t>(payload.size() + 1));
+  });
+  std::thread talker([&] {
+    while (!stop) unit->sendFrame(0x34, Bytes{0x06});
+  });
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(hid->disconnectDevice(), 0);  // while both are busy
+  std::this_thread::sleep_for(20ms);
+  stop = true;
+  sender.join();
+  talker.join();
+  const uint64_t after = unit->reportsFromHost();
+  hid->sendCMD(0x82, Bytes(10).data(), 11);
+  EXPECT_EQ(unit->reportsFromHost(), after);
+  EXPECT_EQ(delegate->disconnects(), 0);
+  // Every frame the unit saw is whole.
+  for (const auto& f : unit->receivedFrames()) EXPECT_TRUE(frame::isValid(f.bytes));
+}
+
 // --- quitting ---
 
 TEST_F(HIDClassTest, QuittingWhileTheHidThreadReadsStopsItWithinTheBound) {
