@@ -19,6 +19,7 @@
 // In mode A it measures the round trip of a frame and the removal time.
 // Lines: "ok: ..." for a check that held, "check: FAILED: ..." for one that
 // did not, "measure: ..." for figures. Exit status 0 when every check held.
+#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -29,7 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,6 +43,7 @@
 #include "device/HIDClass.h"
 #include "device/ZarvoHIDDelegate.h"
 #include "platform/hid/Backend.h"
+#include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
 
 namespace {
@@ -257,12 +259,14 @@ int run(const Options& o) {
   std::printf("mode %c: unit with release %u on gadgetfs %s%s%s\n", o.mode, kRelease, o.gadgetfs.c_str(),
               o.otherUnit.empty() ? "" : ", other release on ", o.otherUnit.c_str());
 
-  // The unit the editor looks for, and one it must leave alone.
-  sim::Identity identity;
-  identity.mode = static_cast<uint8_t>(o.mode);
-  auto unit = std::make_shared<sim::SimulatedUnit>(identity);
+  // The unit the editor looks for, and one it must leave alone: each the unit
+  // the program talks to with QV450_SIMULATOR=app or =boot. Here the USB bus
+  // carries their reports, so the simulated pacing is off.
+  auto unit = sim::SimBackend::forEnvironment(o.mode == 'A' ? "app" : "boot")->units().front();
+  unit->setPaced(false);
   vmtest::GadgetfsUnit gadget(unit, vmtest::UsbIdentity{});
-  auto other = std::make_shared<sim::SimulatedUnit>(sim::Identity{});
+  auto other = sim::SimBackend::forEnvironment("app")->units().front();
+  other->setPaced(false);
   vmtest::HidgUnit otherGadget(other);
   std::string error;
   if (!check(gadget.plug(o.gadgetfs, error), "gadgetfs unit plugged in%s%s", error.empty() ? "" : ": ", error.c_str()))
@@ -297,6 +301,12 @@ int run(const Options& o) {
           "the unit with release %u is present and listed only under its own release number", kOtherRelease);
   }
 
+  {
+    std::ifstream speed(usbDeviceAbove(sysfsOf(info.path)) + "/speed");
+    std::string mbits;
+    speed >> mbits;
+    std::printf("  the unit is on the bus at %s Mbit/s\n", mbits.empty() ? "?" : mbits.c_str());
+  }
   if (!o.rules.empty()) checkUdevRule(o, info);
 
   // --- identification ---

@@ -22,10 +22,11 @@ verdict() {
 
 fail() { echo "check: FAILED: $*"; verdict FAIL; }
 
-# Two emulated controllers: one for each virtual unit.
+# Two emulated controllers, one for each virtual unit, at full speed like the
+# unit's own USB port.
 while read -r m; do
   case "$m" in
-    dummy_hcd) args="num=2" ;;
+    dummy_hcd) args="num=2 is_high_speed=0" ;;
     *) args="" ;;
   esac
   insmod /lib/modules/$m.ko $args || fail "insmod $m"
