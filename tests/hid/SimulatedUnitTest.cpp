@@ -86,7 +86,7 @@ TEST(SimulatedUnitTest, DispatchesFramesToTheHandlersOfItsFirmware) {
     seen.push_back(f.cmd);
     u.sendFrame(0x20, Bytes(159, 1));
   });
-  link.unit->setHandler(Firmware::BootLoader, 0x00, [&](SimulatedUnit& u, const sim::ReceivedFrame& f) {
+  link.unit->setHandler(Firmware::BootLoader, 0x00, [&](SimulatedUnit& u, const sim::ReceivedFrame&) {
     seen.push_back(0xB0);
     u.sendFrame(0x01, Bytes{0x01});
   });
