@@ -128,6 +128,13 @@ inline std::vector<int> recordWords(int n, int m) {
   return w;
 }
 
+// The words currentPreset(n, page) gives module m.
+inline std::vector<int> currentWords(int n, int m) {
+  std::vector<int> w = recordWords(n, m);
+  for (int& x : w) x += 1000;
+  return w;
+}
+
 // A 146-byte current-preset payload: preset n on `page`, the module block of
 // presetRecord(n) with every word + 1000.
 inline Bytes currentPreset(int n, int page) {
