@@ -18,7 +18,7 @@ TEST(DisposableTest, CleanupRunsExactlyOnceWhateverTheCallers) {
   EXPECT_EQ(runs, 1);
   EXPECT_TRUE(disposable->isDisposed());
 
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 8; ++round) {
     std::atomic<int> count{0};
     auto shared = RSDisposable::disposableWithBlock([&count] { count++; });
     std::vector<std::thread> threads;
@@ -134,7 +134,7 @@ TEST(SerialDisposableTest, ReplacedLastReferenceIsReleasedOutsideTheLock) {
 }
 
 TEST(CompoundDisposableTest, AddRacingDisposeDisposesEveryMemberOnce) {
-  for (int round = 0; round < 50; ++round) {
+  for (int round = 0; round < 20; ++round) {
     auto compound = RSCompoundDisposable::compoundDisposable();
     std::atomic<int> disposed{0};
     constexpr int kPerThread = 50;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <ostream>
@@ -118,6 +119,38 @@ inline bool waitUntil(const std::function<bool()>& done,
   }
   return true;
 }
+
+// Holds the subscription scheduler's background queue until released, so that
+// work queued there waits.
+class BackgroundGate {
+public:
+  BackgroundGate() : state_(std::make_shared<State>()) {
+    auto background =
+        std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler())->backgroundScheduler();
+    background->schedule([state = state_] {
+      std::unique_lock lock(state->mutex);
+      state->entered = true;
+      state->changed.notify_all();
+      state->changed.wait_for(lock, std::chrono::seconds(5), [&state] { return state->open; });
+    });
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait_for(lock, std::chrono::seconds(5), [this] { return state_->entered; });
+  }
+  ~BackgroundGate() {
+    std::lock_guard lock(state_->mutex);
+    state_->open = true;
+    state_->changed.notify_all();
+  }
+
+private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+  };
+  std::shared_ptr<State> state_;
+};
 
 // Waits until the subscription scheduler's background queue has run what was
 // queued on it before the call.

@@ -12,6 +12,7 @@
 #include "reactive/RSUnit.h"
 
 using namespace std::chrono_literals;
+using rstest::BackgroundGate;
 using rstest::Recorder;
 using rstest::sequenceSignal;
 using rstest::testError;
@@ -20,38 +21,6 @@ using rstest::Values;
 using rstest::waitUntil;
 
 namespace {
-
-// Holds the subscription scheduler's background queue until released, so that
-// work queued there waits.
-class BackgroundGate {
-public:
-  BackgroundGate() : state_(std::make_shared<State>()) {
-    auto background =
-        std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler())->backgroundScheduler();
-    background->schedule([state = state_] {
-      std::unique_lock lock(state->mutex);
-      state->entered = true;
-      state->changed.notify_all();
-      state->changed.wait_for(lock, 5s, [&state] { return state->open; });
-    });
-    std::unique_lock lock(state_->mutex);
-    state_->changed.wait_for(lock, 5s, [this] { return state_->entered; });
-  }
-  ~BackgroundGate() {
-    std::lock_guard lock(state_->mutex);
-    state_->open = true;
-    state_->changed.notify_all();
-  }
-
-private:
-  struct State {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool entered = false;
-    bool open = false;
-  };
-  std::shared_ptr<State> state_;
-};
 
 TEST(SignalTest, BuiltInSignalsAndSharedInstances) {
   Recorder empty, nilValue, failure;
