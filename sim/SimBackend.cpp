@@ -4,6 +4,7 @@
 
 #include "platform/foundation/Log.h"
 #include "sim/bootloader/SimBootloader.h"
+#include "sim/unit/UnitApplication.h"
 
 namespace sim {
 
@@ -133,6 +134,9 @@ std::shared_ptr<SimBackend> SimBackend::forEnvironment(const std::string& value)
   SimBootloader::Knobs bootKnobs;
   bootKnobs.leaveBusAfterFinish = true;
   SimBootloader::install(*unit)->setKnobs(bootKnobs);
+  // In its application it holds presets, settings and slot names and answers
+  // the editor's commands.
+  UnitApplication::install(unit);
   auto backend = std::make_shared<SimBackend>();
   backend->addUnit(unit);
   fnd::log("Using the simulated unit (%s=%s)", hid::kSimulatorVariable, value.c_str());

@@ -3,7 +3,12 @@
 
 #include "platform/ui/Application.h"
 #if defined(HAVE_QV450_DEVICE)
-#include "device/HIDClass.h"
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+#include "device/HIDServiceViewMode.h"
+#include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 #endif
 #if defined(HAVE_QV450_SIM)
@@ -11,24 +16,32 @@
 #endif
 
 int main(int argc, char** argv) {
-  return ui::runApplication(argc, argv, [] {
+  return ui::runApplication(argc, argv, []() -> std::optional<int> {
     // The device layer and the screens start here as they are built.
 #if defined(HAVE_QV450_SIM)
     sim::installAsSimulator();  // QV450_SIMULATOR=app|boot picks the simulated unit
 #endif
 #if defined(HAVE_QV450_DEVICE)
-    {  // Until the device service connects: find and identify the unit.
-      HIDClass hid;
-      hid.setVid(0x0483);
-      hid.setPid(0x5703);
-      hid.setVer(200);
-      hid.setDeviceName("VLT");
-      hid.setDeviceVersion("V1.0.5");
-      const uint8_t request[11] = {0xAA, 0x55, 0x01, 0x00, 0x00};
-      const bool found = hid.OpenDevice(request, sizeof request);
-      const uint8_t mode = hid.hid_device_mode();
-      const bool known = mode == 'A' || mode == 'B' || mode == 'L';
-      fnd::log("device status: %c", found && known ? static_cast<char>(mode) : 'D');
+    {  // Until the screens exist: connect, read the whole unit, log, quit.
+      auto service = HIDServiceViewMode::shared();
+      service->init();
+      const std::string status = service->deviceStatus.get().value_or("D");
+      fnd::log("device status: %s", status.c_str());
+      if (status == "A") {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        service->startBulkRead([done](int progress) {
+          if (progress >= HIDServiceViewMode::kProgressDone) {
+            fnd::log("start-up read: %d, done", progress);
+            done->store(true);
+          } else {
+            fnd::log("start-up read: %d/200", progress);
+          }
+        });
+        if (!dispatch::runMainLoopUntil([done] { return done->load(); }, std::chrono::seconds(60))) {
+          fnd::log("start-up read: not finished");
+          return 1;
+        }
+      }
     }
 #endif
     return 0;
