@@ -8,7 +8,10 @@
 #include <optional>
 #include <system_error>
 
+#include "device/EffectCatalogue.h"
 #include "device/ModuleTable.h"
+#include "device/NameChecks.h"
+#include "device/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
@@ -50,7 +53,7 @@ std::optional<long> optionalInteger(const json& object, const char* key) {
   if (!object.is_object()) return std::nullopt;
   auto it = object.find(key);
   if (it == object.end() || it->is_null()) return std::nullopt;
-  return clampToInt(PresetManager::integerValue(*it));
+  return clampToInt(EffectCatalogue::integerValue(*it));
 }
 
 // A member of an object, or null.
@@ -70,7 +73,7 @@ const std::string* typeNameOf(const json& parameter) {
 
 // The effect type a typed catalogue key names: its first two characters as
 // an integer, plus nothing (so "01 ..." gives 1, which is type 0 plus one).
-long keyNumber(const std::string& key) { return PresetManager::integerValue(json(key.substr(0, 2))); }
+long keyNumber(const std::string& key) { return EffectCatalogue::integerValue(json(key.substr(0, 2))); }
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
@@ -236,7 +239,7 @@ private:
     }
   }
 
-  static long bandNumber(const std::string& name) { return clampToInt(PresetManager::integerValue(json(name.substr(4)))); }
+  static long bandNumber(const std::string& name) { return clampToInt(EffectCatalogue::integerValue(json(name.substr(4)))); }
 
   // Words the module does not have are never written.
   void write(long at, long v, const std::string& name) {
@@ -289,64 +292,41 @@ std::string timeStamp(std::time_t t) {
 void showWarning(const PresetManager::Environment& env, const std::string& text) {
   fnd::log("preset import refused: %s", text.c_str());
   if (env.tips.showWarningWithTip) env.tips.showWarningWithTip(text);
+  else PopUpService::shared()->showWarningWithTip(text, nullptr);
 }
 
 void showFail(const PresetManager::Environment& env, const std::string& text) {
   fnd::log("preset export failed: %s", text.c_str());
   if (env.tips.showFailWithTip) env.tips.showFailWithTip(text);
+  else PopUpService::shared()->showFailWithTip(text, nullptr);
 }
+
+// The device service as the preset files use it.
+class ServicePresetFiles : public PresetFileService {
+public:
+  explicit ServicePresetFiles(std::shared_ptr<HIDServiceViewMode> service) : service_(std::move(service)) {}
+  HIDServiceModuleModePtr cachedPreset(long index) const override {
+    return index >= 0 && index < dev::kPresetCount ? service_->cachedPreset(static_cast<int>(index) + 1) : nullptr;
+  }
+  HIDServiceModuleModePtr currentPreset() const override { return service_->presetAllData(); }
+  json presetInfoDic() const override { return service_->presetInfoDic(); }
+  void sendPresetDataToDevice(const HIDServiceModuleModePtr& preset, long index,
+                              std::function<void(long)> result) override {
+    service_->sendPresetDataToDevice(*preset, static_cast<int>(index), std::move(result));
+  }
+  void updateCurrentPreset() override { service_->updateCurrentPreset(); }
+
+private:
+  std::shared_ptr<HIDServiceViewMode> service_;
+};
 
 }  // namespace
 
 // ---- Names and values ----
 
-long PresetManager::integerValue(const json& value) {
-  switch (value.type()) {
-    case json::value_t::boolean: return value.get<bool>() ? 1 : 0;
-    case json::value_t::number_integer: return static_cast<long>(value.get<int64_t>());
-    case json::value_t::number_unsigned: {
-      const uint64_t u = value.get<uint64_t>();
-      return u > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(u);
-    }
-    case json::value_t::number_float: {
-      const double d = value.get<double>();
-      if (std::isnan(d)) return 0;
-      if (d >= static_cast<double>(LONG_MAX)) return LONG_MAX;
-      if (d <= static_cast<double>(LONG_MIN)) return LONG_MIN;
-      return static_cast<long>(d);
-    }
-    case json::value_t::string: {
-      const std::string& s = value.get_ref<const std::string&>();
-      size_t i = 0;
-      while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-      bool negative = false;
-      if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-      long v = 0;
-      for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        const int d = s[i] - '0';
-        if (v > (LONG_MAX - d) / 10) return negative ? LONG_MIN : LONG_MAX;
-        v = v * 10 + d;
-      }
-      return negative ? -v : v;
-    }
-    default: return 0;
-  }
-}
-
 std::string PresetManager::baseNameOf(std::string_view path) {
   const size_t slash = path.find_last_of('/');
-  std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
-  const size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
-bool PresetManager::isPresetName(std::string_view name) {
-  const std::string judged = baseNameOf(name);
-  if (judged.empty()) return false;
-  return std::all_of(judged.begin(), judged.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == ' ';
-  });
+  return deletingPathExtension(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 std::string PresetManager::safeFileName(std::string_view name) {
@@ -394,8 +374,17 @@ void PresetManager::setEnvironment(Environment environment) {
 }
 
 PresetManager::Environment PresetManager::environment() {
-  std::lock_guard guard(environmentMutex());
-  return sharedEnvironment();
+  Environment env;
+  {
+    std::lock_guard guard(environmentMutex());
+    env = sharedEnvironment();
+  }
+  if (!env.service) env.service = serviceFor(HIDServiceViewMode::shared());
+  return env;
+}
+
+std::shared_ptr<PresetFileService> PresetManager::serviceFor(std::shared_ptr<HIDServiceViewMode> service) {
+  return service ? std::make_shared<ServicePresetFiles>(std::move(service)) : nullptr;
 }
 
 // ---- Export ----
@@ -526,13 +515,13 @@ PresetManager::Imported PresetManager::presetFromFile(std::string_view text, con
       // A module the current preset lacks still gets all its words.
       if (words.size() < static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()))
         words.resize(static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()), 0);
-      words[0] = clampToInt(integerValue(memberOf(member, "SWITCH")));
-      words[1] = clampToInt(integerValue(memberOf(member, "TYPE")));
+      words[0] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "SWITCH")));
+      words[1] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "TYPE")));
 
       const json& data = memberOf(member, "Data");
       if (data.is_object() && !data.empty()) {
         ModuleImport import(key, catalogue.at(key), words);
-        for (const auto& [name, value] : data.items()) import.apply(name, clampToInt(integerValue(value)));
+        for (const auto& [name, value] : data.items()) import.apply(name, clampToInt(EffectCatalogue::integerValue(value)));
         record->setFuncDataArr(expWords(exp, kFunctionKeys, record->FuncDataArr.get()));
         record->setExpDataArr(expWords(exp, kVolumeKeys, record->ExpDataArr.get()));
       }
@@ -551,7 +540,7 @@ bool PresetManager::ImportPreset(const std::string& path, long index, std::funct
 bool PresetManager::ImportPreset(const Environment& env, const std::string& path, long index,
                                  std::function<void(long)> result) {
   const std::string baseName = baseNameOf(path);
-  if (!isPresetName(baseName)) {
+  if (!checkPresetName(baseName)) {
     showWarning(env, kWrongFileName);
     return false;
   }

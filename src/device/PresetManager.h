@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/HIDServiceModuleMode.h"
+#include "device/HIDServiceViewMode.h"
 #include "platform/foundation/UserDefaults.h"
 
 // What the preset files need of the device service.
@@ -48,8 +49,9 @@ public:
   virtual void updateCurrentPreset() = 0;
 };
 
-// Where the preset files' messages go: the pop-up service's warning tip (a
-// refused import) and failure tip (a failed export), in the main window.
+// Where the preset files' messages go: a warning tip for a refused import
+// and a failure tip for a failed export, in the main window. Left empty,
+// they go to the pop-up service.
 struct PresetFileTips {
   std::function<void(const std::string&)> showWarningWithTip;
   std::function<void(const std::string&)> showFailWithTip;
@@ -76,6 +78,7 @@ public:
 
   // Everything the two operations use besides their arguments.
   struct Environment {
+    // Null: the process-wide device service.
     std::shared_ptr<PresetFileService> service;
     // Holds "computerPresetPath"; null: the standard defaults.
     std::shared_ptr<fnd::UserDefaults> defaults;
@@ -87,10 +90,13 @@ public:
     FileWriter write;
   };
 
-  // The environment of the two operations without one; installed once at
-  // start-up, on the main thread.
+  // The environment of the two operations without one: the process-wide
+  // device service, the standard defaults and the pop-up service unless
+  // other parts are installed (once, at start-up, on the main thread).
   static void setEnvironment(Environment environment);
   static Environment environment();
+  // The preset files' view of a device service.
+  static std::shared_ptr<PresetFileService> serviceFor(std::shared_ptr<HIDServiceViewMode> service);
 
   // Writes cached preset `index` (0 to 199) as a file into the computer
   // preset folder, named after the preset (trailing blanks removed; "-" and a
@@ -126,17 +132,9 @@ public:
                                  const HIDServiceModuleMode& target, const HIDServiceModuleMode& current,
                                  const nlohmann::json& catalogue);
 
-  // ---- Names ----
-
   // The file name without folder and extension.
   static std::string baseNameOf(std::string_view path);
   // A preset name as a file name and JSON text: "/" and control characters
   // become "-", bytes that are not UTF-8 are read as Latin-1.
   static std::string safeFileName(std::string_view name);
-  // Whether a file's base name may name a preset: after one more extension
-  // is dropped, one or more ASCII letters, digits, hyphens and blanks.
-  static bool isPresetName(std::string_view name);
-  // A JSON value as an integer: numbers truncated, strings by their leading
-  // blanks, sign and digits, true 1, anything else 0; saturated.
-  static long integerValue(const nlohmann::json& value);
 };

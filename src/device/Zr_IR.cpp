@@ -8,6 +8,7 @@
 #include <optional>
 #include <system_error>
 
+#include "device/NameChecks.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
@@ -83,13 +84,6 @@ std::string Zr_IR::errorDescription(int code) {
          "If problem reoccurs, please check compatibility of IR file.\u00A0\u00A0";
 }
 
-std::string Zr_IR::baseNameOf(std::string_view path) {
-  std::string name(path.substr(path.find_last_of('/') == std::string_view::npos ? 0 : path.find_last_of('/') + 1));
-  size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 bool Zr_IR::isSupportedRate(uint32_t rate) { return rateInfo(rate) != nullptr; }
 
 uint32_t Zr_IR::framesPerBlock(uint32_t rate) {
@@ -111,7 +105,7 @@ bool Zr_IR::fail(fnd::ErrorPtr* error, int code) {
 }
 
 void Zr_IR::OpenFilePath(const std::string& path, fnd::ErrorPtr* error) {
-  const std::string baseName = baseNameOf(path);
+  const std::string baseName = deletingPathExtension(std::filesystem::path(path).filename().string());
   // The name is judged before anything is read.
   for (unsigned char c : baseName)
     if (c < 32 || c > 126) return (void)fail(error, kErrorName);

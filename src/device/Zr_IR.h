@@ -70,8 +70,6 @@ public:
 
   // The texts of the errors.
   static std::string errorDescription(int code);
-  // The file name without folder and extension.
-  static std::string baseNameOf(std::string_view path);
 
   // The sample rates read, and the frames of one 512-point block at each.
   static bool isSupportedRate(uint32_t rate);

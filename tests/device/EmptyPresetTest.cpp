@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/EffectCatalogue.h"
 #include "device/ModuleTable.h"
 #include "device/PresetManager.h"
 #include "platform/foundation/Files.h"
@@ -35,7 +36,7 @@ std::vector<std::vector<int>> defaultWords() {
   for (int m = 0; m < 9; ++m) {
     std::vector<int> w{0, 0};
     for (const json& slot : slots[ModuleTable::moduleName(m)])
-      w.push_back(static_cast<int>(PresetManager::integerValue(slot["current"])));
+      w.push_back(static_cast<int>(EffectCatalogue::integerValue(slot["current"])));
     EXPECT_EQ(w.size(), static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(m)].words()));
     words.push_back(w);
   }

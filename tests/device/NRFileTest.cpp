@@ -13,25 +13,22 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-Bytes nrFile(const std::vector<uint32_t>& words, std::string ending = "2.0", std::string between = "") {
+Bytes nrFile(const std::vector<uint32_t>& words, const std::string& ending = "2.0", const std::string& between = "") {
   Bytes b;
   uint32_t sum = 0;
-  for (uint32_t w : words) put32(b, w), sum += w;
-  put32(b, sum);
+  for (uint32_t w : words) sum += w;
+  for (uint32_t w : words) b.insert(b.end(), {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)});
+  b.insert(b.end(), {uint8_t(sum), uint8_t(sum >> 8), uint8_t(sum >> 16), uint8_t(sum >> 24)});
   b.insert(b.end(), between.begin(), between.end());
   b.insert(b.end(), ending.begin(), ending.end());
   return b;
 }
 
-std::vector<uint32_t> someWords() {
+const std::vector<uint32_t> kWords = [] {
   std::vector<uint32_t> w(512);
   for (size_t i = 0; i < w.size(); ++i) w[i] = static_cast<uint32_t>(i * 2654435761u);
   return w;
-}
+}();
 
 int64_t codeOf(const Bytes& file) {
   Zr_NR nr;
@@ -40,74 +37,53 @@ int64_t codeOf(const Bytes& file) {
   return error ? error->code() : 0;
 }
 
-TEST(NRFile, AGoodFileGivesItsWords) {
-  const auto words = someWords();
-  const Bytes file = nrFile(words);
-  ASSERT_EQ(file.size(), 2055u);
-  // The first word's bytes, little-endian, as the layout puts them.
-  EXPECT_EQ(file[4], static_cast<uint8_t>(2654435761u));
+TEST(NRFile, AcceptsExactlyTheFilesWhoseSumAndEndingMatch) {
   Zr_NR nr;
   fnd::ErrorPtr error;
-  nr.OpenData(file, "slot.amp", &error);
+  nr.OpenData(nrFile(kWords), "slot.amp", &error);
   EXPECT_FALSE(error);
-  EXPECT_EQ(std::vector<uint32_t>(nr.databuff.begin(), nr.databuff.end()), words);
-  // Bytes between the sum and the ending are not read.
-  EXPECT_EQ(codeOf(nrFile(words, "2.0", "anything at all")), 0);
-  // The sum keeps its low 32 bits only.
-  std::vector<uint32_t> big(512, 0xFFFFFFFFu);
-  const Bytes wrapped = nrFile(big);
-  EXPECT_EQ(wrapped[2048], 0x00);
+  EXPECT_EQ(std::vector<uint32_t>(nr.databuff.begin(), nr.databuff.end()), kWords);
+  // Bytes between the sum and the ending are not read; the sum keeps its low
+  // 32 bits (512 x 0xFFFFFFFF is 0xFFFFFE00).
+  EXPECT_EQ(codeOf(nrFile(kWords, "2.0", "anything")), 0);
+  const Bytes wrapped = nrFile(std::vector<uint32_t>(512, 0xFFFFFFFFu));
   EXPECT_EQ(wrapped[2049], 0xFE);
   EXPECT_EQ(codeOf(wrapped), 0);
-}
-
-TEST(NRFile, ChecksumWinsOverTheEnding) {
-  const auto words = someWords();
-  Bytes changed = nrFile(words);
+  // A changed word: 1005, also when the ending is wrong too; the right sum
+  // with another ending: 1004.
+  Bytes changed = nrFile(kWords);
   changed[100] ^= 1;
   EXPECT_EQ(codeOf(changed), Zr_NR::kErrorChecksum);
-  EXPECT_EQ(codeOf(nrFile(words, "2.1")), Zr_NR::kErrorFormat);
-  Bytes both = nrFile(words, "1.0");
-  both[7] ^= 0x40;
-  EXPECT_EQ(codeOf(both), Zr_NR::kErrorChecksum);
-}
-
-TEST(NRFile, ShortFilesAreRefusedAndLeaveTheWords) {
-  // Too short to hold the words, the sum and the ending, however it ends.
+  changed.back() = '1';
+  EXPECT_EQ(codeOf(changed), Zr_NR::kErrorChecksum);
+  EXPECT_EQ(codeOf(nrFile(kWords, "2.1")), Zr_NR::kErrorFormat);
+  // Too short to hold words, sum and ending, however it ends: 1004.
   EXPECT_EQ(codeOf(Bytes{'2', '.', '0'}), Zr_NR::kErrorFormat);
   EXPECT_EQ(codeOf(Bytes{}), Zr_NR::kErrorFormat);
-  Bytes zeros(2051, 0);
+  Bytes zeros(2052, 0);
   zeros.insert(zeros.end(), {'2', '.', '0'});
-  EXPECT_EQ(codeOf(zeros), Zr_NR::kErrorFormat);
-  zeros.insert(zeros.begin(), 0);
   EXPECT_EQ(codeOf(zeros), 0);
-
-  Zr_NR nr;
-  nr.databuff.fill(7);
-  fnd::ErrorPtr error;
-  nr.OpenData(nrFile(someWords(), "2.x"), "slot.amp", &error);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(nr.databuff[0], 7u);
-  EXPECT_EQ(nr.databuff[511], 7u);
+  zeros.erase(zeros.begin());
+  EXPECT_EQ(codeOf(zeros), Zr_NR::kErrorFormat);
 }
 
-TEST(NRFile, ErrorsNameTheFile) {
+TEST(NRFile, ARefusedFileLeavesTheWordsAndIsNamedInTheText) {
   TempFolder tmp;
-  Bytes bad = nrFile(someWords());
+  Bytes bad = nrFile(kWords);
   bad[0] ^= 1;
   TempFolder::write(tmp / "Tube NR.amp", bad);
   Zr_NR nr;
+  nr.databuff.fill(7);
   fnd::ErrorPtr error;
   nr.OpenFilePath((tmp / "Tube NR.amp").string(), &error);
   ASSERT_TRUE(error);
+  EXPECT_EQ(nr.databuff[0], 7u);
   EXPECT_EQ(error->domain(), "ImportPresetError");
-  EXPECT_EQ(error->code(), 1005);
   EXPECT_EQ(error->localizedDescription(),
             "File: Tube NR.amp\nError:1005\nNR import failed!\nPlease check compatibility of NR  file.\n"
             "If problem reoccurs, please restart the software and try again..");
-  Zr_NR missing;
-  missing.OpenFilePath((tmp / "none.amp").string(), &error);
-  EXPECT_EQ(error->code(), 1004);
+  nr.OpenFilePath((tmp / "none.amp").string(), &error);
+  EXPECT_EQ(error->code(), Zr_NR::kErrorFormat);
 }
 
 }  // namespace
