@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -69,7 +68,7 @@ constexpr auto kEnumerationBound = 15s;
 constexpr auto kFrameBound = 3s;
 constexpr auto kRemovalBound = 3s;
 constexpr auto kGoneBound = 3s;
-constexpr unsigned kWatchdogSeconds = 90;
+constexpr unsigned kWatchdogSeconds = 60;
 
 int failures = 0;
 int passes = 0;
@@ -124,7 +123,8 @@ public:
   }
   void updateHandleReply(std::span<const uint8_t> frame) { add(engineFrames_, frame); }
 
-  // Waits for the next frame on the route of `mode`; empty after the bound.
+  // Waits for the next frame on one route (the delegate's, or the firmware
+  // engine's handler's); empty after the bound.
   std::vector<uint8_t> nextFrame(bool toDelegate, Clock::duration bound) {
     std::unique_lock lock(mutex_);
     auto& q = toDelegate ? delegateFrames_ : engineFrames_;
