@@ -233,7 +233,15 @@ int SimulatedUnit::hostRead(uint64_t connection, hid::Report& out, std::chrono::
     bytes = std::move(outbox_.front());
     outbox_.pop_front();
     ++toHost_;
-    if (paced_) nextToHost_ = Clock::now() + kReportInterval;
+    // The link delivers one report per millisecond whatever the host does
+    // between reads: the next slot follows this report's slot, not the moment
+    // the host came to read it (a host late by less than a slot stays on the
+    // grid; after a longer pause the slots start again from now).
+    if (paced_) {
+      const Clock::time_point now = Clock::now();
+      const Clock::time_point slot = now - nextToHost_ <= kReportInterval ? nextToHost_ : now;
+      nextToHost_ = slot + kReportInterval;
+    }
   }
   out.fill(0);
   std::memcpy(out.data(), bytes.data(), bytes.size());
