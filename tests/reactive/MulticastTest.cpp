@@ -50,14 +50,6 @@ TEST(MulticastTest, ReplayLazilyWaitsForTheFirstSubscriber) {
   EXPECT_EQ(b.values(), (Values{"v"}));
 }
 
-TEST(MulticastTest, MulticastNamesTheSubject) {
-  RSDebugNamesOverrideForTesting(true);
-  auto source = RSSignal::never();
-  auto connection = source->publish();
-  EXPECT_EQ(connection->signal()->name(), "[+never] -multicast: [+never] -publish");
-  RSDebugNamesOverrideForTesting(std::nullopt);
-}
-
 // A signal that sends its events from another thread after a short pause.
 RSSignalPtr fromThread(Values values, bool fail) {
   return RSSignal::createSignal([values, fail](const RSSubscriberPtr& s) -> RSDisposablePtr {

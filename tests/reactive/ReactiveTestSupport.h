@@ -28,27 +28,17 @@ namespace rstest {
 using Values = std::vector<fnd::Value>;
 
 // Everything one subscription received, safe to read from the test thread
-// while other threads deliver.
+// while other threads deliver. Events read "next:<value>", "error:<code>" or
+// "completed".
 class Recorder {
 public:
   RSDisposablePtr subscribe(const RSSignalPtr& signal) {
     return signal->subscribeNext(
-        [this](const fnd::Value& value) {
-          std::lock_guard lock(mutex_);
-          values_.push_back(value);
-          events_.push_back("next:" + value.description());
-        },
+        [this](const fnd::Value& value) { record("next:" + value.description(), &value, nullptr); },
         [this](const RSErrorPtr& error) {
-          std::lock_guard lock(mutex_);
-          error_ = error;
-          failed_ = true;
-          events_.push_back("error:" + (error ? std::to_string(error->code()) : std::string("null")));
+          record("error:" + (error ? std::to_string(error->code()) : std::string("null")), nullptr, &error);
         },
-        [this] {
-          std::lock_guard lock(mutex_);
-          completed_ = true;
-          events_.push_back("completed");
-        });
+        [this] { record("completed", nullptr, nullptr); });
   }
 
   Values values() const {
@@ -59,27 +49,30 @@ public:
     std::lock_guard lock(mutex_);
     return events_;
   }
-  bool completed() const {
-    std::lock_guard lock(mutex_);
-    return completed_;
-  }
-  bool failed() const {
-    std::lock_guard lock(mutex_);
-    return failed_;
-  }
-  bool ended() const { return completed() || failed(); }
   RSErrorPtr error() const {
     std::lock_guard lock(mutex_);
     return error_;
   }
+  bool completed() const { return last() == "completed"; }
+  bool failed() const { return last().rfind("error:", 0) == 0; }
+  bool ended() const { return completed() || failed(); }
 
 private:
+  void record(std::string event, const fnd::Value* value, const RSErrorPtr* error) {
+    std::lock_guard lock(mutex_);
+    if (value) values_.push_back(*value);
+    if (error) error_ = *error;
+    events_.push_back(std::move(event));
+  }
+  std::string last() const {
+    std::lock_guard lock(mutex_);
+    return events_.empty() ? std::string() : events_.back();
+  }
+
   mutable std::mutex mutex_;
   Values values_;
   std::vector<std::string> events_;
   RSErrorPtr error_;
-  bool completed_ = false;
-  bool failed_ = false;
 };
 
 // Sends the values in order, then completes (or fails with `error`).

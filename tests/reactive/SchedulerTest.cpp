@@ -42,23 +42,6 @@ TEST(SchedulerTest, CurrentSchedulerPerThread) {
   EXPECT_EQ(afterNested, background);
 }
 
-TEST(SchedulerTest, NamesAndDistinctBackgroundSchedulers) {
-  auto a = RSScheduler::scheduler();
-  auto b = RSScheduler::scheduler();
-  EXPECT_NE(a, b);
-  auto qa = std::static_pointer_cast<RSQueueScheduler>(a)->queue();
-  auto qb = std::static_pointer_cast<RSQueueScheduler>(b)->queue();
-  EXPECT_NE(qa, qb);
-  EXPECT_EQ(a->name(), RSLabel(".RSScheduler.backgroundScheduler"));
-  EXPECT_EQ(RSScheduler::mainThreadScheduler()->name(), RSLabel(".RSScheduler.mainThreadScheduler"));
-  EXPECT_EQ(RSScheduler::immediateScheduler(), RSScheduler::immediateScheduler());
-
-  auto target = dispatch::Queue::createSerial("target.label");
-  RSTargetQueueScheduler anonymous(std::nullopt, target);
-  EXPECT_EQ(anonymous.name(), RSLabel(".RSTargetQueueScheduler(target.label)"));
-  EXPECT_NE(anonymous.description().find(anonymous.name()), std::string::npos);
-}
-
 TEST(SchedulerTest, BackgroundBlocksNeverOverlapAndKeepOrder) {
   auto scheduler = RSScheduler::scheduler();
   std::atomic<int> running{0};
