@@ -12,8 +12,8 @@
 # busybox-static, cpio, xz-utils and the kernel (linux-image-amd64).
 #
 # Usage: run-vm-test.sh [options] PROGRAM [PROGRAM...]
-#   PROGRAM            a program copied into the VM's /bin; the first one is
-#                      run by /init as the test (with the arguments of --args)
+#   PROGRAM            a program copied into the VM's /bin with its libraries;
+#                      the first one is the test that /init runs (vm-init.sh)
 #   --rules FILE       udev rule copied to /etc/qv450.rules in the VM
 #   --work DIR         work folder (default: ./vm-work)
 #   --kernel-cache DIR where the unpacked kernel is kept (default: WORK/kernel)
