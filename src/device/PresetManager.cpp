@@ -71,8 +71,8 @@ const std::string* typeNameOf(const json& parameter) {
   return it->get_ptr<const std::string*>();
 }
 
-// The effect type a typed catalogue key names: its first two characters as
-// an integer, plus nothing (so "01 ..." gives 1, which is type 0 plus one).
+// The number a typed catalogue key begins with: its first two characters as
+// an integer, the effect type plus one ("01 ..." is type 0).
 long keyNumber(const std::string& key) { return EffectCatalogue::integerValue(json(key.substr(0, 2))); }
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }

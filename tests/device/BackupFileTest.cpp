@@ -171,6 +171,8 @@ TEST_F(BackupFile, TheReaderRefusesChangedForeignAndMisshapenFiles) {
   EXPECT_FALSE(accepts(cut));
   EXPECT_FALSE(accepts(Bytes(good.begin(), good.begin() + 1023)));
   EXPECT_FALSE(make()->readFile((tmp / "missing.bqv").string()));
+  fs::resize_file(tmp / "full.bqv", Zr_Backup::kMaxFileSize + 1);
+  EXPECT_FALSE(make()->readFile((tmp / "full.bqv").string()));
 }
 
 TEST_F(BackupFile, ExportReplacesTheDestinationAlsoFromAnotherFileSystem) {

@@ -269,7 +269,10 @@ TEST(IRFile, RefusalsHaveTheirCodesAndTexts) {
   // By path: the name is judged before the file is looked for.
   TempFolder tmp;
   TempFolder::write(tmp / "Room 1.wav", wav);
-  for (auto [name, expected] : {std::pair{"Room 1.wav", 0}, {"R\xC3\xBCm.wav", 1005}, {"Missing.wav", 1000}}) {
+  TempFolder::write(tmp / "Huge.wav", wav);
+  std::filesystem::resize_file(tmp / "Huge.wav", Zr_IR::kMaxFileSize + 1);
+  for (auto [name, expected] : {std::pair{"Room 1.wav", 0}, {"R\xC3\xBCm.wav", 1005}, {"Missing.wav", 1000},
+                                {"Huge.wav", 1001}}) {
     Zr_IR ir;
     fnd::ErrorPtr error;
     ir.OpenFilePath((tmp / name).string(), &error);
