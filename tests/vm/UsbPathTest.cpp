@@ -260,13 +260,13 @@ int run(const Options& o) {
               o.otherUnit.empty() ? "" : ", other release on ", o.otherUnit.c_str());
 
   // The unit the editor looks for, and one it must leave alone: each the unit
-  // the program talks to with QV450_SIMULATOR=app or =boot. Here the USB bus
-  // carries their reports, so the simulated pacing is off.
+  // the program talks to with QV450_SIMULATOR=app or =boot, paced to one
+  // report per millisecond each way. That pacing stays on: the dummy
+  // controller moves interrupt reports as fast as it can, while the unit's
+  // full-speed port carries one per millisecond.
   auto unit = sim::SimBackend::forEnvironment(o.mode == 'A' ? "app" : "boot")->units().front();
-  unit->setPaced(false);
   vmtest::GadgetfsUnit gadget(unit, vmtest::UsbIdentity{});
   auto other = sim::SimBackend::forEnvironment("app")->units().front();
-  other->setPaced(false);
   vmtest::HidgUnit otherGadget(other);
   std::string error;
   if (!check(gadget.plug(o.gadgetfs, error), "gadgetfs unit plugged in%s%s", error.empty() ? "" : ": ", error.c_str()))
