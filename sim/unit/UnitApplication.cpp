@@ -165,7 +165,7 @@ void UnitApplication::factoryReset() {
     std::snprintf(name, sizeof name, "User NR %d", i + 1);
     copyName(nrNames_[static_cast<size_t>(i)], std::string_view(name));
   }
-  streamUnderWay_ = false;
+  delayedStream_ = false;
 }
 
 // --- state ---
@@ -277,7 +277,6 @@ void UnitApplication::sendStream() {
   auto u = unit_.lock();
   if (!u) return;
   ++streams_;
-  streamUnderWay_ = true;
   for (int n = 1; n <= kPresetCount; ++n) {
     if (knobs_.dropRecords.count(n)) continue;
     const auto bytes = record(n, presets_[static_cast<size_t>(n - 1)]);
@@ -291,6 +290,7 @@ void UnitApplication::sendStream() {
       u->sendFrame(kRecord, bytes);
     }
   }
+  if (streams_ <= knobs_.streamsWithoutSystem) return;
   uint8_t levels[10];
   writeWord(levels + 0, system_.inputLevel);
   writeWord(levels + 2, system_.screenLevel);
@@ -301,7 +301,7 @@ void UnitApplication::sendStream() {
 }
 
 void UnitApplication::sendStreamLater(std::chrono::milliseconds delay) {
-  streamUnderWay_ = true;
+  delayedStream_ = true;
   std::weak_ptr<UnitApplication> weak = weak_from_this();
   std::shared_ptr<Delay> d = delay_;
   delayThread_ = std::thread([weak, d, delay] {
@@ -311,6 +311,7 @@ void UnitApplication::sendStreamLater(std::chrono::milliseconds delay) {
     }
     if (auto app = weak.lock()) {
       std::lock_guard guard(app->mutex_);
+      app->delayedStream_ = false;
       app->sendStream();
     }
   });
@@ -336,7 +337,11 @@ void UnitApplication::handle(const ReceivedFrame& f) {
     case kSendAll: {
       ++bulkRequests_;
       if (bulkRequests_ <= knobs_.ignoreBulkRequests || !answers) return;
-      if (streamUnderWay_ && !knobs_.restartOnRepeatedRequest) return;
+      // A stream is under way while it waits for its delay or the host has
+      // not taken all of it yet.
+      const auto u = unit_.lock();
+      const bool underWay = delayedStream_ || (u && u->pendingReports() > 0);
+      if (underWay && !knobs_.restartOnRepeatedRequest) return;
       if (streams_ == 0 && knobs_.firstRecordDelay.count() > 0 && !delayThread_.joinable())
         sendStreamLater(knobs_.firstRecordDelay);
       else
@@ -354,7 +359,6 @@ void UnitApplication::handle(const ReceivedFrame& f) {
       if (answers) send(kCurrentPreset, currentPresetPayload());
       return;
     case kCurrentPresetTaken:
-      streamUnderWay_ = false;
       return;
     case kSetPage:
       if (p.empty()) return;

@@ -129,12 +129,15 @@ public:
     std::set<int> corruptRecords;
     // Sent in the stream cut to half their length (with a good CRC).
     std::set<int> shortRecords;
+    // The first n streams end without their system record.
+    int streamsWithoutSystem = 0;
     // The first stream starts this long after its request.
     std::chrono::milliseconds firstRecordDelay{0};
     // The first n requests for all data get no answer.
     int ignoreBulkRequests = 0;
-    // A request for all data while a stream is under way sends the whole
-    // stream again; otherwise it is ignored.
+    // A request for all data while a stream is under way (waiting for its
+    // delay, or not all taken by the host) sends the whole stream again;
+    // otherwise it is ignored. Once taken, a new request always gets one.
     bool restartOnRepeatedRequest = false;
     // Host commands the unit does not answer (0xC1, 0xA1, 0xB0, 0xA0, 0xC3).
     std::set<uint8_t> withhold;
@@ -222,7 +225,7 @@ private:
   int bulkRequests_ = 0;
   int streams_ = 0;
   int resets_ = 0;
-  bool streamUnderWay_ = false;
+  bool delayedStream_ = false;
 
   std::shared_ptr<Delay> delay_;
   std::thread delayThread_;

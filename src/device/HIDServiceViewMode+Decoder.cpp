@@ -49,6 +49,10 @@ void HIDServiceViewMode::callBackData(std::span<const uint8_t> bytes) {
   const uint8_t code = bytes[4];
   const std::span<const uint8_t> payload = bytes.subspan(5, length - 1);
 
+  if (code == cmd::kPresetRecord || code == cmd::kMissingRecord || code == cmd::kSystem || code == cmd::kSlotNames ||
+      code == cmd::kCurrentPreset)
+    bulkFrames_.fetch_add(1);
+
   Locked locked(*this);
   if (code >= cmd::kModuleWordsFirst && code <= cmd::kModuleWordsLast) {
     decodeModuleWords(code - cmd::kModuleWordsFirst, payload);

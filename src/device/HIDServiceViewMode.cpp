@@ -242,17 +242,26 @@ void HIDServiceViewMode::getAllData(ProgressBlock block) {
 
 void HIDServiceViewMode::startBulkRead(ProgressBlock block) {
   getAllData(block);
-  scheduleBulkReadRetry(std::move(block));
+  scheduleBulkReadRetry(std::move(block), bulkFrames_.load());
 }
 
-void HIDServiceViewMode::scheduleBulkReadRetry(ProgressBlock block) {
+// The read is asked for again when a whole interval has passed without a
+// frame of it: at the start (no answer yet), and also when the unit's frames
+// stop before the end (a lost system record or re-sent record would otherwise
+// leave the read waiting for ever). Records are filed by number, so a repeated
+// stream only fills what is missing.
+void HIDServiceViewMode::scheduleBulkReadRetry(ProgressBlock block, uint64_t framesSeen) {
   std::weak_ptr<HIDServiceViewMode> weak = std::static_pointer_cast<HIDServiceViewMode>(shared_from_this());
-  dispatch::Queue::main()->after(timing().bulkReadRetry, [weak, block = std::move(block)] {
+  dispatch::Queue::main()->after(timing().bulkReadRetry, [weak, block = std::move(block), framesSeen] {
     auto self = weak.lock();
-    if (!self || self->lastProgress_.load() != 0) return;
-    FND_LOG_AT("HIDServiceViewMode", "no preset record yet: asking for all data again");
-    self->getAllData(block);
-    self->scheduleBulkReadRetry(block);
+    if (!self || self->lastProgress_.load() == kProgressDone) return;
+    const uint64_t frames = self->bulkFrames_.load();
+    if (frames == framesSeen) {
+      FND_LOG_AT("HIDServiceViewMode", "%s", frames == 0 ? "no preset record yet: asking for all data again"
+                                                         : "the unit stopped before the end of the read: asking again");
+      self->getAllData(block);
+    }
+    self->scheduleBulkReadRetry(block, frames);
   });
 }
 

@@ -151,8 +151,9 @@ public:
   // the unit for all its data. Progress: n for each preset record n received
   // in sequence, then 201 for each current preset.
   void getAllData(ProgressBlock block);
-  // getAllData, and again every Timing::bulkReadRetry (on the main queue)
-  // while no preset record has answered: how the start-up runs the read.
+  // getAllData, and again (on the main queue) whenever Timing::bulkReadRetry
+  // passes without a frame of the read before its end: how the start-up runs
+  // the read.
   void startBulkRead(ProgressBlock block);
   // Reloads the effect catalogue from its files.
   void loadXML();
@@ -219,7 +220,7 @@ private:
   // Runs fn on this thread once the outermost lock is released.
   static void afterUnlock(std::function<void()> fn);
   void postReloadPresetName();
-  void scheduleBulkReadRetry(ProgressBlock block);
+  void scheduleBulkReadRetry(ProgressBlock block, uint64_t framesSeen);
 
   // Decoder parts (HID thread, under the lock).
   bool checkPayload(uint8_t cmd, std::span<const uint8_t> payload, size_t minimum) const;
@@ -269,6 +270,9 @@ private:
   bool initialised_ = false;
   // The last progress value reported (0 until a preset record arrived).
   std::atomic<int> lastProgress_{0};
+  // Frames of the start-up read received so far (records, system, slot
+  // names, current preset).
+  std::atomic<uint64_t> bulkFrames_{0};
 };
 
 using HIDServiceViewModePtr = std::shared_ptr<HIDServiceViewMode>;

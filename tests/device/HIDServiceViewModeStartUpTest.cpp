@@ -167,6 +167,28 @@ TEST(HIDServiceViewModeStartUp, UnansweredRequestIsMadeAgain) {
   expectCacheMatchesUnit(rig);
 }
 
+TEST(HIDServiceViewModeStartUp, ReadThatStopsHalfWayIsAskedForAgain) {
+  ProgressLog progress;
+  HIDServiceViewMode::Timing timing;
+  timing.bulkReadRetry = 40ms;
+  SimRig rig({}, timing);
+  sim::UnitApplication::Knobs knobs;
+  knobs.streamsWithoutSystem = 1;  // the first stream never ends
+  knobs.dropRecords = {5};
+  rig.app->setKnobs(knobs);
+  rig.service->init();
+  rig.service->startBulkRead(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  EXPECT_EQ(rig.app->bulkRequests(), 2);
+  std::vector<int> asked;
+  for (const auto& f : rig.received(0xA1)) asked.push_back(f.payload.at(0));
+  EXPECT_EQ(asked, (std::vector<int>{5}));
+  expectCacheMatchesUnit(rig);
+  // Done: no more requests.
+  dispatch::runMainLoop(120ms);
+  EXPECT_EQ(rig.app->bulkRequests(), 2);
+}
+
 TEST(HIDServiceViewModeStartUp, RepeatedStreamNeitherShiftsNorDuplicates) {
   ProgressLog progress;
   HIDServiceViewMode::Timing timing;
