@@ -38,12 +38,18 @@
 #include "GadgetfsUnit.h"
 #include "HidgUnit.h"
 #include "UdevRules.h"
+#include "device/EffectCatalogue.h"
 #include "device/FrameCodec.h"
 #include "device/HIDClass.h"
+#include "device/HIDServiceViewMode.h"
+#include "device/libupdate_zarvo.h"
 #include "device/ZarvoHIDDelegate.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/foundation/Log.h"
 #include "platform/hid/Backend.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
+#include "sim/unit/UnitApplication.h"
 
 namespace {
 
@@ -68,6 +74,7 @@ constexpr auto kEnumerationBound = 15s;
 constexpr auto kFrameBound = 3s;
 constexpr auto kRemovalBound = 3s;
 constexpr auto kGoneBound = 3s;
+constexpr auto kStartUpReadBound = 30s;
 constexpr unsigned kWatchdogSeconds = 60;
 
 int failures = 0;
@@ -308,6 +315,62 @@ int run(const Options& o) {
     std::printf("  the unit is on the bus at %s Mbit/s\n", mbits.empty() ? "?" : mbits.c_str());
   }
   if (!o.rules.empty()) checkUdevRule(o, info);
+
+  // --- the start-up read through the device service (application mode) ---
+  if (application) {
+    dispatch::setMainThread();
+    dispatch::setMainQueueDriver(std::make_shared<dispatch::ManualMainQueueDriver>());
+    // The service's debug line per frame would go to the VM's serial console
+    // (about 11 KB/s) and hold up the HID thread far longer than the unit's
+    // report interval; the kernel's report buffer would overflow.
+    const fnd::LogSink console = fnd::setLogSink([](const std::string&) {});
+    HIDServiceViewMode::Parts parts;
+    parts.zrHID = libupdate_zarvo::create(backend);
+    parts.loadCatalogue = [] { return std::make_shared<EffectCatalogue>(); };
+    auto service = HIDServiceViewMode::create(parts);
+    service->init();
+    check(service->deviceStatus.get() == "A", "the device service connected the unit in mode A");
+    std::mutex mutex;
+    std::vector<int> progress;
+    const auto t1 = Clock::now();
+    // As the editor runs it: asked for again (from the main queue) when the
+    // unit's frames stop before the end.
+    service->startBulkRead([&](int value) {
+      std::lock_guard guard(mutex);
+      progress.push_back(value);
+    });
+    const bool done = dispatch::runMainLoopUntil(
+        [&] {
+          std::lock_guard guard(mutex);
+          return !progress.empty() && progress.back() == 201;
+        },
+        kStartUpReadBound);
+    {
+      // Records in sequence report their number. Under emulation the guest
+      // can fall behind the unit's 1 ms reports; the kernel's report buffer
+      // then overflows, the records lost are asked for again (reporting
+      // nothing) and a stream that stops short is requested anew.
+      std::lock_guard guard(mutex);
+      const size_t reports = progress.size();
+      measure("start-up read: %.0f ms, %zu progress reports", ms(Clock::now() - t1), reports);
+      const bool inRange =
+          std::all_of(progress.begin(), progress.end() - (done ? 1 : 0), [](int v) { return v >= 1 && v <= 200; });
+      check(done && inRange, "start-up read: progress between 1 and 200, then 201");
+    }
+    int same = 0;  // the unit holds its factory presets
+    for (int n = 1; n <= 200; ++n) {
+      const auto cached = service->cachedPreset(n);
+      const auto stored = sim::UnitApplication::factoryPreset(n);
+      same += cached && cached->presetName.get() == stored.nameText() &&
+              cached->module(5)->dataArr.get() == stored.moduleWords(5);
+    }
+    check(same == 200, "start-up read: all 200 presets held as the unit holds them (%d)", same);
+    service.reset();  // closes the unit again
+    parts.zrHID.reset();
+    unit->clearReceived();
+    fnd::setLogSink(console);
+    dispatch::setMainQueueDriver(nullptr);
+  }
 
   // --- identification ---
   auto receiver = std::make_shared<Receiver>();
