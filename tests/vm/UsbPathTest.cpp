@@ -12,6 +12,8 @@
 //     listed only under its own release number and never spoken to;
 //   - the udev rule (--rules) matches the unit's hidraw node and its USB
 //     device, and nothing else on the bus;
+//   - in mode A, the device service's whole start-up read (200 presets,
+//     then the end of the read), as the editor runs it;
 //   - identification in the unit's mode;
 //   - frames of 7, 63, 64 and 521 bytes (payloads of 0, 56, 57 and 514)
 //     both ways, byte for byte, routed by the mode;
