@@ -222,6 +222,34 @@ TEST(HIDServiceViewModeDecoder, CallbacksForWritesAndExports) {
   EXPECT_EQ(exported, (Bytes{0x00, 0x03}));
 }
 
+TEST(HIDServiceViewModeDecoder, SlotNamesLabelTheUserSlots) {
+  Recorder r;
+  Bytes names(320, 0);
+  const std::string clean = "Clean";
+  std::copy(clean.begin(), clean.end(), names.begin());  // NR slot 0
+  const std::string cab = "4x12 Greenback V";             // IR slot 9, all 16 bytes
+  std::copy(cab.begin(), cab.end(), names.begin() + 160 + 16 * 9);
+  names[160 + 16 * 2] = 0x01;  // IR slot 2: a byte that is not text
+
+  // Before the catalogue is loaded its lists are empty: nothing to label,
+  // and the unit still gets its answer.
+  r.feed(0x41, names);
+  EXPECT_EQ(r.take(), (std::vector<Sent>{{0xA0, {0x00}}}));
+
+  r.service->loadXML();
+  r.feed(0x41, names);
+  EXPECT_EQ(r.take(), (std::vector<Sent>{{0xA0, {0x00}}}));
+  const auto amp = r.service->effectCatalogue()->typeNames(2);
+  const auto cabs = r.service->effectCatalogue()->typeNames(3);
+  ASSERT_GE(amp.size(), 65u);
+  ASSERT_GE(cabs.size(), 36u);
+  EXPECT_EQ(amp[55], "56:Clean");
+  EXPECT_EQ(amp[64], "65:");
+  EXPECT_EQ(cabs[35], "36:4x12 Greenback V");
+  EXPECT_EQ(cabs[28], "29:?");
+  EXPECT_EQ(r.service->presetInfoDic()["CAB"][0][35], "36:4x12 Greenback V");
+}
+
 TEST(HIDServiceViewModeDecoder, ConfirmPanelsCloseBelow0x80) {
   Recorder r;
   auto hides = [&] { return r.popUps->hides.load(); };
