@@ -39,6 +39,7 @@
 class RSSignal;
 class RSSubject;
 class RSMulticastConnection;
+class RSSequence;
 using RSSignalPtr = std::shared_ptr<RSSignal>;
 using RSSubjectPtr = std::shared_ptr<RSSubject>;
 using RSMulticastConnectionPtr = std::shared_ptr<RSMulticastConnection>;
@@ -236,6 +237,63 @@ public:
 
   static dispatch::Clock::duration blockingWaitBound();
   static void setBlockingWaitBound(dispatch::Clock::duration bound);
+
+  // --------------------------------------------------- time and scheduling
+  // Intervals are seconds. Nothing here blocks a thread: all waiting is done
+  // by schedulers. Where no scheduler is given, the scheduler current on the
+  // delivering thread is used, or else a background scheduler made at
+  // subscription.
+
+  // A value that passes the predicate is held for the interval and sent only
+  // if no other value arrives meanwhile; a value that fails it is sent at once
+  // and drops a held one. Completion sends a held value first.
+  RSSignalPtr throttle(RSTimeInterval interval, Predicate predicate);
+  RSSignalPtr throttle(RSTimeInterval interval);
+  // Values and completion an interval later; an error at once.
+  RSSignalPtr delay(RSTimeInterval interval);
+  // The values of each window as one tuple, sent on the scheduler an interval
+  // after the window's first value; completion flushes the open window.
+  RSSignalPtr bufferWithTime(RSTimeInterval interval, const RSSchedulerPtr& scheduler);
+  // From an interval after subscription on, every interval, the current date
+  // as seconds since 1970 (a double); never completes.
+  static RSSignalPtr interval(RSTimeInterval interval, const RSSchedulerPtr& scheduler, RSTimeInterval leeway);
+  static RSSignalPtr interval(RSTimeInterval interval, const RSSchedulerPtr& scheduler);
+  // Fails with RSSignalErrorTimedOut when the receiver has not ended an
+  // interval after subscription (values do not restart the count).
+  RSSignalPtr timeout(RSTimeInterval interval, const RSSchedulerPtr& scheduler);
+  // Every event from a block scheduled on the scheduler.
+  RSSignalPtr deliverOn(const RSSchedulerPtr& scheduler);
+  // Subscribes to the receiver from a block scheduled on the scheduler.
+  RSSignalPtr subscribeOn(const RSSchedulerPtr& scheduler);
+  // Every event on the main thread: at once when it arises there with nothing
+  // waiting, otherwise queued on the main queue behind the waiting ones.
+  RSSignalPtr deliverOnMainThread();
+
+  // ------------------------------------------- boolean values and binding
+
+  // Each value as the integer 1 when it is false (nil and Null included), 0
+  // when true.
+  RSSignalPtr not_();
+  // Each value is a tuple; true when every element is true (an empty tuple:
+  // true). Nil and Null elements count as false.
+  RSSignalPtr and_();
+  // Each value is a tuple; true when any element is true (an empty tuple:
+  // false). Nil and Null elements count as false.
+  RSSignalPtr or_();
+  // Writes every value (nilValue for nil) to the key path of the target,
+  // held weakly, on the delivering thread; a target that requiresMainThread()
+  // is written on the main queue when the value arrives elsewhere. Ends on the
+  // receiver's error (logged) or completion, when the target ends its life,
+  // or when the returned disposable is disposed.
+  RSDisposablePtr setKeyPath(const std::string& keyPath, const std::shared_ptr<fnd::Object>& target,
+                             const fnd::Value& nilValue);
+  RSDisposablePtr setKeyPath(const std::string& keyPath, const std::shared_ptr<fnd::Object>& target);
+
+  // -------------------------------------------------------------- sequences
+
+  // The receiver's values as a lazy sequence; reading it blocks until they
+  // arrive (see RSSignalSequence).
+  std::shared_ptr<RSSequence> sequence();
 
 protected:
   RSSignal() = default;
