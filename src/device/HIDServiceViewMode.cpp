@@ -196,22 +196,20 @@ void HIDServiceViewMode::connectDevice() {
   uint8_t request[11] = {0xAA, 0x55, 0x01, 0x00, 0x00};
   // Waits for the unit's answer: no lock is held here.
   const int result = hid->connectDeviceWithCMD(request, sizeof request);
-  std::string status;
+  char status = 'D';
   if (result == 1) {
-    hid->runApp([&] { status = "A"; }, [&] { status = "B"; }, [&] { status = "L"; },
+    hid->runApp([&] { status = 'A'; }, [&] { status = 'B'; }, [&] { status = 'L'; },
                 [&] {
                   // A mode character this program does not know: treated like
                   // no unit, so the start-up does not wait for ever.
                   FND_LOG_AT("HIDServiceViewMode", "the unit identified in an unknown mode");
-                  status = "D";
+                  status = 'D';
                 });
   } else if (result == 0) {
-    status = "L";
-  } else {
-    status = "D";
+    status = 'L';
   }
-  FND_LOG_AT("HIDServiceViewMode", "device status %s", status.c_str());
-  deviceStatus.set(status);
+  FND_LOG_AT("HIDServiceViewMode", "device status %c", status);
+  deviceStatus.set(std::string(1, status));
 }
 
 void HIDServiceViewMode::disconnectDevice() {
