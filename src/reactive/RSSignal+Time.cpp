@@ -77,17 +77,23 @@ RSSignalPtr RSSignal::throttle(RSTimeInterval interval, Predicate predicate) {
         [state, flush, subscriber, background, interval, predicate](const fnd::Value& value) {
           RSSchedulerPtr scheduler = currentOr(background);
           bool passes = predicate ? predicate(value) : true;
-          std::lock_guard lock(state->mutex);
-          flush(false);
-          if (!passes) {
-            subscriber->sendNext(value);
-            return;
+          {
+            std::lock_guard lock(state->mutex);
+            flush(false);
+            if (!passes) {
+              subscriber->sendNext(value);
+              return;
+            }
+            state->held = value;
+            state->hasHeld = true;
           }
-          state->held = value;
-          state->hasHeld = true;
-          // Not part of the subscription's disposable: a flush after disposal
-          // finds the subscription ended and sends nothing.
-          state->pendingFlush->setDisposable(scheduler->afterDelay(interval, [flush] { flush(true); }));
+          // Scheduled outside the lock: a scheduler may hold its own lock
+          // while it runs the flush, which takes ours. Not part of the
+          // subscription's disposable: a flush after disposal finds the
+          // subscription ended and sends nothing.
+          RSDisposablePtr scheduled = scheduler->afterDelay(interval, [flush] { flush(true); });
+          std::lock_guard lock(state->mutex);
+          if (state->hasHeld) state->pendingFlush->setDisposable(scheduled);  // unless it has run already
         },
         [disposable, subscriber](const RSErrorPtr& error) {
           disposable->dispose();
@@ -150,9 +156,17 @@ RSSignalPtr RSSignal::bufferWithTime(RSTimeInterval interval, const RSSchedulerP
     };
     auto subscription = self->subscribeNext(
         [state, flush, scheduler, interval](const fnd::Value& value) {
+          bool opensWindow;
+          {
+            std::lock_guard lock(state->mutex);
+            opensWindow = state->values.empty();
+            state->values.push_back(value);
+          }
+          if (!opensWindow) return;
+          // Scheduled outside the lock, as in throttle().
+          RSDisposablePtr scheduled = scheduler->afterDelay(interval, flush);
           std::lock_guard lock(state->mutex);
-          if (state->values.empty()) state->timer->setDisposable(scheduler->afterDelay(interval, flush));
-          state->values.push_back(value);
+          if (!state->values.empty()) state->timer->setDisposable(scheduled);  // unless it has run already
         },
         [subscriber](const RSErrorPtr& error) { subscriber->sendError(error); },
         [flush, subscriber] {
