@@ -14,6 +14,13 @@ namespace {
 // The writes in progress on this thread, of every channel.
 thread_local std::vector<RSKVOChannelData> tChannelData;
 
+// Works on identities only, so it is safe after the channel has gone.
+void destroyThreadData(const void* owner) {
+  auto found = std::find_if(tChannelData.begin(), tChannelData.end(),
+                            [owner](const RSKVOChannelData& data) { return data.owner == owner; });
+  if (found != tChannelData.end()) tChannelData.erase(found);
+}
+
 }  // namespace
 
 RSKVOChannelData RSKVOChannelData::dataForChannel(const RSKVOChannel* channel) {
@@ -126,10 +133,8 @@ void RSKVOChannel::writeNow(const fnd::Value& value) {
   // The change has been notified (and swallowed) by now, unless this thread
   // defers its notifications: then after them. A write that notified nothing
   // leaves no record that could swallow a later genuine change.
-  std::weak_ptr<RSKVOChannel> weakSelf = std::static_pointer_cast<RSKVOChannel>(shared_from_this());
-  fnd::DeferNotifications::deliver([weakSelf] {
-    if (auto channel = weakSelf.lock()) channel->destroyCurrentThreadData();
-  });
+  const void* owner = this;
+  fnd::DeferNotifications::deliver([owner] { destroyThreadData(owner); });
 }
 
 void RSKVOChannel::setObjectForKeyedSubscript(const RSChannelTerminalPtr& otherTerminal, std::string_view key) {
@@ -159,8 +164,4 @@ void RSKVOChannel::createCurrentThreadData() {
   if (!currentThreadData()) tChannelData.push_back(RSKVOChannelData::dataForChannel(this));
 }
 
-void RSKVOChannel::destroyCurrentThreadData() {
-  auto found = std::find_if(tChannelData.begin(), tChannelData.end(),
-                            [this](const RSKVOChannelData& data) { return data.owner == this; });
-  if (found != tChannelData.end()) tChannelData.erase(found);
-}
+void RSKVOChannel::destroyCurrentThreadData() { destroyThreadData(this); }

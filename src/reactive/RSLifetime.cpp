@@ -63,12 +63,14 @@ RSCompoundDisposablePtr rs_deallocDisposable(const RSLifetimeRef& owner) {
 std::shared_ptr<RSSignal> rs_willDeallocSignal(const RSLifetimeRef& owner) {
   const auto& state = owner.state();
   if (!state) return nullptr;
+  // Formatted before locking: a description may read other objects.
+  std::string name = RSDebugNamesEnabled() ? owner.description() + " -rs_willDeallocSignal" : std::string();
   // One subject per owner, even when several threads ask at once.
   std::lock_guard lock(state->mutex);
   auto record = recordLocked(state, true);
   if (!record->willDeallocSubject) {
     auto subject = RSReplaySubject::subject();
-    if (RSDebugNamesEnabled()) subject->setNameWithFormat("%s -rs_willDeallocSignal", owner.description().c_str());
+    if (!name.empty()) subject->setName(name);
     record->willDeallocSubject = subject;
     record->disposable->addDisposable(RSDisposable::disposableWithBlock([subject] { subject->sendCompleted(); }));
   }

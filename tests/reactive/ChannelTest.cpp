@@ -68,6 +68,20 @@ TEST(KVOChannelTest, AWriteThatNotifiesNothingLeavesNoEchoRecord) {
   node.reset();
 }
 
+TEST(KVOChannelTest, AWriteWhileNotificationsAreDeferredIsStillNotEchoed) {
+  Recorder recorder;
+  auto node = fnd::make<Node>();
+  auto channel = RSKVOChannel::initWithTarget(node, "value", fnd::Value());
+  recorder.subscribe(channel->followingTerminal());
+  {
+    fnd::DeferNotifications defer;  // as the device service does under its lock
+    channel->followingTerminal()->sendNext(fnd::Value(1));
+  }
+  node->value.set(fnd::Value(2));
+  EXPECT_EQ(recorder.values(), (Values{fnd::Value(), fnd::Value(2)}));
+  node.reset();
+}
+
 TEST(KVOChannelTest, NullTargetGivesAnEndedChannel) {
   auto channel = RSKVOChannel::initWithTarget(nullptr, "value", fnd::Value());
   Recorder recorder;
