@@ -337,9 +337,3 @@ void HIDServiceViewMode::decodeSlotNames(std::span<const uint8_t> payload) {
   }
   send(dev::host_cmd::kSlotNamesAck, {0x00});
 }
-
-// 0xB5 / 0xB7: the unit took frame m of an IR / NR transfer.
-void HIDServiceViewMode::transferAcknowledged(uint8_t code, std::span<const uint8_t> payload) {
-  FND_LOG_AT("HIDServiceViewMode", "transfer acknowledgement 0x%02X of frame %d: no transfer running", code,
-             payload[0]);
-}

@@ -273,6 +273,71 @@ private:
   // Frames of the start-up read received so far (records, system, slot
   // names, current preset).
   std::atomic<uint64_t> bulkFrames_{0};
+
+  // --- IR and NR transfer (HIDServiceViewMode+Transfer.cpp) ---
+public:
+  // Results given to a transfer's block.
+  static constexpr long kTransferDone = 1;
+  // The file name (without folder and extension) is not printable ASCII.
+  static constexpr long kTransferBadName = 1001;
+  // The file reader refused the file, or the transfer could not be made.
+  static constexpr long kTransferFailed = 1002;
+
+  // The first frame's fields: slot 0 to 9; 1 for a file, 0 for a clear; 1 to
+  // send data, 0 for a clear; 1 when the data are raw bytes from a backup.
+  struct ImportFile_1Frame {
+    uint8_t index = 0;
+    uint8_t isInteral = 0;
+    uint8_t isImport = 0;
+    uint8_t isBack = 0;
+  };
+  // The transfer record: slot name (at most 16 bytes and a zero) and sample
+  // words, of which a transfer sends the first 512 (or, from a backup, the
+  // first 1536 or 2048 bytes as they lie in memory).
+  struct ImportFile_Para {
+    ImportFile_1Frame firstPara;
+    std::array<uint8_t, 17> name{};
+    std::array<uint32_t, 2048> data{};
+  };
+  struct TransferTiming {
+    // A transfer whose unit acknowledges no frame for this long ends with
+    // kTransferFailed.
+    std::chrono::milliseconds acknowledgement{2500};
+  };
+
+  // type 0: the IR file at `path` into CAB list index `index` (26 to 35);
+  // 1: the NR file into AMP list index 55 to 64; 3 / 4: re-sends the IR / NR
+  // placed with setImportStruct (index unused); 5 / 6: clears that IR / NR
+  // slot. Other types do nothing. `result` is called once: 1001 or 1002 at
+  // once, or when the transfer ends (1 on the HID thread when the unit took
+  // the last frame). One transfer at a time: another is refused with 1002.
+  void sendFileToDevice(int type, const std::string& path, int index, ImportBlock result);
+  // Sends frame m of the transfer in the transfer record (cmd 0xB5 IR, 0xB7 NR).
+  void sendIR_NRData(int m, int cmd);
+  // Asks the unit for its user IR (0) or NR (1) slots; the frames come to the
+  // revicedIRNR block.
+  void revicedIRNRData(int kind);
+  ImportFile_Para importStruct() const;
+  // Places a backup's slot for types 3 and 4; refused while a transfer runs.
+  bool setImportStruct(const ImportFile_Para& para);
+  bool isTransferring() const;
+  TransferTiming transferTiming() const;
+  void setTransferTiming(const TransferTiming& timing);
+
+private:
+  void importFile(bool ir, const std::string& path, int index, ImportBlock result);
+  void beginTransfer(uint8_t cmd, const ImportFile_Para* para, ImportBlock result);
+  void finishTransfer(long result);
+  void armTransferBound();
+
+  ImportFile_Para importStruct_;
+  // The running transfer: its command (0 when none), the frame sent last,
+  // its block, and the number of the bound armed last.
+  uint8_t transferCmd_ = 0;
+  int transferFrame_ = -1;
+  ImportBlock transferBlock_;
+  uint64_t transferBound_ = 0;
+  TransferTiming transferTiming_;
 };
 
 using HIDServiceViewModePtr = std::shared_ptr<HIDServiceViewMode>;
