@@ -6,6 +6,7 @@
 
 #include "device/FrameCodec.h"
 #include "sim/SimulatedUnit.h"
+#include "sim/unit/UnitTransfer.h"
 
 namespace sim {
 
@@ -139,7 +140,15 @@ std::shared_ptr<UnitApplication> UnitApplication::install(const std::shared_ptr<
     unit->setHandler(Firmware::Application, static_cast<uint8_t>(cmd),
                      [app](SimulatedUnit&, const ReceivedFrame& f) { app->handle(f); });
   }
+  auto transfer = UnitTransfer::install(unit, app);
+  std::lock_guard guard(app->mutex_);
+  app->transfer_ = transfer;
   return app;
+}
+
+std::shared_ptr<UnitTransfer> UnitApplication::transfer() const {
+  std::lock_guard guard(mutex_);
+  return transfer_;
 }
 
 void UnitApplication::attach(const std::shared_ptr<SimulatedUnit>& unit) {
@@ -159,11 +168,9 @@ void UnitApplication::factoryReset() {
   system_ = System{};
   rhythm_ = Rhythm{};
   for (int i = 0; i < kSlotCount; ++i) {
-    char name[kSlotNameSize + 1];
-    std::snprintf(name, sizeof name, "User IR %d", i + 1);
-    copyName(irNames_[static_cast<size_t>(i)], std::string_view(name));
-    std::snprintf(name, sizeof name, "User NR %d", i + 1);
-    copyName(nrNames_[static_cast<size_t>(i)], std::string_view(name));
+    const std::string number = std::to_string(i + 1);
+    copyName(irNames_[static_cast<size_t>(i)], "User IR " + number);
+    copyName(nrNames_[static_cast<size_t>(i)], "User NR " + number);
   }
   delayedStream_ = false;
 }
