@@ -26,6 +26,27 @@ struct Object::Registration {
 struct Object::Observers {
   std::mutex mutex;
   std::map<std::string, std::vector<std::shared_ptr<Registration>>, std::less<>> byKey;
+
+  // Unregisters one observer; it is never called again once this returns on
+  // the notifying thread. The registration is released by the caller, outside
+  // the lock.
+  std::shared_ptr<Registration> take(const KVOToken& token) {
+    std::lock_guard guard(mutex);
+    auto it = byKey.find(token.key);
+    if (it == byKey.end()) return nullptr;
+    auto& regs = it->second;
+    std::shared_ptr<Registration> removed;
+    for (auto r = regs.begin(); r != regs.end(); ++r) {
+      if ((*r)->id == token.id) {
+        (*r)->active = false;
+        removed = *r;
+        regs.erase(r);
+        break;
+      }
+    }
+    if (regs.empty()) byKey.erase(it);
+    return removed;
+  }
 };
 
 namespace {
@@ -209,22 +230,7 @@ KVOToken Object::addObserver(std::string_view key, unsigned options, Lifetime& o
   KVOToken token = addObserver(key, options, std::move(cb));
   std::weak_ptr<Observers> weakObservers = observers_;
   auto hook = Lifetime::addHook(observer.weak(), [weakObservers, token] {
-    auto observers = weakObservers.lock();
-    if (!observers) return;
-    std::shared_ptr<Registration> removed;
-    std::lock_guard guard(observers->mutex);
-    auto it = observers->byKey.find(token.key);
-    if (it == observers->byKey.end()) return;
-    auto& regs = it->second;
-    for (auto r = regs.begin(); r != regs.end(); ++r) {
-      if ((*r)->id == token.id) {
-        (*r)->active = false;
-        removed = *r;
-        regs.erase(r);
-        break;
-      }
-    }
-    if (regs.empty()) observers->byKey.erase(it);
+    if (auto observers = weakObservers.lock()) observers->take(token);
   });
   // Record the hook so that removeObserver takes it off the observer again.
   std::lock_guard guard(observers_->mutex);
@@ -242,22 +248,7 @@ KVOToken Object::addObserver(std::string_view key, unsigned options, Lifetime& o
 
 void Object::removeObserver(const KVOToken& token) {
   if (!token) return;
-  std::shared_ptr<Registration> removed;
-  {
-    std::lock_guard guard(observers_->mutex);
-    auto it = observers_->byKey.find(token.key);
-    if (it == observers_->byKey.end()) return;
-    auto& regs = it->second;
-    for (auto r = regs.begin(); r != regs.end(); ++r) {
-      if ((*r)->id == token.id) {
-        (*r)->active = false;
-        removed = *r;
-        regs.erase(r);
-        break;
-      }
-    }
-    if (regs.empty()) observers_->byKey.erase(it);
-  }
+  std::shared_ptr<Registration> removed = observers_->take(token);
   if (removed && removed->observerHook) Lifetime::removeHook(removed->observerLifetime, removed->observerHook);
 }
 
