@@ -30,6 +30,7 @@
 namespace sim {
 
 class SimulatedUnit;
+class UnitTransfer;
 struct ReceivedFrame;
 
 class UnitApplication : public std::enable_shared_from_this<UnitApplication> {
@@ -151,6 +152,9 @@ public:
   // Makes the firmware with its factory contents and plugs it into the unit:
   // it handles the host's frames while the unit runs its application.
   static std::shared_ptr<UnitApplication> install(const std::shared_ptr<SimulatedUnit>& unit);
+  // The user IR / NR slots, their transfers, the export for a backup, the
+  // restore's start and end (installed with the firmware).
+  std::shared_ptr<UnitTransfer> transfer() const;
 
   UnitApplication();
   ~UnitApplication();
@@ -229,6 +233,7 @@ private:
 
   std::shared_ptr<Delay> delay_;
   std::thread delayThread_;
+  std::shared_ptr<UnitTransfer> transfer_;
 };
 
 }  // namespace sim
