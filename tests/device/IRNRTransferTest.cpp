@@ -1,0 +1,397 @@
+// IR and NR transfers into the unit's user slots: the frames written out by
+// hand, the acknowledgement rule, the result codes and the catalogue labels
+// (against a recording sink), then whole transfers and the unit's faults
+// against the simulated unit.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "HIDServiceViewModeTestSupport.h"
+#include "TempFolder.h"
+#include "sim/unit/UnitTransfer.h"
+
+using namespace svc_test;
+using Transfer = sim::UnitTransfer;
+
+namespace {
+
+constexpr auto kShortBound = std::chrono::milliseconds(60);
+
+// Results a transfer gave, from any thread.
+struct Results {
+  mutable std::mutex mutex;
+  std::vector<long> values;
+  HIDServiceViewMode::ImportBlock block() {
+    return [this](long v) {
+      std::lock_guard guard(mutex);
+      values.push_back(v);
+    };
+  }
+  std::vector<long> get() const {
+    std::lock_guard guard(mutex);
+    return values;
+  }
+  bool waitForOne() const {
+    return dispatch::runMainLoopUntil([&] { return !get().empty(); }, kBound);
+  }
+};
+
+void put16(Bytes& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(Bytes& b, size_t at, uint32_t v) {
+  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A mono 16-bit WAVE of 512 samples: sample j is (j * 97 - 20000) as int16.
+int16_t sample(size_t j) { return static_cast<int16_t>(static_cast<int>(j) * 97 - 20000); }
+
+Bytes wave(uint32_t rate) {
+  const uint32_t dataSize = 512 * 2;
+  Bytes b(44 + dataSize, 0);
+  std::memcpy(&b[0], "RIFF", 4);
+  put32(b, 4, 36 + dataSize);
+  std::memcpy(&b[8], "WAVEfmt ", 8);
+  put32(b, 16, 16);
+  put16(b, 20, 1);  // PCM
+  put16(b, 22, 1);  // mono
+  put32(b, 24, rate);
+  put32(b, 28, rate * 2);
+  put16(b, 32, 2);
+  put16(b, 34, 16);
+  std::memcpy(&b[36], "data", 4);
+  put32(b, 40, dataSize);
+  for (size_t j = 0; j < 512; ++j) put16(b, 44 + 2 * j, static_cast<uint16_t>(sample(j)));
+  return b;
+}
+
+// An NR file: 512 words, their sum, "2.0".
+Bytes nrFile(uint32_t (*word)(size_t), bool goodSum = true) {
+  Bytes b(2048 + 4 + 3, 0);
+  uint32_t sum = 0;
+  for (size_t j = 0; j < 512; ++j) {
+    put32(b, 4 * j, word(j));
+    sum += word(j);
+  }
+  put32(b, 2048, goodSum ? sum : sum + 1);
+  std::memcpy(&b[2052], "2.0", 3);
+  return b;
+}
+
+uint32_t nrWord(size_t j) { return j == 0 ? 0x11223344u : static_cast<uint32_t>(j * 0x01010101u + 7); }
+
+// A service with a recording sink and the catalogue loaded, with a short
+// acknowledgement bound.
+struct Rig : Recorder {
+  TempFolder folder;
+  Rig() {
+    service->loadXML();
+    service->setTransferTiming({kShortBound});
+  }
+  std::string file(const std::string& name, const Bytes& bytes) {
+    TempFolder::write(folder / name, bytes);
+    return (folder / name).string();
+  }
+  std::string label(int module, size_t index) const { return service->effectCatalogue()->typeNames(module).at(index); }
+  void ack(uint8_t cmd, int m) { feed(cmd, {static_cast<uint8_t>(m)}); }
+};
+
+constexpr int kAmp = 2;
+constexpr int kCab = 3;
+
+}  // namespace
+
+// ---- Frames and acknowledgements, written out by hand ----
+
+TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
+  Rig rig;
+  Results results;
+  rig.service->sendFileToDevice(0, rig.file("My Cab.wav", wave(44100)), 28, results.block());
+
+  auto sent = rig.take();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x01, 0x01, 0xC6, 0x41}));
+
+  rig.ack(0xB5, 0);
+  sent = rig.take();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], (Sent{0xB5, {0x01, 'M', 'y', ' ', 'C', 'a', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}));
+
+  // Frames 2, 3, 4: bits 16-23, 8-15 and 0-7 of the 24-bit points, which a
+  // 16-bit sample s gives as s * 256.
+  for (int m = 2; m <= 4; ++m) {
+    rig.ack(0xB5, m - 1);
+    sent = rig.take();
+    ASSERT_EQ(sent.size(), 1u) << m;
+    ASSERT_EQ(sent[0].payload.size(), 513u);
+    EXPECT_EQ(sent[0].datalen, 514);
+    EXPECT_EQ(sent[0].payload[0], m);
+    for (size_t j = 0; j < 512; ++j) {
+      const auto s = static_cast<uint16_t>(sample(j));
+      const uint8_t expected = m == 2 ? static_cast<uint8_t>(s >> 8) : m == 3 ? static_cast<uint8_t>(s & 0xFF) : 0;
+      ASSERT_EQ(sent[0].payload[1 + j], expected) << "frame " << m << " byte " << j;
+    }
+    EXPECT_TRUE(results.get().empty());
+  }
+  rig.ack(0xB5, 4);
+  EXPECT_TRUE(rig.take().empty());
+  EXPECT_EQ(results.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kCab, 28), "29:My Cab");
+  EXPECT_FALSE(rig.service->isTransferring());
+}
+
+TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
+  Rig rig;
+  Results results;
+  rig.service->sendFileToDevice(1, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
+  EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x02, 0x01, 0x01}}}));
+  rig.ack(0xB7, 0);
+  rig.take();
+  for (int m = 2; m <= 5; ++m) {
+    rig.ack(0xB7, m - 1);
+    auto sent = rig.take();
+    ASSERT_EQ(sent.size(), 1u);
+    // Word 0 is 0x11223344: frames 2 to 5 carry 11, 22, 33, 44.
+    EXPECT_EQ(sent[0].payload[1], 0x11 * (m - 1)) << m;
+    const int shift = 8 * (5 - m);
+    EXPECT_EQ(sent[0].payload[1 + 300], static_cast<uint8_t>(nrWord(300) >> shift)) << m;
+  }
+  rig.ack(0xB7, 5);
+  EXPECT_EQ(results.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kAmp, 57), "58:Amp One");
+}
+
+TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
+  Rig rig;
+  Results nr, ir;
+  rig.service->sendFileToDevice(6, "", 55, nr.block());
+  EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x00, 0x00, 0x00}}}));
+  rig.ack(0xB7, 0);
+  EXPECT_EQ(nr.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kAmp, 55), "56:Empty");
+
+  rig.service->sendFileToDevice(5, "", 28, ir.block());
+  const auto sent = rig.take();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}));
+  rig.ack(0xB5, 0);
+  EXPECT_EQ(ir.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kCab, 28), "29:EMPTY");
+  EXPECT_TRUE(rig.take().empty());
+}
+
+TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
+  Rig rig;
+  HIDServiceViewMode::ImportFile_Para para;
+  para.firstPara = {7, 1, 1, 1};
+  std::memcpy(para.name.data(), "Backed Up Cab 16", 16);
+  auto* raw = reinterpret_cast<uint8_t*>(para.data.data());
+  for (size_t i = 0; i < 1536; ++i) raw[i] = static_cast<uint8_t>(i * 13 + 1);
+  ASSERT_TRUE(rig.service->setImportStruct(para));
+  Results results;
+  rig.service->sendFileToDevice(3, "", -1, results.block());
+  EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB5, {0x00, 0x07, 0x01, 0x01}}}));
+  rig.ack(0xB5, 0);
+  const auto name = rig.take().at(0).payload;
+  EXPECT_EQ(std::string(name.begin() + 1, name.end()), "Backed Up Cab 16");
+  for (int m = 2; m <= 4; ++m) {
+    rig.ack(0xB5, m - 1);
+    const auto data = rig.take().at(0).payload;
+    EXPECT_TRUE(std::equal(data.begin() + 1, data.end(), raw + (m - 2) * 512)) << m;
+  }
+  rig.ack(0xB5, 4);
+  EXPECT_EQ(results.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kCab, 33), "34:Backed Up Cab 16");
+}
+
+// ---- Result codes: checked in order, nothing sent on a refusal ----
+
+TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
+  Rig rig;
+  struct Case {
+    const char* what;
+    int type;
+    std::string path;
+    int index;
+    long code;
+  };
+  Bytes badRate = wave(22050);
+  const std::vector<Case> cases = {
+      {"a name byte outside printable ASCII, file missing too", 0, (rig.folder / "Cab\x1f.wav").string(), 26, 1001},
+      {"an NR name with a tab", 1, rig.file("Amp\tX.amp", nrFile(nrWord)), 55, 1001},
+      {"a non-ASCII character after a dot", 0, rig.file("Cab.\xc3\xa9.wav", wave(44100)), 26, 1001},
+      {"a missing IR file", 0, (rig.folder / "Gone.wav").string(), 26, 1002},
+      {"an NR file with a wrong sum", 1, rig.file("Bad Sum.amp", nrFile(nrWord, false)), 55, 1002},
+      {"a 22.05 kHz WAVE the reader cannot convert", 0, rig.file("Slow.wav", badRate), 26, 1002},
+      {"a list index that is no user slot", 0, rig.file("Fine.wav", wave(44100)), 25, 1002},
+      {"a clear outside the user slots", 6, "", 65, 1002},
+  };
+  for (const Case& c : cases) {
+    Results results;
+    rig.service->sendFileToDevice(c.type, c.path, c.index, results.block());
+    EXPECT_EQ(results.get(), (std::vector<long>{c.code})) << c.what;
+    EXPECT_TRUE(rig.take().empty()) << c.what;
+    EXPECT_FALSE(rig.service->isTransferring()) << c.what;
+  }
+  // Types 2 and 7 do nothing at all.
+  Results none;
+  rig.service->sendFileToDevice(2, "", 26, none.block());
+  rig.service->sendFileToDevice(7, "", 26, none.block());
+  EXPECT_TRUE(none.get().empty());
+  EXPECT_TRUE(rig.take().empty());
+}
+
+TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
+  Rig rig;
+  Results results;
+  rig.service->sendFileToDevice(0, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
+  rig.take();
+  rig.ack(0xB5, 0);
+  const auto name = rig.take().at(0).payload;
+  EXPECT_EQ(std::string(name.begin() + 1, name.end()), "Twenty Chars Lon");
+  for (int m = 1; m <= 4; ++m) rig.ack(0xB5, m);
+  EXPECT_EQ(results.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kCab, 35), "36:Twenty Chars Lon");
+}
+
+// ---- One transfer at a time; only the awaited acknowledgement counts ----
+
+TEST(IRNRTransferAcknowledgements, StrayAcknowledgementsAndPresetConfirmationsDoNotEndATransfer) {
+  Rig rig;
+  Results first, second;
+  rig.service->sendFileToDevice(0, rig.file("First.wav", wave(44100)), 26, first.block());
+  rig.take();
+  // A second transfer is refused while the first runs; the first goes on.
+  rig.service->sendFileToDevice(5, "", 27, second.block());
+  EXPECT_EQ(second.get(), (std::vector<long>{1002}));
+  EXPECT_TRUE(rig.take().empty());
+
+  rig.ack(0xB5, 4);  // not the frame waiting: ignored
+  rig.ack(0xB7, 0);  // another kind: ignored
+  rig.feed(0x43, {5});  // a preset write's confirmation is not the transfer's
+  EXPECT_TRUE(rig.take().empty());
+  EXPECT_TRUE(first.get().empty());
+  EXPECT_TRUE(rig.service->isTransferring());
+
+  for (int m = 0; m <= 4; ++m) rig.ack(0xB5, m);
+  EXPECT_EQ(first.get(), (std::vector<long>{1}));
+  // After the end, an acknowledgement finds no transfer.
+  rig.ack(0xB5, 4);
+  EXPECT_EQ(first.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.label(kCab, 26), "27:First");
+}
+
+TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWithFailureOnce) {
+  Rig rig;
+  Results results;
+  const std::string before = rig.label(kCab, 30);
+  rig.service->sendFileToDevice(0, rig.file("Stuck.wav", wave(44100)), 30, results.block());
+  rig.ack(0xB5, 0);
+  rig.ack(0xB5, 1);
+  ASSERT_TRUE(results.waitForOne());
+  EXPECT_EQ(results.get(), (std::vector<long>{1002}));
+  EXPECT_FALSE(rig.service->isTransferring());
+  // A late acknowledgement changes nothing; a new transfer may start.
+  rig.ack(0xB5, 2);
+  dispatch::runMainLoop(2 * kShortBound);
+  EXPECT_EQ(results.get(), (std::vector<long>{1002}));
+  EXPECT_EQ(rig.label(kCab, 30), before);
+  Results next;
+  rig.take();
+  rig.service->sendFileToDevice(5, "", 30, next.block());
+  EXPECT_EQ(rig.take().size(), 1u);
+}
+
+TEST(IRNRTransferExport, AskingForTheSlotsSendsC4OrC5) {
+  Rig rig;
+  rig.service->revicedIRNRData(0);
+  rig.service->revicedIRNRData(1);
+  rig.service->revicedIRNRData(2);
+  const auto sent = rig.take();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC4, 0x00, 0xC8, 0x07}));
+  EXPECT_EQ(sent[1], (Sent{0xC5, {0x00}}));
+}
+
+// ---- Against the simulated unit ----
+
+namespace {
+
+struct UnitRig : SimRig {
+  TempFolder folder;
+  std::shared_ptr<Transfer> transfer = app->transfer();
+  UnitRig() {
+    service->init();
+    ProgressLog progress;
+    service->getAllData(progress.block());
+    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+    service->setTransferTiming({std::chrono::milliseconds(100)});
+  }
+  std::string file(const std::string& name, const Bytes& bytes) {
+    TempFolder::write(folder / name, bytes);
+    return (folder / name).string();
+  }
+};
+
+}  // namespace
+
+TEST(IRNRTransferUnit, ImportAndClearReachTheUnitsSlots) {
+  UnitRig rig;
+  Results ir, nr, clear;
+  rig.service->sendFileToDevice(0, rig.file("Room Mic.wav", wave(44100)), 29, ir.block());
+  ASSERT_TRUE(ir.waitForOne());
+  EXPECT_EQ(ir.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.app->irName(3), "Room Mic");
+  const auto planes = rig.transfer->data(Transfer::Kind::IR, 3);
+  ASSERT_EQ(planes.size(), 1536u);
+  EXPECT_EQ(planes[5], static_cast<uint8_t>(static_cast<uint16_t>(sample(5)) >> 8));
+  EXPECT_EQ(planes[512 + 5], static_cast<uint8_t>(static_cast<uint16_t>(sample(5)) & 0xFF));
+  EXPECT_EQ(planes[1024 + 5], 0);
+  EXPECT_EQ(rig.service->effectCatalogue()->typeNames(kCab)[29], "30:Room Mic");
+
+  rig.service->sendFileToDevice(1, rig.file("Stack.amp", nrFile(nrWord)), 64, nr.block());
+  ASSERT_TRUE(nr.waitForOne());
+  EXPECT_EQ(nr.get(), (std::vector<long>{1}));
+  EXPECT_EQ(rig.app->nrName(9), "Stack");
+  EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[0], 0x11);
+  EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[3 * 512], 0x44);
+
+  rig.service->sendFileToDevice(5, "", 29, clear.block());
+  ASSERT_TRUE(clear.waitForOne());
+  EXPECT_EQ(rig.app->irName(3), "Empty");
+  EXPECT_FALSE(rig.transfer->inUse(Transfer::Kind::IR, 3));
+  EXPECT_EQ(rig.service->effectCatalogue()->typeNames(kCab)[29], "30:EMPTY");
+}
+
+TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
+  struct Case {
+    const char* what;
+    Transfer::Knobs knobs;
+    std::vector<long> expected;
+  };
+  Transfer::Knobs withheld, middle, leaves, slow, late;
+  withheld.withhold = {0xB5};
+  middle.withholdFrames = {2};
+  leaves.leaveBusAfterAnswers = 2;
+  slow.delay[0xB5] = std::chrono::milliseconds(20);   // within the bound: still done
+  late.delay[0xB5] = std::chrono::milliseconds(300);  // beyond it
+  const std::vector<Case> cases = {{"no acknowledgement at all", withheld, {1002}},
+                                   {"frame 2 never acknowledged", middle, {1002}},
+                                   {"the unit leaves the bus after two frames", leaves, {1002}},
+                                   {"slow acknowledgements", slow, {1}},
+                                   {"acknowledgements too late", late, {1002}}};
+  for (const Case& c : cases) {
+    UnitRig rig;
+    rig.transfer->setKnobs(c.knobs);
+    Results results;
+    const auto start = std::chrono::steady_clock::now();
+    rig.service->sendFileToDevice(0, rig.file("Fault.wav", wave(44100)), 26, results.block());
+    ASSERT_TRUE(results.waitForOne()) << c.what;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.what;
+    dispatch::runMainLoop(std::chrono::milliseconds(150));
+    EXPECT_EQ(results.get(), c.expected) << c.what;
+    EXPECT_FALSE(rig.service->isTransferring()) << c.what;
+  }
+}
