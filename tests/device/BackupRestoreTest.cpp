@@ -1,0 +1,699 @@
+// Whole-unit backup and restore: the backup of the simulated unit byte by
+// byte, a restore that makes another unit equal to the first, every failure
+// of the unit or the file ending once with its message and no stray file,
+// stopping part way, the screen's ending of a restore, and the backup queue,
+// HID thread and time-out racing one another.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "HIDServiceViewModeTestSupport.h"
+#include "TempFolder.h"
+#include "device/ModuleTable.h"
+#include "device/SettingViewModel.h"
+#include "device/Zr_Backup.h"
+#include "sim/unit/UnitTransfer.h"
+
+using namespace svc_test;
+namespace fs = std::filesystem;
+using Kind = sim::UnitTransfer::Kind;
+
+namespace {
+
+constexpr const char* kTempName = "tempBackup.VUR";
+
+SettingViewModel::Timing fastTiming() {
+  SettingViewModel::Timing t;
+  t.irTimeout = std::chrono::milliseconds(100);
+  t.presetAck = std::chrono::milliseconds(200);
+  t.recordAck = std::chrono::milliseconds(200);
+  t.irPause = std::chrono::milliseconds(10);
+  t.restoreEndDelay = std::chrono::milliseconds(20);
+  t.failAlertDelay = std::chrono::milliseconds(10);
+  return t;
+}
+
+std::vector<uint8_t> pattern(size_t size, int seed) {
+  std::vector<uint8_t> v(size);
+  for (size_t i = 0; i < size; ++i) v[i] = static_cast<uint8_t>(i * 5 + static_cast<size_t>(seed) * 17 + (i >> 7));
+  return v;
+}
+
+// A simulated unit read by the device service, and a settings view model
+// whose temporary files go to a folder of the test.
+struct BackupRig {
+  TempFolder folder;
+  SimRig rig;
+  std::shared_ptr<sim::UnitTransfer> transfer = rig.app->transfer();
+  ProgressLog progress;
+  SettingViewModelPtr vm;
+
+  // fullRead false: the start-up read is begun, not waited for.
+  explicit BackupRig(const std::function<void(BackupRig&)>& prepare = {}, SettingViewModel::Timing timing = fastTiming(),
+                     bool fullRead = true) {
+    if (prepare) prepare(*this);
+    rig.service->init();
+    rig.service->getAllData(progress.block());
+    if (fullRead) {
+      EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+    }
+    rig.service->setTransferTiming({std::chrono::milliseconds(300)});
+    SettingViewModel::Parts parts;
+    parts.hid = rig.service;
+    parts.popUps = rig.popUps;
+    parts.backupOptions.documentsDir = docs();
+    parts.timing = timing;
+    vm = fnd::make<SettingViewModel>(parts);
+  }
+  ~BackupRig() { vm.reset(); }
+
+  fs::path docs() const { return folder / "docs"; }
+  fs::path file(const std::string& name = "unit.bqv") const { return folder / name; }
+  bool temporaryLeft() const { return fs::exists(docs() / kTempName); }
+  std::vector<std::string> tips() const { return rig.popUps->tips(); }
+  bool waitForTips(size_t n) const {
+    return dispatch::runMainLoopUntil([&] { return tips().size() >= n; }, kBound);
+  }
+  // The rhythm the unit reports, once the service has it.
+  void reportRhythm(const sim::UnitApplication::Rhythm& r) {
+    rig.app->setRhythm(r);
+    const std::string bpm = "BPM: " + std::to_string(r.bpm);
+    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.service->systemDataModel()->rhythm_bpm.get() == bpm; }, kBound));
+  }
+  // Backs up into file(name) and waits for the one tip.
+  std::string backUp(const std::string& name = "unit.bqv") {
+    const size_t before = tips().size();
+    vm->startBackUp(file(name).string());
+    EXPECT_TRUE(waitForTips(before + 1));
+    const auto all = tips();
+    return all.size() > before ? all[before] : "";
+  }
+};
+
+const std::string kSuccessTip = std::string("success: ") + SettingViewModel::kBackupSuccessTip;
+const std::string kFailedTip = std::string("success: ") + SettingViewModel::kBackupFailedTip;
+const std::string kRestoreFailedTip = std::string("fail: ") + SettingViewModel::kRestoreFailedTip;
+
+// A reader of backup files (its own temporary file goes to `docs`).
+std::shared_ptr<Zr_Backup> openBackup(const fs::path& file, const fs::path& docs) {
+  Zr_Backup::Options options;
+  options.documentsDir = docs;
+  auto reader = Zr_Backup::initWithBackupDevice(SettingViewModel::kBackupDevice, SettingViewModel::kBackupVersion.data(),
+                                                SettingViewModel::kBackupVersionLength, options);
+  if (!reader || !reader->readFile(file.string())) return nullptr;
+  return reader;
+}
+
+Bytes recordBytes(Zr_Backup& file, int section, int record) {
+  EXPECT_TRUE(file.getData(section, record));
+  return file.typeData().dataStart;
+}
+
+// A backup file made section by section.
+struct Section {
+  std::string name;
+  int length;
+  std::vector<std::pair<int, Bytes>> records;  // index, data
+};
+
+void writeBackup(const fs::path& path, const fs::path& docs, const std::vector<Section>& sections) {
+  Zr_Backup::Options options;
+  options.documentsDir = docs;
+  auto writer = Zr_Backup::initWithBackupDevice(SettingViewModel::kBackupDevice, SettingViewModel::kBackupVersion.data(),
+                                                SettingViewModel::kBackupVersionLength, options);
+  ASSERT_TRUE(writer);
+  for (const Section& s : sections) {
+    ASSERT_TRUE(writer->setDataHeadForDataName(s.name.c_str(), 0, s.length, static_cast<int>(s.records.size()), 0, 0, 0, 0));
+    for (const auto& [index, data] : s.records) {
+      Bytes padded = data;
+      padded.resize(static_cast<size_t>(s.length));
+      ASSERT_TRUE(writer->addData(padded.data(), s.length, index));
+    }
+  }
+  ASSERT_TRUE(writer->exportBackupFileForPath(path.string()));
+}
+
+// A preset record of a backup file: name, module block with words 10 * m +
+// i + seed, EXP words.
+Bytes presetFileRecord(const std::string& name, int seed) {
+  Bytes r(160, 0);
+  std::copy(name.begin(), name.end(), r.begin());
+  for (size_t i = 0; i < 132; i += 2) r[16 + i] = static_cast<uint8_t>(i / 2 + static_cast<size_t>(seed));
+  const uint8_t exp[12] = {3, 0, 9, 0, 1, 0, 1, 0, 5, 0, 95, 0};
+  std::copy(std::begin(exp), std::end(exp), r.begin() + 148);
+  return r;
+}
+
+std::vector<uint8_t> commandsAfterStartUp(const SimRig& rig) {
+  std::vector<uint8_t> cmds;
+  for (const auto& f : rig.unit->receivedFrames())
+    if (f.cmd != 0x00 && f.cmd != 0xB4 && f.cmd != 0xC1 && f.cmd != 0xB0 && f.cmd != 0xA0 && f.cmd != 0x8C)
+      cmds.push_back(f.cmd);
+  return cmds;
+}
+
+}  // namespace
+
+// ---- Backup ----
+
+TEST(Backup, TheFileHoldsTheUnitAsTheSectionTablesSay) {
+  BackupRig b;
+  b.reportRhythm({1, 2, 3, 77, 133});
+  EXPECT_EQ(b.backUp(), kSuccessTip);
+  ASSERT_EQ(b.rig.received(0xC4).size(), 1u);
+  EXPECT_EQ(b.rig.received(0xC4)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC4, 0x00, 0xC8, 0x07}));
+  EXPECT_FALSE(b.temporaryLeft());
+  EXPECT_EQ(b.folder.list(), (std::vector<std::string>{"docs", "unit.bqv"}));
+
+  auto file = openBackup(b.file(), b.docs());
+  ASSERT_TRUE(file);
+  ASSERT_EQ(file->backupdata().typeSum, 4u);
+  struct Head {
+    const char* name;
+    uint16_t send, sendFlag, callback, callbackFlag;
+    uint32_t number, length;
+  };
+  const Head heads[4] = {{"QV450_PRESET", 195, 1, 195, 1, 200, 160},
+                         {"QV450_SYSTEM", 178, 1, 50, 1, 1, 10},
+                         {"QV450_RHYTHM", 12, 1, 0, 1, 1, 6},
+                         {"QV450_IR", 181, 0, 0, 0, 10, 1552}};
+  for (int s = 0; s < 4; ++s) {
+    ASSERT_TRUE(file->getSubHeadData(s));
+    const auto& h = file->subHeadData();
+    EXPECT_EQ(h.name(), heads[s].name);
+    EXPECT_EQ(h.sendCMD, heads[s].send) << s;
+    EXPECT_EQ(h.sendCMDFlag, heads[s].sendFlag) << s;
+    EXPECT_EQ(h.callbackCMD, heads[s].callback) << s;
+    EXPECT_EQ(h.callbackCMDFlag, heads[s].callbackFlag) << s;
+    EXPECT_EQ(h.dataNumber, heads[s].number) << s;
+    EXPECT_EQ(h.dataLength, heads[s].length) << s;
+    EXPECT_EQ(h.dataType, 0) << s;
+  }
+
+  // Preset 1: its name, then the unit's module block as it stores it, then
+  // the EXP words.
+  const sim::UnitApplication::Preset p1 = b.rig.app->preset(1);
+  const Bytes preset = recordBytes(*file, 0, 0);
+  EXPECT_EQ(file->typeData().index, 0);
+  EXPECT_EQ(std::string(preset.begin(), preset.begin() + 16), std::string("Factory 001\0\0\0\0\0", 16));
+  EXPECT_TRUE(std::equal(p1.block.begin(), p1.block.end(), preset.begin() + 16));
+  EXPECT_EQ((Bytes(preset.begin() + 148, preset.end())),
+            (Bytes{static_cast<uint8_t>(p1.expFunction[0]), 0, static_cast<uint8_t>(p1.expFunction[1]), 0,
+                   static_cast<uint8_t>(p1.expFunction[2]), 0, static_cast<uint8_t>(p1.expVolume[0]), 0,
+                   static_cast<uint8_t>(p1.expVolume[1]), 0, static_cast<uint8_t>(p1.expVolume[2]), 0}));
+  (void)recordBytes(*file, 0, 199);
+  EXPECT_EQ(file->typeData().index, 199);
+
+  // The unit's levels 12, 10, on, off, 15 and the rhythm on, 2, 3, 77, 133.
+  ASSERT_TRUE(file->getSubHeadData(1));
+  EXPECT_EQ(recordBytes(*file, 1, 0), (Bytes{0x0C, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x00, 0x00, 0x0F, 0x00}));
+  ASSERT_TRUE(file->getSubHeadData(2));
+  EXPECT_EQ(recordBytes(*file, 2, 0), (Bytes{0x01, 0x02, 0x03, 0x4D, 0x85, 0x00}));
+
+  // One IR record per slot: its name and its data as the unit holds them.
+  ASSERT_TRUE(file->getSubHeadData(3));
+  for (int k = 0; k < 10; ++k) {
+    const Bytes ir = recordBytes(*file, 3, k);
+    const int slot = file->typeData().index;
+    EXPECT_EQ(slot, k);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ir.data())), b.rig.app->irName(slot));
+    EXPECT_EQ(Bytes(ir.begin() + 16, ir.end()), b.transfer->data(Kind::IR, slot));
+  }
+}
+
+TEST(Backup, NoSlotInUseAndNoRhythmReportedGiveThreeSections) {
+  BackupRig b([](BackupRig& r) {
+    for (int s = 0; s < 10; ++s) r.rig.app->setIRName(s, "Empty");
+  });
+  EXPECT_EQ(b.backUp(), kSuccessTip);
+  auto file = openBackup(b.file(), b.docs());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->backupdata().typeSum, 3u);
+  // The unit never reported its rhythm: the record is zeros.
+  ASSERT_TRUE(file->getSubHeadData(2));
+  EXPECT_EQ(recordBytes(*file, 2, 0), Bytes(6, 0));
+}
+
+TEST(Backup, EveryFaultOfTheUnitFailsOnceLeavesNoFileAndTheNextBackupWorks) {
+  struct Case {
+    const char* what;
+    sim::UnitTransfer::Knobs knobs;
+    bool ok;
+    bool unitStays;
+  };
+  sim::UnitTransfer::Knobs none, withheld, tooFew, leaves, slow, late;
+  withheld.withhold = {0x44};
+  tooFew.extraAnnounced = 2;
+  leaves.leaveBusAfterAnswers = 4;  // the announcement and three slots
+  slow.delay[0x44] = std::chrono::milliseconds(10);
+  late.delay[0x44] = std::chrono::milliseconds(250);
+  const std::vector<Case> cases = {{"no export at all", withheld, false, true},
+                                   {"more slots announced than sent", tooFew, false, true},
+                                   {"the unit leaves the bus in the middle", leaves, false, false},
+                                   {"export frames a little slow", slow, true, true},
+                                   {"export frames too slow", late, false, true}};
+  for (const Case& c : cases) {
+    BackupRig b;
+    b.transfer->setKnobs(c.knobs);
+    EXPECT_EQ(b.backUp(), c.ok ? kSuccessTip : kFailedTip) << c.what;
+    dispatch::runMainLoop(std::chrono::milliseconds(50));
+    EXPECT_EQ(b.tips().size(), 1u) << c.what;
+    EXPECT_EQ(fs::exists(b.file()), c.ok) << c.what;
+    EXPECT_FALSE(b.temporaryLeft()) << c.what;
+    EXPECT_EQ(b.vm->timeout(), c.ok ? 0 : 1) << c.what;
+    EXPECT_FALSE(b.vm->isBusy()) << c.what;
+    if (c.ok || !c.unitStays) continue;
+    // A failed backup leaves nothing behind that fails the next one.
+    b.transfer->setKnobs(none);
+    EXPECT_EQ(b.backUp(), kSuccessTip) << c.what;
+    EXPECT_EQ(b.vm->timeout(), 0) << c.what;
+    EXPECT_TRUE(openBackup(b.file(), b.docs())) << c.what;
+  }
+}
+
+TEST(Backup, AnIncompleteCacheFailsWithoutAskingTheUnit) {
+  BackupRig b(
+      [](BackupRig& r) {
+        sim::UnitApplication::Knobs knobs;
+        knobs.withhold = {0xA1};  // preset 7 is never fetched again
+        knobs.dropRecords = {7};
+        r.rig.app->setKnobs(knobs);
+      },
+      fastTiming(), false);
+  // The read never ends here; the cache lacks preset 7.
+  ASSERT_TRUE(b.rig.waitFor(0xA1, 1));
+  b.vm->startBackUp(b.file().string());
+  ASSERT_TRUE(b.waitForTips(1));
+  EXPECT_EQ(b.tips(), (std::vector<std::string>{kFailedTip}));
+  EXPECT_TRUE(b.rig.received(0xC4).empty());
+  EXPECT_FALSE(fs::exists(b.file()));
+  EXPECT_FALSE(b.temporaryLeft());
+}
+
+TEST(Backup, StoppingPartWayRemovesTheTemporaryFileAndShowsNothing) {
+  for (bool byDestruction : {false, true}) {
+    SettingViewModel::Timing timing = fastTiming();
+    timing.irTimeout = std::chrono::seconds(20);
+    BackupRig b({}, timing);
+    sim::UnitTransfer::Knobs knobs;
+    knobs.withhold = {0x44};
+    b.transfer->setKnobs(knobs);
+    b.vm->startBackUp(b.file().string());
+    ASSERT_TRUE(b.rig.waitFor(0xC4, 1));
+    EXPECT_TRUE(b.temporaryLeft());
+    EXPECT_EQ(b.vm->begin(), 1);
+    // A second backup while this one waits is refused.
+    b.vm->startBackUp(b.file("other.bqv").string());
+    ASSERT_TRUE(b.waitForTips(1));
+
+    const auto start = std::chrono::steady_clock::now();
+    if (byDestruction)
+      b.vm.reset();
+    else
+      b.vm->cancel();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(b.temporaryLeft());
+    dispatch::runMainLoop(std::chrono::milliseconds(50));
+    EXPECT_EQ(b.tips(), (std::vector<std::string>{kFailedTip})) << "only the refusal";
+    EXPECT_FALSE(fs::exists(b.file()));
+    EXPECT_FALSE(fs::exists(b.file("other.bqv")));
+    if (b.vm) {
+      EXPECT_FALSE(b.vm->isBusy());
+    }
+  }
+}
+
+// The export frames written out by hand, against a recording sink.
+TEST(BackupByHand, TheSectionCountsTheRecordsReceivedNotTheAnnouncement) {
+  Recorder r;
+  loadUnit(r);
+  TempFolder folder;
+  SettingViewModel::Parts parts;
+  parts.hid = r.service;
+  parts.popUps = r.popUps;
+  parts.backupOptions.documentsDir = folder / "docs";
+  parts.timing = fastTiming();
+  parts.timing.irTimeout = std::chrono::seconds(5);
+  auto vm = fnd::make<SettingViewModel>(parts);
+  vm->startBackUp((folder / "hand.bqv").string());
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        std::lock_guard guard(r.mutex);
+        return !r.sent.empty();
+      },
+      kBound));
+  EXPECT_EQ(r.take(), (std::vector<Sent>{{0xC4, {0x00}}}));
+
+  Bytes record{3, 5};
+  const Bytes name{'S', 'l', 'o', 't', ' ', 'S', 'i', 'x', 0, 0, 0, 0, 0, 0, 0, 0};
+  record.insert(record.end(), name.begin(), name.end());
+  const Bytes samples = pattern(1536, 6);
+  record.insert(record.end(), samples.begin(), samples.end());
+  r.feed(0x44, record);                     // before the announcement: ignored
+  r.feed(0x44, {0x00, 0x03});               // three slots announced
+  r.feed(0x44, Bytes(record.begin(), record.begin() + 100));  // short: ignored
+  r.feed(0x44, record);                     // record 3 of 3 ends the step
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !r.popUps->tips().empty(); }, kBound));
+  EXPECT_EQ(r.popUps->tips(), (std::vector<std::string>{kSuccessTip}));
+
+  auto file = openBackup(folder / "hand.bqv", folder / "docs");
+  ASSERT_TRUE(file);
+  ASSERT_EQ(file->backupdata().typeSum, 4u);
+  ASSERT_TRUE(file->getSubHeadData(3));
+  EXPECT_EQ(file->subHeadData().dataNumber, 1u);
+  EXPECT_EQ(recordBytes(*file, 3, 0), Bytes(record.begin() + 2, record.end()));
+  EXPECT_EQ(file->typeData().index, 5);
+  // Presets come from the cache: preset 1 is "P1" with its words.
+  ASSERT_TRUE(file->getSubHeadData(0));
+  const Bytes p1 = recordBytes(*file, 0, 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p1.data())), "P1");
+  EXPECT_EQ(ModuleTable::cutModuleData(std::span<const uint8_t>(p1).subspan(16, 132), 5), recordWords(1, 5));
+}
+
+// ---- Restore ----
+
+namespace {
+
+void prepareA(BackupRig& r) {
+  for (int n = 1; n <= 200; n += 7) {
+    sim::UnitApplication::Preset p = sim::UnitApplication::factoryPreset(n);
+    p.setModuleWords(n % 9, {1, 2, 300 + n, 4, 5});
+    const std::string name = "Alpha " + std::to_string(n);
+    std::fill(p.name.begin(), p.name.end(), 0);
+    std::copy(name.begin(), name.end(), p.name.begin());
+    r.rig.app->setPreset(n, p);
+  }
+  r.rig.app->setInputLevel(3);
+  r.rig.app->setScreenLevel(17);
+  r.rig.app->setOutCab(0, 1);
+  r.rig.app->setOtgLevel(21);
+  for (int s = 0; s < 10; ++s) r.transfer->setSlot(Kind::IR, s, "A cab " + std::to_string(s), pattern(1536, s));
+}
+
+void prepareB(BackupRig& r) {
+  for (int n = 1; n <= 200; ++n) {
+    sim::UnitApplication::Preset p = sim::UnitApplication::factoryPreset(201 - n);
+    const std::string name = "B side " + std::to_string(n);
+    std::fill(p.name.begin(), p.name.end(), 0);
+    std::copy(name.begin(), name.end(), p.name.begin());
+    r.rig.app->setPreset(n, p);
+  }
+  r.rig.app->setInputLevel(20);
+  r.rig.app->setScreenLevel(5);
+  r.rig.app->setOutCab(1, 0);
+  r.rig.app->setOtgLevel(2);
+  for (int s = 0; s < 10; ++s) r.transfer->setSlot(Kind::IR, s, "B cab " + std::to_string(s), pattern(1536, 50 + s));
+}
+
+void expectSameUnit(const BackupRig& a, const BackupRig& b) {
+  for (int n = 1; n <= 200; ++n) {
+    const auto pa = a.rig.app->preset(n), pb = b.rig.app->preset(n);
+    EXPECT_EQ(pb.nameText(), pa.nameText()) << n;
+    EXPECT_EQ(pb.block, pa.block) << n;
+    EXPECT_EQ(pb.expFunction, pa.expFunction) << n;
+    EXPECT_EQ(pb.expVolume, pa.expVolume) << n;
+  }
+  const auto sa = a.rig.app->system(), sb = b.rig.app->system();
+  EXPECT_EQ(sb.inputLevel, sa.inputLevel);
+  EXPECT_EQ(sb.screenLevel, sa.screenLevel);
+  EXPECT_EQ(sb.leftOutCab, sa.leftOutCab);
+  EXPECT_EQ(sb.rightOutCab, sa.rightOutCab);
+  EXPECT_EQ(sb.otgLevel, sa.otgLevel);
+  const auto ra = a.rig.app->rhythm(), rb = b.rig.app->rhythm();
+  EXPECT_EQ(std::tie(rb.on, rb.mode, rb.style, rb.volume, rb.bpm), std::tie(ra.on, ra.mode, ra.style, ra.volume, ra.bpm));
+  for (int s = 0; s < 10; ++s) {
+    EXPECT_EQ(b.rig.app->irName(s), a.rig.app->irName(s)) << s;
+    EXPECT_EQ(b.transfer->data(Kind::IR, s), a.transfer->data(Kind::IR, s)) << s;
+  }
+}
+
+}  // namespace
+
+TEST(Restore, ABackupRestoredIntoAnotherUnitMakesItEqual) {
+  BackupRig a(prepareA);
+  a.reportRhythm({1, 4, 9, 66, 140});
+  ASSERT_EQ(a.backUp(), kSuccessTip);
+
+  BackupRig b(prepareB);
+  b.reportRhythm({0, 1, 1, 10, 90});
+  const auto system = b.rig.service->systemDataModel();
+  b.rig.unit->clearReceived();
+  EXPECT_TRUE(b.vm->recallBackUp(a.file().string()));
+  expectSameUnit(a, b);
+  EXPECT_TRUE(b.tips().empty());
+  EXPECT_FALSE(b.temporaryLeft());
+
+  // Start first, then 200 preset writes, the levels, the rhythm and ten IR
+  // slots of five frames each; the end is left to the screen.
+  const auto frames = b.rig.unit->receivedFrames();
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xBA, 0x00, 0xE3, 0x51}));
+  EXPECT_EQ(b.rig.received(0xC3).size(), 200u);
+  EXPECT_EQ(b.rig.received(0xB5).size(), 50u);
+  EXPECT_EQ(b.rig.received(0x8D).size(), 1u);
+  for (uint8_t cmd : {0xA4, 0xA5, 0xA6, 0xA7}) EXPECT_EQ(b.rig.received(cmd).size(), 1u) << int(cmd);
+  EXPECT_TRUE(b.rig.received(0xBB).empty());
+  EXPECT_EQ(b.transfer->restoreStarts(), 1);
+
+  // The service's system record is the same object, holding levels and
+  // rhythm together.
+  EXPECT_EQ(b.rig.service->systemDataModel(), system);
+  EXPECT_EQ(system->inputLevel.get(), 3);
+  EXPECT_EQ(system->OtgOutLevel.get(), 21);
+  EXPECT_EQ(system->rhythm_vol.get(), "VOL: 66");
+  EXPECT_EQ(system->rhythm_bpm.get(), "BPM: 140");
+  // The restored slots' labels.
+  EXPECT_EQ(b.rig.service->effectCatalogue()->typeNames(3)[26], "27:A cab 0");
+}
+
+TEST(Restore, SectionsGoInFileOrderAndWhatDoesNotFitIsSkipped) {
+  BackupRig b;
+  writeBackup(b.file(), b.docs(),
+              {{"QV450_RHYTHM", 6, {{0, {1, 5, 6, 40, 0x2C, 0x01}}}},
+               {"QV450_OTHER", 8, {{0, Bytes(8, 0xEE)}}},
+               {"QV450_SYSTEM", 10, {{0, {7, 0, 8, 0, 0, 0, 1, 0, 9, 0}}}},
+               {"QV450_PRESET", 160, {{4, presetFileRecord("Hand Five", 20)}, {250, presetFileRecord("Nowhere", 1)},
+                                      {9, presetFileRecord("Hand Ten", 40)}}},
+               {"QV450_PRESET", 100, {{2, Bytes(100, 1)}}}});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(b.vm->recallBackUp(b.file().string()));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(commandsAfterStartUp(b.rig), (std::vector<uint8_t>{0xBA, 0x8D, 0xA4, 0xA5, 0xA6, 0xA7, 0xC3, 0xC3}));
+  EXPECT_EQ(b.rig.received(0x8D)[0].payload, (Bytes{1, 5, 6, 40, 0x2C, 0x01}));
+  EXPECT_EQ(b.rig.received(0xA6)[0].payload, (Bytes{0, 0, 1, 0}));
+  EXPECT_EQ(b.rig.app->preset(5).nameText(), "Hand Five");
+  EXPECT_EQ(b.rig.app->preset(10).nameText(), "Hand Ten");
+  EXPECT_EQ(b.rig.app->preset(10).block[2], 41);
+  EXPECT_EQ(b.rig.app->preset(5).expVolume[2], 95);
+  EXPECT_EQ(b.rig.app->preset(3).nameText(), "Factory 003");
+  const auto r = b.rig.app->rhythm();
+  EXPECT_EQ(r.bpm, 300);
+  EXPECT_EQ(b.rig.app->system().otgLevel, 9);
+}
+
+TEST(Restore, AnNRSectionGoesBackByteForByte) {
+  BackupRig b;
+  Bytes record{'N', 'R', ' ', 'B', 'a', 'c', 'k', 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes data = pattern(2048, 9);
+  record.insert(record.end(), data.begin(), data.end());
+  writeBackup(b.file(), b.docs(), {{"QV450_NR", 2064, {{4, record}}}});
+  EXPECT_TRUE(b.vm->recallBackUp(b.file().string()));
+  EXPECT_EQ(b.rig.received(0xB7).size(), 6u);
+  EXPECT_EQ(b.rig.app->nrName(4), "NR Back");
+  EXPECT_EQ(b.transfer->data(Kind::NR, 4), data);
+  EXPECT_EQ(b.rig.service->effectCatalogue()->typeNames(2)[59], "60:NR Back");
+}
+
+TEST(Restore, EveryFailureEndsWithNoOnceAndItsMessage) {
+  struct Case {
+    const char* what;
+    std::function<void(BackupRig&)> fault;
+    std::vector<std::string> tips;
+    std::vector<uint8_t> commands;
+  };
+  const Bytes ir = [] {
+    Bytes r{'C', 'a', 'b'};
+    r.resize(1552, 3);
+    return r;
+  }();
+  auto knobs = [](std::function<void(sim::UnitTransfer::Knobs&)> set) {
+    return [set](BackupRig& b) {
+      sim::UnitTransfer::Knobs k;
+      set(k);
+      b.transfer->setKnobs(k);
+    };
+  };
+  const std::vector<Case> cases = {
+      {"a file changed after it was written", [](BackupRig& b) {
+         auto bytes = TempFolder::read(b.file());
+         bytes[2000] ^= 0x01;
+         TempFolder::write(b.file(), std::string_view(bytes));
+       }, {}, {0xBA}},
+      {"no such file", [](BackupRig& b) { fs::remove(b.file()); }, {}, {0xBA}},
+      {"a preset never confirmed", knobs([](auto& k) { k.withhold = {0x43}; }), {kRestoreFailedTip}, {0xBA, 0xC3}},
+      {"a preset confirmed too late", knobs([](auto& k) { k.delay[0x43] = std::chrono::milliseconds(400); }),
+       {kRestoreFailedTip}, {0xBA, 0xC3}},
+      {"the unit leaves the bus before confirming the preset", knobs([](auto& k) { k.leaveBusAfterAnswers = 0; }),
+       {kRestoreFailedTip}, {0xBA, 0xC3}},
+      {"the unit leaves the bus during the IR slot", knobs([](auto& k) { k.leaveBusAfterAnswers = 2; }), {},
+       {0xBA, 0xC3, 0xB5, 0xB5}},
+      {"an IR slot never acknowledged", knobs([](auto& k) { k.withholdFrames = {3}; }), {},
+       {0xBA, 0xC3, 0xB5, 0xB5, 0xB5, 0xB5}},
+  };
+  for (const Case& c : cases) {
+    BackupRig b;
+    writeBackup(b.file(), b.docs(),
+                {{"QV450_PRESET", 160, {{0, presetFileRecord("One", 1)}}}, {"QV450_IR", 1552, {{2, ir}}},
+                 {"QV450_SYSTEM", 10, {{0, Bytes(10, 1)}}}});
+    c.fault(b);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(b.vm->recallBackUp(b.file().string())) << c.what;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.what;
+    dispatch::runMainLoop(std::chrono::milliseconds(50));
+    EXPECT_EQ(b.tips(), c.tips) << c.what;
+    EXPECT_EQ(commandsAfterStartUp(b.rig), c.commands) << c.what;
+    EXPECT_FALSE(b.temporaryLeft()) << c.what;
+    EXPECT_FALSE(b.vm->isBusy()) << c.what;
+  }
+}
+
+TEST(Restore, ASlowButTimelyUnitStillSucceeds) {
+  BackupRig b;
+  writeBackup(b.file(), b.docs(), {{"QV450_PRESET", 160, {{0, presetFileRecord("One", 1)}, {1, presetFileRecord("Two", 2)}}}});
+  sim::UnitTransfer::Knobs k;
+  k.delay[0x43] = std::chrono::milliseconds(100);
+  b.transfer->setKnobs(k);
+  EXPECT_TRUE(b.vm->recallBackUp(b.file().string()));
+  EXPECT_EQ(b.rig.app->preset(2).nameText(), "Two");
+}
+
+// ---- The screen's side: ending a restore ----
+
+namespace {
+
+struct FakeScreen : SettingViewModel::RecallScreen {
+  std::vector<std::string> calls;  // main thread only
+  std::shared_ptr<sim::SimulatedUnit> unit;
+  void recallEnded(bool success) override {
+    EXPECT_TRUE(dispatch::isMainThread());
+    calls.push_back(success ? "ended: yes" : "ended: no");
+  }
+  void runRecallFailedAlert() override {
+    calls.push_back("alert");
+    // The end command comes only once the alert is dismissed.
+    for (const auto& f : unit->receivedFrames()) EXPECT_NE(f.cmd, 0xBB);
+  }
+};
+
+}  // namespace
+
+TEST(Recall, TheEndCommandFollowsTheScreensEndingEitherWay) {
+  for (bool good : {true, false}) {
+    BackupRig b;
+    writeBackup(b.file(), b.docs(), {{"QV450_PRESET", 160, {{6, presetFileRecord("Seven", 7)}}}});
+    auto screen = std::make_shared<FakeScreen>();
+    screen->unit = b.rig.unit;
+    b.vm->startRecall(good ? b.file().string() : (b.folder / "missing.bqv").string(), screen);
+    ASSERT_TRUE(b.rig.waitFor(0xBB, 1)) << good;
+    const auto end = b.rig.received(0xBB);
+    EXPECT_EQ(end[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xBB, 0x00, 0xD0, 0x60}));
+    EXPECT_EQ(screen->calls, good ? (std::vector<std::string>{"ended: yes"})
+                                  : (std::vector<std::string>{"ended: no", "alert"}));
+    // The unit restarts: it leaves the bus.
+    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return !b.rig.unit->isPlugged(); }, kBound));
+    EXPECT_EQ(b.transfer->restoreEnds(), 1);
+  }
+}
+
+TEST(SettingViewModelPage, ThePageIsSentOnlyWhenTheUnitIsElsewhere) {
+  Recorder r;
+  loadUnit(r);
+  r.feed(0x34, {17});
+  SettingViewModel::Parts parts;
+  parts.hid = r.service;
+  auto vm = fnd::make<SettingViewModel>(parts);
+  vm->sendToChangePageIFNeed(17);
+  EXPECT_TRUE(r.take().empty());
+  vm->sendToChangePageIFNeed(20);
+  EXPECT_EQ(r.take(), (std::vector<Sent>{{0xB4, {20, 0}}}));
+  EXPECT_EQ(r.service->presetAllData()->nowPageNumber.get(), 20);
+}
+
+// ---- Threads ----
+
+// The backup queue waits, the HID thread delivers the export frames and the
+// time-out falls due, all at about the same moment; some backups are stopped
+// while they wait. Each ends once, and its file is whole or absent.
+TEST(BackupRestoreThreads, BackupQueueHidThreadAndTimeOutTogether) {
+  SettingViewModel::Timing timing = fastTiming();
+  timing.irTimeout = std::chrono::milliseconds(25);
+  BackupRig b(
+      [](BackupRig& r) {
+        for (int s = 3; s < 10; ++s) r.rig.app->setIRName(s, "Empty");
+      },
+      timing);
+  sim::UnitTransfer::Knobs knobs;
+  knobs.delay[0x44] = std::chrono::milliseconds(24);
+  b.transfer->setKnobs(knobs);
+  int successes = 0, failures = 0, stopped = 0;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "race" + std::to_string(i) + ".bqv";
+    const size_t tipsBefore = b.tips().size();
+    b.vm->startBackUp(b.file(name).string());
+    if (i % 3 == 2) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5 * i));
+      b.vm->cancel();
+    }
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !b.vm->isBusy(); }, kBound));
+    dispatch::runMainLoop(std::chrono::milliseconds(10));
+    const auto tips = b.tips();
+    ASSERT_LE(tips.size(), tipsBefore + 1) << i;
+    EXPECT_FALSE(b.temporaryLeft()) << i;
+    if (tips.size() == tipsBefore) {
+      ++stopped;
+      EXPECT_FALSE(fs::exists(b.file(name))) << i;
+    } else if (tips.back() == kSuccessTip) {
+      ++successes;
+      auto file = openBackup(b.file(name), b.docs());
+      ASSERT_TRUE(file) << i;
+      ASSERT_EQ(file->backupdata().typeSum, 4u);
+      ASSERT_TRUE(file->getSubHeadData(3));
+      EXPECT_EQ(file->subHeadData().dataNumber, 3u);
+    } else {
+      ++failures;
+      EXPECT_EQ(tips.back(), kFailedTip);
+      EXPECT_FALSE(fs::exists(b.file(name))) << i;
+    }
+  }
+  EXPECT_EQ(successes + failures + stopped, 8);
+}
+
+// A restore on a global queue while the unit's panel changes the records the
+// restore writes, and the main thread reads them.
+TEST(BackupRestoreThreads, RestoreWhileTheUnitsPanelMoves) {
+  BackupRig a;
+  ASSERT_EQ(a.backUp(), kSuccessTip);
+  BackupRig b;
+  auto screen = std::make_shared<FakeScreen>();
+  screen->unit = b.rig.unit;
+  b.vm->startRecall(a.file().string(), screen);
+  std::atomic<bool> done{false};
+  std::thread panel([&] {
+    for (int i = 0; !done.load() && i < 400; ++i) {
+      b.rig.app->setInputLevel(i % 22);
+      b.rig.app->setRhythm({1, 1, 1, static_cast<uint8_t>(i % 100), 120});
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const bool ended = dispatch::runMainLoopUntil(
+      [&] {
+        (void)b.rig.service->systemDataModel()->inputLevel.get();
+        (void)b.vm->backUp();
+        return !screen->calls.empty();
+      },
+      kBound);
+  done = true;
+  panel.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(screen->calls, (std::vector<std::string>{"ended: yes"}));
+}
