@@ -113,12 +113,16 @@ struct SettingViewModel::Backup {
   Timing timing;
   uint64_t generation = 0;
 
-  // Whether the task ran or was dropped (quitting), the backup ends here: the
-  // temporary file goes with the last reference to it.
-  ~Backup() {
+  // Whether the task ran or was dropped (quitting), the backup ends here at
+  // the latest.
+  ~Backup() { end(); }
+
+  // The backup is over: the temporary file (unless moved into place) goes
+  // with the last reference to it, and another backup may start.
+  void end() {
     file.reset();
     std::lock_guard guard(state->mutex);
-    if (state->generation == generation) {
+    if (state->generation == generation && state->backingUp) {
       state->backingUp = false;
       state->slotStep = false;
       state->begin = 0;
@@ -233,8 +237,9 @@ void SettingViewModel::startBackUp(const std::string& path) {
   job->file = Zr_Backup::initWithBackupDevice(kBackupDevice, kBackupVersion.data(), kBackupVersionLength, backupOptions_);
   if (!job->file) {
     FND_LOG_AT(kClass, "backup: the temporary file cannot be made");
+    job->end();
     showTip(popUps_, kBackupFailedTip, false);
-    return;  // the job's end clears the running flag
+    return;
   }
   {
     std::lock_guard guard(state->mutex);
@@ -248,7 +253,8 @@ void SettingViewModel::runBackUp(const std::shared_ptr<Backup>& job) {
             exportFile(*job, 0);
   if (job->cancelled()) {
     FND_LOG_AT(kClass, "backup stopped");
-    return;  // no tip; the temporary file goes with the job
+    job->end();  // no tip
+    return;
   }
   bool timedOut = false;
   {
@@ -257,6 +263,8 @@ void SettingViewModel::runBackUp(const std::shared_ptr<Backup>& job) {
   }
   if (ok && !timedOut) ok = job->file->exportBackupFileForPath(job->path);
   if (!ok) FND_LOG_AT(kClass, "backup to %s failed%s", job->path.c_str(), timedOut ? ": the unit's IR slots did not come" : "");
+  // Nothing of the backup is left over when its tip shows.
+  job->end();
   showTip(job->popUps, ok && !timedOut ? kBackupSuccessTip : kBackupFailedTip, false);
 }
 
