@@ -605,6 +605,32 @@ TEST(Recall, TheEndCommandFollowsTheScreensEndingEitherWay) {
   }
 }
 
+TEST(Recall, StoppingARestorePartWayEndsItWithoutAnEnding) {
+  SettingViewModel::Timing timing = fastTiming();
+  timing.presetAck = std::chrono::seconds(20);
+  BackupRig b({}, timing);
+  writeBackup(b.file(), b.docs(), {{"QV450_PRESET", 160, {{0, presetFileRecord("One", 1)}, {1, presetFileRecord("Two", 2)}}}});
+  sim::UnitTransfer::Knobs k;
+  k.withhold = {0x43};
+  b.transfer->setKnobs(k);
+  auto screen = std::make_shared<FakeScreen>();
+  screen->unit = b.rig.unit;
+  b.vm->startRecall(b.file().string(), screen);
+  ASSERT_TRUE(b.rig.waitFor(0xC3, 1));
+  EXPECT_TRUE(b.vm->isBusy());
+  EXPECT_TRUE(b.temporaryLeft());
+
+  const auto start = std::chrono::steady_clock::now();
+  b.vm->cancel();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(b.vm->isBusy());
+  EXPECT_FALSE(b.temporaryLeft());
+  dispatch::runMainLoop(std::chrono::milliseconds(100));
+  EXPECT_TRUE(screen->calls.empty());
+  EXPECT_TRUE(b.tips().empty());
+  EXPECT_EQ(commandsAfterStartUp(b.rig), (std::vector<uint8_t>{0xBA, 0xC3}));
+}
+
 TEST(SettingViewModelPage, ThePageIsSentOnlyWhenTheUnitIsElsewhere) {
   Recorder r;
   loadUnit(r);
