@@ -46,8 +46,9 @@ struct UnitTransfer::LaterQueue {
       auto first = std::min_element(items.begin(), items.end(), [](const Item& a, const Item& b) {
         return a.due != b.due ? a.due < b.due : a.order < b.order;
       });
-      if (first->due > std::chrono::steady_clock::now()) {
-        changed.wait_until(lock, first->due);
+      const auto due = first->due;  // the vector may grow while this waits
+      if (due > std::chrono::steady_clock::now()) {
+        changed.wait_until(lock, due);
         continue;
       }
       std::function<void()> fn = std::move(first->fn);
