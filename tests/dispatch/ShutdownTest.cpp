@@ -69,6 +69,32 @@ TEST(Shutdown, DropsPendingWorkOfEveryKindAndReturnsWithinTheBoundDespiteStuckTa
   EXPECT_EQ(behindStuck.ran.load() + onGlobal.ran.load() + later.ran.load(), 0);
 }
 
+TEST(Shutdown, ASerialQueueWhoseDrainIsDroppedReleasesTasksThatHoldIt) {
+  auto runtime = Runtime::create("test.rt.cycle", 1);
+  Gate stuck;
+  std::atomic<bool> started{false};
+  runtime->global()->async([&] {
+    started = true;
+    stuck.wait();
+  });
+  ASSERT_TRUE(waitUntil([&] { return started.load(); }));
+  // The only worker is busy, so the serial queue's drain waits in the pool.
+  // Its task holds the queue itself, as a timer's fire does.
+  std::weak_ptr<Queue> weakSerial;
+  Witness w;
+  {
+    auto serial = runtime->createSerial("test.rt.cycle.serial");
+    weakSerial = serial;
+    serial->async([serial, task = w.task()] { task(); });
+  }
+  w.release();
+  EXPECT_FALSE(runtime->shutdown(50ms));
+  EXPECT_TRUE(w.alive.expired()) << "the dropped drain took the queue's tasks with it";
+  EXPECT_TRUE(weakSerial.expired()) << "no cycle keeps the queue alive";
+  EXPECT_EQ(w.ran.load(), 0);
+  stuck.open();
+}
+
 TEST(Shutdown, AfterwardsEveryKindOfSubmissionIsDroppedAndSyncReturns) {
   auto runtime = Runtime::create("test.rt.after", 2);
   auto serial = runtime->createSerial("test.rt.after.serial");

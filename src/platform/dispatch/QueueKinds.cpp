@@ -50,10 +50,39 @@ void SerialQueue::enqueue(Task task) {
   if (idle) scheduleDrain();
 }
 
+namespace {
+// The drain item holds the queue: it stays alive while it has work. An item
+// destroyed without running (its target was shut down) drops the queue's
+// pending tasks with it; otherwise a task holding the queue (a timer's fire,
+// say) would keep it, and itself, alive for ever.
+struct DrainItem {
+  explicit DrainItem(std::shared_ptr<SerialQueue> q) : queue(std::move(q)) {}
+  DrainItem(const DrainItem&) = delete;
+  DrainItem& operator=(const DrainItem&) = delete;
+  ~DrainItem() {
+    if (!ran) queue->dropPending();
+  }
+  std::shared_ptr<SerialQueue> queue;
+  bool ran = false;
+};
+}  // namespace
+
 void SerialQueue::scheduleDrain() {
-  // The drain item holds the queue: it stays alive while it has work.
-  auto self = std::static_pointer_cast<SerialQueue>(shared_from_this());
-  target()->async([self] { self->drain(); });
+  auto item = std::make_shared<DrainItem>(std::static_pointer_cast<SerialQueue>(shared_from_this()));
+  target()->async([item] {
+    item->ran = true;
+    item->queue->drain();
+  });
+}
+
+void SerialQueue::dropPending() {
+  std::deque<Task> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    dropped.swap(tasks_);
+    scheduled_ = false;
+  }
+  for (auto& task : dropped) core()->drop(std::move(task));
 }
 
 void SerialQueue::drain() {

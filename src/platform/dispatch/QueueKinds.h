@@ -46,6 +46,9 @@ public:
 
   static constexpr size_t kBatch = 16;
 
+  // Drops every task not yet run (their drain will never come).
+  void dropPending();
+
 private:
   void enqueue(Task task) override;
   void scheduleDrain();
