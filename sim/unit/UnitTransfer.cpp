@@ -32,6 +32,7 @@ struct UnitTransfer::LaterQueue {
   std::condition_variable changed;
   std::vector<Item> items;
   uint64_t order = 0;
+  size_t running = 0;  // taken out of items, being sent
   bool stopping = false;
 
   // Sends what falls due, in due order, until stopped. Runs on its own
@@ -53,10 +54,12 @@ struct UnitTransfer::LaterQueue {
       }
       std::function<void()> fn = std::move(first->fn);
       items.erase(first);
+      ++running;
       lock.unlock();
       fn();
       fn = nullptr;
       lock.lock();
+      --running;
     }
   }
 };
@@ -362,6 +365,11 @@ bool UnitTransfer::answer(uint8_t code, std::vector<uint8_t> payload, std::chron
     unit->sendFrame(code, payload);
   }
   return true;
+}
+
+size_t UnitTransfer::answersPending() const {
+  std::lock_guard guard(later_->mutex);
+  return later_->items.size() + later_->running;
 }
 
 void UnitTransfer::sendLater(std::chrono::milliseconds delay, std::function<void()> fn) {

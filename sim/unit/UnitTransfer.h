@@ -109,6 +109,8 @@ public:
   void setKnobs(Knobs knobs);
   // Commands 0xBA and 0xBB received.
   int restoreStarts() const;
+  // Delayed answers not yet handed to the bus.
+  size_t answersPending() const;
   int restoreEnds() const;
   // Slot transfers completed (written or cleared).
   int transfersDone() const;

@@ -16,6 +16,9 @@ struct libupdate_zarvo::Watch {
   int lastPercent = 0;
   // The end was reported, or the update was cancelled: nothing more is called.
   std::atomic<bool> over{false};
+  // The worker has returned. The end is reported only then, so that whoever
+  // hears of it may start the next update at once.
+  std::atomic<bool> workerDone{false};
 };
 
 struct libupdate_zarvo::WorkerState {
@@ -169,11 +172,14 @@ void libupdate_zarvo::beginUpdate(const std::string& path, ValueBlock progressVa
     worker_ = std::thread([engine = engine_, watch, state] {
       pthread_setname_np(pthread_self(), "com.hid.update");
       engine->updateRunFirmware();
+      {
+        std::lock_guard guard(state->mutex);
+        state->done = true;
+        state->finished.notify_all();
+      }
+      watch->workerDone = true;
       // The end is reported at once, not at the next tick.
       watch->queue->async([watch] { tick(watch); });
-      std::lock_guard guard(state->mutex);
-      state->done = true;
-      state->finished.notify_all();
     });
   }
   timer->resume();
@@ -187,6 +193,8 @@ void libupdate_zarvo::tick(const std::shared_ptr<Watch>& watch) {
     watch->over = true;
     if (auto timer = watch->timer.lock()) timer->cancel();
   };
+  const bool ending = status != FirmwareEngine::StatusRunning && status != FirmwareEngine::StatusIdle;
+  if (ending && !watch->workerDone) return;  // the worker's own tick reports it
   if (status == FirmwareEngine::StatusFinished) {
     end();
     if (watch->progress) watch->progress(100);
