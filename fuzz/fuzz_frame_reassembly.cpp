@@ -7,65 +7,20 @@
 // bytes (n taken modulo 64).
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <vector>
 
 #include "device/FrameCodec.h"
+#include "support/LiteralReassembler.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Literal {
-  std::vector<Bytes> frames;
-  std::deque<uint8_t> q;
-
-  size_t next(size_t from) const {
-    for (size_t i = from; i < q.size(); ++i)
-      if (q[i] == frame::kHead0) return i;
-    return q.size();
-  }
-
-  void cut(size_t n) { q.erase(q.begin(), q.begin() + static_cast<std::ptrdiff_t>(n)); }
-
-  void put(const Bytes& bytes) {
-    q.insert(q.end(), bytes.begin(), bytes.end());
-    size_t p = next(0);
-    if (p == q.size()) {
-      q.clear();
-      return;
-    }
-    while (p != q.size()) {
-      if (p == q.size() - 1) return cut(p);
-      if (q[p + 1] != frame::kHead1) {
-        p = next(p + 1);
-        continue;
-      }
-      if (q.size() - p < 4) return cut(p);
-      const size_t length = q[p + 2] | (q[p + 3] << 8);
-      if (length == 0 || length > frame::kMaxLength) {
-        p = next(p + 1);
-        continue;
-      }
-      const size_t e = p + length + frame::kOverhead;
-      if (q.size() < e) return cut(p);
-      Bytes f(q.begin() + static_cast<std::ptrdiff_t>(p), q.begin() + static_cast<std::ptrdiff_t>(e));
-      if (frame::isValid(f)) {
-        cut(e);
-        frames.push_back(std::move(f));
-        p = next(0);
-      } else {
-        p = next(p + 1);
-      }
-    }
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   frame::Reassembler reassembler;
-  Literal literal;
+  testsupport::LiteralReassembler literal;
   std::vector<Bytes> frames;
   size_t at = 0;
   while (at < size) {

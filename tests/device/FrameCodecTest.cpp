@@ -1,6 +1,7 @@
 // The frame format, its CRC, report splitting and receive reassembly, pinned
 // with bytes written by hand.
 #include "device/FrameCodec.h"
+#include "support/LiteralReassembler.h"
 
 #include <gtest/gtest.h>
 
@@ -252,62 +253,7 @@ TEST(FrameCodecTest, ImpossibleLengthsAndFloodsDoNotStallReception) {
   }
 }
 
-// The receive rules applied literally, rescanning the whole queue on every
-// report; the reassembler must deliver the same frames and keep the same
-// bytes (it skips headers it already judged).
-class Reference {
-public:
-  std::vector<Bytes> frames;
-  std::deque<uint8_t> q;
-
-  void put(const Bytes& bytes) {
-    q.insert(q.end(), bytes.begin(), bytes.end());
-    size_t p = next(0);
-    if (p == q.size()) {
-      q.clear();
-      return;
-    }
-    while (p != q.size()) {
-      if (p == q.size() - 1) {
-        q.erase(q.begin(), q.begin() + static_cast<long>(p));
-        return;
-      }
-      if (q[p + 1] != 0x55) {
-        p = next(p + 1);
-        continue;
-      }
-      if (q.size() - p < 4) {
-        q.erase(q.begin(), q.begin() + static_cast<long>(p));
-        return;
-      }
-      const size_t length = q[p + 2] | (q[p + 3] << 8);
-      if (length == 0 || length > frame::kMaxLength) {
-        p = next(p + 1);
-        continue;
-      }
-      const size_t e = p + length + 6;
-      if (q.size() < e) {
-        q.erase(q.begin(), q.begin() + static_cast<long>(p));
-        return;
-      }
-      Bytes f(q.begin() + static_cast<long>(p), q.begin() + static_cast<long>(e));
-      if (frame::isValid(f)) {
-        q.erase(q.begin(), q.begin() + static_cast<long>(e));
-        frames.push_back(std::move(f));
-        p = next(0);
-      } else {
-        p = next(p + 1);
-      }
-    }
-  }
-
-private:
-  size_t next(size_t from) const {
-    for (size_t i = from; i < q.size(); ++i)
-      if (q[i] == 0xAA) return i;
-    return q.size();
-  }
-};
+using Reference = testsupport::LiteralReassembler;
 
 TEST(FrameCodecTest, AgreesWithTheLiteralRulesOnRandomStreams) {
   std::mt19937 rng(4501);
