@@ -144,6 +144,7 @@ bool libupdate_zarvo::isUpdating() const {
 std::string libupdate_zarvo::updateErrorText() const { return engine_->errorText(); }
 
 void libupdate_zarvo::beginUpdate(const std::string& path, ValueBlock progressValue, ValueBlock error) {
+  std::lock_guard begin(beginMutex_);
   if (isUpdating()) {
     fnd::log("A firmware update is already running; the second one is refused");
     return;

@@ -115,6 +115,9 @@ private:
   std::shared_ptr<FirmwareEngine> engine_;
 
   mutable std::mutex mutex_;
+  // Makes the check for a running update and the start of the next one one
+  // step, whichever threads call beginUpdate.
+  std::mutex beginMutex_;
   std::weak_ptr<ZarvoHIDDelegate> hidDelegate_;
   std::shared_ptr<dispatch::TimerSource> time_;
   std::shared_ptr<Watch> watch_;

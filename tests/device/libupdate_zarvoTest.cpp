@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -262,6 +264,42 @@ TEST_F(UpdaterTest, EachFailureReachesTheErrorCallbackOnceAndAtOnce) {
       EXPECT_TRUE(loader->packets().empty());
     }
   }
+}
+
+// Two threads starting an update at the same moment: exactly one runs (a
+// second worker would replace the running one's thread handle and end the
+// program).
+TEST_F(UpdaterTest, UpdatesStartedTogetherFromTwoThreadsRunOnce) {
+  auto updater = connect(boot());
+  updater->engine().blockAckTimeout = 60s;
+  sim::SimBootloader::Knobs knobs;
+  knobs.ackLimit = 1;  // keeps the first update running until cancelled
+  loader->setKnobs(knobs);
+  const std::string path = image(sim::TestFirmwareSpec::withBlocks(8)).string();
+  Window a, b;
+  std::atomic<int> ready{0};
+  auto start = [&](Window& w) {
+    ++ready;
+    while (ready.load() < 2) {
+    }
+    updater->beginUpdate(path, w.progressBlock(), w.errorBlock());
+  };
+  std::thread t1([&] { start(a); });
+  std::thread t2([&] { start(b); });
+  t1.join();
+  t2.join();
+  EXPECT_TRUE(updater->isUpdating());
+  ASSERT_TRUE(unit->waitForFrames(5, 3s));  // identify, AA, 00, 02, a block
+  std::this_thread::sleep_for(30ms);
+  const auto types = loader->packetTypes();
+  ASSERT_FALSE(types.empty());
+  EXPECT_EQ(std::count(types.begin(), types.end(), types.front()), 1) << "one update's opening packet only";
+  // Only the running update reports (its progress); neither ends in an error.
+  EXPECT_TRUE(a.calls().empty() || b.calls().empty());
+  for (const auto& call : a.calls()) EXPECT_EQ(call.front(), 'p');
+  for (const auto& call : b.calls()) EXPECT_EQ(call.front(), 'p');
+  updater->cancelUpdate();
+  EXPECT_FALSE(updater->isUpdating());
 }
 
 TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
