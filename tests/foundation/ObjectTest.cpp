@@ -283,6 +283,31 @@ TEST(EndOfLife, AnObservedObjectThatDiesFirstLeavesNoHookOnTheObserver) {
   EXPECT_EQ(hooksRun, 1);  // only ours: the registration's hook went with the object
 }
 
+// A record dropped by update() ends its life with the owner's lock free: its
+// end-of-life work (observations, will-dealloc subscribers) may need that lock
+// from another thread.
+TEST(EndOfLife, ARecordDroppedByUpdateEndsOutsideTheOwnersLock) {
+  auto h = fnd::make<Holder>();
+  auto old = fnd::make<Module>();
+  h->module.set(old);
+  bool lockFreeAtEnd = false;
+  bool hookRan = false;
+  old->lifetime().addHook([&] {
+    hookRan = true;
+    std::thread other([&] {
+      if (h->objectLock().try_lock()) {
+        lockFreeAtEnd = true;
+        h->objectLock().unlock();
+      }
+    });
+    other.join();
+  });
+  old.reset();
+  h->module.update([](std::shared_ptr<Module>& m) { m = fnd::make<Module>(); });
+  EXPECT_TRUE(hookRan);
+  EXPECT_TRUE(lockFreeAtEnd);
+}
+
 TEST(WeakProperties, ReadNilOnceTheTargetIsGone) {
   auto h = fnd::make<Holder>();
   auto m = fnd::make<Module>();

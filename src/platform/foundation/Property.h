@@ -85,12 +85,16 @@ public:
     didChange();
   }
 
-  // Changes the value in place under the lock, then notifies.
+  // Changes the value in place under the lock, then notifies. What f drops
+  // (a record replaced in a map, say) is released after unlocking: its end of
+  // life may run observers that need this lock.
   template <class F>
   void update(F&& f) {
     willChange();
+    T previous;
     {
       std::lock_guard guard(lock());
+      previous = value_;
       f(value_);
     }
     didChange();
