@@ -187,5 +187,29 @@ TEST(TimerRealClock, CancelFromAnotherThreadWhileTheHandlerRunsOnAConcurrentQueu
   EXPECT_EQ(most.load(), 1);
 }
 
+// A cancel handler that is replaced goes after the timer's lock is released:
+// what it holds may look at the timer as it is destroyed.
+TEST(TimerRealClock, AReplacedCancelHandlerIsReleasedOutsideTheTimersLock) {
+  struct Probe {
+    std::shared_ptr<TimerSource> timer;
+    ~Probe() {
+      if (timer) timer->isCancelled();
+    }
+  };
+  auto timer = std::make_shared<TimerSource>(Queue::global());
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  // On a thread of its own, so that a self-deadlock fails the test instead of
+  // hanging it.
+  std::thread([timer, done] {
+    auto probe = std::make_shared<Probe>();
+    probe->timer = timer;
+    timer->setCancelHandler([probe] {});
+    probe.reset();
+    timer->setCancelHandler([] {});
+    done->store(true);
+  }).detach();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 2000ms));
+}
+
 }  // namespace
 }  // namespace dispatch

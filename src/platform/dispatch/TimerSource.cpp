@@ -34,7 +34,7 @@ public:
 
   void setCancelHandler(Task task) {
     std::lock_guard lock(mutex);
-    if (!cancelled) cancelHandler = std::move(task);
+    if (!cancelled) cancelHandler.swap(task);  // the old one goes with task, after unlocking
   }
 
   void resume() {
