@@ -383,6 +383,7 @@ bool HIDClass::checkUSBDevice() {
       return false;
     }
     s.setCurrent(opened.device);
+    s.setIdentifyState(kIdentifyWaiting);  // only this unit's answer counts, not an earlier one's
     fnd::log("%s", info.description().c_str());
 
     bool otherName = false;

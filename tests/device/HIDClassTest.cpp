@@ -217,6 +217,17 @@ TEST_F(HIDClassTest, ASilentUnitCostsThreeAttemptsBeforeTheNext) {
   EXPECT_EQ(hid->hid_current_device()->info().path, "sim:1");
 }
 
+TEST_F(HIDClassTest, ASecondOpenWaitsForItsOwnAnswer) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  // The unit falls silent: an earlier identification must not answer for it.
+  auto id = unit->identity();
+  id.answers = false;
+  unit->setIdentity(id);
+  EXPECT_FALSE(open());
+  EXPECT_EQ(hid->hid_current_device(), nullptr);
+}
+
 TEST_F(HIDClassTest, NoUnitOrAnUnopenableUnitGivesNo) {
   make();
   // Only a unit with the right release number is listed.
