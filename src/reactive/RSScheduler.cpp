@@ -1,5 +1,6 @@
 #include "reactive/RSScheduler.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -245,11 +246,13 @@ RSDisposablePtr RSImmediateScheduler::after(RSDate date, Block block) {
 RSDisposablePtr RSImmediateScheduler::after(RSDate, RSTimeInterval, RSTimeInterval, Block) { return nullptr; }
 
 RSDisposablePtr RSImmediateScheduler::scheduleRecursiveBlock(RecursiveBlock recursiveBlock) {
-  unsigned long remaining = 1;
-  auto reschedule = [&remaining] { ++remaining; };
+  // On the heap: a block may keep the reschedule and call it after we have
+  // returned, when it does nothing.
+  auto remaining = std::make_shared<std::atomic<unsigned long>>(1);
+  auto reschedule = [remaining] { ++*remaining; };
   do {
     recursiveBlock(reschedule);
-  } while (remaining-- != 1);
+  } while ((*remaining)-- != 1);
   return nullptr;
 }
 

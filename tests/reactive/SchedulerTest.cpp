@@ -147,6 +147,30 @@ TEST(SchedulerTest, ImmediateSchedulerRunsInlineAndSleepsForDates) {
   EXPECT_EQ(passes, 3);
 }
 
+// Stands where the immediate scheduler's frame stood, then calls a reschedule
+// kept from a pass; true when nothing in this frame was written meanwhile.
+__attribute__((noinline)) bool lateRescheduleLeavesTheStackAlone(const std::function<void()>& late) {
+  volatile unsigned long frame[256];
+  for (auto& word : frame) word = 0x5a5a5a5aUL;
+  late();
+  bool intact = true;
+  for (auto& word : frame) intact = intact && word == 0x5a5a5a5aUL;
+  return intact;
+}
+
+TEST(SchedulerTest, ImmediateSchedulerIgnoresARescheduleKeptPastItsReturn) {
+  auto immediate = RSScheduler::immediateScheduler();
+  std::function<void()> keep;
+  int passes = 0;
+  immediate->scheduleRecursiveBlock([&](const std::function<void()>& reschedule) {
+    ++passes;
+    keep = reschedule;
+  });
+  EXPECT_EQ(passes, 1);
+  EXPECT_TRUE(lateRescheduleLeavesTheStackAlone(keep));
+  EXPECT_EQ(passes, 1);
+}
+
 TEST(SchedulerTest, RecursiveBlockTwoReschedulesGiveTwoSeparatePasses) {
   auto scheduler = std::make_shared<RSTestScheduler>();
   int passes = 0;
