@@ -210,8 +210,14 @@ struct HIDClass::Impl : std::enable_shared_from_this<HIDClass::Impl> {
   void putRX(const uint8_t* data, size_t count) {
     if (data == nullptr) return;
     count = std::min(count, frame::kReportCapacity);
-    std::lock_guard guard(rxMutex);
-    assembler.put({data, count}, [this](std::span<const uint8_t> f) { route(f); });
+    // Whole frames are handed on after the receive lock is released, so a
+    // delegate may call back into this object.
+    std::vector<std::vector<uint8_t>> frames;
+    {
+      std::lock_guard guard(rxMutex);
+      assembler.put({data, count}, [&](std::span<const uint8_t> f) { frames.emplace_back(f.begin(), f.end()); });
+    }
+    for (const auto& f : frames) route(f);
   }
 
   void route(std::span<const uint8_t> f) {

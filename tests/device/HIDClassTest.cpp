@@ -30,8 +30,10 @@ public:
       std::lock_guard guard(mutex_);
       frames_.emplace_back(frame.begin(), frame.end());
     }
+    if (onFrame) onFrame();
     cv_.notify_all();
   }
+  std::function<void()> onFrame;
   void disconnectDevice() override {
     {
       std::lock_guard guard(mutex_);
@@ -281,6 +283,17 @@ TEST_F(HIDClassTest, ApplicationModeFramesReachTheDelegateInOrder) {
   ASSERT_TRUE(delegate->waitFrames(3));
   EXPECT_EQ(delegate->frames(), (std::vector<Bytes>{a, c, b}));
   EXPECT_TRUE(bootFrames().empty());
+}
+
+TEST_F(HIDClassTest, TheDelegateMayCallBackIntoTheTransport) {
+  auto unit = addUnit();
+  ASSERT_TRUE(open());
+  std::atomic<size_t> queued{99};
+  delegate->onFrame = [&] { queued = hid->m_Vector().size(); };  // takes the receive lock
+  unit->sendFrame(0x34, Bytes{0x09});
+  ASSERT_TRUE(delegate->waitFrames(1));
+  EXPECT_EQ(queued.load(), 0u);
+  delegate->onFrame = nullptr;
 }
 
 TEST_F(HIDClassTest, OtherModesRouteFramesToTheBootLoaderHandler) {
