@@ -61,11 +61,18 @@ RSSignalPtr RSSignal::combineLatestWith(const RSSignalPtr& signal) {
   return result;
 }
 
+namespace {
+// Each input, with a missing one replaced as orMissing does.
+std::vector<RSSignalPtr> orMissingAll(const std::vector<RSSignalPtr>& signals) {
+  std::vector<RSSignalPtr> out;
+  out.reserve(signals.size());
+  for (const auto& signal : signals) out.push_back(RSSignal::orMissing(signal));
+  return out;
+}
+}  // namespace
+
 RSSignalPtr RSSignal::combineLatest(const std::vector<RSSignalPtr>& signals) {
-  std::vector<RSSignalPtr> inputs;
-  inputs.reserve(signals.size());
-  for (const auto& signal : signals) inputs.push_back(orMissing(signal));
-  auto result = join(inputs, [](const RSSignalPtr& left, const RSSignalPtr& right) { return left->combineLatestWith(right); });
+  auto result = join(orMissingAll(signals), [](const RSSignalPtr& left, const RSSignalPtr& right) { return left->combineLatestWith(right); });
   result->setNameWithFormat("+combineLatest: %s", describeSignals(signals).c_str());
   return result;
 }
@@ -86,10 +93,7 @@ RSSignalPtr RSSignal::merge(const RSSignalPtr& signal) {
 }
 
 RSSignalPtr RSSignal::merge(const std::vector<RSSignalPtr>& signals) {
-  std::vector<RSSignalPtr> copied;
-  copied.reserve(signals.size());
-  for (const auto& signal : signals) copied.push_back(orMissing(signal));
-  auto result = createSignal([copied](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
+  auto result = createSignal([copied = orMissingAll(signals)](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
                   for (const auto& signal : copied) subscriber->sendNext(fnd::Value(signal));
                   subscriber->sendCompleted();
                   return nullptr;
