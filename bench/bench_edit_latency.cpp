@@ -15,9 +15,9 @@
 #include <random>
 #include <thread>
 
-#include "device/FrameCodec.h"
-#include "device/HIDServiceViewMode.h"
-#include "device/libupdate_zarvo.h"
+#include "device/codec/FrameCodec.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "device/firmware/libupdate_zarvo.h"
 #include "platform/foundation/Log.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "device/libupdate_zarvo.h"
+#include "device/firmware/libupdate_zarvo.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/bootloader/SimBootloader.h"

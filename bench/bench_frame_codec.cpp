@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "device/FrameCodec.h"
-#include "device/HIDClass.h"
+#include "device/codec/FrameCodec.h"
+#include "device/transport/HIDClass.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "device/HIDServiceViewMode.h"
-#include "device/libupdate_zarvo.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "device/firmware/libupdate_zarvo.h"
 #include "platform/foundation/Log.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "device/Zr_Backup.h"
+#include "device/files/Zr_Backup.h"
 #include "platform/foundation/Log.h"
 
 namespace {

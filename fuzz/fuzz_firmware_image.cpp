@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/FirmwareImage.h"
+#include "device/firmware/FirmwareImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;

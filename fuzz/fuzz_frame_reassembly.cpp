@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "support/LiteralReassembler.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "device/Zr_IR.h"
+#include "device/files/Zr_IR.h"
 #include "platform/foundation/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "device/Zr_NR.h"
+#include "device/files/Zr_NR.h"
 #include "platform/foundation/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

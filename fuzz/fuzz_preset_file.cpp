@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/ModuleTable.h"
-#include "device/PresetManager.h"
+#include "device/records/ModuleTable.h"
+#include "device/files/PresetManager.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "platform/hid/Backend.h"
 #include "sim/SimTrace.h"
 

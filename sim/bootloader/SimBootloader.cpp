@@ -1,6 +1,6 @@
 #include "sim/bootloader/SimBootloader.h"
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "sim/SimulatedUnit.h"
 
 namespace sim {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/unit/UnitTransfer.h"
 

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <memory>
 
-#include "device/HIDServiceViewMode.h"
+#include "device/service/HIDServiceViewMode.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 #endif

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TempFolder.h"
-#include "device/Zr_Backup.h"
+#include "device/files/Zr_Backup.h"
 
 namespace {
 

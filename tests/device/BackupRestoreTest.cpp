@@ -9,9 +9,9 @@
 
 #include "HIDServiceViewModeTestSupport.h"
 #include "TempFolder.h"
-#include "device/ModuleTable.h"
-#include "device/SettingViewModel.h"
-#include "device/Zr_Backup.h"
+#include "device/records/ModuleTable.h"
+#include "device/backup/SettingViewModel.h"
+#include "device/files/Zr_Backup.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace svc_test;

@@ -4,9 +4,9 @@
 
 #include <thread>
 
-#include "device/HIDServiceModel.h"
-#include "device/HIDServiceModuleMode.h"
-#include "device/HIDServiceSystemModel.h"
+#include "device/records/HIDServiceModel.h"
+#include "device/records/HIDServiceModuleMode.h"
+#include "device/records/HIDServiceSystemModel.h"
 #include "platform/foundation/Log.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "device/EffectCatalogue.h"
-#include "device/ModuleTable.h"
-#include "device/PresetManager.h"
+#include "device/catalogue/EffectCatalogue.h"
+#include "device/records/ModuleTable.h"
+#include "device/files/PresetManager.h"
 #include "platform/foundation/Files.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <thread>
 
-#include "device/FirmwareEngine.h"
-#include "device/FrameCodec.h"
+#include "device/firmware/FirmwareEngine.h"
+#include "device/codec/FrameCodec.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/bootloader/SimBootloader.h"
 #include "sim/bootloader/TestFirmwareImage.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "device/FirmwareImage.h"
+#include "device/firmware/FirmwareImage.h"
 #include "sim/bootloader/TestFirmwareImage.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The frame format, its CRC, report splitting and receive reassembly, pinned
 // with bytes written by hand.
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "support/LiteralReassembler.h"
 
 #include <gtest/gtest.h>

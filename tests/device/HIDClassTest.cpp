@@ -1,6 +1,6 @@
 // The transport against simulated units: identification outcomes, routing
 // by mode, sending, removal, concurrent senders and quitting.
-#include "device/HIDClass.h"
+#include "device/transport/HIDClass.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "platform/foundation/Log.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "device/EffectCatalogue.h"
-#include "device/FrameCodec.h"
-#include "device/HIDClass.h"
-#include "device/HIDServiceViewMode.h"
-#include "device/libupdate_zarvo.h"
+#include "device/catalogue/EffectCatalogue.h"
+#include "device/codec/FrameCodec.h"
+#include "device/transport/HIDClass.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "device/firmware/libupdate_zarvo.h"
 #include "platform/dispatch/Queue.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "device/HidRequestManager.h"
+#include "device/service/HidRequestManager.h"
 #include "platform/dispatch/Queue.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TempFolder.h"
-#include "device/Zr_IR.h"
+#include "device/files/Zr_IR.h"
 
 namespace {
 

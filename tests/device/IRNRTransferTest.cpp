@@ -199,7 +199,10 @@ TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
   for (int m = 2; m <= 4; ++m) {
     rig.ack(0xB5, m - 1);
     const auto data = rig.take().at(0).payload;
-    EXPECT_TRUE(std::equal(data.begin() + 1, data.end(), raw + (m - 2) * 512)) << m;
+    ASSERT_FALSE(data.empty()) << m;
+    const std::vector<uint8_t> sent(data.begin() + 1, data.end());
+    const std::vector<uint8_t> stored(raw + (m - 2) * 512, raw + (m - 1) * 512);
+    EXPECT_EQ(sent, stored) << m;
   }
   rig.ack(0xB5, 4);
   EXPECT_EQ(results.get(), (std::vector<long>{1}));

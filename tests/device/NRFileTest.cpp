@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TempFolder.h"
-#include "device/Zr_NR.h"
+#include "device/files/Zr_NR.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <vector>
 
-#include "device/ModuleTable.h"
-#include "device/PresetRecord.h"
+#include "device/records/ModuleTable.h"
+#include "device/records/PresetRecord.h"
 
 namespace {
 

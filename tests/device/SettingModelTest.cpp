@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "device/EXP_FunctionModel.h"
-#include "device/SettingModel.h"
+#include "device/files/EXP_FunctionModel.h"
+#include "device/files/SettingModel.h"
 
 namespace {
 

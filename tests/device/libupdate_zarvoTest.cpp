@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-#include "device/libupdate_zarvo.h"
+#include "device/firmware/libupdate_zarvo.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/bootloader/SimBootloader.h"

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 #include "sim/SimBackend.h"
 
 namespace {

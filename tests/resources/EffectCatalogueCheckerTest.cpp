@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/EffectCatalogue.h"
-#include "device/EffectCatalogueChecker.h"
+#include "device/catalogue/EffectCatalogue.h"
+#include "device/catalogue/EffectCatalogueChecker.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/EffectCatalogue.h"
-#include "device/ModuleTable.h"
+#include "device/catalogue/EffectCatalogue.h"
+#include "device/records/ModuleTable.h"
 #include "platform/foundation/Log.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <deque>
 #include <vector>
 
-#include "device/FrameCodec.h"
+#include "device/codec/FrameCodec.h"
 
 namespace testsupport {
 

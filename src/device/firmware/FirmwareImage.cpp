@@ -1,0 +1,150 @@
+#include "device/firmware/FirmwareImage.h"
+
+#include <set>
+
+#include "device/records/DeviceConstants.h"
+#include "platform/foundation/Files.h"
+#include "platform/foundation/Log.h"
+
+namespace {
+
+uint32_t readU32(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
+         static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+bool fail(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+  return false;
+}
+
+}  // namespace
+
+uint32_t FirmwareImage::u32(size_t at) const { return readU32(bytes_, at); }
+
+uint32_t FirmwareImage::announceWaitLimit() const {
+  uint32_t w = u32(32);
+  return w < 10000 ? 100000 : w;
+}
+
+std::span<const uint8_t> FirmwareImage::head(size_t n) const {
+  if (n < 1 || n > sections_.size()) return {};
+  return std::span<const uint8_t>(bytes_).subspan(sections_[n - 1].headOffset, kHeadSize);
+}
+
+std::span<const uint8_t> FirmwareImage::data(size_t n) const {
+  if (n < 1 || n > sections_.size()) return {};
+  const Section& s = sections_[n - 1];
+  return std::span<const uint8_t>(bytes_).subspan(s.dataOffset, s.dataLength);
+}
+
+size_t FirmwareImage::percentBase() const {
+  size_t overhead = kHeaderSize + kHeadSize * sections_.size();
+  return bytes_.size() > overhead ? (bytes_.size() - overhead) / kBlockSize : 0;
+}
+
+size_t FirmwareImage::totalBlocks() const {
+  size_t n = 0;
+  for (const Section& s : sections_) n += s.blockCount();
+  return n;
+}
+
+std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, std::string* error) {
+  FirmwareImage image(std::move(bytes));
+  const std::vector<uint8_t>& b = image.bytes_;
+  const size_t size = b.size();
+  if (size > kMaxFileSize) {
+    fail(error, "the firmware image is too large (" + std::to_string(size) + " bytes)");
+    return std::nullopt;
+  }
+  if (size < kFirstDataOffset) {
+    fail(error, "the firmware image is too short for its header and first section head (" + std::to_string(size) +
+                    " bytes)");
+    return std::nullopt;
+  }
+  const size_t count = b[47];
+  if (count == 0) {
+    fail(error, "the firmware image has no section");
+    return std::nullopt;
+  }
+  const uint8_t announceType = b[42];
+  if (announceType == dev::boot::kReplyHello) {
+    fail(error, "the firmware image's answer type for packet 02 is 01, which is the answer to packet 00");
+    return std::nullopt;
+  }
+
+  std::set<size_t> visited;
+  size_t headOffset = kFirstHeadOffset;
+  for (size_t n = 1; n <= count; ++n) {
+    const std::string which = "section " + std::to_string(n);
+    if (headOffset < kFirstHeadOffset || headOffset > size || size - headOffset < kHeadSize) {
+      fail(error, "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
+      return std::nullopt;
+    }
+    if (!visited.insert(headOffset).second) {
+      fail(error, "the section heads of the firmware image form a loop at " + which);
+      return std::nullopt;
+    }
+    Section s;
+    s.headOffset = headOffset;
+    const size_t h = headOffset;
+    const auto length = static_cast<int32_t>(readU32(b, h + 17));
+    if (length < 0) {
+      fail(error, which + " of the firmware image has a negative length");
+      return std::nullopt;
+    }
+    s.dataLength = static_cast<size_t>(length);
+    if (n == 1) {
+      s.dataOffset = kFirstDataOffset;
+    } else {
+      const auto position = static_cast<int32_t>(readU32(b, h + 9));
+      if (position < 1) {
+        fail(error, which + " of the firmware image has no valid data position");
+        return std::nullopt;
+      }
+      s.dataOffset = static_cast<size_t>(position) - 1;
+    }
+    if (s.dataOffset > size || size - s.dataOffset < s.dataLength) {
+      fail(error, "the data of " + which + " runs past the end of the firmware image");
+      return std::nullopt;
+    }
+    s.blockType = b[h + 21];
+    s.ackType = b[h + 22];
+    s.firstBlock = static_cast<uint16_t>(b[h + 27] | b[h + 28] << 8);
+    if (s.blockCount() > 0 && (s.ackType == dev::boot::kReplyHello || s.ackType == announceType)) {
+      fail(error, "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
+      return std::nullopt;
+    }
+    image.sections_.push_back(s);
+    headOffset = readU32(b, h + 13);
+  }
+  if (image.totalBlocks() == 0) {
+    fail(error, "the firmware image holds no whole 512-byte block");
+    return std::nullopt;
+  }
+  if (image.percentBase() == 0) {
+    fail(error, "the firmware image is shorter than its sections claim");
+    return std::nullopt;
+  }
+  return image;
+}
+
+std::optional<FirmwareImage> FirmwareImage::load(const std::filesystem::path& path, std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    fail(error, "the firmware image " + path.string() + " was not found");
+    return std::nullopt;
+  }
+  auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxFileSize) {
+    fail(error, "the firmware image " + path.string() + " is too large (" + std::to_string(size) + " bytes)");
+    return std::nullopt;
+  }
+  std::string readError;
+  auto bytes = fnd::files::readAll(path, &readError);
+  if (!bytes) {
+    fail(error, "the firmware image " + path.string() + " cannot be read: " + readError);
+    return std::nullopt;
+  }
+  return parse(std::move(*bytes), error);
+}

@@ -1,0 +1,63 @@
+// One preset: its name, number, page, selected module and its nine module
+// records under the keys "0" to "8".
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/records/HIDServiceModel.h"
+#include "platform/foundation/Object.h"
+#include "platform/foundation/Property.h"
+
+class HIDServiceModuleMode : public fnd::Object {
+public:
+  using ModuleDictionary = std::map<std::string, HIDServiceModelPtr>;
+
+  HIDServiceModuleMode();
+
+  // At most 14 characters from the unit; every trailing blank is removed
+  // before the name is stored ("Lead   " -> "Lead", "   " -> "").
+  fnd::Property<std::string> presetName;
+  // 1 to 200.
+  fnd::Property<std::optional<int>> selectedPreset;
+  // The unit page last reported by the unit or sent by the host.
+  fnd::Property<std::optional<int>> nowPageNumber;
+  // Module index 0 to 8 being edited.
+  fnd::Property<std::optional<int>> selectedModule;
+  // Module index as decimal text -> that module's record. The records belong
+  // to this preset: copies of the preset get copies of them.
+  fnd::Property<ModuleDictionary> presetDataDic;
+
+  void setPresetName(std::string name) { presetName.set(std::move(name)); }
+  void setSelectedPreset(std::optional<int> n) { selectedPreset.set(n); }
+  void setNowPageNumber(std::optional<int> page) { nowPageNumber.set(page); }
+  void setSelectedModule(std::optional<int> index) { selectedModule.set(index); }
+  void setPresetDataDic(ModuleDictionary modules) { presetDataDic.set(std::move(modules)); }
+
+  // The record of module `index` (0 to 8), or null when there is none.
+  HIDServiceModelPtr module(int index) const;
+  // Puts `record` itself under the key of `index` (ignored outside 0 to 8).
+  void setModule(int index, HIDServiceModelPtr record);
+  // Stores a copy of an edited module record under `index` and gives every
+  // other module record of this preset the same EXP words, so that whichever
+  // module a reader takes them from, it finds the current ones.
+  void storeModule(int index, const HIDServiceModel& edited);
+  // Gives every module record of this preset these EXP words.
+  void setExpWords(const std::vector<int>& function, const std::vector<int>& volume);
+
+  // A new, independent preset: the same values and copies of the nine module
+  // records. Nothing done to the copy reaches this preset, and back.
+  std::shared_ptr<HIDServiceModuleMode> copy() const;
+  std::shared_ptr<HIDServiceModuleMode> mutableCopy() const { return copy(); }
+
+  // The dictionary key of a module index ("%d").
+  static std::string moduleKey(int index) { return std::to_string(index); }
+  // Removes every trailing blank.
+  static std::string stripTrailingBlanks(std::string name);
+
+  std::string className() const override { return "HIDServiceModuleMode"; }
+};
+
+using HIDServiceModuleModePtr = std::shared_ptr<HIDServiceModuleMode>;

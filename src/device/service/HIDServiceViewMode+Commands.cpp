@@ -1,0 +1,226 @@
+// The device service's commands: what the screens send to the unit, and what
+// each does to the records.
+#include <algorithm>
+
+#include "device/service/HIDServiceViewMode.h"
+#include "device/records/ModuleTable.h"
+#include "device/service/NameChecks.h"
+#include "device/records/PresetRecord.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/foundation/Log.h"
+
+namespace host = dev::host_cmd;
+
+namespace {
+
+bool isPresetNumber(int n) { return n >= 1 && n <= dev::kPresetCount; }
+
+uint8_t lowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
+
+// The first `count` characters of UTF-8 text (a broken sequence counts one
+// character per byte).
+std::string firstCharacters(const std::string& text, size_t count) {
+  size_t i = 0;
+  for (size_t characters = 0; i < text.size() && characters < count; ++characters) {
+    ++i;
+    while (i < text.size() && (static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return text.substr(0, i);
+}
+
+// The number after the five-character prefix of "VOL: 50" or "BPM: 120"; 0
+// when there is none.
+int numberAfterPrefix(const std::string& text) {
+  constexpr size_t kPrefix = 5;
+  if (text.size() <= kPrefix) return 0;
+  return static_cast<int>(fnd::Value(text.substr(kPrefix)).intValue());
+}
+
+}  // namespace
+
+void HIDServiceViewMode::sendModuleData() {
+  Locked locked(*this);
+  const int module = selectedModuleIndex();
+  const int page = dev::kFirstModulePage + module;
+  // The words go to the selected module's page: when the unit shows any other
+  // page (another module's included), it is sent there first.
+  if (presetAllData_->nowPageNumber.get() != page) {
+    send(host::kChangePage, {static_cast<uint8_t>(page), 0x00});
+    presetAllData_->setNowPageNumber(page);
+  }
+  const ModuleInfo& info = ModuleTable::modules[static_cast<size_t>(module)];
+  const auto count = static_cast<size_t>(info.words());
+  std::vector<int> words = presetDataModel_->dataArr.get();
+  if (words.size() < count) {
+    // A short list keeps the module's other words as the preset holds them.
+    FND_LOG_AT("HIDServiceViewMode", "module %d: %zu words given, %zu needed; the rest are the stored ones", module,
+               words.size(), count);
+    const HIDServiceModelPtr stored = presetAllData_->module(module);
+    const std::vector<int> known = stored ? stored->dataArr.get() : std::vector<int>();
+    for (size_t i = words.size(); i < count; ++i) words.push_back(i < known.size() ? known[i] : 0);
+  }
+  words.resize(count);
+  std::array<uint8_t, dev::kModuleBlockSize> payload{};
+  PresetRecord::writeWords(payload, words, count);
+  send(static_cast<uint8_t>(host::kModuleWordsFirst + module),
+       std::span<const uint8_t>(payload.data(), static_cast<size_t>(info.length)));
+  const HIDServiceModelPtr edited = presetDataModel_->copy();
+  edited->setDataArr(words);
+  presetAllData_->storeModule(module, *edited);
+  didChangeData.set(1);
+}
+
+void HIDServiceViewMode::sendChangePage(int page) {
+  if (page < 0 || page > 0xFF) {
+    FND_LOG_AT("HIDServiceViewMode", "page %d not sent: not a page", page);
+    return;
+  }
+  Locked locked(*this);
+  if (presetAllData_->nowPageNumber.get() == page) return;
+  send(host::kChangePage, {static_cast<uint8_t>(page), 0x00});
+  if (page >= dev::kFirstModulePage && page <= dev::kLastModulePage) {
+    const int module = page - dev::kFirstModulePage;
+    presetAllData_->setSelectedModule(module);
+    if (HIDServiceModelPtr record = presetAllData_->module(module)) presetDataModel_->setDataArr(record->dataArr.get());
+  }
+  presetAllData_->setNowPageNumber(page);
+}
+
+void HIDServiceViewMode::sendChangePreset(int n) {
+  if (!isPresetNumber(n)) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d not selected: no such preset", n);
+    return;
+  }
+  Locked locked(*this);
+  if (presetAllData_->selectedPreset.get() == n) return;
+  if (!loadPresetFromCache(n, true)) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d not selected: not read from the unit yet", n);
+    return;
+  }
+  send(host::kChangePreset, {static_cast<uint8_t>(n)});
+}
+
+void HIDServiceViewMode::updateCurrentPreset() {
+  Locked locked(*this);
+  if (std::optional<int> n = presetAllData_->selectedPreset.get()) loadPresetFromCache(*n, false);
+}
+
+void HIDServiceViewMode::sendSave(int n, const std::string& name, int /*type*/) {
+  if (!checkPresetName(name)) {
+    std::shared_ptr<PopUpService> service = popUps();
+    dispatch::Queue::main()->async([service] { service->showFailWithTip(kWrongNameTip, nullptr); });
+    return;
+  }
+  if (!isPresetNumber(n)) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d not saved: no such preset", n);
+    return;
+  }
+  const std::string stored = firstCharacters(name, dev::kPresetNameSize);
+  std::array<uint8_t, dev::kPresetSavedPayloadSize> payload{};
+  payload[0] = static_cast<uint8_t>(n);
+  PresetRecord::encodeName(stored, std::span<uint8_t>(payload).subspan(1));
+
+  Locked locked(*this);
+  if (presetAllData_->selectedPreset.get() != n) {
+    // Renaming another preset.
+    if (const HIDServiceModuleModePtr cached = cache_[static_cast<size_t>(n - 1)]) {
+      HIDServiceModuleModePtr renamed = cached->copy();
+      renamed->setPresetName(stored);
+      cache_[static_cast<size_t>(n - 1)] = renamed;
+    }
+    send(host::kRenamePreset, payload);
+  } else {
+    // Saving the edit buffer into its own preset.
+    presetAllData_->setPresetName(stored);
+    presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
+    storeInCache(n, *presetAllData_);
+    didChangeData.set(0);
+    send(host::kSaveCurrent, payload);
+  }
+  postReloadPresetName();
+}
+
+void HIDServiceViewMode::sendPresetDataToDevice(const HIDServiceModuleMode& record, int index, ImportBlock result) {
+  if (index < 0 || index >= dev::kPresetCount) {
+    FND_LOG_AT("HIDServiceViewMode", "preset slot %d not written: no such slot", index);
+    return;
+  }
+  const int n = index + 1;
+  // Taken before the lock: the record may be one of the service's own.
+  const HIDServiceModuleModePtr copy = record.copy();
+  const PresetRecord::Bytes bytes = PresetRecord::encode(*copy, n);
+
+  Locked locked(*this);
+  importBlock_ = std::move(result);
+  if (presetAllData_->selectedPreset.get() == n) {
+    presetAllData_->setPresetDataDic(copy->copy()->presetDataDic.get());
+    presetAllData_->setPresetName(copy->presetName.get());
+    if (HIDServiceModelPtr module = copy->module(selectedModuleIndex()))
+      presetDataModel_->setDataArr(module->dataArr.get());
+  }
+  cache_[static_cast<size_t>(index)] = copy;
+  send(host::kWritePreset, bytes);
+}
+
+void HIDServiceViewMode::sendThreeWords(uint8_t code, const std::vector<int>& words) {
+  if (words.size() != dev::kExpWordCount)
+    FND_LOG_AT("HIDServiceViewMode", "command 0x%02X: %zu values given, 3 sent", code, words.size());
+  std::array<uint8_t, 2 * dev::kExpWordCount> payload{};
+  for (size_t i = 0; i < dev::kExpWordCount && i < words.size(); ++i) payload[2 * i] = lowByte(words[i]);
+  send(code, payload);
+}
+
+void HIDServiceViewMode::sendFunction(const std::vector<int>& words) {
+  Locked locked(*this);
+  didChangeData.set(1);
+  presetDataModel_->setFuncDataArr(words);
+  presetAllData_->setExpWords(presetDataModel_->FuncDataArr.get(), presetDataModel_->ExpDataArr.get());
+  sendThreeWords(host::kExpFunction, words);
+}
+
+void HIDServiceViewMode::sendExpvol(const std::vector<int>& words) {
+  Locked locked(*this);
+  didChangeData.set(1);
+  presetDataModel_->setExpDataArr(words);
+  presetAllData_->setExpWords(presetDataModel_->FuncDataArr.get(), presetDataModel_->ExpDataArr.get());
+  sendThreeWords(host::kExpVolume, words);
+}
+
+void HIDServiceViewMode::sendSystem(int which) {
+  Locked locked(*this);
+  const HIDServiceSystemModel& system = *systemDataModel_;
+  switch (which) {
+    case 1:
+      send(host::kInputLevel, {lowByte(system.inputLevel.get().value_or(0)), 0x00});
+      break;
+    case 2:
+      send(host::kScreenLevel, {lowByte(system.screenLevel.get().value_or(0)), 0x00});
+      break;
+    case 3: {
+      const uint8_t left = lowByte(system.leftOutCab.get().value_or(0));
+      const uint8_t right = lowByte(system.rightOutCab.get().value_or(0));
+      systemDataModel_->setOutCabStatus(HIDServiceSystemModel::outCabStatusText(left, right));
+      send(host::kOutCab, {left, 0x00, right, 0x00});
+      break;
+    }
+    case 4:
+      send(host::kOtgLevel, {lowByte(system.OtgOutLevel.get().value_or(0)), 0x00});
+      break;
+    default:
+      break;
+  }
+}
+
+void HIDServiceViewMode::sendRhythm() {
+  Locked locked(*this);
+  const HIDServiceSystemModel& system = *systemDataModel_;
+  const int bpm = numberAfterPrefix(system.rhythm_bpm.get());
+  send(host::kRhythm, {lowByte(system.rhythm_switch.get().value_or(0)), lowByte(system.rhythm_mode.get().value_or(0)),
+                       lowByte(system.rhythm_style.get().value_or(0)), lowByte(numberAfterPrefix(system.rhythm_vol.get())),
+                       lowByte(bpm), lowByte(bpm >> 8)});
+}
+
+void HIDServiceViewMode::sendReset() {
+  Locked locked(*this);
+  send(host::kReset, {0x01});
+}
