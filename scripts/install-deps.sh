@@ -11,7 +11,7 @@ packages=(
   # libraries
   qt6-base-dev qt6-svg-dev libhidapi-dev nlohmann-json3-dev
   # headless GUI tests and fonts
-  xvfb xauth fonts-noto-cjk
+  xvfb xauth fonts-noto-cjk fonts-liberation2
   # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs
   # satisfies the kernel's initramfs dependency without udev and systemd upgrades)
   qemu-system-x86 busybox-static cpio xz-utils linux-image-amd64 tiny-initramfs

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QImage>
+#include <QPainter>
 
 #include "platform/ui/GraphicsContext.h"
 
@@ -50,10 +52,12 @@ TEST(ColorTest, ConvertsToQColor) {
 
 TEST(ColorTest, SetChangesTheInnermostContext) {
   Color::redColor().set();  // no context: nothing happens, no crash
-  GraphicsContext outer;
+  QImage canvas(4, 4, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&canvas);
+  GraphicsContext outer(painter, {0, 0, 4, 4}, false);
   EXPECT_EQ(outer.fillColor(), Color::blackColor());
   {
-    GraphicsContext inner;
+    GraphicsContext inner(painter, {0, 0, 4, 4}, true);
     EXPECT_EQ(GraphicsContext::current(), &inner);
     Color::redColor().set();
     Color::greenColor().setStroke();

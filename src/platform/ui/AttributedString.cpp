@@ -1,0 +1,171 @@
+#include "platform/ui/AttributedString.h"
+
+#include <QFontMetricsF>
+#include <QStringList>
+#include <QTextLayout>
+#include <QTextOption>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/TextLines.h"
+
+namespace ui {
+
+namespace detail {
+
+namespace {
+
+// A line as broken, before truncation: where in which paragraph it starts.
+struct Piece {
+  QString text;
+  int paragraph = 0;
+  int start = 0;
+  double width = 0;
+};
+
+bool wraps(LineBreakMode m) { return m == LineBreakMode::WordWrapping || m == LineBreakMode::CharWrapping; }
+
+Qt::TextElideMode elideMode(LineBreakMode m) {
+  switch (m) {
+    case LineBreakMode::TruncatingHead:
+      return Qt::ElideLeft;
+    case LineBreakMode::TruncatingMiddle:
+      return Qt::ElideMiddle;
+    default:
+      return Qt::ElideRight;
+  }
+}
+
+double alignmentFactor(TextAlignment a) {
+  switch (a) {
+    case TextAlignment::Right:
+      return 1.0;
+    case TextAlignment::Center:
+      return 0.5;
+    default:
+      return 0.0;
+  }
+}
+
+std::vector<Piece> breakParagraph(const QString& p, int index, const QFont& font, const QFontMetricsF& fm,
+                                  double width, LineBreakMode mode) {
+  std::vector<Piece> out;
+  if (p.isEmpty() || width <= 0 || !wraps(mode)) {
+    out.push_back({p, index, 0, fm.horizontalAdvance(p)});
+    return out;
+  }
+  QTextLayout layout(p, font);
+  QTextOption option;
+  option.setWrapMode(mode == LineBreakMode::CharWrapping ? QTextOption::WrapAnywhere
+                                                         : QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    const QString text = p.mid(line.textStart(), line.textLength());
+    // Trailing blanks at a break take no room.
+    QString shown = text;
+    while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
+    out.push_back({shown, index, line.textStart(), fm.horizontalAdvance(shown)});
+  }
+  layout.endLayout();
+  if (out.empty()) out.push_back({QString(), index, 0, 0});
+  return out;
+}
+
+}  // namespace
+
+LaidOutText layOutText(const AttributedString& text, double width, double height, unsigned options) {
+  LaidOutText out;
+  out.font = text.font.toQFont();
+  const QFontMetricsF fm(out.font);
+  out.ascent = fm.ascent();
+  out.lineHeight = text.font.lineHeight();
+  const ParagraphStyle& style = text.paragraphStyle;
+  const bool fragments = (options & UsesLineFragmentOrigin) != 0;
+  const bool truncateLast = fragments && (options & TruncatesLastVisibleLine) != 0;
+  const double wrapWidth = fragments ? width : 0;
+
+  const QString all = QString::fromStdString(text.string);
+  if (all.isEmpty()) return out;
+  const QStringList paragraphs = all.split(QLatin1Char('\n'));
+
+  std::vector<Piece> pieces;
+  for (int i = 0; i < paragraphs.size(); ++i) {
+    auto broken = breakParagraph(paragraphs[i], i, out.font, fm, wrapWidth, style.lineBreakMode);
+    pieces.insert(pieces.end(), broken.begin(), broken.end());
+  }
+
+  const double pitch = out.lineHeight + style.lineSpacing;
+  size_t shown = pieces.size();
+  bool cut = false;
+  if (truncateLast && height > 0) {
+    const double fit = std::floor((height + style.lineSpacing + 1e-6) / pitch);
+    const size_t maxLines = std::max<size_t>(1, fit > 0 ? static_cast<size_t>(fit) : 0);
+    if (pieces.size() > maxLines) {
+      shown = maxLines;
+      cut = true;
+    }
+  }
+
+  const bool elideEach = width > 0 && !wraps(style.lineBreakMode) && style.lineBreakMode != LineBreakMode::Clipping;
+  for (size_t i = 0; i < shown; ++i) {
+    Piece& piece = pieces[i];
+    QString lineText = piece.text;
+    if (cut && i + 1 == shown) {
+      // The rest of the text from this line on, run together, ends in an
+      // ellipsis at the box's width.
+      QString rest = paragraphs[piece.paragraph].mid(piece.start);
+      for (int p = piece.paragraph + 1; p < paragraphs.size(); ++p) rest += QLatin1Char(' ') + paragraphs[p];
+      lineText = fm.elidedText(rest, Qt::ElideRight, width > 0 ? width : 1e9);
+    } else if (elideEach || (truncateLast && i + 1 == shown && width > 0 && piece.width > width)) {
+      lineText = fm.elidedText(lineText, elideEach ? elideMode(style.lineBreakMode) : Qt::ElideRight, width);
+    }
+    TextLine line;
+    line.text = lineText;
+    line.width = lineText == piece.text ? piece.width : fm.horizontalAdvance(lineText);
+    line.top = static_cast<double>(i) * pitch;
+    out.width = std::max(out.width, line.width);
+    out.lines.push_back(std::move(line));
+  }
+  out.height = out.lines.empty() ? 0 : static_cast<double>(out.lines.size()) * pitch - style.lineSpacing;
+  const double boxWidth = width > 0 ? width : out.width;
+  const double factor = alignmentFactor(style.alignment);
+  for (TextLine& line : out.lines) line.x = (boxWidth - line.width) * factor;
+  return out;
+}
+
+}  // namespace detail
+
+AttributedString AttributedString::withString(std::string text) const {
+  AttributedString copy = *this;
+  copy.string = std::move(text);
+  return copy;
+}
+
+Size AttributedString::size() const {
+  const auto laid = detail::layOutText(*this, 0, 0, UsesLineFragmentOrigin);
+  return {laid.width, laid.height};
+}
+
+Rect AttributedString::boundingRect(Size size, unsigned options) const {
+  const auto laid = detail::layOutText(*this, size.width, size.height, options);
+  if (options & UsesLineFragmentOrigin) return {0, 0, laid.width, laid.height};
+  // The first baseline is at the origin; the line's descent lies below it.
+  const double descent = laid.lines.empty() ? 0 : laid.lineHeight - laid.ascent;
+  return {0, -descent, laid.width, laid.lines.empty() ? 0 : laid.lineHeight};
+}
+
+void AttributedString::drawInRect(const Rect& rect, unsigned options) const {
+  if (auto* ctx = GraphicsContext::current()) ctx->drawString(*this, rect, options);
+}
+
+void AttributedString::drawAtPoint(Point point) const {
+  const Size s = size();
+  // A little room beyond the measured width, so rounding never wraps the
+  // last word of a line.
+  drawInRect({point, {s.width + 1, s.height}}, UsesLineFragmentOrigin);
+}
+
+}  // namespace ui

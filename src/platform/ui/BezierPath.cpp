@@ -1,0 +1,171 @@
+#include "platform/ui/BezierPath.h"
+
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/GraphicsContext.h"
+
+namespace ui {
+
+namespace {
+
+QPointF qp(Point p) { return {p.x, p.y}; }
+
+QRectF qr(const Rect& r) {
+  const Rect s = r.standardized();
+  return {s.origin.x, s.origin.y, s.size.width, s.size.height};
+}
+
+std::unique_ptr<QPainterPath> newPath() {
+  auto p = std::make_unique<QPainterPath>();
+  p->setFillRule(Qt::WindingFill);
+  return p;
+}
+
+}  // namespace
+
+BezierPath::BezierPath() : path_(newPath()) {}
+BezierPath::~BezierPath() = default;
+BezierPath::BezierPath(const BezierPath& o)
+    : path_(std::make_unique<QPainterPath>(*o.path_)),
+      lineWidth_(o.lineWidth_),
+      cap_(o.cap_),
+      join_(o.join_),
+      dash_(o.dash_),
+      dashPhase_(o.dashPhase_) {}
+BezierPath& BezierPath::operator=(const BezierPath& o) {
+  if (this != &o) {
+    *path_ = *o.path_;
+    lineWidth_ = o.lineWidth_;
+    cap_ = o.cap_;
+    join_ = o.join_;
+    dash_ = o.dash_;
+    dashPhase_ = o.dashPhase_;
+  }
+  return *this;
+}
+BezierPath::BezierPath(BezierPath&& o) noexcept : BezierPath() { *this = std::move(o); }
+BezierPath& BezierPath::operator=(BezierPath&& o) noexcept {
+  std::swap(path_, o.path_);
+  lineWidth_ = o.lineWidth_;
+  cap_ = o.cap_;
+  join_ = o.join_;
+  dash_ = std::move(o.dash_);
+  dashPhase_ = o.dashPhase_;
+  return *this;
+}
+
+BezierPath BezierPath::bezierPathWithRect(const Rect& r) {
+  BezierPath p;
+  p.appendRect(r);
+  return p;
+}
+
+BezierPath BezierPath::bezierPathWithOvalInRect(const Rect& r) {
+  BezierPath p;
+  p.appendOval(r);
+  return p;
+}
+
+BezierPath BezierPath::bezierPathWithRoundedRect(const Rect& r, double xRadius, double yRadius) {
+  BezierPath p;
+  p.appendRoundedRect(r, xRadius, yRadius);
+  return p;
+}
+
+void BezierPath::fillRect(const Rect& r) { bezierPathWithRect(r).fill(); }
+
+void BezierPath::strokeRect(const Rect& r) { bezierPathWithRect(r).stroke(); }
+
+void BezierPath::strokeLine(Point from, Point to) {
+  BezierPath p;
+  p.moveTo(from);
+  p.lineTo(to);
+  p.stroke();
+}
+
+void BezierPath::moveTo(Point p) { path_->moveTo(qp(p)); }
+
+void BezierPath::lineTo(Point p) {
+  if (path_->elementCount() == 0)
+    path_->moveTo(qp(p));
+  else
+    path_->lineTo(qp(p));
+}
+
+void BezierPath::curveTo(Point end, Point control1, Point control2) {
+  if (path_->elementCount() == 0) path_->moveTo(qp(control1));
+  path_->cubicTo(qp(control1), qp(control2), qp(end));
+}
+
+void BezierPath::closePath() { path_->closeSubpath(); }
+
+void BezierPath::appendRect(const Rect& r) { path_->addRect(qr(r)); }
+
+void BezierPath::appendOval(const Rect& r) { path_->addEllipse(qr(r)); }
+
+void BezierPath::appendRoundedRect(const Rect& r, double xRadius, double yRadius) {
+  const QRectF q = qr(r);
+  const double rx = std::clamp(xRadius, 0.0, q.width() / 2);
+  const double ry = std::clamp(yRadius, 0.0, q.height() / 2);
+  if (rx <= 0 || ry <= 0)
+    path_->addRect(q);
+  else
+    path_->addRoundedRect(q, rx, ry);
+}
+
+void BezierPath::appendArc(Point center, double radius, double startDegrees, double endDegrees, bool clockwise) {
+  double sweep = clockwise ? startDegrees - endDegrees : endDegrees - startDegrees;
+  sweep = std::fmod(sweep, 360.0);
+  if (sweep <= 0) sweep += 360.0;
+  if (clockwise) sweep = -sweep;
+  const double a = startDegrees * M_PI / 180.0;
+  const QPointF start(center.x + radius * std::cos(a), center.y + radius * std::sin(a));
+  if (path_->elementCount() == 0)
+    path_->moveTo(start);
+  else
+    path_->lineTo(start);
+  // Qt measures angles with y pointing down; our y points up, so both the
+  // start angle and the sweep change sign.
+  const QRectF box(center.x - radius, center.y - radius, 2 * radius, 2 * radius);
+  path_->arcTo(box, -startDegrees, -sweep);
+}
+
+void BezierPath::appendPath(const BezierPath& other) { path_->addPath(*other.path_); }
+
+void BezierPath::removeAllPoints() { path_ = newPath(); }
+
+bool BezierPath::isEmpty() const { return path_->elementCount() == 0; }
+
+Point BezierPath::currentPoint() const {
+  const QPointF p = path_->currentPosition();
+  return {p.x(), p.y()};
+}
+
+Rect BezierPath::bounds() const {
+  if (isEmpty()) return Rect::zero();
+  const QRectF b = path_->boundingRect();
+  return {b.x(), b.y(), b.width(), b.height()};
+}
+
+bool BezierPath::containsPoint(Point p) const { return path_->contains(qp(p)); }
+
+void BezierPath::setLineDash(std::vector<double> pattern, double phase) {
+  dash_ = std::move(pattern);
+  dashPhase_ = phase;
+}
+
+void BezierPath::fill() const {
+  if (auto* ctx = GraphicsContext::current()) ctx->fillPath(*this);
+}
+
+void BezierPath::stroke() const {
+  if (auto* ctx = GraphicsContext::current()) ctx->strokePath(*this);
+}
+
+void BezierPath::addClip() const {
+  if (auto* ctx = GraphicsContext::current()) ctx->clipToPath(*this);
+}
+
+}  // namespace ui

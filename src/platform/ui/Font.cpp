@@ -1,0 +1,94 @@
+#include "platform/ui/Font.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+
+namespace ui {
+
+namespace {
+
+struct Alias {
+  std::string_view name;
+  std::vector<std::string> families;
+};
+
+const std::vector<Alias>& aliasTable() {
+  static const std::vector<Alias> table = {
+      {"Arial", {"Arial", "Liberation Sans"}},
+      {"ArialMT", {"Arial", "Liberation Sans"}},
+      {"SourceHanSansCN-Regular", {"Source Han Sans CN", "Noto Sans CJK SC"}},
+  };
+  return table;
+}
+
+std::string& systemFamily() {
+  static std::string family = "sans-serif";
+  return family;
+}
+
+// The installed family with this name, in its own spelling; a case-blind
+// match, never a fontconfig substitute.
+std::optional<std::string> installedFamily(const std::string& family) {
+  const QString wanted = QString::fromStdString(family);
+  for (const QString& f : QFontDatabase::families()) {
+    if (f.compare(wanted, Qt::CaseInsensitive) == 0) return f.toStdString();
+  }
+  return std::nullopt;
+}
+
+int pixelSize(double size) { return std::max(1, static_cast<int>(std::lround(size))); }
+
+}  // namespace
+
+Font::Font(std::string name, std::string family, double size, bool bold)
+    : name_(std::move(name)), family_(std::move(family)), size_(size), bold_(bold) {}
+
+Font Font::systemFontOfSize(double size) { return Font(systemFamily(), systemFamily(), size, false); }
+
+Font Font::boldSystemFontOfSize(double size) { return Font(systemFamily(), systemFamily(), size, true); }
+
+std::vector<std::string> Font::candidateFamilies(std::string_view name) {
+  for (const Alias& a : aliasTable()) {
+    if (a.name == name) return a.families;
+  }
+  return {std::string(name)};
+}
+
+std::optional<Font> Font::fontWithName(std::string_view name, double size) {
+  if (name.empty()) return std::nullopt;
+  for (const std::string& candidate : candidateFamilies(name)) {
+    if (auto family = installedFamily(candidate)) return Font(std::string(name), *family, size, false);
+  }
+  return std::nullopt;
+}
+
+void Font::setSystemFontFamily(std::string family) { systemFamily() = family.empty() ? "sans-serif" : std::move(family); }
+
+Font Font::withSize(double size) const { return Font(name_, family_, size, bold_); }
+
+QFont Font::toQFont() const {
+  QFont f(QString::fromStdString(family_));
+  if (family_ == "sans-serif") f.setStyleHint(QFont::SansSerif);
+  f.setPixelSize(pixelSize(size_));
+  f.setBold(bold_);
+  return f;
+}
+
+double Font::ascender() const { return QFontMetricsF(toQFont()).ascent(); }
+
+double Font::descender() const { return -QFontMetricsF(toQFont()).descent(); }
+
+double Font::leading() const { return std::max(0.0, QFontMetricsF(toQFont()).leading()); }
+
+double Font::lineHeight() const { return ascender() - descender() + leading(); }
+
+double Font::widthOfString(std::string_view text) const {
+  return QFontMetricsF(toQFont()).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace ui
