@@ -25,7 +25,8 @@ class OrientationTest : public ::testing::TestWithParam<Orientation> {};
 // A square at the user origin lands at the bottom-left of a y-up view and at
 // the top-left of a flipped one, at any device pixel ratio.
 TEST_P(OrientationTest, OriginCornerFollowsFlipping) {
-  const auto [flipped, dpr] = GetParam();
+  const bool flipped = GetParam().flipped;
+  const double dpr = GetParam().dpr;
   const QImage img = drawInto(40, 30, flipped, dpr, [](GraphicsContext& ctx) {
     ctx.setFillColor(Color::redColor());
     ctx.fillRect({0, 0, 10, 10});
@@ -42,7 +43,8 @@ TEST_P(OrientationTest, OriginCornerFollowsFlipping) {
 // Pictures come out upright in both kinds of view: the red top half of the
 // test picture is on top on screen.
 TEST_P(OrientationTest, ImagesAreDrawnUpright) {
-  const auto [flipped, dpr] = GetParam();
+  const bool flipped = GetParam().flipped;
+  const double dpr = GetParam().dpr;
   auto img = Image::imageNamed("test_two_tone");
   ASSERT_NE(img, nullptr);
   const QImage out = drawInto(40, 40, flipped, dpr, [&](GraphicsContext& ctx) {
@@ -64,7 +66,8 @@ TEST_P(OrientationTest, ImagesAreDrawnUpright) {
 // quarter from 0 to 90 degrees is the top-right quadrant of a y-up view and
 // the bottom-right of a flipped one; clockwise takes the other three.
 TEST_P(OrientationTest, ArcDirection) {
-  const auto [flipped, dpr] = GetParam();
+  const bool flipped = GetParam().flipped;
+  const double dpr = GetParam().dpr;
   auto pie = [&](bool clockwise) {
     return drawInto(40, 40, flipped, dpr, [&](GraphicsContext& ctx) {
       BezierPath p;
@@ -90,7 +93,8 @@ TEST_P(OrientationTest, ArcDirection) {
 // The shadow's offset is in screen terms (height up) and the copy lies
 // beneath the shape.
 TEST_P(OrientationTest, ShadowIsAnOffsetCopyBeneath) {
-  const auto [flipped, dpr] = GetParam();
+  const bool flipped = GetParam().flipped;
+  const double dpr = GetParam().dpr;
   const QImage out = drawInto(40, 40, flipped, dpr, [](GraphicsContext& ctx) {
     Shadow s;
     s.shadowOffset = {4, -4};
@@ -114,7 +118,8 @@ TEST_P(OrientationTest, ShadowIsAnOffsetCopyBeneath) {
 // Gradient angle 90 runs from minY to maxY: bottom to top on screen in a
 // y-up view.
 TEST_P(OrientationTest, GradientFollowsTheViewsAxes) {
-  const auto [flipped, dpr] = GetParam();
+  const bool flipped = GetParam().flipped;
+  const double dpr = GetParam().dpr;
   const QImage out = drawInto(40, 40, flipped, dpr, [](GraphicsContext&) {
     Gradient(Color::redColor(), Color::blueColor()).drawInRect({0, 0, 40, 40}, 90);
   });

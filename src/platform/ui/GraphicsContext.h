@@ -22,7 +22,7 @@ class QPainter;
 
 namespace ui {
 
-class AttributedString;
+struct AttributedString;
 class BezierPath;
 class Gradient;
 class Image;
