@@ -132,6 +132,13 @@ TEST_P(OrientationTest, GradientFollowsTheViewsAxes) {
     EXPECT_GT(bottom.red(), 240);
   }
   EXPECT_NEAR(pixelAt(out, 20, 20).red(), 128, 12);
+  // Between two points it fills the whole clip, the end colours continuing
+  // past the ends.
+  const QImage open = drawInto(40, 40, flipped, dpr, [](GraphicsContext&) {
+    Gradient(Color::redColor(), Color::blueColor()).drawFromPoint({10, 0}, {30, 0});
+  });
+  EXPECT_TRUE(near(pixelAt(open, 2, 2), Qt::red));
+  EXPECT_TRUE(near(pixelAt(open, 39.5, 39.5), Qt::blue));
 }
 
 INSTANTIATE_TEST_SUITE_P(Views, OrientationTest,
