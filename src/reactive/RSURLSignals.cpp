@@ -167,7 +167,7 @@ RSReplaySubjectPtr rs_readDataContentsOfURL(const std::string& url, const RSSche
   RSReplaySubjectPtr subject = RSReplaySubject::subject();
   subject->setNameWithFormat("+rs_readContentsOfURL: %s scheduler: %s", url.c_str(),
                              scheduler ? scheduler->description().c_str() : "(null)");
-  scheduler->schedule([subject, url] {
+  (scheduler ? scheduler : RSScheduler::scheduler())->schedule([subject, url] {
     rs_detail::URLResult result = readContents(url);
     if (result.error) {
       subject->sendError(result.error);
@@ -185,7 +185,7 @@ RSReplaySubjectPtr rs_readStringContentsOfURL(const std::string& url,
   RSReplaySubjectPtr subject = RSReplaySubject::subject();
   subject->setNameWithFormat("+rs_readContentsOfURL: %s usedEncoding:scheduler: %s", url.c_str(),
                              scheduler ? scheduler->description().c_str() : "(null)");
-  scheduler->schedule([subject, url, usedEncoding] {
+  (scheduler ? scheduler : RSScheduler::scheduler())->schedule([subject, url, usedEncoding] {
     rs_detail::URLResult result = readContents(url);
     if (result.error) {
       subject->sendError(result.error);

@@ -18,9 +18,10 @@
 // is sent.
 RSSignalPtr rs_sendAsynchronousRequest(const RSURLRequest& request);
 
-// Reads the URL once, at once, on the scheduler: the contents as data, then
-// completion; or the error (a status of 400 or more is an error here,
-// RSURLErrorHTTPStatus). The subject keeps the result for late subscribers.
+// Reads the URL once, at once, on the scheduler (a new background one when
+// null): the contents as data, then completion; or the error (a status of 400
+// or more is an error here, RSURLErrorHTTPStatus). The subject keeps the
+// result for late subscribers.
 RSReplaySubjectPtr rs_readDataContentsOfURL(const std::string& url, const RSSchedulerPtr& scheduler);
 
 enum class RSStringEncoding { UTF8, UTF16LittleEndian, UTF16BigEndian };
