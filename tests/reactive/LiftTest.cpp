@@ -20,6 +20,7 @@ public:
     return name + "=" + std::to_string(count);
   }
   void touch(int) { ++calls; }
+  int twice(int n) const { return 2 * n; }
   std::atomic<int> calls{0};
 };
 
@@ -50,7 +51,7 @@ TEST(LiftTest, TwoArgumentMethodRunsOnceBothHaveSentThenOnEveryValueWithTheLates
 }
 
 TEST(LiftTest, SignalOfTuplesAndVoidMethods) {
-  Recorder results, lambda;
+  Recorder results, lambda, constant;
   auto formatter = fnd::make<Formatter>();
   auto tuples = RSSubject::subject();
   results.subscribe(rs_liftSelector(formatter, "touch", &Formatter::touch, tuples));
@@ -58,12 +59,14 @@ TEST(LiftTest, SignalOfTuplesAndVoidMethods) {
   ASSERT_EQ(results.values().size(), 1u);
   EXPECT_EQ(results.values()[0].asObject<RSUnit>(), RSUnit::defaultUnit());
 
-  // A callable taking the receiver first works as well; a value that is not
-  // a tuple ends the result with an error.
+  // Const methods and callables taking the receiver first work as well; a
+  // value that is not a tuple ends the result with an error.
+  constant.subscribe(rs_liftSelector(formatter, "twice", &Formatter::twice, tuples));
   lambda.subscribe(rs_liftSelector(
       formatter, "double", [](Formatter&, int n) { return n * 2; }, tuples));
   tuples->sendNext(fnd::Value(RSTuple::tupleWithObjects({fnd::Value(21)})));
   EXPECT_EQ(lambda.values(), (rstest::Values{42}));
+  EXPECT_EQ(constant.values(), (rstest::Values{42}));
   tuples->sendNext(fnd::Value(5));
   EXPECT_TRUE(lambda.failed());
   EXPECT_EQ(lambda.error()->code(), RSSignalErrorUnexpectedValue);

@@ -38,6 +38,26 @@ TEST(StartHelpersTest, LazyStartRunsTheBlockOnceOnItsSchedulerForEverySubscriber
   EXPECT_EQ(second.values(), (rstest::Values{1, 2}));
 }
 
+TEST(StartHelpersTest, SubscribersArrivingTogetherOnSeveralThreadsStartTheBlockOnce) {
+  for (int round = 0; round < 20; ++round) {
+    auto runs = std::make_shared<std::atomic<int>>(0);
+    auto signal = RSSignal::startLazilyWithScheduler(RSScheduler::scheduler(), [runs](const RSSubscriberPtr& s) {
+      ++*runs;
+      s->sendNext(fnd::Value(runs->load()));
+      s->sendCompleted();
+    });
+    std::vector<Recorder> recorders(4);
+    std::vector<std::thread> threads;
+    for (auto& recorder : recorders) threads.emplace_back([&recorder, signal] { recorder.subscribe(signal); });
+    for (auto& thread : threads) thread.join();
+    for (auto& recorder : recorders) {
+      ASSERT_TRUE(rstest::waitUntil([&] { return recorder.completed(); }));
+      EXPECT_EQ(recorder.values(), (rstest::Values{1}));
+    }
+    EXPECT_EQ(*runs, 1);
+  }
+}
+
 TEST(StartHelpersTest, EagerStartRunsWithoutASubscriber) {
   auto ran = std::make_shared<std::atomic<bool>>(false);
   auto signal = RSSignal::startEagerlyWithScheduler(RSScheduler::scheduler(), [ran](const RSSubscriberPtr& s) {
