@@ -1,5 +1,5 @@
-// A URL request and the response to it, as the signal framework's URL
-// signals take and send them (RSURLSignals.h).
+// A URL request as the signal framework's URL signals take it
+// (RSURLSignals.h), and the errors they send.
 //
 // http: and https: URLs go through libcurl; file: URLs (file:///path,
 // file://localhost/path, file:/path, with %-escapes) are read directly.
@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
 
 // Failures of URL requests: code is libcurl's error code (connection
@@ -42,26 +41,4 @@ struct RSURLRequest {
     request.URL = std::move(url);
     return request;
   }
-};
-
-class RSURLResponse;
-using RSURLResponsePtr = std::shared_ptr<const RSURLResponse>;
-
-class RSURLResponse : public fnd::Object {
-public:
-  RSURLResponse(std::string url, long statusCode, fnd::Dictionary allHeaderFields);
-
-  // The URL the response came from (after redirections).
-  const std::string& URL() const { return url_; }
-  // The HTTP status; 0 for a file.
-  long statusCode() const { return statusCode_; }
-  // Header names as the server wrote them; a repeated header keeps the last.
-  const fnd::Dictionary& allHeaderFields() const { return allHeaderFields_; }
-
-  std::string description() const override;
-
-private:
-  const std::string url_;
-  const long statusCode_;
-  const fnd::Dictionary allHeaderFields_;
 };

@@ -8,6 +8,7 @@
 #include "reactive/RSScheduler.h"
 #include "reactive/RSSubject.h"
 #include "reactive/RSURLRequest.h"
+#include "reactive/RSURLResponse.h"
 
 // One request per subscription, run on a private serial queue of its own;
 // sends one two-tuple (RSURLResponse, data) and completes, on that queue. A

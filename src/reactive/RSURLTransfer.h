@@ -9,6 +9,7 @@
 
 #include "platform/foundation/Error.h"
 #include "reactive/RSURLRequest.h"
+#include "reactive/RSURLResponse.h"
 
 namespace rs_detail {
 

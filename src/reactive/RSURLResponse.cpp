@@ -1,4 +1,4 @@
-#include "reactive/RSURLRequest.h"
+#include "reactive/RSURLResponse.h"
 
 RSURLResponse::RSURLResponse(std::string url, long statusCode, fnd::Dictionary allHeaderFields)
     : url_(std::move(url)), statusCode_(statusCode), allHeaderFields_(std::move(allHeaderFields)) {}
