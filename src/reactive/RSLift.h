@@ -83,8 +83,8 @@ fnd::Value liftCall(F& method, T& receiver, const RSTuple& arguments, std::index
     std::invoke(method, receiver, rs_unbox<std::tuple_element_t<I + 1, Parameters>>(arguments.objectAtIndex(I))...);
     return fnd::Value(RSUnit::defaultUnit());
   } else {
-    return rs_box(
-        std::invoke(method, receiver, rs_unbox<std::tuple_element_t<I + 1, Parameters>>(arguments.objectAtIndex(I))...));
+    return rs_box(std::invoke(method, receiver,
+                              rs_unbox<std::tuple_element_t<I + 1, Parameters>>(arguments.objectAtIndex(I))...));
   }
 }
 
@@ -142,7 +142,8 @@ RSSignalPtr rs_liftSelector(const std::shared_ptr<T>& receiver, std::string_view
   std::vector<RSSignalPtr> list{RSSignalPtr(signals)...};
   RSSignalPtr result = rs_liftSelector(receiver, selector, std::move(method), list);
   std::string described;
-  if (RSDebugNamesEnabled()) described = RSDescribeStreams(std::vector<std::shared_ptr<RSStream>>(list.begin(), list.end()));
+  if (RSDebugNamesEnabled())
+    described = RSDescribeStreams(std::vector<std::shared_ptr<RSStream>>(list.begin(), list.end()));
   rs_detail::nameLifted(result, receiver, selector, "withSignals", described);
   return result;
 }

@@ -47,7 +47,8 @@ RSSignalPtr rs_signalForSelector(const RSLifetimeRef& owner, std::string_view se
     if (table) table->subjects.emplace(std::string(selector), subject);
   }
   // Completes at the end of the owner's life, or at once when it has ended.
-  rs_deallocDisposable(owner)->addDisposable(RSDisposable::disposableWithBlock([subject] { subject->sendCompleted(); }));
+  rs_deallocDisposable(owner)->addDisposable(
+      RSDisposable::disposableWithBlock([subject] { subject->sendCompleted(); }));
   return subject;
 }
 

@@ -126,8 +126,8 @@ fnd::Value RSSignal::asynchronousFirstOrDefault(const fnd::Value& defaultValue, 
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                             std::chrono::duration<double>(timeout > 0 ? timeout : 0) + std::chrono::seconds(1));
-  const auto slice = std::chrono::duration_cast<dispatch::Clock::duration>(
-      std::chrono::duration<double>(asynchronousWaitSlice));
+  const auto slice =
+      std::chrono::duration_cast<dispatch::Clock::duration>(std::chrono::duration<double>(asynchronousWaitSlice));
   if (pumpsMainQueue) {
     while (!wait->isDone() && std::chrono::steady_clock::now() < deadline) {
       dispatch::runMainLoopUntil([wait] { return wait->isDone(); }, slice);

@@ -120,10 +120,10 @@ rs_detail::URLResult readContents(const std::string& url) {
     long status = result.response->statusCode();
     result.error = fnd::Error::make(
         RSURLErrorDomain, RSURLErrorHTTPStatus,
-        fnd::Dictionary{{fnd::LocalizedDescriptionKey,
-                         fnd::Value("the server answered " + std::to_string(status) + " for " + url)},
-                        {RSURLErrorStatusCodeKey, fnd::Value(static_cast<int64_t>(status))},
-                        {RSURLErrorURLKey, fnd::Value(url)}});
+        fnd::Dictionary{
+            {fnd::LocalizedDescriptionKey, fnd::Value("the server answered " + std::to_string(status) + " for " + url)},
+            {RSURLErrorStatusCodeKey, fnd::Value(static_cast<int64_t>(status))},
+            {RSURLErrorURLKey, fnd::Value(url)}});
     result.response.reset();
     result.data.clear();
   }
@@ -137,23 +137,25 @@ RSSignalPtr rs_sendAsynchronousRequest(const RSURLRequest& request) {
     auto state = std::make_shared<RequestState>();
     RSSchedulerPtr queue =
         RSScheduler::schedulerWithPriority(dispatch::Priority::Default, RSLabel("NSURLConnectionRSSupport"));
-    RSDisposablePtr steps = queue->scheduleRecursiveBlock([state, request, subscriber](const std::function<void()>& reschedule) {
-      if (state->cancelled) return;
-      if (!state->transfer) state->transfer = std::make_unique<rs_detail::URLTransfer>(request);
-      std::optional<rs_detail::URLResult> finished = state->transfer->step(kTransferSlice);
-      if (!finished) {
-        reschedule();
-        return;
-      }
-      state->transfer.reset();
-      if (state->cancelled) return;
-      if (finished->error) {
-        subscriber->sendError(finished->error);
-        return;
-      }
-      subscriber->sendNext(fnd::Value(RSTwoTuple::pack(fnd::Value(finished->response), fnd::Value(std::move(finished->data)))));
-      subscriber->sendCompleted();
-    });
+    RSDisposablePtr steps =
+        queue->scheduleRecursiveBlock([state, request, subscriber](const std::function<void()>& reschedule) {
+          if (state->cancelled) return;
+          if (!state->transfer) state->transfer = std::make_unique<rs_detail::URLTransfer>(request);
+          std::optional<rs_detail::URLResult> finished = state->transfer->step(kTransferSlice);
+          if (!finished) {
+            reschedule();
+            return;
+          }
+          state->transfer.reset();
+          if (state->cancelled) return;
+          if (finished->error) {
+            subscriber->sendError(finished->error);
+            return;
+          }
+          subscriber->sendNext(
+              fnd::Value(RSTwoTuple::pack(fnd::Value(finished->response), fnd::Value(std::move(finished->data)))));
+          subscriber->sendCompleted();
+        });
     return RSDisposable::disposableWithBlock([state, steps] {
       state->cancelled = true;
       if (steps) steps->dispose();

@@ -1,6 +1,9 @@
 #include "reactive/RSURLTransfer.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -8,10 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/foundation/Log.h"
 
@@ -28,9 +27,9 @@ void initialiseCurlOnce() {
 }
 
 std::shared_ptr<const fnd::Error> urlError(int64_t code, const std::string& description, const std::string& url) {
-  return fnd::Error::make(RSURLErrorDomain, code,
-                          fnd::Dictionary{{fnd::LocalizedDescriptionKey, fnd::Value(description)},
-                                          {RSURLErrorURLKey, fnd::Value(url)}});
+  return fnd::Error::make(
+      RSURLErrorDomain, code,
+      fnd::Dictionary{{fnd::LocalizedDescriptionKey, fnd::Value(description)}, {RSURLErrorURLKey, fnd::Value(url)}});
 }
 
 int hexDigit(char c) {
@@ -105,9 +104,9 @@ std::optional<std::string> localPathOfFileURL(const std::string& url) {
 }
 
 std::shared_ptr<const fnd::Error> posixError(int code, const std::string& what) {
-  return fnd::Error::make(RSPOSIXErrorDomain, code,
-                          fnd::Dictionary{{fnd::LocalizedDescriptionKey,
-                                           fnd::Value(what + " (" + std::strerror(code) + ")")}});
+  return fnd::Error::make(
+      RSPOSIXErrorDomain, code,
+      fnd::Dictionary{{fnd::LocalizedDescriptionKey, fnd::Value(what + " (" + std::strerror(code) + ")")}});
 }
 
 // ------------------------------------------------------------------- libcurl
@@ -169,7 +168,8 @@ URLTransfer::URLTransfer(const RSURLRequest& request) {
     return;
   }
   if (!startsWithNoCase(request.URL, "http://") && !startsWithNoCase(request.URL, "https://")) {
-    immediate_ = URLResult{nullptr, {}, urlError(RSURLErrorUnsupportedURL, "unsupported URL " + request.URL, request.URL)};
+    immediate_ =
+        URLResult{nullptr, {}, urlError(RSURLErrorUnsupportedURL, "unsupported URL " + request.URL, request.URL)};
     return;
   }
   initialiseCurlOnce();
@@ -229,7 +229,8 @@ std::optional<URLResult> URLTransfer::step(std::chrono::milliseconds slice) {
     if (code == CURLM_OK) code = curl_multi_perform(c.multi, &running);
   }
   if (code != CURLM_OK) {
-    URLResult failed{nullptr, {}, urlError(CURLE_FAILED_INIT, std::string(curl_multi_strerror(code)) + " (" + c.url + ")", c.url)};
+    URLResult failed{
+        nullptr, {}, urlError(CURLE_FAILED_INIT, std::string(curl_multi_strerror(code)) + " (" + c.url + ")", c.url)};
     curl_.reset();
     return failed;
   }

@@ -37,29 +37,30 @@ RSChannelTerminalPtr rs_channelTerminalForKey(const std::shared_ptr<fnd::UserDef
   std::weak_ptr<fnd::UserDefaults> weakDefaults = defaults;
 
   // Values written through the terminal, stored on the channel's scheduler.
-  RSDisposablePtr outgoing = leading->deliverOn(state->scheduler)->subscribeNext([state, weakDefaults, key](const fnd::Value& value) {
-    std::shared_ptr<fnd::UserDefaults> strong = weakDefaults.lock();
-    if (!strong) return;
-    state->ignoreNextValue = true;
-    strong->setObjectForKey(key, value);
-    // Every set notifies, so the flag is normally clear by now; clear it all
-    // the same so that it never swallows somebody else's change.
-    state->ignoreNextValue = false;
-  });
+  RSDisposablePtr outgoing =
+      leading->deliverOn(state->scheduler)->subscribeNext([state, weakDefaults, key](const fnd::Value& value) {
+        std::shared_ptr<fnd::UserDefaults> strong = weakDefaults.lock();
+        if (!strong) return;
+        state->ignoreNextValue = true;
+        strong->setObjectForKey(key, value);
+        // Every set notifies, so the flag is normally clear by now; clear it all
+        // the same so that it never swallows somebody else's change.
+        state->ignoreNextValue = false;
+      });
 
   // The key's value now and after each change.
-  RSDisposablePtr incoming = rs_observeKeyPath(
-      defaults, key, fnd::KVOInitial | fnd::KVONew, nullptr,
-      [state, leading](const fnd::Value& value, const fnd::Dictionary&, bool, bool) {
-        std::lock_guard lock(state->mutex);
-        const bool ownWrite = RSScheduler::currentScheduler() == state->scheduler &&
-                              state->ignoreNextValue.exchange(false);
-        const bool repeated = state->hasLastValue && state->lastValue == value;
-        state->hasLastValue = true;
-        state->lastValue = value;
-        if (ownWrite || repeated) return;
-        leading->sendNext(value);
-      });
+  RSDisposablePtr incoming =
+      rs_observeKeyPath(defaults, key, fnd::KVOInitial | fnd::KVONew, nullptr,
+                        [state, leading](const fnd::Value& value, const fnd::Dictionary&, bool, bool) {
+                          std::lock_guard lock(state->mutex);
+                          const bool ownWrite = RSScheduler::currentScheduler() == state->scheduler &&
+                                                state->ignoreNextValue.exchange(false);
+                          const bool repeated = state->hasLastValue && state->lastValue == value;
+                          state->hasLastValue = true;
+                          state->lastValue = value;
+                          if (ownWrite || repeated) return;
+                          leading->sendNext(value);
+                        });
 
   rs_deallocDisposable(defaults)->addDisposable(RSDisposable::disposableWithBlock([incoming, outgoing, leading] {
     if (incoming) incoming->dispose();

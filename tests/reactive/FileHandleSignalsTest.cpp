@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,7 +21,9 @@ std::string joined(const rstest::Values& chunks) {
   return all;
 }
 
-bool ended(const Recorder& recorder) { return rstest::waitUntil([&] { return recorder.ended(); }); }
+bool ended(const Recorder& recorder) {
+  return rstest::waitUntil([&] { return recorder.ended(); });
+}
 
 }  // namespace
 

@@ -118,9 +118,7 @@ public:
   void didSelect(int row, const std::string& title) override {
     rs_forward("didSelect", &PickerDelegate::didSelect, row, title);
   }
-  std::string titleFor(int row) const override {
-    return rs_forward("titleFor", &PickerDelegate::titleFor, row);
-  }
+  std::string titleFor(int row) const override { return rs_forward("titleFor", &PickerDelegate::titleFor, row); }
 };
 
 class RealDelegate : public PickerDelegate {

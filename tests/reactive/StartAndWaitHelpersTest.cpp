@@ -17,13 +17,14 @@ TEST(StartHelpersTest, LazyStartRunsTheBlockOnceOnItsSchedulerForEverySubscriber
   auto runs = std::make_shared<std::atomic<int>>(0);
   auto ranOnScheduler = std::make_shared<std::atomic<bool>>(false);
   RSSchedulerPtr scheduler = RSScheduler::scheduler();
-  auto signal = RSSignal::startLazilyWithScheduler(scheduler, [runs, ranOnScheduler, scheduler](const RSSubscriberPtr& s) {
-    ++*runs;
-    *ranOnScheduler = RSScheduler::currentScheduler() == scheduler;
-    s->sendNext(fnd::Value(1));
-    s->sendNext(fnd::Value(2));
-    s->sendCompleted();
-  });
+  auto signal =
+      RSSignal::startLazilyWithScheduler(scheduler, [runs, ranOnScheduler, scheduler](const RSSubscriberPtr& s) {
+        ++*runs;
+        *ranOnScheduler = RSScheduler::currentScheduler() == scheduler;
+        s->sendNext(fnd::Value(1));
+        s->sendNext(fnd::Value(2));
+        s->sendCompleted();
+      });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(*runs, 0);  // nothing before the first subscriber
 
@@ -128,7 +129,9 @@ TEST(WaitHelpersTest, WaitsOffTheMainThreadWithoutPumpingIt) {
   fnd::Value first;
   bool success = false;
   rstest::onPlainThread([&] {
-    first = rstest::sequenceSignal({"a", "b"})->delay(0.01)->asynchronousFirstOrDefault(fnd::Value(), &success, nullptr, 5.0);
+    first = rstest::sequenceSignal({"a", "b"})
+                ->delay(0.01)
+                ->asynchronousFirstOrDefault(fnd::Value(), &success, nullptr, 5.0);
   });
   EXPECT_TRUE(success);
   EXPECT_EQ(first, fnd::Value("a"));
@@ -160,7 +163,8 @@ TEST(LoggingOperatorsTest, LogAllWritesEachEventWithTheSignalsDescription) {
   int completions = 0;
   for (const auto& line : lines) {
     const std::string suffix = " completed";
-    completions += line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
+    completions +=
+        line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
   }
   EXPECT_EQ(completions, 1) << ::testing::PrintToString(lines);
   EXPECT_EQ(count(" error: "), 1);
