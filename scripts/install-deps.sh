@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev llvm-14
   # libraries
   qt6-base-dev qt6-svg-dev libhidapi-dev nlohmann-json3-dev
+  libcurl4-openssl-dev  # HTTP client of the signal framework's URL requests
   # headless GUI tests and fonts
   xvfb xauth fonts-noto-cjk fonts-liberation2
   # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs

@@ -289,6 +289,46 @@ public:
                              const fnd::Value& nilValue);
   RSDisposablePtr setKeyPath(const std::string& keyPath, const std::shared_ptr<fnd::Object>& target);
 
+  // ------------------------------------------------------ starting work
+
+  // A signal whose block runs once, on the scheduler, when the first
+  // subscriber arrives; every subscriber, early or late, receives all the
+  // events the block sends (they are kept in an unlimited replay subject).
+  static RSSignalPtr startLazilyWithScheduler(const RSSchedulerPtr& scheduler,
+                                              std::function<void(const RSSubscriberPtr& subscriber)> block);
+  // The same, with the block started at once.
+  static RSSignalPtr startEagerlyWithScheduler(const RSSchedulerPtr& scheduler,
+                                               std::function<void(const RSSubscriberPtr& subscriber)> block);
+
+  // ------------------------------------------------------------ debugging
+
+  // The receiver with each event written to the log: "<description> next:
+  // <value>", "<description> error: <error>", "<description> completed".
+  RSSignalPtr logNext();
+  RSSignalPtr logError();
+  RSSignalPtr logCompleted();
+  RSSignalPtr logAll();
+
+  // -------------------------------------------------------------- testing
+  // For tests on the main thread: the main queue is pumped while waiting, in
+  // slices of asynchronousWaitSlice, so work delivered there goes on. Called
+  // on another thread they wait without pumping.
+
+  // The first value of the receiver, or the default when it ends first or
+  // does not send within `timeout` seconds. success (when given) becomes
+  // false on an error or the time-out (RSSignalErrorTimedOut), which then
+  // goes to `error` (when given).
+  fnd::Value asynchronousFirstOrDefault(const fnd::Value& defaultValue, bool* success, RSErrorPtr* error,
+                                        RSTimeInterval timeout);
+  fnd::Value asynchronousFirstOrDefault(const fnd::Value& defaultValue, bool* success, RSErrorPtr* error);
+  // True when the receiver completes within `timeout` seconds; false (with
+  // the error) when it fails or the time runs out.
+  bool asynchronouslyWaitUntilCompleted(RSErrorPtr* error, RSTimeInterval timeout);
+  bool asynchronouslyWaitUntilCompleted(RSErrorPtr* error);
+
+  static constexpr RSTimeInterval asynchronousWaitDefaultTimeout = 10.0;
+  static constexpr RSTimeInterval asynchronousWaitSlice = 0.1;
+
   // -------------------------------------------------------------- sequences
 
   // The receiver's values as a lazy sequence; reading it blocks until they

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "LocalHTTPServer.h"
+#include "ReactiveTestSupport.h"
+#include "reactive/RSURLSignals.h"
+
+using rstest::Recorder;
+
+namespace {
+
+constexpr long kCouldNotConnect = 7;  // libcurl's code for a refused connection
+
+RSURLResponsePtr responseOf(const fnd::Value& value) {
+  auto tuple = value.asObject<RSTuple>();
+  return tuple ? tuple->first().asObject<const RSURLResponse>() : nullptr;
+}
+
+std::string dataOf(const fnd::Value& value) {
+  auto tuple = value.asObject<RSTuple>();
+  const fnd::Data& data = tuple ? tuple->second().asData() : value.asData();
+  return std::string(data.begin(), data.end());
+}
+
+class URLSignalsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.running());
+    char pattern[] = "/tmp/qv450-url-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string writeFile(const std::string& name, const std::string& contents) {
+    std::ofstream(dir_ / name, std::ios::binary) << contents;
+    return "file://" + (dir_ / name).string();
+  }
+  static bool ended(const Recorder& recorder) {
+    return rstest::waitUntil([&] { return recorder.ended(); }, std::chrono::milliseconds(10000));
+  }
+
+  rstest::LocalHTTPServer server_;
+  std::filesystem::path dir_;
+};
+
+}  // namespace
+
+TEST_F(URLSignalsTest, RequestSendsResponseAndDataOncePerSubscription) {
+  auto signal = rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(server_.url("/ok")));
+  EXPECT_EQ(server_.requestCount(), 0);  // nothing before a subscription
+  Recorder first, second;
+  first.subscribe(signal);
+  ASSERT_TRUE(ended(first));
+  second.subscribe(signal);
+  ASSERT_TRUE(ended(second));
+  EXPECT_EQ(server_.requestCount(), 2);
+
+  ASSERT_TRUE(first.completed());
+  ASSERT_EQ(first.values().size(), 1u);
+  RSURLResponsePtr response = responseOf(first.values()[0]);
+  ASSERT_NE(response, nullptr);
+  EXPECT_EQ(response->statusCode(), 200);
+  EXPECT_EQ(response->allHeaderFields()["X-Test"], fnd::Value("yes"));
+  EXPECT_EQ(dataOf(first.values()[0]), "hello");
+}
+
+TEST_F(URLSignalsTest, AnHTTPErrorIsAResponseAndARefusedConnectionAnError) {
+  Recorder missing;
+  missing.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(server_.url("/missing"))));
+  ASSERT_TRUE(ended(missing));
+  ASSERT_TRUE(missing.completed());
+  EXPECT_EQ(responseOf(missing.values().at(0))->statusCode(), 404);
+  EXPECT_EQ(dataOf(missing.values().at(0)), "no such thing");
+
+  rstest::RefusingPort refusing;
+  Recorder refused;
+  refused.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(refusing.url("/ok"))));
+  ASSERT_TRUE(ended(refused));
+  ASSERT_TRUE(refused.failed());
+  EXPECT_TRUE(refused.values().empty());
+  EXPECT_EQ(refused.error()->domain(), RSURLErrorDomain);
+  EXPECT_EQ(refused.error()->code(), kCouldNotConnect);
+  EXPECT_NE(refused.error()->localizedDescription().find("127.0.0.1"), std::string::npos);
+
+  Recorder unsupported;
+  unsupported.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL("gopher://127.0.0.1/")));
+  ASSERT_TRUE(ended(unsupported));
+  EXPECT_EQ(unsupported.error()->code(), RSURLErrorUnsupportedURL);
+}
+
+TEST_F(URLSignalsTest, DisposingInTheMiddleClosesTheConnectionAndSendsNothing) {
+  Recorder recorder;
+  RSDisposablePtr subscription =
+      recorder.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(server_.url("/stall"))));
+  ASSERT_TRUE(rstest::waitUntil([&] { return server_.stallRequested(); }));
+  subscription->dispose();
+  EXPECT_TRUE(rstest::waitUntil([&] { return server_.stallClosedByClient(); }, std::chrono::milliseconds(3000)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(recorder.events().empty());
+}
+
+TEST_F(URLSignalsTest, FileURLsAreReadDirectly) {
+  std::string url = writeFile("a b.txt", "contents");
+  std::string escaped = "file://" + (dir_ / "a%20b.txt").string();
+  Recorder request;
+  request.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(escaped)));
+  ASSERT_TRUE(ended(request));
+  ASSERT_TRUE(request.completed());
+  EXPECT_EQ(responseOf(request.values()[0])->statusCode(), 0);
+  EXPECT_EQ(dataOf(request.values()[0]), "contents");
+
+  Recorder missing;
+  missing.subscribe(rs_readDataContentsOfURL("file://" + (dir_ / "none").string(), RSScheduler::scheduler()));
+  ASSERT_TRUE(ended(missing));
+  EXPECT_EQ(missing.error()->domain(), RSPOSIXErrorDomain);
+  EXPECT_EQ(missing.error()->code(), ENOENT);
+}
+
+TEST_F(URLSignalsTest, ReadingContentsOnASchedulerKeepsTheResultForLateSubscribers) {
+  RSSchedulerPtr scheduler = RSScheduler::scheduler();
+  auto data = rs_readDataContentsOfURL(server_.url("/ok"), scheduler);
+  ASSERT_TRUE(rstest::waitUntil([&] { return data->hasCompleted(); }, std::chrono::milliseconds(10000)));
+  Recorder late;
+  late.subscribe(data);
+  EXPECT_EQ(late.events().size(), 2u);
+  EXPECT_EQ(dataOf(late.values().at(0)), "hello");
+
+  Recorder notFound;
+  notFound.subscribe(rs_readDataContentsOfURL(server_.url("/missing"), scheduler));
+  ASSERT_TRUE(ended(notFound));
+  ASSERT_TRUE(notFound.failed());
+  EXPECT_EQ(notFound.error()->code(), RSURLErrorHTTPStatus);
+  EXPECT_EQ(notFound.error()->userInfo()[RSURLErrorStatusCodeKey], fnd::Value(404));
+}
+
+TEST_F(URLSignalsTest, ReadingTextFindsItsEncodingAndRefusesWhatIsNotText) {
+  auto encoding = std::make_shared<RSStringEncoding>(RSStringEncoding::UTF8);
+  Recorder text;
+  text.subscribe(rs_readStringContentsOfURL(server_.url("/utf16"), encoding, RSScheduler::scheduler()));
+  ASSERT_TRUE(ended(text));
+  EXPECT_EQ(text.values(), (rstest::Values{"hi"}));
+  EXPECT_EQ(*encoding, RSStringEncoding::UTF16LittleEndian);
+
+  Recorder utf8;
+  utf8.subscribe(rs_readStringContentsOfURL(writeFile("u.txt", "\xEF\xBB\xBFgr\xC3\xBC\xC3\x9F"), nullptr,
+                                            RSScheduler::scheduler()));
+  ASSERT_TRUE(ended(utf8));
+  EXPECT_EQ(utf8.values(), (rstest::Values{"gr\xC3\xBC\xC3\x9F"}));
+
+  Recorder binary;
+  binary.subscribe(rs_readStringContentsOfURL(writeFile("b.bin", "ab\xC3"), nullptr, RSScheduler::scheduler()));
+  ASSERT_TRUE(ended(binary));
+  EXPECT_EQ(binary.error()->code(), EILSEQ);
+}
