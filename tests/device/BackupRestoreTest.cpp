@@ -530,7 +530,9 @@ TEST(Restore, ABackupRestoredIntoAnotherUnitMakesItEqual) {
 // documents folder: each backup writes its own temporary file and its own
 // destination.
 TEST(Backup, TwoBackupsAtOnceKeepApart) {
-  BackupRig a(prepareA), b(prepareB);
+  SettingViewModel::Timing timing = fastTiming();
+  timing.irTimeout = std::chrono::seconds(2);
+  BackupRig a(prepareA, timing), b(prepareB, timing);
   sim::UnitTransfer::Knobs slow;
   slow.delay[0x44] = std::chrono::milliseconds(15);
   a.transfer->setKnobs(slow);
@@ -539,7 +541,7 @@ TEST(Backup, TwoBackupsAtOnceKeepApart) {
   parts.hid = b.rig.service;
   parts.popUps = b.rig.popUps;
   parts.backupOptions.documentsDir = a.docs();
-  parts.timing = fastTiming();
+  parts.timing = timing;
   auto other = fnd::make<SettingViewModel>(parts);
   a.vm->startBackUp(a.file("a.bqv").string());
   other->startBackUp(a.file("b.bqv").string());
@@ -578,7 +580,8 @@ TEST(Restore, AFileWithoutRhythmRestoresWholeAndLeavesTheUnitsRhythm) {
   expectSameUnit(a, b, false);
   EXPECT_TRUE(b.rig.received(0x8D).empty());
   const auto r = b.rig.app->rhythm();
-  EXPECT_EQ(std::tie(r.on, r.mode, r.style, r.volume, r.bpm), std::tie(own.on, own.mode, own.style, own.volume, own.bpm));
+  EXPECT_EQ(std::tie(r.on, r.mode, r.style, r.volume, r.bpm),
+            std::tie(own.on, own.mode, own.style, own.volume, own.bpm));
 }
 
 // The unit leaves the bus instead of confirming the 101st preset: the
@@ -599,17 +602,21 @@ TEST(Restore, TheCacheHoldsOnlyWhatTheUnitConfirmed) {
     EXPECT_EQ(cached->module(3)->dataArr.get(), b.rig.app->preset(n).moduleWords(3)) << n;
   }
   EXPECT_EQ(b.rig.service->cachedPreset(100)->presetName.get(), a.rig.app->preset(100).nameText());
-  EXPECT_EQ(b.rig.service->pendingPresetWrites(), 0u);
+  // The write the unit never confirmed is not waited for once it is gone.
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return b.rig.service->pendingPresetWrites() == 0; }, kBound));
 }
 
 // A restore that failed waiting for a confirmation, retried at once: the
 // first restore's confirmation, coming late while the retry waits, is not
 // the retry's.
 TEST(Restore, ALateConfirmationOfAFailedRestoreDoesNotCountForTheRetry) {
-  BackupRig b;
+  SettingViewModel::Timing timing = fastTiming();
+  timing.presetAck = std::chrono::milliseconds(400);
+  BackupRig b({}, timing);
   writeBackup(b.file(), b.docs(), {{"QV450_PRESET", 160, {{0, presetFileRecord("One", 1)}}}});
+  // Confirmed after the first restore gave up, while the retry waits.
   sim::UnitTransfer::Knobs late;
-  late.delay[0x43] = std::chrono::milliseconds(300);  // presetAck is 200 ms
+  late.delay[0x43] = std::chrono::milliseconds(700);
   b.transfer->setKnobs(late);
   EXPECT_FALSE(b.vm->recallBackUp(b.file().string()));
   // The unit now takes writes without confirming them.

@@ -132,7 +132,8 @@ TEST(BackupTemporary, AFileThatMayNotBeRemovedIsKept) {
     }
     if (!root) return;
     auto theirs = writer({{}, nullptr, shared / "theirs.bqv"});
-    theirsReplaced = theirs && writeOne(*theirs, 0x66) && theirs->exportBackupFileForPath((shared / "theirs.bqv").string());
+    theirsReplaced =
+        theirs && writeOne(*theirs, 0x66) && theirs->exportBackupFileForPath((shared / "theirs.bqv").string());
   });
   user.join();
   fnd::setLogSink(previous);

@@ -212,7 +212,8 @@ TEST(HIDServiceViewModeCommands, PresetWrite) {
   std::vector<std::string> confirmed;
   for (int index : {30, 31, 32}) {
     record->setPresetName("W" + std::to_string(index + 1));
-    r.service->sendPresetDataToDevice(*record, index, [&, index](long) { confirmed.push_back("W" + std::to_string(index + 1)); });
+    r.service->sendPresetDataToDevice(*record, index,
+                                      [&, index](long) { confirmed.push_back("W" + std::to_string(index + 1)); });
   }
   r.feed(0x43, {32});
   r.feed(0x43, {0});

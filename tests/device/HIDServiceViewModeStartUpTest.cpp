@@ -228,12 +228,13 @@ TEST(HIDServiceViewModeStartUp, AReadThatMakesNoProgressEndsAsADisconnection) {
   struct Case {
     const char* what;
     sim::UnitApplication::Knobs knobs;
+    bool exact;  // every request but the first is one the unit ignored
   };
   sim::UnitApplication::Knobs unanswered, silent;
   unanswered.withhold = {0xA1};
   unanswered.dropRecords = {7};
   silent.ignoreBulkRequests = 1000;
-  for (const Case& c : {Case{"record 7 never sent again", unanswered}, Case{"no answer at all", silent}}) {
+  for (const Case& c : {Case{"record 7 never sent again", unanswered, false}, Case{"no answer at all", silent, true}}) {
     ProgressLog progress;
     std::atomic<int> disconnections{0};
     HIDServiceViewMode::Timing timing;
@@ -247,7 +248,10 @@ TEST(HIDServiceViewModeStartUp, AReadThatMakesNoProgressEndsAsADisconnection) {
     const int requests = rig.app->bulkRequests();
     dispatch::runMainLoop(150ms);
     EXPECT_EQ(disconnections.load(), 1) << c.what;
-    EXPECT_EQ(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;
+    if (c.exact)
+      EXPECT_EQ(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;
+    else
+      EXPECT_GE(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;
     EXPECT_EQ(rig.app->bulkRequests(), requests) << c.what;
     EXPECT_FALSE(progress.done()) << c.what;
   }

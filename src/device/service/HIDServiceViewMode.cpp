@@ -236,7 +236,8 @@ void HIDServiceViewMode::disconnectDevice() {
     Locked locked(*this);
     pendingWrites_.clear();
     if (transferCmd_ != 0) {
-      FND_LOG_AT("HIDServiceViewMode", "the unit left during an %s transfer", transferCmd_ == dev::host_cmd::kIRTransfer ? "IR" : "NR");
+      FND_LOG_AT("HIDServiceViewMode", "the unit left during an %s transfer",
+                 transferCmd_ == dev::host_cmd::kIRTransfer ? "IR" : "NR");
       finishTransfer(kTransferFailed);
     }
   }
@@ -292,8 +293,9 @@ void HIDServiceViewMode::scheduleBulkReadRetry(ProgressBlock block, BulkReadWatc
         self->disconnectDevice();
         return;
       }
-      FND_LOG_AT("HIDServiceViewMode", "%s", next.frames == 0 ? "no preset record yet: asking for all data again"
-                                                              : "the unit stopped before the end of the read: asking again");
+      FND_LOG_AT("HIDServiceViewMode", "%s",
+                 next.frames == 0 ? "no preset record yet: asking for all data again"
+                                  : "the unit stopped before the end of the read: asking again");
       self->getAllData(block);
       ++next.fruitless;
     }
