@@ -1,0 +1,775 @@
+#include "platform/solver/Solver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/solver/FlatMap.h"
+#include "platform/solver/Row.h"
+
+namespace solver {
+
+namespace {
+
+// Symbols of the tableau: a serial number with the kind in the low three bits.
+enum Kind : uint32_t {
+  External = 1,    // a Variable, unrestricted in sign
+  Slack = 2,       // >= 0, turns an inequality into an equation
+  Error = 3,       // >= 0, the error of an optional constraint, in the objective
+  Dummy = 4,       // fixed at 0, marks a required equation so it can be found again
+  Artificial = 5,  // >= 0, only while a required constraint looks for a feasible row
+};
+
+Kind kindOf(Key k) { return static_cast<Kind>(k & 7u); }
+bool pivotable(Key k) { return kindOf(k) == Slack || kindOf(k) == Error; }
+bool restrictedRow(Key basic) { return kindOf(basic) != External; }
+
+// A pivot element must be larger than this.
+constexpr double kPivotEpsilon = 1e-9;
+// Row constants (values) nearer to zero than this count as zero.
+constexpr double kValueEpsilon = 1e-8;
+// Objective coefficients at one priority count as zero under this times the
+// largest weight used at that priority.
+constexpr double kObjectiveEpsilon = 1e-9;
+
+bool nearZero(double v) { return std::fabs(v) < kValueEpsilon; }
+
+char kindLetter(Key k) {
+  switch (kindOf(k)) {
+    case External: return 'v';
+    case Slack: return 's';
+    case Error: return 'e';
+    case Dummy: return 'd';
+    case Artificial: return 'a';
+  }
+  return '?';
+}
+
+}  // namespace
+
+const char* describe(Result result) {
+  switch (result) {
+    case Result::Ok: return "ok";
+    case Result::Unsatisfiable: return "unsatisfiable required constraint";
+    case Result::Duplicate: return "duplicate";
+    case Result::Unknown: return "unknown";
+    case Result::BadConstraint: return "constraint with a non-finite number or an invalid strength";
+    case Result::RequiredEdit: return "edit variable with a required strength";
+  }
+  return "?";
+}
+
+struct Solver::Impl {
+  struct ConstraintRecord {
+    Constraint constraint;
+    Key marker = 0;
+    Key other = 0;
+    // The row was negated (-1) to make its constant non-negative.
+    double sign = 1.0;
+    // Coefficient of the marker in the row as first entered.
+    double markerCoefficient = 1.0;
+  };
+  struct VariableRecord {
+    Variable variable;
+    Key key;
+    int uses;
+  };
+  // One objective row per priority in use.
+  struct Level {
+    double priority;
+    double largestWeight;
+    int uses;
+    Row row;
+  };
+
+  std::unordered_map<const void*, ConstraintRecord> constraints;
+  std::unordered_map<const void*, VariableRecord> variables;
+  std::unordered_map<const void*, Constraint> edits;
+  std::unordered_map<Key, Row> rows;                // basic symbol -> its row
+  std::unordered_map<Key, FlatMap<uint8_t>> columns;  // parameter -> basics whose rows hold it
+  std::vector<Level> levels;                        // highest priority first
+  std::vector<Key> infeasible;
+  uint32_t serial = 1;
+
+  // While a required constraint is tried with an artificial variable: the
+  // artificial objective, the rows as they were before (to put back if the
+  // constraint is refused), and the symbols that entered the basis, which the
+  // real objective takes in only when the constraint is accepted.
+  std::optional<Row> artificialObjective;
+  bool journaling = false;
+  std::unordered_map<Key, std::optional<Row>> journal;
+  bool deferObjective = false;
+  std::vector<Key> entered;
+
+  std::vector<Key> scratch;
+  std::vector<double> ratios;
+  std::vector<double> bestRatios;
+
+  // ---- symbols and variables
+
+  Key newSymbol(Kind kind) { return (serial++ << 3) | kind; }
+
+  Key useVariable(const Variable& v) {
+    auto [it, fresh] = variables.try_emplace(v.identity(), VariableRecord{v, 0, 0});
+    if (fresh) it->second.key = newSymbol(External);
+    ++it->second.uses;
+    return it->second.key;
+  }
+
+  void releaseVariables(const Constraint& c) {
+    for (const Term& t : c.expression().terms()) {
+      auto it = variables.find(t.variable.identity());
+      if (it != variables.end() && --it->second.uses == 0) variables.erase(it);
+    }
+  }
+
+  // ---- rows and the column index
+
+  Row* rowOf(Key basic) {
+    auto it = rows.find(basic);
+    return it == rows.end() ? nullptr : &it->second;
+  }
+
+  void touch(Key basic) {
+    if (!journaling || journal.count(basic)) return;
+    auto it = rows.find(basic);
+    journal.emplace(basic, it == rows.end() ? std::nullopt : std::optional<Row>(it->second));
+  }
+
+  void index(Key parameter, Key basic) { columns[parameter].insert(basic, 1); }
+  void unindex(Key parameter, Key basic) {
+    auto it = columns.find(parameter);
+    if (it == columns.end()) return;
+    it->second.erase(basic);
+    if (it->second.empty()) columns.erase(it);
+  }
+
+  void putRow(Key basic, Row row) {
+    touch(basic);
+    row.cells().forEach([&](Key p, double) { index(p, basic); });
+    rows.insert_or_assign(basic, std::move(row));
+  }
+
+  Row takeRow(Key basic) {
+    touch(basic);
+    auto it = rows.find(basic);
+    Row row = std::move(it->second);
+    rows.erase(it);
+    row.cells().forEach([&](Key p, double) { unindex(p, basic); });
+    return row;
+  }
+
+  std::vector<Key>& basicsHolding(Key parameter) {
+    scratch.clear();
+    auto it = columns.find(parameter);
+    if (it != columns.end()) it->second.forEach([&](Key b, uint8_t) { scratch.push_back(b); });
+    return scratch;
+  }
+
+  // Replaces symbol by expr in every row of the tableau.
+  void substituteRows(Key symbol, const Row& expr) {
+    auto it = columns.find(symbol);
+    if (it == columns.end()) return;
+    std::vector<Key> basics;
+    basics.reserve(it->second.size());
+    it->second.forEach([&](Key b, uint8_t) { basics.push_back(b); });
+    columns.erase(it);
+    for (Key b : basics) {
+      touch(b);
+      Row& row = rows.at(b);
+      const double c = row.take(symbol);
+      row.add(expr, c, [&](Key p, bool present) {
+        if (present) index(p, b);
+        else unindex(p, b);
+      });
+      if (pivotable(b) && row.constant() < -kValueEpsilon) infeasible.push_back(b);
+    }
+  }
+
+  void substituteEverywhere(Key symbol, const Row& expr) {
+    substituteRows(symbol, expr);
+    if (artificialObjective) artificialObjective->substitute(symbol, expr);
+    if (deferObjective) {
+      entered.push_back(symbol);
+    } else {
+      for (Level& level : levels) level.row.substitute(symbol, expr);
+    }
+  }
+
+  void pivot(Key entering, Key leaving) {
+    Row row = takeRow(leaving);
+    row.solveFor(leaving, entering);
+    substituteEverywhere(entering, row);
+    putRow(entering, std::move(row));
+  }
+
+  void restoreJournal() {
+    journaling = false;
+    for (auto& [basic, old] : journal) {
+      if (rows.count(basic)) takeRow(basic);
+      if (old) putRow(basic, std::move(*old));
+    }
+    journal.clear();
+    infeasible.clear();
+  }
+
+  // ---- objective
+
+  double tolerance(const Level& level) const { return kObjectiveEpsilon * level.largestWeight; }
+
+  Level* findLevel(double priority) {
+    for (Level& l : levels) {
+      if (l.priority == priority) return &l;
+    }
+    return nullptr;
+  }
+
+  Level& useLevel(const Strength& s) {
+    Level* level = findLevel(s.priority());
+    if (!level) {
+      auto at = std::find_if(levels.begin(), levels.end(), [&](const Level& l) { return l.priority < s.priority(); });
+      level = &*levels.insert(at, Level{s.priority(), s.weight(), 0, Row()});
+    }
+    level->largestWeight = std::max(level->largestWeight, s.weight());
+    ++level->uses;
+    return *level;
+  }
+
+  void releaseLevel(double priority) {
+    auto it = std::find_if(levels.begin(), levels.end(), [&](const Level& l) { return l.priority == priority; });
+    if (it != levels.end() && --it->uses == 0) levels.erase(it);
+  }
+
+  // A symbol whose increase lowers the objective: its first coefficient
+  // above tolerance, highest priority first, is negative. Dantzig's choice
+  // (most negative at the highest priority that has one); Bland's (lowest
+  // symbol) once pivots stall, which cannot cycle.
+  Key enteringSymbol(bool bland) const {
+    Key best = 0;
+    double bestCoefficient = 0;
+    for (size_t li = 0; li < levels.size(); ++li) {
+      const double t = tolerance(levels[li]);
+      levels[li].row.cells().forEach([&](Key k, double c) {
+        if (c >= -t || kindOf(k) == Dummy || kindOf(k) == External) return;
+        for (size_t lj = 0; lj < li; ++lj) {
+          if (std::fabs(levels[lj].row.coefficient(k)) > tolerance(levels[lj])) return;
+        }
+        if (bland) {
+          if (!best || k < best) best = k;
+        } else if (!best || c < bestCoefficient || (c == bestCoefficient && k < best)) {
+          best = k;
+          bestCoefficient = c;
+        }
+      });
+      if (best && !bland) return best;
+    }
+    return best;
+  }
+
+  Key enteringArtificial(bool bland) const {
+    Key best = 0;
+    double bestCoefficient = 0;
+    artificialObjective->cells().forEach([&](Key k, double c) {
+      if (c >= -kObjectiveEpsilon || kindOf(k) == Dummy || kindOf(k) == Artificial || kindOf(k) == External) return;
+      if (bland) {
+        if (!best || k < best) best = k;
+      } else if (!best || c < bestCoefficient || (c == bestCoefficient && k < best)) {
+        best = k;
+        bestCoefficient = c;
+      }
+    });
+    return best;
+  }
+
+  // The restricted row that limits the entering symbol first.
+  std::pair<Key, double> leavingRow(Key entering) {
+    auto it = columns.find(entering);
+    if (it == columns.end()) return {0, 0};
+    Key best = 0;
+    double bestRatio = std::numeric_limits<double>::infinity();
+    it->second.forEach([&](Key b, uint8_t) {
+      if (!restrictedRow(b)) return;
+      const Row& row = rows.at(b);
+      const double c = row.coefficient(entering);
+      if (c > -kPivotEpsilon) return;
+      const double ratio = std::max(0.0, -row.constant() / c);
+      if (ratio < bestRatio || (ratio == bestRatio && b < best)) {
+        best = b;
+        bestRatio = ratio;
+      }
+    });
+    return {best, bestRatio};
+  }
+
+  size_t pivotLimit() const { return 100 * (rows.size() + 10); }
+
+  // Primal simplex on the objective (or the artificial objective).
+  void optimize(bool artificial) {
+    size_t stalled = 0;
+    bool bland = false;
+    for (size_t i = 0, limit = pivotLimit(); i < limit; ++i) {
+      const Key entering = artificial ? enteringArtificial(bland) : enteringSymbol(bland);
+      if (!entering) break;
+      const auto [leaving, ratio] = leavingRow(entering);
+      if (!leaving) break;  // unbounded: cannot happen with errors bounded below
+      if (ratio <= kValueEpsilon) {
+        if (++stalled > 32) bland = true;
+      } else {
+        stalled = 0;
+      }
+      pivot(entering, leaving);
+    }
+    if (!artificial) infeasible.clear();
+  }
+
+  // The parameter of an infeasible row to bring in: lexicographically
+  // smallest ratio of objective coefficient to row coefficient, so the
+  // objective stays optimal.
+  Key dualEntering(const Row& row) {
+    Key best = 0;
+    bestRatios.assign(levels.size(), 0.0);
+    ratios.resize(levels.size());
+    row.cells().forEach([&](Key k, double a) {
+      if (a <= kPivotEpsilon || !pivotable(k)) return;
+      for (size_t l = 0; l < levels.size(); ++l) ratios[l] = levels[l].row.coefficient(k) / a;
+      bool better = !best;
+      if (best) {
+        bool decided = false;
+        for (size_t l = 0; l < levels.size() && !decided; ++l) {
+          const double diff = ratios[l] - bestRatios[l];
+          if (diff < -tolerance(levels[l])) better = decided = true;
+          else if (diff > tolerance(levels[l])) decided = true;
+        }
+        if (!decided) better = k < best;
+      }
+      if (better) {
+        best = k;
+        bestRatios = ratios;
+      }
+    });
+    return best;
+  }
+
+  // Dual simplex: makes the infeasible rows feasible again. False when one
+  // cannot be, that is when required constraints conflict.
+  bool dualOptimize() {
+    for (size_t i = 0, limit = pivotLimit(); !infeasible.empty() && i < limit; ++i) {
+      const Key leaving = infeasible.back();
+      infeasible.pop_back();
+      Row* row = rowOf(leaving);
+      if (!row || row->constant() >= -kValueEpsilon) continue;
+      const Key entering = dualEntering(*row);
+      if (!entering) return false;
+      pivot(entering, leaving);
+    }
+    return infeasible.empty();
+  }
+
+  void collectInfeasible() {
+    infeasible.clear();
+    for (const auto& [b, row] : rows) {
+      if (pivotable(b) && row.constant() < -kValueEpsilon) infeasible.push_back(b);
+    }
+  }
+
+  // ---- adding
+
+  // The constraint as a row `0 = row` over the current parameters, with its
+  // marker symbols and its errors in the objective.
+  Row createRow(ConstraintRecord& rec) {
+    const Constraint& c = rec.constraint;
+    const Expression& e = c.expression();
+    Row row(e.constant());
+    for (const Term& t : e.terms()) {
+      const Key k = useVariable(t.variable);
+      if (const Row* basic = rowOf(k)) row.add(*basic, t.coefficient);
+      else row.add(k, t.coefficient);
+    }
+    const Strength s = c.strength();
+    switch (c.relation()) {
+      case Relation::LessOrEqual:
+      case Relation::GreaterOrEqual: {
+        // e <= 0 as e + slack = 0; e >= 0 as e - slack = 0.
+        const double sense = c.relation() == Relation::LessOrEqual ? 1.0 : -1.0;
+        rec.marker = newSymbol(Slack);
+        row.add(rec.marker, sense);
+        if (!s.isRequired()) {
+          rec.other = newSymbol(Error);
+          row.add(rec.other, -sense);
+          useLevel(s).row.add(rec.other, s.weight());
+        }
+        break;
+      }
+      case Relation::Equal:
+        if (s.isRequired()) {
+          rec.marker = newSymbol(Dummy);
+          row.add(rec.marker, 1.0);
+        } else {
+          // e = plus - minus.
+          rec.marker = newSymbol(Error);
+          rec.other = newSymbol(Error);
+          row.add(rec.marker, -1.0);
+          row.add(rec.other, 1.0);
+          Level& level = useLevel(s);
+          level.row.add(rec.marker, s.weight());
+          level.row.add(rec.other, s.weight());
+        }
+        break;
+    }
+    if (row.constant() < 0) {
+      row.scale(-1.0);
+      rec.sign = -1.0;
+    }
+    rec.markerCoefficient = row.coefficient(rec.marker);
+    return row;
+  }
+
+  // A symbol the row can be solved for while keeping the tableau feasible:
+  // any variable, else a new slack or error with a negative coefficient.
+  Key chooseSubject(const Row& row, const ConstraintRecord& rec) const {
+    Key external = 0;
+    row.cells().forEach([&](Key k, double) {
+      if (kindOf(k) == External && (!external || k < external)) external = k;
+    });
+    if (external) return external;
+    if (pivotable(rec.marker) && row.coefficient(rec.marker) < 0) return rec.marker;
+    if (rec.other && pivotable(rec.other) && row.coefficient(rec.other) < 0) return rec.other;
+    return 0;
+  }
+
+  static bool onlyDummies(const Row& row) {
+    bool only = true;
+    row.cells().forEach([&](Key k, double) { only = only && kindOf(k) == Dummy; });
+    return only;
+  }
+
+  // Adds the row with an artificial variable and minimises it; the row can
+  // hold only if it reaches zero. When it does not, the tableau is put back
+  // as it was.
+  bool addWithArtificial(Row row) {
+    const Key art = newSymbol(Artificial);
+    journaling = true;
+    journal.clear();
+    deferObjective = true;
+    entered.clear();
+    artificialObjective = row;
+    putRow(art, std::move(row));
+    optimize(true);
+    if (!nearZero(artificialObjective->constant())) {
+      artificialObjective.reset();
+      deferObjective = false;
+      entered.clear();
+      restoreJournal();
+      return false;
+    }
+    if (rowOf(art)) {
+      Row r = takeRow(art);
+      if (r.hasCells()) {
+        Key entering = 0;
+        r.cells().forEach([&](Key k, double) {
+          if (pivotable(k) && (!entering || k < entering)) entering = k;
+        });
+        if (!entering) {
+          r.cells().forEach([&](Key k, double) {
+            if (!entering || k < entering) entering = k;
+          });
+          r.setConstant(0.0);  // only markers of required equations: exactly zero
+        }
+        r.solveFor(art, entering);
+        substituteEverywhere(entering, r);
+        putRow(entering, std::move(r));
+      }
+    }
+    // The artificial variable is a parameter at zero now: drop it.
+    for (Key b : std::vector<Key>(basicsHolding(art))) {
+      touch(b);
+      rows.at(b).take(art);
+    }
+    columns.erase(art);
+    artificialObjective.reset();
+    journaling = false;
+    journal.clear();
+    deferObjective = false;
+    for (Key s : entered) {
+      if (const Row* r = rowOf(s)) {
+        for (Level& level : levels) level.row.substitute(s, *r);
+      }
+    }
+    entered.clear();
+    infeasible.clear();
+    return true;
+  }
+
+  Result add(const Constraint& c) {
+    if (!c.expression().isFinite() || !c.strength().isValid()) return Result::BadConstraint;
+    if (constraints.count(c.identity())) return Result::Duplicate;
+    ConstraintRecord rec{c};
+    Row row = createRow(rec);
+    Key subject = chooseSubject(row, rec);
+    if (!subject && onlyDummies(row)) {
+      if (!nearZero(row.constant())) {
+        releaseVariables(c);
+        return Result::Unsatisfiable;
+      }
+      subject = rec.marker;  // implied by the others: kept for removal
+      row.setConstant(0.0);
+    }
+    if (subject) {
+      row.solveFor(subject);
+      substituteEverywhere(subject, row);
+      putRow(subject, std::move(row));
+    } else if (!addWithArtificial(std::move(row))) {
+      releaseVariables(c);
+      return Result::Unsatisfiable;
+    }
+    constraints.emplace(c.identity(), std::move(rec));
+    optimize(false);
+    return Result::Ok;
+  }
+
+  // ---- removing
+
+  // The row to pivot a marker into before its row is dropped: a row of a
+  // required equation's marker (those hold only such markers), else the
+  // restricted row that keeps the others feasible, else any row.
+  Key markerLeavingRow(Key marker) {
+    Key dummyRow = 0, first = 0, second = 0, third = 0;
+    double firstRatio = std::numeric_limits<double>::infinity();
+    double secondRatio = firstRatio;
+    auto it = columns.find(marker);
+    if (it == columns.end()) return 0;
+    it->second.forEach([&](Key b, uint8_t) {
+      const Row& row = rows.at(b);
+      const double c = row.coefficient(marker);
+      switch (kindOf(b)) {
+        case Dummy:
+          if (!dummyRow || b < dummyRow) dummyRow = b;
+          break;
+        case External:
+          if (!third || b < third) third = b;
+          break;
+        default:
+          if (c < 0) {
+            const double r = -row.constant() / c;
+            if (r < firstRatio || (r == firstRatio && b < first)) {
+              first = b;
+              firstRatio = r;
+            }
+          } else {
+            const double r = row.constant() / c;
+            if (r < secondRatio || (r == secondRatio && b < second)) {
+              second = b;
+              secondRatio = r;
+            }
+          }
+      }
+    });
+    return dummyRow ? dummyRow : first ? first : second ? second : third;
+  }
+
+  // Takes a symbol that no constraint uses any more out of the tableau.
+  void dropParameter(Key symbol) {
+    if (rowOf(symbol)) return;
+    for (Key b : std::vector<Key>(basicsHolding(symbol))) rows.at(b).take(symbol);
+    columns.erase(symbol);
+    for (Level& level : levels) level.row.take(symbol);
+  }
+
+  Result remove(const Constraint& c) {
+    auto it = constraints.find(c.identity());
+    if (it == constraints.end()) return Result::Unknown;
+    const ConstraintRecord rec = std::move(it->second);
+    constraints.erase(it);
+    const Strength s = c.strength();
+    if (!s.isRequired()) {
+      Level* level = findLevel(s.priority());
+      for (Key err : {rec.marker, rec.other}) {
+        if (kindOf(err) != Error) continue;
+        if (const Row* r = rowOf(err)) level->row.add(*r, -s.weight());
+        else level->row.add(err, -s.weight());
+      }
+    }
+    if (!rowOf(rec.marker)) {
+      if (const Key leaving = markerLeavingRow(rec.marker)) pivot(rec.marker, leaving);
+    }
+    if (rowOf(rec.marker)) takeRow(rec.marker);
+    else dropParameter(rec.marker);
+    if (rec.other) dropParameter(rec.other);
+    if (!s.isRequired()) releaseLevel(s.priority());
+    releaseVariables(c);
+    optimize(false);
+    return Result::Ok;
+  }
+
+  // ---- constants
+
+  // Moves the constant of a held constraint's expression by delta: in the
+  // tableau, the marker takes the shift. False when a required equation
+  // implied by the others would no longer hold.
+  bool shift(const ConstraintRecord& rec, double delta) {
+    const double d = rec.sign * delta / rec.markerCoefficient;
+    bool consistent = true;
+    auto check = [&](Key b, const Row& row) {
+      if (kindOf(b) == Dummy && !nearZero(row.constant())) consistent = false;
+      else if (pivotable(b) && row.constant() < -kValueEpsilon) infeasible.push_back(b);
+    };
+    if (Row* row = rowOf(rec.marker)) {
+      row->addConstant(-d);
+      check(rec.marker, *row);
+      return consistent;
+    }
+    auto it = columns.find(rec.marker);
+    if (it == columns.end()) return true;
+    it->second.forEach([&](Key b, uint8_t) {
+      Row& row = rows.at(b);
+      row.addConstant(row.coefficient(rec.marker) * d);
+      check(b, row);
+    });
+    return consistent;
+  }
+
+  Result changeConstant(const ConstraintRecord& rec, double constant) {
+    const double delta = constant - rec.constraint.expression().constant();
+    if (delta == 0.0) return Result::Ok;
+    infeasible.clear();
+    if (shift(rec, delta) && dualOptimize()) {
+      Solver::writeConstant(rec.constraint, constant);
+      return Result::Ok;
+    }
+    shift(rec, -delta);
+    collectInfeasible();
+    dualOptimize();
+    return Result::Unsatisfiable;
+  }
+
+  // ---- output
+
+  std::string symbolName(Key k, const std::unordered_map<Key, const Variable*>& names) const {
+    if (kindOf(k) == External) {
+      auto it = names.find(k);
+      if (it != names.end() && !it->second->name().empty()) return it->second->name();
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%c%u", kindLetter(k), k >> 3);
+    return buf;
+  }
+
+  std::string rowText(const Row& row, const std::unordered_map<Key, const Variable*>& names) const {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", row.constant());
+    std::string s = buf;
+    std::vector<std::pair<Key, double>> cells;
+    row.cells().forEach([&](Key k, double c) { cells.emplace_back(k, c); });
+    std::sort(cells.begin(), cells.end());
+    for (auto [k, c] : cells) {
+      std::snprintf(buf, sizeof buf, " %s %g*", c < 0 ? "-" : "+", std::fabs(c));
+      s += buf + symbolName(k, names);
+    }
+    return s;
+  }
+};
+
+Solver::Solver() : impl_(std::make_unique<Impl>()) {}
+Solver::~Solver() = default;
+
+Result Solver::addConstraint(const Constraint& constraint) { return impl_->add(constraint); }
+
+Result Solver::removeConstraint(const Constraint& constraint) {
+  for (const auto& [id, c] : impl_->edits) {
+    if (c.sameAs(constraint)) return Result::Unknown;  // taken out with removeEditVariable
+  }
+  return impl_->remove(constraint);
+}
+
+bool Solver::hasConstraint(const Constraint& constraint) const {
+  return impl_->constraints.count(constraint.identity()) != 0;
+}
+
+size_t Solver::constraintCount() const { return impl_->constraints.size() - impl_->edits.size(); }
+
+Result Solver::setConstant(const Constraint& constraint, double constant) {
+  auto it = impl_->constraints.find(constraint.identity());
+  if (it == impl_->constraints.end()) return Result::Unknown;
+  if (!std::isfinite(constant)) return Result::BadConstraint;
+  return impl_->changeConstant(it->second, constant);
+}
+
+Result Solver::addEditVariable(const Variable& variable, Strength strength) {
+  if (!strength.isValid()) return Result::BadConstraint;
+  if (strength.isRequired()) return Result::RequiredEdit;
+  if (impl_->edits.count(variable.identity())) return Result::Duplicate;
+  const double start = std::isfinite(variable.value()) ? variable.value() : 0.0;
+  Constraint c = equal(variable, start, strength);
+  const Result r = impl_->add(c);
+  if (r == Result::Ok) impl_->edits.emplace(variable.identity(), c);
+  return r;
+}
+
+Result Solver::removeEditVariable(const Variable& variable) {
+  auto it = impl_->edits.find(variable.identity());
+  if (it == impl_->edits.end()) return Result::Unknown;
+  const Constraint c = it->second;
+  impl_->edits.erase(it);
+  return impl_->remove(c);
+}
+
+bool Solver::hasEditVariable(const Variable& variable) const {
+  return impl_->edits.count(variable.identity()) != 0;
+}
+
+Result Solver::suggestValue(const Variable& variable, double value) {
+  auto it = impl_->edits.find(variable.identity());
+  if (it == impl_->edits.end()) return Result::Unknown;
+  if (!std::isfinite(value)) return Result::BadConstraint;
+  // The edit constraint is `variable - value == 0`.
+  const Impl::ConstraintRecord& rec = impl_->constraints.at(it->second.identity());
+  return impl_->changeConstant(rec, -value);
+}
+
+void Solver::updateVariables() {
+  for (const auto& [id, rec] : impl_->variables) {
+    const Row* row = impl_->rowOf(rec.key);
+    const double v = row ? row->constant() : 0.0;
+    write(rec.variable, v == 0.0 ? 0.0 : v);
+  }
+}
+
+void Solver::reset() {
+  const uint32_t serial = impl_->serial;
+  impl_ = std::make_unique<Impl>();
+  impl_->serial = serial;
+}
+
+std::string Solver::dump() const {
+  const Impl& d = *impl_;
+  std::unordered_map<Key, const Variable*> names;
+  for (const auto& [id, rec] : d.variables) names.emplace(rec.key, &rec.variable);
+  std::string s = "constraints:\n";
+  std::vector<const Impl::ConstraintRecord*> recs;
+  for (const auto& [id, rec] : d.constraints) recs.push_back(&rec);
+  std::sort(recs.begin(), recs.end(), [](auto* a, auto* b) { return a->marker < b->marker; });
+  for (const auto* rec : recs) {
+    s += "  " + rec->constraint.description() + "  [marker " + d.symbolName(rec->marker, names);
+    if (rec->other) s += ", " + d.symbolName(rec->other, names);
+    s += "]\n";
+  }
+  s += "objective:\n";
+  for (const Impl::Level& level : d.levels) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "  priority %g: ", level.priority);
+    s += buf + d.rowText(level.row, names) + "\n";
+  }
+  s += "rows:\n";
+  std::vector<Key> basics;
+  for (const auto& [b, row] : d.rows) basics.push_back(b);
+  std::sort(basics.begin(), basics.end());
+  for (Key b : basics) s += "  " + d.symbolName(b, names) + " = " + d.rowText(d.rows.at(b), names) + "\n";
+  return s;
+}
+
+}  // namespace solver
