@@ -21,8 +21,8 @@ inline constexpr double kCancellation = 1e-11;
 
 inline double cleanSum(double a, double b) {
   const double s = a + b;
-  const double scale = std::fmax(std::fabs(a), std::fabs(b));
-  return std::fabs(s) <= kCancellation * scale ? 0.0 : s;
+  const double fa = std::fabs(a), fb = std::fabs(b);
+  return std::fabs(s) <= kCancellation * (fa > fb ? fa : fb) ? 0.0 : s;
 }
 
 struct NoObserver {

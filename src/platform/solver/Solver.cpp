@@ -90,11 +90,27 @@ struct Solver::Impl {
   std::unordered_map<const void*, ConstraintRecord> constraints;
   std::unordered_map<const void*, VariableRecord> variables;
   std::unordered_map<const void*, Constraint> edits;
-  std::unordered_map<Key, Row> rows;                // basic symbol -> its row
-  std::unordered_map<Key, FlatMap<uint8_t>> columns;  // parameter -> basics whose rows hold it
-  std::vector<Level> levels;                        // highest priority first
+  // Everything the tableau knows of a symbol, found by its serial number:
+  // its row when it is basic, and the basics whose rows hold it.
+  struct Slot {
+    Key key = 0;
+    bool basic = false;
+    Row row;
+    FlatMap<uint8_t> column;
+  };
+  // In chunks of fixed size: references stay valid while the table grows.
+  static constexpr uint32_t kChunkBits = 10;
+  std::vector<std::unique_ptr<Slot[]>> chunks;
+  uint32_t slotCount = 0;
+  std::vector<uint32_t> freeSerials;
+  size_t rowCount = 0;
+  std::vector<Level> levels;  // highest priority first
+  // Symbols whose objective coefficients changed since they were last seen
+  // not to improve it: the only ones that can enter in the primal simplex.
+  FlatMap<uint8_t> dirty;
+  // The dual simplex keeps the objective optimal: it needs no dirty marks.
+  bool inDual = false;
   std::vector<Key> infeasible;
-  uint32_t serial = 1;
 
   // While a required constraint is tried with an artificial variable: the
   // artificial objective, the rows as they were before (to put back if the
@@ -112,7 +128,33 @@ struct Solver::Impl {
 
   // ---- symbols and variables
 
-  Key newSymbol(Kind kind) { return (serial++ << 3) | kind; }
+  Slot& slotAt(uint32_t serial) const { return chunks[serial >> kChunkBits][serial & ((1u << kChunkBits) - 1)]; }
+  Slot& slot(Key k) { return slotAt(k >> 3); }
+  const Slot& slot(Key k) const { return slotAt(k >> 3); }
+
+  Key newSymbol(Kind kind) {
+    uint32_t serial;
+    if (freeSerials.empty()) {
+      serial = slotCount++;
+      if ((serial >> kChunkBits) == chunks.size()) chunks.push_back(std::make_unique<Slot[]>(size_t{1} << kChunkBits));
+    } else {
+      serial = freeSerials.back();
+      freeSerials.pop_back();
+    }
+    const Key key = (serial << 3) | kind;
+    slotAt(serial).key = key;
+    return key;
+  }
+
+  // Gives a symbol no constraint uses any more back for reuse, when it has
+  // really left the tableau.
+  void freeSymbol(Key k) {
+    Slot& sl = slot(k);
+    if (sl.key != k || sl.basic || !sl.column.empty()) return;
+    for (Level& level : levels) level.row.take(k);
+    sl.key = 0;
+    freeSerials.push_back(k >> 3);
+  }
 
   Key useVariable(const Variable& v) {
     auto [it, fresh] = variables.try_emplace(v.identity(), VariableRecord{v, 0, 0});
@@ -124,64 +166,83 @@ struct Solver::Impl {
   void releaseVariables(const Constraint& c) {
     for (const Term& t : c.expression().terms()) {
       auto it = variables.find(t.variable.identity());
-      if (it != variables.end() && --it->second.uses == 0) variables.erase(it);
+      if (it != variables.end() && --it->second.uses == 0) {
+        freeSymbol(it->second.key);
+        variables.erase(it);
+      }
     }
   }
 
   // ---- rows and the column index
 
   Row* rowOf(Key basic) {
-    auto it = rows.find(basic);
-    return it == rows.end() ? nullptr : &it->second;
+    Slot& sl = slot(basic);
+    return sl.basic ? &sl.row : nullptr;
+  }
+  const Row* rowOf(Key basic) const {
+    const Slot& sl = slot(basic);
+    return sl.basic ? &sl.row : nullptr;
+  }
+  Row& rowAt(Key basic) { return slot(basic).row; }
+
+  template <class F>
+  void forEachRow(F&& f) const {
+    for (uint32_t i = 0; i < slotCount; ++i) {
+      const Slot& sl = slotAt(i);
+      if (sl.basic) f(sl.key, sl.row);
+    }
   }
 
   void touch(Key basic) {
     if (!journaling || journal.count(basic)) return;
-    auto it = rows.find(basic);
-    journal.emplace(basic, it == rows.end() ? std::nullopt : std::optional<Row>(it->second));
+    const Row* row = rowOf(basic);
+    journal.emplace(basic, row ? std::optional<Row>(*row) : std::nullopt);
   }
 
-  void index(Key parameter, Key basic) { columns[parameter].insert(basic, 1); }
-  void unindex(Key parameter, Key basic) {
-    auto it = columns.find(parameter);
-    if (it == columns.end()) return;
-    it->second.erase(basic);
-    if (it->second.empty()) columns.erase(it);
-  }
+  void index(Key parameter, Key basic) { slot(parameter).column.insert(basic, 1); }
+  void unindex(Key parameter, Key basic) { slot(parameter).column.erase(basic); }
 
   void putRow(Key basic, Row row) {
     touch(basic);
     row.cells().forEach([&](Key p, double) { index(p, basic); });
-    rows.insert_or_assign(basic, std::move(row));
+    Slot& sl = slot(basic);
+    sl.row = std::move(row);
+    sl.basic = true;
+    ++rowCount;
   }
 
   Row takeRow(Key basic) {
     touch(basic);
-    auto it = rows.find(basic);
-    Row row = std::move(it->second);
-    rows.erase(it);
+    Slot& sl = slot(basic);
+    Row row = std::move(sl.row);
+    sl.row = Row();
+    sl.basic = false;
+    --rowCount;
     row.cells().forEach([&](Key p, double) { unindex(p, basic); });
     return row;
   }
 
   std::vector<Key>& basicsHolding(Key parameter) {
     scratch.clear();
-    auto it = columns.find(parameter);
-    if (it != columns.end()) it->second.forEach([&](Key b, uint8_t) { scratch.push_back(b); });
+    slot(parameter).column.forEach([&](Key b, uint8_t) { scratch.push_back(b); });
     return scratch;
+  }
+
+  void markDirty(const Row& expr) {
+    expr.cells().forEach([&](Key k, double) { dirty.insert(k, 1); });
   }
 
   // Replaces symbol by expr in every row of the tableau.
   void substituteRows(Key symbol, const Row& expr) {
-    auto it = columns.find(symbol);
-    if (it == columns.end()) return;
+    FlatMap<uint8_t>& column = slot(symbol).column;
+    if (column.empty()) return;
     std::vector<Key> basics;
-    basics.reserve(it->second.size());
-    it->second.forEach([&](Key b, uint8_t) { basics.push_back(b); });
-    columns.erase(it);
+    basics.reserve(column.size());
+    column.forEach([&](Key b, uint8_t) { basics.push_back(b); });
+    column.clear();
     for (Key b : basics) {
       touch(b);
-      Row& row = rows.at(b);
+      Row& row = rowAt(b);
       const double c = row.take(symbol);
       row.add(expr, c, [&](Key p, bool present) {
         if (present) index(p, b);
@@ -197,8 +258,14 @@ struct Solver::Impl {
     if (deferObjective) {
       entered.push_back(symbol);
     } else {
-      for (Level& level : levels) level.row.substitute(symbol, expr);
+      for (Level& level : levels) {
+        if (level.row.substitute(symbol, expr) && !inDual) markDirty(expr);
+      }
     }
+  }
+
+  void markAllDirty() {
+    for (const Level& level : levels) markDirty(level.row);
   }
 
   void pivot(Key entering, Key leaving) {
@@ -211,7 +278,7 @@ struct Solver::Impl {
   void restoreJournal() {
     journaling = false;
     for (auto& [basic, old] : journal) {
-      if (rows.count(basic)) takeRow(basic);
+      if (rowOf(basic)) takeRow(basic);
       if (old) putRow(basic, std::move(*old));
     }
     journal.clear();
@@ -242,31 +309,47 @@ struct Solver::Impl {
 
   void releaseLevel(double priority) {
     auto it = std::find_if(levels.begin(), levels.end(), [&](const Level& l) { return l.priority == priority; });
-    if (it != levels.end() && --it->uses == 0) levels.erase(it);
+    if (it != levels.end() && --it->uses == 0) {
+      markDirty(it->row);  // rounding left-overs: the lower priorities move up
+      levels.erase(it);
+    }
   }
 
   // A symbol whose increase lowers the objective: its first coefficient
   // above tolerance, highest priority first, is negative. Dantzig's choice
   // (most negative at the highest priority that has one); Bland's (lowest
-  // symbol) once pivots stall, which cannot cycle.
-  Key enteringSymbol(bool bland) const {
+  // symbol) once pivots stall, which cannot cycle. Only symbols whose
+  // coefficients changed are looked at; those found not to improve the
+  // objective are forgotten until they change again.
+  Key enteringSymbol(bool bland) {
     Key best = 0;
     double bestCoefficient = 0;
-    for (size_t li = 0; li < levels.size(); ++li) {
-      const double t = tolerance(levels[li]);
-      levels[li].row.cells().forEach([&](Key k, double c) {
-        if (c >= -t || kindOf(k) == Dummy || kindOf(k) == External) return;
-        for (size_t lj = 0; lj < li; ++lj) {
-          if (std::fabs(levels[lj].row.coefficient(k)) > tolerance(levels[lj])) return;
+    size_t bestLevel = levels.size();
+    scratch.clear();
+    dirty.forEach([&](Key k, uint8_t) { scratch.push_back(k); });
+    for (Key k : scratch) {
+      size_t lead = levels.size();
+      double c = 0;
+      if (kindOf(k) != Dummy && kindOf(k) != External && !rowOf(k)) {
+        for (size_t l = 0; l < levels.size(); ++l) {
+          c = levels[l].row.coefficient(k);
+          if (std::fabs(c) > tolerance(levels[l])) {
+            lead = l;
+            break;
+          }
         }
-        if (bland) {
-          if (!best || k < best) best = k;
-        } else if (!best || c < bestCoefficient || (c == bestCoefficient && k < best)) {
-          best = k;
-          bestCoefficient = c;
-        }
-      });
-      if (best && !bland) return best;
+      }
+      if (lead == levels.size() || c > 0) {
+        dirty.erase(k);
+        continue;
+      }
+      if (bland) {
+        if (!best || k < best) best = k;
+      } else if (!best || lead < bestLevel || (lead == bestLevel && (c < bestCoefficient || (c == bestCoefficient && k < best)))) {
+        best = k;
+        bestLevel = lead;
+        bestCoefficient = c;
+      }
     }
     return best;
   }
@@ -288,13 +371,11 @@ struct Solver::Impl {
 
   // The restricted row that limits the entering symbol first.
   std::pair<Key, double> leavingRow(Key entering) {
-    auto it = columns.find(entering);
-    if (it == columns.end()) return {0, 0};
     Key best = 0;
     double bestRatio = std::numeric_limits<double>::infinity();
-    it->second.forEach([&](Key b, uint8_t) {
+    slot(entering).column.forEach([&](Key b, uint8_t) {
       if (!restrictedRow(b)) return;
-      const Row& row = rows.at(b);
+      const Row& row = rowAt(b);
       const double c = row.coefficient(entering);
       if (c > -kPivotEpsilon) return;
       const double ratio = std::max(0.0, -row.constant() / c);
@@ -306,7 +387,7 @@ struct Solver::Impl {
     return {best, bestRatio};
   }
 
-  size_t pivotLimit() const { return 100 * (rows.size() + 10); }
+  size_t pivotLimit() const { return 100 * (rowCount + 10); }
 
   // Primal simplex on the objective (or the artificial objective).
   void optimize(bool artificial) {
@@ -358,11 +439,32 @@ struct Solver::Impl {
   // Dual simplex: makes the infeasible rows feasible again. False when one
   // cannot be, that is when required constraints conflict.
   bool dualOptimize() {
+    inDual = true;
+    const bool feasible = dualPivots();
+    inDual = false;
+    // Optimal again: nothing can improve the objective (when feasible).
+    if (feasible) dirty.clear();
+    else markAllDirty();
+    return feasible;
+  }
+
+  bool dualPivots() {
     for (size_t i = 0, limit = pivotLimit(); !infeasible.empty() && i < limit; ++i) {
-      const Key leaving = infeasible.back();
+      // The most infeasible row first; rows made feasible meanwhile drop out.
+      std::erase_if(infeasible, [&](Key b) {
+        const Row* r = rowOf(b);
+        return !r || r->constant() >= -kValueEpsilon;
+      });
+      if (infeasible.empty()) break;
+      size_t pick = 0;
+      for (size_t j = 1; j < infeasible.size(); ++j) {
+        const double c = rowOf(infeasible[j])->constant(), worst = rowOf(infeasible[pick])->constant();
+        if (c < worst || (c == worst && infeasible[j] < infeasible[pick])) pick = j;
+      }
+      const Key leaving = infeasible[pick];
+      infeasible[pick] = infeasible.back();
       infeasible.pop_back();
       Row* row = rowOf(leaving);
-      if (!row || row->constant() >= -kValueEpsilon) continue;
       const Key entering = dualEntering(*row);
       if (!entering) return false;
       pivot(entering, leaving);
@@ -372,9 +474,9 @@ struct Solver::Impl {
 
   void collectInfeasible() {
     infeasible.clear();
-    for (const auto& [b, row] : rows) {
+    forEachRow([&](Key b, const Row& row) {
       if (pivotable(b) && row.constant() < -kValueEpsilon) infeasible.push_back(b);
-    }
+    });
   }
 
   // ---- adding
@@ -402,6 +504,7 @@ struct Solver::Impl {
           rec.other = newSymbol(Error);
           row.add(rec.other, -sense);
           useLevel(s).row.add(rec.other, s.weight());
+          dirty.insert(rec.other, 1);
         }
         break;
       }
@@ -418,6 +521,8 @@ struct Solver::Impl {
           Level& level = useLevel(s);
           level.row.add(rec.marker, s.weight());
           level.row.add(rec.other, s.weight());
+          dirty.insert(rec.marker, 1);
+          dirty.insert(rec.other, 1);
         }
         break;
     }
@@ -465,6 +570,7 @@ struct Solver::Impl {
       deferObjective = false;
       entered.clear();
       restoreJournal();
+      freeSymbol(art);
       return false;
     }
     if (rowOf(art)) {
@@ -488,20 +594,23 @@ struct Solver::Impl {
     // The artificial variable is a parameter at zero now: drop it.
     for (Key b : std::vector<Key>(basicsHolding(art))) {
       touch(b);
-      rows.at(b).take(art);
+      rowAt(b).take(art);
     }
-    columns.erase(art);
+    slot(art).column.clear();
     artificialObjective.reset();
     journaling = false;
     journal.clear();
     deferObjective = false;
     for (Key s : entered) {
       if (const Row* r = rowOf(s)) {
-        for (Level& level : levels) level.row.substitute(s, *r);
+        for (Level& level : levels) {
+          if (level.row.substitute(s, *r)) markDirty(*r);
+        }
       }
     }
     entered.clear();
     infeasible.clear();
+    freeSymbol(art);
     return true;
   }
 
@@ -514,6 +623,7 @@ struct Solver::Impl {
     if (!subject && onlyDummies(row)) {
       if (!nearZero(row.constant())) {
         releaseVariables(c);
+        freeSymbol(rec.marker);
         return Result::Unsatisfiable;
       }
       subject = rec.marker;  // implied by the others: kept for removal
@@ -525,6 +635,7 @@ struct Solver::Impl {
       putRow(subject, std::move(row));
     } else if (!addWithArtificial(std::move(row))) {
       releaseVariables(c);
+      freeSymbol(rec.marker);
       return Result::Unsatisfiable;
     }
     constraints.emplace(c.identity(), std::move(rec));
@@ -541,10 +652,8 @@ struct Solver::Impl {
     Key dummyRow = 0, first = 0, second = 0, third = 0;
     double firstRatio = std::numeric_limits<double>::infinity();
     double secondRatio = firstRatio;
-    auto it = columns.find(marker);
-    if (it == columns.end()) return 0;
-    it->second.forEach([&](Key b, uint8_t) {
-      const Row& row = rows.at(b);
+    slot(marker).column.forEach([&](Key b, uint8_t) {
+      const Row& row = rowAt(b);
       const double c = row.coefficient(marker);
       switch (kindOf(b)) {
         case Dummy:
@@ -575,8 +684,8 @@ struct Solver::Impl {
   // Takes a symbol that no constraint uses any more out of the tableau.
   void dropParameter(Key symbol) {
     if (rowOf(symbol)) return;
-    for (Key b : std::vector<Key>(basicsHolding(symbol))) rows.at(b).take(symbol);
-    columns.erase(symbol);
+    for (Key b : std::vector<Key>(basicsHolding(symbol))) rowAt(b).take(symbol);
+    slot(symbol).column.clear();
     for (Level& level : levels) level.row.take(symbol);
   }
 
@@ -590,8 +699,13 @@ struct Solver::Impl {
       Level* level = findLevel(s.priority());
       for (Key err : {rec.marker, rec.other}) {
         if (kindOf(err) != Error) continue;
-        if (const Row* r = rowOf(err)) level->row.add(*r, -s.weight());
-        else level->row.add(err, -s.weight());
+        if (const Row* r = rowOf(err)) {
+          level->row.add(*r, -s.weight());
+          markDirty(*r);
+        } else {
+          level->row.add(err, -s.weight());
+          dirty.insert(err, 1);
+        }
       }
     }
     if (!rowOf(rec.marker)) {
@@ -599,7 +713,11 @@ struct Solver::Impl {
     }
     if (rowOf(rec.marker)) takeRow(rec.marker);
     else dropParameter(rec.marker);
-    if (rec.other) dropParameter(rec.other);
+    freeSymbol(rec.marker);
+    if (rec.other) {
+      dropParameter(rec.other);
+      freeSymbol(rec.other);
+    }
     if (!s.isRequired()) releaseLevel(s.priority());
     releaseVariables(c);
     optimize(false);
@@ -623,10 +741,8 @@ struct Solver::Impl {
       check(rec.marker, *row);
       return consistent;
     }
-    auto it = columns.find(rec.marker);
-    if (it == columns.end()) return true;
-    it->second.forEach([&](Key b, uint8_t) {
-      Row& row = rows.at(b);
+    slot(rec.marker).column.forEach([&](Key b, uint8_t) {
+      Row& row = rowAt(b);
       row.addConstant(row.coefficient(rec.marker) * d);
       check(b, row);
     });
@@ -643,7 +759,7 @@ struct Solver::Impl {
     }
     shift(rec, -delta);
     collectInfeasible();
-    dualOptimize();
+    if (!dualOptimize()) optimize(false);
     return Result::Unsatisfiable;
   }
 
@@ -739,11 +855,7 @@ void Solver::updateVariables() {
   }
 }
 
-void Solver::reset() {
-  const uint32_t serial = impl_->serial;
-  impl_ = std::make_unique<Impl>();
-  impl_->serial = serial;
-}
+void Solver::reset() { impl_ = std::make_unique<Impl>(); }
 
 std::string Solver::dump() const {
   const Impl& d = *impl_;
@@ -766,9 +878,9 @@ std::string Solver::dump() const {
   }
   s += "rows:\n";
   std::vector<Key> basics;
-  for (const auto& [b, row] : d.rows) basics.push_back(b);
+  d.forEachRow([&](Key b, const Row&) { basics.push_back(b); });
   std::sort(basics.begin(), basics.end());
-  for (Key b : basics) s += "  " + d.symbolName(b, names) + " = " + d.rowText(d.rows.at(b), names) + "\n";
+  for (Key b : basics) s += "  " + d.symbolName(b, names) + " = " + d.rowText(*d.rowOf(b), names) + "\n";
   return s;
 }
 
