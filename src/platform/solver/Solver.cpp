@@ -91,13 +91,20 @@ struct Solver::Impl {
   std::unordered_map<const void*, VariableRecord> variables;
   std::unordered_map<const void*, Constraint> edits;
   // Everything the tableau knows of a symbol, found by its serial number:
-  // its row when it is basic, and the basics whose rows hold it.
+  // its row when it is basic, and the basics whose rows hold it. The column
+  // is kept loosely: an entry is added when the symbol appears in a row and
+  // not taken out when it leaves, so readers skip rows that no longer hold
+  // it (and repeats); it is compacted when it has doubled.
   struct Slot {
     Key key = 0;
     bool basic = false;
+    uint32_t stamp = 0;
+    uint32_t compactAt = kFirstCompaction;
     Row row;
-    FlatMap<uint8_t> column;
+    std::vector<Key> column;
   };
+  static constexpr uint32_t kFirstCompaction = 16;
+  uint32_t epoch = 0;
   // In chunks of fixed size: references stay valid while the table grows.
   static constexpr uint32_t kChunkBits = 10;
   std::vector<std::unique_ptr<Slot[]>> chunks;
@@ -150,7 +157,7 @@ struct Solver::Impl {
   // really left the tableau.
   void freeSymbol(Key k) {
     Slot& sl = slot(k);
-    if (sl.key != k || sl.basic || !sl.column.empty()) return;
+    if (sl.key != k || sl.basic || !compactColumn(k).empty()) return;
     for (Level& level : levels) level.row.take(k);
     sl.key = 0;
     freeSerials.push_back(k >> 3);
@@ -177,11 +184,11 @@ struct Solver::Impl {
 
   Row* rowOf(Key basic) {
     Slot& sl = slot(basic);
-    return sl.basic ? &sl.row : nullptr;
+    return sl.basic && sl.key == basic ? &sl.row : nullptr;
   }
   const Row* rowOf(Key basic) const {
     const Slot& sl = slot(basic);
-    return sl.basic ? &sl.row : nullptr;
+    return sl.basic && sl.key == basic ? &sl.row : nullptr;
   }
   Row& rowAt(Key basic) { return slot(basic).row; }
 
@@ -199,16 +206,36 @@ struct Solver::Impl {
     journal.emplace(basic, row ? std::optional<Row>(*row) : std::nullopt);
   }
 
-  void index(Key parameter, Key basic) { slot(parameter).column.insert(basic, 1); }
-  void unindex(Key parameter, Key basic) { slot(parameter).column.erase(basic); }
+  void index(Key parameter, Key basic) {
+    Slot& sl = slot(parameter);
+    sl.column.push_back(basic);
+    if (sl.column.size() > sl.compactAt) compactColumn(parameter);
+  }
+
+  // Drops the entries of rows that no longer hold the symbol, and repeats.
+  std::vector<Key>& compactColumn(Key symbol) {
+    Slot& sl = slot(symbol);
+    ++epoch;
+    std::erase_if(sl.column, [&](Key b) {
+      const Row* row = rowOf(b);
+      if (!row || !row->cells().contains(symbol)) return true;
+      Slot& holder = slot(b);
+      if (holder.stamp == epoch) return true;
+      holder.stamp = epoch;
+      return false;
+    });
+    sl.compactAt = std::max<uint32_t>(kFirstCompaction, 2 * static_cast<uint32_t>(sl.column.size()));
+    return sl.column;
+  }
 
   void putRow(Key basic, Row row) {
     touch(basic);
-    row.cells().forEach([&](Key p, double) { index(p, basic); });
     Slot& sl = slot(basic);
     sl.row = std::move(row);
     sl.basic = true;
     ++rowCount;
+    // Installed first: indexing may compact a column, which checks the rows.
+    sl.row.cells().forEach([&](Key p, double) { index(p, basic); });
   }
 
   Row takeRow(Key basic) {
@@ -218,15 +245,10 @@ struct Solver::Impl {
     sl.row = Row();
     sl.basic = false;
     --rowCount;
-    row.cells().forEach([&](Key p, double) { unindex(p, basic); });
     return row;
   }
 
-  std::vector<Key>& basicsHolding(Key parameter) {
-    scratch.clear();
-    slot(parameter).column.forEach([&](Key b, uint8_t) { scratch.push_back(b); });
-    return scratch;
-  }
+  std::vector<Key> basicsHolding(Key parameter) { return compactColumn(parameter); }
 
   void markDirty(const Row& expr) {
     expr.cells().forEach([&](Key k, double) { dirty.insert(k, 1); });
@@ -234,19 +256,19 @@ struct Solver::Impl {
 
   // Replaces symbol by expr in every row of the tableau.
   void substituteRows(Key symbol, const Row& expr) {
-    FlatMap<uint8_t>& column = slot(symbol).column;
-    if (column.empty()) return;
+    Slot& sl = slot(symbol);
+    if (sl.column.empty()) return;
     std::vector<Key> basics;
-    basics.reserve(column.size());
-    column.forEach([&](Key b, uint8_t) { basics.push_back(b); });
-    column.clear();
+    basics.swap(sl.column);
+    sl.compactAt = kFirstCompaction;
     for (Key b : basics) {
+      Row* held = rowOf(b);
+      if (!held || !held->cells().contains(symbol)) continue;  // left it, or a repeat
       touch(b);
-      Row& row = rowAt(b);
+      Row& row = *held;
       const double c = row.take(symbol);
       row.add(expr, c, [&](Key p, bool present) {
         if (present) index(p, b);
-        else unindex(p, b);
       });
       if (pivotable(b) && row.constant() < -kValueEpsilon) infeasible.push_back(b);
     }
@@ -373,17 +395,18 @@ struct Solver::Impl {
   std::pair<Key, double> leavingRow(Key entering) {
     Key best = 0;
     double bestRatio = std::numeric_limits<double>::infinity();
-    slot(entering).column.forEach([&](Key b, uint8_t) {
-      if (!restrictedRow(b)) return;
-      const Row& row = rowAt(b);
+    for (Key b : slot(entering).column) {
+      const Row* held = rowOf(b);
+      if (!held || !restrictedRow(b)) continue;
+      const Row& row = *held;
       const double c = row.coefficient(entering);
-      if (c > -kPivotEpsilon) return;
+      if (c > -kPivotEpsilon) continue;
       const double ratio = std::max(0.0, -row.constant() / c);
       if (ratio < bestRatio || (ratio == bestRatio && b < best)) {
         best = b;
         bestRatio = ratio;
       }
-    });
+    }
     return {best, bestRatio};
   }
 
@@ -426,7 +449,11 @@ struct Solver::Impl {
           if (diff < -tolerance(levels[l])) better = decided = true;
           else if (diff > tolerance(levels[l])) decided = true;
         }
-        if (!decided) better = k < best;
+        if (!decided) {
+          // A tie: the symbol in fewer rows makes the cheaper pivot.
+          const size_t mine = slot(k).column.size(), theirs = slot(best).column.size();
+          better = mine < theirs || (mine == theirs && k < best);
+        }
       }
       if (better) {
         best = k;
@@ -592,7 +619,7 @@ struct Solver::Impl {
       }
     }
     // The artificial variable is a parameter at zero now: drop it.
-    for (Key b : std::vector<Key>(basicsHolding(art))) {
+    for (Key b : basicsHolding(art)) {
       touch(b);
       rowAt(b).take(art);
     }
@@ -652,9 +679,11 @@ struct Solver::Impl {
     Key dummyRow = 0, first = 0, second = 0, third = 0;
     double firstRatio = std::numeric_limits<double>::infinity();
     double secondRatio = firstRatio;
-    slot(marker).column.forEach([&](Key b, uint8_t) {
-      const Row& row = rowAt(b);
-      const double c = row.coefficient(marker);
+    for (Key b : slot(marker).column) {
+      const Row* held = rowOf(b);
+      const double c = held ? held->coefficient(marker) : 0.0;
+      if (c == 0.0) continue;
+      const Row& row = *held;
       switch (kindOf(b)) {
         case Dummy:
           if (!dummyRow || b < dummyRow) dummyRow = b;
@@ -677,14 +706,14 @@ struct Solver::Impl {
             }
           }
       }
-    });
+    }
     return dummyRow ? dummyRow : first ? first : second ? second : third;
   }
 
   // Takes a symbol that no constraint uses any more out of the tableau.
   void dropParameter(Key symbol) {
     if (rowOf(symbol)) return;
-    for (Key b : std::vector<Key>(basicsHolding(symbol))) rowAt(b).take(symbol);
+    for (Key b : basicsHolding(symbol)) rowAt(b).take(symbol);
     slot(symbol).column.clear();
     for (Level& level : levels) level.row.take(symbol);
   }
@@ -741,11 +770,11 @@ struct Solver::Impl {
       check(rec.marker, *row);
       return consistent;
     }
-    slot(rec.marker).column.forEach([&](Key b, uint8_t) {
+    for (Key b : compactColumn(rec.marker)) {
       Row& row = rowAt(b);
       row.addConstant(row.coefficient(rec.marker) * d);
       check(b, row);
-    });
+    }
     return consistent;
   }
 
