@@ -42,7 +42,6 @@ using solver::Solver;
 using solver::Strength;
 using solver::Variable;
 
-const Strength kRequired = Strength::required();
 const Strength kHug = Strength::withPriority(250);
 const Strength kMedium = Strength::withPriority(500);
 const Strength kCompress = Strength::withPriority(750);
