@@ -263,10 +263,14 @@ struct Solver::Impl {
     sl.compactAt = kFirstCompaction;
     for (Key b : basics) {
       Row* held = rowOf(b);
-      if (!held || !held->cells().contains(symbol)) continue;  // left it, or a repeat
-      touch(b);
+      if (!held) continue;
+      if (journaling) {
+        if (!held->cells().contains(symbol)) continue;
+        touch(b);
+      }
       Row& row = *held;
       const double c = row.take(symbol);
+      if (c == 0.0) continue;  // left it, or a repeat
       row.add(expr, c, [&](Key p, bool present) {
         if (present) index(p, b);
       });
