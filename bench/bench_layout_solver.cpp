@@ -8,8 +8,8 @@
 // system kept alive, after the window width is suggested anew, after one
 // constraint's constant changes (setConstant; the top bar's height, which
 // moves everything below it), and after one constraint is taken out and put
-// back. A resize is a drag: the width sweeps 900 -> 1300 -> 900 in 8-point
-// steps, one suggestion per step, so that along the way every row of buttons
+// back. A resize is a drag: the width sweeps 1100 -> 1300 -> 900 -> 1100 in
+// 8-point steps, one suggestion per step, so that along the way every row of buttons
 // and the sidebar switch between fitting and being squeezed (each switch
 // costs a few pivots at the step where it happens).
 // BM_WindowResizeJump: the worst single suggestion, 900 <-> 1300, where all of
@@ -177,16 +177,16 @@ void BM_WindowFromScratch(benchmark::State& state) {
 }
 BENCHMARK(BM_WindowFromScratch)->Unit(benchmark::kMicrosecond);
 
-// The width at step i of a drag between 900 and 1300 and back.
+// The width at step i of a drag from 1100 out to 1300, in to 900 and back.
 double dragWidth(int i) {
   const int phase = i % 100;
-  return 900.0 + 8.0 * (phase < 50 ? phase : 100 - phase);
+  return 1100.0 + 8.0 * (phase < 25 ? phase : phase < 75 ? 50 - phase : phase - 100);
 }
 
 void BM_WindowResize(benchmark::State& state) {
   Window w;
   Solver s;
-  solveFresh(w, s, 900);
+  solveFresh(w, s, 1100);
   int i = 0;
   for (auto _ : state) {
     s.suggestValue(w.width, dragWidth(++i));
@@ -250,10 +250,10 @@ void BM_WindowResolveRatio(benchmark::State& state) {
   for (auto _ : state) {
     scratch += microseconds([&](int) {
       Solver s;
-      solveFresh(w, s, 900);
+      solveFresh(w, s, 1100);
     }, 5);
     Solver s;
-    solveFresh(w, s, 900);
+    solveFresh(w, s, 1100);
     resize += microseconds([&](int i) {
       s.suggestValue(w.width, dragWidth(i + 1));
       s.updateVariables();
