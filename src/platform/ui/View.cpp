@@ -610,8 +610,9 @@ std::shared_ptr<Menu> View::menuForEvent(Event&) { return menu_; }
 
 void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
   if (!area) return;
-  if (std::find(trackingAreas_.begin(), trackingAreas_.end(), area) == trackingAreas_.end())
-    trackingAreas_.push_back(std::move(area));
+  if (std::find(trackingAreas_.begin(), trackingAreas_.end(), area) != trackingAreas_.end()) return;
+  if (window_) window_->areaAdded(*area, *this);
+  trackingAreas_.push_back(std::move(area));
 }
 
 void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {

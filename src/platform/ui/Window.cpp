@@ -235,7 +235,6 @@ void Window::makeKeyAndOrderFront() {
 
 void Window::orderFront() {
   widget_->show();
-  widget_->raise();
   layoutIfNeeded();
 }
 
@@ -271,14 +270,21 @@ void Window::makeMainWindow() { Application::shared().setMainWindow(this); }
 
 bool Window::makeFirstResponder(Responder* responder) {
   if (responder == firstResponder_) return true;
+  const bool toWindow = !responder || responder == this;
+  // A responder that does not accept leaves the current one in place.
+  if (!toWindow && !responder->acceptsFirstResponder()) return false;
   if (firstResponder_ && !firstResponderRef_.expired() && !firstResponder_->resignFirstResponder()) return false;
   firstResponder_ = nullptr;
   firstResponderRef_.reset();
-  if (!responder || responder == this) {
+  if (toWindow) {
     widget_->setFocus();
     return true;
   }
-  if (!responder->acceptsFirstResponder() || !responder->becomeFirstResponder()) return false;
+  // One that refuses to become first responder leaves the window as it.
+  if (!responder->becomeFirstResponder()) {
+    widget_->setFocus();
+    return false;
+  }
   firstResponder_ = responder;
   firstResponderRef_ = std::static_pointer_cast<Responder>(responder->shared_from_this());
   if (auto* v = dynamic_cast<View*>(responder)) {
@@ -682,6 +688,14 @@ void Window::finishPendingEntries(Point location) {
     Application::CurrentEventScope scope(&ev);
     owner->mouseEntered(ev);
   }
+}
+
+void Window::areaAdded(TrackingArea& area, View& owner) {
+  if (area.options() & TrackingArea::AssumeInside) return;
+  if (!pointerInside_ || owner.isHiddenOrHasHiddenAncestor()) return;
+  // Under the pointer already: the first thing it tells is the exit.
+  const Rect local = (area.options() & TrackingArea::InVisibleRect) ? owner.visibleRect() : area.rect();
+  area.inside_ = owner.convertRectToView(local, nullptr).contains(lastPointer_);
 }
 
 void Window::refreshTracking() {

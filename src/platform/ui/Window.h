@@ -121,6 +121,8 @@ public:
   // Re-checks tracking areas at the last pointer position (after areas
   // changed or the view tree moved).
   void refreshTracking();
+  // Sets the state of an area added while the pointer is in the window.
+  void areaAdded(TrackingArea& area, View& owner);
   bool filterWindowEvent(QWindow* qwindow, QEvent* e);
   void deliverMouse(View& view, QMouseEvent& e);
   void deliverWheel(View& view, QWheelEvent& e);
