@@ -60,6 +60,17 @@ inline constexpr float LayoutPriorityDefaultLow = 250;
 
 class View;
 
+// Changes made through a view's animator run over the current animation
+// group's duration (Animation.h).
+class ViewAnimator {
+public:
+  explicit ViewAnimator(View& view) : view_(view) {}
+  void setAlphaValue(double alpha);
+
+private:
+  View& view_;
+};
+
 // The look a view paints under and over its own drawing.
 class Layer {
 public:
@@ -157,6 +168,7 @@ public:
   bool isHiddenOrHasHiddenAncestor() const;
   double alphaValue() const { return alpha_; }
   void setAlphaValue(double alpha);
+  ViewAnimator animator() { return ViewAnimator(*this); }
   bool wantsLayer() const { return wantsLayer_; }
   void setWantsLayer(bool w) { wantsLayer_ = w; }
   Layer& layer() { return layer_; }
