@@ -102,7 +102,7 @@ void SplitView::setPosition(double position, int dividerIndex) {
 
 void SplitView::resizeSubviewsWithOldSize(Size) { adjustSubviews(); }
 
-void SplitView::didAddSubview(View*) { adjustSubviews(); }
+void SplitView::layout() { adjustSubviews(); }
 
 void SplitView::drawRect(GraphicsContext& ctx, const Rect&) {
   for (int i = 0; i + 1 < int(subviews().size()); ++i) drawDividerInRect(ctx, dividerRect(i));

@@ -59,7 +59,7 @@ public:
   void mouseDragged(Event& e) override;
   void mouseUp(Event& e) override;
   void resizeSubviewsWithOldSize(Size oldSize) override;
-  void didAddSubview(View* subview) override;
+  void layout() override;
 
 private:
   double length(const View& v) const;
