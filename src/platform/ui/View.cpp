@@ -99,7 +99,12 @@ View::~View() {
 }
 
 std::string View::description() const {
-  return "<" + className() + " " + ui::describe(frame_) + ">";
+  std::string out = "<";
+  out += className();
+  out += " ";
+  out += ui::describe(frame_);
+  out += ">";
+  return out;
 }
 
 QWidget* View::widget() const { return widget_; }
