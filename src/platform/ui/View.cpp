@@ -73,8 +73,8 @@ View::View() { init(); }
 View::View(Rect frame) : frame_(frame) { init(); }
 
 void View::init() {
+  // A parentless widget stays unshown until a superview shows it.
   widget_ = new ViewWidget(this);
-  widget_->hide();
   placeWidget();
 }
 
@@ -285,11 +285,10 @@ void View::insertSubview(std::shared_ptr<View> view, size_t index) {
   view->placeWidget();
   view->widget_->setVisible(!view->hidden_);
   const bool atTop = index + 1 == subviews_.size();
-  if (atTop && std::all_of(subviews_.begin(), subviews_.end() - 1, [&](const auto& s) {
+  // A widget given a parent is stacked on top already.
+  if (!atTop || !std::all_of(subviews_.begin(), subviews_.end() - 1, [&](const auto& s) {
         return s->layer_.zPosition_ <= view->layer_.zPosition_;
       })) {
-    view->widget_->raise();
-  } else {
     restack();
   }
   const bool windowChanged = view->window_ != window_;
@@ -620,10 +619,17 @@ void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
 }
 
 void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
+  if (area && area->inside_ && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) != trackingAreas_.end())
+    droppedInsideArea_ = true;
   trackingAreas_.erase(std::remove(trackingAreas_.begin(), trackingAreas_.end(), area), trackingAreas_.end());
 }
 
 void View::updateTrackingAreas() {}
+
+void View::visibleRectDidChange() {
+  if (window_ && !isHiddenOrHasHiddenAncestor() && !trackingAreas_.empty()) updateTrackingAreasIfReady();
+  for (auto& s : std::vector<std::shared_ptr<View>>(subviews_)) s->visibleRectDidChange();
+}
 
 void View::updateTrackingAreasIfReady() {
   if (!window_ || frame_.size.width <= 0 || frame_.size.height <= 0) return;

@@ -259,6 +259,9 @@ private:
   void notifyWillMoveToWindow(Window* w);
   void notifyDidMoveToWindow();
   void updateTrackingAreasIfReady();
+  // After a scroll: views with areas in this subtree make them again.
+  void visibleRectDidChange();
+  friend class ClipView;
   void insertSubview(std::shared_ptr<View> view, size_t index);
   void removeSubviewAt(size_t index);
   void paint(ViewWidget& w, const Rect& dirtyInWidget);
@@ -291,6 +294,7 @@ private:
   bool needsLayout_ = false;
   bool needsDisplay_ = false;
   bool trackingReady_ = false;
+  bool droppedInsideArea_ = false;  // an area the pointer was in was removed
   std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
   std::weak_ptr<Responder> nextResponderOverride_;
   std::shared_ptr<Menu> menu_;

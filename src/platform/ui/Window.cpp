@@ -701,11 +701,14 @@ void Window::finishPendingEntries(Point location) {
 }
 
 void Window::areaAdded(TrackingArea& area, View& owner) {
-  if (area.options() & TrackingArea::AssumeInside) return;
-  if (!pointerInside_ || owner.isHiddenOrHasHiddenAncestor()) return;
-  // Under the pointer already: the first thing it tells is the exit.
-  const Rect local = (area.options() & TrackingArea::InVisibleRect) ? owner.visibleRect() : area.rect();
-  area.inside_ = owner.convertRectToView(local, nullptr).contains(lastPointer_);
+  // An area made again (after a resize or a scroll) takes over the state of
+  // the one its owner dropped, so the owner hears one entry and one exit
+  // however often it remakes its areas; the next look at the pointer tells
+  // what changed.
+  if (owner.droppedInsideArea_) {
+    area.inside_ = true;
+    owner.droppedInsideArea_ = false;
+  }
 }
 
 void Window::refreshTracking() {

@@ -122,7 +122,7 @@ public:
   // Re-checks tracking areas at the last pointer position (after areas
   // changed or the view tree moved).
   void refreshTracking();
-  // Sets the state of an area added while the pointer is in the window.
+  // Sets the state of an area a view adds.
   void areaAdded(TrackingArea& area, View& owner);
   bool filterWindowEvent(QWindow* qwindow, QEvent* e);
   void deliverMouse(View& view, QMouseEvent& e);
