@@ -116,6 +116,10 @@ unsigned short keyCodeFrom(int key) {
   }
 }
 
+Qt::MouseButton qtButton(int number) {
+  return number == 0 ? Qt::LeftButton : number == 1 ? Qt::RightButton : Qt::MiddleButton;
+}
+
 EventType downType(int button) {
   return button == 0 ? EventType::LeftMouseDown : button == 1 ? EventType::RightMouseDown : EventType::OtherMouseDown;
 }
@@ -480,9 +484,15 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
-      if (redispatching_) return false;
+      if (e == redispatching_) return false;
       auto keep = weakFromThis().lock();
       auto* me = static_cast<QMouseEvent*>(e);
+      // A press whose release went elsewhere (to a menu's own loop, say) is over.
+      if (pressedButton_ >= 0 && !(me->buttons() & qtButton(pressedButton_)) &&
+          e->type() != QEvent::MouseButtonRelease) {
+        pressedView_.reset();
+        pressedButton_ = -1;
+      }
       const Point loc{me->scenePosition().x(), double(widget_->height()) - me->scenePosition().y()};
       if (e->type() == QEvent::MouseButtonPress) {
         const int button = buttonNumber(me->button());
@@ -501,9 +511,10 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
       if (!Application::shared().runMonitors(ev)) return true;
       const bool dragging = pressedButton_ >= 0 || me->buttons() != Qt::NoButton;
       if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
-      redispatching_ = true;
+      QEvent* outer = redispatching_;
+      redispatching_ = e;
       QCoreApplication::sendEvent(qwindow, e);
-      redispatching_ = false;
+      redispatching_ = outer;
       if (e->type() == QEvent::MouseButtonRelease && me->buttons() == Qt::NoButton) {
         pressedView_.reset();
         pressedButton_ = -1;

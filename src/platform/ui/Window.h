@@ -158,7 +158,7 @@ private:
   bool inLayout_ = false;
 
   // Pointer state.
-  bool redispatching_ = false;
+  QEvent* redispatching_ = nullptr;  // the event being handed on to Qt
   std::weak_ptr<View> pressedView_;
   int pressedButton_ = -1;
   bool pointerInside_ = false;
