@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Menu.h"
@@ -136,7 +137,11 @@ void View::applyFrame(const Rect& frame, bool fromEngine) {
   }
   if (!fromEngine)
     if (auto* hooks = layoutEngineHooks()) hooks->viewDidChange(*this);
-  if (sized && frameDidChange) frameDidChange(*this);
+  if (postsFrameChanged_) {
+    if (auto self = weak_from_this().lock()) {
+      fnd::NotificationCenter::defaultCenter().post(kViewFrameDidChangeNotification, fnd::Value(self));
+    }
+  }
   if (superview_) superview_->subviewFrameDidChange(*this);
 }
 
