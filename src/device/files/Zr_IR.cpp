@@ -109,17 +109,13 @@ void Zr_IR::OpenFilePath(const std::string& path, fnd::ErrorPtr* error) {
   // The name is judged before anything is read.
   for (unsigned char c : baseName)
     if (c < 32 || c > 126) return (void)fail(error, kErrorName);
-  std::error_code ec;
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kMaxFileSize) {
-    fnd::log("IR file too large: %ju bytes", size);
-    return (void)fail(error, kErrorNoMemory);
-  }
   std::string why;
-  auto bytes = fnd::files::readAll(path, &why);
+  fnd::files::ReadFailure failure = fnd::files::ReadFailure::none;
+  auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &why, &failure);
   if (!bytes) {
     fnd::log("IR file cannot be read: %s", why.c_str());
-    return (void)fail(error, kErrorUnreadable);
+    const bool noRoom = failure == fnd::files::ReadFailure::tooLarge || failure == fnd::files::ReadFailure::noMemory;
+    return (void)fail(error, noRoom ? kErrorNoMemory : kErrorUnreadable);
   }
   OpenData(*bytes, baseName, error);
 }
