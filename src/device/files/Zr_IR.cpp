@@ -242,9 +242,19 @@ bool Zr_IR::GetIRDataBuffer(uint32_t n) {
   return true;
 }
 
+// A product rounded to single precision on its own. Without this a compiler
+// allowed to contract (FMA, as with -march=x86-64-v3) fuses the product into
+// the following sum with one rounding instead of two, and points come out
+// one step off. Going through memory forces the rounding whatever the flags.
+static float roundedProduct(float a, float b) {
+  volatile float product = a * b;
+  return product;
+}
+
 // Straight-line interpolation to 1024 points at 44.1 kHz with a fixed step
 // per rate, in single precision, without filtering: the unit's own tools
-// resample this way, and its stored IRs match them point for point.
+// resample this way, and its stored IRs match them point for point. Each step
+// rounds to single precision by itself (see roundedProduct).
 void Zr_IR::resample() {
   const RateInfo* rate = rateInfo(sampleRate);
   std::array<float, 2240> in{};
@@ -263,7 +273,7 @@ void Zr_IR::resample() {
       j = j + 1;
     }
     const float rise = at(j + 1) - at(j);
-    const float part = rise * t;
+    const float part = roundedProduct(rise, t);
     out[k] = at(j) + part;
     j = j + 1;
   }
