@@ -1,7 +1,7 @@
 // The device service's decoder of the unit's frames, fed arbitrary frames.
 // The service's commands go to a recording sink in place of a unit. After
 // every frame the records must stay within their ranges: preset numbers 1 to
-// 200, module index 0 to 8, names of at most 14 bytes, each module with its
+// 200, module index 0 to 8, names of at most 14 characters, each module with its
 // own number of 16-bit words and three EXP words of each kind, and the
 // service asks the unit only for presets that exist.
 //
@@ -10,6 +10,7 @@
 // field or none); otherwise they are the payload of a well-formed frame of
 // command `mode`, with the codes the unit sends reached more often.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -27,9 +28,8 @@
 
 namespace {
 
-void require(bool ok) {
-  if (!ok) std::abort();
-}
+// Says which range was left before stopping.
+#define require(ok) ((ok) ? (void)0 : (std::fprintf(stderr, "out of range: %s (line %d)\n", #ok, __LINE__), std::abort()))
 
 class SilentPopUps : public PopUpService {
 public:
@@ -54,7 +54,10 @@ void checkModule(const HIDServiceModelPtr& record, int m) {
 }
 
 void checkPreset(const HIDServiceModuleMode& p) {
-  require(p.presetName.get().size() <= dev::kPresetNameSize);
+  // Bytes from 0x80 up are Latin-1 letters, two bytes each in UTF-8.
+  size_t characters = 0;
+  for (unsigned char c : p.presetName.get()) characters += (c & 0xC0) != 0x80;
+  require(characters <= dev::kPresetNameSize);
   if (auto n = p.selectedPreset.get()) require(*n >= 1 && *n <= dev::kPresetCount);
   if (auto m = p.selectedModule.get()) require(*m >= 0 && *m < dev::kModuleCount);
   for (const auto& [key, record] : p.presetDataDic.get()) {
