@@ -198,6 +198,19 @@ void HIDServiceViewMode::decodePresetSaved(std::span<const uint8_t> payload) {
     return;
   }
   didChangeData.set(0);
+  // Before the unit has sent its current preset the edit buffer holds none of
+  // it, so what was saved is unknown but for its name: the cached record is
+  // kept under the new name rather than replaced by an empty one.
+  if (!presetAllData_->selectedPreset.get()) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d saved before the current preset is known: only its name is kept", n);
+    if (const HIDServiceModuleModePtr cached = cache_[static_cast<size_t>(n - 1)]) {
+      const HIDServiceModuleModePtr renamed = cached->copy();
+      renamed->setPresetName(PresetRecord::decodeName(payload.subspan(1, dev::kPresetNameSize)));
+      cache_[static_cast<size_t>(n - 1)] = renamed;
+    }
+    postReloadPresetName();
+    return;
+  }
   // The edit buffer, with the module being edited, is what was saved.
   presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
   const HIDServiceModuleModePtr saved = presetAllData_->copy();
