@@ -1,6 +1,7 @@
-// A preset saved on the unit's panel before the unit has sent its current
-// preset: the host knows nothing of the edit buffer yet, so the cached record
-// keeps its words and only takes the new name.
+// Frames of the unit's panel before the unit has sent its current preset: the
+// host knows nothing of the edit buffer yet. A saved preset's cached record
+// keeps its words and only takes the new name; turning pages leaves no module
+// without its words.
 #include <gtest/gtest.h>
 
 #include "HIDServiceViewModeTestSupport.h"
@@ -31,4 +32,15 @@ TEST(HIDServiceViewModePresetSaved, BeforeTheCurrentPresetOnlyTheNameChanges) {
   r.feed(0x17, saved);
   ASSERT_TRUE(r.service->cachedPreset(50));
   EXPECT_EQ(r.service->cachedPreset(50)->module(0)->dataArr.get(), currentWords(49, 0));
+}
+
+TEST(HIDServiceViewModePresetSaved, PagesTurnedBeforeTheCurrentPresetLeaveNoEmptyModule) {
+  Recorder r;
+  r.feed(0x34, {9});   // CAB
+  r.feed(0x34, {11});  // EQ
+  EXPECT_FALSE(r.service->presetAllData()->module(3));
+  r.feed(0x30, currentPreset(4, 9));
+  r.feed(0x34, {11});
+  ASSERT_TRUE(r.service->presetAllData()->module(3));
+  EXPECT_EQ(r.service->presetAllData()->module(3)->dataArr.get(), currentWords(4, 3));
 }

@@ -27,6 +27,10 @@ bool isPresetNumber(int n) { return n >= 1 && n <= dev::kPresetCount; }
 
 int word(std::span<const uint8_t> payload, size_t index) { return ModuleTable::readWord(&payload[2 * index]); }
 
+bool holdsModuleWords(const HIDServiceModel& record, int module) {
+  return record.dataArr.get().size() == static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(module)].words());
+}
+
 }  // namespace
 
 void HIDServiceViewMode::callBackData(std::span<const uint8_t> bytes) {
@@ -330,7 +334,10 @@ void HIDServiceViewMode::getNowModuleData(std::span<const uint8_t> payload) {
 void HIDServiceViewMode::decodePage(int page) {
   presetAllData_->setNowPageNumber(page);
   if (page < dev::kFirstModulePage || page > dev::kLastModulePage) return;
-  if (presetAllData_->selectedModule.get()) presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
+  // The edit buffer goes back into its module, unless it holds nothing yet
+  // (pages turned before the unit sent its current preset).
+  if (presetAllData_->selectedModule.get() && holdsModuleWords(*presetDataModel_, selectedModuleIndex()))
+    presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
   const int module = page - dev::kFirstModulePage;
   presetAllData_->setSelectedModule(module);
   if (HIDServiceModelPtr record = presetAllData_->module(module)) presetDataModel_->setDataArr(record->dataArr.get());
