@@ -106,6 +106,7 @@ struct ConstraintEngine::System {
     double k0 = 0;  // the solver constant without the layout constant
     std::optional<solver::Constraint> held;
     bool logged = false;
+    bool conflict = false;  // refused by the solver; tried again at each walk
     bool used = false;
     size_t order = 0;
   };
@@ -265,7 +266,7 @@ struct ConstraintEngine::System {
     auto second = c.secondItem();
     const LayoutAttribute a1 = c.firstAttribute(), a2 = c.secondAttribute();
     const long n1 = long(a1), n2 = long(a2);
-    if (!first) return "it has no first item";
+    if (!first) return c.hasLostItem() ? "its first item has gone" : "it has no first item";
     if (c.hasLostItem()) return "its second item has gone";
     if (n1 < 1 || n1 > 11) return "its first attribute is not an attribute";
     if (second && (n2 < 1 || n2 > 11)) return "its second attribute is not an attribute";
@@ -343,11 +344,13 @@ struct ConstraintEngine::System {
     r.priority = c.priority();
     r.constant = c.constant();
     const solver::Result res = solver.addConstraint(sc);
+    r.conflict = false;
     if (res == solver::Result::Ok) {
       r.held = sc;
       r.logged = false;
       ++stats.constraintsAdded;
     } else if (res == solver::Result::Unsatisfiable) {
+      r.conflict = true;
       logConflict(r, c);
     } else {
       logRefusal(r, c, solver::describe(res));
@@ -396,7 +399,9 @@ struct ConstraintEngine::System {
       }
       return;
     }
-    if (!r.held && sig == r.sig && r.logged && r.priority == c.priority() && r.constant == c.constant()) return;
+    if (!r.held && !r.conflict && sig == r.sig && r.logged && r.priority == c.priority() &&
+        r.constant == c.constant())
+      return;
     removeHeld(r);
     if (!(sig == r.sig)) r.logged = false;
     r.sig = sig;
@@ -422,6 +427,7 @@ struct ConstraintEngine::System {
     }
     varsFor(rootView);
     for (View* v : unpinned) varsFor(*v);
+    std::vector<Record*> live;
     for (auto& [holder, c] : found) {
       auto [it, made] = records.try_emplace(c.get());
       Record& r = it->second;
@@ -434,20 +440,25 @@ struct ConstraintEngine::System {
         r.order = nextOrder++;
       }
       r.used = true;
-      sync(r, *c);
-      if (r.held) {
-        if (r.sig.first) varsFor(*const_cast<View*>(r.sig.first));
-        for (const View* p : r.sig.chain)
-          if (p) varsFor(*const_cast<View*>(p));
-        if (r.sig.ancestor) varsFor(*const_cast<View*>(r.sig.ancestor));
-      }
+      live.push_back(&r);
     }
+    // Out first, so that a constraint refused for a conflict can come in.
     for (auto it = records.begin(); it != records.end();) {
       if (!it->second.used) {
         removeHeld(it->second);
         it = records.erase(it);
       } else {
         ++it;
+      }
+    }
+    for (Record* r : live) {
+      auto c = r->c.lock();
+      sync(*r, *c);
+      if (r->held) {
+        if (r->sig.first) varsFor(*const_cast<View*>(r->sig.first));
+        for (const View* p : r->sig.chain)
+          if (p) varsFor(*const_cast<View*>(p));
+        if (r->sig.ancestor) varsFor(*const_cast<View*>(r->sig.ancestor));
       }
     }
     applyOrder.clear();

@@ -46,6 +46,7 @@ void LayoutConstraint::setUp(View* first, LayoutAttribute a1, LayoutRelation r, 
                              double m, double c) {
   if (first) first_ = first->sharedFromThis();
   if (second) second_ = second->sharedFromThis();
+  hadFirst_ = first != nullptr;
   hadSecond_ = second != nullptr;
   firstAttribute_ = a1;
   relation_ = r;
@@ -54,7 +55,9 @@ void LayoutConstraint::setUp(View* first, LayoutAttribute a1, LayoutRelation r, 
   constant_ = c;
 }
 
-bool LayoutConstraint::hasLostItem() const { return hadSecond_ && second_.expired(); }
+bool LayoutConstraint::hasLostItem() const {
+  return (hadFirst_ && first_.expired()) || (hadSecond_ && second_.expired());
+}
 
 void LayoutConstraint::setDescriptionProvider(DescriptionProvider p) { provider() = std::move(p); }
 
@@ -101,7 +104,9 @@ void LayoutConstraint::setActive(bool active) {
   if (first) holder = second ? first->ancestorSharedWith(second.get()) : first.get();
   if (!holder) {
     fnd::log("Layout constraint not activated: %s: %s",
-             !first ? "it has no first item" : hasLostItem() ? "its second item has gone" : "its items have no common ancestor",
+             !first             ? (hasLostItem() ? "its first item has gone" : "it has no first item")
+             : hasLostItem()    ? "its second item has gone"
+                                : "its items have no common ancestor",
              description().c_str());
     return;
   }

@@ -88,7 +88,7 @@ public:
   std::shared_ptr<View> secondItem() const { return second_.lock(); }
   LayoutAttribute secondAttribute() const { return secondAttribute_; }
   double multiplier() const { return multiplier_; }
-  // True when the constraint was made with an item that has since gone.
+  // True when an item the constraint was made with has since gone.
   bool hasLostItem() const;
 
   double constant() const { return constant_; }
@@ -121,6 +121,7 @@ private:
 
   std::weak_ptr<View> first_;
   std::weak_ptr<View> second_;
+  bool hadFirst_ = false;
   bool hadSecond_ = false;
   LayoutAttribute firstAttribute_ = LayoutAttribute::NotAnAttribute;
   LayoutAttribute secondAttribute_ = LayoutAttribute::NotAnAttribute;
