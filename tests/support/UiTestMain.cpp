@@ -7,12 +7,14 @@
 
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/QtMainQueueDriver.h"
+#include "platform/ui/Style.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  ui::applyApplicationStyle();
   dispatch::setMainThread();
   ui::installQtMainQueueDriver();
   int rc = RUN_ALL_TESTS();

@@ -4,12 +4,14 @@
 
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/QtMainQueueDriver.h"
+#include "platform/ui/Style.h"
 
 namespace ui {
 
 int runApplication(int& argc, char** argv, const StartFunction& start) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("qv450-edit");
+  applyApplicationStyle();
   dispatch::setMainThread();
   installQtMainQueueDriver();
   // Stop background work while the windows still exist: what it would post to

@@ -17,11 +17,9 @@ QRectF qr(const Rect& r) {
   return {s.origin.x, s.origin.y, s.size.width, s.size.height};
 }
 
-std::unique_ptr<QPainterPath> newPath() {
-  auto p = std::make_unique<QPainterPath>();
-  p->setFillRule(Qt::WindingFill);
-  return p;
-}
+// Setting the fill rule on an empty QPainterPath would add a move to (0, 0),
+// so the rule is set once the path has elements (see changed()).
+std::unique_ptr<QPainterPath> newPath() { return std::make_unique<QPainterPath>(); }
 
 }  // namespace
 
@@ -85,25 +83,40 @@ void BezierPath::strokeLine(Point from, Point to) {
   p.stroke();
 }
 
-void BezierPath::moveTo(Point p) { path_->moveTo(qp(p)); }
+void BezierPath::moveTo(Point p) {
+  path_->moveTo(qp(p));
+  changed();
+}
 
 void BezierPath::lineTo(Point p) {
   if (path_->elementCount() == 0)
     path_->moveTo(qp(p));
   else
     path_->lineTo(qp(p));
+  changed();
 }
 
 void BezierPath::curveTo(Point end, Point control1, Point control2) {
   if (path_->elementCount() == 0) path_->moveTo(qp(control1));
   path_->cubicTo(qp(control1), qp(control2), qp(end));
+  changed();
 }
 
 void BezierPath::closePath() { path_->closeSubpath(); }
 
-void BezierPath::appendRect(const Rect& r) { path_->addRect(qr(r)); }
+void BezierPath::changed() {
+  if (path_->elementCount() > 0) path_->setFillRule(Qt::WindingFill);
+}
 
-void BezierPath::appendOval(const Rect& r) { path_->addEllipse(qr(r)); }
+void BezierPath::appendRect(const Rect& r) {
+  path_->addRect(qr(r));
+  changed();
+}
+
+void BezierPath::appendOval(const Rect& r) {
+  path_->addEllipse(qr(r));
+  changed();
+}
 
 void BezierPath::appendRoundedRect(const Rect& r, double xRadius, double yRadius) {
   const QRectF q = qr(r);
@@ -113,6 +126,7 @@ void BezierPath::appendRoundedRect(const Rect& r, double xRadius, double yRadius
     path_->addRect(q);
   else
     path_->addRoundedRect(q, rx, ry);
+  changed();
 }
 
 void BezierPath::appendArc(Point center, double radius, double startDegrees, double endDegrees, bool clockwise) {
@@ -130,9 +144,13 @@ void BezierPath::appendArc(Point center, double radius, double startDegrees, dou
   // start angle and the sweep change sign.
   const QRectF box(center.x - radius, center.y - radius, 2 * radius, 2 * radius);
   path_->arcTo(box, -startDegrees, -sweep);
+  changed();
 }
 
-void BezierPath::appendPath(const BezierPath& other) { path_->addPath(*other.path_); }
+void BezierPath::appendPath(const BezierPath& other) {
+  path_->addPath(*other.path_);
+  changed();
+}
 
 void BezierPath::removeAllPoints() { path_ = newPath(); }
 

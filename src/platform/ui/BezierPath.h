@@ -77,6 +77,7 @@ public:
   const QPainterPath& qPath() const { return *path_; }
 
 private:
+  void changed();
   std::unique_ptr<QPainterPath> path_;
   double lineWidth_ = 1.0;
   LineCapStyle cap_ = LineCapStyle::Butt;

@@ -6,7 +6,9 @@
 #include <QFontMetricsF>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace ui {
 
@@ -41,7 +43,16 @@ std::optional<std::string> installedFamily(const std::string& family) {
   return std::nullopt;
 }
 
-int pixelSize(double size) { return std::max(1, static_cast<int>(std::lround(size))); }
+int pixelSize(double size) {
+  if (!(size >= 1)) return 1;  // also NaN
+  return static_cast<int>(std::lround(std::min(size, 4096.0)));
+}
+
+// Names already looked up, with the family found (or none).
+std::map<std::string, std::optional<std::string>, std::less<>>& resolved() {
+  static std::map<std::string, std::optional<std::string>, std::less<>> cache;
+  return cache;
+}
 
 }  // namespace
 
@@ -61,10 +72,17 @@ std::vector<std::string> Font::candidateFamilies(std::string_view name) {
 
 std::optional<Font> Font::fontWithName(std::string_view name, double size) {
   if (name.empty()) return std::nullopt;
-  for (const std::string& candidate : candidateFamilies(name)) {
-    if (auto family = installedFamily(candidate)) return Font(std::string(name), *family, size, false);
+  auto& cache = resolved();
+  auto it = cache.find(name);
+  if (it == cache.end()) {
+    std::optional<std::string> found;
+    for (const std::string& candidate : candidateFamilies(name)) {
+      if ((found = installedFamily(candidate))) break;
+    }
+    it = cache.emplace(std::string(name), std::move(found)).first;
   }
-  return std::nullopt;
+  if (!it->second) return std::nullopt;
+  return Font(std::string(name), *it->second, size, false);
 }
 
 void Font::setSystemFontFamily(std::string family) { systemFamily() = family.empty() ? "sans-serif" : std::move(family); }

@@ -277,27 +277,28 @@ void GraphicsContext::drawImage(const Image& img, const Rect& dst, const Rect& s
         // Source parts in y-up image points.
         const Rect from{srcX[col], sh - srcY[row + 1], srcX[col + 1] - srcX[col], srcY[row + 1] - srcY[row]};
         if (part.width() > 0 && part.height() > 0 && from.width() > 0 && from.height() > 0)
-          drawImagePart(img, part, from, 1.0);
+          drawImagePart(img, part, from);
       }
     }
   } else {
-    drawImagePart(img, d, s, 1.0);
+    drawImagePart(img, d, s);
   }
   painter_.restore();
 }
 
 // `dst` is in the upright local space set up by drawImage; `srcPoints` is
 // y-up in the image's points.
-void GraphicsContext::drawImagePart(const Image& img, const Rect& dst, const Rect& srcPoints, double fraction) {
-  const double scale = std::ceil(deviceScale() * 2) / 2;
-  const QImage& bmp = img.bitmap(std::max(1.0, scale));
+void GraphicsContext::drawImagePart(const Image& img, const Rect& dst, const Rect& srcPoints) {
+  // Half steps keep the number of cached bitmaps small; beyond 8 pixels a
+  // point the picture is stretched rather than drawn larger.
+  const double scale = std::clamp(std::ceil(deviceScale() * 2) / 2, 1.0, 8.0);
+  const QImage& bmp = img.bitmap(scale);
   if (bmp.isNull()) return;
   const double px = bmp.width() / img.size().width;
   const double py = bmp.height() / img.size().height;
   const QRectF source(srcPoints.minX() * px, (img.size().height - srcPoints.maxY()) * py, srcPoints.width() * px,
                       srcPoints.height() * py);
   const QRectF target = qr(dst);
-  if (fraction < 1) painter_.setOpacity(painter_.opacity() * fraction);
   withShadow([&](bool shadowPass) {
     if (!shadowPass) {
       painter_.drawImage(target, bmp, source);

@@ -22,7 +22,7 @@ class QPainter;
 
 namespace ui {
 
-class AttributedString;
+struct AttributedString;
 class BezierPath;
 class Gradient;
 class Image;
@@ -117,7 +117,7 @@ private:
 
   template <typename Draw>
   void withShadow(Draw&& draw);
-  void drawImagePart(const Image& img, const Rect& dst, const Rect& srcPoints, double fraction);
+  void drawImagePart(const Image& img, const Rect& dst, const Rect& srcPoints);
 
   QPainter& painter_;
   Rect bounds_;

@@ -27,7 +27,15 @@ Registry& registry() {
   return r;
 }
 
-int pixels(double points, double scale) { return std::max(0, static_cast<int>(std::ceil(points * scale - 1e-6))); }
+// Bitmaps are held to this many pixels a side; larger requests are drawn
+// at that size and stretched.
+constexpr double kMaxPixels = 4096;
+
+int pixels(double points, double scale) {
+  const double px = std::ceil(points * scale - 1e-6);
+  if (!(px > 0)) return 0;  // also NaN
+  return static_cast<int>(std::min(px, kMaxPixels));
+}
 
 bool acceptableName(const std::string& name) {
   return !name.empty() && name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&

@@ -99,7 +99,12 @@ View::~View() {
 }
 
 std::string View::description() const {
-  return "<" + className() + " " + ui::describe(frame_) + ">";
+  std::string out = "<";
+  out += className();
+  out += " ";
+  out += ui::describe(frame_);
+  out += ">";
+  return out;
 }
 
 QWidget* View::widget() const { return widget_; }
@@ -535,15 +540,14 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF box(0, 0, frame_.size.width, frame_.size.height);
   const double radius = std::min({layer_.cornerRadius_, box.width() / 2, box.height() / 2});
-  QPainterPath rounded;
-  rounded.addRoundedRect(box, radius, radius);
-  if (layer_.masksToBounds_ && radius > 0) p.setClipPath(rounded);
-  if (layer_.background_ && layer_.background_->alphaComponent() > 0) {
-    if (radius > 0) {
-      p.fillPath(rounded, layer_.background_->toQColor());
-    } else {
-      p.fillRect(box, layer_.background_->toQColor());
-    }
+  const bool hasBackground = layer_.background_ && layer_.background_->alphaComponent() > 0;
+  if (radius > 0 && (hasBackground || layer_.masksToBounds_)) {
+    QPainterPath rounded;
+    rounded.addRoundedRect(box, radius, radius);
+    if (layer_.masksToBounds_) p.setClipPath(rounded);
+    if (hasBackground) p.fillPath(rounded, layer_.background_->toQColor());
+  } else if (hasBackground) {
+    p.fillRect(box, layer_.background_->toQColor());
   }
   // Dirty rectangle in bounds coordinates.
   const Point a = fromVisual({dirtyInWidget.minX(), dirtyInWidget.minY()});

@@ -155,6 +155,17 @@ Window::~Window() {
   Application::shared().unregisterWindow(this);
   for (auto& c : children_)
     if (auto child = c.lock()) child->parent_ = nullptr;
+  // Popups made here have widgets that are Qt children of ours, also once
+  // closed: they must outlive ours.
+  if (widget_) {
+    const QObjectList kids = widget_->children();  // changes as they leave
+    for (QObject* o : kids) {
+      if (auto* w = dynamic_cast<WindowWidget*>(o)) {
+        w->hide();
+        w->setParent(nullptr);
+      }
+    }
+  }
   if (parent_) parent_->removeChildWindow(this);
   if (contentView_) {
     contentView_->notifyWillMoveToWindow(nullptr);
@@ -269,12 +280,12 @@ bool Window::isMainWindow() const { return Application::shared().mainWindow() ==
 void Window::makeMainWindow() { Application::shared().setMainWindow(this); }
 
 bool Window::makeFirstResponder(Responder* responder) {
-  if (responder == firstResponder_) return true;
+  auto current = firstResponderRef_.lock();
+  if (responder && responder == current.get()) return true;
   const bool toWindow = !responder || responder == this;
   // A responder that does not accept leaves the current one in place.
   if (!toWindow && !responder->acceptsFirstResponder()) return false;
-  if (firstResponder_ && !firstResponderRef_.expired() && !firstResponder_->resignFirstResponder()) return false;
-  firstResponder_ = nullptr;
+  if (current && !current->resignFirstResponder()) return false;
   firstResponderRef_.reset();
   if (toWindow) {
     widget_->setFocus();
@@ -285,7 +296,6 @@ bool Window::makeFirstResponder(Responder* responder) {
     widget_->setFocus();
     return false;
   }
-  firstResponder_ = responder;
   firstResponderRef_ = std::static_pointer_cast<Responder>(responder->shared_from_this());
   if (auto* v = dynamic_cast<View*>(responder)) {
     v->widget_->setFocusPolicy(Qt::ClickFocus);
@@ -307,7 +317,7 @@ void Window::selectNextKeyView() {
   std::vector<View*> views;
   keyViews(*contentView_, views);
   if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder_));
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
   View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
   makeFirstResponder(next);
 }
@@ -317,7 +327,7 @@ void Window::selectPreviousKeyView() {
   std::vector<View*> views;
   keyViews(*contentView_, views);
   if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder_));
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
   View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
   makeFirstResponder(prev);
 }
@@ -611,7 +621,7 @@ bool Window::areaActive(const TrackingArea& a, const View& owner) const {
   if (o & TrackingArea::ActiveAlways) return true;
   if ((o & TrackingArea::ActiveInActiveApp) && Application::shared().isActive()) return true;
   if ((o & TrackingArea::ActiveInKeyWindow) && isKeyWindow()) return true;
-  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder_ == &owner) return true;
+  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder() == &owner) return true;
   return false;
 }
 
@@ -738,8 +748,8 @@ void Window::viewWillLeave(View& view) {
     pressed->mouseCancelled(ev);
   }
   exitAreasOf(view);
-  if (auto* fr = dynamic_cast<View*>(firstResponder_); fr && !firstResponderRef_.expired() && fr->isDescendantOf(&view)) {
-    firstResponder_ = nullptr;
+  auto current = firstResponderRef_.lock();
+  if (auto* fr = dynamic_cast<View*>(current.get()); fr && fr->isDescendantOf(&view)) {
     firstResponderRef_.reset();
     fr->resignFirstResponder();
   }

@@ -82,7 +82,8 @@ public:
   bool isMainWindow() const;
   void makeMainWindow();
 
-  Responder* firstResponder() const { return firstResponder_; }
+  // Null when it is the window itself (or the responder is gone).
+  Responder* firstResponder() const { return firstResponderRef_.lock().get(); }
   // Asks the old first responder to resign and the new one to accept and
   // become first responder; null makes the window itself first responder.
   bool makeFirstResponder(Responder* responder);
@@ -149,7 +150,6 @@ private:
   bool releasedWhenClosed_ = false;
   bool key_ = false;
   bool popup_ = false;
-  Responder* firstResponder_ = nullptr;
   std::weak_ptr<Responder> firstResponderRef_;
   Window* parent_ = nullptr;
   std::vector<std::weak_ptr<Window>> children_;
