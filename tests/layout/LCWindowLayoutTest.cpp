@@ -109,7 +109,7 @@ TEST(LCWindowLayout, EditorWindowFramesAndPicture) {
   for (size_t i = 0; i < 9; ++i) {
     const Rect f = w.buttons[i]->frame();
     EXPECT_DOUBLE_EQ(f.minX(), 30 + 106.25 * double(i)) << i;
-    EXPECT_EQ(f.size, ui::Size{80, 60}) << i;
+    EXPECT_EQ(f.size, (ui::Size{80, 60})) << i;
     EXPECT_DOUBLE_EQ(f.minY(), 10) << i;
     if (i > 0) {
       EXPECT_DOUBLE_EQ(f.minX() - previousRight, 26.25) << i;

@@ -169,7 +169,7 @@ TEST(ConstraintEngineIntrinsic, ContentSizeWithHuggingAndCompression) {
   label->intrinsic = {120, 24};
   label->invalidateIntrinsicContentSize();
   window->layoutIfNeeded();
-  EXPECT_EQ(label->frame().size, Size{120, 24});
+  EXPECT_EQ(label->frame().size, (Size{120, 24}));
 
   // Stretched by a constraint stronger than hugging (250), squeezed by a
   // required one (compression 750 gives way).
@@ -427,7 +427,7 @@ TEST(ConstraintEngineFaults, AnItemThatGoesAwayTakesItsConstraintsOutOfTheSolve)
   a->removeFromSuperview();
   a.reset();
   window->layoutIfNeeded();  // no crash; b keeps its frame
-  EXPECT_EQ(b->frame().size, Size{30, 30});
+  EXPECT_EQ(b->frame().size, (Size{30, 30}));
   EXPECT_EQ(ConstraintEngine::shared()->stats(*content).held, 2u);
 }
 
