@@ -198,11 +198,7 @@ void LCViewConstraint::install() {
 
 void LCViewConstraint::uninstall() {
   auto keep = shared();
-  if (supportsActiveProperty()) {
-    layoutConstraint_->setActive(false);
-  } else if (auto holder = installedView()) {
-    layoutConstraint_.reset();
-    installedView_.reset();
-  }
+  // The platform constraint is kept, inactive, for a later install().
+  if (supportsActiveProperty()) layoutConstraint_->setActive(false);
   if (auto firstView = firstViewAttribute_.view()) lc_installedConstraints(*firstView)->remove(this);
 }

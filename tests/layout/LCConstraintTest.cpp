@@ -10,6 +10,7 @@
 #include "layout/LCViewAdditions.h"
 #include "layout/LCViewConstraint.h"
 #include "layout/LayoutTestSupport.h"
+#include "platform/ui/Animation.h"
 
 using namespace lctest;
 using ui::LayoutAttribute;
@@ -291,4 +292,27 @@ TEST(LCConstraint, TheAbstractGrammarRaisesWithTheOperationsName) {
   expectRaise([&] { bare.setCenterOffset({}); }, "setCenterOffset");
   // The boxed-value word is the grammar's own and reaches the operations.
   expectRaise([&] { bare.setLayoutConstantWithValue(ui::Size{1, 1}); }, "setSizeOffset");
+}
+
+TEST(LCViewConstraint, ConstantsThroughTheAnimatorMoveOverTime) {
+  ui::AnimationClock& clock = ui::AnimationClock::shared();
+  clock.setManual(true);
+  Tree t;
+  auto made = lc_makeConstraints(*t.a, [&](LCConstraintMaker& make) {
+    make.left().top().equalTo(t.content);
+    make.size().equalTo(ui::Size{10, 10});
+  });
+  auto left = std::dynamic_pointer_cast<LCCompositeConstraint>(made.at(0))->childConstraints().at(0);
+  LCConstraintRef(left).animator().offset(100);
+  auto platform = std::dynamic_pointer_cast<LCViewConstraint>(left)->layoutConstraint();
+  EXPECT_EQ(platform->constant(), 0);
+  clock.advance(ui::AnimationContext::kDefaultDuration / 2);
+  EXPECT_GT(platform->constant(), 0);
+  EXPECT_LT(platform->constant(), 100);
+  clock.advance(ui::AnimationContext::kDefaultDuration);
+  EXPECT_EQ(platform->constant(), 100);
+  t.window->layoutIfNeeded();
+  EXPECT_EQ(t.a->frame(), ui::Rect(100, 0, 10, 10));
+  EXPECT_EQ(clock.subscriberCount(), 0u);
+  clock.setManual(false);
 }

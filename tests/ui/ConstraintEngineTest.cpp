@@ -411,6 +411,44 @@ TEST(ConstraintEngineFaults, BadConstraintsAreLoggedAndLeftOutWhileTheRestIsSolv
   EXPECT_DOUBLE_EQ(v->frame().width(), 250);
 }
 
+TEST(ConstraintEngineFaults, AConflictingNewConstantIsLeftOutUntilItsRivalGoes) {
+  LogCapture log;
+  auto window = flippedWindow(400, 300);
+  auto content = window->contentView();
+  auto v = child(content);
+  place(v, 10, 10, 100, 50);
+  auto marker = child(content);
+  place(marker, 200, 0, 10, 10);
+  auto right = relate(v, A::Right, R::LessThanOrEqual, marker, A::Left, 1, -50);
+  window->layoutIfNeeded();
+  // Left 10 and width 100 put the right edge at 110, beyond 200 - 150.
+  right->setConstant(-150);
+  window->layoutIfNeeded();
+  EXPECT_TRUE(log.has("Unable to simultaneously satisfy constraints"));
+  EXPECT_EQ(v->frame(), Rect(10, 10, 100, 50));
+  EXPECT_EQ(ConstraintEngine::shared()->stats(*content).refused, 1u);
+  for (auto& c : std::vector<std::shared_ptr<LayoutConstraint>>(v->constraints()))
+    if (c->firstAttribute() == A::Width) c->setActive(false);
+  window->layoutIfNeeded();
+  EXPECT_EQ(ConstraintEngine::shared()->stats(*content).refused, 0u);
+  EXPECT_EQ(v->frame(), Rect(10, 10, 40, 50));  // the width gave way
+}
+
+// Required constraints outrank the frames of views placed by their masks:
+// the conflict is logged, and the window keeps its size.
+TEST(ConstraintEngineFaults, RequiredConstraintsAgainstAFramePlacedViewAreLogged) {
+  LogCapture log;
+  auto window = flippedWindow(400, 300);
+  auto content = window->contentView();
+  auto v = child(content);
+  place(v, 0, 0, 100, 50);
+  relate(v, A::Right, R::Equal, content, A::Right);
+  window->layoutIfNeeded();
+  EXPECT_TRUE(log.has("away from the frame its autoresizing mask gives it"));
+  EXPECT_EQ(content->frame().size, (Size{400, 300}));
+  EXPECT_EQ(v->frame(), Rect(0, 0, 100, 50));
+}
+
 TEST(ConstraintEngineFaults, AnItemThatGoesAwayTakesItsConstraintsOutOfTheSolve) {
   auto window = flippedWindow(400, 300);
   auto content = window->contentView();

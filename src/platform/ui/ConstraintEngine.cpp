@@ -388,13 +388,20 @@ struct ConstraintEngine::System {
       if (r.constant != c.constant()) {
         const solver::Result res =
             std::isfinite(c.constant()) ? solver.setConstant(*r.held, r.k0 - c.constant()) : solver::Result::BadConstraint;
+        r.constant = c.constant();
         if (res == solver::Result::Ok) {
-          r.constant = c.constant();
           ++stats.constantUpdates;
+        } else if (res == solver::Result::Unsatisfiable) {
+          // Out with the new constant, as a conflicting constraint; tried
+          // again when the constraints change.
+          removeHeld(r);
+          r.conflict = true;
+          r.logged = false;
+          logConflict(r, c);
         } else {
-          fnd::log("Unable to simultaneously satisfy constraints: new constant %g refused (%s) for %s", c.constant(),
-                   solver::describe(res), c.description().c_str());
-          r.constant = c.constant();  // logged once; the old constant stays in force
+          removeHeld(r);
+          r.logged = false;
+          logRefusal(r, c, solver::describe(res));
         }
       }
       return;
@@ -533,6 +540,10 @@ struct ConstraintEngine::System {
       const double fy = s->isFlipped() ? b.origin.y + y : b.origin.y + b.size.height - y - h;
       view->setFrameFromEngine(Rect(b.origin.x + x, fy, w, h));
       vv.applied = visualFrame(*view);
+      // The weakest hold is on the frame the view has now, so a view that
+      // loses the constraints deciding it stays where it is, as it would in
+      // a system made afresh.
+      suggest(vv, vv.applied);
     }
   }
 

@@ -14,8 +14,8 @@
 //    way up to A. So a multiplier on a position scales a share of A's size.
 //  - Views that translate their autoresizing mask (and the tree's root) are
 //    held at their current frames by edit variables just below required;
-//    other views keep their frames by the weakest edit variables when nothing
-//    else decides them. A view's intrinsic content size adds "not larger" at
+//    other views keep their current frames by the weakest edit variables when
+//    nothing else decides them. A view's intrinsic content size adds "not larger" at
 //    its hugging priority and "not smaller" at its compression priority.
 //  - A changed constant or intrinsic size is a constant update of the solver;
 //    a resized window, a suggested value; an added or removed constraint, one
