@@ -231,3 +231,33 @@ TEST(LCConstraintMaker, CommonSuperviewOfViews) {
   EXPECT_EQ(lc_commonSuperviewOfViews({}), nullptr);
   EXPECT_EQ(lc_commonSuperviewOfViews({a, ui::View::create()}), nullptr);
 }
+
+namespace {
+class Text : public ui::View {
+public:
+  double baselineOffsetFromBottom() const override { return 4; }
+};
+}  // namespace
+
+TEST(LCConstraintMaker, LeadingTrailingAndBaselineSolveAsTheirEdges) {
+  auto window = flippedWindow(400, 300);
+  auto content = window->contentView();
+  auto box = addChild(content);
+  auto text = ui::View::create<Text>();
+  content->addSubview(text);
+  lc_makeConstraints(*box, [&](LCConstraintMaker& make) {
+    make.leading().equalTo(content).offset(20);
+    make.trailing().equalTo(content).offset(-30);
+    make.centerY().equalTo(content).offset(-50);
+    make.height().equalTo(40);
+  });
+  lc_makeConstraints(*text, [&](LCConstraintMaker& make) {
+    make.baseline().equalTo(lc_bottom(box));
+    make.centerX().equalTo(lc_leading(box));
+    make.size().equalTo(ui::Size{20, 10});
+  });
+  window->layoutIfNeeded();
+  EXPECT_EQ(box->frame(), ui::Rect(20, 80, 350, 40));
+  // The text's bottom is 4 below its baseline, which sits on the box's bottom.
+  EXPECT_EQ(text->frame(), ui::Rect(10, 114, 20, 10));
+}

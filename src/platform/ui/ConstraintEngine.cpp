@@ -95,7 +95,7 @@ struct ConstraintEngine::System {
     LayoutAttribute a1{}, a2{};
     LayoutRelation relation{};
     double multiplier = 1;
-    double baseline = 0;
+    double baseline1 = 0, baseline2 = 0;  // baseline offsets read
     friend bool operator==(const Signature&, const Signature&) = default;
   };
   struct Record {
@@ -108,7 +108,6 @@ struct ConstraintEngine::System {
     bool logged = false;
     bool conflict = false;  // refused by the solver; tried again at each walk
     bool used = false;
-    size_t order = 0;
   };
 
   ConstraintEngine::Stats stats;
@@ -121,7 +120,6 @@ struct ConstraintEngine::System {
   std::vector<std::weak_ptr<LayoutConstraint>> dirtyConstraints;
   bool structural = true;
   bool dirty = true;
-  size_t nextOrder = 0;
 
   // ---- variables of views
 
@@ -375,8 +373,8 @@ struct ConstraintEngine::System {
         s.chain.push_back(nullptr);
         if (second) attributeExpr(*second, s.a2, *ancestor, s.chain, false);
       }
-      if (s.a1 == LayoutAttribute::Baseline) s.baseline = first->baselineOffsetFromBottom();
-      if (second && s.a2 == LayoutAttribute::Baseline) s.baseline += 1e6 * second->baselineOffsetFromBottom();
+      if (s.a1 == LayoutAttribute::Baseline) s.baseline1 = first->baselineOffsetFromBottom();
+      if (second && s.a2 == LayoutAttribute::Baseline) s.baseline2 = second->baselineOffsetFromBottom();
     }
     return s;
   }
@@ -442,10 +440,7 @@ struct ConstraintEngine::System {
         removeHeld(r);
         r = Record();
       }
-      if (made || r.c.expired()) {
-        r.c = c;
-        r.order = nextOrder++;
-      }
+      if (made || r.c.expired()) r.c = c;
       r.used = true;
       live.push_back(&r);
     }
