@@ -1,0 +1,60 @@
+// Helpers of the layout language tests: flipped views (frames read top-down),
+// views with an intrinsic size and a class name of their own, log capture.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Log.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+
+namespace lctest {
+
+class FlippedView : public ui::View {
+public:
+  using View::View;
+  bool isFlipped() const override { return true; }
+};
+
+class Label : public ui::View {
+public:
+  std::string className() const override { return "Label"; }
+  ui::Size intrinsic{80, 20};
+  ui::Size intrinsicContentSize() const override { return intrinsic; }
+};
+
+class Button : public ui::View {
+public:
+  std::string className() const override { return "Button"; }
+};
+
+inline std::shared_ptr<ui::View> addChild(const std::shared_ptr<ui::View>& parent, ui::Rect frame = {}) {
+  auto v = ui::View::create(frame);
+  parent->addSubview(v);
+  return v;
+}
+
+// A window whose content is flipped, so frames read from the top left.
+inline std::shared_ptr<ui::Window> flippedWindow(double w, double h) {
+  auto window = ui::Window::create(ui::Rect(0, 0, w, h));
+  window->setContentView(ui::View::create<FlippedView>(ui::Rect(0, 0, w, h)));
+  return window;
+}
+
+struct LogCapture {
+  std::vector<std::string> lines;
+  fnd::LogSink previous;
+  LogCapture() {
+    previous = fnd::setLogSink([this](const std::string& l) { lines.push_back(l); });
+  }
+  ~LogCapture() { fnd::setLogSink(previous); }
+  bool has(const std::string& part) const {
+    for (auto& l : lines)
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+};
+
+}  // namespace lctest
