@@ -24,6 +24,10 @@ function(qv450_gtest name dir)
     set(T_TIMEOUT 300)
   endif()
   add_executable(${name} ${srcs})
+  # Tests find catalogues and images in the build tree's resources folder.
+  if(TARGET qv450_resources)
+    add_dependencies(${name} qv450_resources)
+  endif()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_DEPS} GTest::gmock GTest::gtest qv450_warnings Threads::Threads)
   target_compile_definitions(${name} PRIVATE
