@@ -256,6 +256,11 @@ TEST(Cells, SelectionCrossFadesOnlyOnAChangeAndHoverFollowsThePointer) {
   EXPECT_EQ(content->superview(), nullptr);
   EXPECT_EQ(cell->subviews().front(), cell->backgroundView());
   EXPECT_EQ(cell->backgroundView()->frame(), cell->bounds());
+  // With nothing to paint the background stays out of the repaints.
+  EXPECT_TRUE(cell->backgroundView()->isHidden());
+  cell->setBackgroundColor(ui::Color::redColor());
+  EXPECT_FALSE(cell->backgroundView()->isHidden());
+  EXPECT_EQ(cell->backgroundView()->layer().backgroundColor(), ui::Color::redColor());
 
   // Hover: entering a cell sets it and clears it on the others.
   ui::testing::Pointer pointer(*s.window);

@@ -7,6 +7,7 @@
 
 CLCollectionViewCellBackgroundView::CLCollectionViewCellBackgroundView(ui::Rect frame) : View(frame) {
   setWantsLayer(true);
+  updateLayer();
 }
 
 CLCollectionViewCellBackgroundView::~CLCollectionViewCellBackgroundView() { removeAllAnimations(); }
@@ -32,6 +33,9 @@ void CLCollectionViewCellBackgroundView::setFrame(const ui::Rect& frame) {
 void CLCollectionViewCellBackgroundView::updateLayer() {
   layer().setContents(image_);
   layer().setBackgroundColor(color_);
+  // With nothing to paint the view stays out of the way (and out of every
+  // repaint of the cell).
+  setHidden(!color_ && !image_ && !fadeToken_);
 }
 
 void CLCollectionViewCellBackgroundView::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
@@ -58,6 +62,7 @@ void CLCollectionViewCellBackgroundView::addFadeTransition(double duration) {
   fadeStart_ = clock.now();
   fadeDuration_ = std::max(0.0, duration);
   fadeOpacity_ = 1;
+  setHidden(false);
   std::weak_ptr<ui::View> weak = sharedFromThis();
   fadeToken_ = clock.subscribe([this, weak](double now) {
     auto self = weak.lock();
@@ -77,5 +82,6 @@ void CLCollectionViewCellBackgroundView::removeAllAnimations() {
   fadeOpacity_ = 0;
   fadeColor_.reset();
   fadeImage_.reset();
+  updateLayer();
   setNeedsDisplay(true);
 }
