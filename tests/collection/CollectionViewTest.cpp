@@ -156,6 +156,31 @@ TEST(CollectionView, GapsFromTheDataSourceAndEmptyIdentifiers) {
   EXPECT_EQ(cv.dequeueReusableCellWithIdentifier("other")->reuseIdentifier(), "other");
 }
 
+// Reloads from inside the data source's and the delegate's calls.
+class ReloadingSource : public cltest::Source {
+public:
+  using Source::Source;
+  std::shared_ptr<CLCollectionViewCell> cellForItemAtIndexPath(CLCollectionView& cv, const CLIndexPath& p) override {
+    if (reloadsLeft > 0 && p.item == 4) {
+      --reloadsLeft;
+      counts = {3};
+      cv.reloadData();
+    }
+    return Source::cellForItemAtIndexPath(cv, p);
+  }
+  int reloadsLeft = 0;
+};
+
+TEST(CollectionView, AReloadFromInsideTheDataSourceLeavesASoundVisibleSet) {
+  Scene s(560, 600, {12});
+  auto source = std::make_shared<ReloadingSource>(std::vector<int64_t>{12});
+  s.cv->setDataSource(source);
+  source->reloadsLeft = 1;
+  s.cv->reloadData();
+  EXPECT_EQ(s.cv->visibleCellsMap().size(), 3u);
+  EXPECT_TRUE(visibleSetIsSound(*s.cv));
+}
+
 TEST(CollectionView, DataSourceAndDelegateAreHeldWeakly) {
   Scene s(560, 300, {6});
   std::weak_ptr<cltest::Source> weakSource = s.source;

@@ -413,18 +413,19 @@ void CLCollectionView::layoutCellsWithRedraw(bool redraw) {
   }
 
   // Paths the data no longer holds are never in the new set, so they leave.
-  scratchNew_ = indexPathsForItemsInRect(visibleDocumentRect());
-  std::erase_if(scratchNew_, [this](const CLIndexPath& p) { return !validateIndexPath(p); });
-  std::vector<CLIndexPath> sortedNew = scratchNew_;
+  // The lists are local: a data source or delegate may reload from inside.
+  std::vector<CLIndexPath> arriving = indexPathsForItemsInRect(visibleDocumentRect());
+  std::erase_if(arriving, [this](const CLIndexPath& p) { return !validateIndexPath(p); });
+  std::vector<CLIndexPath> sortedNew = arriving;
   std::sort(sortedNew.begin(), sortedNew.end());
-
-  scratchOld_.clear();
+  std::vector<CLIndexPath> leaving;
   for (const auto& [path, cell] : visibleCellsMap_)
-    if (!std::binary_search(sortedNew.begin(), sortedNew.end(), path)) scratchOld_.push_back(path);
+    if (!std::binary_search(sortedNew.begin(), sortedNew.end(), path)) leaving.push_back(path);
 
   auto delegateRef = delegate();
-  for (const auto& path : scratchOld_) {
+  for (const auto& path : leaving) {
     auto it = visibleCellsMap_.find(path);
+    if (it == visibleCellsMap_.end()) continue;
     auto cell = std::move(it->second);
     visibleCellsMap_.erase(it);
     enqueueReusableCell(cell, cell->reuseIdentifier());
@@ -433,21 +434,29 @@ void CLCollectionView::layoutCellsWithRedraw(bool redraw) {
     if (delegateRef) delegateRef->didEndDisplayingCell(*this, *cell, path);
   }
 
-  for (const auto& path : scratchNew_) {
-    if (visibleCellsMap_.count(path)) continue;
+  for (const auto& path : arriving) {
+    if (visibleCellsMap_.count(path) || !validateIndexPath(path)) continue;
     auto cell = source->cellForItemAtIndexPath(*this, path);
     if (!cell) continue;
+    if (visibleCellsMap_.count(path) || !validateIndexPath(path)) {
+      // A reload from inside the data source has shown this item already,
+      // or the item is gone: the cell goes back unless it is shown.
+      bool shown = false;
+      for (const auto& [p, c] : visibleCellsMap_) shown |= c == cell;
+      if (!shown) {
+        cell->setHidden(true);
+        enqueueReusableCell(cell, cell->reuseIdentifier());
+      }
+      continue;
+    }
     cell->setIndexPath(path);
     cell->setCollectionView(keep);
     applyLayoutAttributesToCell(layout_->layoutAttributesForItemAtIndexPath(path), *cell);
-    if (cell->superview() != documentView_.get()) {
-      cell->setHidden(false);
-      documentView_->addSubview(cell);
-    } else {
-      cell->setHidden(false);
-    }
+    cell->setHidden(false);
+    if (cell->superview() != documentView_.get()) documentView_->addSubview(cell);
     cell->setSelected(std::find(selectedIndexes_.begin(), selectedIndexes_.end(), path) != selectedIndexes_.end());
-    if (delegateObjectValueForCell_ && delegateRef) cell->setObjectValue(delegateRef->objectValueForItemAtIndexPath(*this, path));
+    if (delegateObjectValueForCell_ && delegateRef)
+      cell->setObjectValue(delegateRef->objectValueForItemAtIndexPath(*this, path));
     visibleCellsMap_[path] = std::move(cell);
   }
 }

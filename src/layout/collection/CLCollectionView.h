@@ -232,8 +232,4 @@ private:
   std::map<std::string, std::shared_ptr<CLCollectionViewReusableView>> visibleSupplementaryViewsMap_;
   std::map<std::string, SupplementaryFactory> supplementaryViewClassMap_;
   std::map<std::string, SupplementaryFactory> supplementaryViewNibMap_;
-
-  // Scratch lists of the cheap pass, kept to spare allocations on scrolls.
-  std::vector<CLIndexPath> scratchOld_;
-  std::vector<CLIndexPath> scratchNew_;
 };
