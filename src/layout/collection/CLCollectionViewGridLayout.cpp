@@ -26,13 +26,14 @@ void CLCollectionViewGridLayout::prepareLayout() {
   // Negative sizes from a delegate are taken as empty.
   const double w = std::max(0.0, itemSize_.width);
   const double h = std::max(0.0, itemSize_.height);
+  const double spacing = std::max(0.0, verticalSpacing_);
 
   const double W = cv->visibleSize().width - itemHorizontalMargin_;
   const double perColumn = itemHorizontalMargin_ + w;
   // A width below the margin, or items with no width at all, make one column
   // (and never a division by zero or a negative count).
   uint64_t columns = 0;
-  if (W > 0 && perColumn > 0 && std::isfinite(W / perColumn)) columns = uint64_t(W / perColumn);
+  if (W > 0 && perColumn > 0 && std::isfinite(W / perColumn)) columns = uint64_t(std::min(W / perColumn, kMaxColumns));
   itemPadding_ = 0;
   if (columns == 0) {
     columns = 1;
@@ -62,10 +63,10 @@ void CLCollectionViewGridLayout::prepareLayout() {
     for (int64_t i = 0; i < n; ++i) {
       const uint64_t row = uint64_t(i) / columns, column = uint64_t(i) % columns;
       rec.itemInfo[size_t(i)] = {inset.left + itemPadding_ + double(column) * (itemPadding_ + w),
-                                 double(row) * (h + verticalSpacing_)};
+                                 double(row) * (h + spacing)};
     }
     const int64_t rows = int64_t(std::ceil(float(n) / float(columns)));
-    rec.height = double(std::max<int64_t>(rows, 1) - 1) * verticalSpacing_ + double(rows) * h;
+    rec.height = double(std::max<int64_t>(rows, 1) - 1) * spacing + double(rows) * h;
     total += rec.height + footer + header + inset.bottom + inset.top;
     sections_.push_back(std::move(rec));
   }
@@ -123,14 +124,16 @@ std::pair<uint64_t, uint64_t> CLCollectionViewGridLayout::columnsInRect(const ui
 std::pair<uint64_t, uint64_t> CLCollectionViewGridLayout::rowsInRect(const ui::Rect& rect,
                                                                      const CLCollectionViewGridLayoutSection& s) const {
   if (rect.minY() > s.offset + s.height || s.offset > rect.maxY()) return {0, 0};
-  const double step = std::max(0.0, itemSize_.height) + verticalSpacing_;
+  const double step = std::max(0.0, itemSize_.height) + std::max(0.0, verticalSpacing_);
   const uint64_t rows = (uint64_t(std::max<int64_t>(s.numberOfItems, 0)) + numberOfColumns_ - 1) / numberOfColumns_;
   // Rows of no height: every row is at the section's top.
   if (!(step > 0)) return {0, rows};
-  const uint64_t location = uint64_t(std::max(rect.minY() - s.offset, 0.0) / step);
+  // Counts beyond the section's rows mean nothing; they are cut there before
+  // any conversion to an integer.
+  const double location = std::min(std::trunc(std::max(rect.minY() - s.offset, 0.0) / step), double(rows));
   const double length = std::ceil(rect.height() / step) + 1;
-  const uint64_t end = uint64_t(float(double(location) + length));
-  return {location, end > location ? end - location : 0};
+  const double end = std::min(double(float(location + length)), double(rows));
+  return {uint64_t(location), end > location ? uint64_t(end - location) : 0};
 }
 
 std::optional<std::vector<CLIndexPath>> CLCollectionViewGridLayout::indexPathsForItemsInRect(const ui::Rect& rect) {

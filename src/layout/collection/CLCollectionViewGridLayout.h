@@ -7,6 +7,7 @@
 // item width), at least 1. With no margin and padding enabled the spare width
 // is spread evenly (itemPadding = floor((W - columns * w) / (columns + 1)));
 // otherwise the padding is the margin. Only a width change re-prepares.
+// Negative item sizes and row spacing count as 0.
 //
 // Main thread only.
 
@@ -45,6 +46,7 @@ class CLCollectionViewGridLayout : public CLCollectionViewLayout {
 public:
   static constexpr const char* kHeaderKind = "CLCollectionViewGridLayoutHeader";
   static constexpr const char* kFooterKind = "CLCollectionViewGridLayoutFooter";
+  static constexpr double kMaxColumns = 1e6;
 
   std::shared_ptr<CLCollectionViewGridLayoutDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(const std::shared_ptr<CLCollectionViewGridLayoutDelegate>& d) { delegate_ = d; }
