@@ -217,6 +217,56 @@ TEST(CollectionView, ALayoutThatAnswersNothing) {
   EXPECT_EQ(cv.rectForSupplementaryViewWithKind("k", 2), ui::Rect::zero());
 }
 
+// A layout that only places items: the collection view unites their frames
+// into sections and the document, and scans for the visible ones itself.
+class RowsOnlyLayout : public CLCollectionViewLayout {
+public:
+  std::optional<CLCollectionViewLayoutAttributes> layoutAttributesForItemAtIndexPath(const CLIndexPath& p) override {
+    CLCollectionViewLayoutAttributes a;
+    a.frame = ui::Rect(10, 20 + 50.0 * double(p.section * 100 + p.item), 200, 50);
+    a.alpha = 1;
+    return a;
+  }
+};
+
+class ValueDelegate : public cltest::Delegate {
+public:
+  bool providesObjectValues() const override { return true; }
+  std::any objectValueForItemAtIndexPath(CLCollectionView&, const CLIndexPath& p) override {
+    return "item " + describe(p);
+  }
+};
+
+TEST(CollectionView, ALayoutThatOnlyPlacesItemsAndObjectValues) {
+  Scene s(400, 300, {20, 3}, std::make_shared<RowsOnlyLayout>());
+  auto& cv = *s.cv;
+  auto delegate = std::make_shared<ValueDelegate>();
+  cv.setDelegate(delegate);
+  cv.reloadData();
+  EXPECT_EQ(cv.rectForSection(0), ui::Rect(10, 20, 200, 1000));
+  EXPECT_EQ(cv.rectForSection(1), ui::Rect(10, 5020, 200, 150));
+  // The union's size, not its far corner, and never less than the view.
+  EXPECT_EQ(cv.collectionViewDocumentView()->frame().size, (ui::Size{400, 5150}));
+  EXPECT_EQ(shown(cv), (std::set<CLIndexPath>{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}));
+  auto cell = cv.cellForItemAtIndexPath(CLIndexPath{0, 2});
+  EXPECT_EQ(std::any_cast<std::string>(cell->objectValue()), "item (0, 2)");
+  EXPECT_EQ(cv.indexPathForItemAtPoint({50, 130}), (CLIndexPath{0, 2}));
+  EXPECT_FALSE(cv.indexPathForItemAtPoint({300, 130}));
+  s.scrollTo(5000);
+  EXPECT_TRUE(shown(cv).count(CLIndexPath{1, 2}));
+  // Cells that left hold no value any more; shown ones hold their own.
+  for (const auto& v : cv.collectionViewDocumentView()->subviews()) {
+    auto* c = dynamic_cast<CLCollectionViewCell*>(v.get());
+    if (!c) continue;
+    if (c->isHidden()) {
+      EXPECT_FALSE(c->objectValue().has_value());
+    } else {
+      EXPECT_EQ(std::any_cast<std::string>(c->objectValue()), "item " + describe(*c->indexPath()));
+    }
+  }
+  EXPECT_TRUE(visibleSetIsSound(cv));
+}
+
 // A parameter cell as the module editor shows them.
 class KnobCell : public CLCollectionViewCell {
 public:
