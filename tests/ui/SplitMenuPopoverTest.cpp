@@ -205,6 +205,16 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(popover->isShown());
   EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+
+  // One the application closes itself stays through clicks elsewhere.
+  popover->setBehavior(PopoverBehavior::ApplicationDefined);
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  Pointer elsewhere(*popover->window());
+  elsewhere.press({-300, -100});
+  elsewhere.release({-300, -100});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(popover->isShown());
+  popover->close();
   window->close();
 }
 

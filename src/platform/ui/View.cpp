@@ -80,6 +80,8 @@ void View::init() {
 }
 
 View::~View() {
+  // Hidden first, so taking the subviews' widgets out repaints nothing.
+  if (widget_) widget_->hide();
   // Subviews held elsewhere live on, detached: take their widgets out of ours
   // before ours goes.
   for (auto& sv : subviews_) {

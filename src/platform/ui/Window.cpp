@@ -409,7 +409,7 @@ void Window::addChildWindow(const std::shared_ptr<Window>& child, WindowOrdering
   child->popUp(this, f.origin);
 }
 
-void Window::popUp(Window* parent, Point topLeft) {
+void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
   if (parent && parent != parent_) {
     if (parent_) parent_->removeChildWindow(this);
     parent_ = parent;
@@ -417,7 +417,8 @@ void Window::popUp(Window* parent, Point topLeft) {
   }
   popup_ = true;
   const QSize size = widget_->size();
-  widget_->setParent(parent ? parent->widget_ : nullptr, Qt::Popup | Qt::FramelessWindowHint);
+  widget_->setParent(parent ? parent->widget_ : nullptr,
+                     (closesOnOutsideClick ? Qt::Popup : Qt::Tool) | Qt::FramelessWindowHint);
   widget_->setGeometry(int(std::lround(topLeft.x)), int(std::lround(topLeft.y)), size.width(), size.height());
   widget_->ensureCreated();
   widget_->show();

@@ -103,8 +103,9 @@ public:
   void removeChildWindow(Window* child);
   Window* parentWindow() const { return parent_; }
   std::vector<std::shared_ptr<Window>> childWindows() const;
-  // Shows the window as a popup of `parent` at `topLeft` (global, y down).
-  void popUp(Window* parent, Point topLeft);
+  // Shows the window over `parent` at `topLeft` (global, y down); a popup
+  // closes on a click outside it, otherwise it stays until closed.
+  void popUp(Window* parent, Point topLeft, bool closesOnOutsideClick = true);
   bool isPopup() const { return popup_; }
 
   double screenRefreshRate() const;
