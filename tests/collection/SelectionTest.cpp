@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "collection/CollectionTestSupport.h"
+#include "platform/ui/Animation.h"
 #include "ui/ViewTestSupport.h"
 
 namespace {
@@ -248,6 +249,23 @@ TEST(Cells, SelectionCrossFadesOnlyOnAChangeAndHoverFollowsThePointer) {
   EXPECT_FALSE(cell->backgroundView()->hasFadeTransition());
   cell->setSelected(true, true);  // no change, no fade
   EXPECT_FALSE(cell->backgroundView()->hasFadeTransition());
+  // A fade ends after its duration; a cell dropped mid-fade takes it along.
+  auto& clock = ui::AnimationClock::shared();
+  clock.setManual(true);
+  const size_t listeners = clock.subscriberCount();
+  cell->setSelected(false, true);
+  clock.advance(0.1);
+  EXPECT_TRUE(cell->backgroundView()->hasFadeTransition());
+  clock.advance(0.2);
+  EXPECT_FALSE(cell->backgroundView()->hasFadeTransition());
+  {
+    auto loose = ui::View::create<CLCollectionViewCell>(ui::Rect(0, 0, 50, 50));
+    loose->setSelected(true, true);
+    EXPECT_EQ(clock.subscriberCount(), listeners + 1);
+  }
+  EXPECT_EQ(clock.subscriberCount(), listeners);
+  clock.advance(0.5);
+  clock.setManual(false);
 
   // Content view made once, replaced cleanly, always above the background.
   auto content = cell->contentView();

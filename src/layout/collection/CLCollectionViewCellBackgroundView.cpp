@@ -10,7 +10,9 @@ CLCollectionViewCellBackgroundView::CLCollectionViewCellBackgroundView(ui::Rect 
   updateLayer();
 }
 
-CLCollectionViewCellBackgroundView::~CLCollectionViewCellBackgroundView() { removeAllAnimations(); }
+CLCollectionViewCellBackgroundView::~CLCollectionViewCellBackgroundView() {
+  if (fadeToken_) ui::AnimationClock::shared().unsubscribe(fadeToken_);
+}
 
 void CLCollectionViewCellBackgroundView::setColor(std::optional<ui::Color> c) {
   color_ = c;
