@@ -51,13 +51,15 @@ std::vector<std::string> wordTexts(const std::vector<int>& words) {
 }
 
 // The editor's models over a service that has read the whole simulated unit.
+// What the service and the main queue may still call once a test is over
+// (the progress block, success calls already queued) outlives the service.
 struct EditorRig {
   TempFolder folder;
-  SimRig sim;
   ProgressLog progress;
+  std::shared_ptr<int> successCount = std::make_shared<int>(0);  // main thread
+  SimRig sim;
   GGEffectFunManagerPtr manager;
   EffectViewModelPtr model;
-  int successes = 0;  // main thread
 
   explicit EditorRig(bool echo = false) {
     if (echo) {
@@ -74,9 +76,11 @@ struct EditorRig {
     parts.diaryFile = folder / "diary";
     manager = GGEffectFunManager::create(parts);
     model = EffectViewModel::create({sim.service, manager, shippedSlotTable});
-    model->initWithBlock([this](const fnd::Value&) { ++successes; }, nullptr);
+    model->initWithBlock([count = successCount](const fnd::Value&) { ++*count; }, nullptr);
     flushMainQueue();
   }
+
+  int successes() const { return *successCount; }
 
   bool showing(const std::string& module) const {
     return !model->models().empty() && model->models().front()->effectName == module;
@@ -96,7 +100,7 @@ TEST(EffectViewModelWithUnit, EveryModulesTypesAndSlotsFromTheCatalogueAndTheUni
   const EffectCataloguePtr catalogue = rig.sim.service->effectCatalogue();
   for (int m = 0; m < 9; ++m) {
     SCOPED_TRACE(HIDServiceViewMode::moduleName(m));
-    const int before = rig.successes;
+    const int before = rig.successes();
     rig.sim.service->sendChangePage(6 + m);
     const auto& types = rig.model->models();
     const std::vector<std::string> names = catalogue->typeNames(m);
@@ -117,7 +121,7 @@ TEST(EffectViewModelWithUnit, EveryModulesTypesAndSlotsFromTheCatalogueAndTheUni
       EXPECT_EQ(types[t]->params(), types[0]->params());
     }
     flushMainQueue();
-    EXPECT_EQ(rig.successes, before + 1);
+    EXPECT_EQ(rig.successes(), before + 1);
   }
 
   // The cabinet lists the unit's user IRs with one knob each.
@@ -144,14 +148,14 @@ TEST(EffectViewModelWithUnit, ChangesOnTheUnitsPanelReachTheModels) {
   std::vector<int> turned = rig.unitWords(7);
   turned[1] = 2;
   turned[4] = 750;  // slot 2: TIME
-  const int before = rig.successes;
+  const int before = rig.successes();
   rig.sim.app->turnKnob(7, turned);
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return slotTexts(rig.model->models()[2]) == wordTexts(turned); }, kBound));
   EXPECT_EQ(rig.manager->currentEffectTypeIndex(), 2);
   const auto time = rig.model->models()[0]->effects()[2];
   ASSERT_EQ(time->typeName, "TIME");
   EXPECT_EQ(time->current(), "750");
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.successes > before; }, kBound));
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.successes() > before; }, kBound));
 
   // Another module on the panel: the list is rebuilt for it, then filled.
   rig.sim.app->changePage(14);
@@ -210,7 +214,7 @@ TEST(EffectViewModelWithUnit, EchoOfTheEditorsOwnSendIsNotAppliedAgain) {
   rig.sim.service->sendChangePage(13);
   ASSERT_TRUE(rig.showing("DELAY"));
   flushMainQueue();
-  const int before = rig.successes;
+  const int before = rig.successes();
 
   std::atomic<int> fromUnit{0};
   auto record = rig.sim.service->presetDataModel();
@@ -230,7 +234,7 @@ TEST(EffectViewModelWithUnit, EchoOfTheEditorsOwnSendIsNotAppliedAgain) {
   flushMainQueue();
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return fromUnit.load() == 2; }, kBound));
   record->removeObserver(token);
-  EXPECT_EQ(rig.successes, before + 1);
+  EXPECT_EQ(rig.successes(), before + 1);
   EXPECT_FALSE(rig.manager->tempDataArray.get());
 }
 
