@@ -1,11 +1,16 @@
 #include "platform/ui/AttributedString.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QStringList>
 #include <QTextLayout>
 #include <QTextOption>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <list>
+#include <unordered_map>
 
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/TextLines.h"
@@ -126,6 +131,8 @@ LaidOutText layOutText(const AttributedString& text, double width, double height
     line.text = lineText;
     line.width = lineText == piece.text ? piece.width : fm.horizontalAdvance(lineText);
     line.top = static_cast<double>(i) * pitch;
+    line.shaped.setText(line.text);
+    line.shaped.setTextFormat(Qt::PlainText);
     out.width = std::max(out.width, line.width);
     out.lines.push_back(std::move(line));
   }
@@ -134,6 +141,105 @@ LaidOutText layOutText(const AttributedString& text, double width, double height
   const double factor = alignmentFactor(style.alignment);
   for (TextLine& line : out.lines) line.x = (boxWidth - line.width) * factor;
   return out;
+}
+
+namespace {
+
+// Everything a layout depends on. A box side of 0 or less (or NaN) means
+// unlimited, so all of those share one entry; only the option bits the
+// layout reads take part.
+struct LayoutKey {
+  std::string text;
+  std::string family;
+  double size;
+  bool bold;
+  ParagraphStyle style;
+  double width;
+  double height;
+  unsigned options;
+
+  friend bool operator==(const LayoutKey&, const LayoutKey&) = default;
+};
+
+double boxSide(double v) { return v > 0 ? v : 0; }
+
+LayoutKey keyFor(const AttributedString& text, double width, double height, unsigned options) {
+  return {text.string,
+          text.font.familyName(),
+          text.font.pointSize(),
+          text.font.isBold(),
+          text.paragraphStyle,
+          boxSide(width),
+          boxSide(height),
+          options & (UsesLineFragmentOrigin | TruncatesLastVisibleLine)};
+}
+
+struct LayoutKeyHash {
+  size_t operator()(const LayoutKey& k) const {
+    size_t h = std::hash<std::string>()(k.text);
+    const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(std::hash<std::string>()(k.family));
+    mix(std::hash<double>()(k.size));
+    mix(std::hash<double>()(k.width));
+    mix(std::hash<double>()(k.height));
+    mix(std::hash<double>()(k.style.lineSpacing));
+    mix((size_t(k.bold) << 16) ^ (size_t(k.style.alignment) << 8) ^ size_t(k.style.lineBreakMode) ^
+        (size_t(k.options) << 20));
+    return h;
+  }
+};
+
+// Least recently used first out.
+class LayoutCache {
+public:
+  std::shared_ptr<const LaidOutText> get(const AttributedString& text, double width, double height,
+                                         unsigned options) {
+    LayoutKey key = keyFor(text, width, height, options);
+    if (auto it = index_.find(key); it != index_.end()) {
+      order_.splice(order_.begin(), order_, it->second);
+      return it->second->second;
+    }
+    auto laid = std::make_shared<const LaidOutText>(layOutText(text, key.width, key.height, key.options));
+    if (index_.size() >= kLayoutCacheCapacity) {
+      index_.erase(order_.back().first);
+      order_.pop_back();
+    }
+    if (order_.empty()) releaseWithTheApplication();
+    order_.emplace_front(std::move(key), laid);
+    index_.emplace(order_.front().first, order_.begin());
+    return laid;
+  }
+
+  void clear() {
+    index_.clear();
+    order_.clear();
+  }
+
+private:
+  // The layouts hold fonts and shaped glyphs, which must go before the
+  // application tears down the font machinery, not at the thread's exit.
+  static void releaseWithTheApplication();
+
+  using Entry = std::pair<LayoutKey, std::shared_ptr<const LaidOutText>>;
+  std::list<Entry> order_;
+  std::unordered_map<LayoutKey, std::list<Entry>::iterator, LayoutKeyHash> index_;
+};
+
+LayoutCache& threadCache() {
+  thread_local LayoutCache cache;
+  return cache;
+}
+
+void LayoutCache::releaseWithTheApplication() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  if (app && app->thread() == QThread::currentThread()) qAddPostRoutine([] { threadCache().clear(); });
+}
+
+}  // namespace
+
+std::shared_ptr<const LaidOutText> cachedLayout(const AttributedString& text, double width, double height,
+                                                unsigned options) {
+  return threadCache().get(text, width, height, options);
 }
 
 }  // namespace detail
@@ -145,16 +251,16 @@ AttributedString AttributedString::withString(std::string text) const {
 }
 
 Size AttributedString::size() const {
-  const auto laid = detail::layOutText(*this, 0, 0, UsesLineFragmentOrigin);
-  return {laid.width, laid.height};
+  const auto laid = detail::cachedLayout(*this, 0, 0, UsesLineFragmentOrigin);
+  return {laid->width, laid->height};
 }
 
 Rect AttributedString::boundingRect(Size size, unsigned options) const {
-  const auto laid = detail::layOutText(*this, size.width, size.height, options);
-  if (options & UsesLineFragmentOrigin) return {0, 0, laid.width, laid.height};
+  const auto laid = detail::cachedLayout(*this, size.width, size.height, options);
+  if (options & UsesLineFragmentOrigin) return {0, 0, laid->width, laid->height};
   // The first baseline is at the origin; the line's descent lies below it.
-  const double descent = laid.lines.empty() ? 0 : laid.lineHeight - laid.ascent;
-  return {0, -descent, laid.width, laid.lines.empty() ? 0 : laid.lineHeight};
+  const double descent = laid->lines.empty() ? 0 : laid->lineHeight - laid->ascent;
+  return {0, -descent, laid->width, laid->lines.empty() ? 0 : laid->lineHeight};
 }
 
 void AttributedString::drawInRect(const Rect& rect, unsigned options) const {

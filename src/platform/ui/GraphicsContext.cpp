@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
 
@@ -317,10 +318,10 @@ void GraphicsContext::drawImagePart(const Image& img, const Rect& dst, const Rec
 void GraphicsContext::drawString(const AttributedString& text, const Rect& rect, unsigned options) {
   if (text.string.empty()) return;
   const Rect r = rect.standardized();
-  const auto laid = detail::layOutText(text, r.width(), r.height(), options);
-  if (laid.lines.empty()) return;
+  const auto laid = detail::cachedLayout(text, r.width(), r.height(), options);
+  if (laid->lines.empty()) return;
   painter_.save();
-  painter_.setFont(laid.font);
+  painter_.setFont(laid->font);
   double top;
   if (options & UsesLineFragmentOrigin) {
     if (!flipped_) flipAbout(painter_, r.midY());
@@ -328,12 +329,12 @@ void GraphicsContext::drawString(const AttributedString& text, const Rect& rect,
   } else {
     // The origin is the first baseline's start.
     if (!flipped_) flipAbout(painter_, r.minY());
-    top = r.minY() - laid.ascent;
+    top = r.minY() - laid->ascent;
   }
   withShadow([&](bool shadowPass) {
     painter_.setPen(shadowPass ? state_.shadow->shadowColor.toQColor() : text.foregroundColor.toQColor());
-    for (const auto& line : laid.lines)
-      painter_.drawText(QPointF(r.minX() + line.x, top + line.top + laid.ascent), line.text);
+    for (const auto& line : laid->lines)
+      painter_.drawStaticText(QPointF(r.minX() + line.x, top + line.top), line.shaped);
   });
   painter_.restore();
 }

@@ -9,12 +9,12 @@ double TextLayout::usedHeight(std::string_view text, const Font& font, double wi
   const AttributedString s(std::string(text), font);
   // A width of 0 or less would mean "unlimited" to the layout; a container
   // that narrow still breaks at every character.
-  return detail::layOutText(s, width > 0 ? width : 1e-3, 0, UsesLineFragmentOrigin).height;
+  return detail::cachedLayout(s, width > 0 ? width : 1e-3, 0, UsesLineFragmentOrigin)->height;
 }
 
 Size TextLayout::singleLineSize(std::string_view text, const Font& font) {
-  const auto laid = detail::layOutText(AttributedString(std::string(text), font), 0, 0, UsesLineFragmentOrigin);
-  return {laid.width, laid.height};
+  const auto laid = detail::cachedLayout(AttributedString(std::string(text), font), 0, 0, UsesLineFragmentOrigin);
+  return {laid->width, laid->height};
 }
 
 }  // namespace ui

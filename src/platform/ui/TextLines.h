@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QFont>
+#include <QStaticText>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "platform/ui/AttributedString.h"
@@ -14,6 +16,9 @@ struct TextLine {
   double x = 0;      // offset from the left of the layout box (alignment)
   double top = 0;    // from the top of the first line
   double width = 0;  // advance of the text
+  // The text shaped once for drawing; its glyphs are placed on the first
+  // draw and kept while the font and the transform stay the same.
+  QStaticText shaped;
 };
 
 struct LaidOutText {
@@ -28,5 +33,15 @@ struct LaidOutText {
 // Lays out `text` in a box `width` wide and `height` high (0 or less:
 // unlimited), following the paragraph style and the drawing options.
 LaidOutText layOutText(const AttributedString& text, double width, double height, unsigned options);
+
+// The same, from a small per-thread cache of recent layouts keyed by
+// everything the layout depends on (the text, the font, the paragraph style,
+// the box and the options; not the colour), so that drawing and measuring
+// the same label again costs a look-up. The layout stays valid while it is
+// held, whatever the cache evicts meanwhile.
+std::shared_ptr<const LaidOutText> cachedLayout(const AttributedString& text, double width, double height,
+                                                unsigned options);
+// How many layouts the cache holds at most.
+inline constexpr size_t kLayoutCacheCapacity = 1024;
 
 }  // namespace ui::detail
