@@ -140,7 +140,12 @@ std::string describe(Size s) {
 
 std::string describe(const Rect& r) {
   if (r.isNull()) return "{null}";
-  return "{" + describe(r.origin) + ", " + describe(r.size) + "}";
+  std::string out = "{";
+  out += describe(r.origin);
+  out += ", ";
+  out += describe(r.size);
+  out += "}";
+  return out;
 }
 
 }  // namespace ui

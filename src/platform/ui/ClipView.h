@@ -1,0 +1,45 @@
+#pragma once
+// ui::ClipView: the view of a scroll view that shows part of its document
+// view. Its bounds origin is the scroll offset, and every scroll (wheel,
+// scroller, code) passes through scrollToPoint, which subclasses may take over
+// (to animate, say).
+//
+// Main thread only.
+
+#include <memory>
+
+#include "platform/ui/View.h"
+
+namespace ui {
+
+class ClipView : public View {
+public:
+  ClipView() = default;
+  explicit ClipView(Rect frame) : View(frame) {}
+  std::string className() const override { return "ClipView"; }
+
+  const std::shared_ptr<View>& documentView() const { return document_; }
+  void setDocumentView(std::shared_ptr<View> view);
+  // The document's frame, or zero without a document.
+  Rect documentRect() const;
+  // The clip's bounds within the document, in the document's coordinates.
+  Rect documentVisibleRect() const;
+
+  // The one scrolling primitive: constrains and moves the bounds origin.
+  virtual void scrollToPoint(Point p);
+  // Per axis: 0 <= offset <= max(0, document - clip), from the document's origin.
+  Point constrainScrollPoint(Point p) const;
+  // Scrolls the least distance that shows `r` (in bounds coordinates);
+  // true when it scrolled.
+  virtual bool scrollRectToVisible(const Rect& r);
+
+  bool isFlipped() const override;
+  void setBoundsOrigin(Point origin) override;
+  void subviewFrameDidChange(View& subview) override;
+  void setFrame(const Rect& frame) override;
+
+private:
+  std::shared_ptr<View> document_;
+};
+
+}  // namespace ui

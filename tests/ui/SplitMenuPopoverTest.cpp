@@ -1,0 +1,204 @@
+// The split view's delegate limits, menus shown for real (a watchdog picks an
+// item or dismisses them) with their open and close callbacks, and the
+// popover's callbacks for each way it closes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+#include <functional>
+
+#include "platform/ui/Menu.h"
+#include "platform/ui/Popover.h"
+#include "platform/ui/SplitView.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+#include "ui/ViewTestSupport.h"
+
+namespace ui {
+namespace {
+
+using testing::Pointer;
+using testing::RecordingView;
+using Log = std::vector<std::string>;
+
+// The main screen's limits: the left column between 220 and 280 points.
+struct ColumnLimits : SplitViewDelegate {
+  double splitViewConstrainMinCoordinateOfSubviewAt(SplitView&, double, int) override { return 220; }
+  double splitViewConstrainMaxCoordinateOfSubviewAt(SplitView&, double, int) override { return 280; }
+};
+
+TEST(SplitView, DividersStayWithinTheDelegatesLimitsForDragsCallsAndResizes) {
+  auto window = Window::create(Rect(0, 0, 800, 400));
+  auto split = View::create<SplitView>(Rect(0, 0, 800, 400));
+  split->setAutoresizingMask(ViewWidthSizable | ViewHeightSizable);
+  auto limits = std::make_shared<ColumnLimits>();
+  split->setDelegate(limits);
+  auto left = View::create(Rect(0, 0, 250, 400));
+  auto right = View::create(Rect(0, 0, 100, 400));
+  split->addSubview(left);
+  split->addSubview(right);
+  window->contentView()->addSubview(split);
+  window->makeKeyAndOrderFront();
+  EXPECT_EQ(left->frame(), Rect(0, 0, 250, 400));
+  EXPECT_EQ(right->frame(), Rect(251, 0, 549, 400));
+
+  Pointer p(*window);
+  p.press({250.5, 200});  // on the divider
+  p.move({100, 200});
+  EXPECT_EQ(split->positionOfDividerAtIndex(0), 220);
+  p.move({600, 200});
+  EXPECT_EQ(split->positionOfDividerAtIndex(0), 280);
+  p.move({260.5, 200});
+  p.release({260.5, 200});
+  EXPECT_EQ(split->positionOfDividerAtIndex(0), 260);
+  EXPECT_EQ(right->frame(), Rect(261, 0, 539, 400));
+
+  split->setPosition(10, 0);
+  EXPECT_EQ(left->frame().size.width, 220);
+  // A resize goes to the last pane; the column keeps its width.
+  window->setContentSize({1000, 400});
+  EXPECT_EQ(left->frame().size.width, 220);
+  EXPECT_EQ(right->frame(), Rect(221, 0, 779, 400));
+  window->close();
+}
+
+struct MenuLog : MenuDelegate {
+  void menuWillOpen(Menu& m) override {
+    log.push_back("willOpen");
+    // Retitled and enabled as the preset list does on opening.
+    m.itemAtIndex(1)->setTitle("Paste [P003]");
+    m.itemAtIndex(1)->setEnabled(true);
+  }
+  void menuDidClose(Menu&) override { log.push_back("didClose"); }
+  Log log;
+};
+
+// Acts on the menu once it shows, or gives up after a bound.
+void whenMenuShows(std::function<void(QMenu&)> act) {
+  auto* poll = new QTimer();
+  auto start = std::make_shared<int>(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, act, start] {
+    if (auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      act(*m);
+    } else if (++*start > 200) {  // about two seconds
+      poll->stop();
+      poll->deleteLater();
+      ADD_FAILURE() << "no menu showed";
+    }
+  });
+  poll->start(10);
+}
+
+// Picks an item as a user would: it becomes the active one, then Return.
+void choose(QMenu& m, int index) {
+  m.setActiveAction(m.actions()[index]);
+  QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(&m, &ret);
+}
+
+TEST(Menu, OpensWithItsDelegateSettingItemsThenClosesBeforeTheChosenAction) {
+  auto window = Window::create(Rect(0, 0, 300, 300));
+  auto view = View::create<RecordingView>(Rect(0, 0, 300, 300));
+  view->passRightMouse = true;
+  window->contentView()->addSubview(view);
+  window->makeKeyAndOrderFront();
+
+  auto menu = std::make_shared<Menu>("devicePresetRightClick");
+  menu->setAutoenablesItems(false);
+  auto delegate = std::make_shared<MenuLog>();
+  menu->setDelegate(delegate);
+  menu->addItemWithTitle("Copy", [&](MenuItem&) { delegate->log.push_back("Copy"); });
+  auto paste = menu->addItemWithTitle("Paste", [&](MenuItem& i) { delegate->log.push_back(i.title()); });
+  paste->setEnabled(false);
+  menu->addItemWithTitle("Clear", [&](MenuItem&) { delegate->log.push_back("Clear"); });
+  view->setMenu(menu);
+
+  QStringList shown;
+  std::vector<bool> enabled;
+  whenMenuShows([&](QMenu& m) {
+    for (QAction* a : m.actions()) {
+      shown << a->text();
+      enabled.push_back(a->isEnabled());
+    }
+    choose(m, 1);
+  });
+  Pointer p(*window);
+  p.click({20, 20}, Qt::RightButton);  // the default right-mouse handling shows the view's menu
+  EXPECT_EQ(shown, (QStringList{"Copy", "Paste [P003]", "Clear"}));
+  EXPECT_EQ(enabled, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(delegate->log, (Log{"willOpen", "didClose", "Paste [P003]"}));
+  EXPECT_FALSE(menu->isOpen());
+
+  // Dismissed without a choice: closed and nothing run. Automatic enabling
+  // shows items without an action disabled.
+  delegate->log.clear();
+  menu->setAutoenablesItems(true);
+  menu->addItemWithTitle("Inert", nullptr);
+  enabled.clear();
+  whenMenuShows([&](QMenu& m) {
+    for (QAction* a : m.actions()) enabled.push_back(a->isEnabled());
+    m.close();
+  });
+  EXPECT_EQ(menu->popUpAt({5, 5}, *view), nullptr);
+  EXPECT_EQ(delegate->log, (Log{"willOpen", "didClose"}));
+  EXPECT_EQ(enabled.back(), false);
+  window->close();
+}
+
+struct PopoverLog : PopoverDelegate {
+  void popoverWillShow(Popover&) override { log.push_back("willShow"); }
+  void popoverDidShow(Popover&) override { log.push_back("didShow"); }
+  void popoverWillClose(Popover& p) override { log.push_back(p.isShown() ? "willClose" : "willClose:not shown"); }
+  void popoverDidClose(Popover&) override { log.push_back("didClose"); }
+  Log log;
+};
+
+TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
+  auto window = Window::create(Rect(100, 100, 400, 300));
+  auto list = View::create(Rect(0, 0, 400, 300));
+  window->contentView()->addSubview(list);
+  window->makeKeyAndOrderFront();
+
+  auto content = std::make_shared<ViewController>();
+  auto popover = fnd::make<Popover>();
+  auto log = std::make_shared<PopoverLog>();
+  popover->setDelegate(log);
+  popover->setBehavior(PopoverBehavior::Transient);
+  popover->setContentViewController(content);
+  popover->setContentSize({200, 21});
+  // A row 20 high whose bottom is 100 above the list's bottom.
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  ASSERT_TRUE(popover->isShown());
+  const QPoint listTop = window->widget()->mapToGlobal(QPoint(0, 0));
+  // On the right edge, centred on the row: the row's top is 300 - 120 below the window's top.
+  EXPECT_EQ(popover->lastOrigin(), (Point{listTop.x() + 150.0, listTop.y() + 180.0 + (20 - 21) / 2.0}));
+  EXPECT_TRUE(popover->window()->isVisible());
+  EXPECT_EQ(content->view()->window(), popover->window().get());
+
+  popover->close();
+  EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+  EXPECT_FALSE(popover->isShown());
+  popover->close();  // a second close tells nothing
+  EXPECT_EQ(log->log.size(), 4u);
+
+  // Transient: a click outside closes it, once, and the window gets no click.
+  log->log.clear();
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  auto popupWindow = popover->window();
+  ASSERT_TRUE(popupWindow);
+  Pointer outside(*popupWindow);
+  outside.press({-300, -100});
+  outside.release({-300, -100});
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(popover->isShown());
+  EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+  window->close();
+}
+
+}  // namespace
+}  // namespace ui

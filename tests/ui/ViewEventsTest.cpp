@@ -1,0 +1,188 @@
+// Event delivery: presses, drags to the pressed view, releases, click counts,
+// the wheel and keys through the responder chain, event monitors, press
+// cancellation, and a view removing itself from its own mouse-up.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "platform/ui/Application.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+#include "ui/ViewTestSupport.h"
+
+namespace ui {
+namespace {
+
+using testing::Pointer;
+using testing::RecordingView;
+using Log = std::vector<std::string>;
+
+struct EventsFixture : ::testing::Test {
+  void SetUp() override {
+    window = Window::create(Rect(0, 0, 200, 200));
+    left = View::create<RecordingView>(Rect(0, 0, 100, 200));
+    right = View::create<RecordingView>(Rect(100, 0, 100, 200));
+    window->contentView()->addSubview(left);
+    window->contentView()->addSubview(right);
+    window->makeKeyAndOrderFront();
+  }
+  void TearDown() override {
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  std::shared_ptr<Window> window;
+  std::shared_ptr<RecordingView> left, right;
+};
+
+TEST_F(EventsFixture, DragsAndTheReleaseGoToThePressedViewInItsOwnCoordinates) {
+  Pointer p(*window);
+  p.press({50, 150});
+  p.move({150, 100});  // over the other view, still pressed
+  p.release({160, 90});
+  EXPECT_EQ(left->log, (Log{"down:1", "drag", "up:1"}));
+  EXPECT_TRUE(right->log.empty());
+  // Locations are y-up in the view: the release lies beyond its right edge.
+  EXPECT_EQ(left->where[0], (Point{50, 150}));
+  EXPECT_EQ(left->where[2], (Point{160, 90}));
+
+  // A flipped view gets y-down locations.
+  right->flipped = true;
+  p.click({150, 150});
+  EXPECT_EQ(right->where.back(), (Point{50, 50}));
+}
+
+TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseOrAMove) {
+  Pointer p(*window);
+  p.click({10, 10});
+  p.click({11, 10});
+  p.click({11, 11});
+  EXPECT_EQ(left->log, (Log{"down:1", "up:1", "down:2", "up:2", "down:3", "up:3"}));
+  left->log.clear();
+  p.wait(5000);
+  p.click({11, 11});
+  p.click({80, 80});  // far from the last press
+  EXPECT_EQ(left->log, (Log{"down:1", "up:1", "down:1", "up:1"}));
+}
+
+TEST_F(EventsFixture, UnhandledEventsClimbTheResponderChain) {
+  // The wheel over a child that passes it on reaches its superview.
+  auto child = View::create<RecordingView>(Rect(10, 10, 20, 20));
+  child->passWheel = true;
+  left->addSubview(child);
+  Pointer p(*window);
+  p.wheel({15, 15}, QPoint(0, 120));
+  EXPECT_EQ(child->log, (Log{"wheel"}));
+  EXPECT_EQ(left->log, (Log{"wheel"}));
+  EXPECT_DOUBLE_EQ(left->lastDeltaY, 10);  // one line, away from the user: positive
+
+  // Keys go to the first responder, then up.
+  child->acceptsFirst = true;
+  child->passKeys = true;
+  ASSERT_TRUE(window->makeFirstResponder(child.get()));
+  p.key(Qt::Key_A, "a");
+  EXPECT_EQ(child->log.back(), "key:a");
+  EXPECT_EQ(left->log.back(), "key:a");
+
+  // A view refusing first responder is not made one.
+  EXPECT_FALSE(window->makeFirstResponder(right.get()));
+  EXPECT_EQ(window->firstResponder(), child.get());
+
+  // Arrow keys become actions through interpretKeyEvents.
+  struct Arrows : RecordingView {
+    using RecordingView::RecordingView;
+    void keyDown(Event& e) override { interpretKeyEvents(e); }
+  };
+  auto arrows = View::create<Arrows>(Rect(0, 0, 5, 5));
+  arrows->acceptsFirst = true;
+  left->addSubview(arrows);
+  window->makeFirstResponder(arrows.get());
+  p.key(Qt::Key_Left);
+  EXPECT_EQ(arrows->log, (Log{"moveLeft"}));
+}
+
+TEST_F(EventsFixture, TabMovesBetweenKeyViewsInTreeOrder) {
+  left->acceptsFirst = right->acceptsFirst = true;
+  left->passKeys = right->passKeys = true;  // Tab reaches the window
+  Pointer p(*window);
+  p.key(Qt::Key_Tab, "\t");
+  EXPECT_EQ(window->firstResponder(), left.get());
+  p.key(Qt::Key_Tab, "\t");
+  EXPECT_EQ(window->firstResponder(), right.get());
+  p.key(Qt::Key_Tab, "\t");
+  EXPECT_EQ(window->firstResponder(), left.get());
+}
+
+TEST_F(EventsFixture, MonitorsSeeEventsFirstAndMaySwallowThem) {
+  std::vector<EventType> seen;
+  const uint64_t token = Application::shared().addLocalMonitorForEvents(
+      eventMaskFor(EventType::LeftMouseDown) | eventMaskFor(EventType::LeftMouseUp), [&](Event& e) -> Event* {
+        seen.push_back(e.type());
+        return e.type() == EventType::LeftMouseDown ? nullptr : &e;
+      });
+  Pointer p(*window);
+  p.click({10, 10});
+  Application::shared().removeMonitor(token);
+  EXPECT_EQ(seen, (std::vector<EventType>{EventType::LeftMouseDown, EventType::LeftMouseUp}));
+  // The press was swallowed, so the release reaches nobody either.
+  EXPECT_TRUE(left->log.empty());
+  p.click({10, 10});
+  EXPECT_EQ(left->log.size(), 2u);
+}
+
+TEST_F(EventsFixture, TheCurrentEventIsSetOnlyDuringDispatch) {
+  EventType during = EventType::KeyUp;
+  left->onMouseUp = [&] {
+    ASSERT_NE(Application::shared().currentEvent(), nullptr);
+    during = Application::shared().currentEvent()->type();
+  };
+  Pointer p(*window);
+  p.click({10, 10});
+  EXPECT_EQ(during, EventType::LeftMouseUp);
+  EXPECT_EQ(Application::shared().currentEvent(), nullptr);
+}
+
+TEST_F(EventsFixture, AViewMayRemoveItselfAndItsSuperviewFromItsOwnMouseUp) {
+  auto holder = View::create(Rect(0, 0, 100, 100));
+  auto button = View::create<RecordingView>(Rect(10, 10, 30, 30));
+  holder->addSubview(button);
+  right->addSubview(holder);
+  std::weak_ptr<View> weakButton = button;
+  std::weak_ptr<View> weakHolder = holder;
+  View* h = holder.get();
+  button->onMouseUp = [h] { h->removeFromSuperview(); };
+  holder.reset();
+  button.reset();  // only the tree holds them now
+
+  Pointer p(*window);
+  p.click({120, 20});
+  EXPECT_TRUE(weakButton.expired());
+  EXPECT_TRUE(weakHolder.expired());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  // The window still works.
+  p.wait(1000);
+  p.click({120, 20});
+  EXPECT_EQ(right->log, (Log{"down:1", "up:1"}));
+}
+
+TEST_F(EventsFixture, HidingOrRemovingThePressedViewCancelsThePress) {
+  Pointer p(*window);
+  p.press({10, 10});
+  left->setHidden(true);
+  p.move({20, 20});
+  p.release({20, 20});
+  EXPECT_EQ(left->log, (Log{"down:1", "cancel"}));
+
+  left->setHidden(false);
+  left->log.clear();
+  p.wait(1000);
+  p.press({10, 10});
+  left->removeFromSuperview();
+  p.release({10, 10});
+  EXPECT_EQ(left->log, (Log{"down:1", "cancel"}));
+  // A new press elsewhere works as usual.
+  p.click({150, 10});
+  EXPECT_EQ(right->log, (Log{"down:1", "up:1"}));
+}
+
+}  // namespace
+}  // namespace ui
