@@ -234,10 +234,9 @@ void TableView::layoutRows() {
   setNeedsDisplay(true);
 }
 
-void TableView::setFrameSize(Size size) {
-  const bool widthChanged = size.width != frame().size.width;
-  Control::setFrameSize(size);
-  if (widthChanged) layoutRows();
+void TableView::resizeSubviewsWithOldSize(Size oldSize) {
+  Control::resizeSubviewsWithOldSize(oldSize);
+  if (oldSize.width != frame().size.width) layoutRows();
 }
 
 Rect TableView::rectOfRow(long row) const {

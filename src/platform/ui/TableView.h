@@ -235,7 +235,7 @@ public:
   void keyDown(Event& e) override;
   void updateTrackingAreas() override;
   void drawRect(GraphicsContext& ctx, const Rect& dirty) override;
-  void setFrameSize(Size size) override;
+  void resizeSubviewsWithOldSize(Size oldSize) override;
 
 private:
   struct Row {

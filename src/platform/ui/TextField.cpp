@@ -264,8 +264,8 @@ void TextField::placeEditor() {
                        int(std::ceil(r.height())));
 }
 
-void TextField::setFrameSize(Size size) {
-  Control::setFrameSize(size);
+void TextField::resizeSubviewsWithOldSize(Size oldSize) {
+  Control::resizeSubviewsWithOldSize(oldSize);
   placeEditor();
 }
 

@@ -143,7 +143,7 @@ public:
   bool resignFirstResponder() override;
   void mouseDown(Event& e) override;
   void drawRect(GraphicsContext& ctx, const Rect& dirty) override;
-  void setFrameSize(Size size) override;
+  void resizeSubviewsWithOldSize(Size oldSize) override;
 
 protected:
   void fontDidChange() override;
