@@ -5,7 +5,40 @@
 
 #include "controls/GGFrame.h"
 #include "platform/ui/AttributedString.h"
+#include "platform/ui/BezierPath.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/GraphicsContext.h"
+
+namespace {
+
+// The stretched background picture, inside the box's rounded outline, with
+// the box's border drawn over it (children are not clipped to the corners).
+class TipBackgroundView : public ui::ImageView {
+public:
+  using ui::ImageView::ImageView;
+  ui::View* hitTest(ui::Point) override { return nullptr; }
+  void drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) override {
+    const ui::View* box = superview();
+    const double radius = box ? box->layer().cornerRadius() : 0;
+    ui::BezierPath outline;
+    outline.appendRoundedRect(bounds(), radius, radius);
+    ctx.saveGState();
+    ctx.clipToPath(outline);
+    ui::ImageView::drawRect(ctx, dirty);
+    ctx.restoreGState();
+    if (!box || box->layer().borderWidth() <= 0) return;
+    const double w = box->layer().borderWidth();
+    ui::BezierPath border;
+    border.appendRoundedRect(bounds().insetBy(w / 2, w / 2), radius, radius);
+    border.setLineWidth(w);
+    ctx.saveGState();
+    ctx.setStrokeColor(box->layer().borderColor());
+    ctx.strokePath(border);
+    ctx.restoreGState();
+  }
+};
+
+}  // namespace
 
 std::shared_ptr<NSPopNormalView> NSPopNormalView::initWithType(unsigned type, const std::string& title) {
   auto tip = ui::View::create<NSPopNormalView>();
@@ -31,7 +64,7 @@ void NSPopNormalView::setType(unsigned type) {
 void NSPopNormalView::prepareUI() {
   for (auto subviews = this->subviews(); auto& v : subviews) v->removeFromSuperview();
 
-  auto background = ui::View::create<ui::ImageView>();
+  auto background = ui::View::create<TipBackgroundView>();
   background->setImage(ui::Image::imageNamed("resetbg"));
   background->setImageScaling(ui::ImageScaling::AxesIndependently);
   background->setAutoresizingMask(ui::ViewWidthSizable | ui::ViewHeightSizable);
