@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TrackingArea.h"
 #include "platform/ui/Window.h"
 #include "ui/ViewTestSupport.h"
 
@@ -125,6 +126,36 @@ TEST_F(ScrollFixture, DraggingTheKnobAndClickingTheSlotScroll) {
   p.wait(1000);
   p.click({98, 95});  // above the knob: a page up
   EXPECT_NEAR(clip().bounds().origin.y, 150, 1e-9);
+}
+
+// A cell with an area over its visible part, made again whenever asked.
+class Cell : public testing::RecordingView {
+public:
+  using RecordingView::RecordingView;
+  void updateTrackingAreas() override {
+    for (auto& a : std::vector<std::shared_ptr<TrackingArea>>(trackingAreas())) removeTrackingArea(a);
+    addTrackingArea(TrackingArea::make(Rect(), TrackingArea::MouseEnteredAndExited | TrackingArea::ActiveAlways |
+                                                   TrackingArea::InVisibleRect,
+                                       sharedFromThis()));
+    ++updates;
+  }
+  int updates = 0;
+};
+
+TEST_F(ScrollFixture, ContentScrolledFromUnderAStillPointerExitsAndEnters) {
+  auto cell = View::create<Cell>(Rect(0, 0, 100, 50));  // at the document's top
+  auto lower = View::create<Cell>(Rect(0, 50, 100, 50));
+  doc->addSubview(cell);
+  doc->addSubview(lower);
+  Pointer p(*window);
+  p.move({50, 80});  // 20 below the scroll view's top: over the first cell
+  EXPECT_EQ(cell->log, (std::vector<std::string>{"enter"}));
+  const int before = cell->updates;
+  clip().scrollToPoint({0, 40});  // the second cell slides under the pointer
+  EXPECT_EQ(cell->log, (std::vector<std::string>{"enter", "exit"}));
+  EXPECT_EQ(lower->log, (std::vector<std::string>{"enter"}));
+  EXPECT_GT(cell->updates, before);
+  EXPECT_EQ(cell->trackingAreas().size(), 1u);
 }
 
 TEST_F(ScrollFixture, ReplacingTheClipViewKeepsItsFrame) {

@@ -128,11 +128,19 @@ TEST(Menu, OpensWithItsDelegateSettingItemsThenClosesBeforeTheChosenAction) {
     choose(m, 1);
   });
   Pointer p(*window);
-  p.click({20, 20}, Qt::RightButton);  // the default right-mouse handling shows the view's menu
+  // The default right-mouse handling shows the view's menu; the menu's own
+  // loop takes the release.
+  p.press({20, 20}, Qt::RightButton);
+  p.releasedElsewhere(Qt::RightButton);
   EXPECT_EQ(shown, (QStringList{"Copy", "Paste [P003]", "Clear"}));
   EXPECT_EQ(enabled, (std::vector<bool>{true, true, true}));
   EXPECT_EQ(delegate->log, (Log{"willOpen", "didClose", "Paste [P003]"}));
   EXPECT_FALSE(menu->isOpen());
+  // The menu took the release; the next click is a click as usual.
+  view->log.clear();
+  p.wait(1000);
+  p.click({20, 20});
+  EXPECT_EQ(view->log, (Log{"down:1", "up:1"}));
 
   // Dismissed without a choice: closed and nothing run. Automatic enabling
   // shows items without an action disabled.
@@ -197,6 +205,16 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(popover->isShown());
   EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+
+  // One the application closes itself stays through clicks elsewhere.
+  popover->setBehavior(PopoverBehavior::ApplicationDefined);
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  Pointer elsewhere(*popover->window());
+  elsewhere.press({-300, -100});
+  elsewhere.release({-300, -100});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(popover->isShown());
+  popover->close();
   window->close();
 }
 

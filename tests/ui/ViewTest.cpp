@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "ui/ViewTestSupport.h"
@@ -104,7 +105,12 @@ TEST(ViewAutoresizing, FlexibleMarginsAndSizesShareTheChange) {
   notTranslating->setTranslatesAutoresizingMaskIntoConstraints(false);
   for (auto& v : {sizable, pinnedRightTop, centred, fixed, notTranslating}) root->addSubview(v);
 
+  int notices = 0;
+  auto token = fnd::NotificationCenter::defaultCenter().addObserver(
+      kViewFrameDidChangeNotification, fnd::Value(sizable), [&](const fnd::Notification&) { ++notices; });
   root->setFrameSize({200, 150});
+  fnd::NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(notices, 1);
   EXPECT_EQ(sizable->frame(), Rect(10, 10, 180, 130));
   // In a y-up superview the min-y margin is the bottom one: the view keeps
   // its distance to the top and right.

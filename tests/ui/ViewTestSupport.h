@@ -34,6 +34,8 @@ public:
     press(p, b);
     release(p, b);
   }
+  // The button went up where this window did not see it (a menu's loop).
+  void releasedElsewhere(Qt::MouseButton b) { buttons_ &= ~Qt::MouseButtons(b); }
   // Lets time pass between presses (milliseconds).
   void wait(unsigned long ms) { time_ += ms; }
   void leave() {

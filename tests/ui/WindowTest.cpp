@@ -66,7 +66,15 @@ TEST(Window, ChildPopupFollowsItsParentAndReleasedContentGoesOnClose) {
   EXPECT_FALSE(child->isVisible());
   EXPECT_TRUE(parent->childWindows().empty());
   EXPECT_TRUE(content.expired());
-  parent->close();
+
+  // A child outliving its parent keeps a working window.
+  auto orphan = Window::create(Rect(0, 0, 40, 40), Window::Borderless);
+  parent->addChildWindow(orphan, WindowOrderingMode::Above);
+  parent.reset();
+  EXPECT_EQ(orphan->parentWindow(), nullptr);
+  orphan->setContentSize({50, 50});
+  EXPECT_EQ(orphan->contentView()->frame(), Rect(0, 0, 50, 50));
+  orphan->close();
 }
 
 TEST(View, EndOfLifeHooksAndAssociatedObjectsGoWithTheView) {

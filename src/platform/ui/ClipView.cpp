@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/Window.h"
 
 namespace ui {
 
@@ -52,8 +53,14 @@ bool ClipView::scrollRectToVisible(const Rect& r) {
 }
 
 void ClipView::setBoundsOrigin(Point origin) {
+  if (origin == bounds().origin) return;
   View::setBoundsOrigin(origin);
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  // What lies under the pointer moved.
+  if (document_ && window()) {
+    document_->visibleRectDidChange();
+    window()->refreshTracking();
+  }
 }
 
 void ClipView::subviewFrameDidChange(View& subview) {

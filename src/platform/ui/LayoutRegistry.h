@@ -17,6 +17,10 @@
 
 namespace ui {
 
+// Constructor tag of classes that set themselves up differently when a
+// layout builder makes them than when code does.
+struct FromLayout {};
+
 class LayoutLoad {
 public:
   explicit LayoutLoad(fnd::Object* owner) : owner_(owner) {}

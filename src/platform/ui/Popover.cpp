@@ -58,7 +58,8 @@ void Popover::showRelativeToRect(const Rect& rect, View& view, RectEdge preferre
   window_->willClose = [weak](Window&) {
     if (auto p = weak.lock()) p->finishClose();
   };
-  window_->popUp(parent, origin);
+  // Only a transient popover goes away on a click elsewhere.
+  window_->popUp(parent, origin, behavior_ == PopoverBehavior::Transient);
   shown_ = true;
   if (auto d = delegate_.lock()) d->popoverDidShow(*this);
 }

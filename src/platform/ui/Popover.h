@@ -1,7 +1,7 @@
 #pragma once
 // ui::Popover: a small window of content shown next to a rectangle of a view,
 // on the preferred side. A transient popover closes on a click outside it
-// (the click is consumed), as well as on close(). The delegate hears
+// (the click is consumed); any popover closes on close(). The delegate hears
 // popoverWillShow / popoverDidShow, and popoverWillClose / popoverDidClose
 // once per showing, however it closes.
 //

@@ -41,6 +41,7 @@ public:
 
 private:
   friend class Window;
+  friend class View;
   Rect rect_;
   unsigned options_;
   std::weak_ptr<Responder> owner_;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Menu.h"
@@ -73,12 +74,14 @@ View::View() { init(); }
 View::View(Rect frame) : frame_(frame) { init(); }
 
 void View::init() {
+  // A parentless widget stays unshown until a superview shows it.
   widget_ = new ViewWidget(this);
-  widget_->hide();
   placeWidget();
 }
 
 View::~View() {
+  // Hidden first, so taking the subviews' widgets out repaints nothing.
+  if (widget_) widget_->hide();
   // Subviews held elsewhere live on, detached: take their widgets out of ours
   // before ours goes.
   for (auto& sv : subviews_) {
@@ -136,7 +139,11 @@ void View::applyFrame(const Rect& frame, bool fromEngine) {
   }
   if (!fromEngine)
     if (auto* hooks = layoutEngineHooks()) hooks->viewDidChange(*this);
-  if (sized && frameDidChange) frameDidChange(*this);
+  if (postsFrameChanged_) {
+    if (auto self = weak_from_this().lock()) {
+      fnd::NotificationCenter::defaultCenter().post(kViewFrameDidChangeNotification, fnd::Value(self));
+    }
+  }
   if (superview_) superview_->subviewFrameDidChange(*this);
 }
 
@@ -285,11 +292,10 @@ void View::insertSubview(std::shared_ptr<View> view, size_t index) {
   view->placeWidget();
   view->widget_->setVisible(!view->hidden_);
   const bool atTop = index + 1 == subviews_.size();
-  if (atTop && std::all_of(subviews_.begin(), subviews_.end() - 1, [&](const auto& s) {
+  // A widget given a parent is stacked on top already.
+  if (!atTop || !std::all_of(subviews_.begin(), subviews_.end() - 1, [&](const auto& s) {
         return s->layer_.zPosition_ <= view->layer_.zPosition_;
       })) {
-    view->widget_->raise();
-  } else {
     restack();
   }
   const bool windowChanged = view->window_ != window_;
@@ -540,15 +546,14 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF box(0, 0, frame_.size.width, frame_.size.height);
   const double radius = std::min({layer_.cornerRadius_, box.width() / 2, box.height() / 2});
-  QPainterPath rounded;
-  rounded.addRoundedRect(box, radius, radius);
-  if (layer_.masksToBounds_ && radius > 0) p.setClipPath(rounded);
-  if (layer_.background_ && layer_.background_->alphaComponent() > 0) {
-    if (radius > 0) {
-      p.fillPath(rounded, layer_.background_->toQColor());
-    } else {
-      p.fillRect(box, layer_.background_->toQColor());
-    }
+  const bool hasBackground = layer_.background_ && layer_.background_->alphaComponent() > 0;
+  if (radius > 0 && (hasBackground || layer_.masksToBounds_)) {
+    QPainterPath rounded;
+    rounded.addRoundedRect(box, radius, radius);
+    if (layer_.masksToBounds_) p.setClipPath(rounded);
+    if (hasBackground) p.fillPath(rounded, layer_.background_->toQColor());
+  } else if (hasBackground) {
+    p.fillRect(box, layer_.background_->toQColor());
   }
   // Dirty rectangle in bounds coordinates.
   const Point a = fromVisual({dirtyInWidget.minX(), dirtyInWidget.minY()});
@@ -621,10 +626,17 @@ void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
 }
 
 void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
+  if (area && area->inside_ && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) != trackingAreas_.end())
+    droppedInsideArea_ = true;
   trackingAreas_.erase(std::remove(trackingAreas_.begin(), trackingAreas_.end(), area), trackingAreas_.end());
 }
 
 void View::updateTrackingAreas() {}
+
+void View::visibleRectDidChange() {
+  if (window_ && !isHiddenOrHasHiddenAncestor() && !trackingAreas_.empty()) updateTrackingAreasIfReady();
+  for (auto& s : std::vector<std::shared_ptr<View>>(subviews_)) s->visibleRectDidChange();
+}
 
 void View::updateTrackingAreasIfReady() {
   if (!window_ || frame_.size.width <= 0 || frame_.size.height <= 0) return;

@@ -54,6 +54,7 @@ enum AutoresizingMask : unsigned {
 };
 
 inline constexpr double NoIntrinsicMetric = -1;
+inline constexpr const char* kViewFrameDidChangeNotification = "ViewFrameDidChangeNotification";
 inline constexpr float LayoutPriorityRequired = 1000;
 inline constexpr float LayoutPriorityDefaultHigh = 750;
 inline constexpr float LayoutPriorityDefaultLow = 250;
@@ -239,11 +240,13 @@ public:
   // changes and window moves; subclasses make their areas here.
   virtual void updateTrackingAreas();
 
+  // Posts kViewFrameDidChangeNotification (the view as object) on the
+  // default notification centre after each change of its frame.
+  bool postsFrameChangedNotifications() const { return postsFrameChanged_; }
+  void setPostsFrameChangedNotifications(bool p) { postsFrameChanged_ = p; }
+
   // ---- the Qt side
   QWidget* widget() const;
-  // Called when a size change reaches the view (after layout flags are set);
-  // observers such as the frame-changed notification hook in here.
-  std::function<void(View&)> frameDidChange;
 
 private:
   friend class ViewWidget;
@@ -259,6 +262,9 @@ private:
   void notifyWillMoveToWindow(Window* w);
   void notifyDidMoveToWindow();
   void updateTrackingAreasIfReady();
+  // After a scroll: views with areas in this subtree make them again.
+  void visibleRectDidChange();
+  friend class ClipView;
   void insertSubview(std::shared_ptr<View> view, size_t index);
   void removeSubviewAt(size_t index);
   void paint(ViewWidget& w, const Rect& dirtyInWidget);
@@ -291,6 +297,8 @@ private:
   bool needsLayout_ = false;
   bool needsDisplay_ = false;
   bool trackingReady_ = false;
+  bool droppedInsideArea_ = false;
+  bool postsFrameChanged_ = true;  // an area the pointer was in was removed
   std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
   std::weak_ptr<Responder> nextResponderOverride_;
   std::shared_ptr<Menu> menu_;

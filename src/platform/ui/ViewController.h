@@ -15,9 +15,6 @@
 
 namespace ui {
 
-// Constructor tag of objects made by a layout builder rather than in code.
-struct FromLayout {};
-
 class ViewController : public fnd::Object {
 public:
   ViewController() = default;

@@ -116,6 +116,10 @@ unsigned short keyCodeFrom(int key) {
   }
 }
 
+Qt::MouseButton qtButton(int number) {
+  return number == 0 ? Qt::LeftButton : number == 1 ? Qt::RightButton : Qt::MiddleButton;
+}
+
 EventType downType(int button) {
   return button == 0 ? EventType::LeftMouseDown : button == 1 ? EventType::RightMouseDown : EventType::OtherMouseDown;
 }
@@ -155,6 +159,17 @@ Window::~Window() {
   Application::shared().unregisterWindow(this);
   for (auto& c : children_)
     if (auto child = c.lock()) child->parent_ = nullptr;
+  // Popups made here have widgets that are Qt children of ours, also once
+  // closed: they must outlive ours.
+  if (widget_) {
+    const QObjectList kids = widget_->children();  // changes as they leave
+    for (QObject* o : kids) {
+      if (auto* w = dynamic_cast<WindowWidget*>(o)) {
+        w->hide();
+        w->setParent(nullptr);
+      }
+    }
+  }
   if (parent_) parent_->removeChildWindow(this);
   if (contentView_) {
     contentView_->notifyWillMoveToWindow(nullptr);
@@ -269,12 +284,12 @@ bool Window::isMainWindow() const { return Application::shared().mainWindow() ==
 void Window::makeMainWindow() { Application::shared().setMainWindow(this); }
 
 bool Window::makeFirstResponder(Responder* responder) {
-  if (responder == firstResponder_) return true;
+  auto current = firstResponderRef_.lock();
+  if (responder && responder == current.get()) return true;
   const bool toWindow = !responder || responder == this;
   // A responder that does not accept leaves the current one in place.
   if (!toWindow && !responder->acceptsFirstResponder()) return false;
-  if (firstResponder_ && !firstResponderRef_.expired() && !firstResponder_->resignFirstResponder()) return false;
-  firstResponder_ = nullptr;
+  if (current && !current->resignFirstResponder()) return false;
   firstResponderRef_.reset();
   if (toWindow) {
     widget_->setFocus();
@@ -285,7 +300,6 @@ bool Window::makeFirstResponder(Responder* responder) {
     widget_->setFocus();
     return false;
   }
-  firstResponder_ = responder;
   firstResponderRef_ = std::static_pointer_cast<Responder>(responder->shared_from_this());
   if (auto* v = dynamic_cast<View*>(responder)) {
     v->widget_->setFocusPolicy(Qt::ClickFocus);
@@ -307,7 +321,7 @@ void Window::selectNextKeyView() {
   std::vector<View*> views;
   keyViews(*contentView_, views);
   if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder_));
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
   View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
   makeFirstResponder(next);
 }
@@ -317,7 +331,7 @@ void Window::selectPreviousKeyView() {
   std::vector<View*> views;
   keyViews(*contentView_, views);
   if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder_));
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
   View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
   makeFirstResponder(prev);
 }
@@ -395,7 +409,7 @@ void Window::addChildWindow(const std::shared_ptr<Window>& child, WindowOrdering
   child->popUp(this, f.origin);
 }
 
-void Window::popUp(Window* parent, Point topLeft) {
+void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
   if (parent && parent != parent_) {
     if (parent_) parent_->removeChildWindow(this);
     parent_ = parent;
@@ -403,7 +417,8 @@ void Window::popUp(Window* parent, Point topLeft) {
   }
   popup_ = true;
   const QSize size = widget_->size();
-  widget_->setParent(parent ? parent->widget_ : nullptr, Qt::Popup | Qt::FramelessWindowHint);
+  widget_->setParent(parent ? parent->widget_ : nullptr,
+                     (closesOnOutsideClick ? Qt::Popup : Qt::Tool) | Qt::FramelessWindowHint);
   widget_->setGeometry(int(std::lround(topLeft.x)), int(std::lround(topLeft.y)), size.width(), size.height());
   widget_->ensureCreated();
   widget_->show();
@@ -470,9 +485,15 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
-      if (redispatching_) return false;
+      if (e == redispatching_) return false;
       auto keep = weakFromThis().lock();
       auto* me = static_cast<QMouseEvent*>(e);
+      // A press whose release went elsewhere (to a menu's own loop, say) is over.
+      if (pressedButton_ >= 0 && !(me->buttons() & qtButton(pressedButton_)) &&
+          e->type() != QEvent::MouseButtonRelease) {
+        pressedView_.reset();
+        pressedButton_ = -1;
+      }
       const Point loc{me->scenePosition().x(), double(widget_->height()) - me->scenePosition().y()};
       if (e->type() == QEvent::MouseButtonPress) {
         const int button = buttonNumber(me->button());
@@ -491,9 +512,10 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
       if (!Application::shared().runMonitors(ev)) return true;
       const bool dragging = pressedButton_ >= 0 || me->buttons() != Qt::NoButton;
       if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
-      redispatching_ = true;
+      QEvent* outer = redispatching_;
+      redispatching_ = e;
       QCoreApplication::sendEvent(qwindow, e);
-      redispatching_ = false;
+      redispatching_ = outer;
       if (e->type() == QEvent::MouseButtonRelease && me->buttons() == Qt::NoButton) {
         pressedView_.reset();
         pressedButton_ = -1;
@@ -611,7 +633,7 @@ bool Window::areaActive(const TrackingArea& a, const View& owner) const {
   if (o & TrackingArea::ActiveAlways) return true;
   if ((o & TrackingArea::ActiveInActiveApp) && Application::shared().isActive()) return true;
   if ((o & TrackingArea::ActiveInKeyWindow) && isKeyWindow()) return true;
-  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder_ == &owner) return true;
+  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder() == &owner) return true;
   return false;
 }
 
@@ -691,11 +713,14 @@ void Window::finishPendingEntries(Point location) {
 }
 
 void Window::areaAdded(TrackingArea& area, View& owner) {
-  if (area.options() & TrackingArea::AssumeInside) return;
-  if (!pointerInside_ || owner.isHiddenOrHasHiddenAncestor()) return;
-  // Under the pointer already: the first thing it tells is the exit.
-  const Rect local = (area.options() & TrackingArea::InVisibleRect) ? owner.visibleRect() : area.rect();
-  area.inside_ = owner.convertRectToView(local, nullptr).contains(lastPointer_);
+  // An area made again (after a resize or a scroll) takes over the state of
+  // the one its owner dropped, so the owner hears one entry and one exit
+  // however often it remakes its areas; the next look at the pointer tells
+  // what changed.
+  if (owner.droppedInsideArea_) {
+    area.inside_ = true;
+    owner.droppedInsideArea_ = false;
+  }
 }
 
 void Window::refreshTracking() {
@@ -738,8 +763,8 @@ void Window::viewWillLeave(View& view) {
     pressed->mouseCancelled(ev);
   }
   exitAreasOf(view);
-  if (auto* fr = dynamic_cast<View*>(firstResponder_); fr && !firstResponderRef_.expired() && fr->isDescendantOf(&view)) {
-    firstResponder_ = nullptr;
+  auto current = firstResponderRef_.lock();
+  if (auto* fr = dynamic_cast<View*>(current.get()); fr && fr->isDescendantOf(&view)) {
     firstResponderRef_.reset();
     fr->resignFirstResponder();
   }

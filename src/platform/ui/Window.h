@@ -82,7 +82,8 @@ public:
   bool isMainWindow() const;
   void makeMainWindow();
 
-  Responder* firstResponder() const { return firstResponder_; }
+  // Null when it is the window itself (or the responder is gone).
+  Responder* firstResponder() const { return firstResponderRef_.lock().get(); }
   // Asks the old first responder to resign and the new one to accept and
   // become first responder; null makes the window itself first responder.
   bool makeFirstResponder(Responder* responder);
@@ -102,8 +103,9 @@ public:
   void removeChildWindow(Window* child);
   Window* parentWindow() const { return parent_; }
   std::vector<std::shared_ptr<Window>> childWindows() const;
-  // Shows the window as a popup of `parent` at `topLeft` (global, y down).
-  void popUp(Window* parent, Point topLeft);
+  // Shows the window over `parent` at `topLeft` (global, y down); a popup
+  // closes on a click outside it, otherwise it stays until closed.
+  void popUp(Window* parent, Point topLeft, bool closesOnOutsideClick = true);
   bool isPopup() const { return popup_; }
 
   double screenRefreshRate() const;
@@ -121,7 +123,7 @@ public:
   // Re-checks tracking areas at the last pointer position (after areas
   // changed or the view tree moved).
   void refreshTracking();
-  // Sets the state of an area added while the pointer is in the window.
+  // Sets the state of an area a view adds.
   void areaAdded(TrackingArea& area, View& owner);
   bool filterWindowEvent(QWindow* qwindow, QEvent* e);
   void deliverMouse(View& view, QMouseEvent& e);
@@ -149,7 +151,6 @@ private:
   bool releasedWhenClosed_ = false;
   bool key_ = false;
   bool popup_ = false;
-  Responder* firstResponder_ = nullptr;
   std::weak_ptr<Responder> firstResponderRef_;
   Window* parent_ = nullptr;
   std::vector<std::weak_ptr<Window>> children_;
@@ -158,7 +159,7 @@ private:
   bool inLayout_ = false;
 
   // Pointer state.
-  bool redispatching_ = false;
+  QEvent* redispatching_ = nullptr;  // the event being handed on to Qt
   std::weak_ptr<View> pressedView_;
   int pressedButton_ = -1;
   bool pointerInside_ = false;
