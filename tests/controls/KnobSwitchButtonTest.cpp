@@ -76,6 +76,16 @@ TEST_F(KnobFixture, DraggingTurnsByTheSweptAngleAndStopsAtTheEnd) {
   p.release(at(75, 30));
   EXPECT_TRUE(calls.back().second);
   for (auto& [v, end] : calls) EXPECT_TRUE(std::isfinite(v));
+
+  // Hidden in the middle of a turn: the end is still reported, once.
+  calls.clear();
+  p.wait(2000);
+  p.press(at(75, 60));
+  knob->setHidden(true);
+  p.release(at(75, 60));
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_FALSE(calls[0].second);
+  EXPECT_TRUE(calls[1].second);
 }
 
 TEST_F(KnobFixture, ValuesRoundUpAboveFourFifthsAndStayWithinTheSpan) {
