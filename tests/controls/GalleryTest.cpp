@@ -15,6 +15,7 @@
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "controls/NSPopNormalView.h"
+#include "controls/SettingResetView.h"
 #include "controls/StartLoadingView.h"
 #include "controls/SWSTAnswerButton.h"
 #include "controls/ZrTextField.h"
@@ -232,6 +233,23 @@ TEST(Gallery, AnOverlayWithATip) {
   overlay->OBJShowSuccessTip("Restored");
   snapshot(*w.window, "gallery-overlay.png");
   overlay->hideAnimated(true);
+}
+
+TEST(Gallery, ConfirmPanelsWithOneAndTwoButtons) {
+  controls_test::WindowFixture w(640, 260);
+  auto content = w.window->contentView();
+  content->setWantsLayer(true);
+  content->layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  auto two = SettingResetView::initWithTitle(
+      "The current preset data has been modified,  would you like to save it?", {"NO", "SAVE"}, nullptr);
+  two->setFrameOrigin({10, 30});
+  content->addSubview(two);
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  two->buttons()[1]->mouseDown(e);  // pressed look
+  auto one = SettingResetView::initWithTitle("Delete IR: Cab 1 ?", {"YES"}, nullptr);
+  one->setFrameOrigin({320, 30});
+  content->addSubview(one);
+  snapshot(*w.window, "gallery-confirm.png");
 }
 
 }  // namespace
