@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "controls/ControlsTestSupport.h"
+#include "controls/EffectInsertButton.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/GGCoustomButton.h"
 #include "controls/GGPopView.h"
@@ -170,6 +171,13 @@ TEST(Gallery, ControlsInTheirStates) {
     if (i == 3) b->setIsOn(true);
   }
   caption(c, 520, 310, "bare: fall-backs");
+
+  // Slot row buttons, idle and with the minus half pressed.
+  for (int i = 0; i < 2; ++i) {
+    auto slot = put<EffectInsertButton>(c, Rect(360 + 60 * i, 255, 40, 20));
+    ui::Event e(ui::EventType::LeftMouseDown, slot->frame().origin + ui::Point{35, 10}, w.window.get());
+    if (i == 1) slot->mouseDown(e);
+  }
 
   // Text classes.
   auto name = put<ZrTextField>(c, Rect(20, 255, 160, 22));
