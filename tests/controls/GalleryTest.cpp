@@ -13,6 +13,7 @@
 #include "controls/EffectInsertButton.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/GGCoustomButton.h"
+#include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "controls/NSPopNormalView.h"
@@ -310,6 +311,23 @@ TEST(Gallery, ADarkListWithItsThinScroller) {
     return cell->numberLabel()->stringValue() == "P12";
   }));
   snapshot(*w.window, "gallery-list.png");
+}
+
+TEST(Gallery, TheModuleBar) {
+  controls_test::WindowFixture w(9 * 80 + 10, 110);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  const char* names[] = {"FX", "DS", "AMP", "CAB", "NS", "EQ", "MOD", "DELAY", "REV"};
+  for (int i = 0; i < 9; ++i) {
+    auto b = GGFunctionButton::initWithTitle(names[i], names[i], nullptr, nullptr);
+    b->setFrame(Rect(5 + 80 * i, 10, 80, 90));
+    b->setIsOn(i % 3 != 2);  // every third module off
+    b->setIsSelect(i == 2);
+    b->setIsHlight(i == 5);
+    c.addSubview(b);
+  }
+  snapshot(*w.window, "gallery-modules.png");
 }
 
 }  // namespace
