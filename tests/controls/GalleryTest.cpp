@@ -16,6 +16,7 @@
 #include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
+#include "controls/GGVerticalSliderView.h"
 #include "controls/NSPopNormalView.h"
 #include "controls/SettingResetView.h"
 #include "controls/StartLoadingView.h"
@@ -328,6 +329,31 @@ TEST(Gallery, TheModuleBar) {
     c.addSubview(b);
   }
   snapshot(*w.window, "gallery-modules.png");
+}
+
+TEST(Gallery, VerticalSliders) {
+  controls_test::WindowFixture w(3 * 90 + 10, 260);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  const double values[] = {0, 35, 100};
+  const char* titles[] = {"INPUT", "SCREEN", "OTG"};
+  std::vector<std::shared_ptr<GGVerticalSliderView>> views;
+  for (int i = 0; i < 3; ++i) {
+    auto v = GGVerticalSliderView::createView();
+    ASSERT_NE(v, nullptr);
+    v->setFrameOrigin({10.0 + 90 * i, 10});
+    c.addSubview(v);
+    v->titleTF.lock()->setStringValue(titles[i]);
+    v->valueSlider.lock()->setDoubleValue(values[i]);
+    v->valueTF.lock()->setStringValue(std::to_string(int(values[i])));
+    views.push_back(v);
+  }
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  views[1]->valueSlider.lock()->mouseEntered(e);  // hover knob
+  views[2]->upButton.lock()->mouseEntered(e);
+  ASSERT_TRUE(controls_test::runUntil([&] { return views[2]->valueTF.lock()->stringValue() == "100"; }));
+  snapshot(*w.window, "gallery-sliders.png");
 }
 
 }  // namespace
