@@ -17,6 +17,7 @@
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "controls/GGVerticalSliderView.h"
+#include "controls/ITProgressBar.h"
 #include "controls/NSPopNormalView.h"
 #include "controls/SettingResetView.h"
 #include "controls/StartLoadingView.h"
@@ -354,6 +355,23 @@ TEST(Gallery, VerticalSliders) {
   views[2]->upButton.lock()->mouseEntered(e);
   ASSERT_TRUE(controls_test::runUntil([&] { return views[2]->valueTF.lock()->stringValue() == "100"; }));
   snapshot(*w.window, "gallery-sliders.png");
+}
+
+TEST(Gallery, ProgressBars) {
+  controls_test::WindowFixture w(320, 140);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  ui::AnimationClock::shared().setManual(true);
+  const double values[] = {0, 0.35, 1};
+  for (int i = 0; i < 3; ++i) {
+    auto bar = put<ITProgressBar>(c, Rect(10, 100 - 40.0 * i, 300, 20));
+    bar->setFloatValue(values[i]);
+    if (i == 2) bar->setColorTint(ui::Color::rgb255(138, 214, 255));
+  }
+  ui::AnimationClock::shared().advance(0.1);
+  snapshot(*w.window, "gallery-progress.png");
+  ui::AnimationClock::shared().setManual(false);
 }
 
 }  // namespace
