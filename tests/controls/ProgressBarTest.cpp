@@ -72,7 +72,6 @@ TEST(ITProgressBar, OneStripesClockAndFadesOnlyOnChanges) {
   clock.advance(1.0);
   EXPECT_TRUE(bar->isHidden());
   EXPECT_FALSE(bar->stripesRunning());
-  EXPECT_EQ(clock.subscriberCount(), before);
   clock.setManual(false);
 }
 
