@@ -9,6 +9,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "support/LogCapture.h"
 
 namespace lctest {
 
@@ -42,19 +43,5 @@ inline std::shared_ptr<ui::Window> flippedWindow(double w, double h) {
   window->setContentView(ui::View::create<FlippedView>(ui::Rect(0, 0, w, h)));
   return window;
 }
-
-struct LogCapture {
-  std::vector<std::string> lines;
-  fnd::LogSink previous;
-  LogCapture() {
-    previous = fnd::setLogSink([this](const std::string& l) { lines.push_back(l); });
-  }
-  ~LogCapture() { fnd::setLogSink(previous); }
-  bool has(const std::string& part) const {
-    for (auto& l : lines)
-      if (l.find(part) != std::string::npos) return true;
-    return false;
-  }
-};
 
 }  // namespace lctest

@@ -19,6 +19,7 @@
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
 #include "platform/foundation/Log.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -73,19 +74,6 @@ struct Minimal {
   }
 };
 
-// Captures log lines for the life of the object.
-struct LogCapture {
-  std::vector<std::string> lines;
-  fnd::LogSink previous;
-  LogCapture() { previous = fnd::setLogSink([this](const std::string& l) { lines.push_back(l); }); }
-  ~LogCapture() { fnd::setLogSink(previous); }
-  bool mentions(const std::string& text) const {
-    for (const auto& l : lines)
-      if (l.find(text) != std::string::npos) return true;
-    return false;
-  }
-};
-
 class EffectCatalogueFiles : public testing::Test {
 protected:
   void SetUp() override {
@@ -133,7 +121,7 @@ TEST_F(EffectCatalogueFiles, MissingFilesAreRefusedByName) {
   std::string error;
   EXPECT_FALSE(EffectCatalogue::load(preset, dir / "effects.json", &error));
   EXPECT_NE(error.find("effects.json is missing"), std::string::npos) << error;
-  EXPECT_TRUE(log.mentions("effects.json is missing"));
+  EXPECT_TRUE(log.has("effects.json is missing"));
 
   error.clear();
   EXPECT_FALSE(EffectCatalogue::load(dir / "none.json", resource("effects.json"), &error));
@@ -191,8 +179,8 @@ TEST(EffectCatalogueLoad, FinerFaultsAreLoggedAndTheFilesUsed) {
   LogCapture log;
   auto c = EffectCatalogue::fromJson(m.preset, m.slots);
   ASSERT_TRUE(c);
-  EXPECT_TRUE(log.mentions("REVERB / 01 T / P0: value outside its limits"));
-  EXPECT_TRUE(log.mentions("more problems"));  // the log is kept short
+  EXPECT_TRUE(log.has("REVERB / 01 T / P0: value outside its limits"));
+  EXPECT_TRUE(log.has("more problems"));  // the log is kept short
   EXPECT_EQ(c->defaultWords(kReverb)[0], 500);
 }
 
@@ -321,7 +309,7 @@ TEST(EffectCatalogueSlots, WritesOutsideTheListAreRefused) {
   EXPECT_FALSE(c->setUserSlotLabel(Slot::IR, -1, "x"));
   EXPECT_FALSE(c->setUserSlotLabel(Slot::NR, 10, "x"));
   EXPECT_EQ(c->presetInfoDic(), before);
-  EXPECT_TRUE(log.mentions("no entry 35"));
+  EXPECT_TRUE(log.has("no entry 35"));
   EXPECT_TRUE(c->setUserSlotLabel(Slot::IR, 8, "x"));
 
   EffectCatalogue empty;

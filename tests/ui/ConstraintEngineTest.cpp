@@ -13,6 +13,7 @@
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "support/LogCapture.h"
 
 namespace ui {
 namespace {
@@ -56,20 +57,6 @@ std::shared_ptr<View> child(const std::shared_ptr<View>& parent, Rect frame = {}
   parent->addSubview(v);
   return v;
 }
-
-struct LogCapture {
-  std::vector<std::string> lines;
-  fnd::LogSink previous;
-  LogCapture() {
-    previous = fnd::setLogSink([this](const std::string& l) { lines.push_back(l); });
-  }
-  ~LogCapture() { fnd::setLogSink(previous); }
-  bool has(const std::string& part) const {
-    for (auto& l : lines)
-      if (l.find(part) != std::string::npos) return true;
-    return false;
-  }
-};
 
 std::shared_ptr<Window> flippedWindow(double w, double h) {
   auto window = Window::create(Rect(0, 0, w, h));
