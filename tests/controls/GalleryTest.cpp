@@ -1,0 +1,237 @@
+// The gallery: every control of this layer and of the platform below it,
+// drawn in its states and saved as PNGs in the build folder (gallery-*.png)
+// for a person to look at. A few spot checks make sure the pictures hold
+// what they should.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <filesystem>
+
+#include "controls/ControlsTestSupport.h"
+#include "controls/GGCircularSlider.h"
+#include "controls/GGCoustomButton.h"
+#include "controls/GGPopView.h"
+#include "controls/GGSwitch.h"
+#include "controls/NSPopNormalView.h"
+#include "controls/StartLoadingView.h"
+#include "controls/SWSTAnswerButton.h"
+#include "controls/ZrTextField.h"
+#include "platform/ui/Animation.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TextField.h"
+
+namespace {
+
+using ui::Rect;
+
+QImage snapshot(ui::Window& window, const char* name) {
+  window.layoutIfNeeded();
+  const QImage image = window.widget()->grab().toImage();
+  const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
+  EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
+  return image;
+}
+
+template <class T>
+std::shared_ptr<T> put(ui::View& in, Rect frame) {
+  auto v = ui::View::create<T>(frame);
+  in.addSubview(v);
+  return v;
+}
+
+std::shared_ptr<ui::TextField> caption(ui::View& in, double x, double y, const std::string& text) {
+  auto l = ui::TextField::labelWithString(text);
+  l->setTextColor(ui::Color::calibratedWhite(0.8));
+  l->setFont(ui::Font::systemFontOfSize(10));
+  l->setFrameOrigin({x, y});
+  in.addSubview(l);
+  return l;
+}
+
+struct Names : ui::TableViewDataSource, ui::TableViewDelegate {
+  std::vector<std::string> names{"P01 Clean", "P02 Crunch", "P03 Lead", "P04 Ambient"};
+  long numberOfRowsInTableView(ui::TableView&) override { return long(names.size()); }
+  std::shared_ptr<ui::View> viewForTableColumn(ui::TableView&, ui::TableColumn*, long row) override {
+    auto l = ui::TextField::labelWithString(names[size_t(row)]);
+    l->setFrameOrigin({6, 4});
+    auto cell = ui::View::create<ui::TableCellView>();
+    cell->addSubview(l);
+    return cell;
+  }
+};
+
+TEST(Gallery, PlatformControlsInTheirStates) {
+  controls_test::WindowFixture w(640, 300);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::calibratedWhite(0.93));
+
+  const char* titles[] = {"Normal", "Pressed", "Disabled", "Toggled on"};
+  for (int i = 0; i < 4; ++i) {
+    auto b = put<ui::Button>(c, Rect(20 + 110 * i, 250, 100, 28));
+    b->setTitle(titles[i]);
+    if (i == 1) b->highlight(true);
+    if (i == 2) b->setEnabled(false);
+    if (i == 3) {
+      b->setButtonType(ui::ButtonType::Toggle);
+      b->setState(ui::OnState);
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    auto s = put<ui::Slider>(c, Rect(20 + 140 * i, 205, 130, 24));
+    s->setDoubleValue(i * 0.5);
+  }
+  auto vertical = put<ui::Slider>(c, Rect(450, 150, 24, 130));
+  vertical->setDoubleValue(0.25);
+
+  auto label = ui::TextField::labelWithString("A label");
+  label->setFrameOrigin({20, 170});
+  c.addSubview(label);
+  auto field = put<ui::TextField>(c, Rect(110, 168, 140, 24));
+  field->setStringValue("Editable");
+  auto empty = put<ui::TextField>(c, Rect(260, 168, 140, 24));
+  empty->setPlaceholderString("Placeholder");
+  auto editing = put<ui::TextField>(c, Rect(20, 130, 180, 24));
+  editing->setStringValue("Being edited");
+  w.window->makeFirstResponder(editing.get());
+
+  auto names = std::make_shared<Names>();
+  auto table = put<ui::TableView>(c, Rect(20, 10, 300, 110));
+  table->addTableColumn(std::make_shared<ui::TableColumn>("name"));
+  table->setGridStyleMask(ui::TableView::SolidHorizontalGridLineMask);
+  table->setDataSource(names);
+  table->setDelegate(names);
+  table->reloadData();
+  table->selectRowIndexes({1}, false);
+  table->rowViewAtRow(3)->setBackgroundColor(ui::Color::rgb255(220, 235, 250));  // as a hover look would
+  caption(c, 330, 100, "table: row 2 selected, row 4 tinted");
+
+  const QImage image = snapshot(*w.window, "gallery-platform.png");
+  EXPECT_FALSE(image.isNull());
+}
+
+TEST(Gallery, ControlsInTheirStates) {
+  controls_test::WindowFixture w(760, 520);
+  ui::AnimationClock::shared().setManual(true);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+
+  // Knobs at the start, a quarter, the middle and the end.
+  const double values[] = {0, 25, 50, 100};
+  for (int i = 0; i < 4; ++i) {
+    auto knob = put<GGCircularSlider>(c, Rect(20 + 100 * i, 420, 90, 72));
+    knob->awakeFromNib();
+    knob->configValue(values[i]);
+    caption(c, 40 + 100 * i, 405, "value " + std::to_string(int(values[i])));
+  }
+  // Switches off and on, wide and narrow.
+  for (int i = 0; i < 4; ++i) {
+    auto sw = put<GGSwitch>(c, Rect(430 + 70 * (i % 2), 470 - 30 * (i / 2), i < 2 ? 60 : 24, 20));
+    sw->setIsOn(i % 2 == 1);
+  }
+  caption(c, 430, 405, "switch off / on");
+
+  // The multi-state button in its four looks, with a border.
+  const char* looks[] = {"normal", "hover", "pressed", "selected"};
+  for (unsigned i = 0; i < 4; ++i) {
+    auto b = put<SWSTAnswerButton>(c, Rect(20 + 90 * i, 350, 80, 30));
+    b->setTitle(looks[i]);
+    b->setHasBorder(true);
+    b->cornerRadii.fill(4);
+    b->titleColors = {ui::Color::whiteColor(), ui::Color::whiteColor(), ui::Color::blackColor(),
+                      ui::Color::whiteColor()};
+    b->backgroundColors = {ui::Color::clearColor(), ui::Color::rgb255(70, 72, 78), ui::Color::rgb255(138, 214, 255),
+                           ui::Color::rgb255(60, 70, 110)};
+    b->setButtonState(i);
+    b->updateButtonApperaceWithState(i);
+  }
+
+  // The drawn button: normal, hovered, pressed, on, and bare.
+  for (int i = 0; i < 5; ++i) {
+    auto b = put<GGCoustomButton>(c, Rect(20 + 100 * i, 300, 88, 34));
+    if (i < 4) {
+      b->setDefaultTitle(i == 3 ? "SAVE" : "YES");
+      b->setDefaultTitleColor(ui::Color::whiteColor());
+      b->setSelectedTitleColor(ui::Color::blackColor());
+      b->setDefaultBackgroundColor(ui::Color::rgb255(99, 100, 100));
+      b->setSelectedBackgroundColor(ui::Color::whiteColor());
+      b->entertBackgroundColor = ui::Color::whiteColor();
+      b->setRadius(4);
+    }
+    ui::Event e(ui::EventType::MouseEntered, b->frame().origin + ui::Point{5, 5}, w.window.get());
+    if (i == 1) b->mouseEntered(e);
+    if (i == 2) b->mouseDown(e);
+    if (i == 3) b->setIsOn(true);
+  }
+  caption(c, 520, 310, "bare: fall-backs");
+
+  // Text classes.
+  auto name = put<ZrTextField>(c, Rect(20, 255, 160, 22));
+  name->setStringValue("P001 PRESET1");
+  auto title = put<TitleLabel>(c, Rect(200, 255, 120, 22));
+  title->setBgC(ui::Color::rgb255(75, 75, 75));
+  title->setBezeled(false);
+  title->setDrawsBackground(false);
+  title->setTextColor(ui::Color::whiteColor());
+  title->setStringValue("-20 dB");
+  ASSERT_TRUE(controls_test::runUntil([&] { return title->stringValue() == "-20 dB"; }));
+
+  // The loading view half way through its ring, with a percentage.
+  auto loading = ui::View::create<StartLoadingView>();
+  loading->setFrame(Rect(20, 140, 242, 100));
+  loading->setWantsLayer(true);
+  loading->layer().setBackgroundColor(ui::Color::blackColor().withAlphaComponent(0.3));
+  c.addSubview(loading);
+  loading->setProgress(0.42);
+  ui::AnimationClock::shared().advance(0.6);
+  ASSERT_TRUE(controls_test::runUntil([&] { return loading->titleLabel()->stringValue() == "LOADING...(42%)"; }));
+
+  const QImage image = snapshot(*w.window, "gallery-controls.png");
+  ui::AnimationClock::shared().setManual(false);
+
+  // Spot checks (the window is y-up; the image y-down): the lit switch shows
+  // the accent colour, the pressed multi-state button its accent background.
+  auto pixel = [&](double px, double py) { return image.pixelColor(int(px), int(520 - py)); };
+  EXPECT_EQ(pixel(520, 480), QColor(138, 214, 255));
+  EXPECT_EQ(pixel(205, 365), QColor(138, 214, 255));
+}
+
+TEST(Gallery, TipsOfEachKind) {
+  controls_test::WindowFixture w(1000, 200);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  const char* messages[] = {"Device data backup successful.", "Wrong preset file data format!", "abc", ""};
+  const unsigned types[] = {NSPopNormalView::Success, NSPopNormalView::Warning, NSPopNormalView::Fail,
+                            NSPopNormalView::Success};
+  double x = 10;
+  for (unsigned i = 0; i < 4; ++i) {
+    auto tip = NSPopNormalView::initWithType(types[i], messages[i]);
+    tip->setFrameOrigin({x, 190 - tip->frame().height()});
+    x += tip->frame().width() + 10;
+    c.addSubview(tip);
+  }
+  snapshot(*w.window, "gallery-tips.png");
+}
+
+TEST(Gallery, AnOverlayWithATip) {
+  controls_test::WindowFixture w(400, 260);
+  auto content = w.window->contentView();
+  content->setWantsLayer(true);
+  content->layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  auto under = ui::TextField::labelWithString("beneath the overlay");
+  under->setTextColor(ui::Color::whiteColor());
+  under->setFrameOrigin({10, 10});
+  content->addSubview(under);
+  auto overlay = GGPopView::ShowCoustomView(ui::View::create<ui::View>(Rect(0, 0, 200, 120)), content);
+  overlay->OBJShowSuccessTip("Restored");
+  snapshot(*w.window, "gallery-overlay.png");
+  overlay->hideAnimated(true);
+}
+
+}  // namespace
