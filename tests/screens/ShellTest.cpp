@@ -97,13 +97,13 @@ TEST(ShellStartUp, ApplicationModeShowsTheProgressThenBuildsTheMainScreenOnce) {
 
   // Before the loop turns: hidden, sized, the loading pop-up over the content.
   EXPECT_FALSE(rig.window().isVisible());
-  EXPECT_EQ(rig.window().contentSize(), ui::Size(1100, 650));
-  EXPECT_EQ(rig.window().contentMinSize(), ui::Size(1100, 650));
+  EXPECT_EQ(rig.window().contentSize(), (ui::Size{1100, 650}));
+  EXPECT_EQ(rig.window().contentMinSize(), (ui::Size{1100, 650}));
   auto overlay = GGPopView::HUDForView(vc.view().get());
   ASSERT_TRUE(overlay);
   EXPECT_TRUE(overlay->dontTouchDissmiss());
   ASSERT_TRUE(vc.loadingView());
-  EXPECT_EQ(vc.loadingView()->frame().size, ui::Size(242, 100));
+  EXPECT_EQ(vc.loadingView()->frame().size, (ui::Size{242, 100}));
   EXPECT_EQ(loadingText(vc), "LOADING...");
   EXPECT_FALSE(vc.mainScreenBuilt());
 
@@ -137,8 +137,8 @@ TEST(ShellStartUp, ApplicationModeShowsTheProgressThenBuildsTheMainScreenOnce) {
   rig.window().layoutIfNeeded();
   const ui::Rect header = vc.presetHeader->frame();
   const ui::Rect pane = vc.presetBgView.lock()->frame();
-  EXPECT_EQ(header.size, ui::Size(pane.width() - 32, 30));
-  EXPECT_EQ(vc.chainView->frame().size, ui::Size(vc.effectBgView.lock()->frame().width() - 10, 140));
+  EXPECT_EQ(header.size, (ui::Size{pane.width() - 32, 30}));
+  EXPECT_EQ(vc.chainView->frame().size, (ui::Size{vc.effectBgView.lock()->frame().width() - 10, 140}));
   EXPECT_EQ(vc.moduleView->frame().width(), vc.effectBgView.lock()->frame().width() - 32);
   EXPECT_GT(vc.moduleView->frame().height(), 200);
   EXPECT_EQ(vc.topView->frame().size, vc.topBgView.lock()->frame().size);

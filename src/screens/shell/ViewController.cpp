@@ -128,12 +128,13 @@ void ViewController::startAndGetAllData() {
   std::weak_ptr<StartLoadingView> weakLoading = loading;
   // The service asks the unit again while it stays silent, and keeps this
   // callback for the current-preset reports after the read.
+  // Called on the HID thread: the views are only touched (and so only
+  // released) on the main thread.
   hid->startBulkRead([weak, weakLoading](int n) {
-    if (auto view = weakLoading.lock()) view->setProgress(n / 200.0);
-    if (n < HIDServiceViewMode::kProgressDone) return;
-    dispatch::mainQueue()->async([weak] {
+    dispatch::mainQueue()->async([weak, weakLoading, n] {
+      if (auto view = weakLoading.lock()) view->setProgress(n / 200.0);
       auto self = weak.lock();
-      if (!self || self->built_ || self->ending_) return;
+      if (n < HIDServiceViewMode::kProgressDone || !self || self->built_ || self->ending_) return;
       self->prepareUI();
       GGPopView::hideViewInView(self->view().get());
     });
