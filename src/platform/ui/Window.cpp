@@ -216,6 +216,16 @@ void Window::setContentSize(Size size) {
   contentResized();
 }
 
+Size Window::contentMinSize() const {
+  const QSize m = widget_->minimumSize();
+  return {double(m.width()), double(m.height())};
+}
+
+void Window::setContentMinSize(Size size) {
+  widget_->setMinimumSize(int(std::lround(size.width)), int(std::lround(size.height)));
+  contentResized();
+}
+
 void Window::contentResized() {
   if (!contentView_) return;
   const Size s = contentSize();

@@ -59,6 +59,9 @@ public:
   void setContentView(std::shared_ptr<View> view);
   Size contentSize() const;
   void setContentSize(Size size);
+  // The smallest content size the user can resize the window to.
+  Size contentMinSize() const;
+  void setContentMinSize(Size size);
   // The window's rectangle in global coordinates (y down).
   Rect frame() const;
   void setFrame(const Rect& frame, bool display);

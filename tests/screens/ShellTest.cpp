@@ -1,0 +1,291 @@
+// The editor's start-up, end to end: the shell started as the program starts
+// it, against the simulated unit over the real transport, headless; alerts
+// answered and the end of the process recorded by the platform handlers.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <filesystem>
+#include <cstdlib>
+#include <optional>
+
+#include "controls/GGPopView.h"
+#include "controls/StartLoadingView.h"
+#include "device/HIDServiceViewModeTestSupport.h"
+#include "device/TempFolder.h"
+#include "platform/foundation/Files.h"
+#include "platform/dispatch/MainQueueDriver.h"
+#include "platform/ui/PlatformHandlers.h"
+#include "platform/ui/Window.h"
+#include "screens/shell/AppDelegate.h"
+#include "screens/shell/MainLayout.h"
+#include "screens/shell/RootWindowConroller.h"
+#include "screens/shell/UpdateWindowController.h"
+#include "screens/shell/ViewController.h"
+
+using namespace svc_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+sim::Identity identityWith(uint8_t mode, std::string version = "V1.0.5", bool answers = true) {
+  sim::Identity id;
+  id.mode = mode;
+  id.version = std::move(version);
+  id.answers = answers;
+  return id;
+}
+
+// Runs the main loop for a while whatever happens (to see that nothing more
+// comes).
+void runFor(std::chrono::milliseconds span) {
+  dispatch::runMainLoopUntil([] { return false; }, span);
+}
+
+// The shell on a simulated unit. The unit and its service outlive the shell.
+struct ShellRig {
+  TempFolder folder;
+  SimRig sim;
+  std::vector<ui::AlertRequest> alerts;
+  std::vector<int> exits;
+  ui::ScopedPlatformHandlers handlers{ui::PlatformHandlers{
+      [this](const ui::AlertRequest& r) {
+        alerts.push_back(r);
+        return ui::AlertFirstButtonReturn;
+      },
+      nullptr, nullptr, [this](int status) { exits.push_back(status); }, nullptr}};
+  std::shared_ptr<fnd::UserDefaults> defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  std::shared_ptr<AppDelegate> app;
+
+  explicit ShellRig(sim::Identity identity = {}, HIDServiceViewMode::Timing timing = {})
+      : sim(std::move(identity), timing) {
+    defaults->setObjectForKey(ViewController::kComputerPresetPathKey, fnd::Value((folder / "presets").string()));
+  }
+  ~ShellRig() {
+    app.reset();
+    GGPopViewManager::shareManager().allPopViews().clear();
+  }
+  void launch() {
+    app = fnd::make<AppDelegate>(ShellParts{sim.service, defaults});
+    app->launch();
+  }
+  ViewController& vc() const { return *app->viewController(); }
+  ui::Window& window() const { return *app->baseWindow(); }
+  bool waitForExit() {
+    return dispatch::runMainLoopUntil([&] { return !exits.empty(); }, kBound);
+  }
+};
+
+size_t subviewCount(const std::weak_ptr<ui::View>& v) { return v.lock() ? v.lock()->subviews().size() : 0; }
+
+std::string loadingText(const ViewController& vc) {
+  auto view = vc.loadingView();
+  return view ? view->titleLabel()->stringValue() : std::string();
+}
+
+}  // namespace
+
+TEST(ShellStartUp, ApplicationModeShowsTheProgressThenBuildsTheMainScreenOnce) {
+  ShellRig rig;
+  rig.sim.unit->setPaced(true);  // about a second for the whole read
+  auto knobs = rig.sim.app->knobs();
+  knobs.firstRecordDelay = std::chrono::milliseconds(300);
+  rig.sim.app->setKnobs(knobs);
+  rig.launch();
+  ViewController& vc = rig.vc();
+
+  // Before the loop turns: hidden, sized, the loading pop-up over the content.
+  EXPECT_FALSE(rig.window().isVisible());
+  EXPECT_EQ(rig.window().contentSize(), (ui::Size{1100, 650}));
+  EXPECT_EQ(rig.window().contentMinSize(), (ui::Size{1100, 650}));
+  auto overlay = GGPopView::HUDForView(vc.view().get());
+  ASSERT_TRUE(overlay);
+  EXPECT_TRUE(overlay->dontTouchDissmiss());
+  ASSERT_TRUE(vc.loadingView());
+  EXPECT_EQ(vc.loadingView()->frame().size, (ui::Size{242, 100}));
+  EXPECT_EQ(loadingText(vc), "LOADING...");
+  EXPECT_FALSE(vc.mainScreenBuilt());
+
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.window().isVisible(); }, kBound));
+  EXPECT_TRUE(rig.window().isKeyWindow());
+
+  // The percentage climbs while the records arrive, and the pop-up gives way
+  // to the main screen at the end.
+  std::vector<std::string> seen;
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        const std::string text = loadingText(vc);
+        if (!text.empty() && (seen.empty() || seen.back() != text)) seen.push_back(text);
+        return vc.mainScreenBuilt();
+      },
+      kBound));
+  const bool sawPartial = std::any_of(seen.begin(), seen.end(), [](const std::string& t) {
+    return t.rfind("LOADING...(", 0) == 0 && t != "LOADING...(0%)" && t != "LOADING...(100%)";
+  });
+  EXPECT_TRUE(sawPartial) << "no percentage between 0 and 100 was shown";
+  EXPECT_FALSE(GGPopView::HUDForView(vc.view().get()));
+  EXPECT_TRUE(rig.alerts.empty());
+  EXPECT_TRUE(rig.exits.empty());
+  // The service asked again by itself at most: the shell starts no loop.
+  EXPECT_EQ(rig.sim.app->bulkRequests(), 1);
+
+  // The holders got their screens.
+  EXPECT_EQ(subviewCount(vc.topBgView), 1u);
+  EXPECT_EQ(subviewCount(vc.presetBgView), 3u);  // header, unit list, computer list
+  EXPECT_EQ(subviewCount(vc.effectBgView), 2u);  // module bar, module editor
+  rig.window().layoutIfNeeded();
+  const ui::Rect header = vc.presetHeader->frame();
+  const ui::Rect pane = vc.presetBgView.lock()->frame();
+  EXPECT_EQ(header.size, (ui::Size{pane.width() - 32, 30}));
+  EXPECT_EQ(vc.chainView->frame().size, (ui::Size{vc.effectBgView.lock()->frame().width() - 10, 140}));
+  EXPECT_EQ(vc.moduleView->frame().width(), vc.effectBgView.lock()->frame().width() - 32);
+  EXPECT_GT(vc.moduleView->frame().height(), 200);
+  EXPECT_EQ(vc.topView->frame().size, vc.topBgView.lock()->frame().size);
+
+  // A later report of the current preset builds nothing more.
+  rig.sim.app->sendCurrentPreset();
+  ASSERT_TRUE(rig.sim.waitFor(0x8C, 2));
+  runFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(subviewCount(vc.presetBgView), 3u);
+  EXPECT_EQ(subviewCount(vc.effectBgView), 2u);
+  EXPECT_EQ(subviewCount(vc.topBgView), 1u);
+
+  // The divider stays between 220 and 280.
+  auto split = vc.mainSplitView.lock();
+  split->setPosition(100, 0);
+  EXPECT_DOUBLE_EQ(split->positionOfDividerAtIndex(0), ViewController::kSplitMin);
+  split->setPosition(600, 0);
+  EXPECT_DOUBLE_EQ(split->positionOfDividerAtIndex(0), ViewController::kSplitMax);
+  split->setPosition(250, 0);
+
+  // A picture of the window to look at.
+  rig.window().layoutIfNeeded();
+  const QImage image = rig.window().widget()->grab().toImage();
+  EXPECT_FALSE(image.isNull());
+  image.save(QString::fromStdString((fs::path(QV450_RESOURCES_DIR).parent_path() / "shell-main-window.png").string()));
+
+  // The close button ends the process at once.
+  rig.window().close();
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_TRUE(rig.alerts.empty());
+}
+
+TEST(ShellStartUp, DefaultsAreWrittenOnlyWhenMissingAndThePresetFolderIsMade) {
+  ShellRig rig(identityWith('A', "V1.0.5", false));  // no answer: ends at once
+  rig.defaults->setObjectForKey(ViewController::kEnterColorKey, fnd::Value(int64_t{0x123456}));
+  const fs::path folder = rig.folder / "presets" / "deeper";
+  rig.defaults->setObjectForKey(ViewController::kComputerPresetPathKey, fnd::Value(folder.string()));
+  rig.launch();
+
+  EXPECT_EQ(rig.defaults->integerForKey(ViewController::kSliderColorKey), 0xB1CF36);
+  EXPECT_EQ(rig.defaults->integerForKey(ViewController::kSelectedColorKey), 0xB1CF36);
+  EXPECT_EQ(rig.defaults->integerForKey(ViewController::kEnterColorKey), 0x123456);
+  EXPECT_EQ(rig.defaults->stringForKey(ViewController::kComputerPresetPathKey), folder.string());
+  EXPECT_TRUE(fs::is_directory(folder));
+  // Written through to the file, as the next start reads them.
+  auto again = fnd::UserDefaults::withFile(rig.folder / "defaults.json");
+  EXPECT_EQ(again->integerForKey(ViewController::kSliderColorKey), 0xB1CF36);
+  ASSERT_TRUE(rig.waitForExit());
+}
+
+TEST(ShellStartUp, WithNoPathStoredTheFolderIsTheUsersPresetFolder) {
+  ShellRig rig(identityWith('A', "V1.0.5", false));
+  rig.defaults->removeObjectForKey(ViewController::kComputerPresetPathKey);
+  // The users' folder is the parent of the home folder: put both in the
+  // test's own folder.
+  const fs::path home = rig.folder / "users" / fnd::paths::userName();
+  const char* oldHome = std::getenv("HOME");
+  const std::string saved = oldHome ? oldHome : "";
+  setenv("HOME", home.c_str(), 1);
+  rig.launch();
+  if (oldHome) setenv("HOME", saved.c_str(), 1); else unsetenv("HOME");
+
+  const fs::path expected = home / "VLTfx RigPreset";
+  EXPECT_EQ(rig.defaults->stringForKey(ViewController::kComputerPresetPathKey), expected.string());
+  EXPECT_TRUE(fs::is_directory(expected));
+  ASSERT_TRUE(rig.waitForExit());
+}
+
+struct FailedStart {
+  const char* name;
+  sim::Identity identity;
+  const char* message;
+};
+
+class ShellFailedStart : public testing::TestWithParam<FailedStart> {};
+
+TEST_P(ShellFailedStart, OneCriticalAlertThenExitWithTheWindowNeverShown) {
+  ShellRig rig(GetParam().identity);
+  rig.launch();
+  ASSERT_TRUE(rig.waitForExit());
+  runFor(std::chrono::milliseconds(200));
+  ASSERT_EQ(rig.alerts.size(), 1u);
+  EXPECT_EQ(rig.alerts[0].messageText, GetParam().message);
+  EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
+  EXPECT_EQ(rig.alerts[0].buttons, std::vector<std::string>{"Yes"});
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_FALSE(rig.window().isVisible());
+  EXPECT_FALSE(rig.vc().mainScreenBuilt());
+  EXPECT_TRUE(rig.sim.received(0xC1).empty()) << "no start-up read without a usable unit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, ShellFailedStart,
+    testing::Values(FailedStart{"OtherFirmware", identityWith('A', "V1.0.4"),
+                                "Device versions do not match.\nPlease update the firmware of VLTfx Rig"},
+                    FailedStart{"NoUnit", identityWith('A', "V1.0.5", false), "The device is disconnected."},
+                    FailedStart{"UnknownMode", identityWith('X'), "The device is disconnected."}),
+    [](const testing::TestParamInfo<FailedStart>& info) { return std::string(info.param.name); });
+
+TEST(ShellUnitLost, AfterStartUpOneAlertAndOneExit) {
+  ShellRig rig;
+  rig.launch();
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.vc().mainScreenBuilt(); }, kBound));
+  rig.sim.app->unplug();
+  ASSERT_TRUE(rig.waitForExit());
+  runFor(std::chrono::milliseconds(200));
+  ASSERT_EQ(rig.alerts.size(), 1u);
+  EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
+  EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
+}
+
+TEST(ShellUnitLost, AStartUpReadThatCannotFinishEndsLikeALostUnit) {
+  HIDServiceViewMode::Timing timing;
+  timing.bulkReadRetry = std::chrono::milliseconds(50);
+  ShellRig rig({}, timing);
+  auto knobs = rig.sim.app->knobs();
+  knobs.ignoreBulkRequests = 1000;
+  rig.sim.app->setKnobs(knobs);
+  rig.launch();
+  ASSERT_TRUE(rig.waitForExit());
+  // The unit pulled out while the alert is up (its loop runs the main queue)
+  // gives no second alert.
+  rig.sim.unit->unplug();
+  runFor(std::chrono::milliseconds(200));
+  ASSERT_EQ(rig.alerts.size(), 1u);
+  EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_FALSE(rig.vc().mainScreenBuilt());
+  // Asked again by the service only, a bounded number of times.
+  EXPECT_EQ(rig.sim.app->bulkRequests(), 1 + HIDServiceViewMode::kBulkReadRetries);
+}
+
+TEST(ShellBootLoader, OpensTheUpdateWindowAndKeepsTheMainWindowHidden) {
+  ShellRig rig(identityWith('B'));
+  rig.launch();
+  auto update = rig.vc().updateVC();
+  ASSERT_TRUE(update->isWindowLoaded());
+  EXPECT_TRUE(update->window()->isVisible());
+  runFor(std::chrono::milliseconds(100));
+  EXPECT_FALSE(rig.window().isVisible());
+  EXPECT_TRUE(rig.alerts.empty());
+
+  // The unit leaving before any update is no success.
+  rig.sim.unit->unplug();
+  ASSERT_TRUE(rig.waitForExit());
+  ASSERT_EQ(rig.alerts.size(), 1u);
+  EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
+  update->close();
+}
