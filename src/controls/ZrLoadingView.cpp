@@ -13,7 +13,10 @@ const ui::Color kFill = ui::Color::rgb255(138, 214, 255);
 std::shared_ptr<TitleLabel> makeLabel(ui::View& in) {
   auto l = ui::View::create<TitleLabel>();
   l->setBordered(false);
+  l->setBezeled(false);
   l->setEditable(false);
+  l->setSelectable(false);
+  l->setBackgroundColor(ui::Color::clearColor());
   l->setWantsLayer(true);
   l->setDrawsBackground(false);
   l->layer().setBackgroundColor(ui::Color::clearColor());
