@@ -10,11 +10,13 @@
 #include <filesystem>
 
 #include "controls/ControlsTestSupport.h"
+#include "controls/EffectInsertButton.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/GGCoustomButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "controls/NSPopNormalView.h"
+#include "controls/SettingResetView.h"
 #include "controls/StartLoadingView.h"
 #include "controls/SWSTAnswerButton.h"
 #include "controls/ZrTextField.h"
@@ -170,6 +172,13 @@ TEST(Gallery, ControlsInTheirStates) {
   }
   caption(c, 520, 310, "bare: fall-backs");
 
+  // Slot row buttons, idle and with the minus half pressed.
+  for (int i = 0; i < 2; ++i) {
+    auto slot = put<EffectInsertButton>(c, Rect(360 + 60 * i, 255, 40, 20));
+    ui::Event e(ui::EventType::LeftMouseDown, slot->frame().origin + ui::Point{35, 10}, w.window.get());
+    if (i == 1) slot->mouseDown(e);
+  }
+
   // Text classes.
   auto name = put<ZrTextField>(c, Rect(20, 255, 160, 22));
   name->setStringValue("P001 PRESET1");
@@ -232,6 +241,23 @@ TEST(Gallery, AnOverlayWithATip) {
   overlay->OBJShowSuccessTip("Restored");
   snapshot(*w.window, "gallery-overlay.png");
   overlay->hideAnimated(true);
+}
+
+TEST(Gallery, ConfirmPanelsWithOneAndTwoButtons) {
+  controls_test::WindowFixture w(640, 260);
+  auto content = w.window->contentView();
+  content->setWantsLayer(true);
+  content->layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  auto two = SettingResetView::initWithTitle(
+      "The current preset data has been modified,  would you like to save it?", {"NO", "SAVE"}, nullptr);
+  two->setFrameOrigin({10, 30});
+  content->addSubview(two);
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  two->buttons()[1]->mouseDown(e);  // pressed look
+  auto one = SettingResetView::initWithTitle("Delete IR: Cab 1 ?", {"YES"}, nullptr);
+  one->setFrameOrigin({320, 30});
+  content->addSubview(one);
+  snapshot(*w.window, "gallery-confirm.png");
 }
 
 }  // namespace

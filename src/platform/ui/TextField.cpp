@@ -300,12 +300,10 @@ void TextField::editorKey(int key) {
 
 void TextField::editorLostFocus() {
   if (ending_ || !editor_) return;
+  // The focus went to another editor (a text view, say): the edit ends and
+  // the focus stays where it went. A click on the field edits again.
   auto keep = sharedFromThis();
-  Window* w = window();
-  if (w && w->firstResponder() == this) {
-    w->makeFirstResponder(nullptr);
-  }
-  if (editor_) endEditing(true);
+  endEditing(true);
 }
 
 void TextField::endEditing(bool notify) {
@@ -344,7 +342,13 @@ void TextField::mouseDown(Event& e) {
     Control::mouseDown(e);
     return;
   }
-  if (Window* w = window(); w && w->firstResponder() != this) w->makeFirstResponder(this);
+  Window* w = window();
+  if (!w) return;
+  if (w->firstResponder() != this) {
+    w->makeFirstResponder(this);
+  } else if (!editor_ && editable_ && textShouldBeginEditing()) {
+    startEditing();
+  }
 }
 
 void TextField::drawRect(GraphicsContext& ctx, const Rect& dirty) {
