@@ -14,7 +14,9 @@
 #include "controls/GGPopView.h"
 #include "controls/GGStepSlider.h"
 #include "controls/KKActivityIndicator.h"
+#include "controls/GEProgressView.h"
 #include "controls/LADSlider.h"
+#include "controls/SettingResetFixedView.h"
 #include "controls/ZrButton.h"
 #include "controls/ZrLoadingView.h"
 #include "platform/ui/BezierPath.h"
@@ -244,6 +246,21 @@ TEST(ExtraGallery, ExtraOverlays) {
   custom->layer().setCornerRadius(6);
   GGPopView::ShowCoustomView(custom, content, reference);
   snapshot(*w.window, "gallery-extra-overlay-test.png");
+}
+
+TEST(ExtraGallery, FixedQuestionPanels) {
+  controls_test::WindowFixture w(640, 240);
+  auto& c = darkContent(w);
+  auto withMessage = SettingResetFixedView::initWithTitle("The device will be reset. Please make a data backup");
+  withMessage->configFrame();
+  withMessage->setFrameOrigin({20, 40});
+  c.addSubview(withMessage);
+  auto captioned = SettingResetFixedView::initWithTitle("", Rect(320, 40, 280, 140));
+  c.addSubview(captioned);
+  auto colour = put<GGNormalView>(c, Rect(20, 10, 80, 20));
+  colour->setBackBgColor(ui::Color::rgb255(138, 214, 255));
+  caption(c, 110, 12, "plain colour view");
+  snapshot(*w.window, "gallery-extra-fixed-panels.png");
 }
 
 }  // namespace
