@@ -51,9 +51,10 @@ void GGStepSlider::configViews() {
   }
 }
 
-void GGStepSlider::setFrame(const ui::Rect& frame) {
-  ui::View::setFrame(frame);
-  for (size_t i = 0; i < viewArr_.size(); ++i) viewArr_[i]->setFrame(barFrame(long(i), frame.width(), frame.height()));
+// Every size change (by code, autoresizing or constraints) lays the bars out.
+void GGStepSlider::resizeSubviewsWithOldSize(ui::Size) {
+  for (size_t i = 0; i < viewArr_.size(); ++i)
+    viewArr_[i]->setFrame(barFrame(long(i), gg_width(*this), gg_height(*this)));
 }
 
 void GGStepSlider::setSelectIndex(long i) {

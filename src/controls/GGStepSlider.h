@@ -59,7 +59,7 @@ public:
   long indexAtX(double x) const;
 
   void configViews();
-  void setFrame(const ui::Rect& frame) override;
+  void resizeSubviewsWithOldSize(ui::Size oldSize) override;
   void updateTrackingAreas() override;
   void mouseDown(ui::Event& e) override;
   void mouseDragged(ui::Event& e) override;

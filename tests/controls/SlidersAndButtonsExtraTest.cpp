@@ -138,7 +138,7 @@ TEST_F(StepFixture, BarsAreLaidOutAndCountsBelowTwoAreRefused) {
   s->setNumberOfStep(0);
   EXPECT_EQ(s->numberOfStep(), 5);
   EXPECT_EQ(s->viewArr().size(), 5u);
-  s->setFrame(Rect(40, 20, 116, 30));  // bars follow the width
+  s->setFrameSize({116, 30});  // bars follow the width
   EXPECT_EQ(s->viewArr()[4]->frame(), Rect(96, 11, 12, 8));
 }
 
