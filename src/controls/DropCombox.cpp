@@ -301,6 +301,14 @@ void DropCombox::mouseDown(ui::Event& e) {
   if (!popover_->isShown()) isShow_ = false;
 }
 
+void DropCombox::mouseDragged(ui::Event& e) {
+  if (!isEnabled()) ui::Control::mouseDragged(e);
+}
+
+void DropCombox::mouseUp(ui::Event& e) {
+  if (!isEnabled()) ui::Control::mouseUp(e);
+}
+
 void DropCombox::closeList() {
   isShow_ = false;
   if (popover_ && popover_->isShown()) popover_->close();

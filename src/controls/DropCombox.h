@@ -113,6 +113,10 @@ public:
   const std::shared_ptr<ui::ScrollView>& scrollView() const { return scrollView_; }
 
   void mouseDown(ui::Event& e) override;
+  // The box's own press: its drags and release go no further (an overlay
+  // holding the box would take the release as a dismissal).
+  void mouseDragged(ui::Event& e) override;
+  void mouseUp(ui::Event& e) override;
   void resizeSubviewsWithOldSize(ui::Size oldSize) override;
   void closeList();
 

@@ -222,6 +222,29 @@ TEST_F(ComboFixture, AClickOpensTheListBelowAndAPickActsOnceAfterwards) {
   EXPECT_FALSE(box->showPopover()->isShown());
 }
 
+TEST(DropCombox, AClickOnABoxInAnOverlayLeavesTheOverlayOpen) {
+  controls_test::WindowFixture w(300, 300);
+  auto panel = ui::View::create<ui::View>(Rect(0, 0, 200, 100));
+  auto box = ui::View::create<DropCombox>(Rect(20, 40, 160, 24));
+  panel->addSubview(box);
+  auto overlay = GGPopView::ShowCoustomView(panel, w.window->contentView());
+  ASSERT_TRUE(overlay);
+  const ui::Point onBox{50 + 60, 100 + 52};  // the panel is centred
+  ui::testing::Pointer p(*w.window);
+  p.click(onBox);
+  EXPECT_TRUE(box->isShow());
+  box->closeList();
+  // The release and drags of a press the box took go no further.
+  ui::Event up(ui::EventType::LeftMouseUp, onBox, w.window.get());
+  box->mouseUp(up);
+  ui::Event drag(ui::EventType::LeftMouseDragged, onBox, w.window.get());
+  box->mouseDragged(drag);
+  EXPECT_FALSE(overlay->isFinished());
+  p.wait(1000);
+  p.click({5, 5});  // the dimmed area still closes it
+  EXPECT_TRUE(overlay->isFinished());
+}
+
 TEST_F(ComboFixture, ItemColoursApplyOnlyWhenThereIsOnePerItem) {
   box->setItemArray({"A", "B", "C"});
   box->itemColorArray = {ui::Color::redColor(), ui::Color::greenColor()};

@@ -10,6 +10,7 @@
 
 #include "controls/ControlsTestSupport.h"
 #include "controls/GGDrawSlider.h"
+#include "controls/GGPopView.h"
 #include "controls/GGStepSlider.h"
 #include "controls/LADSlider.h"
 #include "controls/ZrButton.h"
@@ -170,6 +171,23 @@ TEST_F(StepFixture, ThePointerPicksTheBarUnderItAndReportsChangesAndEveryRelease
   EXPECT_EQ(changes, (std::vector<long>{1, 2, 4, 0}));
   EXPECT_EQ(ends.size(), 4u);
   EXPECT_EQ(ends.back(), 0);
+}
+
+TEST(GGStepSlider, ClicksOnASliderInAnOverlayLeaveTheOverlayOpen) {
+  controls_test::WindowFixture w(300, 200);
+  auto s = ui::View::create<GGStepSlider>(Rect(0, 0, 216, 30));
+  s->setNumberOfStep(5);
+  auto overlay = GGPopView::ShowCoustomView(s, w.window->contentView());
+  ASSERT_TRUE(overlay);
+  int ends = 0;
+  s->StepDragEndBlock = [&](GGStepSlider&, long) { ++ends; };
+  ui::testing::Pointer p(*w.window);
+  p.press({42 + 60, 85 + 15});
+  p.move({42 + 100, 85 + 15});
+  p.release({42 + 100, 85 + 15});
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(s->selectIndex(), 2);
+  EXPECT_FALSE(overlay->isFinished());
 }
 
 TEST(imageRotated, TurnsBySidesOrIntoASquare) {
