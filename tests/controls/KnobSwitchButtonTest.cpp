@@ -11,6 +11,7 @@
 #include "controls/GGCircularSlider.h"
 #include "controls/EffectInsertButton.h"
 #include "controls/GGCoustomButton.h"
+#include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "platform/ui/TrackingArea.h"
@@ -282,6 +283,50 @@ TEST(EffectInsertButton, TheReleaseDecidesBetweenAddAndDelete) {
   p.wait(2000);
   p.click({105, 110});  // no blocks: nothing but a redraw
   EXPECT_EQ(done.size(), 3u);
+}
+
+TEST(GGFunctionButton, HoverUnlessCoveredAFrameWhenSelectedAndReleasesInsideOnly) {
+  controls_test::WindowFixture w;
+  auto content = w.window->contentView();
+  int clicks = 0;
+  auto b = GGFunctionButton::initWithTitle("FX", "FX", content, [&](GGFunctionButton& s) { clicks += int(s.index); });
+  b->index = 3;
+  ASSERT_NE(b->defaultImage, nullptr);
+  ASSERT_NE(b->offImage, nullptr);
+  b->setFrame(Rect(100, 100, 75, 90));
+  EXPECT_EQ(b->pictureRect(), Rect(3, 5, 69, 80));
+  content->addSubview(b);
+  QCoreApplication::processEvents();
+  ui::testing::Pointer p(*w.window);
+  p.move({130, 140});
+  EXPECT_TRUE(b->isHlight());
+  p.press({130, 140});
+  p.move({20, 20});
+  p.release({20, 20});  // outside: nothing
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(b->isHlight());
+  p.wait(2000);
+  p.click({130, 140});
+  EXPECT_EQ(clicks, 3);
+
+  b->setIsSelect(true);
+  p.move({20, 20});
+  EXPECT_TRUE(b->isSelect());  // the owner's; leaving keeps it
+
+  // Under an open pop-up the pointer lights nothing (areas fire under it).
+  auto overlay = GGPopView::ShowCoustomView(ui::View::create<ui::View>(Rect(0, 0, 50, 50)), content);
+  overlay->setDontTouchDissmiss(true);
+  p.move({130, 140});
+  EXPECT_FALSE(b->isHlight());
+  overlay->hideAnimated(true);
+
+  // The hover area follows a resize.
+  b->setFrame(Rect(100, 100, 150, 90));
+  ASSERT_EQ(b->trackingAreas().size(), 1u);
+  EXPECT_EQ(b->trackingAreas()[0]->rect(), Rect(0, 0, 150, 90));
+  p.move({20, 20});
+  p.move({240, 140});
+  EXPECT_TRUE(b->isHlight());
 }
 
 }  // namespace

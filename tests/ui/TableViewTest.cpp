@@ -219,10 +219,11 @@ TEST_F(TableFixture, RowsDraggedFromOneTableAreDroppedAboveARowOfTheOther) {
 
 // A drag started with the mouse, carried by the windowing system's drag loop
 // to the other table and dropped there; the loop is driven by mouse events
-// sent from a timer while it runs. The offscreen platform has no drag loop:
-// this one runs under a virtual X server (its own CTest entry).
-TEST_F(TableFixture, ARowDraggedWithTheMouseLandsInTheOtherTable) {
-  if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "needs a windowing system's drag loop";
+// sent from a timer while it runs. The offscreen platform has no drag loop,
+// so this test is left out of the offscreen runs and has a CTest entry of its
+// own under a virtual X server.
+TEST_F(TableFixture, DISABLED_ARowDraggedWithTheMouseLandsInTheOtherTable) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen");
   QCoreApplication::processEvents();
   Pointer p(*window);
   const Point from = rowPoint(*left, 2), to = rowPoint(*right, 1);
