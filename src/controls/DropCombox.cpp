@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controls/GGFrame.h"
+#include "controls/ZrTableView.h"
 #include "controls/ZrTextField.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/BezierPath.h"
@@ -145,32 +146,6 @@ void GGAngleButton::mouseUp(ui::Event& e) {
 }
 
 // ---- DropCombox
-
-namespace {
-
-// A list row: the item's text from 6 points in, on the item's colour when
-// the box has one per item.
-class DropRowView : public ui::TableCellView {
-public:
-  explicit DropRowView(ui::Rect frame) : ui::TableCellView(frame) {
-    label = ui::TextField::labelWithString("");
-    label->setFont(ui::Font::fontWithName("SourceHanSansCN-Regular", 10).value_or(ui::Font::systemFontOfSize(10)));
-    label->setTextColor(ui::Color::blackColor());
-    label->setLineBreakMode(ui::LineBreakMode::TruncatingTail);
-    label->setAutoresizingMask(ui::ViewWidthSizable | ui::ViewHeightSizable);
-    addSubview(label);
-    setTextField(label);
-    place();
-  }
-  void resizeSubviewsWithOldSize(ui::Size) override { place(); }
-  void place() {
-    const double h = label->intrinsicContentSize().height;
-    label->setFrame(ui::Rect(6, std::max(0.0, (gg_height(*this) - h) / 2), std::max(0.0, gg_width(*this) - 6), h));
-  }
-  std::shared_ptr<ui::TextField> label;
-};
-
-}  // namespace
 
 DropCombox::DropCombox() { initGComboBox(); }
 
@@ -318,11 +293,12 @@ void DropCombox::popoverDidClose(ui::Popover&) { isShow_ = false; }
 
 std::shared_ptr<ui::View> DropCombox::viewForTableColumn(ui::TableView& table, ui::TableColumn*, long row) {
   if (row < 0 || row >= long(itemArray_.size())) return nullptr;
-  auto cell = ui::View::create<DropRowView>(ui::Rect(0, 0, gg_width(table), kRowHeight));
-  cell->label->setStringValue(itemArray_[size_t(row)]);
+  auto cell = ui::View::create<ZrTabelCellView>(ui::Rect(0, 0, gg_width(table), kRowHeight));
+  cell->titleLabel()->setStringValue(itemArray_[size_t(row)]);
   if (colorsMatch()) {
     cell->setWantsLayer(true);
     cell->layer().setBackgroundColor(itemColorArray[size_t(row)]);
+    cell->isEnterColor = false;
   }
   return cell;
 }

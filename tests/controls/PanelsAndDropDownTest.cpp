@@ -11,6 +11,7 @@
 #include "controls/DropCombox.h"
 #include "controls/GGPopView.h"
 #include "controls/KKActivityIndicator.h"
+#include "controls/ZrTableView.h"
 #include "controls/ZrLoadingView.h"
 #include "platform/ui/Timer.h"
 
@@ -250,9 +251,21 @@ TEST_F(ComboFixture, ItemColoursApplyOnlyWhenThereIsOnePerItem) {
   box->itemColorArray = {ui::Color::redColor(), ui::Color::greenColor()};
   box->setIndexOfSelectedItem(1);
   EXPECT_FALSE(box->textLabel()->layer().backgroundColor().has_value());
+  auto tableView = ui::View::create<ui::TableView>(Rect(0, 0, 160, 100));
+  auto& table = *tableView;
+  auto plainRow = std::dynamic_pointer_cast<ZrTabelCellView>(box->viewForTableColumn(table, nullptr, 1));
+  ASSERT_TRUE(plainRow);
+  EXPECT_TRUE(plainRow->isEnterColor);
   box->itemColorArray.push_back(ui::Color::blueColor());
   box->setIndexOfSelectedItem(2);
   EXPECT_EQ(box->textLabel()->layer().backgroundColor(), ui::Color::blueColor());
+  // Rows take their item's colour and keep it under the pointer.
+  auto row = std::dynamic_pointer_cast<ZrTabelCellView>(box->viewForTableColumn(table, nullptr, 1));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->titleLabel()->stringValue(), "B");
+  EXPECT_EQ(row->layer().backgroundColor(), ui::Color::greenColor());
+  EXPECT_FALSE(row->isEnterColor);
+  EXPECT_EQ(box->viewForTableColumn(table, nullptr, 3), nullptr);
   // No target: a pick sends nothing.
   int sent = 0;
   box->setAction([&](ui::Control&) { ++sent; });
