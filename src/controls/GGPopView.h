@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,20 @@ public:
   static void hideViewInView(const ui::View* view);
   // Closes every open confirm-panel overlay, on the main queue.
   static void AOEHideAllView();
+  // Extra overlays (GGPopView+Extra.cpp). An undimmed overlay over the
+  // container's whole window, with the custom view beside `reference`
+  // (returns null); the wide loading panel in `view` or the first window,
+  // not closed by clicks; the test drawing in the first window; a bare
+  // overlay, not shown; the activity panel in `view`, not closed by clicks.
+  static std::shared_ptr<GGPopView> ShowCoustomView(const std::shared_ptr<ui::View>& custom,
+                                                    const std::shared_ptr<ui::View>& container,
+                                                    const std::shared_ptr<ui::View>& reference);
+  static std::shared_ptr<GGPopView> ShowLoadingView(const std::function<void()>& unused,
+                                                    const std::shared_ptr<ui::View>& view);
+  static std::shared_ptr<GGPopView> showTestView();
+  static std::shared_ptr<GGPopView> configPopView();
+  static std::shared_ptr<GGPopView> showActivityWithTip(const std::string& message,
+                                                        const std::shared_ptr<ui::View>& view);
 
   bool isFinished() const { return finished_; }
   bool dontTouchDissmiss() const { return dontTouchDissmiss_; }

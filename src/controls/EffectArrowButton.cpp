@@ -1,0 +1,24 @@
+#include "controls/EffectArrowButton.h"
+
+EffectArrowButton::EffectArrowButton(ui::FromLayout, ui::Rect frame) : ui::Button(frame), fromLayout_(true) {
+  setWantsLayer(true);
+}
+
+void EffectArrowButton::updateTrackingAreas() {
+  ui::Button::updateTrackingAreas();
+  if (!fromLayout_) return;
+  if (area_) removeTrackingArea(area_);
+  area_ = ui::TrackingArea::make(
+      bounds(),
+      ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp,
+      sharedFromThis());
+  addTrackingArea(area_);
+}
+
+void EffectArrowButton::report(long kind, ui::Event& e) {
+  if (arrowMouseAction) arrowMouseAction(kind, e);
+}
+
+void EffectArrowButton::mouseEntered(ui::Event& e) { report(Entered, e); }
+void EffectArrowButton::mouseDown(ui::Event& e) { report(Down, e); }
+void EffectArrowButton::mouseUp(ui::Event& e) { report(Up, e); }
