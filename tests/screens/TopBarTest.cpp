@@ -252,6 +252,7 @@ TEST(TopBarWithUnit, PopUpsFollowTheUnitsPage) {
   // The EXP button opens its screen and asks for its page, once.
   rig.click(*rig.bar->expButton);
   ASSERT_TRUE(rig.bar->isExpShown());
+  snapshot(*rig.window.window, "screens-top-bar-exp.png");
   ASSERT_TRUE(rig.sim.waitFor(0xB4, pages + 1));
   EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), TopView::kExpPage);
   // While it shows, the preset buttons do nothing.
