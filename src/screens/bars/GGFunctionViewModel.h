@@ -1,0 +1,66 @@
+// The module bar's view model: the current module's words, bound both ways to
+// the device service's current-module record, the nine modules' on/off words
+// and the selected module, and the two requests the bar makes (select a
+// module, switch the current one on or off).
+//
+// Callbacks (BaseViewModel): successBlock gets the nine on/off words as an
+// array of integers (element i is word 0 of module i; an index whose record
+// is missing or empty is left out of the array's tail and logged);
+// failBlock gets the selected module index. The second one reports the
+// selection, not a failure.
+//
+// Threads: a change the unit makes arrives on the framework's background
+// queue, where the state is collected; the callbacks are called there and
+// must hop to the main queue themselves. requests come from the main thread.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "device/records/BaseViewModel.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "platform/foundation/Property.h"
+#include "screens/models/GGEffectFunManager.h"
+
+class GGFunctionViewModel : public BaseViewModel {
+public:
+  static constexpr int kModuleCount = 9;
+  // Unit pages 6 to 14 are the nine modules.
+  static constexpr int kFirstModulePage = 6;
+
+  struct Parts {
+    HIDServiceViewModePtr service;  // HIDServiceViewMode::shared()
+    GGEffectFunManagerPtr manager;  // GGEffectFunManager::shareManager()
+  };
+
+  // A view model that follows the service's current-module record from now on.
+  static std::shared_ptr<GGFunctionViewModel> create(Parts parts = {});
+  explicit GGFunctionViewModel(Parts parts);
+
+  // The current module's words (word 0 the on/off word).
+  fnd::Property<std::vector<int>> moduleStatus{this, "moduleStatus"};
+  void setModuleStatus(std::vector<int> words) { moduleStatus.set(std::move(words)); }
+
+  const HIDServiceViewModePtr& hid() const { return hid_; }
+
+  // Reports the nine on/off words and the selected module through the
+  // callbacks; nothing while the current preset has fewer than nine modules.
+  void getNowModuleStatus();
+  // The nine on/off words as getNowModuleStatus reports them.
+  std::vector<int> collectModuleStatus() const;
+  // Switches the current module on or off on the unit; nothing while there
+  // are no words yet.
+  void changeModuleStatus(bool on);
+  // Asks the unit for module `index`'s page (0 to 8; others are ignored).
+  void changePage(int64_t index);
+
+  std::string className() const override { return "GGFunctionViewModel"; }
+
+private:
+  void bind();
+
+  HIDServiceViewModePtr hid_;
+  GGEffectFunManagerPtr manager_;
+};
+
+using GGFunctionViewModelPtr = std::shared_ptr<GGFunctionViewModel>;
