@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QWidget>
 
 #include "controls/GGPopView.h"
 #include "device/TempFolder.h"
 #include "platform/ui/Window.h"
 #include "screens/PresetRig.h"
+#include "screens/presets/PresetTableViewDataSource.h"
 #include "screens/presets/PresetView.h"
 
 using namespace preset_test;
@@ -219,6 +224,62 @@ TEST(PresetView, RenameThroughThePopoverReachesTheUnit) {
   EXPECT_FALSE(rig.list->renamePopover->isShown());
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rowView->isActionSelect == 0; }, kBound));
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.shownName(11) == "Twelve Lead"; }, kBound));
+
+  // Return in the name field saves the same way.
+  rig.list->rightClickRenamePreset(12);
+  ASSERT_TRUE(rig.list->renamePopover->isShown());
+  auto field = rig.list->renameVC->editTF;
+  ASSERT_TRUE(field->fieldEditor()) << "editing starts with the popover";
+  field->fieldEditor()->setText("By Return");
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(field->fieldEditor(), &press);
+  EXPECT_TRUE(rig.unit.waitForUnitName(13, "By Return"));
+  EXPECT_FALSE(rig.list->renamePopover->isShown());
+}
+
+TEST(PresetView, RowsDraggedFromTheComputerListLandInTheUnit) {
+  ListRig rig;
+  PresetManager::Environment env;
+  env.service = PresetManager::serviceFor(rig.unit.sim.service);
+  env.defaults = rig.defaults;
+  std::string file;
+  ASSERT_TRUE(PresetManager::ExportPreset(env, 6, [&](const std::string& name) { file = name; }));
+
+  // The other end: a list of the computer's preset files.
+  auto source = std::make_shared<ZrTableView>(ui::Rect{0, 0, 100, 100});
+  source->addTableColumn(std::make_shared<ui::TableColumn>("name"));
+  PresetTableViewDataSource::Parts parts;
+  parts.table = source;
+  parts.tableIdentifier = "localPreset";
+  parts.identifiers = {"name"};
+  parts.dragTypes = std::vector<std::string>{"drag"};
+  parts.selectBlock = [](long, bool*) {};
+  auto files = PresetTableViewDataSource::create(parts);
+  files->dataDic["name"] = {file};
+  source->setDataSource(files);
+  source->setDelegate(files);
+  source->reloadData();
+
+  auto drop = [&](QMimeData* mime, long row) {
+    auto& table = *rig.list->deviceTableView;
+    const QPointF at(10, table.rectOfRow(row).midY());
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table.widget(), &enter);
+    QDropEvent dropped(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table.widget(), &dropped);
+    return dropped.isAccepted();
+  };
+  std::unique_ptr<QMimeData> fromFiles(source->dragMimeData({0}));
+  ASSERT_TRUE(fromFiles);
+  ASSERT_TRUE(drop(fromFiles.get(), 20));
+  rig.press(rig.list->importAlert, "YES");
+  EXPECT_TRUE(rig.tipShown("success: Preset import successful!"));
+  EXPECT_EQ(rig.unit.unitName(21), rig.unit.unitName(7));
+
+  // The unit list's own rows are refused.
+  std::unique_ptr<QMimeData> own(rig.list->deviceTableView->dragMimeData({3}));
+  ASSERT_TRUE(own);
+  EXPECT_FALSE(drop(own.get(), 30));
 }
 
 TEST(PresetView, DroppedPresetFilesAreWrittenIntoTheUnitUpToTheLastSlot) {
