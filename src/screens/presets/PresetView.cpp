@@ -318,6 +318,7 @@ void PresetView::rightClickRenamePreset(long row) {
 void PresetView::popoverWillClose(ui::Popover&) {
   auto it = rowViewSourse.find(renameIndex);
   if (it == rowViewSourse.end()) return;
+  it->second->layer().setBorderWidth(0);
   std::weak_ptr<ZrTableRowView> weak = it->second;
   dispatch::Queue::main()->async([weak] {
     if (auto rv = weak.lock()) {
