@@ -286,6 +286,12 @@ void TextField::userTyped(const std::string& text) {
 
 void TextField::editorKey(int key) {
   auto keep = sharedFromThis();
+  if (auto d = delegate()) {
+    const char* command = key == Qt::Key_Tab       ? "insertTab:"
+                          : key == Qt::Key_Backtab ? "insertBacktab:"
+                                                   : "insertNewline:";
+    if (d->doCommandBySelector(*this, command)) return;
+  }
   Window* w = window();
   if (key == Qt::Key_Tab) {
     if (w) w->selectNextKeyView();

@@ -40,6 +40,10 @@ public:
   virtual void controlTextDidBeginEditing(TextField&) {}
   virtual void controlTextDidChange(TextField&) {}
   virtual void controlTextDidEndEditing(TextField&) {}
+  // Return ("insertNewline:"), Tab ("insertTab:") and Shift-Tab
+  // ("insertBacktab:") while editing; true when the delegate handled the
+  // key, which then does nothing more.
+  virtual bool doCommandBySelector(TextField&, const std::string&) { return false; }
 };
 
 class TextFieldCell : public Cell {

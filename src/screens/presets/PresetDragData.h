@@ -1,0 +1,29 @@
+// What a drag of preset rows carries under the pasteboard type "drag": the
+// dragged row numbers in ascending order, the identifier of the table they
+// come from and their names in the same order. Travels as a small JSON text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PresetDragData {
+  static constexpr const char* kPasteboardType = "drag";
+
+  std::vector<uint64_t> index;
+  std::string tableViewID;
+  std::vector<std::string> presetName;
+
+  std::string encode() const;
+  // Nothing for data that is not such a text.
+  static std::optional<PresetDragData> decode(const std::string& data);
+};
+
+// A drop handed to the receiving list: the row dropped on, then the dragged
+// rows as they came.
+struct PresetDrop {
+  long revicedIndex = -1;
+  std::vector<std::string> presetName;
+  std::vector<uint64_t> index;
+};
