@@ -4,7 +4,8 @@
 // choice lists, a shared list) and, when it can be read, the bundled one.
 // A file that is accepted gives every module at least its words; with the
 // bundled catalogue, exporting a preset read from a file and importing that
-// export again changes no word.
+// export again changes no word (module, EXP function and EXP volume words
+// alike), and the file exported again is the same file.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -91,7 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto twice = PresetManager::presetFromFile(PresetManager::presetFileObject(*once.preset, bundled, "Fuzz").dump(),
                                              "Fuzz", *target, *current, bundled);
   if (!twice.preset) std::abort();
-  for (int m = 0; m < 9; ++m)
-    if (once.preset->module(m)->dataArr.get() != twice.preset->module(m)->dataArr.get()) std::abort();
+  for (int m = 0; m < 9; ++m) {
+    const auto a = once.preset->module(m), b = twice.preset->module(m);
+    if (a->dataArr.get() != b->dataArr.get() || a->FuncDataArr.get() != b->FuncDataArr.get() ||
+        a->ExpDataArr.get() != b->ExpDataArr.get())
+      std::abort();
+  }
+  if (once.preset->presetName.get() != twice.preset->presetName.get()) std::abort();
+  // And so is the whole file written from it, byte for byte.
+  if (PresetManager::presetFileObject(*once.preset, bundled, "Fuzz").dump() !=
+      PresetManager::presetFileObject(*twice.preset, bundled, "Fuzz").dump())
+    std::abort();
   return 0;
 }

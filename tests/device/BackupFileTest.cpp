@@ -173,6 +173,12 @@ TEST_F(BackupFile, TheReaderRefusesChangedForeignAndMisshapenFiles) {
   EXPECT_FALSE(make()->readFile((tmp / "missing.bqv").string()));
   fs::resize_file(tmp / "full.bqv", Zr_Backup::kMaxFileSize + 1);
   EXPECT_FALSE(make()->readFile((tmp / "full.bqv").string()));
+  // A folder, a read that fails (EIO), a device without end.
+  fs::create_directories(tmp / "folder.bqv");
+  fs::create_symlink("/proc/self/mem", tmp / "broken.bqv");
+  fs::create_symlink("/dev/zero", tmp / "endless.bqv");
+  for (const char* name : {"folder.bqv", "broken.bqv", "endless.bqv"})
+    EXPECT_FALSE(make()->readFile((tmp / name).string())) << name;
 }
 
 TEST_F(BackupFile, ExportReplacesTheDestinationAlsoFromAnotherFileSystem) {

@@ -309,28 +309,122 @@ TEST(FirmwareEngine, BlockThatCannotBeWrittenEndsWithStatus2) {
   std::filesystem::remove(path);
 }
 
-TEST(FirmwareEngine, CancelStopsAWaitingRunAtOnce) {
+// However a run ends, its status is final: a cancelled run ends with its own
+// status, never left "running", whatever it was waiting for.
+TEST(FirmwareEngine, ACancelledRunEndsAtOnceWithAFinalStatus) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::SimBootloader::Knobs&)> knobs;
+    size_t framesBeforeCancel;  // 0: cancelled before the run starts
+    int status;
+    size_t packets;  // what the unit received in all
+  };
+  const std::vector<Case> cases = {
+      {"before the run", [](auto&) {}, 0, FirmwareEngine::StatusCancelled, 0},
+      {"waiting for the answer to 00", [](auto& k) { k.answerHello = false; }, 2, FirmwareEngine::StatusCancelled, 2},
+      {"waiting for the answer to 02", [](auto& k) { k.answerAnnounce = false; }, 3, FirmwareEngine::StatusCancelled,
+       3},
+      {"waiting for a block", [](auto& k) { k.ackLimit = 1; }, 5, FirmwareEngine::StatusCancelled, 5},
+  };
   auto path = writeImage(sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections()), "cancel");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FirmwareEngine engine;
+    engine.helloWaitSteps = 60000;  // a minute each: only the cancel ends them
+    engine.blockAckTimeout = 60s;
+    BootLink link(engine);
+    sim::SimBootloader::Knobs knobs;
+    c.knobs(knobs);
+    link.loader->setKnobs(knobs);
+    engine.setImagePath(path.string());
+    if (c.framesBeforeCancel == 0) engine.cancel();
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = engine.updateRunFirmware(); });
+    if (c.framesBeforeCancel > 0) {
+      EXPECT_TRUE(link.unit->waitForFrames(c.framesBeforeCancel, 5s));
+      EXPECT_TRUE(engine.isRunning());
+    }
+    const auto cancelled = std::chrono::steady_clock::now();
+    engine.cancel();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(engine.status(), c.status);
+    EXPECT_TRUE(FirmwareEngine::isFinal(engine.status()));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(link.loader->packets().size(), c.packets);
+  }
+  // Cancelled in its closing pause, a finished run stays finished.
   FirmwareEngine engine;
-  engine.blockAckTimeout = 60s;
+  engine.finishPause = 60s;
   BootLink link(engine);
-  sim::SimBootloader::Knobs knobs;
-  knobs.ackLimit = 1;
-  link.loader->setKnobs(knobs);
   engine.setImagePath(path.string());
   std::atomic<int> result{-1};
   std::thread worker([&] { result = engine.updateRunFirmware(); });
-  ASSERT_TRUE(link.unit->waitForFrames(5, 5s));  // AA, 00, 02 and two blocks
-  EXPECT_TRUE(engine.isRunning());
-  const auto cancelled = std::chrono::steady_clock::now();
+  EXPECT_TRUE(link.unit->waitForFrames(10, 5s));  // AA, 00, 02, six blocks, FF
   engine.cancel();
   worker.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
-  EXPECT_EQ(result, 0);
-  EXPECT_NE(engine.status(), FirmwareEngine::StatusFinished);
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(link.loader->packets().size(), 5u);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(engine.status(), FirmwareEngine::StatusFinished);
   std::filesystem::remove(path);
+}
+
+// The block-range sender: blocks from any offset of the loaded image, each
+// awaiting the acknowledgement of a section within a count of wait steps.
+TEST(FirmwareEngine, BlockRangeSendsBlocksFromAnImageOffset) {
+  const Bytes image = handImage();
+  auto path = writeImage(image, "range");
+  FirmwareEngine engine;
+  BootLink link(engine, {0x03, {{0x04, 0x05}, {0x06, 0x07}}});
+  engine.setImagePath(path.string());
+  EXPECT_FALSE(engine.updateSendBlockRange(0, 1, 640, 100, 0x04, 0)) << "no image loaded";
+  ASSERT_TRUE(engine.updateLoadImage());
+
+  // Blocks 0x10..0x12 from offset 1152 with section 2's type, acknowledged
+  // as section 2 (07).
+  EXPECT_TRUE(engine.updateSendBlockRange(0x10, 0x13, 1152, 1000, 0x06, 1));
+  auto blocks = link.loader->blocks();
+  ASSERT_EQ(blocks.size(), 3u);
+  for (size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(blocks[k].type, 0x06);
+    EXPECT_EQ(blocks[k].number, 0x10 + k);
+    EXPECT_TRUE(std::equal(blocks[k].data.begin(), blocks[k].data.end(), image.begin() + 1152 + static_cast<long>(k * 512)))
+        << k;
+  }
+  // The percentage counts on from the blocks sent so far: T is 6 here.
+  EXPECT_EQ(link.percentAtBlock, (std::vector<int>{16, 33, 50}));
+
+  // An acknowledgement of the other section's type does not release a block.
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(engine.updateSendBlockRange(0, 1, 640, 50, 0x04, 1));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, engine.waitStep * 50);
+  // With no wait allowed the first block is sent, and the range fails there.
+  EXPECT_FALSE(engine.updateSendBlockRange(0, 2, 640, 0, 0x04, 0));
+  EXPECT_EQ(link.loader->blocks().size(), 5u);
+  // Outside the image: nothing is sent. An empty range is done at once.
+  EXPECT_FALSE(engine.updateSendBlockRange(0, 2, image.size() - 1000, 100, 0x04, 0));
+  EXPECT_FALSE(engine.updateSendBlockRange(5, 4, 640, 100, 0x04, 0));
+  EXPECT_TRUE(engine.updateSendBlockRange(3, 3, 640, 100, 0x04, 0));
+  EXPECT_EQ(link.loader->blocks().size(), 5u);
+  std::filesystem::remove(path);
+}
+
+TEST(FirmwareEngine, SleepsEndEarlyOnlyWhenCancelled) {
+  FirmwareEngine engine;
+  auto started = std::chrono::steady_clock::now();
+  engine.updateSleepMs(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 30ms);
+  started = std::chrono::steady_clock::now();
+  engine.updateSleepUs(20000);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 20ms);
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(20ms);
+    engine.cancel();
+  });
+  started = std::chrono::steady_clock::now();
+  engine.updateSleepMs(60000);
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
 }
 
 }  // namespace

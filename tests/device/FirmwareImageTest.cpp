@@ -1,6 +1,7 @@
 // Checking firmware images before anything is sent.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -93,6 +94,15 @@ TEST(FirmwareImage, LoadSaysWhichFileIsMissing) {
   EXPECT_FALSE(FirmwareImage::load(path, &error));
   EXPECT_NE(error.find("qv450-no-such-image.qv"), std::string::npos);
   EXPECT_NE(error.find("not found"), std::string::npos);
+
+  // A file whose read fails (EIO) is a failure with its reason.
+  const auto link = std::filesystem::temp_directory_path() / ("qv450-broken-" + std::to_string(getpid()) + ".qv");
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink("/proc/self/mem", link);
+  error.clear();
+  EXPECT_FALSE(FirmwareImage::load(link, &error));
+  std::filesystem::remove(link);
+  EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
 }
 
 }  // namespace

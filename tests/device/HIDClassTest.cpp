@@ -3,10 +3,16 @@
 #include "device/transport/HIDClass.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -451,6 +457,95 @@ TEST_F(HIDClassTest, ClosingNeverRacesAReadOrAWrite) {
   EXPECT_EQ(delegate->disconnects(), 0);
   // Every frame the unit saw is whole.
   for (const auto& f : unit->receivedFrames()) EXPECT_TRUE(frame::isValid(f.bytes));
+}
+
+// --- signals ---
+
+// A device whose reads wait in a system call first, failing as hidapi does
+// (-1) when a signal interrupts that wait.
+class InterruptibleDevice final : public hid::Device {
+public:
+  explicit InterruptibleDevice(std::shared_ptr<hid::Device> inner) : inner_(std::move(inner)) {}
+  const hid::DeviceInfo& info() const override { return inner_->info(); }
+  bool write(const hid::Report& report) override { return inner_->write(report); }
+  int read(hid::Report& out, std::chrono::milliseconds timeout) override {
+    if (::poll(nullptr, 0, 1) < 0) return -1;
+    return inner_->read(out, timeout);
+  }
+
+private:
+  std::shared_ptr<hid::Device> inner_;
+};
+
+class InterruptibleBackend final : public hid::Backend {
+public:
+  explicit InterruptibleBackend(std::shared_ptr<hid::Backend> inner) : inner_(std::move(inner)) {}
+  std::string name() const override { return "interruptible"; }
+  bool init() override { return inner_->init(); }
+  std::vector<hid::DeviceInfo> enumerate(uint16_t v, uint16_t p, uint16_t r) override { return inner_->enumerate(v, p, r); }
+  hid::OpenResult open(const hid::DeviceInfo& info) override {
+    hid::OpenResult result = inner_->open(info);
+    if (result.device) result.device = std::make_shared<InterruptibleDevice>(result.device);
+    return result;
+  }
+
+private:
+  std::shared_ptr<hid::Backend> inner_;
+};
+
+std::atomic<int> signalsHandled{0};
+void onTestSignal(int) { signalsHandled.fetch_add(1, std::memory_order_relaxed); }
+
+// The ids of this process's threads with this name.
+std::vector<pid_t> threadsNamed(const std::string& name) {
+  std::vector<pid_t> found;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::string comm;
+    std::getline(std::ifstream(task.path() / "comm"), comm);
+    if (comm == name) found.push_back(static_cast<pid_t>(std::stol(task.path().filename().string())));
+  }
+  return found;
+}
+
+TEST_F(HIDClassTest, SignalsDuringReadsLeaveTheUnitConnected) {
+  struct sigaction action {}, previous{};
+  action.sa_handler = onTestSignal;  // no SA_RESTART: a waiting system call fails with EINTR
+  sigemptyset(&action.sa_mask);
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+
+  auto unit = addUnit();
+  hid = std::make_unique<HIDClass>(std::make_shared<InterruptibleBackend>(backend));
+  hid->setVid(0x0483);
+  hid->setPid(0x5703);
+  hid->setVer(200);
+  hid->setDeviceName("VLT");
+  hid->setDeviceVersion("V1.0.5");
+  hid->setDelegate(delegate);
+  hid->setTiming(fastTiming());
+  ASSERT_TRUE(hid->OpenDevice(kRequest, sizeof kRequest));
+  const std::vector<pid_t> hidThreads = threadsNamed("qv450-hid");
+  ASSERT_EQ(hidThreads.size(), 1u);
+
+  // Signals for the process, and aimed at the HID thread itself, while the
+  // unit keeps talking.
+  const int before = signalsHandled.load();
+  constexpr int kFrames = 40;
+  for (int i = 0; i < kFrames; ++i) {
+    unit->sendFrame(0x34, Bytes{static_cast<uint8_t>(i)});
+    for (int k = 0; k < 5; ++k) {
+      ::kill(::getpid(), SIGUSR1);
+      ::syscall(SYS_tgkill, ::getpid(), hidThreads.front(), SIGUSR1);
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  EXPECT_TRUE(delegate->waitFrames(kFrames));
+  EXPECT_GT(signalsHandled.load(), before) << "the signals were sent and handled elsewhere";
+  EXPECT_EQ(delegate->disconnects(), 0);
+  EXPECT_NE(hid->hid_current_device(), nullptr);
+  EXPECT_EQ(delegate->frames().size(), static_cast<size_t>(kFrames));
+
+  hid.reset();  // the HID thread ends with what was held for it
+  sigaction(SIGUSR1, &previous, nullptr);
 }
 
 // --- quitting ---

@@ -84,6 +84,20 @@ TEST(NRFile, ARefusedFileLeavesTheWordsAndIsNamedInTheText) {
             "If problem reoccurs, please restart the software and try again..");
   nr.OpenFilePath((tmp / "none.amp").string(), &error);
   EXPECT_EQ(error->code(), Zr_NR::kErrorFormat);
+
+  // What cannot be read, or is far larger than an NR file (even with the
+  // right words, sum and ending), is refused the same way.
+  std::filesystem::create_directories(tmp / "Folder.amp");
+  std::filesystem::create_symlink("/proc/self/mem", tmp / "Broken.amp");
+  std::filesystem::create_symlink("/dev/zero", tmp / "Endless.amp");
+  TempFolder::write(tmp / "Padded.amp", nrFile(kWords, "2.0", std::string(Zr_NR::kMaxFileSize, ' ')));
+  for (const char* name : {"Folder.amp", "Broken.amp", "Endless.amp", "Padded.amp"}) {
+    error.reset();
+    nr.OpenFilePath((tmp / name).string(), &error);
+    ASSERT_TRUE(error) << name;
+    EXPECT_EQ(error->code(), Zr_NR::kErrorFormat) << name;
+    EXPECT_EQ(nr.databuff[0], 7u) << name;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -225,6 +226,8 @@ TEST_F(PresetFiles, RefusalsComeInOrderWithTheirTexts) {
   EXPECT_EQ(refusal(tmp / "Huge.pqv"), PresetManager::kWrongData);
   fs::create_directories(tmp / "Folder.pqv");
   EXPECT_EQ(refusal(tmp / "Folder.pqv"), PresetManager::kWrongData);
+  fs::create_symlink("/proc/self/mem", tmp / "Broken.pqv");  // its read fails with EIO
+  EXPECT_EQ(refusal(tmp / "Broken.pqv"), PresetManager::kWrongData);
   EXPECT_EQ(refusal(file("No schema.pqv", R"({"fileInfo": {"device": "QV450"}})")), PresetManager::kWrongVersion);
   EXPECT_EQ(refusal(file("Old.pqv", R"({"fileInfo": {"schema": "QV400 Preset"}})")), PresetManager::kWrongVersion);
   // Members of the wrong kind, before anything is built.
@@ -320,6 +323,22 @@ TEST_F(PresetFiles, AFailedExportIsReportedAndLeavesNoFile) {
   EXPECT_EQ(exportPreset(0), "Lead");
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "a" / "b"), fs::directory_iterator()), 1);
   EXPECT_EQ(failures.size(), 2u);
+}
+
+TEST_F(PresetFiles, AFolderWhosePathIsNotUtf8IsTheSameFolderAfterARestart) {
+  const fs::path folder = tmp / "Pr\xE9sets \xFF";  // Latin-1 and a stray byte
+  env.defaults->setObjectForKey(PresetManager::kFolderDefault, fnd::Value(folder.string()));
+  service->cache[0] = makePreset("Lead", {});
+  ASSERT_EQ(exportPreset(0), "Lead");
+  env.defaults = fnd::UserDefaults::withFile(tmp / "defaults.json");
+  service->cache[0] = makePreset("Rhythm", {});
+  ASSERT_EQ(exportPreset(0), "Rhythm");
+  EXPECT_TRUE(fs::is_regular_file(folder / "Lead.pqv"));
+  EXPECT_TRUE(fs::is_regular_file(folder / "Rhythm.pqv"));
+  std::vector<std::string> entries;
+  for (const auto& e : fs::directory_iterator(tmp.path())) entries.push_back(e.path().filename().string());
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"Pr\xE9sets \xFF", "defaults.json"}));
 }
 
 TEST_F(PresetFiles, ImportIntoTheCurrentSlotRefreshesItAndPassesTheBlockOn) {

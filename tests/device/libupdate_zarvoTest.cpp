@@ -326,6 +326,93 @@ TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
   EXPECT_EQ(window.calls().size(), seen);
   EXPECT_TRUE(second.calls().empty());
   EXPECT_EQ(unit->receivedCount(), 7u);  // nothing after the third block
+  EXPECT_EQ(updater->engine().status(), FirmwareEngine::StatusCancelled);
+}
+
+// What callbacks racing a cancel saw. Held by the callbacks: they run on the
+// progress queue and must not outlive what they touch.
+struct Race {
+  std::atomic<bool> cancelReturned{false};
+  std::atomic<int> inside{0};
+  std::atomic<int> calls{0};
+  std::atomic<int> startedAfterCancel{0};
+  std::atomic<bool> entered{false};
+  std::chrono::microseconds hold{0};
+  void call() {
+    if (cancelReturned) ++startedAfterCancel;
+    ++inside;
+    ++calls;
+    entered = true;
+    std::this_thread::sleep_for(hold);
+    --inside;
+  }
+};
+
+// Once cancelUpdate has returned no callback starts, and none still runs:
+// whoever cancels may destroy what the callbacks use.
+TEST_F(UpdaterTest, NoCallbackRunsOrStartsOnceCancelUpdateHasReturned) {
+  auto updater = connect(boot());
+  auto t = updater->timing();
+  t.progressFirstTick = 1ms;
+  t.progressInterval = 1ms;
+  updater->setTiming(t);
+  updater->engine().blockAckTimeout = 5s;
+  unit->setPaced(true);  // a block every few milliseconds: the percentage moves at every tick
+  const std::string path = image(sim::TestFirmwareSpec::withBlocks(400)).string();
+
+  // A callback in progress when the cancel comes is waited for.
+  {
+    auto race = std::make_shared<Race>();
+    race->hold = 50ms;
+    updater->beginUpdate(path, [race](int) { race->call(); }, [race](int) { race->call(); });
+    for (int i = 0; i < 5000 && !race->entered; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(race->entered);
+    updater->cancelUpdate();
+    race->cancelReturned = true;
+    EXPECT_EQ(race->inside.load(), 0) << "a callback still ran after cancelUpdate returned";
+    EXPECT_EQ(updater->engine().status(), FirmwareEngine::StatusCancelled);
+    EXPECT_FALSE(updater->isUpdating());
+  }
+  // Cancels at every moment of the run, callbacks short and long.
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    auto race = std::make_shared<Race>();
+    race->hold = std::chrono::microseconds(round % 3 == 0 ? 0 : 300 * (round % 3));
+    updater->beginUpdate(path, [race](int) { race->call(); }, [race](int) { race->call(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(round * 3));
+    updater->cancelUpdate();
+    race->cancelReturned = true;
+    EXPECT_EQ(race->inside.load(), 0);
+    const int calls = race->calls.load();
+    std::this_thread::sleep_for(10ms);  // ten more ticks would have come
+    EXPECT_EQ(race->calls.load(), calls);
+    EXPECT_EQ(race->startedAfterCancel.load(), 0);
+    EXPECT_TRUE(FirmwareEngine::isFinal(updater->engine().status())) << updater->engine().status();
+    EXPECT_FALSE(updater->isUpdating());
+  }
+}
+
+// A callback may cancel the update it reports on (the window's "stop").
+TEST_F(UpdaterTest, ACallbackMayCancelItsOwnUpdate) {
+  auto updater = connect(boot());
+  auto t = updater->timing();
+  t.progressFirstTick = 1ms;
+  t.progressInterval = 1ms;
+  updater->setTiming(t);
+  unit->setPaced(true);
+  auto cancelled = std::make_shared<std::atomic<int>>(0);
+  std::weak_ptr<libupdate_zarvo> weak = updater;
+  updater->beginUpdate(image(sim::TestFirmwareSpec::withBlocks(200)).string(),
+                       [weak, cancelled](int) {
+                         if (auto u = weak.lock()) u->cancelUpdate();
+                         ++*cancelled;
+                       },
+                       nullptr);
+  for (int i = 0; i < 5000 && cancelled->load() == 0; ++i) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(cancelled->load(), 1);
+  updater->cancelUpdate();  // joins the worker
+  EXPECT_EQ(updater->engine().status(), FirmwareEngine::StatusCancelled);
 }
 
 // The simulated unit the program uses with QV450_SIMULATOR=boot: without the

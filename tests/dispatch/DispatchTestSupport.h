@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -22,24 +23,30 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 }
 
 // A one-way gate: wait() blocks until open() or the bound.
+//
+// Copies share one gate. A thread a test leaves behind (a worker abandoned by
+// a shutdown, a waiter past its bound) may still wait on the gate or open it
+// after the test has returned, so tasks must capture the gate by value, never
+// by reference: then the gate lives as long as the last thread that uses it.
 class Gate {
 public:
-  void open() {
-    {
-      std::lock_guard lock(mutex_);
-      open_ = true;
-    }
-    changed_.notify_all();
+  void open() const {
+    std::lock_guard lock(state_->mutex);
+    state_->open = true;
+    state_->changed.notify_all();
   }
-  bool wait(std::chrono::milliseconds bound = 5000ms) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, bound, [this] { return open_; });
+  bool wait(std::chrono::milliseconds bound = 5000ms) const {
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, bound, [this] { return state_->open; });
   }
 
 private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace dispatch::testing

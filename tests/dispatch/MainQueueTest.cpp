@@ -86,12 +86,12 @@ TEST(Sync, WaitsBehindPendingTasksOfASerialQueue) {
   auto queue = Queue::createSerial("test.sync.order");
   Gate release;
   std::vector<int> order;  // inside the queue, then read after sync
-  queue->async([&] {
+  queue->async([&, release] {
     EXPECT_TRUE(release.wait());
     order.push_back(1);
   });
   queue->async([&] { order.push_back(2); });
-  std::thread opener([&] {
+  std::thread opener([release] {
     std::this_thread::sleep_for(5ms);
     release.open();
   });

@@ -30,33 +30,39 @@ struct OverlapProbe {
   void leave() { --inside; }
 };
 
+// Tasks on pool threads hold what they touch (see Gate): a test that fails
+// its bound returns while they may still run.
+
 TEST(SerialQueue, KeepsEachProducersOrderAndNeverOverlapsUnderManyProducers) {
   auto queue = Queue::createSerial("test.serial.producers");
   constexpr int kProducers = 8;
   constexpr int kPerProducer = 400;
-  std::vector<std::vector<int>> seen(kProducers);  // unlocked: only the queue writes
-  OverlapProbe probe;
-  std::atomic<int> done{0};
+  struct Seen {
+    std::vector<std::vector<int>> byProducer = std::vector<std::vector<int>>(kProducers);  // only the queue writes
+    OverlapProbe probe;
+    std::atomic<int> done{0};
+  };
+  auto seen = std::make_shared<Seen>();
 
   std::vector<std::thread> producers;
   for (int p = 0; p < kProducers; ++p) {
-    producers.emplace_back([&, p] {
+    producers.emplace_back([queue, seen, p] {
       for (int i = 0; i < kPerProducer; ++i) {
-        queue->async([&, p, i] {
-          probe.enter();
-          seen[p].push_back(i);
-          probe.leave();
-          ++done;
+        queue->async([seen, p, i] {
+          seen->probe.enter();
+          seen->byProducer[p].push_back(i);
+          seen->probe.leave();
+          ++seen->done;
         });
       }
     });
   }
   for (auto& t : producers) t.join();
-  ASSERT_TRUE(waitUntil([&] { return done.load() == kProducers * kPerProducer; }));
-  EXPECT_EQ(probe.most.load(), 1);
+  ASSERT_TRUE(waitUntil([&] { return seen->done.load() == kProducers * kPerProducer; }));
+  EXPECT_EQ(seen->probe.most.load(), 1);
   for (int p = 0; p < kProducers; ++p) {
-    ASSERT_EQ(seen[p].size(), size_t(kPerProducer));
-    for (int i = 0; i < kPerProducer; ++i) ASSERT_EQ(seen[p][i], i) << "producer " << p;
+    ASSERT_EQ(seen->byProducer[p].size(), size_t(kPerProducer));
+    for (int i = 0; i < kPerProducer; ++i) ASSERT_EQ(seen->byProducer[p][i], i) << "producer " << p;
   }
 }
 
@@ -68,28 +74,32 @@ TEST(SerialQueue, NeverRunsTwoTasksAtOnceOnAConcurrentTargetWhileOtherQueuesDoRu
 
   // a and b each block until both are running: only a concurrent target lets
   // that happen, so the probe below is not vacuous.
-  std::atomic<int> arrived{0};
-  Gate both;
-  auto meet = [&] {
-    if (++arrived == 2) both.open();
-    EXPECT_TRUE(both.wait());
+  struct Shared {
+    std::atomic<int> arrived{0};
+    std::atomic<int> met{0};
+    Gate both;
+    OverlapProbe probe;
+    std::atomic<int> done{0};
+  };
+  auto shared = std::make_shared<Shared>();
+  auto meet = [shared] {
+    if (++shared->arrived == 2) shared->both.open();
+    if (shared->both.wait()) ++shared->met;
   };
   a->async(meet);
   b->async(meet);
 
-  OverlapProbe probe;
-  std::atomic<int> done{0};
   for (int i = 0; i < 200; ++i) {
-    a->async([&] {
-      probe.enter();
+    a->async([shared] {
+      shared->probe.enter();
       std::this_thread::yield();
-      probe.leave();
-      ++done;
+      shared->probe.leave();
+      ++shared->done;
     });
   }
-  ASSERT_TRUE(waitUntil([&] { return done.load() == 200; }));
-  EXPECT_EQ(arrived.load(), 2);
-  EXPECT_EQ(probe.most.load(), 1);
+  ASSERT_TRUE(waitUntil([&] { return shared->done.load() == 200; }));
+  EXPECT_TRUE(waitUntil([&] { return shared->met.load() == 2; }));
+  EXPECT_EQ(shared->probe.most.load(), 1);
 }
 
 TEST(SerialQueue, ChainToTheMainQueueRunsOnTheMainThreadInSubmissionOrder) {
@@ -148,10 +158,10 @@ TEST(SerialQueue, StaysAliveWhilePendingAfterTheLastHandleIsDropped) {
 
 TEST(SerialQueue, ATaskThatThrowsDoesNotStopTheQueue) {
   auto queue = Queue::createSerial("test.throw");
-  std::atomic<int> after{0};
+  auto after = std::make_shared<std::atomic<int>>(0);
   queue->async([] { throw std::runtime_error("boom"); });
-  queue->async([&] { ++after; });
-  EXPECT_TRUE(waitUntil([&] { return after.load() == 1; }));
+  queue->async([after] { ++*after; });
+  EXPECT_TRUE(waitUntil([&] { return after->load() == 1; }));
 }
 
 }  // namespace

@@ -24,30 +24,39 @@ using testing::Gate;
 using testing::waitUntil;
 
 // A task whose captured state tells whether it ran and whether it is gone.
+// The count is held by the task too: a task that ran late (the fault these
+// tests look for) must not write into a finished test's stack.
 struct Witness {
-  std::atomic<int> ran{0};
+  std::shared_ptr<std::atomic<int>> runs = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<int> token = std::make_shared<int>(0);
   std::weak_ptr<int> alive = token;
   Task task() {
-    return [this, token = token] { ++ran; };
+    return [runs = runs, token = token] { ++*runs; };
   }
+  int ran() const { return runs->load(); }
   void release() { token.reset(); }
+};
+
+// Workers a shutdown gives up on outlive the test that made them: everything
+// they touch is held by their tasks, never borrowed from the test's stack.
+struct StuckWork {
+  Gate stuck;
+  std::atomic<int> started{0};
+  std::atomic<int> finished{0};
 };
 
 TEST(Shutdown, DropsPendingWorkOfEveryKindAndReturnsWithinTheBoundDespiteStuckTasks) {
   auto runtime = Runtime::create("test.rt.stuck", 2);
   auto serial = runtime->createSerial("test.rt.serial");
-  Gate stuck;
-  std::atomic<int> started{0};
-  std::atomic<int> finished{0};
-  auto block = [&] {
-    ++started;
-    stuck.wait();
-    ++finished;
+  auto work = std::make_shared<StuckWork>();
+  auto block = [work] {
+    ++work->started;
+    work->stuck.wait();
+    ++work->finished;
   };
   serial->async(block);             // one worker, inside the serial queue
   runtime->global()->async(block);  // the other one
-  ASSERT_TRUE(waitUntil([&] { return started.load() == 2; }));
+  ASSERT_TRUE(waitUntil([&] { return work->started.load() == 2; }));
 
   Witness behindStuck, onGlobal, later;
   serial->async(behindStuck.task());
@@ -63,21 +72,21 @@ TEST(Shutdown, DropsPendingWorkOfEveryKindAndReturnsWithinTheBoundDespiteStuckTa
   EXPECT_TRUE(onGlobal.alive.expired()) << "queued work is destroyed at shutdown";
   EXPECT_TRUE(later.alive.expired());
 
-  stuck.open();
+  work->stuck.open();
   // The drain behind the stuck task stops at the shutdown and drops the rest.
-  EXPECT_TRUE(waitUntil([&] { return behindStuck.alive.expired() && finished.load() == 2; }));
-  EXPECT_EQ(behindStuck.ran.load() + onGlobal.ran.load() + later.ran.load(), 0);
+  EXPECT_TRUE(waitUntil([&] { return behindStuck.alive.expired() && work->finished.load() == 2; }));
+  EXPECT_EQ(behindStuck.ran() + onGlobal.ran() + later.ran(), 0);
 }
 
 TEST(Shutdown, ASerialQueueWhoseDrainIsDroppedReleasesTasksThatHoldIt) {
   auto runtime = Runtime::create("test.rt.cycle", 1);
-  Gate stuck;
-  std::atomic<bool> started{false};
-  runtime->global()->async([&] {
-    started = true;
-    stuck.wait();
+  auto work = std::make_shared<StuckWork>();
+  runtime->global()->async([work] {
+    ++work->started;
+    work->stuck.wait();
+    ++work->finished;
   });
-  ASSERT_TRUE(waitUntil([&] { return started.load(); }));
+  ASSERT_TRUE(waitUntil([&] { return work->started.load() == 1; }));
   // The only worker is busy, so the serial queue's drain waits in the pool.
   // Its task holds the queue itself, as a timer's fire does.
   std::weak_ptr<Queue> weakSerial;
@@ -91,8 +100,9 @@ TEST(Shutdown, ASerialQueueWhoseDrainIsDroppedReleasesTasksThatHoldIt) {
   EXPECT_FALSE(runtime->shutdown(50ms));
   EXPECT_TRUE(w.alive.expired()) << "the dropped drain took the queue's tasks with it";
   EXPECT_TRUE(weakSerial.expired()) << "no cycle keeps the queue alive";
-  EXPECT_EQ(w.ran.load(), 0);
-  stuck.open();
+  EXPECT_EQ(w.ran(), 0);
+  // The abandoned worker leaves after the test; it holds what it touches.
+  work->stuck.open();
 }
 
 TEST(Shutdown, AfterwardsEveryKindOfSubmissionIsDroppedAndSyncReturns) {
@@ -123,7 +133,7 @@ TEST(Shutdown, AfterwardsEveryKindOfSubmissionIsDroppedAndSyncReturns) {
   EXPECT_TRUE(w.alive.expired());
   drainMainQueue();
   std::this_thread::sleep_for(10ms);
-  EXPECT_EQ(w.ran.load(), 0);
+  EXPECT_EQ(w.ran(), 0);
   EXPECT_EQ(ticks.load(), ticksAtShutdown);
   EXPECT_EQ(runtime->droppedCount(), droppedBefore + 7);
   // The shared runtime is untouched.
@@ -135,30 +145,33 @@ TEST(Shutdown, SyncWaitingOnADroppedTaskReturnsFalse) {
   auto serial = runtime->createSerial("test.rt.sync.serial");
   Gate release;
   Gate started;
-  serial->async([&] {
+  serial->async([release, started] {
     started.open();
     release.wait();
   });
   ASSERT_TRUE(started.wait());
-  std::atomic<int> result{-1};
-  std::thread waiter([&] { result = serial->sync([] {}) ? 1 : 0; });
+  auto result = std::make_shared<std::atomic<int>>(-1);
+  std::thread waiter([serial, result] { *result = serial->sync([] {}) ? 1 : 0; });
   std::this_thread::sleep_for(5ms);  // let the waiter queue its task (else sync sees the shutdown)
-  std::thread stopper([&] { runtime->shutdown(2s); });
+  std::thread stopper([runtime] { runtime->shutdown(2s); });
   std::this_thread::sleep_for(5ms);
   release.open();
   stopper.join();
   waiter.join();
-  EXPECT_EQ(result.load(), 0);
+  EXPECT_EQ(result->load(), 0);
 }
 
 TEST(Shutdown, FromOneOfTheRuntimesOwnTasksDoesNotDeadlock) {
   auto runtime = Runtime::create("test.rt.self", 2);
-  std::atomic<bool> returned{false};
-  runtime->global()->async([&] {
-    runtime->shutdown(1s);
-    returned = true;
+  auto returned = std::make_shared<std::atomic<bool>>(false);
+  // The task holds the runtime only weakly: a runtime that holds its own
+  // worker's task would never be destroyed.
+  std::weak_ptr<Runtime> weakRuntime = runtime;
+  runtime->global()->async([weakRuntime, returned] {
+    if (auto r = weakRuntime.lock()) r->shutdown(1s);
+    *returned = true;
   });
-  EXPECT_TRUE(waitUntil([&] { return returned.load(); }));
+  EXPECT_TRUE(waitUntil([&] { return returned->load(); }));
 }
 
 // The process-wide shutdown, as the program quits: run in a child process.
@@ -166,19 +179,22 @@ constexpr const char* kChildVariable = "QV450_DISPATCH_SHUTDOWN_CHILD";
 
 void shutdownTheSharedRuntime() {
   Witness onMain, onSerial, later, posted;
-  Gate stuck;
-  std::atomic<unsigned> busy{0};
-  std::atomic<unsigned> left{0};
+  struct Busy {
+    Gate stuck;
+    std::atomic<unsigned> busy{0};
+    std::atomic<unsigned> left{0};
+  };
+  auto work = std::make_shared<Busy>();
   // Occupy every worker, so that the serial queue's drain stays queued.
   const unsigned workers = Runtime::shared()->workerCount();
   for (unsigned i = 0; i < workers; ++i) {
-    Queue::global()->async([&] {
-      ++busy;
-      stuck.wait(2000ms);
-      ++left;
+    Queue::global()->async([work] {
+      ++work->busy;
+      work->stuck.wait(2000ms);
+      ++work->left;
     });
   }
-  ASSERT_TRUE(waitUntil([&] { return busy.load() == workers; }));
+  ASSERT_TRUE(waitUntil([&] { return work->busy.load() == workers; }));
   auto serial = Queue::createSerial("child.serial");
   Queue::main()->async(onMain.task());  // handed to the driver, not drained
   serial->async(onSerial.task());
@@ -190,8 +206,8 @@ void shutdownTheSharedRuntime() {
   const auto start = Clock::now();
   EXPECT_FALSE(shutdown(50ms)) << "every worker is stuck";
   EXPECT_LT(Clock::now() - start, 1s);
-  stuck.open();
-  ASSERT_TRUE(waitUntil([&] { return left.load() == workers; }));
+  work->stuck.open();
+  ASSERT_TRUE(waitUntil([&] { return work->left.load() == workers; }));
 
   drainMainQueue();  // the wrapper runs, the task is dropped
   Queue::main()->async(posted.task());
@@ -204,7 +220,7 @@ void shutdownTheSharedRuntime() {
   EXPECT_TRUE(posted.alive.expired());
   EXPECT_TRUE(onMain.alive.expired());
   EXPECT_TRUE(later.alive.expired());
-  EXPECT_EQ(onMain.ran + onSerial.ran + later.ran + posted.ran, 0);
+  EXPECT_EQ(onMain.ran() + onSerial.ran() + later.ran() + posted.ran(), 0);
 }
 
 TEST(ProcessShutdown, DropsMainQueueAndGlobalWorkWithinTheBound) {

@@ -142,6 +142,12 @@ TEST_F(EffectCatalogueFiles, MissingFilesAreRefusedByName) {
   error.clear();
   EXPECT_FALSE(EffectCatalogue::load(dir, resource("effects.json"), &error));
   EXPECT_NE(error.find("is not a file"), std::string::npos) << error;
+
+  // A read that fails (EIO) is a refusal with its reason.
+  fs::create_symlink("/proc/self/mem", dir / "broken.json");
+  error.clear();
+  EXPECT_FALSE(EffectCatalogue::load(resource("preset.json"), dir / "broken.json", &error));
+  EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
 }
 
 TEST_F(EffectCatalogueFiles, MalformedFilesAreRefusedWithAReason) {

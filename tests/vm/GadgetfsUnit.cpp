@@ -346,7 +346,13 @@ void GadgetfsUnit::inLoop() {
       break;
     }
     if (n == 0) continue;
-    if (write(epIn_, report.data(), static_cast<size_t>(n)) < 0 && errno != EINTR && errno != ESHUTDOWN) {
+    // An interrupted write was taken back from the endpoint: send it again,
+    // unless the unit is going.
+    ssize_t written;
+    do {
+      written = write(epIn_, report.data(), static_cast<size_t>(n));
+    } while (written < 0 && errno == EINTR && !stop_.load());
+    if (written < 0 && errno != EINTR && errno != ESHUTDOWN) {
       std::printf("gadget: write IN: %s\n", std::strerror(errno));
     }
   }

@@ -17,15 +17,20 @@
 //   - identification in the unit's mode;
 //   - frames of 7, 63, 64 and 521 bytes (payloads of 0, 56, 57 and 514)
 //     both ways, byte for byte, routed by the mode;
+//   - signals: a read interrupted by signals goes on to its time-out, and
+//     signals sent to the process and to each of its threads while frames
+//     travel leave the unit connected (mode A);
 //   - removal of the unit seen as disconnectDevice within a bound.
 // In mode A it measures the round trip of a frame and the removal time.
 // Lines: "ok: ..." for a check that held, "check: FAILED: ..." for one that
 // did not, "measure: ..." for figures. Exit status 0 when every check held.
 #include <dirent.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -35,6 +40,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GadgetfsUnit.h"
@@ -116,6 +122,80 @@ void onWatchdog(int) {
 }
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// --- signals ---
+
+std::atomic<int> signalsHandled{0};
+void onTestSignal(int) { signalsHandled.fetch_add(1, std::memory_order_relaxed); }
+
+// SIGUSR1 with a handler that does not restart system calls: a thread waiting
+// in one when it comes back from the handler gets EINTR.
+void installTestSignal() {
+  struct sigaction action {};
+  action.sa_handler = onTestSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGUSR1, &action, nullptr);
+}
+
+pid_t threadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+// Sends SIGUSR1 every `every` while it lives: to one thread, or to the
+// process and to each of its threads.
+class SignalStorm {
+public:
+  SignalStorm(std::chrono::microseconds every, pid_t onlyThread = 0)
+      : thread_([this, every, onlyThread] {
+          const pid_t pid = getpid();
+          while (!stop_) {
+            if (onlyThread != 0) {
+              syscall(SYS_tgkill, pid, onlyThread, SIGUSR1);
+            } else {
+              kill(pid, SIGUSR1);
+              if (DIR* d = opendir("/proc/self/task")) {
+                while (dirent* e = readdir(d))
+                  if (e->d_name[0] != '.') syscall(SYS_tgkill, pid, std::atoi(e->d_name), SIGUSR1);
+                closedir(d);
+              }
+            }
+            ++sent_;
+            std::this_thread::sleep_for(every);
+          }
+        }) {}
+  ~SignalStorm() {
+    stop_ = true;
+    thread_.join();
+  }
+  SignalStorm(const SignalStorm&) = delete;
+  SignalStorm& operator=(const SignalStorm&) = delete;
+  int rounds() const { return sent_.load(); }
+
+private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> sent_{0};
+  std::thread thread_;
+};
+
+// The hidapi backend's read, on a thread that takes signals: each one breaks
+// the library's wait, and the read must go on for the time left.
+void checkReadUnderSignals(hid::Backend& backend, const hid::DeviceInfo& info) {
+  hid::OpenResult opened = backend.open(info);
+  if (!check(opened.device != nullptr, "unit opened for the read under signals")) return;
+  constexpr auto kRead = 400ms;
+  const int before = signalsHandled.load();
+  int n;
+  Clock::duration took;
+  {
+    SignalStorm storm(2ms, threadId());
+    hid::Report report{};
+    const auto start = Clock::now();
+    n = opened.device->read(report, kRead);
+    took = Clock::now() - start;
+  }
+  const int handled = signalsHandled.load() - before;
+  check(n == 0 && took >= kRead - 5ms && handled > 10,
+        "a read of %lld ms interrupted by %d signals ran to its time-out (result %d after %.0f ms)",
+        static_cast<long long>(kRead.count()), handled, n, ms(took));
+}
 
 // What the transport hands on: frames (to the delegate in mode A, to the
 // firmware engine's handler otherwise) and the removal.
@@ -317,6 +397,8 @@ int run(const Options& o) {
     std::printf("  the unit is on the bus at %s Mbit/s\n", mbits.empty() ? "?" : mbits.c_str());
   }
   if (!o.rules.empty()) checkUdevRule(o, info);
+  installTestSignal();
+  checkReadUnderSignals(*backend, info);
 
   // --- the start-up read through the device service (application mode) ---
   if (application) {
@@ -444,6 +526,28 @@ int run(const Options& o) {
         check(wrong == 0, "%d round trips of a %zu-byte frame, each answered whole (%d wrong)", o.rounds, expected.size(), wrong);
         measure("round trip of a %zu-byte frame (%zu reports each way), %d rounds: min %.2f ms, median %.2f ms, p95 %.2f ms, max %.2f ms",
                 expected.size(), frame::reportCount(expected.size()), o.rounds, st.min, st.median, st.p95, st.max);
+      }
+
+      // --- signals while frames travel: the HID thread keeps reading ---
+      {
+        const int before = signalsHandled.load();
+        const std::vector<uint8_t> payload = pattern(57, 0x22);
+        const std::vector<uint8_t> expected = frame::build(kTestCommand, payload);
+        int wrong = 0, rounds = 0;
+        {
+          SignalStorm storm(500us);
+          const auto until = Clock::now() + 1s;
+          while (Clock::now() < until) {
+            transport.sendCMD(kTestCommand, payload.data(), static_cast<uint16_t>(payload.size() + 1));
+            if (receiver->nextFrame(true, kFrameBound) != expected) ++wrong;
+            ++rounds;
+          }
+        }
+        const int handled = signalsHandled.load() - before;
+        check(handled > 100 && wrong == 0 && receiver->disconnects() == 0 && transport.hid_current_device(),
+              "%d signals to the process and its threads during %d round trips: the unit stayed connected, "
+              "%d answers missing or wrong, %d disconnects",
+              handled, rounds, wrong, receiver->disconnects());
       }
       unit->removeHandler(sim::Firmware::Application, kTestCommand);
     }

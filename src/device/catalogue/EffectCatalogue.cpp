@@ -21,6 +21,8 @@ namespace {
 // type inside a module); anything much deeper is not a catalogue, and copies
 // of it would recurse without bound.
 constexpr int kMaxNesting = 16;
+// The shipped documents are some tens of kilobytes.
+constexpr uint64_t kMaxDocumentSize = 16u << 20;
 constexpr long kWordMax = 0xFFFF;
 // Problems of a usable catalogue logged at load, at most.
 constexpr size_t kLoggedProblems = 20;
@@ -100,7 +102,7 @@ bool readDocument(const fs::path& path, json& out, std::string* error) {
   if (!fs::exists(path, ec)) return fail(error, path.string() + " is missing");
   if (!fs::is_regular_file(path, ec)) return fail(error, path.string() + " is not a file");
   std::string readError;
-  auto text = fnd::files::readText(path, &readError);
+  auto text = fnd::files::readTextAtMost(path, kMaxDocumentSize, &readError);
   if (!text) return fail(error, readError.empty() ? "cannot read " + path.string() : readError);
   try {
     out = json::parse(*text);

@@ -558,10 +558,10 @@ bool PresetManager::ImportPreset(const Environment& env, const std::string& path
     return false;
   }
 
-  const uintmax_t size = fs::file_size(path, ec);
-  std::optional<std::string> text;
-  if (!ec && size <= kMaxFileSize) text = fnd::files::readText(path);
+  std::string why;
+  const std::optional<std::string> text = fnd::files::readTextAtMost(path, kMaxFileSize, &why);
   if (!text) {
+    fnd::log("preset import: %s", why.c_str());
     showWarning(env, kWrongData);
     return false;
   }

@@ -261,16 +261,10 @@ bool Zr_Backup::exportBackupFileForPath(const std::string& path) {
 // ---- Reading ----
 
 bool Zr_Backup::readFile(const std::string& path) {
-  std::error_code ec;
-  const uintmax_t size = fs::file_size(path, ec);
-  if (ec || size > kMaxFileSize) {
-    fnd::log("backup file %s refused: %s", path.c_str(), ec ? ec.message().c_str() : "too large");
-    return false;
-  }
   std::string why;
-  auto bytes = fnd::files::readAll(path, &why);
+  auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &why);
   if (!bytes) {
-    fnd::log("backup file cannot be read: %s", why.c_str());
+    fnd::log("backup file %s refused: %s", path.c_str(), why.c_str());
     return false;
   }
   return readData(*bytes);

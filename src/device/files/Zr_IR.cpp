@@ -109,17 +109,13 @@ void Zr_IR::OpenFilePath(const std::string& path, fnd::ErrorPtr* error) {
   // The name is judged before anything is read.
   for (unsigned char c : baseName)
     if (c < 32 || c > 126) return (void)fail(error, kErrorName);
-  std::error_code ec;
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kMaxFileSize) {
-    fnd::log("IR file too large: %ju bytes", size);
-    return (void)fail(error, kErrorNoMemory);
-  }
   std::string why;
-  auto bytes = fnd::files::readAll(path, &why);
+  fnd::files::ReadFailure failure = fnd::files::ReadFailure::none;
+  auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &why, &failure);
   if (!bytes) {
     fnd::log("IR file cannot be read: %s", why.c_str());
-    return (void)fail(error, kErrorUnreadable);
+    const bool noRoom = failure == fnd::files::ReadFailure::tooLarge || failure == fnd::files::ReadFailure::noMemory;
+    return (void)fail(error, noRoom ? kErrorNoMemory : kErrorUnreadable);
   }
   OpenData(*bytes, baseName, error);
 }
@@ -246,9 +242,19 @@ bool Zr_IR::GetIRDataBuffer(uint32_t n) {
   return true;
 }
 
+// A product rounded to single precision on its own. Without this a compiler
+// allowed to contract (FMA, as with -march=x86-64-v3) fuses the product into
+// the following sum with one rounding instead of two, and points come out
+// one step off. Going through memory forces the rounding whatever the flags.
+static float roundedProduct(float a, float b) {
+  volatile float product = a * b;
+  return product;
+}
+
 // Straight-line interpolation to 1024 points at 44.1 kHz with a fixed step
 // per rate, in single precision, without filtering: the unit's own tools
-// resample this way, and its stored IRs match them point for point.
+// resample this way, and its stored IRs match them point for point. Each step
+// rounds to single precision by itself (see roundedProduct).
 void Zr_IR::resample() {
   const RateInfo* rate = rateInfo(sampleRate);
   std::array<float, 2240> in{};
@@ -267,7 +273,7 @@ void Zr_IR::resample() {
       j = j + 1;
     }
     const float rise = at(j + 1) - at(j);
-    const float part = rise * t;
+    const float part = roundedProduct(rise, t);
     out[k] = at(j) + part;
     j = j + 1;
   }

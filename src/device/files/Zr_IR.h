@@ -22,8 +22,8 @@ class Zr_IR {
 public:
   static constexpr const char* kErrorDomain = "ImportPresetError";
   enum ErrorCode : int {
-    kErrorUnreadable = 1000,   // the file cannot be read
-    kErrorNoMemory = 1001,     // no room for the reader's copy
+    kErrorUnreadable = 1000,   // the file cannot be read (missing, a folder, an I/O error)
+    kErrorNoMemory = 1001,     // no room for the reader's copy, or larger than kMaxFileSize
     kErrorNoFormat = 1002,     // no (whole) "fmt " chunk
     kErrorNoData = 1003,       // no (whole) "data" chunk, or an own-format file too short
     kErrorNotWave = 1004,      // not RIFF/WAVE, or a WAVE this reader cannot convert
@@ -37,7 +37,8 @@ public:
   static constexpr size_t kWorkWords = 4480;      // 4 blocks of 1120 frames (96 kHz)
   static constexpr size_t kOwnHeaderSize = 512;
   static constexpr size_t kOwnFileSize = kOwnHeaderSize + kPointCount * 3;
-  // Larger files are no impulse response; they are refused before reading.
+  // Larger files are no impulse response; they are refused (1001) before or
+  // while reading, whatever the file is.
   static constexpr uintmax_t kMaxFileSize = 64u << 20;
 
   // The result: one point per word, top byte 0.

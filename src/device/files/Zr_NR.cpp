@@ -24,7 +24,7 @@ std::string Zr_NR::errorDescription(std::string_view fileName, int code) {
 void Zr_NR::OpenFilePath(const std::string& path, fnd::ErrorPtr* error) {
   const std::string fileName = std::filesystem::path(path).filename().string();
   std::string why;
-  auto bytes = fnd::files::readAll(path, &why);
+  auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &why);
   if (!bytes) {
     fnd::log("NR file cannot be read: %s", why.c_str());
     if (error) *error = fnd::Error::withDescription(kErrorDomain, kErrorFormat, errorDescription(fileName, kErrorFormat));

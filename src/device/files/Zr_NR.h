@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -19,8 +20,12 @@ public:
   static constexpr size_t kMinimumFileSize = kWordCount * 4 + 4 + 3;
   // The checksum does not match the data words (wins over a wrong ending).
   static constexpr int kErrorChecksum = 1005;
-  // The file does not end in "2.0", is too short, or cannot be read.
+  // The file does not end in "2.0", is too short, cannot be read, or is
+  // larger than kMaxFileSize.
   static constexpr int kErrorFormat = 1004;
+  // Real NR files are 2055 bytes; bytes between the checksum and the ending
+  // are allowed, but not without bound.
+  static constexpr uint64_t kMaxFileSize = 1u << 20;
 
   // The file's data words after a successful read, 0 until then.
   std::array<uint32_t, kWordCount> databuff{};

@@ -84,15 +84,44 @@ int FirmwareEngine::fail(Status status, std::string text) {
   return 0;
 }
 
+int FirmwareEngine::endCancelled() {
+  fnd::log("firmware update cancelled");
+  status_.store(StatusCancelled);
+  return 0;
+}
+
+int FirmwareEngine::failUnlessCancelled(Status status, std::string text) {
+  return cancelled() ? endCancelled() : fail(status, std::move(text));
+}
+
+void FirmwareEngine::sleepFor(std::chrono::microseconds duration) {
+  std::unique_lock lock(flagMutex_);
+  flagChanged_.wait_for(lock, duration, [&] { return cancelled_; });
+}
+
+void FirmwareEngine::updateSleepMs(unsigned milliseconds) { sleepFor(std::chrono::milliseconds(milliseconds)); }
+
+void FirmwareEngine::updateSleepUs(unsigned microseconds) { sleepFor(std::chrono::microseconds(microseconds)); }
+
 bool FirmwareEngine::updateLoadImage() {
   blocksSent_ = 0;
   std::string error;
   image_ = FirmwareImage::load(imagePath(), &error);
+  std::lock_guard flags(flagMutex_);
+  ackTypes_.clear();
+  sectionAck_.clear();
   if (!image_) {
+    percentBase_ = 0;
     std::lock_guard guard(stateMutex_);
     errorText_ = error;
+    return false;
   }
-  return image_.has_value();
+  // Every reply type is known before the first packet goes out.
+  percentBase_ = image_->percentBase();
+  announceType_ = image_->announceReplyType();
+  for (const auto& section : image_->sections()) ackTypes_.push_back(section.ackType);
+  sectionAck_.assign(ackTypes_.size(), false);
+  return true;
 }
 
 size_t FirmwareEngine::updateReadSectionHeader(size_t n, uint8_t* dest) const {
@@ -149,7 +178,9 @@ bool FirmwareEngine::sendBlock(uint8_t type, uint16_t number, const uint8_t* dat
     blockFailureText_ = fnd::format("block %u of section %zu could not be sent", number, section + 1);
     return false;
   }
-  if (!waitFlag([&] { return section < sectionAck_.size() && sectionAck_[section]; }, bound)) {
+  // Without any wait there is no acknowledgement to see.
+  if (bound <= std::chrono::microseconds::zero() ||
+      !waitFlag([&] { return section < sectionAck_.size() && sectionAck_[section]; }, bound)) {
     blockFailure_ = StatusNoAnswer;
     blockFailureText_ = fnd::format("the unit did not acknowledge block %u of section %zu", number, section + 1);
     return false;
@@ -162,6 +193,25 @@ bool FirmwareEngine::updateSendSectionBlocks(const uint8_t* data, uint16_t first
   for (size_t b = 0; b < length / boot::kBlockSize; ++b) {
     auto number = static_cast<uint16_t>(firstBlock + b);
     if (!sendBlock(type, number, data + b * boot::kBlockSize, section, blockAckTimeout)) return false;
+  }
+  return true;
+}
+
+bool FirmwareEngine::updateSendBlockRange(uint16_t firstBlock, uint16_t endBlock, size_t offset, int maxWaits,
+                                          uint8_t type, size_t section) {
+  if (!image_ || endBlock < firstBlock) return false;
+  const size_t count = endBlock - firstBlock;
+  const auto& bytes = image_->bytes();
+  if (offset > bytes.size() || count > (bytes.size() - offset) / boot::kBlockSize) {
+    fnd::log("firmware: blocks %u to %u from offset %zu lie outside the image (%zu bytes)", firstBlock, endBlock,
+             offset, bytes.size());
+    return false;
+  }
+  const auto bound = waitStep * std::max(maxWaits, 0);
+  for (size_t b = 0; b < count; ++b) {
+    if (!sendBlock(type, static_cast<uint16_t>(firstBlock + b), bytes.data() + offset + b * boot::kBlockSize, section,
+                   bound))
+      return false;
   }
   return true;
 }
@@ -217,15 +267,7 @@ int FirmwareEngine::updateRunFirmware() {
 
   if (!updateLoadImage()) return fail(StatusImageFailed, errorText());
   const FirmwareImage& image = *image_;
-  percentBase_ = image.percentBase();
-  {
-    // Every reply type is known before the first packet goes out.
-    std::lock_guard guard(flagMutex_);
-    announceType_ = image.announceReplyType();
-    for (const auto& s : image.sections()) ackTypes_.push_back(s.ackType);
-    sectionAck_.assign(ackTypes_.size(), false);
-  }
-  if (cancelled()) return 0;
+  if (cancelled()) return endCancelled();
 
   buildShortPacket(boot::kPacketStart);
   updateSendPacket();  // no answer is awaited, and a failure shows with packet 00
@@ -235,9 +277,9 @@ int FirmwareEngine::updateRunFirmware() {
     helloAck_ = false;
   }
   buildShortPacket(boot::kPacketHello);
-  if (!updateSendPacket()) return cancelled() ? 0 : fail(StatusAnnounceSendFailed, "packet 00 could not be sent");
+  if (!updateSendPacket()) return failUnlessCancelled(StatusAnnounceSendFailed, "packet 00 could not be sent");
   if (!waitFlag([&] { return helloAck_; }, waitStep * helloWaitSteps))
-    return cancelled() ? 0 : fail(StatusNoAnswer, "the unit did not answer packet 00");
+    return failUnlessCancelled(StatusNoAnswer, "the unit did not answer packet 00");
 
   // Packet 02: its value byte; the three bytes after it are left as the
   // previous packet left them.
@@ -245,28 +287,25 @@ int FirmwareEngine::updateRunFirmware() {
   packet_[kLength + 1] = 0;
   packet_[kType] = boot::kPacketAnnounce;
   packet_[kPayload] = static_cast<uint8_t>(image.announceValue() & 0xFF);
-  if (!updateSendPacket()) return cancelled() ? 0 : fail(StatusAnnounceSendFailed, "packet 02 could not be sent");
+  if (!updateSendPacket()) return failUnlessCancelled(StatusAnnounceSendFailed, "packet 02 could not be sent");
   const uint32_t limit = image.announceWaitLimit();
   const auto started = std::chrono::steady_clock::now();
   bool answered = waitFlag([&] { return announceAck_; }, waitStep * limit);
   auto steps = (std::chrono::steady_clock::now() - started) / waitStep;
   fnd::log("%u ---%lld--- %d", limit, static_cast<long long>(steps), answered ? 1 : 0);
-  if (!answered) return cancelled() ? 0 : fail(StatusNoAnswer, "the unit did not accept packet 02");
+  if (!answered) return failUnlessCancelled(StatusNoAnswer, "the unit did not accept packet 02");
 
   for (size_t i = 0; i < image.sectionCount(); ++i) {
     fnd::log("----------------------------");
     const FirmwareImage::Section& s = image.sections()[i];
     auto data = image.data(i + 1);
     if (!updateSendSectionBlocks(data.data(), s.firstBlock, s.dataLength, s.blockType, i))
-      return cancelled() ? 0 : fail(blockFailure_, blockFailureText_);
+      return failUnlessCancelled(blockFailure_, blockFailureText_);
   }
 
   buildShortPacket(boot::kPacketFinish);
   updateSendPacket();  // the unit restarts: no answer is awaited
   status_.store(StatusFinished);
-  {
-    std::unique_lock lock(flagMutex_);
-    flagChanged_.wait_for(lock, finishPause, [&] { return cancelled_; });
-  }
+  updateSleepMs(static_cast<unsigned>(finishPause.count()));
   return 1;
 }

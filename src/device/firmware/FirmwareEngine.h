@@ -42,7 +42,10 @@ public:
     StatusNoAnswer = 9,            // the unit did not answer, refused, or stopped acknowledging
     StatusFinished = 10,           // every section and packet FF sent
     StatusRunning = 11,
+    StatusCancelled = 12,          // cancel() ended the run before it finished
   };
+  // True for the statuses a run ends with (every one but idle and running).
+  static bool isFinal(int status) { return status != StatusIdle && status != StatusRunning; }
 
   // What the engine needs of the transport.
   struct Link {
@@ -67,9 +70,11 @@ public:
   std::string imagePath() const;
 
   // The whole update. Returns 1 when finished, 0 otherwise; the outcome is in
-  // status(). A second call while one runs returns 0 at once.
+  // status(), which is final (isFinal) however the run ends. A second call
+  // while one runs returns 0 at once and changes nothing.
   int updateRunFirmware();
-  // Reads and checks the image named by the image path.
+  // Reads and checks the image named by the image path, and makes its reply
+  // types known to updateHandleReply. Resets the blocks-sent count.
   bool updateLoadImage();
   // Copies head n (1..N) of the loaded image into dest (512 bytes); returns
   // 512, or 0 when n is out of range or no image is loaded.
@@ -80,6 +85,17 @@ public:
   bool updateSendPacket();
   // Sends one section's whole blocks, each awaiting its acknowledgement.
   bool updateSendSectionBlocks(const uint8_t* data, uint16_t firstBlock, size_t length, uint8_t type, size_t section);
+  // Sends blocks firstBlock .. endBlock - 1 of the loaded image, block b taken
+  // from byte `offset` + 512 x (b - firstBlock), each awaiting the
+  // acknowledgement of section `section` (0-based) for at most maxWaits wait
+  // steps; the percentage grows as for a section. False when a send fails, an
+  // acknowledgement does not come in time (with maxWaits 0: at the first
+  // block, once sent), the range lies outside the image or no image is loaded.
+  bool updateSendBlockRange(uint16_t firstBlock, uint16_t endBlock, size_t offset, int maxWaits, uint8_t type,
+                            size_t section);
+  // Sleeps that long, or less when the run is cancelled meanwhile.
+  void updateSleepMs(unsigned milliseconds);
+  void updateSleepUs(unsigned microseconds);
   // One whole frame from the unit (AA 55 ... CRC).
   void updateHandleReply(std::span<const uint8_t> frame);
 
@@ -100,6 +116,10 @@ private:
   bool waitFlag(const std::function<bool()>& flag, std::chrono::microseconds bound);
   bool cancelled() const;
   int fail(Status status, std::string text);
+  // The end of a run that was cancelled, or one that failed because of it.
+  int endCancelled();
+  int failUnlessCancelled(Status status, std::string text);
+  void sleepFor(std::chrono::microseconds duration);
   void buildShortPacket(uint8_t type);
   bool sendBlock(uint8_t type, uint16_t number, const uint8_t* data, size_t section, std::chrono::microseconds bound);
 

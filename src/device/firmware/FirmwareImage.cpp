@@ -135,13 +135,14 @@ std::optional<FirmwareImage> FirmwareImage::load(const std::filesystem::path& pa
     fail(error, "the firmware image " + path.string() + " was not found");
     return std::nullopt;
   }
-  auto size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kMaxFileSize) {
-    fail(error, "the firmware image " + path.string() + " is too large (" + std::to_string(size) + " bytes)");
+  std::string readError;
+  fnd::files::ReadFailure failure = fnd::files::ReadFailure::none;
+  auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &readError, &failure);
+  if (!bytes && failure == fnd::files::ReadFailure::tooLarge) {
+    fail(error, "the firmware image " + path.string() + " is too large (more than " + std::to_string(kMaxFileSize) +
+                    " bytes)");
     return std::nullopt;
   }
-  std::string readError;
-  auto bytes = fnd::files::readAll(path, &readError);
   if (!bytes) {
     fail(error, "the firmware image " + path.string() + " cannot be read: " + readError);
     return std::nullopt;

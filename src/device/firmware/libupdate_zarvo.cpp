@@ -5,20 +5,26 @@
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
-// What the progress timer and the end of the worker look at. Only touched on
-// the progress queue, apart from `over`.
+// What the progress timer and the end of the worker look at. Ticks run one at
+// a time on the progress queue; cancelUpdate meets them under `mutex`.
 struct libupdate_zarvo::Watch {
   std::shared_ptr<FirmwareEngine> engine;
   std::shared_ptr<dispatch::Queue> queue;
   std::weak_ptr<dispatch::TimerSource> timer;
   ValueBlock progress;
   ValueBlock error;
-  int lastPercent = 0;
-  // The end was reported, or the update was cancelled: nothing more is called.
-  std::atomic<bool> over{false};
   // The worker has returned. The end is reported only then, so that whoever
   // hears of it may start the next update at once.
   std::atomic<bool> workerDone{false};
+
+  std::mutex mutex;
+  std::condition_variable callEnded;
+  int lastPercent = 0;
+  // The end was reported, or the update was cancelled: nothing more is called.
+  bool over = false;
+  // A progress or error callback is running, on this thread.
+  bool calling = false;
+  std::thread::id callingThread;
 };
 
 struct libupdate_zarvo::WorkerState {
@@ -187,26 +193,47 @@ void libupdate_zarvo::beginUpdate(const std::string& path, ValueBlock progressVa
 }
 
 void libupdate_zarvo::tick(const std::shared_ptr<Watch>& watch) {
-  if (watch->over) return;
-  const int status = watch->engine->status();
-  const int percent = watch->engine->percentage();
-  auto end = [&] {
-    watch->over = true;
-    if (auto timer = watch->timer.lock()) timer->cancel();
-  };
-  const bool ending = status != FirmwareEngine::StatusRunning && status != FirmwareEngine::StatusIdle;
-  if (ending && !watch->workerDone) return;  // the worker's own tick reports it
-  if (status == FirmwareEngine::StatusFinished) {
-    end();
-    if (watch->progress) watch->progress(100);
-  } else if (status != FirmwareEngine::StatusRunning && status != FirmwareEngine::StatusIdle) {
-    end();
-    if (watch->error) watch->error(status);
-  } else if (percent != watch->lastPercent && percent < 100) {
-    // 100 is reported once the closing packet is out.
-    watch->lastPercent = percent;
-    if (watch->progress) watch->progress(percent);
+  ValueBlock call;
+  int value = 0;
+  bool ended = false;
+  {
+    std::lock_guard guard(watch->mutex);
+    if (watch->over) return;
+    const int status = watch->engine->status();
+    const int percent = watch->engine->percentage();
+    if (FirmwareEngine::isFinal(status)) {
+      if (!watch->workerDone) return;  // the worker's own tick reports it
+      watch->over = true;
+      ended = true;
+      if (status == FirmwareEngine::StatusFinished) {
+        call = watch->progress;
+        value = 100;
+      } else if (status != FirmwareEngine::StatusCancelled) {  // a cancelled run is not a failure
+        call = watch->error;
+        value = status;
+      }
+    } else if (percent != watch->lastPercent && percent < 100) {
+      // 100 is reported once the closing packet is out.
+      watch->lastPercent = percent;
+      call = watch->progress;
+      value = percent;
+    }
+    // Decided under the lock that cancelUpdate takes: once it has marked the
+    // update over, no callback starts.
+    if (call) {
+      watch->calling = true;
+      watch->callingThread = std::this_thread::get_id();
+    }
   }
+  if (ended)
+    if (auto timer = watch->timer.lock()) timer->cancel();
+  if (!call) return;
+  call(value);
+  {
+    std::lock_guard guard(watch->mutex);
+    watch->calling = false;
+  }
+  watch->callEnded.notify_all();
 }
 
 void libupdate_zarvo::cancelUpdate() {
@@ -217,10 +244,19 @@ void libupdate_zarvo::cancelUpdate() {
     watch = watch_;
     timer = time_;
   }
-  if (watch) watch->over = true;
+  const auto bound = timing().quit;
+  if (watch) {
+    std::unique_lock lock(watch->mutex);
+    watch->over = true;
+    // A callback that started before this call ends before it returns, unless
+    // it is the one calling (it may cancel from inside).
+    if (watch->calling && watch->callingThread != std::this_thread::get_id() &&
+        !watch->callEnded.wait_for(lock, bound, [&] { return !watch->calling; }))
+      fnd::log("A firmware update callback still runs %lld ms after the cancel", static_cast<long long>(bound.count()));
+  }
   if (timer) timer->cancel();
   engine_->cancel();
-  joinWorker(timing().quit);
+  joinWorker(bound);
 }
 
 void libupdate_zarvo::joinWorker(std::chrono::milliseconds bound) {

@@ -78,8 +78,11 @@ public:
   // once. After either final call nothing more is called. Refused (logged)
   // while an update runs.
   void beginUpdate(const std::string& path, ValueBlock progressValue, ValueBlock error);
-  // Stops a running update: no callback starts afterwards, nothing more is
-  // sent, and the worker is gone within Timing::quit.
+  // Stops a running update. Once it returns no callback starts, and one that
+  // had started on another thread has returned (it is waited for at most
+  // Timing::quit; a callback may cancel from inside itself). Nothing more is
+  // sent, the worker is gone within Timing::quit, and the engine's status is
+  // final: StatusCancelled, or the outcome the run had already reached.
   void cancelUpdate();
   // What made the last update fail, for the user; empty when it did not.
   std::string updateErrorText() const;

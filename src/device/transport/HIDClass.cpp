@@ -107,6 +107,8 @@ struct HIDClass::Impl : std::enable_shared_from_this<HIDClass::Impl> {
 
   void run() {
     pthread_setname_np(pthread_self(), "qv450-hid");
+    // A signal that interrupted a read would look like the unit's removal.
+    hid::blockAsynchronousSignals();
     Timing t;
     {
       std::lock_guard guard(threadMutex);

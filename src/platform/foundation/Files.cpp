@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <new>
+#include <stdexcept>
 
 namespace fnd {
 
@@ -114,24 +116,86 @@ fs::path resourcePath(std::string_view name) { return resourcesDir() / fs::path(
 
 namespace files {
 
-std::optional<std::vector<uint8_t>> readAll(const fs::path& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    setError(error, errnoText("cannot open", path));
+std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t maxBytes, std::string* error,
+                                               ReadFailure* failure) {
+  auto fail = [&](ReadFailure why, const std::string& text) -> std::optional<std::vector<uint8_t>> {
+    setError(error, text);
+    if (failure) *failure = why;
     return std::nullopt;
+  };
+  if (failure) *failure = ReadFailure::none;
+  // Non-blocking only for the open, which otherwise waits for a writer of a
+  // named pipe; the reads below block.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(ReadFailure::cannotOpen, errnoText("cannot open", path));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fail(ReadFailure::cannotRead, errnoText("cannot read", path));
+  if (S_ISDIR(st.st_mode)) return fail(ReadFailure::cannotRead, "cannot read " + path.string() + ": it is a folder");
+  const bool regular = S_ISREG(st.st_mode);
+  const uint64_t known = regular && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  auto tooLarge = [&] {
+    return fail(ReadFailure::tooLarge, path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
+  };
+  if (known > maxBytes) return tooLarge();
+
+  // Room for one byte beyond what is expected, so the end (or a file that
+  // grew past the bound) shows on the last read. Growth doubles.
+  constexpr uint64_t kChunk = 64 * 1024;
+  const uint64_t ceiling = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
+  std::vector<uint8_t> bytes;
+  size_t used = 0;
+  try {
+    bytes.resize(static_cast<size_t>(std::min(known > 0 ? known + 1 : kChunk, ceiling)));
+    for (;;) {
+      if (used == bytes.size()) {
+        if (bytes.size() >= ceiling) return tooLarge();
+        const uint64_t grown = std::min<uint64_t>(bytes.size() + std::max<uint64_t>(bytes.size(), kChunk), ceiling);
+        bytes.resize(static_cast<size_t>(grown));
+      }
+      const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return fail(ReadFailure::cannotRead, errnoText("cannot read", path));
+      }
+      if (n == 0) break;
+      used += static_cast<size_t>(n);
+      if (used > maxBytes) return tooLarge();
+    }
+  } catch (const std::bad_alloc&) {
+    return fail(ReadFailure::noMemory, "no memory to read " + path.string());
+  } catch (const std::length_error&) {
+    return fail(ReadFailure::noMemory, "no memory to read " + path.string());
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    setError(error, errnoText("cannot read", path));
-    return std::nullopt;
-  }
+  bytes.resize(used);
   return bytes;
 }
 
-std::optional<std::string> readText(const fs::path& path, std::string* error) {
-  auto bytes = readAll(path, error);
+std::optional<std::vector<uint8_t>> readAll(const fs::path& path, std::string* error) {
+  return readAtMost(path, UINT64_MAX, error);
+}
+
+std::optional<std::string> readTextAtMost(const fs::path& path, uint64_t maxBytes, std::string* error,
+                                          ReadFailure* failure) {
+  auto bytes = readAtMost(path, maxBytes, error, failure);
   if (!bytes) return std::nullopt;
-  return std::string(bytes->begin(), bytes->end());
+  try {
+    return std::string(bytes->begin(), bytes->end());
+  } catch (const std::bad_alloc&) {
+    setError(error, "no memory to read " + path.string());
+    if (failure) *failure = ReadFailure::noMemory;
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> readText(const fs::path& path, std::string* error) {
+  return readTextAtMost(path, UINT64_MAX, error);
 }
 
 bool writeAtomically(const fs::path& path, const void* data, size_t size, std::string* error) {

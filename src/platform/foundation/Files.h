@@ -26,9 +26,22 @@ std::filesystem::path executableDir();
 }  // namespace paths
 
 namespace files {
-// Whole-file read; nullopt when the file cannot be read.
+// Why a read gave no bytes.
+enum class ReadFailure { none, cannotOpen, cannotRead, tooLarge, noMemory };
+
+// Whole-file read; nullopt when the file cannot be read (a folder, an I/O
+// error, no memory for it). Never throws.
 std::optional<std::vector<uint8_t>> readAll(const std::filesystem::path& path, std::string* error = nullptr);
 std::optional<std::string> readText(const std::filesystem::path& path, std::string* error = nullptr);
+
+// The same, but more than `maxBytes` is refused. The bound holds while
+// reading, so a pipe or a device without end (a link to /dev/zero) is cut off
+// rather than read for ever; a regular file known to be larger is refused
+// before it is read. Opening never waits for the writer of a named pipe.
+std::optional<std::vector<uint8_t>> readAtMost(const std::filesystem::path& path, uint64_t maxBytes,
+                                               std::string* error = nullptr, ReadFailure* failure = nullptr);
+std::optional<std::string> readTextAtMost(const std::filesystem::path& path, uint64_t maxBytes,
+                                          std::string* error = nullptr, ReadFailure* failure = nullptr);
 
 // Writes beside the destination, flushes to disk, then renames over it: the
 // old file stays whole until the new one is complete. Missing parent folders

@@ -2,6 +2,8 @@
 // Every change is written at once, atomically, so a crash or a full disk
 // never leaves a half-written file in place of the last good one.
 // Observable: each key notifies its key-value observers when set.
+// Strings keep their bytes across a restart even when they are not UTF-8 (a
+// folder's path may be any bytes).
 #pragma once
 
 #include <filesystem>

@@ -1,5 +1,8 @@
 #include "platform/hid/Backend.h"
 
+#include <pthread.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 
@@ -52,6 +55,13 @@ std::shared_ptr<Backend> createBackend() {
     }
   }
   return createHidapiBackend();
+}
+
+void blockAsynchronousSignals() {
+  sigset_t set;
+  sigfillset(&set);
+  for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) sigdelset(&set, fault);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 std::string permissionHint(const std::string& path) {

@@ -81,6 +81,14 @@ inline constexpr const char* kSimulatorVariable = "QV450_SIMULATOR";
 // (and a simulator is registered), otherwise hidapi.
 std::shared_ptr<Backend> createBackend();
 
+// Blocks, on the calling thread, every signal except those a fault raises on
+// the faulting thread itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
+// SIGSYS, SIGABRT). The HID thread runs so: a signal meant for the process
+// (a child's end, a profiler's tick, a terminal's resize) would otherwise
+// interrupt its read, which the library reports like a removed unit. Such
+// signals go to the process's other threads instead.
+void blockAsynchronousSignals();
+
 // The log line for a unit that is present but may not be opened.
 std::string permissionHint(const std::string& path);
 

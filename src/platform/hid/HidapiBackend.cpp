@@ -4,7 +4,9 @@
 #include <hidapi.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -57,10 +59,20 @@ public:
     return hid_write(handle_, buf, sizeof buf) >= 0;
   }
 
+  // hid_read_timeout fails with -1 also when a signal interrupts its wait
+  // (EINTR): that is not a removal, so the read goes on for the time left.
+  // A removed unit fails with another error (EIO, ENODEV) or a hang-up.
   int read(Report& out, std::chrono::milliseconds timeout) override {
-    const auto ms = timeout.count() > INT_MAX ? INT_MAX : static_cast<int>(std::max<long long>(0, timeout.count()));
-    const int n = hid_read_timeout(handle_, out.data(), out.size(), ms);
-    return n < 0 ? -1 : n;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto ms = left.count() > INT_MAX ? INT_MAX : static_cast<int>(std::max<long long>(0, left.count()));
+      errno = 0;
+      const int n = hid_read_timeout(handle_, out.data(), out.size(), ms);
+      if (n >= 0) return n;
+      if (errno != EINTR) return -1;
+      if (std::chrono::steady_clock::now() >= deadline) return 0;
+    }
   }
 
 private:

@@ -1,0 +1,147 @@
+// Whole-file reads of what a user may point at (folders, files that fail
+// with an I/O error, endless devices, named pipes) and user defaults that
+// keep strings which are not UTF-8.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Files.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace fs = std::filesystem;
+using fnd::Value;
+using fnd::files::ReadFailure;
+
+namespace {
+
+struct TempDir {
+  fs::path path;
+  TempDir() {
+    char tmpl[] = "/tmp/qv450-test-XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Outcome {
+  bool read = false;
+  ReadFailure failure = ReadFailure::none;
+  std::string error;
+  size_t size = 0;
+};
+
+Outcome readAtMost(const fs::path& p, uint64_t max) {
+  Outcome o;
+  auto bytes = fnd::files::readAtMost(p, max, &o.error, &o.failure);
+  o.read = bytes.has_value();
+  o.size = bytes ? bytes->size() : 0;
+  return o;
+}
+
+}  // namespace
+
+TEST(FileRead, FoldersIOErrorsAndEndlessFilesAreFailuresNotExceptions) {
+  TempDir dir;
+  // A folder, and a file whose read fails with EIO (this process's own
+  // memory at address 0, which is never mapped).
+  fs::create_directories(dir.path / "folder.wav");
+  fs::create_symlink("/proc/self/mem", dir.path / "broken.wav");
+  for (const char* name : {"folder.wav", "broken.wav"}) {
+    std::string error;
+    EXPECT_FALSE(fnd::files::readAll(dir.path / name, &error)) << name;
+    EXPECT_FALSE(error.empty()) << name;
+    EXPECT_FALSE(fnd::files::readText(dir.path / name)) << name;
+    Outcome o = readAtMost(dir.path / name, 1000);
+    EXPECT_EQ(o.failure, ReadFailure::cannotRead) << name;
+  }
+  EXPECT_EQ(readAtMost(dir.path / "missing", 1000).failure, ReadFailure::cannotOpen);
+
+  // A device without end is cut off at the bound, not read for ever.
+  fs::create_symlink("/dev/zero", dir.path / "endless.wav");
+  Outcome endless = readAtMost(dir.path / "endless.wav", 3u << 20);
+  EXPECT_FALSE(endless.read);
+  EXPECT_EQ(endless.failure, ReadFailure::tooLarge);
+}
+
+TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
+  TempDir dir;
+  std::string big(5'000'003, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + i / 7);
+  writeFile(dir.path / "big", big);
+  auto bytes = fnd::files::readAll(dir.path / "big");
+  ASSERT_TRUE(bytes);
+  EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == big);
+  EXPECT_EQ(readAtMost(dir.path / "big", big.size()).size, big.size());
+  EXPECT_EQ(readAtMost(dir.path / "big", big.size() - 1).failure, ReadFailure::tooLarge);
+  writeFile(dir.path / "empty", "");
+  Outcome empty = readAtMost(dir.path / "empty", 0);
+  EXPECT_TRUE(empty.read);
+  EXPECT_EQ(empty.size, 0u);
+
+  // A named pipe: its size is unknown, so only the bound stops it. Opening
+  // it does not wait for a writer; with none it reads as empty.
+  ASSERT_EQ(::mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+  EXPECT_TRUE(readAtMost(dir.path / "fifo", 10).read);
+  // /proc files report size 0 but hold more: read until their end.
+  Outcome status = readAtMost("/proc/self/status", 1 << 20);
+  EXPECT_TRUE(status.read);
+  EXPECT_GT(status.size, 100u);
+}
+
+TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
+  TempDir dir;
+  const fs::path file = dir.path / "defaults.json";
+  // A Latin-1 folder name, a lone continuation byte, a cut-off sequence,
+  // and an encoded surrogate: none of them UTF-8.
+  const std::string latin1 = "/home/u/Pr\xE9sets";
+  const std::vector<std::string> odd = {"\x80", "ab\xE2\x82", "\xED\xA0\x80"};
+  const std::string plain = "/home/u/Caf\xC3\xA9 \xF0\x9F\x8E\xB8 presets";
+  {
+    auto d = fnd::UserDefaults::withFile(file);
+    ASSERT_TRUE(d->setObjectForKey("computerPresetPath", Value(latin1)));
+    ASSERT_TRUE(d->setObjectForKey("plain", Value(plain)));
+    ASSERT_TRUE(d->setObjectForKey("list", Value(fnd::Array{Value(odd[0]), Value(odd[1]), Value(odd[2])})));
+  }
+  auto again = fnd::UserDefaults::withFile(file);
+  EXPECT_EQ(again->stringForKey("computerPresetPath"), latin1);
+  EXPECT_EQ(again->stringForKey("plain"), plain);
+  const fnd::Array list = again->objectForKey("list").asArray();
+  ASSERT_EQ(list.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(list[i].asString(), odd[i]) << i;
+
+  // UTF-8 strings are in the file as they are, so existing files read the
+  // same; the others are not written with replacement characters.
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\"" + plain + "\""), std::string::npos);
+  EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
+  // A file written before holds ordinary strings, and a dictionary stored
+  // by a caller stays a dictionary.
+  writeFile(file, R"({"computerPresetPath": "/home/u/VLTfx RigPreset", "d": {"$bytes": "41", "x": 1}})");
+  again->reload();
+  EXPECT_EQ(again->stringForKey("computerPresetPath"), "/home/u/VLTfx RigPreset");
+  EXPECT_TRUE(again->objectForKey("d").isDictionary());
+}
+
+TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
+  TempDir dir;
+  fs::create_directories(dir.path / "folder" / "defaults.json");
+  auto folder = fnd::UserDefaults::withFile(dir.path / "folder" / "defaults.json");
+  EXPECT_TRUE(folder->objectForKey("a").isNil());
+  EXPECT_FALSE(folder->setObjectForKey("a", Value(1)));
+  fs::create_directories(dir.path / "broken");
+  fs::create_symlink("/proc/self/mem", dir.path / "broken" / "defaults.json");
+  EXPECT_TRUE(fnd::UserDefaults::withFile(dir.path / "broken" / "defaults.json")->objectForKey("a").isNil());
+}
