@@ -296,22 +296,24 @@ std::optional<sim::FrameRule> ruleFor(const Case& c) {
 
 struct Ends {
   mutable std::mutex mutex;
-  std::vector<std::string> list;
-  SteadyClock::time_point first;
+  std::vector<std::pair<std::string, SteadyClock::time_point>> list;
   void add(std::string what) {
     std::lock_guard guard(mutex);
-    if (list.empty()) first = SteadyClock::now();
-    list.push_back(std::move(what));
+    list.emplace_back(std::move(what), SteadyClock::now());
   }
   std::vector<std::string> get() const {
     std::lock_guard guard(mutex);
-    return list;
+    std::vector<std::string> out;
+    for (const auto& e : list) out.push_back(e.first);
+    return out;
   }
-  SteadyClock::time_point firstAt() const {
+  // When this ending first came.
+  SteadyClock::time_point timeOf(const std::string& what) const {
     std::lock_guard guard(mutex);
-    return first;
+    for (const auto& e : list)
+      if (e.first == what) return e.second;
+    return {};
   }
-  bool any() const { return !get().empty(); }
 };
 
 size_t threadCount() {
@@ -535,8 +537,9 @@ protected:
     EXPECT_EQ(endings[0], e.end) << "faults: " << testing::PrintToString(rig.plan->log());
     const auto fired = rig.plan->firedAt();
     if (fired) {
-      EXPECT_LE(rig.ends.firstAt() - *fired, e.within)
-          << "ended " << std::chrono::duration_cast<milliseconds>(rig.ends.firstAt() - *fired).count() << " ms after the fault";
+      const auto after = rig.ends.timeOf(endings[0]) - *fired;
+      EXPECT_LE(after, e.within) << "ended " << std::chrono::duration_cast<milliseconds>(after).count()
+                                 << " ms after the fault";
     }
   }
   void expectDisconnections(const Rig& rig, const Expect& e) {
