@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "device/codec/FrameCodec.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/unit/UnitApplication.h"
 
@@ -289,6 +290,8 @@ void UnitTransfer::exportSlots(Kind kind) {
   const int announced = std::clamp(static_cast<int>(used.size()) + knobs_.extraAnnounced, 0, 255);
   if (!answer(code, {0x00, static_cast<uint8_t>(announced)}, step)) return;
   for (size_t k = 0; k < used.size(); ++k) {
+    const int number = static_cast<int>(k + 1);
+    if (knobs_.dropExportRecords.count(number)) continue;
     const int slot = used[k];
     const std::string n = kind == Kind::IR ? app->irName(slot) : app->nrName(slot);
     std::vector<uint8_t> p{static_cast<uint8_t>(k + 1), static_cast<uint8_t>(slot)};
@@ -296,7 +299,8 @@ void UnitTransfer::exportSlots(Kind kind) {
     std::copy_n(n.begin(), std::min(n.size(), kNameSize), p.begin() + 2);
     const auto& d = (kind == Kind::IR ? ir_ : nr_)[static_cast<size_t>(slot)];
     p.insert(p.end(), d.begin(), d.end());
-    if (!answer(code, std::move(p), step * static_cast<int>(k + 2))) return;
+    if (!answer(code, std::move(p), step * static_cast<int>(k + 2), knobs_.corruptExportRecords.count(number) > 0))
+      return;
   }
 }
 
@@ -347,7 +351,7 @@ bool UnitTransfer::countAnswer() {
   return true;
 }
 
-bool UnitTransfer::answer(uint8_t code, std::vector<uint8_t> payload, std::chrono::milliseconds delay) {
+bool UnitTransfer::answer(uint8_t code, std::vector<uint8_t> payload, std::chrono::milliseconds delay, bool corrupt) {
   if (knobs_.withhold.count(code)) return false;
   auto unit = unit_.lock();
   if (!unit) return false;
@@ -356,13 +360,22 @@ bool UnitTransfer::answer(uint8_t code, std::vector<uint8_t> payload, std::chron
     unit->unplug();
     return false;
   }
+  auto give = [code, corrupt, payload = std::move(payload)](SimulatedUnit& u) {
+    if (!corrupt) {
+      u.sendFrame(code, payload);
+      return;
+    }
+    std::vector<uint8_t> bytes = frame::build(code, payload);
+    bytes.back() ^= 0xFF;
+    u.sendBytes(bytes);
+  };
   if (delay.count() > 0) {
     std::weak_ptr<SimulatedUnit> weak = unit;
-    sendLater(delay, [weak, code, payload = std::move(payload)] {
-      if (auto u = weak.lock()) u->sendFrame(code, payload);
+    sendLater(delay, [weak, give = std::move(give)] {
+      if (auto u = weak.lock()) give(*u);
     });
   } else {
-    unit->sendFrame(code, payload);
+    give(*unit);
   }
   return true;
 }

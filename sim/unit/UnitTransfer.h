@@ -79,6 +79,10 @@ public:
     std::map<uint8_t, std::chrono::milliseconds> delay;
     // The export announces this many more slots than it sends.
     int extraAnnounced = 0;
+    // Export records (by their number k, 1 to n) left out of the export, or
+    // sent with a broken CRC (the host's transport drops them).
+    std::set<int> dropExportRecords;
+    std::set<int> corruptExportRecords;
     // After this many answers (acknowledgements, export frames, preset-write
     // confirmations) the unit leaves the bus instead of giving the next one;
     // negative: never.
@@ -137,7 +141,7 @@ private:
   void writePreset(const ReceivedFrame& f);
   // Gives an answer now or later, unless withheld or the unit leaves the bus
   // (under mutex_). False when nothing will be sent.
-  bool answer(uint8_t code, std::vector<uint8_t> payload, std::chrono::milliseconds delay);
+  bool answer(uint8_t code, std::vector<uint8_t> payload, std::chrono::milliseconds delay, bool corrupt = false);
   bool countAnswer();                                                            // under mutex_
   void sendLater(std::chrono::milliseconds delay, std::function<void()> fn);     // under mutex_
   std::chrono::milliseconds delayOf(uint8_t code) const;                         // under mutex_

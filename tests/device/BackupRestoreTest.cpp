@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "HIDServiceViewModeTestSupport.h"
 #include "TempFolder.h"
@@ -20,7 +21,16 @@ using Kind = sim::UnitTransfer::Kind;
 
 namespace {
 
-constexpr const char* kTempName = "tempBackup.VUR";
+// Temporary backup files in a folder.
+std::vector<std::string> temporaries(const fs::path& dir) {
+  std::vector<std::string> found;
+  if (!fs::is_directory(dir)) return found;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(Zr_Backup::kTempFilePrefix, 0) == 0) found.push_back(name);
+  }
+  return found;
+}
 
 SettingViewModel::Timing fastTiming() {
   SettingViewModel::Timing t;
@@ -69,7 +79,7 @@ struct BackupRig {
 
   fs::path docs() const { return folder / "docs"; }
   fs::path file(const std::string& name = "unit.bqv") const { return folder / name; }
-  bool temporaryLeft() const { return fs::exists(docs() / kTempName); }
+  bool temporaryLeft() const { return !temporaries(folder.path()).empty() || !temporaries(docs()).empty(); }
   std::vector<std::string> tips() const { return rig.popUps->tips(); }
   bool waitForTips(size_t n) const {
     return dispatch::runMainLoopUntil([&] { return tips().size() >= n; }, kBound);
@@ -91,16 +101,14 @@ struct BackupRig {
 };
 
 const std::string kSuccessTip = std::string("success: ") + SettingViewModel::kBackupSuccessTip;
-const std::string kFailedTip = std::string("success: ") + SettingViewModel::kBackupFailedTip;
+const std::string kFailedTip = std::string("fail: ") + SettingViewModel::kBackupFailedTip;
 const std::string kRestoreFailedTip = std::string("fail: ") + SettingViewModel::kRestoreFailedTip;
 
-// A reader of backup files (its own temporary file goes to `docs`).
-std::shared_ptr<Zr_Backup> openBackup(const fs::path& file, const fs::path& docs) {
-  Zr_Backup::Options options;
-  options.documentsDir = docs;
-  auto reader = Zr_Backup::initWithBackupDevice(SettingViewModel::kBackupDevice, SettingViewModel::kBackupVersion.data(),
-                                                SettingViewModel::kBackupVersionLength, options);
-  if (!reader || !reader->readFile(file.string())) return nullptr;
+// A reader of backup files.
+std::shared_ptr<Zr_Backup> openBackup(const fs::path& file, const fs::path& = {}) {
+  auto reader = Zr_Backup::forReading(SettingViewModel::kBackupDevice, SettingViewModel::kBackupVersion.data(),
+                                      SettingViewModel::kBackupVersionLength);
+  if (!reader->readFile(file.string())) return nullptr;
   return reader;
 }
 
@@ -163,7 +171,7 @@ TEST(Backup, TheFileHoldsTheUnitAsTheSectionTablesSay) {
   ASSERT_EQ(b.rig.received(0xC4).size(), 1u);
   EXPECT_EQ(b.rig.received(0xC4)[0].bytes, (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC4, 0x00, 0xC8, 0x07}));
   EXPECT_FALSE(b.temporaryLeft());
-  EXPECT_EQ(b.folder.list(), (std::vector<std::string>{"docs", "unit.bqv"}));
+  EXPECT_EQ(b.folder.list(), (std::vector<std::string>{"unit.bqv"}));
 
   auto file = openBackup(b.file(), b.docs());
   ASSERT_TRUE(file);
@@ -221,17 +229,45 @@ TEST(Backup, TheFileHoldsTheUnitAsTheSectionTablesSay) {
   }
 }
 
-TEST(Backup, NoSlotInUseAndNoRhythmReportedGiveThreeSections) {
+TEST(Backup, NoSlotInUseAndNoRhythmReportedLeaveTheirSectionsOut) {
   BackupRig b([](BackupRig& r) {
     for (int s = 0; s < 10; ++s) r.rig.app->setIRName(s, "Empty");
   });
   EXPECT_EQ(b.backUp(), kSuccessTip);
   auto file = openBackup(b.file(), b.docs());
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->backupdata().typeSum, 3u);
-  // The unit never reported its rhythm: the record is zeros.
-  ASSERT_TRUE(file->getSubHeadData(2));
-  EXPECT_EQ(recordBytes(*file, 2, 0), Bytes(6, 0));
+  ASSERT_EQ(file->backupdata().typeSum, 2u);
+  std::vector<std::string> names;
+  for (int s = 0; s < 2; ++s) {
+    ASSERT_TRUE(file->getSubHeadData(s));
+    names.push_back(file->subHeadData().name());
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"QV450_PRESET", "QV450_SYSTEM"}));
+}
+
+// An export record lost on the way, or dropped by the transport for its
+// CRC, fails the backup: the earlier backup at the destination stays as it
+// was and no temporary file is left.
+TEST(Backup, ABackupMissingASlotFailsAndKeepsTheEarlierFile) {
+  struct Case {
+    const char* what;
+    std::set<int> dropped, corrupted;
+  };
+  for (const Case& c : {Case{"record 4 lost", {4}, {}}, Case{"record 4 with a broken CRC", {}, {4}},
+                        Case{"the last record lost", {10}, {}}}) {
+    BackupRig b;
+    ASSERT_EQ(b.backUp(), kSuccessTip) << c.what;
+    const std::string earlier = TempFolder::read(b.file());
+    b.rig.app->setIRName(0, "Changed");  // so a replaced file would differ
+    sim::UnitTransfer::Knobs knobs;
+    knobs.dropExportRecords = c.dropped;
+    knobs.corruptExportRecords = c.corrupted;
+    b.transfer->setKnobs(knobs);
+    EXPECT_EQ(b.backUp(), kFailedTip) << c.what;
+    EXPECT_EQ(TempFolder::read(b.file()), earlier) << c.what;
+    EXPECT_FALSE(b.temporaryLeft()) << c.what;
+    EXPECT_FALSE(b.vm->isBusy()) << c.what;
+  }
 }
 
 TEST(Backup, EveryFaultOfTheUnitFailsOnceLeavesNoFileAndTheNextBackupWorks) {
@@ -324,7 +360,7 @@ TEST(Backup, StoppingPartWayRemovesTheTemporaryFileAndShowsNothing) {
 }
 
 // The export frames written out by hand, against a recording sink.
-TEST(BackupByHand, TheSectionCountsTheRecordsReceivedNotTheAnnouncement) {
+TEST(BackupByHand, OnlyEveryAnnouncedRecordMakesABackup) {
   Recorder r;
   loadUnit(r);
   TempFolder folder;
@@ -352,17 +388,38 @@ TEST(BackupByHand, TheSectionCountsTheRecordsReceivedNotTheAnnouncement) {
   r.feed(0x44, record);                     // before the announcement: ignored
   r.feed(0x44, {0x00, 0x03});               // three slots announced
   r.feed(0x44, Bytes(record.begin(), record.begin() + 100));  // short: ignored
-  r.feed(0x44, record);                     // record 3 of 3 ends the step
+  r.feed(0x44, record);                     // record 3 of 3, with 1 and 2 missing
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !r.popUps->tips().empty(); }, kBound));
-  EXPECT_EQ(r.popUps->tips(), (std::vector<std::string>{kSuccessTip}));
+  EXPECT_EQ(r.popUps->tips(), (std::vector<std::string>{kFailedTip}));
+  EXPECT_FALSE(fs::exists(folder / "hand.bqv"));
 
+  // Again, with all three (and a stray fourth, ignored): the section holds
+  // them in order.
+  vm->startBackUp((folder / "hand.bqv").string());
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        std::lock_guard guard(r.mutex);
+        return !r.sent.empty();
+      },
+      kBound));
+  r.take();
+  r.feed(0x44, {0x00, 0x03});
+  for (uint8_t k : {1, 2, 4, 3}) {
+    record[0] = k;
+    record[1] = static_cast<uint8_t>(k + 4);
+    r.feed(0x44, record);
+  }
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return r.popUps->tips().size() == 2; }, kBound));
+  EXPECT_EQ(r.popUps->tips()[1], kSuccessTip);
   auto file = openBackup(folder / "hand.bqv", folder / "docs");
   ASSERT_TRUE(file);
-  ASSERT_EQ(file->backupdata().typeSum, 4u);
-  ASSERT_TRUE(file->getSubHeadData(3));
-  EXPECT_EQ(file->subHeadData().dataNumber, 1u);
-  EXPECT_EQ(recordBytes(*file, 3, 0), Bytes(record.begin() + 2, record.end()));
+  ASSERT_EQ(file->backupdata().typeSum, 3u);  // no rhythm reported
+  ASSERT_TRUE(file->getSubHeadData(2));
+  EXPECT_EQ(file->subHeadData().dataNumber, 3u);
+  EXPECT_EQ(recordBytes(*file, 2, 0), Bytes(record.begin() + 2, record.end()));
   EXPECT_EQ(file->typeData().index, 5);
+  (void)recordBytes(*file, 2, 2);
+  EXPECT_EQ(file->typeData().index, 7);
   // Presets come from the cache: preset 1 is "P1" with its words.
   ASSERT_TRUE(file->getSubHeadData(0));
   const Bytes p1 = recordBytes(*file, 0, 0);
@@ -405,7 +462,7 @@ void prepareB(BackupRig& r) {
   for (int s = 0; s < 10; ++s) r.transfer->setSlot(Kind::IR, s, "B cab " + std::to_string(s), pattern(1536, 50 + s));
 }
 
-void expectSameUnit(const BackupRig& a, const BackupRig& b) {
+void expectSameUnit(const BackupRig& a, const BackupRig& b, bool rhythm = true) {
   for (int n = 1; n <= 200; ++n) {
     const auto pa = a.rig.app->preset(n), pb = b.rig.app->preset(n);
     EXPECT_EQ(pb.nameText(), pa.nameText()) << n;
@@ -420,7 +477,10 @@ void expectSameUnit(const BackupRig& a, const BackupRig& b) {
   EXPECT_EQ(sb.rightOutCab, sa.rightOutCab);
   EXPECT_EQ(sb.otgLevel, sa.otgLevel);
   const auto ra = a.rig.app->rhythm(), rb = b.rig.app->rhythm();
-  EXPECT_EQ(std::tie(rb.on, rb.mode, rb.style, rb.volume, rb.bpm), std::tie(ra.on, ra.mode, ra.style, ra.volume, ra.bpm));
+  if (rhythm) {
+    EXPECT_EQ(std::tie(rb.on, rb.mode, rb.style, rb.volume, rb.bpm),
+              std::tie(ra.on, ra.mode, ra.style, ra.volume, ra.bpm));
+  }
   for (int s = 0; s < 10; ++s) {
     EXPECT_EQ(b.rig.app->irName(s), a.rig.app->irName(s)) << s;
     EXPECT_EQ(b.transfer->data(Kind::IR, s), a.transfer->data(Kind::IR, s)) << s;
@@ -464,6 +524,140 @@ TEST(Restore, ABackupRestoredIntoAnotherUnitMakesItEqual) {
   EXPECT_EQ(system->rhythm_bpm.get(), "BPM: 140");
   // The restored slots' labels.
   EXPECT_EQ(b.rig.service->effectCatalogue()->typeNames(3)[26], "27:A cab 0");
+}
+
+// Two units backed up at the same moment into one folder, with one
+// documents folder: each backup writes its own temporary file and its own
+// destination.
+TEST(Backup, TwoBackupsAtOnceKeepApart) {
+  SettingViewModel::Timing timing = fastTiming();
+  timing.irTimeout = std::chrono::seconds(2);
+  BackupRig a(prepareA, timing), b(prepareB, timing);
+  sim::UnitTransfer::Knobs slow;
+  slow.delay[0x44] = std::chrono::milliseconds(15);
+  a.transfer->setKnobs(slow);
+  b.transfer->setKnobs(slow);
+  SettingViewModel::Parts parts;
+  parts.hid = b.rig.service;
+  parts.popUps = b.rig.popUps;
+  parts.backupOptions.documentsDir = a.docs();
+  parts.timing = timing;
+  auto other = fnd::make<SettingViewModel>(parts);
+  a.vm->startBackUp(a.file("a.bqv").string());
+  other->startBackUp(a.file("b.bqv").string());
+  ASSERT_TRUE(a.waitForTips(1));
+  ASSERT_TRUE(b.waitForTips(1));
+  EXPECT_EQ(a.tips(), (std::vector<std::string>{kSuccessTip}));
+  EXPECT_EQ(b.tips(), (std::vector<std::string>{kSuccessTip}));
+  for (auto [rig, name] : {std::pair{&a, "a.bqv"}, std::pair{&b, "b.bqv"}}) {
+    auto file = openBackup(a.file(name));
+    ASSERT_TRUE(file) << name;
+    ASSERT_TRUE(file->getSubHeadData(0));
+    const Bytes preset = recordBytes(*file, 0, 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(preset.data())), rig->rig.app->preset(1).nameText()) << name;
+    ASSERT_TRUE(file->getSubHeadData(file->backupdata().typeSum - 1));
+    const Bytes ir = recordBytes(*file, static_cast<int>(file->backupdata().typeSum - 1), 0);
+    EXPECT_EQ(Bytes(ir.begin() + 16, ir.end()), rig->transfer->data(Kind::IR, 0)) << name;
+  }
+  EXPECT_FALSE(a.temporaryLeft());
+  EXPECT_TRUE(temporaries(a.docs()).empty());
+}
+
+// The host never had the first unit's rhythm: the backup leaves it out, and
+// the restore makes the second unit equal in everything else and keeps its
+// own rhythm.
+TEST(Restore, AFileWithoutRhythmRestoresWholeAndLeavesTheUnitsRhythm) {
+  BackupRig a(prepareA);
+  ASSERT_EQ(a.backUp(), kSuccessTip);
+  auto file = openBackup(a.file());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->backupdata().typeSum, 3u);
+
+  BackupRig b(prepareB);
+  const sim::UnitApplication::Rhythm own{1, 4, 9, 66, 140};
+  b.rig.app->setRhythm(own);
+  EXPECT_TRUE(b.vm->recallBackUp(a.file().string()));
+  expectSameUnit(a, b, false);
+  EXPECT_TRUE(b.rig.received(0x8D).empty());
+  const auto r = b.rig.app->rhythm();
+  EXPECT_EQ(std::tie(r.on, r.mode, r.style, r.volume, r.bpm),
+            std::tie(own.on, own.mode, own.style, own.volume, own.bpm));
+}
+
+// The unit leaves the bus instead of confirming the 101st preset: the
+// host's cache holds what the unit holds, not what was sent.
+TEST(Restore, TheCacheHoldsOnlyWhatTheUnitConfirmed) {
+  BackupRig a(prepareA);
+  ASSERT_EQ(a.backUp(), kSuccessTip);
+  BackupRig b(prepareB);
+  sim::UnitTransfer::Knobs knobs;
+  knobs.leaveBusAfterAnswers = 100;
+  b.transfer->setKnobs(knobs);
+  EXPECT_FALSE(b.vm->recallBackUp(a.file().string()));
+  EXPECT_EQ(b.rig.received(0xC3).size(), 101u);
+  for (int n = 1; n <= 200; ++n) {
+    const auto cached = b.rig.service->cachedPreset(n);
+    ASSERT_TRUE(cached) << n;
+    EXPECT_EQ(cached->presetName.get(), b.rig.app->preset(n).nameText()) << n;
+    EXPECT_EQ(cached->module(3)->dataArr.get(), b.rig.app->preset(n).moduleWords(3)) << n;
+  }
+  EXPECT_EQ(b.rig.service->cachedPreset(100)->presetName.get(), a.rig.app->preset(100).nameText());
+  // The write the unit never confirmed is not waited for once it is gone.
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return b.rig.service->pendingPresetWrites() == 0; }, kBound));
+}
+
+// A restore that failed waiting for a confirmation, retried at once: the
+// first restore's confirmation, coming late while the retry waits, is not
+// the retry's.
+TEST(Restore, ALateConfirmationOfAFailedRestoreDoesNotCountForTheRetry) {
+  SettingViewModel::Timing timing = fastTiming();
+  timing.presetAck = std::chrono::milliseconds(400);
+  BackupRig b({}, timing);
+  writeBackup(b.file(), b.docs(), {{"QV450_PRESET", 160, {{0, presetFileRecord("One", 1)}}}});
+  // Confirmed after the first restore gave up, while the retry waits.
+  sim::UnitTransfer::Knobs late;
+  late.delay[0x43] = std::chrono::milliseconds(700);
+  b.transfer->setKnobs(late);
+  EXPECT_FALSE(b.vm->recallBackUp(b.file().string()));
+  // The unit now takes writes without confirming them.
+  sim::UnitTransfer::Knobs silent;
+  silent.withhold = {0x43};
+  b.transfer->setKnobs(silent);
+  EXPECT_FALSE(b.vm->recallBackUp(b.file().string()));
+  dispatch::runMainLoop(std::chrono::milliseconds(50));
+  EXPECT_EQ(b.tips(), (std::vector<std::string>{kRestoreFailedTip, kRestoreFailedTip}));
+  EXPECT_EQ(b.transfer->answersPending(), 0u);
+}
+
+// The IR slots follow the other sections only after the pause the unit
+// needs.
+TEST(Restore, TheIRSlotsWaitTheirPause) {
+  SettingViewModel::Timing timing = fastTiming();
+  timing.irPause = std::chrono::milliseconds(150);
+  timing.recordAck = std::chrono::milliseconds(1000);
+  BackupRig b({}, timing);
+  Bytes ir{'C', 'a', 'b'};
+  ir.resize(1552, 3);
+  writeBackup(b.file(), b.docs(), {{"QV450_SYSTEM", 10, {{0, Bytes(10, 1)}}}, {"QV450_IR", 1552, {{2, ir}}}});
+  EXPECT_TRUE(b.vm->recallBackUp(b.file().string()));
+  const auto before = b.rig.received(0xA7), slot = b.rig.received(0xB5);
+  ASSERT_EQ(before.size(), 1u);
+  ASSERT_EQ(slot.size(), 5u);
+  EXPECT_GE(slot[0].time - before[0].time, std::chrono::milliseconds(140));
+}
+
+// A file in the documents folder named as the old fixed temporary file is
+// read, restored and kept.
+TEST(Restore, TheFileRestoredIsNeverRemoved) {
+  BackupRig b;
+  fs::create_directories(b.docs());
+  const fs::path file = b.docs() / "tempBackup.VUR";
+  writeBackup(file, b.docs(), {{"QV450_PRESET", 160, {{4, presetFileRecord("Kept", 5)}}}});
+  const std::string bytes = TempFolder::read(file);
+  EXPECT_TRUE(b.vm->recallBackUp(file.string()));
+  EXPECT_EQ(b.rig.app->preset(5).nameText(), "Kept");
+  EXPECT_EQ(TempFolder::read(file), bytes);
+  EXPECT_FALSE(b.temporaryLeft());
 }
 
 TEST(Restore, SectionsGoInFileOrderAndWhatDoesNotFitIsSkipped) {
@@ -618,7 +812,7 @@ TEST(Recall, StoppingARestorePartWayEndsItWithoutAnEnding) {
   b.vm->startRecall(b.file().string(), screen);
   ASSERT_TRUE(b.rig.waitFor(0xC3, 1));
   EXPECT_TRUE(b.vm->isBusy());
-  EXPECT_TRUE(b.temporaryLeft());
+  EXPECT_FALSE(b.temporaryLeft());  // a restore makes none
 
   const auto start = std::chrono::steady_clock::now();
   b.vm->cancel();
@@ -685,8 +879,9 @@ TEST(BackupRestoreThreads, BackupQueueHidThreadAndTimeOutTogether) {
       ++successes;
       auto file = openBackup(b.file(name), b.docs());
       ASSERT_TRUE(file) << i;
-      ASSERT_EQ(file->backupdata().typeSum, 4u);
-      ASSERT_TRUE(file->getSubHeadData(3));
+      ASSERT_EQ(file->backupdata().typeSum, 3u);  // presets, system, IR: no rhythm reported
+      ASSERT_TRUE(file->getSubHeadData(2));
+      EXPECT_EQ(file->subHeadData().name(), "QV450_IR");
       EXPECT_EQ(file->subHeadData().dataNumber, 3u);
     } else {
       ++failures;

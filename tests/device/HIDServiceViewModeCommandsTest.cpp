@@ -3,6 +3,8 @@
 // and the modified flag; and the simulated unit applying them.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "HIDServiceViewModeTestSupport.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -190,12 +192,47 @@ TEST(HIDServiceViewModeCommands, PresetWrite) {
     expected[static_cast<size_t>(15 + 12 + 2 * i + 1)] = 0;
   }
   EXPECT_EQ(sent[0].payload, expected);
-  // Slot 20 is current: the current records follow.
+  // Until the unit confirms, the cache and the current records keep what
+  // the unit holds.
+  EXPECT_EQ(r.service->presetAllData()->presetName.get(), "P20");
+  EXPECT_EQ(r.service->cachedPreset(20)->presetName.get(), "P20");
+  EXPECT_EQ(r.service->presetDataModel()->dataArr.get(), currentWords(20, 1));
+  EXPECT_EQ(r.service->pendingPresetWrites(), 1u);
+  // Slot 20 is current: once confirmed, the current records follow.
+  r.feed(0x43, {20});
+  EXPECT_EQ(results, (std::vector<long>{1}));
   EXPECT_EQ(r.service->presetAllData()->presetName.get(), "Imported");
   EXPECT_EQ(r.service->presetDataModel()->dataArr.get(), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_EQ(r.service->cachedPreset(20)->presetName.get(), "Imported");
-  r.feed(0x43, {20});
-  EXPECT_EQ(results, (std::vector<long>{1}));
+  EXPECT_EQ(r.service->pendingPresetWrites(), 0u);
+
+  // Writes waiting together: a confirmation naming a preset is that
+  // preset's; one naming none is the oldest write's. A later write of
+  // another preset does not move the current records.
+  std::vector<std::string> confirmed;
+  for (int index : {30, 31, 32}) {
+    record->setPresetName("W" + std::to_string(index + 1));
+    r.service->sendPresetDataToDevice(*record, index,
+                                      [&, index](long) { confirmed.push_back("W" + std::to_string(index + 1)); });
+  }
+  r.feed(0x43, {32});
+  r.feed(0x43, {0});
+  EXPECT_EQ(confirmed, (std::vector<std::string>{"W32", "W31"}));
+  EXPECT_EQ(r.service->cachedPreset(31)->presetName.get(), "W31");
+  EXPECT_EQ(r.service->cachedPreset(32)->presetName.get(), "W32");
+  EXPECT_EQ(r.service->cachedPreset(33)->presetName.get(), "P33");
+  EXPECT_EQ(r.service->presetAllData()->presetName.get(), "Imported");
+  // A write never confirmed in time is given up: a late confirmation does
+  // not make the cache take it.
+  HIDServiceViewMode::Timing timing = r.service->timing();
+  timing.presetWriteExpiry = std::chrono::milliseconds(1);
+  r.service->setTiming(timing);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  r.feed(0x43, {33});
+  EXPECT_EQ(confirmed.size(), 2u);
+  EXPECT_EQ(r.service->cachedPreset(33)->presetName.get(), "P33");
+  EXPECT_EQ(r.service->pendingPresetWrites(), 0u);
+  r.take();
 
   r.service->sendPresetDataToDevice(*record, 200, nullptr);
   r.service->sendPresetDataToDevice(*record, -1, nullptr);

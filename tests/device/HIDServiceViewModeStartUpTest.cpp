@@ -59,14 +59,23 @@ TEST(HIDServiceViewModeConnect, NoUnitGivesD) {
   EXPECT_EQ(rig.service->deviceStatus.get(), "D");
 }
 
-TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlock) {
+TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlockOnce) {
+  std::atomic<int> calls{0}, disHID{0};
   SimRig rig;
-  std::atomic<int> calls{0};
   rig.service->setDisconnectionBlock([&] { calls.fetch_add(1); });
+  rig.service->setDisHIDBlock([&] { disHID.fetch_add(1); });
   rig.service->init();
   ASSERT_EQ(rig.service->deviceStatus.get(), "A");
   rig.app->unplug();
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return calls.load() == 1; }, kBound));
+  // A second report of the loss (the start-up read giving up as well) does
+  // not alert twice; the kept disHIDBlock is the screens', never called here.
+  rig.service->disconnectDevice();
+  dispatch::runMainLoop(20ms);
+  EXPECT_EQ(calls.load(), 1);
+  EXPECT_EQ(disHID.load(), 0);
+  EXPECT_TRUE(rig.service->disHIDBlock());
+  EXPECT_EQ(HIDServiceViewMode::getInstance(), HIDServiceViewMode::shared());
 }
 
 TEST(HIDServiceViewModeStartUp, WholeReadFillsEveryRecord) {
@@ -210,6 +219,42 @@ TEST(HIDServiceViewModeStartUp, RepeatedStreamNeitherShiftsNorDuplicates) {
       [&] { return rig.service->systemDataModel()->rhythm_vol.get() == "VOL: 99"; }, kBound));
   expectCacheMatchesUnit(rig);
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.service->missPack().empty(); }, kBound));
+}
+
+// A record the unit never sends again, or a unit that never answers: after
+// kBulkReadRetries requests that bring nothing new, the read ends, once, as a
+// disconnection, and asks no more.
+TEST(HIDServiceViewModeStartUp, AReadThatMakesNoProgressEndsAsADisconnection) {
+  struct Case {
+    const char* what;
+    sim::UnitApplication::Knobs knobs;
+    bool exact;  // every request but the first is one the unit ignored
+  };
+  sim::UnitApplication::Knobs unanswered, silent;
+  unanswered.withhold = {0xA1};
+  unanswered.dropRecords = {7};
+  silent.ignoreBulkRequests = 1000;
+  for (const Case& c : {Case{"record 7 never sent again", unanswered, false}, Case{"no answer at all", silent, true}}) {
+    ProgressLog progress;
+    std::atomic<int> disconnections{0};
+    HIDServiceViewMode::Timing timing;
+    timing.bulkReadRetry = 20ms;
+    SimRig rig({}, timing);
+    rig.app->setKnobs(c.knobs);
+    rig.service->setDisconnectionBlock([&] { disconnections.fetch_add(1); });
+    rig.service->init();
+    rig.service->startBulkRead(progress.block());
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return disconnections.load() > 0; }, kBound)) << c.what;
+    const int requests = rig.app->bulkRequests();
+    dispatch::runMainLoop(150ms);
+    EXPECT_EQ(disconnections.load(), 1) << c.what;
+    if (c.exact)
+      EXPECT_EQ(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;
+    else
+      EXPECT_GE(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;
+    EXPECT_EQ(rig.app->bulkRequests(), requests) << c.what;
+    EXPECT_FALSE(progress.done()) << c.what;
+  }
 }
 
 TEST(HIDServiceViewModeStartUp, SecondRequestReplacesCallbackAndResends) {

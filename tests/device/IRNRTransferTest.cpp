@@ -398,3 +398,23 @@ TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
     EXPECT_FALSE(rig.service->isTransferring()) << c.what;
   }
 }
+
+// The unit leaves the bus in the middle of an import: the transfer ends at
+// the removal with 1002, once, long before its acknowledgement bound.
+TEST(IRNRTransferUnit, UnpluggingEndsATransferAtTheRemoval) {
+  for (int type : {0, 1}) {
+    UnitRig rig;
+    rig.service->setTransferTiming({std::chrono::seconds(30)});
+    Transfer::Knobs knobs;
+    knobs.leaveBusAfterAnswers = 2;
+    rig.transfer->setKnobs(knobs);
+    Results results;
+    const std::string file = type == 0 ? rig.file("Gone.wav", wave(44100)) : rig.file("Gone.amp", nrFile(nrWord));
+    rig.service->sendFileToDevice(type, file, type == 0 ? 26 : 55, results.block());
+    ASSERT_TRUE(results.waitForOne()) << type;
+    dispatch::runMainLoop(std::chrono::milliseconds(100));
+    EXPECT_EQ(results.get(), (std::vector<long>{1002})) << type;
+    EXPECT_FALSE(rig.service->isTransferring()) << type;
+    EXPECT_FALSE(rig.unit->isPlugged()) << type;
+  }
+}

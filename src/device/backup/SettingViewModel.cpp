@@ -59,6 +59,12 @@ std::string fieldText(const uint8_t* bytes, size_t size) {
   return std::string(bytes, end);
 }
 
+bool rhythmKnown(const HIDServiceSystemModel& system) {
+  constexpr size_t kPrefix = 5;
+  return system.rhythm_switch.get() && system.rhythm_mode.get() && system.rhythm_style.get() &&
+         system.rhythm_vol.get().size() > kPrefix && system.rhythm_bpm.get().size() > kPrefix;
+}
+
 void showTip(std::shared_ptr<PopUpService> service, const char* tip, bool failure) {
   dispatch::Queue::main()->async([service = std::move(service), tip, failure] {
     std::shared_ptr<PopUpService> s = service ? service : PopUpService::shared();
@@ -93,6 +99,8 @@ struct SettingViewModel::State {
   // thread and are written to the file by the backup queue once all are in.
   bool slotStep = false;
   int announced = -1;
+  // Set when the last announced record came with others missing before it.
+  bool slotGap = false;
   size_t recordSize = 0;
   std::chrono::milliseconds slotTimeout{0};
   SteadyClock::time_point deadline;
@@ -215,7 +223,7 @@ void SettingViewModel::startBackUp(const std::string& path) {
     std::lock_guard guard(state->mutex);
     if (state->backingUp || state->restoring) {
       FND_LOG_AT(kClass, "backup to %s refused: a backup or restore is running", path.c_str());
-      showTip(popUps_, kBackupFailedTip, false);
+      showTip(popUps_, kBackupFailedTip, true);
       return;
     }
     // Every backup starts afresh: an earlier time-out does not carry over.
@@ -234,11 +242,14 @@ void SettingViewModel::startBackUp(const std::string& path) {
   job->path = path;
   job->timing = timing_;
   job->generation = generation;
-  job->file = Zr_Backup::initWithBackupDevice(kBackupDevice, kBackupVersion.data(), kBackupVersionLength, backupOptions_);
+  // The temporary file goes beside the destination, under a name of its own.
+  Zr_Backup::Options options = backupOptions_;
+  options.destination = path;
+  job->file = Zr_Backup::initWithBackupDevice(kBackupDevice, kBackupVersion.data(), kBackupVersionLength, options);
   if (!job->file) {
     FND_LOG_AT(kClass, "backup: the temporary file cannot be made");
     job->end();
-    showTip(popUps_, kBackupFailedTip, false);
+    showTip(popUps_, kBackupFailedTip, true);
     return;
   }
   {
@@ -265,7 +276,8 @@ void SettingViewModel::runBackUp(const std::shared_ptr<Backup>& job) {
   if (!ok) FND_LOG_AT(kClass, "backup to %s failed%s", job->path.c_str(), timedOut ? ": the unit's IR slots did not come" : "");
   // Nothing of the backup is left over when its tip shows.
   job->end();
-  showTip(job->popUps, ok && !timedOut ? kBackupSuccessTip : kBackupFailedTip, false);
+  const bool success = ok && !timedOut;
+  showTip(job->popUps, success ? kBackupSuccessTip : kBackupFailedTip, !success);
 }
 
 bool SettingViewModel::exportPresetInFile(Backup& job) {
@@ -313,8 +325,15 @@ bool SettingViewModel::exportSystemInFile(Backup& job) {
   return ok;
 }
 
+// The rhythm goes into the file only when the host holds all of it: the
+// start-up read does not carry it, and a record of made-up zeros would wipe
+// the unit's own rhythm at the restore. The file is whole without it.
 bool SettingViewModel::exportRhythm(Backup& job) {
   const HIDServiceSystemModelPtr system = job.hid->systemDataModel();
+  if (!rhythmKnown(*system)) {
+    FND_LOG_AT(kClass, "backup: the unit has not reported its rhythm; no rhythm section");
+    return true;
+  }
   const int bpm = numberAfterPrefix(system->rhythm_bpm.get());
   const std::array<uint8_t, kRhythmRecordSize> record = {
       lowByte(system->rhythm_switch.get().value_or(0)), lowByte(system->rhythm_mode.get().value_or(0)),
@@ -325,8 +344,8 @@ bool SettingViewModel::exportRhythm(Backup& job) {
 }
 
 // Asks the unit for its IR (0) or NR (1) slots and waits for them; writes
-// their section (one record per slot received) when they all came. A
-// time-out sets `timeout`.
+// their section when every announced record came. A time-out sets `timeout`;
+// a record lost on the way fails the step.
 bool SettingViewModel::exportFile(Backup& job, int kind) {
   State& state = *job.state;
   {
@@ -334,6 +353,7 @@ bool SettingViewModel::exportFile(Backup& job, int kind) {
     if (state.cancelled) return false;
     state.begin = 1;
     state.slotStep = true;
+    state.slotGap = false;
     state.announced = -1;
     state.slots.clear();
     state.recordSize = kind == 0 ? kIRRecordSize : kNRRecordSize;
@@ -368,13 +388,12 @@ bool SettingViewModel::exportFile(Backup& job, int kind) {
     std::lock_guard guard(state.mutex);
     if (state.cancelled) return false;
     if (state.timeout == 1) return true;
+    if (state.slotGap) return false;
     state.slotStep = false;
     slots.swap(state.slots);
     recordSize = state.recordSize;
   }
   if (slots.empty()) return true;  // the unit has no slot in use: no section
-  // The section holds as many records as were received, whatever the unit
-  // announced.
   bool ok = job.file->setDataHeadForDataName(kind == 0 ? kIRSection : kNRSection, 0, static_cast<int>(recordSize),
                                              static_cast<int>(slots.size()),
                                              kind == 0 ? dev::host_cmd::kIRTransfer : dev::host_cmd::kNRTransfer, 0, 0, 0);
@@ -432,11 +451,22 @@ void SettingViewModel::receiveSlot(State& state, uint64_t generation, std::span<
     FND_LOG_AT(kClass, "backup: slot record %d of %zu bytes ignored", k, p.size());
     return;
   }
+  if (k > state.announced) {
+    FND_LOG_AT(kClass, "backup: slot record %d of %d announced ignored", k, state.announced);
+    return;
+  }
   state.slots[k] = {p[1], std::vector<uint8_t>(p.begin() + 2, p.begin() + 2 + static_cast<std::ptrdiff_t>(state.recordSize))};
-  if (k >= state.announced || static_cast<int>(state.slots.size()) >= state.announced)
+  if (static_cast<int>(state.slots.size()) >= state.announced) {
     complete();
-  else
+  } else if (k == state.announced) {
+    // The unit sends its records in order: the last one came, so the
+    // missing ones were lost on the way and the backup is not whole.
+    FND_LOG_AT(kClass, "backup: %d of %d slot records came", static_cast<int>(state.slots.size()), state.announced);
+    state.slotGap = true;
+    complete();
+  } else {
     arm();
+  }
 }
 
 // ---- Restore ----
@@ -462,9 +492,9 @@ bool SettingViewModel::recallBackUp(const std::string& path) {
   } end{*state_};
 
   sendRestoreCommand(dev::host_cmd::kRestoreStart);
-  Zr_BackupPtr file =
-      Zr_Backup::initWithBackupDevice(kBackupDevice, kBackupVersion.data(), kBackupVersionLength, backupOptions_);
-  if (!file) return false;
+  // A reader makes no temporary file: nothing beside the file being
+  // restored (or the file itself) is touched.
+  Zr_BackupPtr file = Zr_Backup::forReading(kBackupDevice, kBackupVersion.data(), kBackupVersionLength);
   {
     std::lock_guard guard(state_->mutex);
     state_->backUp = file;

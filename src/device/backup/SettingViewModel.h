@@ -3,10 +3,11 @@
 //
 // Backup (startBackUp): on a serial queue of its own, "hid.backup", it writes
 // the 200 presets of the device service's preset cache, the system levels and
-// the rhythm settings of its system record, and the user IR slots the unit
-// exports (0xC4: an announcement, then one frame per slot, each within
-// Timing::irTimeout of the one before) into a backup file, which replaces the
-// chosen file in one step; one tip tells the result.
+// (once the unit has reported them) the rhythm settings of its system record,
+// and the user IR slots the unit exports (0xC4: an announcement, then one
+// frame per slot, each within Timing::irTimeout of the one before) into a
+// backup file, which replaces the chosen file in one step when every part of
+// it came; one tip tells the result.
 //
 // Restore (recallBackUp): on the caller's thread; sends the restore start,
 // checks the whole file, then sends every section back in file order, each
@@ -81,7 +82,7 @@ public:
   struct Parts {
     HIDServiceViewModePtr hid;               // empty: the shared service
     std::shared_ptr<PopUpService> popUps;    // empty: PopUpService::shared() at each use
-    Zr_Backup::Options backupOptions;        // where the temporary file goes
+    Zr_Backup::Options backupOptions;        // how the backup file is written (destination: the backup's own)
     Timing timing;
   };
 
@@ -113,8 +114,9 @@ public:
   Timing timing() const { return timing_; }
 
   // Starts a backup into `path` and returns at once; the result is a tip on
-  // the main queue ("Device data backup successful." or "Backup
-  // failed,Please try again.", both as success tips).
+  // the main queue: "Device data backup successful." as a success tip, or
+  // "Backup failed,Please try again." as a failure tip. Only a whole backup
+  // (every record the unit announced) replaces the file at `path`.
   void startBackUp(const std::string& path);
   // Restores the unit from the backup file at `path`, on this thread; true
   // when every section was sent and confirmed.

@@ -1,6 +1,7 @@
 #include "device/files/Zr_Backup.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +54,21 @@ bool positionalWrite(int fd, const uint8_t* data, size_t size, uint64_t offset) 
     offset += static_cast<uint64_t>(n);
   }
   return true;
+}
+
+// Whether this process may remove the file at `path` to put another in its
+// place: nothing there, or its folder is writable and, in a folder with the
+// sticky bit, the file or the folder is this user's.
+bool mayReplace(const fs::path& path) {
+  struct stat file {};
+  if (::lstat(path.c_str(), &file) != 0) return true;
+  fs::path dir = path.parent_path();
+  if (dir.empty()) dir = ".";
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) return false;
+  struct stat folder {};
+  if (::stat(dir.c_str(), &folder) != 0) return false;
+  const uid_t me = ::geteuid();
+  return !(folder.st_mode & S_ISVTX) || me == 0 || file.st_uid == me || folder.st_uid == me;
 }
 
 }  // namespace
@@ -129,7 +145,37 @@ std::shared_ptr<Zr_Backup> Zr_Backup::initWithBackupDevice(const char* device, c
 std::shared_ptr<Zr_Backup> Zr_Backup::initWithBackupDevice(const char* device, const uint8_t* version, int versionLen,
                                                            Options options) {
   std::shared_ptr<Zr_Backup> b(new Zr_Backup);
-  BackupData& h = b->backupdata_;
+  b->setIdentity(device, version, versionLen);
+  b->writer_ = options.writer ? std::move(options.writer) : Writer(positionalWrite);
+
+  fs::path dir;
+  if (!options.destination.empty()) {
+    dir = options.destination.parent_path();
+    if (dir.empty()) dir = ".";
+  } else {
+    dir = options.documentsDir.empty() ? fnd::paths::documentsDir() : options.documentsDir;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) {
+      fnd::log("cannot create the documents folder %s: %s", dir.c_str(), ec.message().c_str());
+      return nullptr;
+    }
+  }
+  if (!b->createTemporary(dir)) return nullptr;
+  const auto header = b->backupdata_.encode();
+  if (!b->append(header.data(), header.size())) return nullptr;  // the destructor removes the file
+  b->tempCheckSum_ = 0;
+  return b;
+}
+
+std::shared_ptr<Zr_Backup> Zr_Backup::forReading(const char* device, const uint8_t* version, int versionLen) {
+  std::shared_ptr<Zr_Backup> b(new Zr_Backup);
+  b->setIdentity(device, version, versionLen);
+  return b;
+}
+
+void Zr_Backup::setIdentity(const char* device, const uint8_t* version, int versionLen) {
+  BackupData& h = backupdata_;
   std::copy(std::begin(kMagic), std::end(kMagic), h.Zarvo.begin());
   if (device) {
     const size_t n = strnlen(device, h.productName.size());
@@ -139,29 +185,22 @@ std::shared_ptr<Zr_Backup> Zr_Backup::initWithBackupDevice(const char* device, c
     std::copy_n(version, std::min<size_t>(static_cast<size_t>(versionLen), h.productVersion.size()),
                 h.productVersion.begin());
   std::copy(std::begin(kBackupFile), std::end(kBackupFile), h.backupfile.begin());
-  b->writer_ = options.writer ? std::move(options.writer) : Writer(positionalWrite);
+}
 
-  const fs::path dir = options.documentsDir.empty() ? fnd::paths::documentsDir() : options.documentsDir;
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) {
-    fnd::log("cannot create the documents folder %s: %s", dir.c_str(), ec.message().c_str());
-    return nullptr;
+// A new file of a name no other file in `dir` has; whatever is there already
+// is left alone.
+bool Zr_Backup::createTemporary(const fs::path& dir) {
+  std::string name = (dir / (std::string(kTempFilePrefix) + "XXXXXX" + kTempFileSuffix)).string();
+  const int fd = ::mkostemps(name.data(), static_cast<int>(std::strlen(kTempFileSuffix)), O_CLOEXEC);
+  if (fd < 0) {
+    fnd::log("文件打开失败 %s: %s", name.c_str(), std::strerror(errno));
+    return false;
   }
-  b->filePath_ = dir / kTempFileName;
-  // A file left behind by an earlier run is replaced; whatever stands there
-  // is removed rather than written through.
-  ::unlink(b->filePath_.c_str());
-  b->fileHandle_ = ::open(b->filePath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (b->fileHandle_ < 0) {
-    fnd::log("文件打开失败 %s: %s", b->filePath_.c_str(), std::strerror(errno));
-    b->filePath_.clear();
-    return nullptr;
-  }
-  const auto header = h.encode();
-  if (!b->append(header.data(), header.size())) return nullptr;  // the destructor removes the file
-  b->tempCheckSum_ = 0;
-  return b;
+  // An ordinary document once it is in place.
+  if (::fchmod(fd, 0644) != 0) fnd::log("backup: cannot set the mode of %s: %s", name.c_str(), std::strerror(errno));
+  fileHandle_ = fd;
+  filePath_ = name;
+  return true;
 }
 
 Zr_Backup::~Zr_Backup() { discardTemporary(); }
@@ -245,6 +284,10 @@ bool Zr_Backup::exportBackupFileForPath(const std::string& path) {
   }
   if (::close(fileHandle_) != 0) ok = false;
   fileHandle_ = -1;
+  if (ok && !mayReplace(path)) {
+    fnd::log("没有删除权限");
+    ok = false;
+  }
   std::string why;
   if (ok && !fnd::files::moveReplacing(filePath_, path, &why)) {
     fnd::log("删除失败 %s", why.c_str());

@@ -4,11 +4,15 @@
 // header's checksum is the 64-bit sum of every byte of the file except its
 // own eight bytes.
 //
-// Writing goes into "tempBackup.VUR" in the documents folder, which replaces
-// the chosen file in one step at the end; a failed or abandoned backup leaves
-// neither a temporary file nor a partial file at the chosen path. Reading
+// Writing goes into a temporary file of its own ("tempBackup-XXXXXX.VUR", a
+// name no other backup shares) beside the chosen file, or in the documents
+// folder when the destination is not known yet; it replaces the chosen file
+// in one step at the end. A failed or abandoned backup leaves neither a
+// temporary file nor a partial file at the chosen path, and nothing that was
+// there before is removed or replaced unless the backup succeeds. Reading
 // checks the header, the checksum and that every section and record lies
-// inside the file before anything is handed out.
+// inside the file before anything is handed out; a reader made by forReading
+// makes no temporary file at all.
 //
 // One object per backup or restore, used from one thread at a time.
 #pragma once
@@ -33,7 +37,10 @@ public:
   // version, "BUFF".
   static constexpr size_t kIdentitySize = 76;
   static constexpr size_t kCheckSumOffset = 1016;
-  static constexpr const char* kTempFileName = "tempBackup.VUR";
+  // The temporary file's name: the prefix, six characters that make it
+  // unique, the suffix.
+  static constexpr const char* kTempFilePrefix = "tempBackup-";
+  static constexpr const char* kTempFileSuffix = ".VUR";
   // Files larger than this are no backup of the unit; they are refused unread.
   static constexpr uintmax_t kMaxFileSize = 64u << 20;
 
@@ -78,10 +85,14 @@ public:
   using Writer = std::function<bool(int fd, const uint8_t* data, size_t size, uint64_t offset)>;
 
   struct Options {
-    // Where the temporary file goes; empty: the user's documents folder.
+    // Where the temporary file goes when no destination is given; empty:
+    // the user's documents folder.
     std::filesystem::path documentsDir;
     // Empty: positional writes to the file.
     Writer writer;
+    // The file the backup will replace: the temporary file goes into its
+    // folder, so the last step is a rename there.
+    std::filesystem::path destination{};
   };
 
   // A new backup or restore for the device name (up to its NUL, at most 32
@@ -91,6 +102,9 @@ public:
   static std::shared_ptr<Zr_Backup> initWithBackupDevice(const char* device, const uint8_t* version, int versionLen);
   static std::shared_ptr<Zr_Backup> initWithBackupDevice(const char* device, const uint8_t* version, int versionLen,
                                                          Options options);
+  // A reader for the device name and version: the same identity, no
+  // temporary file (never null).
+  static std::shared_ptr<Zr_Backup> forReading(const char* device, const uint8_t* version, int versionLen);
   // Removes the temporary file when it was not moved to its destination.
   ~Zr_Backup();
   Zr_Backup(const Zr_Backup&) = delete;
@@ -105,7 +119,8 @@ public:
   bool addData(const uint8_t* data, int datalen, int dataIndex);
   // Completes the header (section count, offsets, checksum) and puts the file
   // at `path`, replacing what is there in one step. NO, with the temporary
-  // file removed and the destination untouched, when any write failed or the
+  // file removed and the destination untouched, when any write failed, the
+  // file there may not be removed by this process ("没有删除权限"), or the
   // file cannot be put there.
   bool exportBackupFileForPath(const std::string& path);
 
@@ -134,6 +149,8 @@ public:
 
 private:
   Zr_Backup() = default;
+  void setIdentity(const char* device, const uint8_t* version, int versionLen);
+  bool createTemporary(const std::filesystem::path& dir);
   bool append(const uint8_t* data, size_t size);
   bool writeAt(const uint8_t* data, size_t size, uint64_t offset);
   void discardTemporary();

@@ -151,15 +151,46 @@ void HIDServiceViewMode::sendPresetDataToDevice(const HIDServiceModuleMode& reco
   const PresetRecord::Bytes bytes = PresetRecord::encode(*copy, n);
 
   Locked locked(*this);
-  importBlock_ = std::move(result);
-  if (presetAllData_->selectedPreset.get() == n) {
-    presetAllData_->setPresetDataDic(copy->copy()->presetDataDic.get());
-    presetAllData_->setPresetName(copy->presetName.get());
-    if (HIDServiceModelPtr module = copy->module(selectedModuleIndex()))
+  importBlock_ = result;
+  importBlockSet_ = false;
+  dropExpiredWrites();
+  // The cache follows the unit: the record goes in when the unit confirms.
+  pendingWrites_.push_back({n, copy, std::move(result), std::chrono::steady_clock::now()});
+  send(host::kWritePreset, bytes);
+}
+
+// 0x43 (HID thread, under the lock): the unit stored a preset write.
+void HIDServiceViewMode::presetWritten(std::span<const uint8_t> payload) {
+  dropExpiredWrites();
+  auto it = pendingWrites_.end();
+  if (!payload.empty())
+    it = std::find_if(pendingWrites_.begin(), pendingWrites_.end(),
+                      [n = payload[0]](const PendingWrite& w) { return w.n == n; });
+  if (it == pendingWrites_.end()) it = pendingWrites_.begin();
+  if (it == pendingWrites_.end()) {
+    FND_LOG_AT("HIDServiceViewMode", "a preset write confirmed with none waiting");
+    if (ImportBlock block = importBlockSet_ ? importBlock_ : nullptr) afterUnlock([block] { block(1); });
+    return;
+  }
+  PendingWrite write = std::move(*it);
+  pendingWrites_.erase(it);
+  cache_[static_cast<size_t>(write.n - 1)] = write.preset;
+  if (presetAllData_->selectedPreset.get() == write.n) {
+    presetAllData_->setPresetDataDic(write.preset->copy()->presetDataDic.get());
+    presetAllData_->setPresetName(write.preset->presetName.get());
+    if (HIDServiceModelPtr module = write.preset->module(selectedModuleIndex()))
       presetDataModel_->setDataArr(module->dataArr.get());
   }
-  cache_[static_cast<size_t>(index)] = copy;
-  send(host::kWritePreset, bytes);
+  if (ImportBlock block = std::move(write.block)) afterUnlock([block] { block(1); });
+}
+
+// Under the lock: forgets writes the unit has not confirmed in time.
+void HIDServiceViewMode::dropExpiredWrites() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!pendingWrites_.empty() && now - pendingWrites_.front().sent > timing_.presetWriteExpiry) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d write never confirmed", pendingWrites_.front().n);
+    pendingWrites_.pop_front();
+  }
 }
 
 void HIDServiceViewMode::sendThreeWords(uint8_t code, const std::vector<int>& words) {

@@ -3,6 +3,7 @@
 // its code's layout (length, preset number) before use; a frame that does not
 // fit is dropped with a log line.
 #include <algorithm>
+#include <utility>
 
 #include "device/codec/FrameCodec.h"
 #include "device/service/HIDServiceViewMode.h"
@@ -101,7 +102,7 @@ void HIDServiceViewMode::callBackData(std::span<const uint8_t> bytes) {
       decodeSlotNames(payload);
       break;
     case cmd::kPresetWritten:
-      if (ImportBlock block = importBlock_) afterUnlock([block] { block(1); });
+      presetWritten(payload);
       break;
     case cmd::kIRExport:
     case cmd::kNRExport:
@@ -247,6 +248,7 @@ void HIDServiceViewMode::getPresetDataWithIndex(int n, std::span<const uint8_t> 
       if (std::find(missPack_.begin(), missPack_.end(), skipped) == missPack_.end())
         missPack_.push_back(static_cast<int>(skipped));
   }
+  if (!cache_[static_cast<size_t>(n - 1)]) bulkProgress_.fetch_add(1);
   cache_[static_cast<size_t>(n - 1)] = PresetRecord::decode(record);
   missPack_.erase(std::remove(missPack_.begin(), missPack_.end(), n), missPack_.end());
   if (oldIndex_ != -1) {
@@ -265,6 +267,7 @@ void HIDServiceViewMode::decodeSystem(std::span<const uint8_t> payload) {
   systemDataModel_->setScreenLevel(word(payload, 1));
   decodeOutCab(word(payload, 2), word(payload, 3));
   systemDataModel_->setOtgOutLevel(word(payload, 4));
+  if (!std::exchange(systemSeen_, true)) bulkProgress_.fetch_add(1);
   // Every preset not held yet is missing: gaps in the middle and at the tail
   // alike.
   missPack_.clear();
@@ -326,6 +329,7 @@ void HIDServiceViewMode::decodePage(int page) {
 // 0x41: ten NR names, then ten IR names, 16 bytes each: the user-slot labels.
 void HIDServiceViewMode::decodeSlotNames(std::span<const uint8_t> payload) {
   if (!checkPayload(cmd::kSlotNames, payload, dev::kSlotNamesPayloadSize)) return;
+  if (!std::exchange(slotNamesSeen_, true)) bulkProgress_.fetch_add(1);
   auto name = [&](size_t offset) {
     auto bytes = payload.subspan(offset, dev::kSlotNameSize);
     return std::string(bytes.begin(), bytes.end());

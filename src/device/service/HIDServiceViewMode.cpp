@@ -85,6 +85,12 @@ void HIDServiceViewMode::setProgressBlock(ProgressBlock block) {
 void HIDServiceViewMode::setImportBlock(ImportBlock block) {
   std::lock_guard guard(mutex_);
   importBlock_ = std::move(block);
+  importBlockSet_ = true;
+}
+
+size_t HIDServiceViewMode::pendingPresetWrites() const {
+  std::lock_guard guard(mutex_);
+  return pendingWrites_.size();
 }
 
 void HIDServiceViewMode::setDisconnectionBlock(DisconnectionBlock block) {
@@ -100,6 +106,16 @@ void HIDServiceViewMode::setRevicedIRNR(IRNRBlock block) {
 void HIDServiceViewMode::revicedModuleData(ModuleDataBlock block) {
   std::lock_guard guard(mutex_);
   moduleDataBlock_ = std::move(block);
+}
+
+void HIDServiceViewMode::setDisHIDBlock(DisHIDBlock block) {
+  std::lock_guard guard(mutex_);
+  disHIDBlock_ = std::move(block);
+}
+
+HIDServiceViewMode::DisHIDBlock HIDServiceViewMode::disHIDBlock() const {
+  std::lock_guard guard(mutex_);
+  return disHIDBlock_;
 }
 
 HIDServiceViewMode::ProgressBlock HIDServiceViewMode::progressBlock() const {
@@ -212,7 +228,20 @@ void HIDServiceViewMode::connectDevice() {
   deviceStatus.set(std::string(1, status));
 }
 
+// The unit is gone (HID thread), or the start-up read gave up on it. What
+// waits for the unit ends now: a running transfer with kTransferFailed, and
+// preset writes are no longer waited for. The disconnection block runs once.
 void HIDServiceViewMode::disconnectDevice() {
+  {
+    Locked locked(*this);
+    pendingWrites_.clear();
+    if (transferCmd_ != 0) {
+      FND_LOG_AT("HIDServiceViewMode", "the unit left during an %s transfer",
+                 transferCmd_ == dev::host_cmd::kIRTransfer ? "IR" : "NR");
+      finishTransfer(kTransferFailed);
+    }
+  }
+  if (disconnected_.exchange(true)) return;
   if (DisconnectionBlock block = disconnectionBlock()) block();
 }
 
@@ -240,26 +269,37 @@ void HIDServiceViewMode::getAllData(ProgressBlock block) {
 
 void HIDServiceViewMode::startBulkRead(ProgressBlock block) {
   getAllData(block);
-  scheduleBulkReadRetry(std::move(block), bulkFrames_.load());
+  scheduleBulkReadRetry(std::move(block), {bulkFrames_.load(), bulkProgress_.load(), 0});
 }
 
 // The read is asked for again when a whole interval has passed without a
 // frame of it: at the start (no answer yet), and also when the unit's frames
 // stop before the end (a lost system record or re-sent record would otherwise
 // leave the read waiting for ever). Records are filed by number, so a repeated
-// stream only fills what is missing.
-void HIDServiceViewMode::scheduleBulkReadRetry(ProgressBlock block, uint64_t framesSeen) {
+// stream only fills what is missing. A unit that gives nothing new for
+// kBulkReadRetries requests in a row is given up: the read ends as if the
+// unit had left, so the start-up never waits for ever.
+void HIDServiceViewMode::scheduleBulkReadRetry(ProgressBlock block, BulkReadWatch watch) {
   std::weak_ptr<HIDServiceViewMode> weak = std::static_pointer_cast<HIDServiceViewMode>(shared_from_this());
-  dispatch::Queue::main()->after(timing().bulkReadRetry, [weak, block = std::move(block), framesSeen] {
+  dispatch::Queue::main()->after(timing().bulkReadRetry, [weak, block = std::move(block), watch] {
     auto self = weak.lock();
     if (!self || self->lastProgress_.load() == kProgressDone) return;
-    const uint64_t frames = self->bulkFrames_.load();
-    if (frames == framesSeen) {
-      FND_LOG_AT("HIDServiceViewMode", "%s", frames == 0 ? "no preset record yet: asking for all data again"
-                                                         : "the unit stopped before the end of the read: asking again");
+    BulkReadWatch next{self->bulkFrames_.load(), self->bulkProgress_.load(), watch.fruitless};
+    if (next.progress != watch.progress) next.fruitless = 0;
+    if (next.frames == watch.frames) {
+      if (next.fruitless >= kBulkReadRetries) {
+        FND_LOG_AT("HIDServiceViewMode", "the start-up read made no progress in %d requests: the unit is given up",
+                   kBulkReadRetries);
+        self->disconnectDevice();
+        return;
+      }
+      FND_LOG_AT("HIDServiceViewMode", "%s",
+                 next.frames == 0 ? "no preset record yet: asking for all data again"
+                                  : "the unit stopped before the end of the read: asking again");
       self->getAllData(block);
+      ++next.fruitless;
     }
-    self->scheduleBulkReadRetry(block, frames);
+    self->scheduleBulkReadRetry(block, next);
   });
 }
 

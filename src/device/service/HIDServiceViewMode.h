@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -69,6 +70,9 @@ public:
     // The start-up read is requested again this long after a request that no
     // preset record has answered.
     std::chrono::milliseconds bulkReadRetry{2000};
+    // A preset write the unit has not confirmed within this is taken as
+    // lost: a confirmation coming later is not matched to it.
+    std::chrono::milliseconds presetWriteExpiry{5000};
   };
 
   using ProgressBlock = std::function<void(int)>;
@@ -77,6 +81,8 @@ public:
   // IR / NR export data: the frame's payload (valid during the call).
   using IRNRBlock = std::function<void(std::span<const uint8_t>)>;
   using ModuleDataBlock = std::function<void(const HIDServiceModelPtr&)>;
+  // Kept for the screens; the service itself never calls it.
+  using DisHIDBlock = std::function<void()>;
   // Where commands go: the updater object's sendCMD (datalen = payload + 1).
   using CommandSink = std::function<void(uint8_t cmd, const uint8_t* data, uint16_t datalen)>;
   using CatalogueLoader = std::function<EffectCataloguePtr()>;
@@ -97,6 +103,8 @@ public:
   // The process-wide service, made on first use but not initialised: the
   // start-up sends init() once; everything else reaches the service here.
   static std::shared_ptr<HIDServiceViewMode> shared();
+  // The same process-wide service.
+  static std::shared_ptr<HIDServiceViewMode> getInstance() { return shared(); }
   // A separate service (tests and tools).
   static std::shared_ptr<HIDServiceViewMode> create(Parts parts);
 
@@ -138,6 +146,8 @@ public:
   void setDisconnectionBlock(DisconnectionBlock block);
   void setRevicedIRNR(IRNRBlock block);
   void revicedModuleData(ModuleDataBlock block);
+  void setDisHIDBlock(DisHIDBlock block);
+  DisHIDBlock disHIDBlock() const;
   ProgressBlock progressBlock() const;
   ImportBlock importBlock() const;
   DisconnectionBlock disconnectionBlock() const;
@@ -153,8 +163,11 @@ public:
   void getAllData(ProgressBlock block);
   // getAllData, and again (on the main queue) whenever Timing::bulkReadRetry
   // passes without a frame of the read before its end: how the start-up runs
-  // the read.
+  // the read. After kBulkReadRetries such requests in a row that brought
+  // nothing new (no new preset record, system record or slot names), the
+  // read ends: disconnectDevice() runs, as for a unit that left.
   void startBulkRead(ProgressBlock block);
+  static constexpr int kBulkReadRetries = 5;
   // Reloads the effect catalogue from its files.
   void loadXML();
   // The module record of the current preset under "0" to "8" (after calling
@@ -186,9 +199,15 @@ public:
   // n. A name refused by checkPresetName gets the failure tip and nothing
   // else. `type` is not used.
   void sendSave(int n, const std::string& name, int type);
-  // Writes `record` into slot `index` (0 to 199) of the unit; `result` gets 1
-  // when the unit confirms.
+  // Writes `record` into slot `index` (0 to 199) of the unit. When the unit
+  // confirms the write (0x43), the preset cache (and the current records,
+  // when the slot is the current preset) take the record and `result` gets
+  // 1; until then they keep what the unit held. Confirmations carry no
+  // reliable sequence number: each is matched to the oldest unconfirmed
+  // write of the preset number it names, else to the oldest of all.
   void sendPresetDataToDevice(const HIDServiceModuleMode& record, int index, ImportBlock result);
+  // Preset writes sent and not confirmed yet.
+  size_t pendingPresetWrites() const;
   // EXP assignment [module, parameter, on] and EXP volume [on, min, max];
   // modified. Only the low byte of each value goes to the unit.
   void sendFunction(const std::vector<int>& words);
@@ -220,7 +239,14 @@ private:
   // Runs fn on this thread once the outermost lock is released.
   static void afterUnlock(std::function<void()> fn);
   void postReloadPresetName();
-  void scheduleBulkReadRetry(ProgressBlock block, uint64_t framesSeen);
+  // What the start-up read had at the last look: frames, progress, and
+  // requests made since the progress last grew.
+  struct BulkReadWatch {
+    uint64_t frames = 0;
+    uint64_t progress = 0;
+    int fruitless = 0;
+  };
+  void scheduleBulkReadRetry(ProgressBlock block, BulkReadWatch watch);
 
   // Decoder parts (HID thread, under the lock).
   bool checkPayload(uint8_t cmd, std::span<const uint8_t> payload, size_t minimum) const;
@@ -238,6 +264,8 @@ private:
   void decodeSlotNames(std::span<const uint8_t> payload);
   void requestMissingOrFinish();
   void transferAcknowledged(uint8_t cmd, std::span<const uint8_t> payload);
+  void presetWritten(std::span<const uint8_t> payload);
+  void dropExpiredWrites();
 
   // Loads preset n from the cache into the current records; false when it is
   // not there.
@@ -267,12 +295,31 @@ private:
   DisconnectionBlock disconnectionBlock_;
   IRNRBlock revicedIRNR_;
   ModuleDataBlock moduleDataBlock_;
+  DisHIDBlock disHIDBlock_;
+  // Whether importBlock_ was set by setImportBlock (a confirmation with no
+  // write waiting goes to it) rather than by a preset write.
+  bool importBlockSet_ = false;
+  // Preset writes sent and not confirmed, oldest first.
+  struct PendingWrite {
+    int n = 0;
+    HIDServiceModuleModePtr preset;
+    ImportBlock block;
+    std::chrono::steady_clock::time_point sent;
+  };
+  std::deque<PendingWrite> pendingWrites_;
   bool initialised_ = false;
   // The last progress value reported (0 until a preset record arrived).
   std::atomic<int> lastProgress_{0};
   // Frames of the start-up read received so far (records, system, slot
   // names, current preset).
   std::atomic<uint64_t> bulkFrames_{0};
+  // What the start-up read has gained: presets newly cached, and the first
+  // system record and slot names.
+  std::atomic<uint64_t> bulkProgress_{0};
+  bool systemSeen_ = false;
+  bool slotNamesSeen_ = false;
+  // The disconnection block has run.
+  std::atomic<bool> disconnected_{false};
 
   // --- IR and NR transfer (HIDServiceViewMode+Transfer.cpp) ---
 public:
