@@ -545,6 +545,11 @@ protected:
   }
   void expectDisconnections(const Rig& rig, const Expect& e) {
     EXPECT_EQ(rig.disconnections.load(), e.disconnected ? 1 : 0);
+    // The case met its fault: a rule that never fired would make it pass
+    // for nothing.
+    if (ruleFor(GetParam())) {
+      EXPECT_TRUE(rig.plan->firedAt().has_value()) << "the fault never struck";
+    }
   }
 
   void runIdentify(const Case& c);
