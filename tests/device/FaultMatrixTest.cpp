@@ -17,9 +17,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <set>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "HIDServiceViewModeTestSupport.h"
@@ -112,7 +111,9 @@ const std::string kRestoreFailedTip = std::string("fail: ") + SettingViewModel::
 Expect ends(std::string end, milliseconds within, Memory memory = Memory::Equal) {
   return {std::move(end), false, memory, within};
 }
-Expect endsDisconnected(std::string end, milliseconds within) { return {std::move(end), true, Memory::NotChecked, within}; }
+Expect endsDisconnected(std::string end, milliseconds within, Memory memory = Memory::Equal) {
+  return {std::move(end), true, memory, within};
+}
 
 // The cases that run, each with its outcome.
 std::vector<Case> cases() {
@@ -121,7 +122,7 @@ std::vector<Case> cases() {
   // Identification: two attempts; a lost request or answer is made good by
   // the second. Its reply is judged on its fields, not its CRC.
   c.push_back({Phase::Identify, Fault::Unplug, endsDisconnected("status D", 2 * attempt + kSlack)});
-  c.push_back({Phase::Identify, Fault::Silence, ends("status D", 2 * attempt + kSlack, Memory::NotChecked)});
+  c.push_back({Phase::Identify, Fault::Silence, ends("status D", 2 * attempt + kSlack)});
   c.push_back({Phase::Identify, Fault::Corrupt, ends("status A", attempt + kSlack)});
   c.push_back({Phase::Identify, Fault::Drop, ends("status A", 2 * attempt + kSlack)});
   c.push_back({Phase::Identify, Fault::Withhold, ends("status A", 2 * attempt + kSlack)});
@@ -133,21 +134,21 @@ std::vector<Case> cases() {
   // ends the read with the disconnection handling, once.
   for (Phase p : {Phase::StartUp10, Phase::StartUp50, Phase::StartUp99}) {
     const milliseconds gaveUp = 8 * kBulkRetry + kSlack;
-    c.push_back({p, Fault::Unplug, endsDisconnected("disconnected", kAtOnce)});
-    c.push_back({p, Fault::Silence, endsDisconnected("disconnected", gaveUp)});
+    c.push_back({p, Fault::Unplug, endsDisconnected("disconnected", kAtOnce, Memory::NotChecked)});
+    c.push_back({p, Fault::Silence, endsDisconnected("disconnected", gaveUp, Memory::NotChecked)});
     c.push_back({p, Fault::Corrupt, ends("progress 201", kBulkRetry + kSlack)});
     c.push_back({p, Fault::Drop, ends("progress 201", kBulkRetry + kSlack)});
     c.push_back({p, Fault::DelayUnder, ends("progress 201", kBulkRetry + kSlack)});
     c.push_back({p, Fault::DelayOver, ends("progress 201", 2 * kBulkRetry + kSlack)});
-    c.push_back({p, Fault::Replug, endsDisconnected("disconnected", kAtOnce)});
+    c.push_back({p, Fault::Replug, endsDisconnected("disconnected", kAtOnce, Memory::NotChecked)});
   }
 
   // An edit burst: nothing waits; the unit's next report realigns the host.
-  c.push_back({Phase::EditBurst, Fault::Unplug, endsDisconnected("burst sent", kSlack)});
+  c.push_back({Phase::EditBurst, Fault::Unplug, endsDisconnected("burst sent", kSlack, Memory::NotChecked)});
   c.push_back({Phase::EditBurst, Fault::Silence, ends("burst sent", kSlack, Memory::NotChecked)});
   c.push_back({Phase::EditBurst, Fault::Corrupt, ends("burst sent", kSlack)});
   c.push_back({Phase::EditBurst, Fault::Drop, ends("burst sent", kSlack)});
-  c.push_back({Phase::EditBurst, Fault::Replug, endsDisconnected("burst sent", kSlack)});
+  c.push_back({Phase::EditBurst, Fault::Replug, endsDisconnected("burst sent", kSlack, Memory::NotChecked)});
 
   // IR and NR imports: 1 once the last frame is acknowledged, 1002 when an
   // acknowledgement does not come in time or the unit goes.
@@ -164,7 +165,7 @@ std::vector<Case> cases() {
 
   // Backup: the user's earlier file is replaced only by a whole backup.
   c.push_back({Phase::Backup, Fault::Unplug, endsDisconnected(kBackupFailed, kSlotTimeout + kSlack)});
-  c.push_back({Phase::Backup, Fault::Silence, ends(kBackupFailed, kSlotTimeout + kSlack, Memory::NotChecked)});
+  c.push_back({Phase::Backup, Fault::Silence, ends(kBackupFailed, kSlotTimeout + kSlack)});
   c.push_back({Phase::Backup, Fault::Corrupt, ends(kBackupFailed, kSlotTimeout + kSlack)});
   c.push_back({Phase::Backup, Fault::Drop, ends(kBackupFailed, kSlotTimeout + kSlack)});
   c.push_back({Phase::Backup, Fault::DelayUnder, ends(kBackupDone, kSlotTimeout + kSlack)});
@@ -174,7 +175,7 @@ std::vector<Case> cases() {
   // Restore: stops at the first preset not confirmed in time; the host's
   // cache follows the unit's confirmations only.
   c.push_back({Phase::Restore, Fault::Unplug, endsDisconnected("restore false", kPresetAck + kSlack)});
-  c.push_back({Phase::Restore, Fault::Silence, ends("restore false", kPresetAck + kSlack, Memory::NotChecked)});
+  c.push_back({Phase::Restore, Fault::Silence, ends("restore false", kPresetAck + kSlack)});
   c.push_back({Phase::Restore, Fault::Corrupt, ends("restore false", kPresetAck + kSlack, Memory::HostBehind)});
   c.push_back({Phase::Restore, Fault::Drop, ends("restore false", kPresetAck + kSlack)});
   c.push_back({Phase::Restore, Fault::Withhold, ends("restore false", kPresetAck + kSlack)});
@@ -187,7 +188,7 @@ std::vector<Case> cases() {
   // answer) after the bound, or 2 when the block cannot be written.
   for (Phase p : {Phase::FirmwareFirst, Phase::FirmwareMiddle, Phase::FirmwareLast}) {
     c.push_back({p, Fault::Unplug, endsDisconnected("update e2", kSlack)});
-    c.push_back({p, Fault::Silence, ends("update e9", kBlockAck + kSlack, Memory::NotChecked)});
+    c.push_back({p, Fault::Silence, ends("update e9", kBlockAck + kSlack)});
     c.push_back({p, Fault::Corrupt, ends("update e9", kBlockAck + kSlack)});
     c.push_back({p, Fault::Drop, ends("update e9", kBlockAck + kSlack)});
     c.push_back({p, Fault::Withhold, ends("update e9", kBlockAck + kSlack)});
@@ -604,17 +605,29 @@ void Flows::runStartUp(const Case& c) {
   rig.service->init();
   ASSERT_EQ(rig.service->deviceStatus.get(), "A");
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
+  // The read ends with its first 201. The service reports 201 for every
+  // current preset the unit sends; a unit asked again after a late frame
+  // may send a whole second stream, whose 201 ends nothing new.
   rig.service->startBulkRead([&rig](int v) {
+    const auto before = rig.progress.get();
     rig.progress.block()(v);
-    if (v == HIDServiceViewMode::kProgressDone) rig.ends.add("progress 201");
+    if (v == HIDServiceViewMode::kProgressDone &&
+        std::find(before.begin(), before.end(), HIDServiceViewMode::kProgressDone) == before.end())
+      rig.ends.add("progress 201");
   });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8, true)) << "no ending";
   // Re-requests and late frames have had their time: still one ending.
   Rig::settle(kBulkRetry * 3);
   expectEnding(rig, c.expect, rig.ends.get());
   expectDisconnections(rig, c.expect);
+  for (int n = 1; n <= 200; ++n) {
+    // A read cut short holds fewer presets, but none of them wrong.
+    const auto cached = rig.service->cachedPreset(n);
+    if (cached || c.expect.memory == Memory::Equal) {
+      EXPECT_TRUE(sameAsUnit(cached, rig.app->preset(n))) << n;
+    }
+  }
   if (c.expect.memory == Memory::Equal) {
-    for (int n = 1; n <= 200; ++n) EXPECT_TRUE(sameAsUnit(rig.service->cachedPreset(n), rig.app->preset(n))) << n;
     EXPECT_TRUE(rig.service->missPack().empty());
   }
   if (c.expect.end != "progress 201") {
@@ -799,12 +812,6 @@ void Flows::runRestore(const Case& c) {
     EXPECT_LE(tips.size(), 1u);
   EXPECT_TRUE(TempFolder::read(file) == fileBytes) << "the file restored from was changed";
   EXPECT_EQ(filesUnder(rig.folder.path()), filesBefore);
-  if (c.expect.memory == Memory::NotChecked) {
-    // Nothing the unit did not confirm is in the cache.
-    for (int n = kRestoreAt; n <= 200; ++n)
-      EXPECT_TRUE(sameAsUnit(rig.service->cachedPreset(n), rig.app->preset(n))) << n;
-    return;
-  }
   for (int n = 1; n <= 200; ++n) {
     const auto cached = rig.service->cachedPreset(n);
     if (c.expect.memory == Memory::HostBehind && n == kRestoreAt) {
