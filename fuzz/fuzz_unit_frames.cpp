@@ -1,20 +1,25 @@
 // The device service's decoder of the unit's frames, fed arbitrary frames.
 // The service's commands go to a recording sink in place of a unit. After
 // every frame the records must stay within their ranges: preset numbers 1 to
-// 200, module index 0 to 8, names of at most 14 bytes, each module with its
-// own number of 16-bit words and three EXP words of each kind, and the
-// service asks the unit only for presets that exist.
+// 200, module index 0 to 8, names of at most 14 characters, each module with its
+// own number of 16-bit words and three EXP words of each kind (the current
+// preset after every frame, the cache at the end), and the service asks the
+// unit only for presets that exist.
 //
 // Input: a sequence of [mode] [length lo] [length hi] [bytes]. Mode bit 7
 // set: the bytes are handed over as they are (a frame with a wrong length
 // field or none); otherwise they are the payload of a well-formed frame of
 // command `mode`, with the codes the unit sends reached more often.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <span>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/codec/FrameCodec.h"
@@ -27,9 +32,8 @@
 
 namespace {
 
-void require(bool ok) {
-  if (!ok) std::abort();
-}
+// Says which range was left before stopping.
+#define require(ok) ((ok) ? (void)0 : (std::fprintf(stderr, "out of range: %s (line %d)\n", #ok, __LINE__), std::abort()))
 
 class SilentPopUps : public PopUpService {
 public:
@@ -54,7 +58,10 @@ void checkModule(const HIDServiceModelPtr& record, int m) {
 }
 
 void checkPreset(const HIDServiceModuleMode& p) {
-  require(p.presetName.get().size() <= dev::kPresetNameSize);
+  // Bytes from 0x80 up are Latin-1 letters, two bytes each in UTF-8.
+  size_t characters = 0;
+  for (unsigned char c : p.presetName.get()) characters += (c & 0xC0) != 0x80;
+  require(characters <= dev::kPresetNameSize);
   if (auto n = p.selectedPreset.get()) require(*n >= 1 && *n <= dev::kPresetCount);
   if (auto m = p.selectedModule.get()) require(*m >= 0 && *m < dev::kModuleCount);
   for (const auto& [key, record] : p.presetDataDic.get()) {
@@ -68,15 +75,21 @@ void checkPreset(const HIDServiceModuleMode& p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = (fnd::setLogSink([](const std::string&) {}), true);
   (void)quiet;
-  static const std::string catalogueDir = fnd::paths::resourcesDir().string();
+  // Read once; each run gets a catalogue of its own, as slot names relabel it.
+  static const auto documents = [] {
+    auto read = [](const char* name) {
+      auto text = fnd::files::readText(fnd::paths::resourcePath(name));
+      nlohmann::json j = text ? nlohmann::json::parse(*text, nullptr, false) : nlohmann::json::object();
+      return j.is_discarded() ? nlohmann::json::object() : j;
+    };
+    return std::pair{read(EffectCatalogue::kCatalogueFile), read(EffectCatalogue::kSlotTableFile)};
+  }();
   static std::vector<std::pair<uint8_t, std::vector<uint8_t>>> sent;
   sent.clear();
 
   HIDServiceViewMode::Parts parts;
   parts.popUps = std::make_shared<SilentPopUps>();
-  parts.loadCatalogue = [] {
-    return EffectCatalogue::load(catalogueDir + "/preset.json", catalogueDir + "/effects.json");
-  };
+  parts.loadCatalogue = [] { return EffectCatalogue::fromJson(documents.first, documents.second); };
   parts.sink = [](uint8_t cmd, const uint8_t* bytes, uint16_t datalen) {
     sent.emplace_back(cmd, std::vector<uint8_t>(bytes, bytes + (datalen > 0 ? datalen - 1 : 0)));
   };
@@ -102,12 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int w : edited->dataArr.get()) require(w >= 0 && w <= 0xFFFF);
       require(edited->dataArr.get().size() <= 11);
     }
-    for (int p = 1; p <= dev::kPresetCount; ++p)
-      if (auto cached = service->cachedPreset(p)) checkPreset(*cached);
-    for (const auto& [cmd, payload] : sent) {
-      // 0xA1 asks the unit for one preset record again.
-      if (cmd == dev::host_cmd::kRequestRecord) require(payload.size() == 1 && payload[0] >= 1 && payload[0] <= dev::kPresetCount);
-    }
+  }
+  // The cache keeps what it was given, so once at the end is enough.
+  for (int p = 1; p <= dev::kPresetCount; ++p)
+    if (auto cached = service->cachedPreset(p)) checkPreset(*cached);
+  for (const auto& [cmd, payload] : sent) {
+    // 0xA1 asks the unit for one preset record again.
+    if (cmd == dev::host_cmd::kRequestRecord)
+      require(payload.size() == 1 && payload[0] >= 1 && payload[0] <= dev::kPresetCount);
   }
   return 0;
 }

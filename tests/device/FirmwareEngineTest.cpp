@@ -354,7 +354,8 @@ TEST(FirmwareEngine, ACancelledRunEndsAtOnceWithAFinalStatus) {
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(link.loader->packets().size(), c.packets);
   }
-  // Cancelled in its closing pause, a finished run stays finished.
+  // Cancelled in its closing pause (a minute's sleep here), a finished run
+  // stays finished, and ends at once.
   FirmwareEngine engine;
   engine.finishPause = 60s;
   BootLink link(engine);
@@ -362,8 +363,10 @@ TEST(FirmwareEngine, ACancelledRunEndsAtOnceWithAFinalStatus) {
   std::atomic<int> result{-1};
   std::thread worker([&] { result = engine.updateRunFirmware(); });
   EXPECT_TRUE(link.unit->waitForFrames(10, 5s));  // AA, 00, 02, six blocks, FF
+  const auto cancelled = std::chrono::steady_clock::now();
   engine.cancel();
   worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 30s);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(engine.status(), FirmwareEngine::StatusFinished);
   std::filesystem::remove(path);
@@ -407,24 +410,6 @@ TEST(FirmwareEngine, BlockRangeSendsBlocksFromAnImageOffset) {
   EXPECT_TRUE(engine.updateSendBlockRange(3, 3, 640, 100, 0x04, 0));
   EXPECT_EQ(link.loader->blocks().size(), 5u);
   std::filesystem::remove(path);
-}
-
-TEST(FirmwareEngine, SleepsEndEarlyOnlyWhenCancelled) {
-  FirmwareEngine engine;
-  auto started = std::chrono::steady_clock::now();
-  engine.updateSleepMs(30);
-  EXPECT_GE(std::chrono::steady_clock::now() - started, 30ms);
-  started = std::chrono::steady_clock::now();
-  engine.updateSleepUs(20000);
-  EXPECT_GE(std::chrono::steady_clock::now() - started, 20ms);
-  std::thread canceller([&] {
-    std::this_thread::sleep_for(20ms);
-    engine.cancel();
-  });
-  started = std::chrono::steady_clock::now();
-  engine.updateSleepMs(60000);
-  canceller.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
 }
 
 }  // namespace

@@ -294,11 +294,13 @@ TEST_F(HIDClassTest, ApplicationModeFramesReachTheDelegateInOrder) {
 TEST_F(HIDClassTest, TheDelegateMayCallBackIntoTheTransport) {
   auto unit = addUnit();
   ASSERT_TRUE(open());
-  std::atomic<size_t> queued{99};
-  delegate->onFrame = [&] { queued = hid->m_Vector().size(); };  // takes the receive lock
+  auto queued = std::make_shared<std::atomic<size_t>>(99);
+  HIDClass* transport = hid.get();
+  delegate->onFrame = [queued, transport] { *queued = transport->m_Vector().size(); };  // takes the receive lock
   unit->sendFrame(0x34, Bytes{0x09});
   ASSERT_TRUE(delegate->waitFrames(1));
-  EXPECT_EQ(queued.load(), 0u);
+  hid.reset();  // the HID thread has stopped: the callback has returned
+  EXPECT_EQ(queued->load(), 0u);
   delegate->onFrame = nullptr;
 }
 
@@ -567,15 +569,20 @@ TEST_F(HIDClassTest, TheOwnerMayGoFromAHidThreadCallback) {
   auto unit = addUnit();
   make();
   ASSERT_TRUE(open());
-  std::shared_ptr<HIDClass> owned(hid.release());
-  std::atomic<bool> gone{false};
-  delegate->onDisconnect = [&] {
-    owned.reset();  // the last owner lets go on the HID thread
-    gone = true;
+  // The callback runs on the HID thread: it holds what it touches.
+  struct Owner {
+    std::shared_ptr<HIDClass> owned;
+    std::atomic<bool> gone{false};
+  };
+  auto owner = std::make_shared<Owner>();
+  owner->owned.reset(hid.release());
+  delegate->onDisconnect = [owner] {
+    owner->owned.reset();  // the last owner lets go on the HID thread
+    owner->gone = true;
   };
   unit->unplug();
-  for (int i = 0; i < 200 && !gone; ++i) std::this_thread::sleep_for(5ms);
-  EXPECT_TRUE(gone);
+  for (int i = 0; i < 1000 && !owner->gone; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(owner->gone);
 }
 
 }  // namespace

@@ -151,6 +151,56 @@ TEST_F(Timer, CancelFromItsOwnHandlerEndsIt) {
   EXPECT_EQ(calls, 2);
 }
 
+// A cancelled timer lets go of what its handlers hold, though the source
+// itself lives on: a view model keeps its timer, and the timer must not keep
+// what the view model's handler captured (often the view model itself).
+TEST_F(Timer, CancelReleasesWhatItsHandlersHoldWhileTheSourceLives) {
+  struct Case {
+    const char* name;
+    bool resume;
+    bool fireQueued;  // a delivery waits on the queue when the cancel comes
+  };
+  for (const Case& c : {Case{"never resumed", false, false}, Case{"armed", true, false},
+                        Case{"with a fire queued", true, true}}) {
+    SCOPED_TRACE(c.name);
+    TimerSource timer(Queue::main());
+    auto held = std::make_shared<int>(0);
+    auto heldByCancel = std::make_shared<int>(0);
+    std::weak_ptr<int> handlerCapture = held, cancelCapture = heldByCancel;
+    int calls = 0, cancels = 0;
+    timer.setEventHandler([&calls, held] { ++calls; });
+    timer.setCancelHandler([&cancels, heldByCancel] { ++cancels; });
+    held.reset();
+    heldByCancel.reset();
+    timer.setTimer(10ms, 10ms);
+    if (c.resume) timer.resume();
+    if (c.fireQueued) clock->advance(10ms);
+    timer.cancel();
+    EXPECT_TRUE(handlerCapture.expired()) << "the event handler's captures outlive the cancel";
+    advance(50ms);  // the cancel handler runs on the queue, then goes
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(cancelCapture.expired()) << "the cancel handler's captures outlive its call";
+  }
+}
+
+TEST_F(Timer, CancelFromItsOwnHandlerReleasesItOnceItReturns) {
+  TimerSource timer(Queue::main());
+  auto held = std::make_shared<int>(0);
+  std::weak_ptr<int> capture = held;
+  bool aliveDuringCall = false;
+  timer.setEventHandler([&, held] {
+    timer.cancel();
+    aliveDuringCall = !capture.expired();  // still running: still held
+  });
+  held.reset();
+  timer.setTimer(1ms, 1ms);
+  timer.resume();
+  advance(1ms);
+  EXPECT_TRUE(aliveDuringCall);
+  EXPECT_TRUE(capture.expired());
+}
+
 // Real clock, concurrent queue: the handler never overlaps itself, and once
 // the cancel handler has run no handler is running or starts again.
 TEST(TimerRealClock, CancelFromAnotherThreadWhileTheHandlerRunsOnAConcurrentQueue) {

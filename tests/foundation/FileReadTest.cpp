@@ -133,6 +133,9 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
   again->reload();
   EXPECT_EQ(again->stringForKey("computerPresetPath"), "/home/u/VLTfx RigPreset");
   EXPECT_TRUE(again->objectForKey("d").isDictionary());
+  writeFile(file, R"({"$bytes": "41"})");
+  again->reload();
+  EXPECT_EQ(again->stringForKey("$bytes"), "41");
 }
 
 TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {

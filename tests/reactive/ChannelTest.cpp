@@ -126,17 +126,21 @@ TEST(KVOChannelJoinTest, LeftChangeOnAnotherThreadCrossesLaterOnTheBackgroundQue
   auto right = fnd::make<Node>();
   join(left, "value", right, "value");
   std::atomic<bool> writtenOnBackground{false};
+  std::atomic<bool> notified{false};
   auto background =
       std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler())->backgroundScheduler();
   auto token = right->addObserver("value", fnd::KVONew, [&](const fnd::KVOChange&) {
     writtenOnBackground = RSScheduler::currentScheduler() == background;
+    notified = true;
   });
   {
     rstest::BackgroundGate gate;  // holds the background queue while the setter runs
     rstest::onPlainThread([&] { left->value.set(fnd::Value(5)); });
     EXPECT_TRUE(right->value.get().isNil());
   }
-  ASSERT_TRUE(rstest::waitUntil([&] { return right->value.get() == fnd::Value(5); }));
+  // The value is stored before the observers hear of it: wait for them.
+  ASSERT_TRUE(rstest::waitUntil([&] { return notified.load(); }));
+  EXPECT_EQ(right->value.get(), fnd::Value(5));
   EXPECT_TRUE(writtenOnBackground);
   right->removeObserver(token);
   // Nothing echoed back.

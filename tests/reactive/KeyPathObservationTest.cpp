@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <thread>
@@ -9,6 +10,21 @@
 #include "reactive/RSLifetime.h"
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QV450_SANITIZER_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QV450_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+#ifndef QV450_SANITIZER_ALLOCATOR
+#define QV450_SANITIZER_ALLOCATOR 0
+#endif
+#if QV450_SANITIZER_ALLOCATOR
+// The sanitizers' allocator replaces malloc's own accounting.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 using rstest::Node;
 using rstest::Recorder;
@@ -251,4 +267,107 @@ TEST(ValuesAndChangesTest, SendsValueAndChangeTuples) {
   EXPECT_EQ(change[RSKeyValueChangeKindKey], fnd::Value(RSKeyValueChangeSetting));
   EXPECT_EQ(change[RSKeyValueChangeNewKey], fnd::Value(3));
   EXPECT_EQ(change[RSKeyValueChangeOldKey], fnd::Value::null());
+}
+
+// ------------------------------------------------------------ what a finished observation leaves
+
+namespace {
+
+// Bytes the allocator has handed out and not yet taken back.
+size_t allocatedBytes() {
+#if QV450_SANITIZER_ALLOCATOR
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+// What an observed object (or an observer) holds for observations that its
+// properties and its lifetime can tell: key-value registrations and
+// end-of-life hooks.
+struct Entries {
+  size_t registrations = 0;
+  size_t hooks = 0;
+  bool operator==(const Entries&) const = default;
+};
+
+Entries entriesOf(const std::shared_ptr<Node>& node) {
+  Entries e;
+  for (const char* key : {"value", "child", "weakChild"}) e.registrations += node->observerCount(key);
+  auto state = node->lifetime().weak().lock();
+  std::lock_guard lock(state->mutex);
+  e.hooks = state->hooks.size();
+  return e;
+}
+
+// A finished observation must leave no entry on either side, also in the
+// end-of-life disposables, whose size only the memory shows: a leak of one
+// entry per observation comes to well over this over the rounds below.
+constexpr size_t kRounds = 300;
+constexpr size_t kGrowthBound = 16 * 1024;
+
+}  // namespace
+
+TEST(ObservationEntriesTest, ObservingAndDisposingManyTimesLeavesNothingBehind) {
+  auto receiver = fnd::make<Node>();
+  auto observer = fnd::make<Node>();
+  auto child = fnd::make<Node>();
+  receiver->child.set(child);
+  receiver->weakChild.set(child);
+
+  auto token = std::make_shared<int>(0);
+  auto observeAll = [&] {
+    std::vector<RSDisposablePtr> ds;
+    for (const char* path : {"value", "child.value", "weakChild.value"}) {
+      ds.push_back(rs_observeKeyPath(receiver, path, fnd::KVOInitial, observer,
+                                     [token](const fnd::Value&, const fnd::Dictionary&, bool, bool) {}));
+      ds.push_back(rs_observeKeyPath(receiver, path, fnd::KVOPrior, nullptr,
+                                     [token](const fnd::Value&, const fnd::Dictionary&, bool, bool) {}));
+      ds.push_back(rs_valuesForKeyPath(receiver, path, observer)->subscribeNext([token](const fnd::Value&) {}));
+    }
+    return ds;
+  };
+  // Warm up: what is made once on first use (end-of-life disposables and
+  // signals, the schedulers) is made now.
+  for (int round = 0; round < 5; ++round)
+    for (auto& d : observeAll()) d->dispose();
+  const Entries receiverBefore = entriesOf(receiver), observerBefore = entriesOf(observer), childBefore = entriesOf(child);
+  const size_t bytesBefore = allocatedBytes();
+
+  for (size_t round = 0; round < kRounds; ++round) {
+    auto ds = observeAll();
+    receiver->value.set(fnd::Value(static_cast<int64_t>(round)));
+    child->value.set(fnd::Value(static_cast<int64_t>(round)));
+    for (auto& d : ds) d->dispose();
+  }
+  const size_t bytesAfter = allocatedBytes();
+  EXPECT_LT(bytesAfter, bytesBefore + kGrowthBound) << "grew by " << bytesAfter - bytesBefore << " bytes";
+  EXPECT_EQ(entriesOf(receiver), receiverBefore);
+  EXPECT_EQ(entriesOf(observer), observerBefore);
+  EXPECT_EQ(entriesOf(child), childBefore);
+  // Nothing holds a disposed observation's block.
+  EXPECT_EQ(token.use_count(), 1);
+}
+
+// A long-lived observer of short-lived objects: each observation ends with
+// its receiver, and must leave the observer as it found it.
+TEST(ObservationEntriesTest, AnObserverOfShortLivedObjectsDoesNotGrow) {
+  auto observer = fnd::make<Node>();
+  auto token = std::make_shared<int>(0);
+  auto observeOne = [&] {
+    auto receiver = fnd::make<Node>();
+    receiver->child.set(fnd::make<Node>());
+    rs_observeKeyPath(receiver, "child.value", fnd::KVOInitial, observer,
+                      [token](const fnd::Value&, const fnd::Dictionary&, bool, bool) {});
+    rs_valuesForKeyPath(receiver, "value", observer)->subscribeNext([token](const fnd::Value&) {});
+    receiver->value.set(fnd::Value(1));
+  };
+  for (int round = 0; round < 5; ++round) observeOne();
+  const Entries before = entriesOf(observer);
+  const size_t bytesBefore = allocatedBytes();
+  for (size_t round = 0; round < kRounds; ++round) observeOne();
+  const size_t bytesAfter = allocatedBytes();
+  EXPECT_LT(bytesAfter, bytesBefore + kGrowthBound) << "grew by " << bytesAfter - bytesBefore << " bytes";
+  EXPECT_EQ(entriesOf(observer), before);
+  EXPECT_EQ(token.use_count(), 1);
 }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "ReactiveTestSupport.h"
@@ -50,13 +52,33 @@ TEST(MulticastTest, ReplayLazilyWaitsForTheFirstSubscriber) {
   EXPECT_EQ(b.values(), (Values{"v"}));
 }
 
+// Opened by the test; waited for, bounded, by a signal's thread.
+struct Hold {
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+  void release() {
+    std::lock_guard lock(mutex);
+    open = true;
+    opened.notify_all();
+  }
+  void wait() {
+    std::unique_lock lock(mutex);
+    opened.wait_for(lock, std::chrono::seconds(5), [this] { return open; });
+  }
+};
+
 // A signal that sends its events from another thread after a short pause.
-RSSignalPtr fromThread(Values values, bool fail) {
-  return RSSignal::createSignal([values, fail](const RSSubscriberPtr& s) -> RSDisposablePtr {
-    std::thread([s, values, fail] {
+// With `errorAfter` its error waits for that hold: take() hands a value on
+// through the subscription scheduler, so an error sent right behind it from a
+// plain thread may end the subscription before the value gets through.
+RSSignalPtr fromThread(Values values, bool fail, std::shared_ptr<Hold> errorAfter = nullptr) {
+  return RSSignal::createSignal([values, fail, errorAfter](const RSSubscriberPtr& s) -> RSDisposablePtr {
+    std::thread([s, values, fail, errorAfter] {
       std::this_thread::sleep_for(2ms);
       for (const auto& v : values) s->sendNext(v);
       if (fail) {
+        if (errorAfter) errorAfter->wait();
         s->sendError(testError(6));
       } else {
         s->sendCompleted();
@@ -77,9 +99,11 @@ TEST(BlockingTest, FirstOrDefault) {
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->code(), 6);
 
-  // Only the first event counts.
+  // Only the first event counts: an error after it changes nothing.
   error = nullptr;
-  EXPECT_EQ(fromThread({"v"}, true)->firstOrDefault("default", &success, &error), fnd::Value("v"));
+  auto hold = std::make_shared<Hold>();
+  EXPECT_EQ(fromThread({"v"}, true, hold)->firstOrDefault("default", &success, &error), fnd::Value("v"));
+  hold->release();
   EXPECT_TRUE(success);
   EXPECT_EQ(error, nullptr);
 }

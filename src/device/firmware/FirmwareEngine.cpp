@@ -178,9 +178,7 @@ bool FirmwareEngine::sendBlock(uint8_t type, uint16_t number, const uint8_t* dat
     blockFailureText_ = fnd::format("block %u of section %zu could not be sent", number, section + 1);
     return false;
   }
-  // Without any wait there is no acknowledgement to see.
-  if (bound <= std::chrono::microseconds::zero() ||
-      !waitFlag([&] { return section < sectionAck_.size() && sectionAck_[section]; }, bound)) {
+  if (!waitFlag([&] { return section < sectionAck_.size() && sectionAck_[section]; }, bound)) {
     blockFailure_ = StatusNoAnswer;
     blockFailureText_ = fnd::format("the unit did not acknowledge block %u of section %zu", number, section + 1);
     return false;
@@ -207,7 +205,13 @@ bool FirmwareEngine::updateSendBlockRange(uint16_t firstBlock, uint16_t endBlock
              offset, bytes.size());
     return false;
   }
-  const auto bound = waitStep * std::max(maxWaits, 0);
+  if (count == 0) return true;
+  if (maxWaits <= 0) {
+    // No wait allowed: the first block goes out, and the range fails there.
+    sendBlock(type, firstBlock, bytes.data() + offset, section, {});
+    return false;
+  }
+  const auto bound = waitStep * maxWaits;
   for (size_t b = 0; b < count; ++b) {
     if (!sendBlock(type, static_cast<uint16_t>(firstBlock + b), bytes.data() + offset + b * boot::kBlockSize, section,
                    bound))

@@ -28,6 +28,10 @@ bool isPresetNumber(int n) { return n >= 1 && n <= dev::kPresetCount; }
 
 int word(std::span<const uint8_t> payload, size_t index) { return ModuleTable::readWord(&payload[2 * index]); }
 
+bool holdsModuleWords(const HIDServiceModel& record, int module) {
+  return record.dataArr.get().size() == static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(module)].words());
+}
+
 }  // namespace
 
 void HIDServiceViewMode::callBackData(std::span<const uint8_t> bytes) {
@@ -199,6 +203,19 @@ void HIDServiceViewMode::decodePresetSaved(std::span<const uint8_t> payload) {
     return;
   }
   didChangeData.set(0);
+  // Before the unit has sent its current preset the edit buffer holds none of
+  // it, so what was saved is unknown but for its name: the cached record is
+  // kept under the new name rather than replaced by an empty one.
+  if (!presetAllData_->selectedPreset.get()) {
+    FND_LOG_AT("HIDServiceViewMode", "preset %d saved before the current preset is known: only its name is kept", n);
+    if (const HIDServiceModuleModePtr cached = cache_[static_cast<size_t>(n - 1)]) {
+      const HIDServiceModuleModePtr renamed = cached->copy();
+      renamed->setPresetName(PresetRecord::decodeName(payload.subspan(1, dev::kPresetNameSize)));
+      cache_[static_cast<size_t>(n - 1)] = renamed;
+    }
+    postReloadPresetName();
+    return;
+  }
   // The edit buffer, with the module being edited, is what was saved.
   presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
   const HIDServiceModuleModePtr saved = presetAllData_->copy();
@@ -320,7 +337,10 @@ void HIDServiceViewMode::getNowModuleData(std::span<const uint8_t> payload) {
 void HIDServiceViewMode::decodePage(int page) {
   presetAllData_->setNowPageNumber(page);
   if (page < dev::kFirstModulePage || page > dev::kLastModulePage) return;
-  if (presetAllData_->selectedModule.get()) presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
+  // The edit buffer goes back into its module, unless it holds nothing yet
+  // (pages turned before the unit sent its current preset).
+  if (presetAllData_->selectedModule.get() && holdsModuleWords(*presetDataModel_, selectedModuleIndex()))
+    presetAllData_->storeModule(selectedModuleIndex(), *presetDataModel_);
   const int module = page - dev::kFirstModulePage;
   presetAllData_->setSelectedModule(module);
   if (HIDServiceModelPtr record = presetAllData_->module(module)) presetDataModel_->setDataArr(record->dataArr.get());

@@ -13,7 +13,9 @@
 // (the main thread) and wait, bounded, for the HID thread's identify
 // verdict. sendCMD and the other senders may be called from any thread:
 // all reports of one frame are written under one lock, so frames of
-// concurrent senders never interleave. The HID thread stops within
+// concurrent senders never interleave. The HID thread blocks the signals
+// meant for the process (hid::blockAsynchronousSignals), so that none can
+// break off a read and pass for a removal. The HID thread stops within
 // Timing::quit when the object is destroyed (also from one of its own
 // callbacks). The delegate and the frame handler may send, but must not call
 // putRX_buffer or m_Vector: those belong to the receive path they run in.

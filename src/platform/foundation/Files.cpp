@@ -94,7 +94,9 @@ fs::path documentsDir() {
 fs::path executableDir() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path() : exe.parent_path();
+  if (!ec) return exe.parent_path();
+  fs::path here = fs::current_path(ec);
+  return ec ? fs::path(".") : here;
 }
 
 fs::path resourcesDir() {

@@ -130,7 +130,11 @@ void UserDefaults::reload() {
     auto text = files::readTextAtMost(file_, kMaxFileSize, &error);
     std::optional<Value> parsed = text ? parseJson(*text, &error) : std::nullopt;
     if (parsed && parsed->isDictionary()) {
-      loaded = decodeFromFile(*parsed, 0).asDictionary();
+      // The keys' values, not the file's dictionary itself, may be strings
+      // of any bytes.
+      Dictionary::Map entries;
+      for (const auto& [key, value] : parsed->asDictionary()) entries.emplace(key, decodeFromFile(value, 1));
+      loaded = Dictionary(std::move(entries));
     } else {
       log("user defaults: ignoring unreadable %s (%s)", file_.c_str(), error.empty() ? "not a dictionary" : error.c_str());
     }
