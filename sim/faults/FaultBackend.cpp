@@ -12,11 +12,13 @@ FaultyDevice::FaultyDevice(std::shared_ptr<hid::Device> inner, std::shared_ptr<F
 
 FaultPlan::Decision FaultyDevice::pass(Stream& s, Way way, hid::Report& report) {
   const size_t count = std::min<size_t>(report[0], frame::kReportCapacity);
+  s.firstReport = false;
   if (s.at >= s.length) {
     s = Stream{};
     if (count >= 5 && report[1] == frame::kHead0 && report[2] == frame::kHead1) {
       s.length = static_cast<size_t>(report[3] | (report[4] << 8)) + frame::kOverhead;
       s.decision = plan_->frameStarts(way, report[5]);
+      s.firstReport = true;
     } else if (plan_->silent()) {
       return {FrameFault::Silence, {}};
     } else {
@@ -45,7 +47,8 @@ bool FaultyDevice::write(const hid::Report& report) {
       plan_->pullPlug(d.fault == FrameFault::Replug);
       return inner_->write(r);  // fails: the unit has gone
     case FrameFault::Delay:
-      std::this_thread::sleep_for(d.delay);
+      // The write of the frame's first report stalls; the rest follow.
+      if (toUnit_.firstReport) std::this_thread::sleep_for(d.delay);
       return inner_->write(r);
     case FrameFault::None:
     case FrameFault::Corrupt:

@@ -36,6 +36,7 @@ private:
   struct Stream {
     size_t length = 0;  // bytes of the whole frame
     size_t at = 0;      // bytes of it seen so far
+    bool firstReport = false;  // the report passed last began the frame
     FaultPlan::Decision decision;
   };
   struct Held {

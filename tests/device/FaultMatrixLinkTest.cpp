@@ -102,6 +102,19 @@ TEST(FaultMatrixLink, HostFramesAreLostOrCorruptedOnTheWayIn) {
   EXPECT_EQ(frames[0].payload[0], 3);
 }
 
+TEST(FaultMatrixLink, ADelayedHostFrameStallsItsWriteOnce) {
+  Link link;
+  link.plan->add({Way::HostToUnit, 0xB5, 1, FrameFault::Delay, 200ms});
+  // Five reports: the frame is late by its delay, not by five of them.
+  const Bytes frame = frame::build(0xB5, Bytes(300, 7));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(frame::forEachReport(frame, [&](const frame::Report& r) { return link.device->write(r); }));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 200ms);
+  EXPECT_LT(took, 600ms);
+  EXPECT_EQ(link.unit->receivedCount(), 1u);
+}
+
 TEST(FaultMatrixLink, UnplugAndReplugOnAWriteGiveANewPath) {
   Link link;
   link.plan->add({Way::HostToUnit, 0xC3, 1, FrameFault::Replug, {}});
