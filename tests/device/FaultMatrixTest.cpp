@@ -616,8 +616,9 @@ void Flows::runStartUp(const Case& c) {
       rig.ends.add("progress 201");
   });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8, true)) << "no ending";
-  // Re-requests and late frames have had their time: still one ending.
-  Rig::settle(kBulkRetry * 3);
+  // Re-requests, late frames and the read's own give-up bound have had
+  // their time: still one ending.
+  Rig::settle(c.expect.disconnected ? kBulkRetry * 8 : kBulkRetry * 3);
   expectEnding(rig, c.expect, rig.ends.get());
   expectDisconnections(rig, c.expect);
   for (int n = 1; n <= 200; ++n) {
