@@ -111,7 +111,7 @@ TEST(FaultMatrixLink, ADelayedHostFrameStallsItsWriteOnce) {
   EXPECT_TRUE(frame::forEachReport(frame, [&](const frame::Report& r) { return link.device->write(r); }));
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 200ms);
-  EXPECT_LT(took, 600ms);
+  EXPECT_LT(took, 800ms);  // five stalls would take 1000 ms
   EXPECT_EQ(link.unit->receivedCount(), 1u);
 }
 
