@@ -28,20 +28,28 @@ void require(bool ok) {
 }
 
 // Files are written with a flush to disk each time: in memory when possible.
-fs::path scratchFolder() {
-  std::error_code ec;
-  const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-  const fs::path dir = base / ("qv450-fuzz-defaults-" + std::to_string(getpid()));
-  fs::create_directories(dir, ec);
-  return dir;
-}
+// The folder goes when the process ends.
+struct ScratchFolder {
+  fs::path dir;
+  ScratchFolder() {
+    std::error_code ec;
+    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    dir = base / ("qv450-fuzz-defaults-" + std::to_string(getpid()));
+    fs::create_directories(dir, ec);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = (fnd::setLogSink([](const std::string&) {}), true);
   (void)quiet;
-  static const fs::path dir = scratchFolder();
+  static const ScratchFolder scratch;
+  const fs::path& dir = scratch.dir;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
   if (auto value = fnd::parseJson(text)) {
