@@ -70,6 +70,27 @@ std::vector<std::shared_ptr<SimulatedUnit>> SimBackend::units() const {
   return out;
 }
 
+std::shared_ptr<SimulatedUnit> SimBackend::unitAt(const std::string& path) const {
+  std::lock_guard guard(mutex_);
+  for (const Entry& e : entries_)
+    if (e.info.path == path) return e.unit;
+  return nullptr;
+}
+
+hid::DeviceInfo SimBackend::replug(const std::shared_ptr<SimulatedUnit>& unit) {
+  hid::DeviceInfo info;
+  {
+    std::lock_guard guard(mutex_);
+    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.unit == unit; });
+    if (it == entries_.end()) return info;
+    // The bus numbers a device anew each time it arrives.
+    it->info.path = fnd::format("sim:%d-%d", static_cast<int>(it - entries_.begin()), ++replugs_);
+    info = it->info;
+  }
+  unit->plugIn();
+  return info;
+}
+
 void SimBackend::setInitSucceeds(bool succeeds) {
   std::lock_guard guard(mutex_);
   initSucceeds_ = succeeds;

@@ -30,6 +30,11 @@ public:
   void addUnopenable(hid::DeviceInfo info, hid::OpenError error);
   // The units added, in order.
   std::vector<std::shared_ptr<SimulatedUnit>> units() const;
+  // The unit listed under this path, or null.
+  std::shared_ptr<SimulatedUnit> unitAt(const std::string& path) const;
+  // Plugs a unit that was pulled out in again: it is listed under a new path
+  // from now on. Returns the new ids.
+  hid::DeviceInfo replug(const std::shared_ptr<SimulatedUnit>& unit);
   // False makes init() fail.
   void setInitSucceeds(bool succeeds);
 
@@ -52,6 +57,7 @@ private:
   mutable std::mutex mutex_;
   std::vector<Entry> entries_;
   bool initSucceeds_ = true;
+  int replugs_ = 0;
 };
 
 // Lets hid::createBackend() pick the simulated unit when QV450_SIMULATOR is

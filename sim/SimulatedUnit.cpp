@@ -127,6 +127,16 @@ void SimulatedUnit::unplug() {
   changed_.notify_all();
 }
 
+void SimulatedUnit::plugIn() {
+  {
+    std::lock_guard guard(mutex_);
+    plugged_ = true;
+    connection_ = 0;
+    outbox_.clear();
+  }
+  changed_.notify_all();
+}
+
 bool SimulatedUnit::isPlugged() const {
   std::lock_guard guard(mutex_);
   return plugged_;

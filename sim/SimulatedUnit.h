@@ -114,6 +114,9 @@ public:
   // Pulls the plug: reads of the host fail, writes fail, and the unit is no
   // longer listed.
   void unplug();
+  // Plugs the unit in again after unplug(): connections made before stay
+  // ended.
+  void plugIn();
   bool isPlugged() const;
   void setPaced(bool paced);
   bool paced() const;

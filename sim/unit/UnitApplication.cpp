@@ -391,7 +391,7 @@ void UnitApplication::handle(const ReceivedFrame& f) {
         copyName(presets_[static_cast<size_t>(p[0] - 1)].name, std::span<const uint8_t>(p).subspan(1, kNameSize));
       return;
     case kWritePreset:
-      if (p.size() < kRecordSize || !isPresetNumber(p[0])) return;
+      if (p.size() < kRecordSize || !isPresetNumber(p[0]) || knobs_.unstoredWrites.count(p[0])) return;
       presets_[static_cast<size_t>(p[0] - 1)] = presetFromRecord(p);
       if (edit_.preset == p[0]) edit_.data = presets_[static_cast<size_t>(p[0] - 1)];
       if (answers) send(kPresetWritten, std::span<const uint8_t>(p).first(1));

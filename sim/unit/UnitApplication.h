@@ -142,6 +142,9 @@ public:
     bool restartOnRepeatedRequest = false;
     // Host commands the unit does not answer (0xC1, 0xA1, 0xB0, 0xA0, 0xC3).
     std::set<uint8_t> withhold;
+    // Preset writes (0xC3) to these preset numbers are taken but neither
+    // stored nor confirmed.
+    std::set<int> unstoredWrites;
     // Echo the host's module words (0x02 + m) and pages (0x34).
     bool echoModuleWords = false;
     bool echoPage = false;

@@ -320,7 +320,7 @@ void UnitTransfer::writePreset(const ReceivedFrame& f) {
   if (withheld) {
     lock.unlock();
     if (f.payload.size() >= UnitApplication::kRecordSize && f.payload[0] >= 1 &&
-        f.payload[0] <= UnitApplication::kPresetCount)
+        f.payload[0] <= UnitApplication::kPresetCount && app->knobs().unstoredWrites.count(f.payload[0]) == 0)
       app->setPreset(f.payload[0], UnitApplication::presetFromRecord(f.payload));
     return;
   }
