@@ -267,3 +267,24 @@ TEST(HIDServiceViewModeStartUp, SecondRequestReplacesCallbackAndResends) {
   EXPECT_EQ(first.load(), 0);
   EXPECT_EQ(second.load(), 1);
 }
+
+// The unit's answer to a re-request that crossed the end of the read is a
+// whole second stream: stored, without starting the user's progress over. A
+// read asked for anew reports anew.
+TEST(HIDServiceViewModeStartUp, AStreamAfterTheEndDoesNotRestartTheProgress) {
+  Recorder r;
+  std::vector<int> progress;
+  r.service->getAllData([&](int v) { progress.push_back(v); });
+  loadUnit(r);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), HIDServiceViewMode::kProgressDone);
+  progress.clear();
+  r.feed(0x20, presetRecord(1, "Again 1"));
+  r.feed(0x20, presetRecord(2, "Again 2"));
+  EXPECT_TRUE(progress.empty());
+  EXPECT_EQ(r.service->allPresetDataArr2()[1]->presetName.get(), "Again 2");
+
+  r.service->getAllData([&](int v) { progress.push_back(v); });
+  r.feed(0x20, presetRecord(1, "Anew 1"));
+  EXPECT_EQ(progress, (std::vector<int>{1}));
+}

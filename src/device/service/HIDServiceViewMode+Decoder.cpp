@@ -270,7 +270,10 @@ void HIDServiceViewMode::getPresetDataWithIndex(int n, std::span<const uint8_t> 
   missPack_.erase(std::remove(missPack_.begin(), missPack_.end(), n), missPack_.end());
   if (oldIndex_ != -1) {
     oldIndex_ = n;
-    reportProgress(n);
+    // A stream the unit sends again after the read has ended (its answer to
+    // a re-request that crossed the end) is stored, but does not start the
+    // user's progress over.
+    if (lastProgress_.load() != kProgressDone) reportProgress(n);
   }
   const auto filled = std::count_if(cache_.begin(), cache_.end(), [](const auto& p) { return p != nullptr; });
   FND_LOG_AT("HIDServiceViewMode", "preset record %d stored (%ld of %d)", n, static_cast<long>(filled),

@@ -261,6 +261,7 @@ void HIDServiceViewMode::loadXML() {
 
 void HIDServiceViewMode::getAllData(ProgressBlock block) {
   setProgressBlock(std::move(block));
+  lastProgress_.store(0);  // a read asked for anew reports its progress anew
   loadXML();  // file reading, outside the lock
   Locked locked(*this);
   send(dev::host_cmd::kChangePage, {static_cast<uint8_t>(dev::page::kHome), 0x00});
