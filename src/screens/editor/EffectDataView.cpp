@@ -10,6 +10,7 @@
 #include "platform/ui/Event.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Window.h"
 #include "reactive/RSObservation.h"
@@ -72,6 +73,13 @@ std::shared_ptr<ui::View> confirmPanel(const std::string& message, std::function
 void EffectTypeTableView::keyDown(ui::Event& e) {
   if (e.keyCode() == ui::kKeyCodeDown || e.keyCode() == ui::kKeyCodeUp) return;
   ui::TableView::keyDown(e);
+}
+
+void EffectTypeRowView::drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect& rect) {
+  ctx.saveGState();
+  ctx.setFillColor(ui::Color::rgb255(180, 180, 180, 0.5));
+  ctx.fillRect(rect);
+  ctx.restoreGState();
 }
 
 std::shared_ptr<EffectDataView> EffectDataView::create(Parts parts, ui::Rect frame) {
@@ -372,6 +380,11 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
     cell->title->setTextColor(row == table.selectedRow() ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
   }
   return cell;
+}
+
+std::shared_ptr<ui::TableRowView> EffectDataView::rowViewForRow(ui::TableView& table, long) {
+  if (auto reused = std::dynamic_pointer_cast<ui::TableRowView>(table.makeViewWithIdentifier("rowView"))) return reused;
+  return ui::View::create<EffectTypeRowView>();
 }
 
 bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {

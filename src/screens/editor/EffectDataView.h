@@ -37,6 +37,14 @@ public:
   void keyDown(ui::Event& e) override;
 };
 
+// A row of the type list: the chosen row shows a soft grey band, so the
+// accent colour of its label stays legible.
+class EffectTypeRowView : public ui::TableRowView {
+public:
+  std::string className() const override { return "EffectTypeRowView"; }
+  void drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect& rect) override;
+};
+
 class EffectDataView : public ui::View,
                        public CLCollectionViewDataSource,
                        public CLCollectionViewGridLayoutDelegate,
@@ -84,6 +92,7 @@ public:
   long numberOfRowsInTableView(ui::TableView& table) override;
   std::shared_ptr<ui::View> viewForTableColumn(ui::TableView& table, ui::TableColumn* column, long row) override;
   double heightOfRow(ui::TableView&, long) override { return kRowHeight; }
+  std::shared_ptr<ui::TableRowView> rowViewForRow(ui::TableView& table, long row) override;
   bool shouldSelectRow(ui::TableView& table, long row) override;
   void tableViewSelectionDidChange(ui::TableView& table) override;
   std::shared_ptr<EffectViewListCell> CreateNoneCellWithTableColumn(ui::TableColumn* column, long row,
