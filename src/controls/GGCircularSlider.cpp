@@ -8,12 +8,16 @@
 namespace {
 
 // The needle: drawn over the knob's whole bounds, turned about its pivot, so
-// the turned picture is never clipped. Clicks go through to the knob.
+// the turned picture is never clipped. Presses on it (and on the background
+// picture) climb the responder chain to the knob; a press cut short is
+// handed up the same way.
 class NeedleView : public ui::View {
 public:
   NeedleView(ui::Rect frame, GGCircularSlider& knob) : ui::View(frame), knob_(knob) {}
   std::string className() const override { return "GGCircularSliderNeedle"; }
-  ui::View* hitTest(ui::Point) override { return nullptr; }
+  void mouseCancelled(ui::Event& e) override {
+    if (auto* knob = superview()) knob->mouseCancelled(e);
+  }
   void drawRect(ui::GraphicsContext& ctx, const ui::Rect&) override {
     auto image = knob_.needleImage();
     if (!image) return;
@@ -28,10 +32,12 @@ private:
   GGCircularSlider& knob_;
 };
 
-class PassThroughImageView : public ui::ImageView {
+class KnobPictureView : public ui::ImageView {
 public:
   using ui::ImageView::ImageView;
-  ui::View* hitTest(ui::Point) override { return nullptr; }
+  void mouseCancelled(ui::Event& e) override {
+    if (auto* knob = superview()) knob->mouseCancelled(e);
+  }
 };
 
 }  // namespace
@@ -47,7 +53,7 @@ void GGCircularSlider::awakeFromNib() {
   setWantsLayer(true);
   setHidden(false);
   if (backgroundView_) return;
-  backgroundView_ = ui::View::create<PassThroughImageView>(ui::Rect(15, 0, 60, 60));
+  backgroundView_ = ui::View::create<KnobPictureView>(ui::Rect(15, 0, 60, 60));
   backgroundView_->setImage(ui::Image::imageNamed("background"));
   backgroundView_->setImageScaling(ui::ImageScaling::AxesIndependently);
   addSubview(backgroundView_);
@@ -182,6 +188,8 @@ void GGCircularSlider::mouseUp(ui::Event&) {
     fn(value(), true);
   }
 }
+
+void GGCircularSlider::mouseCancelled(ui::Event& e) { mouseUp(e); }
 
 void GGCircularSlider::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
   const int lit = litDots(currentAngle_);

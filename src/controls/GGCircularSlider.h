@@ -73,6 +73,9 @@ public:
   void mouseDown(ui::Event& e) override;
   void mouseDragged(ui::Event& e) override;
   void mouseUp(ui::Event& e) override;
+  // A press that ends without a release (the knob hidden or taken away)
+  // still reports its end.
+  void mouseCancelled(ui::Event& e) override;
   void drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) override;
 
 private:

@@ -16,7 +16,6 @@ namespace {
 class TipBackgroundView : public ui::ImageView {
 public:
   using ui::ImageView::ImageView;
-  ui::View* hitTest(ui::Point) override { return nullptr; }
   void drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) override {
     const ui::View* box = superview();
     const double radius = box ? box->layer().cornerRadius() : 0;

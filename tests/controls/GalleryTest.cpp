@@ -10,13 +10,19 @@
 #include <filesystem>
 
 #include "controls/ControlsTestSupport.h"
+#include "controls/EffectInsertButton.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/GGCoustomButton.h"
+#include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
+#include "controls/GGVerticalSliderView.h"
+#include "controls/ITProgressBar.h"
 #include "controls/NSPopNormalView.h"
+#include "controls/SettingResetView.h"
 #include "controls/StartLoadingView.h"
 #include "controls/SWSTAnswerButton.h"
+#include "controls/ZrTableView.h"
 #include "controls/ZrTextField.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Button.h"
@@ -170,6 +176,13 @@ TEST(Gallery, ControlsInTheirStates) {
   }
   caption(c, 520, 310, "bare: fall-backs");
 
+  // Slot row buttons, idle and with the minus half pressed.
+  for (int i = 0; i < 2; ++i) {
+    auto slot = put<EffectInsertButton>(c, Rect(360 + 60 * i, 255, 40, 20));
+    ui::Event e(ui::EventType::LeftMouseDown, slot->frame().origin + ui::Point{35, 10}, w.window.get());
+    if (i == 1) slot->mouseDown(e);
+  }
+
   // Text classes.
   auto name = put<ZrTextField>(c, Rect(20, 255, 160, 22));
   name->setStringValue("P001 PRESET1");
@@ -232,6 +245,133 @@ TEST(Gallery, AnOverlayWithATip) {
   overlay->OBJShowSuccessTip("Restored");
   snapshot(*w.window, "gallery-overlay.png");
   overlay->hideAnimated(true);
+}
+
+TEST(Gallery, ConfirmPanelsWithOneAndTwoButtons) {
+  controls_test::WindowFixture w(640, 260);
+  auto content = w.window->contentView();
+  content->setWantsLayer(true);
+  content->layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  auto two = SettingResetView::initWithTitle(
+      "The current preset data has been modified,  would you like to save it?", {"NO", "SAVE"}, nullptr);
+  two->setFrameOrigin({10, 30});
+  content->addSubview(two);
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  two->buttons()[1]->mouseDown(e);  // pressed look
+  auto one = SettingResetView::initWithTitle("Delete IR: Cab 1 ?", {"YES"}, nullptr);
+  one->setFrameOrigin({320, 30});
+  content->addSubview(one);
+  snapshot(*w.window, "gallery-confirm.png");
+}
+
+struct PresetRows : ui::TableViewDataSource, ui::TableViewDelegate {
+  long numberOfRowsInTableView(ui::TableView&) override { return 12; }
+  std::shared_ptr<ui::TableRowView> rowViewForRow(ui::TableView&, long) override {
+    return ui::View::create<ZrTableRowView>();
+  }
+  std::shared_ptr<ui::View> viewForTableColumn(ui::TableView&, ui::TableColumn*, long row) override {
+    auto cell = ui::View::create<PresetListCell>();
+    char number[8];
+    std::snprintf(number, sizeof number, "P%02ld", row + 1);
+    cell->numberLabel()->setStringValue(number);
+    cell->titleLabel()->setStringValue(row % 3 == 0 ? "Clean Sky" : row % 3 == 1 ? "Crunch" : "Lead Solo");
+    return cell;
+  }
+};
+
+TEST(Gallery, ADarkListWithItsThinScroller) {
+  controls_test::WindowFixture w(420, 200);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  auto rows = std::make_shared<PresetRows>();
+  auto scroll = put<ZrScrollView>(c, Rect(10, 10, 200, 180));
+  scroll->setSsBgColor(ui::Color::rgb255(30, 30, 32));
+  auto table = ui::View::create<ZrTableView>(Rect(0, 0, 200, 180));
+  table->addTableColumn(std::make_shared<ui::TableColumn>("name"));
+  table->setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  table->setRowHeight(22);
+  table->setDataSource(rows);
+  table->setDelegate(rows);
+  scroll->setDocumentView(table);
+  table->reloadData();
+  table->selectRowIndexes({1}, false);
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  table->rowViewAtRow(3)->mouseEntered(e);  // hovered
+  auto held = std::static_pointer_cast<ZrTableRowView>(table->rowViewAtRow(5));
+  held->isActionSelect = 1;
+  held->setBackgroundColor(ui::Color::rgb255(3, 99, 211));
+  auto dropDown = put<ui::View>(c, Rect(230, 90, 160, 100));
+  dropDown->setWantsLayer(true);
+  dropDown->layer().setBackgroundColor(ui::Color::whiteColor());
+  for (int i = 0; i < 4; ++i) {
+    auto cell = put<ZrTabelCellView>(*dropDown, Rect(0, 80 - 20 * i, 160, 20));
+    if (i == 1) cell->mouseEntered(e);
+  }
+  ASSERT_TRUE(controls_test::runUntil([&] {
+    auto cell = std::static_pointer_cast<PresetListCell>(table->viewAtColumn(0, 11));
+    return cell->numberLabel()->stringValue() == "P12";
+  }));
+  snapshot(*w.window, "gallery-list.png");
+}
+
+TEST(Gallery, TheModuleBar) {
+  controls_test::WindowFixture w(9 * 80 + 10, 110);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  const char* names[] = {"FX", "DS", "AMP", "CAB", "NS", "EQ", "MOD", "DELAY", "REV"};
+  for (int i = 0; i < 9; ++i) {
+    auto b = GGFunctionButton::initWithTitle(names[i], names[i], nullptr, nullptr);
+    b->setFrame(Rect(5 + 80 * i, 10, 80, 90));
+    b->setIsOn(i % 3 != 2);  // every third module off
+    b->setIsSelect(i == 2);
+    b->setIsHlight(i == 5);
+    c.addSubview(b);
+  }
+  snapshot(*w.window, "gallery-modules.png");
+}
+
+TEST(Gallery, VerticalSliders) {
+  controls_test::WindowFixture w(3 * 90 + 10, 260);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  const double values[] = {0, 35, 100};
+  const char* titles[] = {"INPUT", "SCREEN", "OTG"};
+  std::vector<std::shared_ptr<GGVerticalSliderView>> views;
+  for (int i = 0; i < 3; ++i) {
+    auto v = GGVerticalSliderView::createView();
+    ASSERT_NE(v, nullptr);
+    v->setFrameOrigin({10.0 + 90 * i, 10});
+    c.addSubview(v);
+    v->titleTF.lock()->setStringValue(titles[i]);
+    v->valueSlider.lock()->setDoubleValue(values[i]);
+    v->valueTF.lock()->setStringValue(std::to_string(int(values[i])));
+    views.push_back(v);
+  }
+  ui::Event e(ui::EventType::MouseEntered, {}, w.window.get());
+  views[1]->valueSlider.lock()->mouseEntered(e);  // hover knob
+  views[2]->upButton.lock()->mouseEntered(e);
+  ASSERT_TRUE(controls_test::runUntil([&] { return views[2]->valueTF.lock()->stringValue() == "100"; }));
+  snapshot(*w.window, "gallery-sliders.png");
+}
+
+TEST(Gallery, ProgressBars) {
+  controls_test::WindowFixture w(320, 140);
+  auto& c = *w.window->contentView();
+  c.setWantsLayer(true);
+  c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
+  ui::AnimationClock::shared().setManual(true);
+  const double values[] = {0, 0.35, 1};
+  for (int i = 0; i < 3; ++i) {
+    auto bar = put<ITProgressBar>(c, Rect(10, 100 - 40.0 * i, 300, 20));
+    bar->setFloatValue(values[i]);
+    if (i == 2) bar->setColorTint(ui::Color::rgb255(138, 214, 255));
+  }
+  ui::AnimationClock::shared().advance(0.1);
+  snapshot(*w.window, "gallery-progress.png");
+  ui::AnimationClock::shared().setManual(false);
 }
 
 }  // namespace

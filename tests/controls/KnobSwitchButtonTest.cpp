@@ -9,7 +9,9 @@
 
 #include "controls/ControlsTestSupport.h"
 #include "controls/GGCircularSlider.h"
+#include "controls/EffectInsertButton.h"
 #include "controls/GGCoustomButton.h"
+#include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
 #include "platform/ui/TrackingArea.h"
@@ -76,6 +78,16 @@ TEST_F(KnobFixture, DraggingTurnsByTheSweptAngleAndStopsAtTheEnd) {
   p.release(at(75, 30));
   EXPECT_TRUE(calls.back().second);
   for (auto& [v, end] : calls) EXPECT_TRUE(std::isfinite(v));
+
+  // Hidden in the middle of a turn: the end is still reported, once.
+  calls.clear();
+  p.wait(2000);
+  p.press(at(75, 60));
+  knob->setHidden(true);
+  p.release(at(75, 60));
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_FALSE(calls[0].second);
+  EXPECT_TRUE(calls[1].second);
 }
 
 TEST_F(KnobFixture, ValuesRoundUpAboveFourFifthsAndStayWithinTheSpan) {
@@ -244,6 +256,77 @@ TEST(GGCoustomButton, ItsTrackingAreaFollowsItsSizeWithoutPilingUp) {
   EXPECT_EQ(b->trackingAreas()[0]->rect(), Rect(0, 0, 90, 30));
   b->removeFromSuperview();
   EXPECT_TRUE(b->trackingAreas().empty());
+}
+
+TEST(EffectInsertButton, TheReleaseDecidesBetweenAddAndDelete) {
+  controls_test::WindowFixture w;
+  auto b = ui::View::create<EffectInsertButton>(Rect(100, 100, 40, 20));
+  b->index = 7;
+  w.window->contentView()->addSubview(b);
+  std::vector<std::string> done;
+  b->AddActionBlock = [&](EffectInsertButton& s) { done.push_back("add " + std::to_string(s.index)); };
+  b->DeleteActionBlock = [&](EffectInsertButton& s) { done.push_back("delete " + std::to_string(s.index)); };
+  ui::testing::Pointer p(*w.window);
+  p.press({105, 110});
+  EXPECT_TRUE(b->isMouseDown());
+  EXPECT_EQ(b->pressedRect(), Rect(0, 0, 20, 20));  // the left half, by the press
+  p.release({135, 110});
+  EXPECT_FALSE(b->isMouseDown());
+  p.wait(2000);
+  p.click({120, 110});  // the middle line adds
+  p.wait(2000);
+  p.press({130, 110});
+  p.release({300, 250});  // outside, to the right: still by its x
+  EXPECT_EQ(done, (std::vector<std::string>{"delete 7", "add 7", "delete 7"}));
+  b->AddActionBlock = nullptr;
+  b->DeleteActionBlock = nullptr;
+  p.wait(2000);
+  p.click({105, 110});  // no blocks: nothing but a redraw
+  EXPECT_EQ(done.size(), 3u);
+}
+
+TEST(GGFunctionButton, HoverUnlessCoveredAFrameWhenSelectedAndReleasesInsideOnly) {
+  controls_test::WindowFixture w;
+  auto content = w.window->contentView();
+  int clicks = 0;
+  auto b = GGFunctionButton::initWithTitle("FX", "FX", content, [&](GGFunctionButton& s) { clicks += int(s.index); });
+  b->index = 3;
+  ASSERT_NE(b->defaultImage, nullptr);
+  ASSERT_NE(b->offImage, nullptr);
+  b->setFrame(Rect(100, 100, 75, 90));
+  EXPECT_EQ(b->pictureRect(), Rect(3, 5, 69, 80));
+  content->addSubview(b);
+  QCoreApplication::processEvents();
+  ui::testing::Pointer p(*w.window);
+  p.move({130, 140});
+  EXPECT_TRUE(b->isHlight());
+  p.press({130, 140});
+  p.move({20, 20});
+  p.release({20, 20});  // outside: nothing
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(b->isHlight());
+  p.wait(2000);
+  p.click({130, 140});
+  EXPECT_EQ(clicks, 3);
+
+  b->setIsSelect(true);
+  p.move({20, 20});
+  EXPECT_TRUE(b->isSelect());  // the owner's; leaving keeps it
+
+  // Under an open pop-up the pointer lights nothing (areas fire under it).
+  auto overlay = GGPopView::ShowCoustomView(ui::View::create<ui::View>(Rect(0, 0, 50, 50)), content);
+  overlay->setDontTouchDissmiss(true);
+  p.move({130, 140});
+  EXPECT_FALSE(b->isHlight());
+  overlay->hideAnimated(true);
+
+  // The hover area follows a resize.
+  b->setFrame(Rect(100, 100, 150, 90));
+  ASSERT_EQ(b->trackingAreas().size(), 1u);
+  EXPECT_EQ(b->trackingAreas()[0]->rect(), Rect(0, 0, 150, 90));
+  p.move({20, 20});
+  p.move({240, 140});
+  EXPECT_TRUE(b->isHlight());
 }
 
 }  // namespace
