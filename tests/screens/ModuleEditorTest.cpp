@@ -19,6 +19,7 @@
 #include "platform/ui/Window.h"
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
+#include "controls/SettingResetView.h"
 #include "screens/editor/EffectDataView.h"
 #include "ui/ViewTestSupport.h"
 
@@ -141,7 +142,7 @@ TEST(ModuleEditorWithUnit, AModuleShowsItsTypesAndTheKnobsOfTheUnitsType) {
       ASSERT_TRUE(cell);
       flushMainQueue();
       EXPECT_EQ(cell->title->stringValue(), names[static_cast<size_t>(row)]);
-      EXPECT_FALSE(cell->addButton);
+      EXPECT_FALSE(cell->opButton);
     }
     const int type = w.unitWords(m)[1];
     EXPECT_EQ(w.editor->myTableView->selectedRow(), type);
@@ -265,9 +266,9 @@ TEST(ModuleEditorWithUnit, UserSlotRowsCarryTheirButtonsAndAnUnknownTypeAsksForT
     auto cell = std::dynamic_pointer_cast<EffectViewListCell>(table.viewAtColumn(0, row));
     ASSERT_TRUE(cell);
     const bool slot = row >= 26 && row < 36;
-    EXPECT_EQ(static_cast<bool>(cell->addButton), slot) << row;
+    EXPECT_EQ(static_cast<bool>(cell->opButton), slot) << row;
     if (slot) {
-      EXPECT_EQ(cell->index, row);
+      EXPECT_EQ(cell->opButton->index, row);
     }
   }
   flushMainQueue();
@@ -440,4 +441,46 @@ TEST(GGEffectParmaView, AHeldStepButtonRepeatsAndAClickStepsOnce) {
   dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(40));
   EXPECT_EQ(c.slots->at(0)->current.get(), settled);
   EXPECT_EQ(c.shown(), settled);
+}
+
+TEST(ModuleEditorWithUnit, DeletingAUserIRAsksFirstAndClearsTheSlotOnYes) {
+  EditorWindow w;
+  w.showModule(3);
+  auto& table = *w.editor->myTableView;
+  table.scrollRowToVisible(27);
+  w.window->layoutIfNeeded();
+  auto cell = std::dynamic_pointer_cast<EffectViewListCell>(table.viewAtColumn(0, 27));
+  ASSERT_TRUE(cell && cell->opButton);
+  const std::string name = w.editor->moduleTypeViewModel->models()[27]->nickName;
+  ui::testing::Pointer p(*w.window);
+  auto& minus = *cell->opButton;
+  // The minus half first: "NO" closes the question and sends nothing.
+  for (const std::string answer : {"NO", "YES"}) {
+    p.click(w.at(minus, {minus.bounds().width() * 0.75, minus.bounds().midY()}));
+    flushMainQueue();
+    ASSERT_TRUE(w.editor->deleteIRView.lock());
+    ASSERT_FALSE(w.editor->deleteIRView.lock()->subviews().empty());
+    auto question = std::dynamic_pointer_cast<SettingResetView>(w.editor->deleteIRView.lock()->subviews().front());
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->title(), "Delete IR: " + name + " ?");
+    std::shared_ptr<GGCoustomButton> button;
+    for (const auto& b : question->buttons())
+      if (b->defaultTitle() == answer) button = b;
+    ASSERT_TRUE(button);
+    w.window->layoutIfNeeded();
+    p.click(w.at(*button, {button->bounds().midX(), button->bounds().midY()}));
+    flushMainQueue();
+    EXPECT_FALSE(w.editor->deleteIRView.lock()) << answer;
+    if (answer == "NO") {
+      EXPECT_TRUE(w.sim.received(0xB5).empty());
+    }
+  }
+  ASSERT_TRUE(w.sim.waitFor(0xB5, 1));
+  EXPECT_EQ(w.sim.received(0xB5).front().payload, (Bytes{0x00, 0x01, 0x00, 0x00}));
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        auto row = std::dynamic_pointer_cast<EffectViewListCell>(table.viewAtColumn(0, 27));
+        return row && row->title->stringValue() == "28:EMPTY";
+      },
+      kBound));
 }

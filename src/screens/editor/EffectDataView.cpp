@@ -10,7 +10,7 @@
 #include "platform/ui/Event.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/Font.h"
-#include "platform/ui/GraphicsContext.h"
+#include "controls/SettingResetView.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Window.h"
 #include "reactive/RSObservation.h"
@@ -37,50 +37,7 @@ std::shared_ptr<ui::TextField> plainLabel(const std::string& text, double fontSi
   return label;
 }
 
-// The confirmation shown before a user slot is cleared: a message and the
-// buttons "NO" and "YES".
-std::shared_ptr<ui::View> confirmPanel(const std::string& message, std::function<void(bool yes)> done) {
-  auto panel = ui::View::create<ui::View>(ui::Rect(0, 0, 360, 150));
-  panel->setWantsLayer(true);
-  panel->layer().setBackgroundColor(ui::Color::rgb255(75, 75, 75));
-  panel->layer().setCornerRadius(8);
-  panel->layer().setBorderWidth(1);
-  panel->layer().setBorderColor(ui::Color::rgb255(99, 100, 100));
-  auto text = plainLabel(message, 18);
-  text->setAlignment(ui::TextAlignment::Center);
-  text->setFrame(ui::Rect(10, 80, 340, 30));
-  panel->addSubview(text);
-  const char* titles[] = {"NO", "YES"};
-  for (int i = 0; i < 2; ++i) {
-    auto b = ui::View::create<SWSTAnswerButton>(ui::Rect(60 + 140.0 * i, 20, 100, 32));
-    b->setHasBorder(true);
-    for (unsigned s = 0; s < 4; ++s) {
-      b->cornerRadii[s] = 4;
-      b->backgroundColors[s] = ui::Color::rgb255(99, 100, 100);
-      b->titleColors[s] = ui::Color::whiteColor();
-    }
-    b->backgroundColors[SWSTAnswerButton::Highlight] = ui::Color::rgb255(138, 214, 255);
-    b->setTitle(titles[i]);
-    const bool yes = i == 1;
-    b->setAction([done, yes](ui::Control&) { done(yes); });
-    panel->addSubview(b);
-  }
-  return panel;
-}
-
 }  // namespace
-
-void EffectTypeTableView::keyDown(ui::Event& e) {
-  if (e.keyCode() == ui::kKeyCodeDown || e.keyCode() == ui::kKeyCodeUp) return;
-  ui::TableView::keyDown(e);
-}
-
-void EffectTypeRowView::drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect& rect) {
-  ctx.saveGState();
-  ctx.setFillColor(ui::Color::rgb255(180, 180, 180, 0.5));
-  ctx.fillRect(rect);
-  ctx.restoreGState();
-}
 
 std::shared_ptr<EffectDataView> EffectDataView::create(Parts parts, ui::Rect frame) {
   auto view = ui::View::create<EffectDataView>(frame, std::move(parts));
@@ -186,15 +143,16 @@ void EffectDataView::prepareUI() {
 }
 
 void EffectDataView::prepareTypeTableView() {
-  myScrollView = ui::View::create<ui::ScrollView>();
+  myScrollView = ui::View::create<ZrScrollView>();
   myScrollView->setWantsLayer(true);
   myScrollView->layer().setBackgroundColor(ui::Color::blackColor());
   myScrollView->setHasVerticalScroller(true);
   myScrollView->setAutohidesScrollers(true);
   myScrollView->setDrawsBackground(false);
+  myScrollView->setSsBgColor(ui::Color::clearColor());
   tableBgView->addSubview(myScrollView);
 
-  myTableView = ui::View::create<EffectTypeTableView>();
+  myTableView = ui::View::create<ZrTableView>();
   auto self = std::static_pointer_cast<EffectDataView>(sharedFromThis());
   myTableView->setDelegate(self);
   myTableView->setDataSource(self);
@@ -205,6 +163,7 @@ void EffectDataView::prepareTypeTableView() {
   column->setWidth(183);
   myTableView->addTableColumn(column);
   myTableView->setRowHeight(kRowHeight);
+  myTableView->registerViewMaker("rowView", [] { return ui::View::create<ZrTableRowView>(); });
   myScrollView->setDocumentView(myTableView);
   lc_makeConstraints(*myScrollView, [&](LCConstraintMaker& make) {
     make.edges().equalTo(tableBgView).insets({8, 8, 8, 4});
@@ -275,10 +234,8 @@ void EffectDataView::needToReload() {
     }
   }
   colourRows();
-  if (deleteIRView) {
-    deleteIRView->removeFromSuperview();
-    deleteIRView.reset();
-  }
+  if (auto open = deleteIRView.lock()) open->removeFromSuperview();
+  deleteIRView.reset();
 }
 
 void EffectDataView::noteSent() {
@@ -358,7 +315,7 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
     const std::string cellId = format("s_cellId_%ld", row);
     cell = std::dynamic_pointer_cast<EffectViewListCell>(table.makeViewWithIdentifier(cellId));
     if (!cell) cell = CreateNoneCellWithTableColumn(column, row, true, cellId);
-    cell->index = row;
+    cell->opButton->index = row;
   } else {
     const std::string cellId = format("cellId_%ld", row);
     auto found = cellArray.find(cellId);
@@ -370,11 +327,11 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
     cell->title->setStringValue(name);
     if (cell->isNeedButton) {
       std::weak_ptr<EffectDataView> weak = weakSelf();
-      cell->AddActionBlock = [weak](long index) {
-        if (auto panel = weak.lock()) panel->importIRAtIndex(index);
+      cell->opButton->AddActionBlock = [weak](EffectInsertButton& button) {
+        if (auto panel = weak.lock()) panel->importIRAtIndex(static_cast<long>(button.index));
       };
-      cell->DeleteActionBlock = [weak, name](long index) {
-        if (auto panel = weak.lock()) panel->exportIRAtIndexAndTitle(index, name);
+      cell->opButton->DeleteActionBlock = [weak, name](EffectInsertButton& button) {
+        if (auto panel = weak.lock()) panel->exportIRAtIndexAndTitle(static_cast<long>(button.index), name);
       };
     }
     cell->title->setTextColor(row == table.selectedRow() ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
@@ -384,7 +341,7 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
 
 std::shared_ptr<ui::TableRowView> EffectDataView::rowViewForRow(ui::TableView& table, long) {
   if (auto reused = std::dynamic_pointer_cast<ui::TableRowView>(table.makeViewWithIdentifier("rowView"))) return reused;
-  return ui::View::create<EffectTypeRowView>();
+  return ui::View::create<ZrTableRowView>();
 }
 
 bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {
@@ -459,11 +416,13 @@ void EffectDataView::exportIRAtIndexAndTitle(long row, const std::string& title)
   if (!isUserSlotRow(module, row)) return;
   const bool isIR = module == kCabModule;
   std::weak_ptr<EffectDataView> weak = weakSelf();
-  auto panel = confirmPanel("Delete IR: " + title + " ?", [weak, isIR, row](bool yes) {
-    auto self = weak.lock();
-    if (!self) return;
-    yes ? self->deleteConfirmAndIndex(isIR, row) : self->deleteCancel();
-  });
+  auto panel = SettingResetView::initWithTitle("Delete IR: " + title + " ?", {"NO", "YES"},
+                                               [weak, isIR, row](GGCoustomButton& button) {
+                                                 auto self = weak.lock();
+                                                 if (!self) return;
+                                                 if (button.defaultTitle() == "NO") self->deleteCancel();
+                                                 if (button.defaultTitle() == "YES") self->deleteConfirmAndIndex(isIR, row);
+                                               });
   deleteIRView = GGPopView::ShowCoustomView(panel, popUpContainer());
 }
 

@@ -17,6 +17,7 @@
 
 #include "controls/GGPopView.h"
 #include "controls/GGSwitch.h"
+#include "controls/ZrTableView.h"
 #include "layout/collection/CLCollectionView.h"
 #include "layout/collection/CLCollectionViewDataSource.h"
 #include "layout/collection/CLCollectionViewGridLayout.h"
@@ -28,22 +29,6 @@
 #include "screens/editor/EffectViewListCell.h"
 #include "screens/editor/GGEffectParmaView.h"
 #include "screens/models/EffectViewModel.h"
-
-// The type list: selection follows mouse clicks only, never the arrow keys.
-class EffectTypeTableView : public ui::TableView {
-public:
-  using ui::TableView::TableView;
-  std::string className() const override { return "EffectTypeTableView"; }
-  void keyDown(ui::Event& e) override;
-};
-
-// A row of the type list: the chosen row shows a soft grey band, so the
-// accent colour of its label stays legible.
-class EffectTypeRowView : public ui::TableRowView {
-public:
-  std::string className() const override { return "EffectTypeRowView"; }
-  void drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect& rect) override;
-};
 
 class EffectDataView : public ui::View,
                        public CLCollectionViewDataSource,
@@ -106,14 +91,17 @@ public:
 
   // ---- parts
   HIDServiceViewModePtr hid;
-  std::shared_ptr<GGPopView> deleteIRView;
+  // The open delete question's overlay; held weakly, so an overlay never
+  // outlives the window that shows it.
+  std::weak_ptr<GGPopView> deleteIRView;
   std::shared_ptr<ui::ImageView> backgroundImageView;
   std::shared_ptr<ui::TextField> titleTF;
   std::shared_ptr<ui::TextField> subtitleTF;
   std::shared_ptr<GGSwitch> statusSwitch;
   std::shared_ptr<ui::ImageView> tableBgView;
-  std::shared_ptr<ui::ScrollView> myScrollView;
-  std::shared_ptr<EffectTypeTableView> myTableView;
+  std::shared_ptr<ZrScrollView> myScrollView;
+  // Selection follows mouse clicks only: the list swallows keys.
+  std::shared_ptr<ZrTableView> myTableView;
   std::shared_ptr<CLCollectionView> collectionView;
   std::map<std::string, GGEffectParmaViewPtr>& cellSource() { return cellSource_; }
   std::map<std::string, EffectViewListCellPtr> cellArray;

@@ -1,15 +1,14 @@
 // A row of the module editor's effect-type list: the type's name, and on a
-// user-slot row a small add/delete pair (the "+" half imports a file into
-// the slot, the "-" half asks to clear it).
+// user-slot row the add/delete button (its plus half imports a file into the
+// slot, its minus half asks to clear it).
 //
 // Main thread only.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "controls/SWSTAnswerButton.h"
+#include "controls/EffectInsertButton.h"
 #include "controls/ZrTextField.h"
 #include "platform/ui/View.h"
 
@@ -19,18 +18,14 @@ public:
   explicit EffectViewListCell(ui::Rect frame) : ui::View(frame) {}
   std::string className() const override { return "EffectViewListCell"; }
 
-  // A 50 x 20 cell, with the add/delete pair when isNeedButton.
+  // A 50 x 20 cell, with the add/delete button when isNeedButton.
   static std::shared_ptr<EffectViewListCell> createCellIsNeedButton(bool isNeedButton);
   void prepareUI();
 
   bool isNeedButton = false;
   std::shared_ptr<TitleLabel> title;
-  // The add/delete pair (null without one); both carry the row in `index`.
-  std::shared_ptr<SWSTAnswerButton> addButton;
-  std::shared_ptr<SWSTAnswerButton> deleteButton;
-  long index = -1;
-  std::function<void(long)> AddActionBlock;
-  std::function<void(long)> DeleteActionBlock;
+  // Null without the button; its `index` is the row.
+  std::shared_ptr<EffectInsertButton> opButton;
   long indexTag = -1;
   std::string identifier;
 };
