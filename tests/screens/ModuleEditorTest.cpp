@@ -121,7 +121,7 @@ struct EditorWindow {
 std::vector<std::string> shownParameters(EffectDataView& editor) {
   std::vector<std::string> names;
   for (int64_t i = 0; i < editor.collectionView->numberOfItemsInSection(0); ++i) {
-    auto cell = std::dynamic_pointer_cast<GGEffectParmaView>(editor.collectionView->cellForItemAtIndexPath(CLIndexPath(0, i)));
+    auto cell = std::dynamic_pointer_cast<GGEffectParmaView>(editor.collectionView->cellForItemAtIndexPath(cl_indexPathForItem(i, 0)));
     names.push_back(cell ? cell->titleLabel.lock()->stringValue() : "(none)");
   }
   return names;
@@ -435,10 +435,11 @@ TEST(GGEffectParmaView, AHeldStepButtonRepeatsAndAClickStepsOnce) {
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return std::stoi(c.slots->at(0)->current.get()) >= 14; }, kBound));
   up->arrowMouseAction(3);
   EXPECT_FALSE(c.cell->isMouseDown());
-  flushMainQueue();
-  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(40));
+  // A loop that saw the button held just before the release posts at most
+  // one more step; after that nothing moves.
+  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(300));
   const std::string settled = c.slots->at(0)->current.get();
-  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(40));
+  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(300));
   EXPECT_EQ(c.slots->at(0)->current.get(), settled);
   EXPECT_EQ(c.shown(), settled);
 }
