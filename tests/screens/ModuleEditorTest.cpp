@@ -85,6 +85,7 @@ struct EditorWindow {
     window->close();
     editor.reset();
     window.reset();
+    flushMainQueue();
   }
 
   std::vector<int> unitWords(int module) const { return sim.app->editBuffer().data.moduleWords(module); }
@@ -342,6 +343,12 @@ struct LoneCell {
     type->setParams(slots);
     cell->GoSendData = [this] { ++sends; };
   }
+  // A value label's text is written by a queued task that keeps the label:
+  // run it while the application is still up.
+  ~LoneCell() {
+    cell.reset();
+    flushMainQueue();
+  }
   GGEffectItemModelPtr item() const { return type->effects().at(0); }
   std::string shown() {
     flushMainQueue();
@@ -414,6 +421,8 @@ TEST(GGEffectParmaView, ValuesOnTheOffsetScaleAndValueTextsStayBounded) {
     cell->sliderValueUp();
     cell->sliderValueDown();
     EXPECT_EQ(sends, 0);
+    cell.reset();
+    flushMainQueue();
   }
 }
 
