@@ -494,3 +494,29 @@ TEST(ModuleEditorWithUnit, DeletingAUserIRAsksFirstAndClearsTheSlotOnYes) {
       },
       kBound));
 }
+
+TEST(ModuleEditorWithUnit, AKnobSendFromAShortRecordSendsTheWholeModule) {
+  EditorWindow w;
+  w.showModule(7);
+  const std::vector<int> full = w.unitWords(7);
+  ASSERT_EQ(full.size(), 9u);
+  // A record holding only the on/off and type words: the rest comes from the
+  // preset, and every slot of the shown type is written in.
+  w.sim.service->presetDataModel()->setDataArr({full[0], full[1]});
+  flushMainQueue();
+  const size_t before = w.sim.received(0x89).size();
+  w.editor->moduleParamViewModel->sendData();
+  ASSERT_TRUE(w.sim.waitFor(0x89, before + 1));
+  const Bytes sent = w.sim.received(0x89).back().payload;
+  ASSERT_EQ(sent.size(), 18u);
+  std::vector<int> expected = full;
+  for (const auto& slot : *w.editor->moduleParamViewModel->curModel->params())
+    expected[static_cast<size_t>(slot->index) + 2] = std::stoi(slot->current.get());
+  EXPECT_EQ(sent, wordBytes(expected));
+  EXPECT_EQ(w.manager->tempDataArray.get(), expected);
+
+  // Without a module there is nothing sound to send.
+  EffectDataViewModel lone({w.sim.service, w.manager});
+  w.sim.service->presetAllData()->setSelectedModule(std::nullopt);
+  EXPECT_TRUE(lone.configHidData().empty());
+}
