@@ -1,0 +1,442 @@
+#include "screens/editor/EffectDataView.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "layout/LCConstraintMaker.h"
+#include "layout/LCViewAdditions.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/FilePanel.h"
+#include "platform/ui/Font.h"
+#include "controls/SettingResetView.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Window.h"
+#include "reactive/RSObservation.h"
+#include "reactive/RSSignal.h"
+
+namespace {
+
+std::string format(const char* pattern, long value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pattern, value);
+  return buffer;
+}
+
+std::shared_ptr<ui::TextField> plainLabel(const std::string& text, double fontSize) {
+  auto label = ui::View::create<ui::TextField>();
+  label->setTextColor(ui::Color::whiteColor());
+  label->setDrawsBackground(false);
+  label->setBordered(false);
+  label->setBezeled(false);
+  label->setEditable(false);
+  label->setSelectable(false);
+  label->setFont(ui::Font::systemFontOfSize(fontSize));
+  label->setStringValue(text);
+  return label;
+}
+
+}  // namespace
+
+std::shared_ptr<EffectDataView> EffectDataView::create(Parts parts, ui::Rect frame) {
+  auto view = ui::View::create<EffectDataView>(frame, std::move(parts));
+  view->prepareUI();
+  view->justAddObverser();
+  return view;
+}
+
+EffectDataView::EffectDataView(ui::Rect frame, Parts parts)
+    : ui::View(frame),
+      hid(parts.service ? parts.service : HIDServiceViewMode::shared()),
+      parts_(std::move(parts)) {}
+
+std::weak_ptr<EffectDataView> EffectDataView::weakSelf() {
+  return std::static_pointer_cast<EffectDataView>(sharedFromThis());
+}
+
+int EffectDataView::selectedModule() const { return hid->presetAllData()->selectedModule.get().value_or(0); }
+
+bool EffectDataView::isUserSlotRow(int module, long row) {
+  if (module == kAmpModule) return row >= kFirstUserNRRow && row < kFirstUserNRRow + kUserSlots;
+  if (module == kCabModule) return row >= kFirstUserIRRow && row < kFirstUserIRRow + kUserSlots;
+  return false;
+}
+
+// ---- construction
+
+void EffectDataView::prepareUI() {
+  auto self = sharedFromThis();
+  backgroundImageView = ui::View::create<ui::ImageView>();
+  backgroundImageView->setImage(ui::Image::imageNamed("paramBg"));
+  backgroundImageView->setImageScaling(ui::ImageScaling::AxesIndependently);
+  addSubview(backgroundImageView);
+  lc_makeConstraints(*backgroundImageView, [&](LCConstraintMaker& make) { make.edges().equalTo(self); });
+
+  titleTF = plainLabel("FX/COMP", 15);
+  addSubview(titleTF);
+  lc_makeConstraints(*titleTF, [&](LCConstraintMaker& make) {
+    make.top().equalTo(self).offset(25);
+    make.left().equalTo(self).offset(20);
+    make.height().equalTo(18);
+    make.width().equalTo(100);
+  });
+
+  tableBgView = ui::View::create<ui::ImageView>();
+  tableBgView->setImage(ui::Image::imageNamed("paraTypeBg"));
+  tableBgView->setImageScaling(ui::ImageScaling::AxesIndependently);
+  addSubview(tableBgView);
+  lc_makeConstraints(*tableBgView, [&](LCConstraintMaker& make) {
+    make.top().equalTo(lc_bottom(titleTF)).offset(15);
+    make.left().equalTo(lc_left(titleTF));
+    make.width().equalTo(200);
+    make.bottom().equalTo(self).offset(-40);
+  });
+
+  statusSwitch = ui::View::create<GGSwitch>();
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  statusSwitch->ChangeSwitchStatus = [weak](bool on) {
+    if (auto panel = weak.lock(); panel && panel->moduleTypeViewModel)
+    {
+      panel->moduleTypeViewModel->sendToHidEffectOpenOrClose(on);
+      panel->noteSent();
+    }
+  };
+  addSubview(statusSwitch);
+  prepareTypeTableView();
+  lc_makeConstraints(*statusSwitch, [&](LCConstraintMaker& make) {
+    make.centerY().equalTo(lc_centerY(titleTF)).offset(5);
+    make.right().equalTo(lc_right(tableBgView)).offset(10);
+    make.height().equalTo(24);
+    make.width().equalTo(56);
+  });
+
+  subtitleTF = plainLabel("Subtitle", 16);
+  subtitleTF->setAlignment(ui::TextAlignment::Center);
+  addSubview(subtitleTF);
+  lc_makeConstraints(*subtitleTF, [&](LCConstraintMaker& make) {
+    make.top().equalTo(self).offset(35);
+    make.centerX().equalTo(self).offset(100);
+    make.height().equalTo(18);
+    make.width().equalTo(200);
+  });
+
+  auto grid = std::make_shared<CLCollectionViewGridLayout>();
+  grid->setDelegate(std::static_pointer_cast<EffectDataView>(self));
+  grid->setVerticalSpacing(0);
+  grid->setItemPaddingEnabled(false);
+  collectionView = ui::View::create<CLCollectionView>();
+  collectionView->setBackgroundColor(ui::Color::clearColor());
+  collectionView->setDrawsBackground(false);
+  collectionView->setAutohidesScrollers(true);
+  addSubview(collectionView);
+  lc_makeConstraints(*collectionView, [&](LCConstraintMaker& make) {
+    make.right().equalTo(self).offset(10);
+    make.bottom().equalTo(self).offset(10);
+    make.left().equalTo(lc_right(tableBgView)).offset(5);
+    make.top().equalTo(self).offset(70);
+  });
+  collectionView->setCollectionViewLayout(grid);
+  collectionView->setDataSource(std::static_pointer_cast<EffectDataView>(self));
+  collectionView->setAnimatesSelection(false);
+  collectionView->reloadData();
+}
+
+void EffectDataView::prepareTypeTableView() {
+  myScrollView = ui::View::create<ZrScrollView>();
+  myScrollView->setWantsLayer(true);
+  myScrollView->layer().setBackgroundColor(ui::Color::blackColor());
+  myScrollView->setHasVerticalScroller(true);
+  myScrollView->setAutohidesScrollers(true);
+  myScrollView->setDrawsBackground(false);
+  myScrollView->setSsBgColor(ui::Color::clearColor());
+  tableBgView->addSubview(myScrollView);
+
+  myTableView = ui::View::create<ZrTableView>();
+  auto self = std::static_pointer_cast<EffectDataView>(sharedFromThis());
+  myTableView->setDelegate(self);
+  myTableView->setDataSource(self);
+  myTableView->setBackgroundColor(ui::Color::clearColor());
+  myTableView->setFocusRingType(1);
+  auto column = std::make_shared<ui::TableColumn>("presetNum");
+  column->setTitle("Title");
+  column->setWidth(183);
+  myTableView->addTableColumn(column);
+  myTableView->setRowHeight(kRowHeight);
+  myTableView->registerViewMaker("rowView", [] { return ui::View::create<ZrTableRowView>(); });
+  myScrollView->setDocumentView(myTableView);
+  lc_makeConstraints(*myScrollView, [&](LCConstraintMaker& make) {
+    make.edges().equalTo(tableBgView).insets({8, 8, 8, 4});
+  });
+}
+
+void EffectDataView::justAddObverser() {
+  EffectViewModel::Parts modelParts{hid, parts_.manager, parts_.loadSlotTable};
+  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
+  moduleTypeViewModel = EffectViewModel::create(modelParts);
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  moduleTypeViewModel->initWithBlock(
+      [weak](const fnd::Value&) {
+        auto panel = weak.lock();
+        if (!panel) return;
+        // The view model recognises the echo of the last send only; while a
+        // knob turns, the echoes of the earlier sends come back after it.
+        if (panel->isOwnEcho(panel->hid->presetDataModel()->dataArr.get())) return;
+        panel->needToReload();
+      },
+      [](const fnd::Value&) {});
+  moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager});
+  rs_valuesForKeyPath(manager, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
+    auto model = value.asObject<GGFuncEffectModel>();
+    auto panel = weak.lock();
+    if (!model || !panel) return;
+    panel->moduleParamViewModel->curModel = model;
+    panel->subtitleTF->setStringValue(model->nickName);
+    panel->collectionView->reloadData();
+  });
+}
+
+void EffectDataView::layout() {
+  ui::View::layout();
+  // The list is as wide as its scroll view shows; its height follows its rows.
+  if (myScrollView && myTableView) {
+    const double width = myScrollView->contentSize().width;
+    if (width != myTableView->frame().size.width) myTableView->setFrameSize({width, myTableView->frame().size.height});
+  }
+}
+
+// ---- refresh
+
+void EffectDataView::needToReload() {
+  hid = parts_.service ? parts_.service : HIDServiceViewMode::shared();
+  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
+  const int module = selectedModule();
+  titleTF->setStringValue(EffectViewModel::moduleName(module));
+  statusSwitch->setIsOn(manager->currentEffectIsOpen());
+  const int64_t index = manager->currentEffectTypeIndex();
+  const auto& models = moduleTypeViewModel->models();
+  if (index < 0 || index >= static_cast<int64_t>(models.size())) {
+    hid->sendChangePage(kFallbackPage);
+    return;
+  }
+  const GGFuncEffectModelPtr model = models[static_cast<size_t>(index)];
+  const GGFuncEffectModelPtr shown = manager->currentEffectDataModel.get();
+  const bool sameKind = shown && shown->effectName == model->effectName && model->effectName != "CAB" &&
+                        model->effectName != "AMP";
+  if (!sameKind) myTableView->reloadData();
+  manager->setCurrentEffectDataModel(model);
+  if (index != myTableView->selectedRow()) {
+    myTableView->reloadData();
+    // The AMP list leaves its last types out: a type not listed is not selected.
+    if (index < myTableView->numberOfRows()) {
+      myTableView->selectRowIndexes({static_cast<long>(index)}, false);
+      myTableView->scrollRowToVisible(static_cast<long>(index));
+    }
+  }
+  colourRows();
+  if (auto open = deleteIRView.lock()) open->removeFromSuperview();
+  deleteIRView.reset();
+}
+
+void EffectDataView::noteSent() {
+  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
+  const auto sent = manager->tempDataArray.get();
+  if (!sent) return;
+  sentWords_.push_back(*sent);
+  while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
+}
+
+bool EffectDataView::isOwnEcho(const std::vector<int>& words) {
+  const auto found = std::find(sentWords_.rbegin(), sentWords_.rend(), words);
+  if (found == sentWords_.rend()) {
+    sentWords_.clear();
+    return false;
+  }
+  // Keep the matched send: its own echo may still be on its way.
+  sentWords_.erase(sentWords_.begin(), found.base() - 1);
+  return true;
+}
+
+// ---- knob grid
+
+int64_t EffectDataView::numberOfItemsInSection(CLCollectionView&, int64_t) {
+  const auto& model = moduleParamViewModel ? moduleParamViewModel->curModel : nullptr;
+  if (!model) return 0;
+  // A user IR counts one knob, never more than it has.
+  return std::clamp<int64_t>(model->effectItemCount(), 0, static_cast<int64_t>(model->effects().size()));
+}
+
+std::shared_ptr<CLCollectionViewCell> EffectDataView::cellForItemAtIndexPath(CLCollectionView&,
+                                                                             const CLIndexPath& path) {
+  const long item = static_cast<long>(path.item);
+  const std::string key = format("Cicular_%ld", item);
+  GGEffectParmaViewPtr& cell = cellSource_[key];
+  if (!cell) cell = GGEffectParmaView::createView();
+  if (!cell) return nullptr;
+  const GGFuncEffectModelPtr& model = moduleParamViewModel->curModel;
+  if (model && item >= 0 && item < static_cast<long>(model->effects().size())) {
+    const GGEffectItemModelPtr& parameter = model->effects()[static_cast<size_t>(item)];
+    parameter->modelCell = cell;
+    cell->setItemModel(parameter);
+  }
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  cell->GoSendData = [weak] {
+    if (auto panel = weak.lock()) {
+      panel->moduleParamViewModel->sendData();
+      panel->noteSent();
+    }
+  };
+  return cell;
+}
+
+// ---- type list
+
+long EffectDataView::numberOfRowsInTableView(ui::TableView&) {
+  const auto count = static_cast<long>(moduleTypeViewModel ? moduleTypeViewModel->models().size() : 0);
+  if (selectedModule() == kAmpModule && count >= 11) return count - 10;
+  return count;
+}
+
+std::shared_ptr<EffectViewListCell> EffectDataView::CreateNoneCellWithTableColumn(ui::TableColumn*, long row,
+                                                                                  bool isNeedButton,
+                                                                                  const std::string& cellId) {
+  auto cell = EffectViewListCell::createCellIsNeedButton(isNeedButton);
+  cell->indexTag = row;
+  cell->identifier = cellId;
+  if (!isNeedButton) cellArray[cellId] = cell;
+  return cell;
+}
+
+std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& table, ui::TableColumn* column,
+                                                             long row) {
+  const int module = selectedModule();
+  std::shared_ptr<EffectViewListCell> cell;
+  if (isUserSlotRow(module, row)) {
+    const std::string cellId = format("s_cellId_%ld", row);
+    cell = std::dynamic_pointer_cast<EffectViewListCell>(table.makeViewWithIdentifier(cellId));
+    if (!cell) cell = CreateNoneCellWithTableColumn(column, row, true, cellId);
+    cell->opButton->index = row;
+  } else {
+    const std::string cellId = format("cellId_%ld", row);
+    auto found = cellArray.find(cellId);
+    cell = found != cellArray.end() ? found->second : CreateNoneCellWithTableColumn(column, row, false, cellId);
+  }
+  const auto& models = moduleTypeViewModel->models();
+  if (row >= 0 && row < static_cast<long>(models.size())) {
+    const std::string name = models[static_cast<size_t>(row)]->nickName;
+    cell->title->setStringValue(name);
+    if (cell->isNeedButton) {
+      std::weak_ptr<EffectDataView> weak = weakSelf();
+      cell->opButton->AddActionBlock = [weak](EffectInsertButton& button) {
+        if (auto panel = weak.lock()) panel->importIRAtIndex(static_cast<long>(button.index));
+      };
+      cell->opButton->DeleteActionBlock = [weak, name](EffectInsertButton& button) {
+        if (auto panel = weak.lock()) panel->exportIRAtIndexAndTitle(static_cast<long>(button.index), name);
+      };
+    }
+    cell->title->setTextColor(row == table.selectedRow() ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+  }
+  return cell;
+}
+
+std::shared_ptr<ui::TableRowView> EffectDataView::rowViewForRow(ui::TableView& table, long) {
+  if (auto reused = std::dynamic_pointer_cast<ui::TableRowView>(table.makeViewWithIdentifier("rowView"))) return reused;
+  return ui::View::create<ZrTableRowView>();
+}
+
+bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {
+  const auto& models = moduleTypeViewModel->models();
+  if (row < 0 || row >= static_cast<long>(models.size())) return true;
+  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
+  manager->setCurrentEffectTypeIndex(row);
+  manager->setCurrentEffectDataModel(models[static_cast<size_t>(row)]);
+  moduleTypeViewModel->sendToHid(row);
+  noteSent();
+  table.reloadData();
+  return true;
+}
+
+void EffectDataView::tableViewSelectionDidChange(ui::TableView&) { colourRows(); }
+
+void EffectDataView::colourRows() {
+  const long selected = myTableView->selectedRow();
+  for (long row = 0; row < myTableView->numberOfRows(); ++row) {
+    if (auto cell = std::dynamic_pointer_cast<EffectViewListCell>(myTableView->viewAtColumn(0, row)))
+      cell->title->setTextColor(row == selected ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+  }
+}
+
+// ---- user slots
+
+std::shared_ptr<ui::View> EffectDataView::popUpContainer() {
+  if (ui::Window* w = window())
+    if (auto content = w->contentView()) return content;
+  return sharedFromThis();
+}
+
+void EffectDataView::importIRAtIndex(long row) {
+  const int module = selectedModule();
+  if (!isUserSlotRow(module, row)) return;
+  const bool nr = module == kAmpModule;
+  ui::OpenPanel panel;
+  panel.setCanChooseFiles(true);
+  panel.setCanChooseDirectories(false);
+  panel.setAllowsMultipleSelection(false);
+  panel.setAllowedFileTypes({nr ? "amp" : "wav"});
+  if (panel.runModal() != ui::ModalResponseOK || panel.URL().empty()) return;
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  hid->sendFileToDevice(nr ? 1 : 0, panel.URL().string(), static_cast<int>(row), [weak, nr](long result) {
+    dispatch::Queue::main()->async([weak, nr, result] {
+      auto panel = weak.lock();
+      if (!panel) return;
+      const auto where = panel->popUpContainer();
+      if (result == 1) {
+        GGPopView::showSuccessWithTip(nr ? "Import Success"
+                                         : "IR import successful!\n Your custom IR is now available on the selected "
+                                           "Cab SIM slot.",
+                                      where);
+      } else if (result == 1001) {
+        GGPopView::showWarningWithTip(
+            nr ? "NR文件名称不规范" : "Wrong file name format! Please check compatibility of file name.", where);
+      } else if (result == 1002) {
+        GGPopView::showWarningWithTip(nr ? "NR文件错误"
+                                         : "IR import failed!\nPlease exit the software and restart to try "
+                                           "again.\nIf problem recurs,please check compatibility of IR file.",
+                                      where);
+      } else {
+        return;
+      }
+      panel->moduleTypeViewModel->refreshViewData();
+    });
+  });
+}
+
+void EffectDataView::exportIRAtIndexAndTitle(long row, const std::string& title) {
+  const int module = selectedModule();
+  if (!isUserSlotRow(module, row)) return;
+  const bool isIR = module == kCabModule;
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  auto panel = SettingResetView::initWithTitle("Delete IR: " + title + " ?", {"NO", "YES"},
+                                               [weak, isIR, row](GGCoustomButton& button) {
+                                                 auto self = weak.lock();
+                                                 if (!self) return;
+                                                 if (button.defaultTitle() == "NO") self->deleteCancel();
+                                                 if (button.defaultTitle() == "YES") self->deleteConfirmAndIndex(isIR, row);
+                                               });
+  deleteIRView = GGPopView::ShowCoustomView(panel, popUpContainer());
+}
+
+void EffectDataView::deleteCancel() {
+  GGPopView::hideViewInView(popUpContainer().get());
+  deleteIRView.reset();
+}
+
+void EffectDataView::deleteConfirmAndIndex(bool isIR, long row) {
+  deleteCancel();
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  hid->sendFileToDevice(isIR ? 5 : 6, "", static_cast<int>(row), [weak](long) {
+    dispatch::Queue::main()->async([weak] {
+      if (auto panel = weak.lock()) panel->moduleTypeViewModel->refreshViewData();
+    });
+  });
+}
