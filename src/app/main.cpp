@@ -6,6 +6,7 @@
 #if defined(HAVE_QV450_SCREENS)
 #include "controls/GGPopView.h"
 #include "screens/shell/AppDelegate.h"
+#include "screens/shell/MainScreens.h"
 #endif
 #if defined(HAVE_QV450_SIM)
 #include "sim/SimBackend.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
 #endif
 #if defined(HAVE_QV450_SCREENS)
     GGPopView::installAsPopUpService();
+    installMainScreens();
     // The shell lives as long as the process, which ends through its exits.
     static auto* delegate = new std::shared_ptr<AppDelegate>(fnd::make<AppDelegate>());
     (*delegate)->launch();

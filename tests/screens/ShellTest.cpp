@@ -19,6 +19,7 @@
 #include "platform/ui/PlatformHandlers.h"
 #include "platform/ui/Window.h"
 #include "screens/shell/AppDelegate.h"
+#include "screens/shell/MainScreens.h"
 #include "screens/shell/MainLayout.h"
 #include "screens/shell/RootWindowConroller.h"
 #include "screens/shell/UpdateWindowController.h"
@@ -288,4 +289,35 @@ TEST(ShellBootLoader, OpensTheUpdateWindowAndKeepsTheMainWindowHidden) {
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
   update->close();
+}
+
+// With the screens installed, as the program does, the holders show the real
+// top bar, unit preset list, module bar and module editor, filled from the
+// unit.
+TEST(ShellStartUp, TheMainScreenShowsTheScreensFilledFromTheUnit) {
+  ShellRig rig;
+  GGEffectFunManager::Parts managerParts;
+  managerParts.service = rig.sim.service;
+  managerParts.defaults = rig.defaults;
+  managerParts.diaryFile = rig.folder / "diary";
+  auto manager = GGEffectFunManager::create(managerParts);
+  installMainScreens(rig.sim.service, manager);
+  rig.launch();
+  ViewController& vc = rig.vc();
+  const bool built = dispatch::runMainLoopUntil([&] { return vc.mainScreenBuilt(); }, kBound);
+  ViewController::screens() = {};
+  ASSERT_TRUE(built);
+  runFor(std::chrono::milliseconds(600));  // names load, the editor fills
+  rig.window().layoutIfNeeded();
+  EXPECT_EQ(vc.topView->className(), "TopView");
+  EXPECT_EQ(vc.presetView->className(), "PresetView");
+  EXPECT_EQ(vc.chainView->className(), "GGFunctionBottomView");
+  EXPECT_EQ(vc.moduleView->className(), "EffectDataView");
+  EXPECT_EQ(vc.topView->frame().size, vc.topBgView.lock()->frame().size);
+  const QImage image = rig.window().widget()->grab().toImage();
+  EXPECT_FALSE(image.isNull());
+  image.save(QString::fromStdString(
+      (fs::path(QV450_RESOURCES_DIR).parent_path() / "shell-main-window-screens.png").string()));
+  rig.window().close();
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
 }

@@ -1,0 +1,24 @@
+#include "screens/shell/MainScreens.h"
+
+#include "screens/bars/GGFunctionBottomView.h"
+#include "screens/bars/TopView.h"
+#include "screens/editor/EffectDataView.h"
+#include "screens/presets/PresetView.h"
+#include "screens/shell/ViewController.h"
+
+void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr manager) {
+  ViewController::Screens& screens = ViewController::screens();
+  screens.topView = [service, manager]() -> std::shared_ptr<ui::View> { return TopView::create({service, manager}); };
+  screens.presetView = [service, manager]() -> std::shared_ptr<ui::View> {
+    PresetView::Parts parts;
+    parts.service = service;
+    parts.manager = manager;
+    return PresetView::create(parts);
+  };
+  screens.chainView = [service, manager]() -> std::shared_ptr<ui::View> {
+    return GGFunctionBottomView::create({service, manager});
+  };
+  screens.moduleView = [service, manager]() -> std::shared_ptr<ui::View> {
+    return EffectDataView::create({service, manager, nullptr});
+  };
+}
