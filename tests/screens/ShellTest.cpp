@@ -314,6 +314,9 @@ TEST(ShellStartUp, TheMainScreenShowsTheScreensFilledFromTheUnit) {
   EXPECT_EQ(vc.chainView->className(), "GGFunctionBottomView");
   EXPECT_EQ(vc.moduleView->className(), "EffectDataView");
   EXPECT_EQ(vc.topView->frame().size, vc.topBgView.lock()->frame().size);
+  // The module editor shows the unit's current module and type at once.
+  ASSERT_TRUE(manager->currentEffectDataModel.get());
+  EXPECT_EQ(manager->currentEffectDataModel.get()->effectName, "FX/COMP");
   const QImage image = rig.window().widget()->grab().toImage();
   EXPECT_FALSE(image.isNull());
   image.save(QString::fromStdString(

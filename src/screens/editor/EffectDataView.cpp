@@ -185,6 +185,10 @@ void EffectDataView::justAddObverser() {
         panel->needToReload();
       },
       [](const fnd::Value&) {});
+  // An editor made after the unit's state is known (the main screen is built
+  // at the end of the start-up read) shows it at once, not only at the next
+  // change.
+  moduleTypeViewModel->refreshData();
   moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager});
   rs_valuesForKeyPath(manager, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
     auto model = value.asObject<GGFuncEffectModel>();
