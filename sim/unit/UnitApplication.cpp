@@ -42,6 +42,32 @@ std::string nameText(const std::array<uint8_t, N>& bytes) {
   return text;
 }
 
+// The factory presets use, for each module, effect types whose parameters
+// fill every word of the module, with each parameter word inside the limits
+// of all those types: the presets a unit holds, which the editor shows and
+// saves to files without losing a word.
+struct Range {
+  int lo, hi;
+};
+struct FactoryModule {
+  std::vector<int> types;
+  std::vector<Range> ranges;  // words 2 onward
+};
+const std::array<FactoryModule, UnitApplication::kModuleCount>& factoryModules() {
+  static const std::array<FactoryModule, UnitApplication::kModuleCount> modules{{
+    {{0, 3, 4, 5}, {{1, 40}, {5, 7}, {1, 2}, {0, 100}}},                                   // FX/COMP
+    {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {{0, 100}, {0, 100}, {0, 100}}},          // DS/OD
+    {{0, 7, 13, 21, 34, 48, 64}, {{0, 100}, {0, 100}, {0, 100}, {0, 100}, {0, 100}, {0, 100}}},  // AMP
+    {{0, 5, 17, 35}, {{0, 100}, {0, 100}, {1, 30}, {20, 400}, {10, 200}}},                 // CAB
+    {{0, 1, 2}, {{0, 80}, {1, 50}, {10, 500}}},                                            // NS GATE
+    {{0}, {{0, 24}, {0, 24}, {0, 24}, {0, 24}, {0, 24}, {0, 24}, {0, 24}, {20, 400}, {0, 24}}},  // EQ
+    {{0, 3}, {{1, 100}, {0, 100}, {0, 100}, {1, 30}, {0, 100}, {0, 100}, {0, 100}}},       // MOD
+    {{0}, {{0, 100}, {0, 100}, {20, 2000}, {0, 4}, {0, 60}, {0, 100}, {0, 100}}},          // DELAY
+    {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {{0, 200}, {0, 100}, {10, 20}, {0, 100}}},  // REVERB
+  }};
+  return modules;
+}
+
 }  // namespace
 
 // What waits for the delayed first stream; shared with its thread.
@@ -76,9 +102,14 @@ UnitApplication::Preset UnitApplication::factoryPreset(int n) {
   std::snprintf(name, sizeof name, "Factory %03d", n);
   copyName(p.name, std::string_view(name));
   for (int m = 0; m < kModuleCount; ++m) {
-    std::vector<int> words{(n + m) % 2, (n * 3 + m) % 5};
+    const FactoryModule& f = factoryModules()[static_cast<size_t>(m)];
+    const size_t at = static_cast<size_t>(n * 3 + m) % f.types.size();
+    std::vector<int> words{(n + m) % 2, f.types[at]};
     const size_t count = kModuleBytes[static_cast<size_t>(m)] / 2;
-    for (size_t i = 2; i < count; ++i) words.push_back((n * 31 + m * 7 + static_cast<int>(i) * 3) % 101);
+    for (size_t i = 2; i < count; ++i) {
+      const Range r = f.ranges[i - 2];
+      words.push_back(r.lo + (n * 31 + m * 7 + static_cast<int>(i) * 3) % (r.hi - r.lo + 1));
+    }
     p.setModuleWords(m, words);
   }
   p.expFunction = {static_cast<uint16_t>(n % kModuleCount), static_cast<uint16_t>(n % 61), static_cast<uint16_t>(n % 2)};

@@ -18,6 +18,7 @@
 #include "device/records/ModuleTable.h"
 #include "device/files/PresetManager.h"
 #include "platform/foundation/Files.h"
+#include "sim/unit/UnitApplication.h"
 
 namespace {
 
@@ -207,6 +208,39 @@ TEST_F(PresetFiles, ExportThenImportGivesTheSameRecordForEveryModuleAndType) {
       EXPECT_EQ(lastSent().module(m)->ExpDataArr.get(), (Words{1, type % 50, 100}));
     }
     EXPECT_EQ(lastSent().presetName.get(), name);
+  }
+}
+
+// The simulated unit's stored presets as the device service reads them.
+HIDServiceModuleModePtr unitPreset(const sim::UnitApplication::Preset& stored) {
+  std::map<int, Words> words;
+  for (int m = 0; m < 9; ++m) words[m] = stored.moduleWords(m);
+  return makePreset(stored.nameText(), words, Words(stored.expFunction.begin(), stored.expFunction.end()),
+                    Words(stored.expVolume.begin(), stored.expVolume.end()));
+}
+
+// A preset a unit can hold (every effect type known, every parameter within
+// its limits) comes back from its file word for word, whatever the current
+// preset holds: no word is clamped and none is left to the current preset.
+// The drop tests of the preset list compare whole presets on this ground.
+TEST_F(PresetFiles, EveryPresetOfTheSimulatedUnitComesBackWhole) {
+  std::map<int, Words> odd;
+  for (int m = 0; m < 9; ++m) odd[m] = Words(ModuleTable::modules[static_cast<size_t>(m)].words(), 7777);
+  const HIDServiceModuleModePtr current = makePreset("Current", odd, {77, 77, 77}, {77, 77, 77});
+  const HIDServiceModuleModePtr target = makePreset("Target", {});
+  for (int n = 1; n <= 200; ++n) {
+    const HIDServiceModuleModePtr source = unitPreset(sim::UnitApplication::factoryPreset(n));
+    const std::string name = source->presetName.get();
+    const json object = PresetManager::presetFileObject(*source, service->catalogue, name);
+    const PresetManager::Imported back =
+        PresetManager::presetFromFile(object.dump(4), name, *target, *current, service->catalogue);
+    ASSERT_TRUE(back.preset) << back.refusal;
+    EXPECT_EQ(back.preset->presetName.get(), name);
+    for (int m = 0; m < 9; ++m) {
+      EXPECT_EQ(wordsOf(*back.preset, m), wordsOf(*source, m)) << name << " module " << m;
+      EXPECT_EQ(back.preset->module(m)->FuncDataArr.get(), source->module(m)->FuncDataArr.get()) << name;
+      EXPECT_EQ(back.preset->module(m)->ExpDataArr.get(), source->module(m)->ExpDataArr.get()) << name;
+    }
   }
 }
 

@@ -84,6 +84,15 @@ struct ListRig {
     ASSERT_TRUE(unit.sim.waitFor(App::kSetPage, pages + 1));
     EXPECT_EQ(count(cmd), before);
   }
+  // Unit preset `n` holds what preset `source` holds: name, module words
+  // and EXP words.
+  void expectSamePreset(int n, int source) const {
+    const auto got = unit.sim.app->preset(n), want = unit.sim.app->preset(source);
+    EXPECT_EQ(got.nameText(), want.nameText()) << n;
+    for (int m = 0; m < 9; ++m) EXPECT_EQ(got.moduleWords(m), want.moduleWords(m)) << n << " module " << m;
+    EXPECT_EQ(got.expFunction, want.expFunction) << n;
+    EXPECT_EQ(got.expVolume, want.expVolume) << n;
+  }
   void press(const std::shared_ptr<SettingResetView>& panel, const std::string& title) {
     ASSERT_TRUE(panel);
     for (auto& b : panel->buttons())
@@ -274,7 +283,7 @@ TEST(PresetView, RowsDraggedFromTheComputerListLandInTheUnit) {
   ASSERT_TRUE(drop(fromFiles.get(), 20));
   rig.press(rig.list->importAlert, "YES");
   EXPECT_TRUE(rig.tipShown("success: Preset import successful!"));
-  EXPECT_EQ(rig.unit.unitName(21), rig.unit.unitName(7));
+  rig.expectSamePreset(21, 7);
 
   // The unit list's own rows are refused.
   std::unique_ptr<QMimeData> own(rig.list->deviceTableView->dragMimeData({3}));
@@ -314,6 +323,8 @@ TEST(PresetView, DroppedPresetFilesAreWrittenIntoTheUnitUpToTheLastSlot) {
   EXPECT_TRUE(rig.unit.waitForUnitName(199, rig.unit.unitName(3)));
   EXPECT_TRUE(rig.unit.waitForUnitName(200, rig.unit.unitName(4)));
   rig.expectNothingMore(App::kWritePreset, writes + 2);
+  rig.expectSamePreset(199, 3);
+  rig.expectSamePreset(200, 4);
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.shownName(199) == rig.unit.unitName(4); }, kBound));
   for (const auto& t : rig.unit.sim.popUps->tips()) EXPECT_NE(t, "success: Preset import successful!");
 
@@ -328,5 +339,5 @@ TEST(PresetView, DroppedPresetFilesAreWrittenIntoTheUnitUpToTheLastSlot) {
   ASSERT_TRUE(dropOn(30, "localPreset", {files[1]}));
   rig.press(rig.list->importAlert, "YES");
   EXPECT_TRUE(rig.tipShown("success: Preset import successful!"));
-  EXPECT_EQ(rig.unit.unitName(31), rig.unit.unitName(4));
+  rig.expectSamePreset(31, 4);
 }
