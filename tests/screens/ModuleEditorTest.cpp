@@ -192,8 +192,13 @@ TEST(ModuleEditorWithUnit, ADraggedKnobReachesTheUnitAndItsEchoIsNotAppliedAgain
   EXPECT_EQ(frames.back().payload, wordBytes(expected));
   EXPECT_EQ(w.valueShown(time), GGEffectParmaView::valueText(*item));
 
-  // The unit's echo of each send came back: none rebuilt the panel, and the
-  // knob stays where the drag left it.
+  // The unit's echo of each send comes back: none rebuilds the panel, and
+  // once the last echo is in the knob shows where the drag left it. The
+  // unit echoed each send as it took it; a marker it sends now is decoded
+  // after every echo, so they are all in once the marker is.
+  w.sim.app->setRhythm({0, 0, 0, 99, 100});
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] { return w.sim.service->systemDataModel()->rhythm_vol.get() == "VOL: 99"; }, kBound));
   flushMainQueue();
   flushMainQueue();
   EXPECT_EQ(*w.refreshes, refreshesBefore);
