@@ -114,12 +114,7 @@ void GGAngleButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) {
 
 void GGAngleButton::updateTrackingAreas() {
   // One area over the current bounds (the old one goes first).
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(
-      bounds(),
-      ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp,
-      sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void GGAngleButton::removeFromSuperview() {

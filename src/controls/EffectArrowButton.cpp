@@ -7,12 +7,7 @@ EffectArrowButton::EffectArrowButton(ui::FromLayout, ui::Rect frame) : ui::Butto
 void EffectArrowButton::updateTrackingAreas() {
   ui::Button::updateTrackingAreas();
   if (!fromLayout_) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(
-      bounds(),
-      ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp,
-      sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void EffectArrowButton::report(long kind, ui::Event& e) {

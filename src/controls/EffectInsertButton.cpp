@@ -43,13 +43,7 @@ void EffectInsertButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
 void EffectInsertButton::updateTrackingAreas() {
   ui::View::updateTrackingAreas();
   // One area over the current bounds.
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow |
-                                     ui::TrackingArea::ActiveInActiveApp,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void EffectInsertButton::mouseDown(ui::Event& e) {

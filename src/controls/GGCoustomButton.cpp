@@ -219,13 +219,7 @@ void GGCoustomButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) 
 
 void GGCoustomButton::updateTrackingAreas() {
   // One area over the current bounds: replaced when the size changes.
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow |
-                                     ui::TrackingArea::ActiveInActiveApp,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void GGCoustomButton::removeFromSuperview() {

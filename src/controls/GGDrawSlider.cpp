@@ -66,12 +66,7 @@ void GGDrawSlider::setNeedsDisplayInRect(const ui::Rect&) { ui::Slider::setNeeds
 
 void GGDrawSlider::updateTrackingAreas() {
   ui::Slider::updateTrackingAreas();
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(
-      bounds(),
-      ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp,
-      sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void GGDrawSlider::mouseEntered(ui::Event& e) {

@@ -55,13 +55,7 @@ void GGFunctionButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
 
 void GGFunctionButton::updateTrackingAreas() {
   // One area over the current bounds: made again when the bar resizes.
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow |
-                                     ui::TrackingArea::ActiveInActiveApp,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void GGFunctionButton::removeFromSuperview() {

@@ -160,10 +160,7 @@ void GGPopView::installAsPopUpService() { PopUpService::setShared(std::make_shar
 void GGPopView::updateTrackingAreas() {
   View::updateTrackingAreas();
   // One area over the current bounds: the old one goes first.
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(), ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways);
 }
 
 void GGPopView::mouseDown(ui::Event&) {}

@@ -110,11 +110,7 @@ void GGSlider::setNeedsDisplayInRect(const ui::Rect&) { setNeedsDisplay(true); }
 
 void GGSlider::updateTrackingAreas() {
   ui::Slider::updateTrackingAreas();
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(), ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways);
 }
 
 void GGSlider::mouseEntered(ui::Event&) {

@@ -93,10 +93,5 @@ void GGStepSlider::mouseUp(ui::Event&) {
 
 void GGStepSlider::updateTrackingAreas() {
   ui::View::updateTrackingAreas();
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::MouseMoved |
-                                     ui::TrackingArea::ActiveInActiveApp | ui::TrackingArea::InVisibleRect,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::MouseMoved | ui::TrackingArea::ActiveInActiveApp | ui::TrackingArea::InVisibleRect);
 }

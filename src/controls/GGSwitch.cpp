@@ -40,13 +40,7 @@ void GGSwitch::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
 void GGSwitch::updateTrackingAreas() {
   ui::View::updateTrackingAreas();
   // One area, over the current bounds.
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow |
-                                     ui::TrackingArea::ActiveInActiveApp,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveInKeyWindow | ui::TrackingArea::ActiveInActiveApp);
 }
 
 void GGSwitch::mouseDown(ui::Event&) {}

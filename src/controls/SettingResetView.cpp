@@ -104,11 +104,7 @@ void SettingResetView::drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty)
 
 void SettingResetView::updateTrackingAreas() {
   ui::View::updateTrackingAreas();
-  if (area_ && area_->rect() == bounds()) return;
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(), ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::ActiveAlways);
 }
 
 void SettingResetView::mouseUp(ui::Event&) {}

@@ -68,12 +68,7 @@ void ZrButton::setBtnHeight(double h) {
 
 void ZrButton::updateTrackingAreas() {
   ui::Button::updateTrackingAreas();
-  if (area_) removeTrackingArea(area_);
-  area_ = ui::TrackingArea::make(bounds(),
-                                 ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::MouseMoved |
-                                     ui::TrackingArea::ActiveInActiveApp | ui::TrackingArea::InVisibleRect,
-                                 sharedFromThis());
-  addTrackingArea(area_);
+  keepTrackingAreaOverBounds(area_, ui::TrackingArea::MouseEnteredAndExited | ui::TrackingArea::MouseMoved | ui::TrackingArea::ActiveInActiveApp | ui::TrackingArea::InVisibleRect);
 }
 
 void ZrButton::mouseEntered(ui::Event&) {

@@ -631,6 +631,14 @@ void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
   trackingAreas_.erase(std::remove(trackingAreas_.begin(), trackingAreas_.end(), area), trackingAreas_.end());
 }
 
+void View::keepTrackingAreaOverBounds(std::shared_ptr<TrackingArea>& area, unsigned options) {
+  const Rect rect = bounds();
+  if (area && area->rect() == rect && area->options() == options) return;
+  if (area) removeTrackingArea(area);
+  area = TrackingArea::make(rect, options, sharedFromThis());
+  addTrackingArea(area);
+}
+
 void View::updateTrackingAreas() {}
 
 void View::visibleRectDidChange() {

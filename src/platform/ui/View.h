@@ -235,6 +235,10 @@ public:
   // ---- tracking areas
   void addTrackingArea(std::shared_ptr<TrackingArea> area);
   void removeTrackingArea(const std::shared_ptr<TrackingArea>& area);
+  // Keeps one tracking area with `options` over the bounds in `area`: made
+  // again (the old one removed first) only when the bounds or the options
+  // changed, so areas never pile up however often a view calls it.
+  void keepTrackingAreaOverBounds(std::shared_ptr<TrackingArea>& area, unsigned options);
   const std::vector<std::shared_ptr<TrackingArea>>& trackingAreas() const { return trackingAreas_; }
   // Called when the view is in a window with a non-empty size, after size
   // changes and window moves; subclasses make their areas here.
