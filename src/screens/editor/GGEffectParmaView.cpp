@@ -230,43 +230,30 @@ void GGEffectParmaView::slideValueChange(double value, bool) {
 
 // ---- step buttons
 
-void GGEffectParmaView::sliderValueUp() {
-  if (!itemModel_) return;
-  GGEffectItemModel& it = *itemModel_;
-  auto knob = cirSlider.lock();
-  if (it.beControledModel.lock()) {
-    const double min = minimum();
-    const double v = (knob ? knob->value() : 0) + min;
-    const double max = static_cast<double>(cat::integerValue(it.maxValue));
-    const double next = it.beControlValue() ? std::min(max, v + 1) : std::min(max, v + 1 - min);
-    it.setBeControlValue(cat::integerText(cat::truncated(static_cast<float>(next))));
-    const std::string shown = it.beControlValue().value_or("0");
-    showValue(withUnit(shown));
-    if (knob) knob->configValue(static_cast<double>(cat::floatValue(shown)) - min);
-  } else {
-    it.addOne();
-    refreshControlModel();
-    showValue(valueText(it));
-    if (knob) knob->configValue(static_cast<double>(cat::floatValue(it.current())) - minimum());
-  }
-  send();
-}
+void GGEffectParmaView::sliderValueUp() { stepValue(+1); }
 
-void GGEffectParmaView::sliderValueDown() {
+void GGEffectParmaView::sliderValueDown() { stepValue(-1); }
+
+// One step up (+1) or down (-1), held within the parameter's limits.
+void GGEffectParmaView::stepValue(int direction) {
   if (!itemModel_) return;
   GGEffectItemModel& it = *itemModel_;
   auto knob = cirSlider.lock();
   if (it.beControledModel.lock()) {
     const double min = minimum();
     const double v = (knob ? knob->value() : 0) + min;
-    const double lowest = static_cast<double>(cat::integerValue(it.minValue));
-    const double next = it.beControlValue() ? std::max(lowest, v - 1) : std::max(lowest, v - 1 - min);
+    const double raw = it.beControlValue() ? v + direction : v + direction - min;
+    const double next = direction > 0 ? std::min(static_cast<double>(cat::integerValue(it.maxValue)), raw)
+                                      : std::max(static_cast<double>(cat::integerValue(it.minValue)), raw);
     it.setBeControlValue(cat::integerText(cat::truncated(static_cast<float>(next))));
     const std::string shown = it.beControlValue().value_or("0");
     showValue(withUnit(shown));
     if (knob) knob->configValue(static_cast<double>(cat::floatValue(shown)) - min);
   } else {
-    it.minusOne();
+    if (direction > 0)
+      it.addOne();
+    else
+      it.minusOne();
     refreshControlModel();
     showValue(valueText(it));
     if (knob) knob->configValue(static_cast<double>(cat::floatValue(it.current())) - minimum());

@@ -81,6 +81,7 @@ public:
   std::chrono::milliseconds kRepeatInterval{100};
 
 private:
+  void stepValue(int direction);
   // Shared with the repeat loops, which may outlive the cell.
   struct Held {
     std::atomic<bool> down{false};
