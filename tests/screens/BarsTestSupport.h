@@ -16,17 +16,11 @@
 #include "platform/dispatch/MainQueueDriver.h"
 #include "platform/foundation/UserDefaults.h"
 #include "screens/models/GGEffectFunManager.h"
+#include "screens/ScreensTestSupport.h"
 
 namespace bars_test {
 
 using namespace svc_test;
-
-// Runs everything queued on the main queue so far.
-inline void flushMainQueue() {
-  bool reached = false;
-  dispatch::Queue::main()->async([&] { reached = true; });
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
-}
 
 inline bool runUntil(const std::function<bool()>& done) { return dispatch::runMainLoopUntil(done, kBound); }
 

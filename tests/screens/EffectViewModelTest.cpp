@@ -14,28 +14,12 @@
 #include "platform/dispatch/MainThread.h"
 #include "screens/models/EffectViewModel.h"
 
+#include "screens/ScreensTestSupport.h"
+
 using namespace svc_test;
 using nlohmann::json;
 
 namespace {
-
-json shippedSlotTable() {
-  std::ifstream in(std::string(QV450_RESOURCES_DIR) + "/effects.json");
-  return json::parse(in, nullptr, false);
-}
-
-Bytes wordBytes(const std::vector<int>& words) {
-  Bytes out;
-  for (int w : words) out.insert(out.end(), {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>((w >> 8) & 0xFF)});
-  return out;
-}
-
-// Runs everything queued on the main queue so far.
-void flushMainQueue() {
-  bool reached = false;
-  dispatch::Queue::main()->async([&] { reached = true; });
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
-}
 
 std::vector<std::string> slotTexts(const GGFuncEffectModelPtr& type) {
   std::vector<std::string> out;

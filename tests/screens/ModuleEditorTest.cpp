@@ -23,27 +23,12 @@
 #include "screens/editor/EffectDataView.h"
 #include "ui/ViewTestSupport.h"
 
+#include "screens/ScreensTestSupport.h"
+
 using namespace svc_test;
 using nlohmann::json;
 
 namespace {
-
-json shippedSlotTable() {
-  std::ifstream in(std::string(QV450_RESOURCES_DIR) + "/effects.json");
-  return json::parse(in, nullptr, false);
-}
-
-Bytes wordBytes(const std::vector<int>& words) {
-  Bytes out;
-  for (int w : words) out.insert(out.end(), {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>((w >> 8) & 0xFF)});
-  return out;
-}
-
-void flushMainQueue() {
-  bool reached = false;
-  dispatch::Queue::main()->async([&] { reached = true; });
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
-}
 
 // The editor in a window over a service that has read the whole simulated
 // unit; every refresh of the panel is counted.

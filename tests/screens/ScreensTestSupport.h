@@ -1,0 +1,36 @@
+// Small helpers the screens' tests share: the shipped parameter-slot table,
+// module words as the bytes the unit receives, and running the main queue.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "device/HIDServiceViewModeTestSupport.h"
+#include "platform/dispatch/MainQueueDriver.h"
+
+namespace svc_test {
+
+inline nlohmann::json shippedSlotTable() {
+  std::ifstream in(std::string(QV450_RESOURCES_DIR) + "/effects.json");
+  return nlohmann::json::parse(in, nullptr, false);
+}
+
+// Module words as the little-endian bytes of a module frame.
+inline Bytes wordBytes(const std::vector<int>& words) {
+  Bytes out;
+  for (int w : words) out.insert(out.end(), {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>((w >> 8) & 0xFF)});
+  return out;
+}
+
+// Runs everything queued on the main queue so far.
+inline void flushMainQueue() {
+  bool reached = false;
+  dispatch::Queue::main()->async([&] { reached = true; });
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
+}
+
+}  // namespace svc_test
