@@ -46,19 +46,7 @@ struct EditorRig {
   EffectViewModelPtr model;
 
   explicit EditorRig(bool echo = false) {
-    if (echo) {
-      auto knobs = sim.app->knobs();
-      knobs.echoModuleWords = true;
-      sim.app->setKnobs(knobs);
-    }
-    sim.service->init();
-    sim.service->getAllData(progress.block());
-    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-    GGEffectFunManager::Parts parts;
-    parts.service = sim.service;
-    parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-    parts.diaryFile = folder / "diary";
-    manager = GGEffectFunManager::create(parts);
+    manager = readUnitAndMakeManager(sim, progress, folder, echo);
     model = EffectViewModel::create({sim.service, manager, shippedSlotTable});
     model->initWithBlock([count = successCount](const fnd::Value&) { ++*count; }, nullptr);
     flushMainQueue();

@@ -42,19 +42,7 @@ struct EditorWindow {
   std::shared_ptr<int> refreshes = std::make_shared<int>(0);
 
   explicit EditorWindow(bool echo = false) {
-    if (echo) {
-      auto knobs = sim.app->knobs();
-      knobs.echoModuleWords = true;
-      sim.app->setKnobs(knobs);
-    }
-    sim.service->init();
-    sim.service->getAllData(progress.block());
-    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-    GGEffectFunManager::Parts parts;
-    parts.service = sim.service;
-    parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-    parts.diaryFile = folder / "diary";
-    manager = GGEffectFunManager::create(parts);
+    manager = readUnitAndMakeManager(sim, progress, folder, echo);
     window = ui::Window::create(ui::Rect(0, 0, 900, 430));
     editor = EffectDataView::create({sim.service, manager, shippedSlotTable}, ui::Rect(0, 0, 900, 430));
     window->contentView()->addSubview(editor);

@@ -11,6 +11,8 @@
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "platform/dispatch/MainQueueDriver.h"
+#include "platform/foundation/UserDefaults.h"
+#include "screens/models/GGEffectFunManager.h"
 
 namespace svc_test {
 
@@ -31,6 +33,26 @@ inline void flushMainQueue() {
   bool reached = false;
   dispatch::Queue::main()->async([&] { reached = true; });
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
+}
+
+// Reads the whole simulated unit into the rig's service (the unit echoing
+// each module write when `echo`), then makes an editor state manager of the
+// rig's own, with its defaults and diary in `folder`.
+template <class Folder>
+GGEffectFunManagerPtr readUnitAndMakeManager(SimRig& sim, ProgressLog& progress, const Folder& folder, bool echo) {
+  if (echo) {
+    auto knobs = sim.app->knobs();
+    knobs.echoModuleWords = true;
+    sim.app->setKnobs(knobs);
+  }
+  sim.service->init();
+  sim.service->getAllData(progress.block());
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  GGEffectFunManager::Parts parts;
+  parts.service = sim.service;
+  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  parts.diaryFile = folder / "diary";
+  return GGEffectFunManager::create(parts);
 }
 
 }  // namespace svc_test
