@@ -24,59 +24,12 @@
 #include "screens/shell/RootWindowConroller.h"
 #include "screens/shell/UpdateWindowController.h"
 #include "screens/shell/ViewController.h"
+#include "screens/ShellRig.h"
 
 using namespace svc_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-sim::Identity identityWith(uint8_t mode, std::string version = "V1.0.5", bool answers = true) {
-  sim::Identity id;
-  id.mode = mode;
-  id.version = std::move(version);
-  id.answers = answers;
-  return id;
-}
-
-// Runs the main loop for a while whatever happens (to see that nothing more
-// comes).
-void runFor(std::chrono::milliseconds span) {
-  dispatch::runMainLoopUntil([] { return false; }, span);
-}
-
-// The shell on a simulated unit. The unit and its service outlive the shell.
-struct ShellRig {
-  TempFolder folder;
-  SimRig sim;
-  std::vector<ui::AlertRequest> alerts;
-  std::vector<int> exits;
-  ui::ScopedPlatformHandlers handlers{ui::PlatformHandlers{
-      [this](const ui::AlertRequest& r) {
-        alerts.push_back(r);
-        return ui::AlertFirstButtonReturn;
-      },
-      nullptr, nullptr, [this](int status) { exits.push_back(status); }, nullptr}};
-  std::shared_ptr<fnd::UserDefaults> defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  std::shared_ptr<AppDelegate> app;
-
-  explicit ShellRig(sim::Identity identity = {}, HIDServiceViewMode::Timing timing = {})
-      : sim(std::move(identity), timing) {
-    defaults->setObjectForKey(ViewController::kComputerPresetPathKey, fnd::Value((folder / "presets").string()));
-  }
-  ~ShellRig() {
-    app.reset();
-    GGPopViewManager::shareManager().allPopViews().clear();
-  }
-  void launch() {
-    app = fnd::make<AppDelegate>(ShellParts{sim.service, defaults});
-    app->launch();
-  }
-  ViewController& vc() const { return *app->viewController(); }
-  ui::Window& window() const { return *app->baseWindow(); }
-  bool waitForExit() {
-    return dispatch::runMainLoopUntil([&] { return !exits.empty(); }, kBound);
-  }
-};
 
 size_t subviewCount(const std::weak_ptr<ui::View>& v) { return v.lock() ? v.lock()->subviews().size() : 0; }
 
@@ -296,19 +249,9 @@ TEST(ShellBootLoader, OpensTheUpdateWindowAndKeepsTheMainWindowHidden) {
 // unit.
 TEST(ShellStartUp, TheMainScreenShowsTheScreensFilledFromTheUnit) {
   ShellRig rig;
-  GGEffectFunManager::Parts managerParts;
-  managerParts.service = rig.sim.service;
-  managerParts.defaults = rig.defaults;
-  managerParts.diaryFile = rig.folder / "diary";
-  auto manager = GGEffectFunManager::create(managerParts);
-  installMainScreens(rig.sim.service, manager);
-  rig.launch();
+  ASSERT_TRUE(rig.launchMainWindow());
   ViewController& vc = rig.vc();
-  const bool built = dispatch::runMainLoopUntil([&] { return vc.mainScreenBuilt(); }, kBound);
-  ViewController::screens() = {};
-  ASSERT_TRUE(built);
-  runFor(std::chrono::milliseconds(600));  // names load, the editor fills
-  rig.window().layoutIfNeeded();
+  auto& manager = rig.manager;
   EXPECT_EQ(vc.topView->className(), "TopView");
   EXPECT_EQ(vc.presetView->className(), "PresetView");
   EXPECT_EQ(vc.chainView->className(), "GGFunctionBottomView");

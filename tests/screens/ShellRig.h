@@ -1,0 +1,95 @@
+// The editor's shell on a simulated unit, as the program starts it, headless:
+// alerts answered with their first button and the end of the process
+// recorded by the platform handlers. `launchMainWindow` also installs the
+// screens, so tests drive the whole main window as a user would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "controls/GGPopView.h"
+#include "device/HIDServiceViewModeTestSupport.h"
+#include "device/TempFolder.h"
+#include "platform/dispatch/MainQueueDriver.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/PlatformHandlers.h"
+#include "platform/ui/Window.h"
+#include "screens/models/GGEffectFunManager.h"
+#include "screens/shell/AppDelegate.h"
+#include "screens/shell/MainScreens.h"
+#include "screens/shell/ViewController.h"
+
+namespace svc_test {
+
+inline sim::Identity identityWith(uint8_t mode, std::string version = "V1.0.5", bool answers = true) {
+  sim::Identity id;
+  id.mode = mode;
+  id.version = std::move(version);
+  id.answers = answers;
+  return id;
+}
+
+// Runs the main loop for a while whatever happens (to see that nothing more
+// comes).
+inline void runFor(std::chrono::milliseconds span) {
+  dispatch::runMainLoopUntil([] { return false; }, span);
+}
+
+// The shell on a simulated unit. The unit and its service outlive the shell.
+struct ShellRig {
+  TempFolder folder;
+  SimRig sim;
+  std::vector<ui::AlertRequest> alerts;
+  std::vector<int> exits;
+  ui::ScopedPlatformHandlers handlers{ui::PlatformHandlers{
+      [this](const ui::AlertRequest& r) {
+        alerts.push_back(r);
+        return ui::AlertFirstButtonReturn;
+      },
+      nullptr, nullptr, [this](int status) { exits.push_back(status); }, nullptr}};
+  std::shared_ptr<fnd::UserDefaults> defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  std::shared_ptr<AppDelegate> app;
+
+  explicit ShellRig(sim::Identity identity = {}, HIDServiceViewMode::Timing timing = {})
+      : sim(std::move(identity), timing) {
+    defaults->setObjectForKey(ViewController::kComputerPresetPathKey, fnd::Value((folder / "presets").string()));
+  }
+  ~ShellRig() {
+    app.reset();
+    GGPopViewManager::shareManager().allPopViews().clear();
+  }
+  void launch() {
+    app = fnd::make<AppDelegate>(ShellParts{sim.service, defaults});
+    app->launch();
+  }
+  ViewController& vc() const { return *app->viewController(); }
+  ui::Window& window() const { return *app->baseWindow(); }
+  bool waitForExit() {
+    return dispatch::runMainLoopUntil([&] { return !exits.empty(); }, kBound);
+  }
+
+  // Starts the program with its screens on an editor state of the rig's own
+  // and waits for the main screen; the screens then load their names and fill
+  // the module editor. False when the main screen was not built in time.
+  GGEffectFunManagerPtr manager;
+  bool launchMainWindow() {
+    GGEffectFunManager::Parts parts;
+    parts.service = sim.service;
+    parts.defaults = defaults;
+    parts.diaryFile = folder / "diary";
+    manager = GGEffectFunManager::create(parts);
+    installMainScreens(sim.service, manager);
+    launch();
+    const bool built = dispatch::runMainLoopUntil([&] { return vc().mainScreenBuilt(); }, kBound);
+    ViewController::screens() = {};
+    if (!built) return false;
+    runFor(std::chrono::milliseconds(600));
+    window().layoutIfNeeded();
+    return true;
+  }
+};
+
+}  // namespace svc_test
