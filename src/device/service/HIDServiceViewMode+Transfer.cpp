@@ -242,10 +242,7 @@ void HIDServiceViewMode::revicedIRNRData(int kind) {
   send(static_cast<uint8_t>(host::kExportIR + kind), {0x00});
 }
 
-HIDServiceViewMode::ImportFile_Para HIDServiceViewMode::importStruct() const {
-  std::lock_guard guard(mutex_);
-  return importStruct_;
-}
+HIDServiceViewMode::ImportFile_Para HIDServiceViewMode::importStruct() const { return lockedCopy(importStruct_); }
 
 bool HIDServiceViewMode::setImportStruct(const ImportFile_Para& para) {
   std::lock_guard guard(mutex_);
@@ -262,12 +259,6 @@ bool HIDServiceViewMode::isTransferring() const {
   return transferCmd_ != 0;
 }
 
-HIDServiceViewMode::TransferTiming HIDServiceViewMode::transferTiming() const {
-  std::lock_guard guard(mutex_);
-  return transferTiming_;
-}
+HIDServiceViewMode::TransferTiming HIDServiceViewMode::transferTiming() const { return lockedCopy(transferTiming_); }
 
-void HIDServiceViewMode::setTransferTiming(const TransferTiming& timing) {
-  std::lock_guard guard(mutex_);
-  transferTiming_ = timing;
-}
+void HIDServiceViewMode::setTransferTiming(const TransferTiming& timing) { lockedAssign(transferTiming_, timing); }

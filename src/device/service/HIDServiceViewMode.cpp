@@ -50,37 +50,19 @@ HIDServiceModuleModePtr HIDServiceViewMode::cachedPreset(int n) const {
   return cache_[static_cast<size_t>(n - 1)];
 }
 
-EffectCataloguePtr HIDServiceViewMode::effectCatalogue() const {
-  std::lock_guard guard(mutex_);
-  return catalogue_;
-}
+EffectCataloguePtr HIDServiceViewMode::effectCatalogue() const { return lockedCopy(catalogue_); }
 
 nlohmann::json HIDServiceViewMode::presetInfoDic() const { return effectCatalogue()->presetInfoDic(); }
 
-std::vector<int> HIDServiceViewMode::missPack() const {
-  std::lock_guard guard(mutex_);
-  return missPack_;
-}
+std::vector<int> HIDServiceViewMode::missPack() const { return lockedCopy(missPack_); }
 
-std::shared_ptr<libupdate_zarvo> HIDServiceViewMode::zrHID() const {
-  std::lock_guard guard(mutex_);
-  return zrHID_;
-}
+std::shared_ptr<libupdate_zarvo> HIDServiceViewMode::zrHID() const { return lockedCopy(zrHID_); }
 
-HIDServiceViewMode::Timing HIDServiceViewMode::timing() const {
-  std::lock_guard guard(mutex_);
-  return timing_;
-}
+HIDServiceViewMode::Timing HIDServiceViewMode::timing() const { return lockedCopy(timing_); }
 
-void HIDServiceViewMode::setTiming(const Timing& timing) {
-  std::lock_guard guard(mutex_);
-  timing_ = timing;
-}
+void HIDServiceViewMode::setTiming(const Timing& timing) { lockedAssign(timing_, timing); }
 
-void HIDServiceViewMode::setProgressBlock(ProgressBlock block) {
-  std::lock_guard guard(mutex_);
-  progressBlock_ = std::move(block);
-}
+void HIDServiceViewMode::setProgressBlock(ProgressBlock block) { lockedAssign(progressBlock_, std::move(block)); }
 
 void HIDServiceViewMode::setImportBlock(ImportBlock block) {
   std::lock_guard guard(mutex_);
@@ -93,45 +75,21 @@ size_t HIDServiceViewMode::pendingPresetWrites() const {
   return pendingWrites_.size();
 }
 
-void HIDServiceViewMode::setDisconnectionBlock(DisconnectionBlock block) {
-  std::lock_guard guard(mutex_);
-  disconnectionBlock_ = std::move(block);
-}
+void HIDServiceViewMode::setDisconnectionBlock(DisconnectionBlock block) { lockedAssign(disconnectionBlock_, std::move(block)); }
 
-void HIDServiceViewMode::setRevicedIRNR(IRNRBlock block) {
-  std::lock_guard guard(mutex_);
-  revicedIRNR_ = std::move(block);
-}
+void HIDServiceViewMode::setRevicedIRNR(IRNRBlock block) { lockedAssign(revicedIRNR_, std::move(block)); }
 
-void HIDServiceViewMode::revicedModuleData(ModuleDataBlock block) {
-  std::lock_guard guard(mutex_);
-  moduleDataBlock_ = std::move(block);
-}
+void HIDServiceViewMode::revicedModuleData(ModuleDataBlock block) { lockedAssign(moduleDataBlock_, std::move(block)); }
 
-void HIDServiceViewMode::setDisHIDBlock(DisHIDBlock block) {
-  std::lock_guard guard(mutex_);
-  disHIDBlock_ = std::move(block);
-}
+void HIDServiceViewMode::setDisHIDBlock(DisHIDBlock block) { lockedAssign(disHIDBlock_, std::move(block)); }
 
-HIDServiceViewMode::DisHIDBlock HIDServiceViewMode::disHIDBlock() const {
-  std::lock_guard guard(mutex_);
-  return disHIDBlock_;
-}
+HIDServiceViewMode::DisHIDBlock HIDServiceViewMode::disHIDBlock() const { return lockedCopy(disHIDBlock_); }
 
-HIDServiceViewMode::ProgressBlock HIDServiceViewMode::progressBlock() const {
-  std::lock_guard guard(mutex_);
-  return progressBlock_;
-}
+HIDServiceViewMode::ProgressBlock HIDServiceViewMode::progressBlock() const { return lockedCopy(progressBlock_); }
 
-HIDServiceViewMode::ImportBlock HIDServiceViewMode::importBlock() const {
-  std::lock_guard guard(mutex_);
-  return importBlock_;
-}
+HIDServiceViewMode::ImportBlock HIDServiceViewMode::importBlock() const { return lockedCopy(importBlock_); }
 
-HIDServiceViewMode::DisconnectionBlock HIDServiceViewMode::disconnectionBlock() const {
-  std::lock_guard guard(mutex_);
-  return disconnectionBlock_;
-}
+HIDServiceViewMode::DisconnectionBlock HIDServiceViewMode::disconnectionBlock() const { return lockedCopy(disconnectionBlock_); }
 
 // --- module table ---
 

@@ -232,6 +232,18 @@ private:
     std::unique_lock<std::recursive_mutex> lock_;
   };
 
+  // A copy of a member read under the lock, and a member assigned under it.
+  template <class T>
+  T lockedCopy(const T& member) const {
+    std::lock_guard guard(mutex_);
+    return member;
+  }
+  template <class T, class U>
+  void lockedAssign(T& member, U&& value) {
+    std::lock_guard guard(mutex_);
+    member = std::forward<U>(value);
+  }
+
   // Sending: frames the command through the sink (or the updater).
   void send(uint8_t cmd, std::span<const uint8_t> payload);
   void send(uint8_t cmd, std::initializer_list<uint8_t> payload);
