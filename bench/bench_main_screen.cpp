@@ -447,7 +447,7 @@ void BM_KnobTurn(benchmark::State& state) {
     const size_t reportsPerTurn = lastTurn.size();
     std::vector<double> knobUs, rawUs;
     std::mt19937 rng(11);
-    size_t unequal = 0;
+    size_t unequal = 0;  // turns that wrote another number of reports
     // The two kinds alternate, each first every other turn, so that neither
     // always runs on a cold cache after the pause.
     for (int i = 0; i < kTurns; ++i) {
@@ -469,7 +469,7 @@ void BM_KnobTurn(benchmark::State& state) {
     const double p99 = percentile(knobUs, 0.99);
     const double rawP99 = percentile(rawUs, 0.99);
     state.counters["reports_per_turn"] = static_cast<double>(reportsPerTurn);
-    state.counters["turns_other_count"] = static_cast<double>(unequal);
+    state.counters["turns_other_reports"] = static_cast<double>(unequal);
     state.counters["p50_us"] = percentile(knobUs, 0.50);
     state.counters["p99_us"] = p99;
     state.counters["raw_p50_us"] = percentile(rawUs, 0.50);
