@@ -1,0 +1,502 @@
+// The whole program, headless, on the simulated unit: its start-up up to the
+// main screen, a knob of the module editor turned with the mouse, and its
+// resident memory. The shell is started as the program starts it (the main
+// layout, the real screens, the device service over the transport).
+//
+// screen_ratio: from the service's last progress report of the start-up read
+//   (the value 201) until the main screen is built, laid out and painted once
+//   (the window grabbed), divided by the read's own time (from the unit taking
+//   the request for all data to that report), in the same start-up. The unit
+//   is paced like USB full speed, one report per millisecond each way. The
+//   start-up is repeated; the median ratio is reported (goal: at most 0.08).
+//   names_ms, beside it: from the same report until the unit list shows its
+//   names, painted (the list reads them a fixed 300 ms after it is made).
+// rss_mb: resident memory of the process (VmRSS) once the first start-up has
+//   shown the main window with the names in it (goal: under 80).
+// knob_ratio: a knob turn in the main window's module editor (press, moves
+//   and release sent to the knob's widget) until the last report of the
+//   edits it made is written to the backend, p99 over many turns, divided by
+//   the p99 of writing the same reports straight to the backend's device,
+//   the two alternating. Not paced: what the program adds, not the wire
+//   (goal: at most 3). knob_p50_ratio: the same at the median.
+//
+// Runs offscreen. Counters only: nothing here passes or fails on time.
+
+// The signal framework's headers use `signals` as a name.
+#define QT_NO_KEYWORDS
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QWidget>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "controls/GGCircularSlider.h"
+#include "controls/GGPopView.h"
+#include "device/firmware/libupdate_zarvo.h"
+#include "device/records/DeviceConstants.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "platform/dispatch/MainQueueDriver.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/PlatformHandlers.h"
+#include "platform/ui/QtMainQueueDriver.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Window.h"
+#include "screens/editor/EffectDataView.h"
+#include "screens/editor/GGEffectParmaView.h"
+#include "screens/models/EffectViewModel.h"
+#include "screens/models/GGEffectFunManager.h"
+#include "screens/presets/PresetView.h"
+#include "screens/shell/AppDelegate.h"
+#include "screens/shell/MainScreens.h"
+#include "screens/shell/ViewController.h"
+#include "sim/SimBackend.h"
+#include "sim/SimulatedUnit.h"
+#include "sim/unit/UnitApplication.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+// Bound of every wait on the program or the unit.
+constexpr auto kBound = 20s;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+double residentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;  // kB
+  return 0;
+}
+
+// The simulated backend, with the moment the last output report was written
+// (the write call returned) and, while asked, the reports written.
+class TimedBackend final : public hid::Backend {
+public:
+  explicit TimedBackend(std::shared_ptr<hid::Backend> inner) : inner_(std::move(inner)) {}
+  std::string name() const override { return inner_->name(); }
+  bool init() override { return inner_->init(); }
+  std::vector<hid::DeviceInfo> enumerate(uint16_t v, uint16_t p, uint16_t r) override {
+    return inner_->enumerate(v, p, r);
+  }
+  hid::OpenResult open(const hid::DeviceInfo& info) override {
+    hid::OpenResult result = inner_->open(info);
+    if (result.device) result.device = std::make_shared<Device>(result.device, log_);
+    return result;
+  }
+  Clock::time_point lastWritten() const { return Clock::time_point(Clock::duration(log_->written.load())); }
+  // Keeps the reports written from now until take().
+  void record() {
+    std::lock_guard guard(log_->mutex);
+    log_->kept.clear();
+    log_->recording = true;
+  }
+  std::vector<hid::Report> take() {
+    std::lock_guard guard(log_->mutex);
+    log_->recording = false;
+    return std::move(log_->kept);
+  }
+
+private:
+  struct Log {
+    std::atomic<Clock::rep> written{0};
+    std::mutex mutex;
+    bool recording = false;
+    std::vector<hid::Report> kept;
+  };
+  class Device final : public hid::Device {
+  public:
+    Device(std::shared_ptr<hid::Device> inner, std::shared_ptr<Log> log) : inner_(std::move(inner)), log_(std::move(log)) {}
+    const hid::DeviceInfo& info() const override { return inner_->info(); }
+    bool write(const hid::Report& report) override {
+      const bool ok = inner_->write(report);
+      log_->written.store(Clock::now().time_since_epoch().count());
+      std::lock_guard guard(log_->mutex);
+      if (log_->recording) log_->kept.push_back(report);
+      return ok;
+    }
+    int read(hid::Report& out, std::chrono::milliseconds timeout) override { return inner_->read(out, timeout); }
+
+  private:
+    std::shared_ptr<hid::Device> inner_;
+    std::shared_ptr<Log> log_;
+  };
+  std::shared_ptr<hid::Backend> inner_;
+  std::shared_ptr<Log> log_ = std::make_shared<Log>();
+};
+
+// A scratch folder for the program's defaults and preset folder.
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("qv450-bench-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+  fs::path path_;
+};
+
+// The program on a simulated unit: the shell with its screens, as main()
+// starts it, but with the defaults in a scratch folder and the platform's
+// alerts and process end recorded instead of shown and done.
+class Program {
+public:
+  explicit Program(bool paced) {
+    unit = std::make_shared<sim::SimulatedUnit>();
+    app = sim::UnitApplication::install(unit);
+    unit->setPaced(paced);
+    auto simBackend = std::make_shared<sim::SimBackend>();
+    simBackend->addUnit(unit);
+    backend = std::make_shared<TimedBackend>(simBackend);
+    HIDServiceViewMode::Parts parts;
+    parts.zrHID = libupdate_zarvo::create(backend);
+    service = HIDServiceViewMode::create(parts);
+    defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+    defaults->setObjectForKey(ViewController::kComputerPresetPathKey, fnd::Value((folder / "presets").string()));
+    GGEffectFunManager::Parts managerParts;
+    managerParts.service = service;
+    managerParts.defaults = defaults;
+    managerParts.diaryFile = folder / "diary";
+    manager = GGEffectFunManager::create(managerParts);
+  }
+  ~Program() {
+    delegate.reset();
+    GGPopViewManager::shareManager().allPopViews().clear();
+    dispatch::drainMainQueue();
+    manager.reset();
+    service.reset();
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Starts the shell. The start-up read begins inside; the service's progress
+  // callback is then wrapped so that the first 201 is stamped as it is
+  // reported (on the HID thread).
+  void launch() {
+    installMainScreens(service, manager);
+    delegate = fnd::make<AppDelegate>(ShellParts{service, defaults});
+    delegate->launch();
+    HIDServiceViewMode::ProgressBlock shell = service->progressBlock();
+    service->setProgressBlock([shell, stamp = readEnd_](int n) {
+      if (n == HIDServiceViewMode::kProgressDone) {
+        Clock::rep none = 0;
+        stamp->compare_exchange_strong(none, Clock::now().time_since_epoch().count());
+      }
+      if (shell) shell(n);
+    });
+  }
+
+  // When the service reported the end of the start-up read.
+  std::optional<Clock::time_point> readEnded() const {
+    const Clock::rep t = readEnd_->load();
+    if (t == 0) return std::nullopt;
+    return Clock::time_point(Clock::duration(t));
+  }
+  // When the unit took the (first) request for all data.
+  std::optional<Clock::time_point> readAsked() const {
+    for (const auto& f : unit->receivedFrames())
+      if (f.cmd == dev::host_cmd::kSendAllData) return f.time;
+    return std::nullopt;
+  }
+
+  ViewController& vc() const { return *delegate->viewController(); }
+  ui::Window& window() const { return *delegate->baseWindow(); }
+  bool ended() const { return !alerts.empty() || !exits.empty(); }
+
+  ScratchFolder folder;
+  std::vector<ui::AlertRequest> alerts;
+  std::vector<int> exits;
+  ui::ScopedPlatformHandlers handlers{ui::PlatformHandlers{
+      [this](const ui::AlertRequest& r) {
+        alerts.push_back(r);
+        return ui::AlertFirstButtonReturn;
+      },
+      nullptr, nullptr, [this](int status) { exits.push_back(status); }, nullptr}};
+  std::shared_ptr<sim::SimulatedUnit> unit;
+  std::shared_ptr<sim::UnitApplication> app;
+  std::shared_ptr<TimedBackend> backend;
+  HIDServiceViewModePtr service;
+  std::shared_ptr<fnd::UserDefaults> defaults;
+  GGEffectFunManagerPtr manager;
+  std::shared_ptr<AppDelegate> delegate;
+
+private:
+  std::shared_ptr<std::atomic<Clock::rep>> readEnd_ = std::make_shared<std::atomic<Clock::rep>>(0);
+};
+
+// Waits for the main screen; false (with the reason in `error`) when the
+// program ended or the screen did not come in time.
+bool waitForMainScreen(Program& p, std::string& error) {
+  const bool built = dispatch::runMainLoopUntil([&] { return p.ended() || p.vc().mainScreenBuilt(); }, kBound);
+  ViewController::screens() = {};  // built once: the makers need not hold this program's service
+  if (built && p.vc().mainScreenBuilt()) return true;
+  error = p.ended() ? "the program ended during its start-up" : "the main screen was not built in time";
+  return false;
+}
+
+// ---- start-up to the main screen
+
+void BM_MainScreen(benchmark::State& state) {
+  fnd::LogSink previous = fnd::setLogSink([](const std::string&) {});
+  constexpr int kStartUps = 5;
+  for (auto _ : state) {
+    std::vector<double> ratios, readMs, screenMs, namesMs;
+    for (int i = 0; i < kStartUps; ++i) {
+      Program p(/*paced=*/true);
+      p.launch();
+      std::string error;
+      if (!waitForMainScreen(p, error)) {
+        state.SkipWithError(error.c_str());
+        break;
+      }
+      // Work the new screens posted while they were built, then the layout
+      // and one paint of the whole window.
+      dispatch::drainMainQueue();
+      p.window().layoutIfNeeded();
+      const QImage painted = p.window().widget()->grab().toImage();
+      const Clock::time_point shown = Clock::now();
+      const auto asked = p.readAsked();
+      const auto ended = p.readEnded();
+      if (painted.isNull() || !asked || !ended || *ended < *asked) {
+        state.SkipWithError("the start-up read or the paint was not seen");
+        break;
+      }
+      const double read = seconds(*ended - *asked);
+      const double screen = seconds(shown - *ended);
+      ratios.push_back(screen / read);
+      readMs.push_back(1000 * read);
+      screenMs.push_back(1000 * screen);
+      // Not in the ratio: the unit list reads its names a fixed while after
+      // it is made; when they show, painted, is reported beside it.
+      auto presets = std::dynamic_pointer_cast<PresetView>(p.vc().presetView);
+      if (presets && dispatch::runMainLoopUntil([&] { return presets->deviceTableView->numberOfRows() > 0; }, kBound)) {
+        p.window().layoutIfNeeded();
+        (void)p.window().widget()->grab();
+        namesMs.push_back(1000 * seconds(Clock::now() - *ended));
+      }
+      // The first start-up, done: the main window shown with everything in it.
+      if (i == 0) state.counters["rss_mb"] = residentMegabytes();
+    }
+    if (ratios.size() == kStartUps) {
+      state.counters["screen_ratio"] = percentile(ratios, 0.5);
+      state.counters["read_ms"] = percentile(readMs, 0.5);
+      state.counters["screen_ms"] = percentile(screenMs, 0.5);
+      state.counters["screen_ms_max"] = percentile(screenMs, 1.0);
+      if (namesMs.size() == kStartUps) state.counters["names_ms"] = percentile(namesMs, 0.5);
+    }
+  }
+  fnd::setLogSink(previous);
+}
+BENCHMARK(BM_MainScreen)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- a knob turned with the mouse
+
+// A knob of the module editor with a plain parameter (not one that follows
+// another's choice) and a span wide enough to turn.
+std::shared_ptr<GGCircularSlider> plainKnob(EffectDataView& editor) {
+  for (const auto& [key, cell] : editor.cellSource()) {
+    auto knob = cell->cirSlider.lock();
+    const auto item = cell->itemModel();
+    if (!knob || !item || !cell->window() || knob->isHiddenOrHasHiddenAncestor()) continue;
+    if (item->isBeControl || item->beControledModel.lock() || item->hasChoices()) continue;
+    if (knob->maxValue() - knob->minValue() >= 20) return knob;
+  }
+  return nullptr;
+}
+
+// One mouse event for the knob's own widget, at a point of the knob (its
+// coordinates, y up), as the window would hand it over.
+struct KnobEvent {
+  QEvent::Type type;
+  QPointF local, scene, global;
+};
+
+KnobEvent knobEvent(ui::Window& window, GGCircularSlider& knob, QEvent::Type type, ui::Point at) {
+  QWidget* top = window.widget();
+  QWidget* target = knob.widget();
+  const ui::Point w = knob.convertPointToView(at, nullptr);
+  const QPointF scene(w.x, double(top->height()) - w.y);
+  const QPointF local = scene - QPointF(target->mapTo(top, QPoint(0, 0)));
+  return {type, local, scene, target->mapToGlobal(local)};
+}
+
+void send(QWidget* target, const KnobEvent& k) {
+  const Qt::MouseButton button = k.type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  const Qt::MouseButtons held = k.type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent e(k.type, k.local, k.scene, k.global, button, held, Qt::NoModifier);
+  QApplication::sendEvent(target, &e);
+}
+
+void BM_KnobTurn(benchmark::State& state) {
+  fnd::LogSink previous = fnd::setLogSink([](const std::string&) {});
+  constexpr int kTurns = 2000;
+  constexpr int kMoves = 4;
+  constexpr double kStepDegrees = 12;
+  constexpr int kModule = 7;
+  for (auto _ : state) {
+    Program p(/*paced=*/false);
+    p.launch();
+    std::string error;
+    if (!waitForMainScreen(p, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    auto editor = std::dynamic_pointer_cast<EffectDataView>(p.vc().moduleView);
+    if (!editor) {
+      state.SkipWithError("the main window has no module editor");
+      break;
+    }
+    // The module chosen on the unit's panel, as a user would see it.
+    p.app->changePage(dev::kFirstModulePage + kModule);
+    const bool shown = dispatch::runMainLoopUntil(
+        [&] {
+          auto model = editor->moduleParamViewModel ? editor->moduleParamViewModel->curModel : nullptr;
+          return model && model->effectName == EffectViewModel::moduleName(kModule);
+        },
+        kBound);
+    dispatch::runMainLoop(300ms);  // the cells filled and drawn
+    p.window().layoutIfNeeded();
+    auto knob = shown ? plainKnob(*editor) : nullptr;
+    if (!knob) {
+      state.SkipWithError("no knob to turn in the module editor");
+      break;
+    }
+    std::shared_ptr<hid::Device> device = p.service->zrHID()->hidclass().hid_current_device();
+    const ui::Point centre = knob->centerPoint();
+    const double radius = 0.4 * std::min(knob->bounds().width(), knob->bounds().height());
+    // A point of the knob at an angle from upright, clockwise.
+    auto at = [&](double degrees) {
+      const double a = degrees * GGCircularSlider::kPi / 180;
+      return ui::Point{centre.x + radius * std::sin(a), centre.y + radius * std::cos(a)};
+    };
+
+    // A press at the top, a few moves round one way (the other way every
+    // other turn) and the release where the last move ended.
+    std::vector<KnobEvent> drag[2];
+    for (int way = 0; way < 2; ++way) {
+      const double sign = way ? 1.0 : -1.0;
+      drag[way].push_back(knobEvent(p.window(), *knob, QEvent::MouseButtonPress, at(0)));
+      for (int m = 1; m <= kMoves; ++m)
+        drag[way].push_back(knobEvent(p.window(), *knob, QEvent::MouseMove, at(sign * kStepDegrees * m)));
+      drag[way].push_back(knobEvent(p.window(), *knob, QEvent::MouseButtonRelease, at(sign * kStepDegrees * kMoves)));
+    }
+    QWidget* target = knob->widget();
+    std::vector<hid::Report> lastTurn;
+    auto turn = [&](int i) {
+      p.backend->record();
+      const Clock::time_point start = Clock::now();
+      for (const KnobEvent& e : drag[i % 2]) send(target, e);
+      // Anything the turn left on the main queue that writes counts too.
+      dispatch::drainMainQueue();
+      const double us = micros(p.backend->lastWritten() - start);
+      lastTurn = p.backend->take();
+      return us;
+    };
+    auto writeRaw = [&] {
+      const Clock::time_point start = Clock::now();
+      for (const auto& r : lastTurn) device->write(r);
+      return micros(p.backend->lastWritten() - start);
+    };
+
+    turn(1);  // the reports of a turn, for the first straight write
+    if (lastTurn.empty() || !device) {
+      state.SkipWithError("the knob turn wrote nothing");
+      break;
+    }
+    const size_t reportsPerTurn = lastTurn.size();
+    std::vector<double> knobUs, rawUs;
+    std::mt19937 rng(11);
+    size_t unequal = 0;  // turns that wrote another number of reports
+    // The two kinds alternate, each first every other turn, so that neither
+    // always runs on a cold cache after the pause.
+    for (int i = 0; i < kTurns; ++i) {
+      if (i % 2) {
+        knobUs.push_back(turn(i));
+        rawUs.push_back(writeRaw());
+      } else {
+        rawUs.push_back(writeRaw());
+        knobUs.push_back(turn(i));
+      }
+      if (lastTurn.size() != reportsPerTurn) ++unequal;
+      // Between turns the program paints and runs its queue as it would.
+      QCoreApplication::processEvents();
+      dispatch::drainMainQueue();
+      std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 800));
+    }
+    if (p.ended()) state.SkipWithError("the program ended during the turns");
+
+    const double p99 = percentile(knobUs, 0.99);
+    const double rawP99 = percentile(rawUs, 0.99);
+    state.counters["reports_per_turn"] = static_cast<double>(reportsPerTurn);
+    state.counters["turns_other_reports"] = static_cast<double>(unequal);
+    state.counters["p50_us"] = percentile(knobUs, 0.50);
+    state.counters["p99_us"] = p99;
+    state.counters["raw_p50_us"] = percentile(rawUs, 0.50);
+    state.counters["raw_p99_us"] = rawP99;
+    state.counters["knob_ratio"] = rawP99 > 0 ? p99 / rawP99 : 0;
+    // The same at the median, where the machine's other load weighs less.
+    const double rawP50 = percentile(rawUs, 0.50);
+    state.counters["knob_p50_ratio"] = rawP50 > 0 ? percentile(knobUs, 0.50) / rawP50 : 0;
+  }
+  fnd::setLogSink(previous);
+}
+BENCHMARK(BM_KnobTurn)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
+  QApplication qapp(argc, argv);
+  ui::applyApplicationStyle();
+  dispatch::setMainThread();
+  ui::installQtMainQueueDriver();
+  GGPopView::installAsPopUpService();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  dispatch::shutdown(std::chrono::seconds(5));
+  return 0;
+}
