@@ -134,8 +134,8 @@ std::shared_ptr<ui::View> ExpViewController::makeScreen(Parts parts) {
   auto controller = create(std::move(parts));
   auto view = controller->view();
   if (!view) return nullptr;
-  auto holder = ui::View::create<ExpScreenHolder>(ui::Rect(ui::Point(0, 0), view->frame().size));
-  view->setFrameOrigin(ui::Point(0, 0));
+  auto holder = ui::View::create<ExpScreenHolder>(ui::Rect(ui::Point{0, 0}, view->frame().size));
+  view->setFrameOrigin(ui::Point{0, 0});
   holder->addSubview(view);
   holder->controller = std::move(controller);
   return holder;
