@@ -236,6 +236,7 @@ TEST(TopBarWithUnit, SwitchesReachTheUnit) {
 }
 
 TEST(TopBarWithUnit, PopUpsFollowTheUnitsPage) {
+  TopBarScreens::registerScreen(TopBarScreens::kExpScreen, {});  // the placeholder, whatever ran before
   TopBarRig rig;
   const size_t pages = rig.sim.received(0xB4).size();  // the start-up's own
   rig.unit()->changePage(4);

@@ -1,8 +1,10 @@
 #include "screens/shell/MainScreens.h"
 
 #include "screens/bars/GGFunctionBottomView.h"
+#include "screens/bars/TopBarScreens.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
+#include "screens/exp/ExpViewController.h"
 #include "screens/presets/PresetView.h"
 #include "screens/shell/ViewController.h"
 
@@ -21,4 +23,9 @@ void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr man
   screens.moduleView = [service, manager]() -> std::shared_ptr<ui::View> {
     return EffectDataView::create({service, manager, nullptr});
   };
+  // Held weakly: the maker outlives the main window that made it.
+  TopBarScreens::registerScreen(TopBarScreens::kExpScreen,
+                                [weak = std::weak_ptr<GGEffectFunManager>(manager)](const HIDServiceViewModePtr& hid) {
+                                  return ExpViewController::makeScreen({hid, weak.lock()});
+                                });
 }
