@@ -220,7 +220,9 @@ void UpdateWindowController::startUpdate() {
 }
 
 void UpdateWindowController::applyProgress(int percent) {
-  if (state_ != State::running && state_ != State::done) return;
+  // Once done the window keeps showing it (the updater's own 100 may come
+  // after the done state was taken from an earlier report).
+  if (state_ != State::running) return;
   if (percent < 0 || percent > 100) {
     fnd::log("Firmware progress %d ignored", percent);
     return;
@@ -240,7 +242,7 @@ void UpdateWindowController::applyProgress(int percent) {
     if (bar) bar->setFloatValue(1.0);
     return;
   }
-  if (state_ == State::running) armWatchdog(progressTimeout);
+  armWatchdog(progressTimeout);
 }
 
 void UpdateWindowController::applyError(int status) {
