@@ -216,7 +216,7 @@ void ViewController::prepareUI() {
 }
 
 std::shared_ptr<UpdateWindowController> ViewController::updateVC() {
-  if (!updateVC_) updateVC_ = fnd::make<UpdateWindowController>();
+  if (!updateVC_) updateVC_ = fnd::make<UpdateWindowController>(hid);
   return updateVC_;
 }
 
