@@ -3,6 +3,7 @@
 #include "screens/bars/GGFunctionBottomView.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
+#include "screens/presets/LocalPresetView.h"
 #include "screens/presets/PresetView.h"
 #include "screens/shell/ViewController.h"
 
@@ -14,6 +15,9 @@ void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr man
     parts.service = service;
     parts.manager = manager;
     return PresetView::create(parts);
+  };
+  screens.localPresetView = [service, manager]() -> std::shared_ptr<ui::View> {
+    return LocalPresetView::create({service, manager, nullptr});
   };
   screens.chainView = [service, manager]() -> std::shared_ptr<ui::View> {
     return GGFunctionBottomView::create({service, manager});
