@@ -471,9 +471,13 @@ TEST(LocalPresetView, DISABLED_AUnitPresetDraggedWithTheMouseIsExported) {
   ASSERT_NE(QGuiApplication::platformName(), "offscreen");
   LibraryRig rig({}, true);
   QCoreApplication::processEvents();
+  // The unit list selects only the unit's current preset, and a drag takes
+  // the selected row.
   auto& source = *rig.unitList->deviceTableView;
-  rig.unitList->deviceTableView->scrollRowToVisible(0);
-  const ui::Point from = source.convertPointToView({30, source.rectOfRow(3).midY()}, nullptr);
+  const int current = rig.unit.sim.app->editBuffer().preset;
+  source.scrollRowToVisible(current - 1);
+  ASSERT_EQ(source.selectedRow(), current - 1);
+  const ui::Point from = source.convertPointToView({30, source.rectOfRow(current - 1).midY()}, nullptr);
   const ui::Point to = rig.table().convertPointToView({30, 40}, nullptr);
   QWindow* handle = rig.window->widget()->windowHandle();
   auto send = [&](QEvent::Type type, ui::Point at, Qt::MouseButtons buttons) {
@@ -493,7 +497,7 @@ TEST(LocalPresetView, DISABLED_AUnitPresetDraggedWithTheMouseIsExported) {
   p.move({from.x + 10, from.y});  // past the threshold: the drag loop runs until the release
   ASSERT_TRUE(fed) << "no drag loop ran";
   flushMain();
-  EXPECT_TRUE(fs::exists(rig.presets / (rig.unit.unitName(4) + ".pqv")));
-  EXPECT_EQ(rig.rows(), std::vector<std::string>{rig.unit.unitName(4)});
+  EXPECT_TRUE(fs::exists(rig.presets / (rig.unit.unitName(current) + ".pqv")));
+  EXPECT_EQ(rig.rows(), std::vector<std::string>{rig.unit.unitName(current)});
   p.release(to);
 }
