@@ -3,8 +3,8 @@
 #include "screens/bars/GGFunctionBottomView.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
-#include "screens/presets/LocalPresetView.h"
 #include "screens/presets/PresetView.h"
+#include "screens/presets/LocalPresetView.h"
 #include "screens/shell/ViewController.h"
 
 void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr manager) {
