@@ -127,6 +127,8 @@ public:
   void readFile() {}
 
   HIDServiceViewModePtr service() const { return service_; }
+  // The user defaults the folder and the hover colour come from.
+  std::shared_ptr<fnd::UserDefaults> defaults() const { return defaults_; }
 
   std::string className() const override { return "GGEffectFunManager"; }
 

@@ -6,6 +6,7 @@
 #include "screens/editor/EffectDataView.h"
 #include "screens/exp/ExpViewController.h"
 #include "screens/presets/PresetView.h"
+#include "screens/presets/LocalPresetView.h"
 #include "screens/shell/ViewController.h"
 
 void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr manager) {
@@ -16,6 +17,9 @@ void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr man
     parts.service = service;
     parts.manager = manager;
     return PresetView::create(parts);
+  };
+  screens.localPresetView = [service, manager]() -> std::shared_ptr<ui::View> {
+    return LocalPresetView::create({service, manager, nullptr});
   };
   screens.chainView = [service, manager]() -> std::shared_ptr<ui::View> {
     return GGFunctionBottomView::create({service, manager});

@@ -1,7 +1,6 @@
 // The screens the main window's holders show: the top bar, the unit preset
-// list, the module bar and the module editor, each made for one device
-// service and one editor state. Holders without a screen yet (the computer
-// preset library) keep their placeholder.
+// list, the computer preset library, the module bar and the module editor,
+// each made for one device service and one editor state.
 #pragma once
 
 #include "device/service/HIDServiceViewMode.h"

@@ -1,0 +1,258 @@
+#include "screens/presets/ComputerPresetViewModel.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "device/files/PresetManager.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/foundation/Log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDotExtension = ".pqv";
+
+// When the file at `path` (links followed) came into being, in nanoseconds:
+// its creation time where the file system records one, else its last
+// modification. Nothing for what is not a regular file or cannot be read.
+std::optional<int64_t> creationTime(const fs::path& path) {
+  struct statx st {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_TYPE | STATX_BTIME | STATX_MTIME, &st) != 0) return std::nullopt;
+  if (!(st.stx_mask & STATX_TYPE) || !S_ISREG(st.stx_mode)) return std::nullopt;
+  const statx_timestamp& t = (st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_mtime;
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+class Fd {
+public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  // Closes now and tells whether the close went well.
+  bool close() {
+    const int fd = std::exchange(fd_, -1);
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+private:
+  int fd_;
+};
+
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Puts the finished file `temp` under the name `to` unless that name exists.
+bool placeWithoutReplacing(const fs::path& temp, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EEXIST) return false;
+  // File systems without that kind of rename: a hard link fails as well when
+  // the name exists.
+  if (::link(temp.c_str(), to.c_str()) == 0) {
+    ::unlink(temp.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // Nor links (FAT): look first, then rename.
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(temp.c_str(), to.c_str()) == 0;
+}
+
+// Copies the regular file `from` to `to`, which must not exist: written
+// beside it under a hidden name first, flushed, then given its name.
+bool copyWithoutReplacing(const fs::path& from, const fs::path& to, uintmax_t maxSize, std::string* why) {
+  Fd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (in.get() < 0 || ::fstat(in.get(), &st) != 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *why = "not a regular file";
+    return false;
+  }
+  if (static_cast<uintmax_t>(st.st_size) > maxSize) {
+    *why = "too large for a preset file";
+    return false;
+  }
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) {
+    *why = "the name is taken";
+    return false;
+  }
+  std::string pattern = (to.parent_path() / ("." + to.filename().string() + ".part-XXXXXX")).string();
+  Fd out(::mkstemp(pattern.data()));
+  if (out.get() < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  const fs::path temp(pattern);
+  bool ok = true;
+  char buffer[16384];
+  uintmax_t total = 0;
+  for (;;) {
+    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *why = std::strerror(errno);
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    total += static_cast<uintmax_t>(n);
+    if (total > maxSize) {
+      *why = "too large for a preset file";
+      ok = false;
+      break;
+    }
+    if (!writeAll(out.get(), buffer, static_cast<size_t>(n))) {
+      *why = std::strerror(errno);
+      ok = false;
+      break;
+    }
+  }
+  if (ok && (::fchmod(out.get(), 0644) != 0 || ::fsync(out.get()) != 0)) {
+    *why = std::strerror(errno);
+    ok = false;
+  }
+  if (!out.close() && ok) {
+    *why = std::strerror(errno);
+    ok = false;
+  }
+  if (ok && !placeWithoutReplacing(temp, to)) {
+    *why = errno == EEXIST ? "the name is taken" : std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::shared_ptr<ComputerPresetViewModel> ComputerPresetViewModel::create(Parts parts) {
+  auto vm = fnd::make<ComputerPresetViewModel>(std::move(parts));
+  const fs::path dir = vm->folder();
+  std::error_code ec;
+  if (!dir.empty() && !fs::exists(dir, ec)) {
+    fs::create_directories(dir, ec);
+    if (ec) fnd::log("computer presets: cannot make %s: %s", dir.c_str(), ec.message().c_str());
+  }
+  return vm;
+}
+
+ComputerPresetViewModel::ComputerPresetViewModel(Parts parts) : parts_(std::move(parts)) {
+  if (!parts_.popUps) parts_.popUps = PopUpService::shared();
+}
+
+fnd::Value ComputerPresetViewModel::presetNameDic() const {
+  std::vector<fnd::Value> names(presetNameArr.begin(), presetNameArr.end());
+  return fnd::Value(fnd::Dictionary{{kNamesKey, fnd::Value(fnd::Array(std::move(names)))}});
+}
+
+fs::path ComputerPresetViewModel::folder() const { return parts_.folder ? parts_.folder() : fs::path(); }
+
+fs::path ComputerPresetViewModel::pathOf(const std::string& name) const {
+  return folder() / (name + kDotExtension);
+}
+
+std::optional<std::string> ComputerPresetViewModel::presetNameOf(const std::string& fileName) {
+  const size_t ext = std::strlen(kDotExtension);
+  if (fileName.size() <= ext || fileName.compare(fileName.size() - ext, ext, kDotExtension) != 0) return std::nullopt;
+  return fileName.substr(0, fileName.size() - ext);
+}
+
+std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path& dir) {
+  std::vector<std::pair<int64_t, std::string>> found;
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const auto name = presetNameOf(it->path().filename().string());
+    if (!name) continue;
+    if (const auto born = creationTime(it->path())) found.emplace_back(*born, *name);
+  }
+  if (ec && ec != std::errc::no_such_file_or_directory)
+    fnd::log("computer presets: listing %s: %s", dir.c_str(), ec.message().c_str());
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::vector<std::string> names;
+  names.reserve(found.size());
+  for (auto& f : found) names.push_back(std::move(f.second));
+  return names;
+}
+
+void ComputerPresetViewModel::loadData() {
+  const fs::path dir = folder();
+  auto queue = dispatch::Queue::createSerial(kListingQueue);
+  queue->sync([this, &dir] {
+    std::vector<std::string> names = listPresetNames(dir);
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    presetNameArr = std::move(names);
+  });
+  queueSuccess();
+}
+
+void ComputerPresetViewModel::queueSuccess() {
+  std::weak_ptr<ComputerPresetViewModel> weak = std::static_pointer_cast<ComputerPresetViewModel>(shared_from_this());
+  dispatch::Queue::main()->async([weak, dic = presetNameDic()] {
+    auto self = weak.lock();
+    if (!self) return;
+    if (Block success = self->successBlock()) success(dic);
+  });
+}
+
+bool ComputerPresetViewModel::delData(const std::set<long>& rows) {
+  std::vector<long> listed;
+  for (long r : rows)
+    if (r >= 0 && static_cast<size_t>(r) < presetNameArr.size()) listed.push_back(r);
+  if (listed.empty()) return false;
+  for (long r : listed) {
+    const fs::path file = pathOf(presetNameArr[static_cast<size_t>(r)]);
+    std::error_code ec;
+    if (!fs::remove(file, ec)) {
+      fnd::log("computer presets: cannot remove %s: %s", file.c_str(),
+               ec ? ec.message().c_str() : "no such file");
+      parts_.popUps->showFailWithTip(kDeleteFailed, nullptr);
+      return false;
+    }
+  }
+  for (auto r = listed.rbegin(); r != listed.rend(); ++r) presetNameArr.erase(presetNameArr.begin() + *r);
+  queueSuccess();
+  return true;
+}
+
+bool ComputerPresetViewModel::addPreset(const fs::path& file) {
+  const fs::path target = pathOf(file.stem().string());
+  std::string why;
+  if (!copyWithoutReplacing(file, target, PresetManager::kMaxFileSize, &why)) {
+    fnd::log("computer presets: cannot copy %s to %s: %s", file.c_str(), target.c_str(), why.c_str());
+    return false;
+  }
+  return true;
+}
