@@ -411,10 +411,14 @@ void TableView::mouseDragged(Event& e) {
   if (dragging_) return;
   const Point p = e.locationInView(*this);
   if (std::hypot(p.x - pressPoint_.x, p.y - pressPoint_.y) < dragThreshold) return;
-  if (selection_.empty()) return;
+  // The pressed row travels with the selection it belongs to, or alone when
+  // it is not selected (its delegate may refuse to select it); a press
+  // beside the rows drags nothing.
+  if (clickedRow_ < 0) return;
+  const std::set<long> rows = selection_.count(clickedRow_) ? selection_ : std::set<long>{clickedRow_};
   dragging_ = true;
   auto keep = sharedFromThis();
-  dragRows(selection_);
+  dragRows(rows);
 }
 
 void TableView::mouseUp(Event& e) {
