@@ -1,10 +1,12 @@
 #include "screens/shell/MainScreens.h"
 
 #include "screens/bars/GGFunctionBottomView.h"
+#include "screens/bars/TopBarScreens.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
 #include "screens/presets/PresetView.h"
 #include "screens/shell/ViewController.h"
+#include "screens/system/SystemViewController.h"
 
 void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr manager) {
   ViewController::Screens& screens = ViewController::screens();
@@ -21,4 +23,7 @@ void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr man
   screens.moduleView = [service, manager]() -> std::shared_ptr<ui::View> {
     return EffectDataView::create({service, manager, nullptr});
   };
+  TopBarScreens::registerScreen(TopBarScreens::kSystemScreen, [](const HIDServiceViewModePtr& hid) {
+    return SystemViewController::makeScreen({hid, nullptr, {}});
+  });
 }
