@@ -301,6 +301,7 @@ TEST(SystemScreen, BackupThenRestoreLeavesTheUnitAsItWas) {
   auto loading = std::dynamic_pointer_cast<StartLoadingView>(activity->subviews().front());
   ASSERT_NE(loading, nullptr);
   EXPECT_EQ(loading->titleLabel()->stringValue(), "Restoring ...");
+  snapshot(rig.shell.window(), "screens-system-restoring.png");
 
   // Success: the screen gives its place in the pop-up to the tip, and the
   // end command follows.

@@ -228,7 +228,6 @@ std::shared_ptr<ui::View> SystemViewController::makeScreen(Parts parts) {
   view->setAutoresizingMask(ui::ViewWidthSizable | ui::ViewHeightSizable);
   holder->addSubview(view);
   holder->lifetime().setAssociatedObject(&kControllerKey, fnd::Value(vc));
-  vc->holder_ = holder;
   return holder;
 }
 
@@ -377,10 +376,17 @@ std::string SystemViewController::valueText(const Level& level) const {
 void SystemViewController::showLevel(const Level& level, std::optional<int> value) {
   if (!viewModel_) return;
   setModelValue(level, value);
+  redrawLevel(level);
+}
+
+void SystemViewController::redrawLevel(const Level& level) {
   GGVerticalSliderView* view = sliderOf(level);
   if (!view) return;
-  if (auto slider = view->valueSlider.lock(); slider && slider->integerValue() != value.value_or(0))
-    slider->setIntegerValue(value.value_or(0));
+  // The knob moves only when it stands on another whole value, so a drag in
+  // progress is not pulled back.
+  const int value = modelValue(level).value_or(0);
+  if (auto slider = view->valueSlider.lock(); slider && slider->integerValue() != value)
+    slider->setIntegerValue(value);
   if (auto text = view->valueTF.lock()) text->setStringValue(valueText(level));
 }
 
@@ -413,14 +419,7 @@ void SystemViewController::addOrMinusActionAtCell(GGVerticalSliderView& view, bo
 
 void SystemViewController::totalRefreshView() {
   if (!viewModel_) return;
-  for (const Level& level : levels()) {
-    GGVerticalSliderView* view = sliderOf(level);
-    if (!view) continue;
-    const int value = modelValue(level).value_or(0);
-    if (auto slider = view->valueSlider.lock(); slider && slider->integerValue() != value)
-      slider->setIntegerValue(value);
-    if (auto text = view->valueTF.lock()) text->setStringValue(valueText(level));
-  }
+  for (const Level& level : levels()) redrawLevel(level);
 }
 
 void SystemViewController::switchChanged(bool left, bool on) {
@@ -504,6 +503,11 @@ void SystemViewController::showRecallActivity() {
   auto loading = ui::View::create<StartLoadingView>();
   loading->setFrame(ui::Rect(0, 0, 242, 100));
   loading->titleLabel()->setStringValue(kRestoring);
+  // A panel of its own, so the text stays readable over the sliders.
+  loading->layer().setBackgroundColor(ui::Color::rgb255(52, 52, 54));
+  loading->layer().setBorderColor(ui::Color::rgb255(99, 100, 100));
+  loading->layer().setBorderWidth(1);
+  loading->layer().setCornerRadius(8);
   auto overlay = GGPopView::ShowCoustomView(loading, view());
   if (!overlay) return;
   overlay->layer().setBackgroundColor(ui::Color::blackColor().withAlphaComponent(0.2));

@@ -149,6 +149,8 @@ private:
   void sendLevel(const Level& level);
   // Shows a level the unit reported.
   void showLevel(const Level& level, std::optional<int> value);
+  // The slider and value text of a level from the model.
+  void redrawLevel(const Level& level);
   void switchChanged(bool left, bool on);
   // The content view of the screen's window (where pop-ups go), or null.
   std::shared_ptr<ui::View> popUpContainer();
@@ -161,7 +163,6 @@ private:
   SettingViewModelPtr viewModel_;
   std::shared_ptr<Recall> recall_;
   std::weak_ptr<GGPopView> recallActivity_;
-  std::weak_ptr<ui::View> holder_;
 };
 
 using SystemViewControllerPtr = std::shared_ptr<SystemViewController>;
