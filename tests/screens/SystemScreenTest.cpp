@@ -133,6 +133,15 @@ struct SystemRig {
   }
 };
 
+// Whether the screen shows the restore's loading view.
+bool restoring(const SystemViewControllerPtr& vc) {
+  for (const auto& v : vc->view()->subviews())
+    if (auto pop = std::dynamic_pointer_cast<GGPopView>(v); pop && !pop->isFinished())
+      for (const auto& inner : pop->subviews())
+        if (std::dynamic_pointer_cast<StartLoadingView>(inner)) return true;
+  return false;
+}
+
 long value(const std::shared_ptr<GGVerticalSliderView>& v) { return v->valueSlider.lock()->integerValue(); }
 std::string text(const std::shared_ptr<GGVerticalSliderView>& v) { return v->valueTF.lock()->stringValue(); }
 
@@ -314,7 +323,7 @@ TEST(SystemScreen, BackupThenRestoreLeavesTheUnitAsItWas) {
       },
       kLong));
   EXPECT_EQ(pop->subviews().size(), 1u);
-  EXPECT_EQ(vc->recallActivity(), nullptr);
+  EXPECT_FALSE(restoring(vc));
   EXPECT_EQ(rig.count(kRestoreEnd), 0u);
   ASSERT_TRUE(rig.waitFor(kRestoreEnd, 1));
   EXPECT_EQ(rig.shell.sim.received(kRestoreEnd).front().payload, svc_test::Bytes{0});
@@ -346,7 +355,7 @@ TEST(SystemScreen, FailedBackupsAndRestoresAreTold) {
   bool loadingAtAlert = true;
   size_t endsAtAlert = 99;
   rig.onAlert = [&] {
-    loadingAtAlert = vc->recallActivity() != nullptr;
+    loadingAtAlert = restoring(vc);
     endsAtAlert = rig.count(kRestoreEnd);
   };
   rig.chosen = bad;
@@ -363,30 +372,37 @@ TEST(SystemScreen, FailedBackupsAndRestoresAreTold) {
   EXPECT_TRUE(rig.exits.empty());
 
   // A backup whose slot export never comes: the failure tip, and no file.
+  // Meanwhile "RECALL" asks nothing and sends nothing: the restore's end
+  // would restart the unit in the middle of the backup.
   knobs.withhold = {sim::UnitTransfer::kIRExport};
   transfer->setKnobs(knobs);
   rig.chosen = rig.shell.folder / "lost.bqv";
   rig.click(*vc->backUpButton.lock());
-  ASSERT_TRUE(rig.waitForTips(1));
-  EXPECT_EQ(rig.tips(), std::vector<std::string>{"fail: Backup failed,Please try again."});
+  const int panels = rig.panels;
+  rig.click(*vc->recallButton.lock());
+  EXPECT_EQ(rig.panels, panels);
+  ASSERT_TRUE(rig.waitForTips(2));
+  EXPECT_EQ(rig.tips(), (std::vector<std::string>{"fail: Restore failed!", "fail: Backup failed,Please try again."}));
   EXPECT_FALSE(fs::exists(*rig.chosen));
+  EXPECT_EQ(rig.count(kRestoreStart), 1u);
+  EXPECT_EQ(rig.count(kRestoreEnd), 1u);
 
   // A whole backup, then a restore during which the unit leaves the bus.
   knobs.withhold.clear();
   transfer->setKnobs(knobs);
   rig.chosen = rig.shell.folder / "good.bqv";
   rig.click(*vc->backUpButton.lock());
-  ASSERT_TRUE(rig.waitForTips(2));
+  ASSERT_TRUE(rig.waitForTips(3));
   ASSERT_EQ(rig.tips().back(), "success: Device data backup successful.");
   knobs.leaveBusAfterAnswers = transfer->answers() + 20;
   transfer->setKnobs(knobs);
   loadingAtAlert = true;
   rig.onAlert = [&] {
     if (rig.alerts.back().messageText == SettingViewModel::kRecallFailedAlert)
-      loadingAtAlert = vc->recallActivity() != nullptr;
+      loadingAtAlert = restoring(vc);
   };
   rig.click(*vc->recallButton.lock());
-  ASSERT_NE(vc->recallActivity(), nullptr);
+  ASSERT_TRUE(restoring(vc));
   ASSERT_TRUE(dispatch::runMainLoopUntil(
       [&] { return rig.alerts.back().messageText == SettingViewModel::kRecallFailedAlert && rig.alerts.size() > 1; },
       kLong));

@@ -11,7 +11,10 @@
 //    "Restoring ..." loading view over the screen; success puts a tip in the
 //    screen's place, failure closes the loading view and asks the failure
 //    alert. Either ends with the restore end command, which restarts the
-//    unit.
+//    unit. "RECALL" does nothing but a failure tip while a backup or restore
+//    runs, so that no restart lands in the middle of one.
+//  - "RESET" asks first; once confirmed, the reset command has been written
+//    to the unit when the process ends.
 //  - Panels, alerts and the end of the process go through the platform
 //    handlers.
 //
