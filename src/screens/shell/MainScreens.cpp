@@ -8,6 +8,7 @@
 #include "screens/presets/PresetView.h"
 #include "screens/presets/LocalPresetView.h"
 #include "screens/shell/ViewController.h"
+#include "screens/system/SystemViewController.h"
 
 void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr manager) {
   ViewController::Screens& screens = ViewController::screens();
@@ -32,4 +33,7 @@ void installMainScreens(HIDServiceViewModePtr service, GGEffectFunManagerPtr man
                                 [weak = std::weak_ptr<GGEffectFunManager>(manager)](const HIDServiceViewModePtr& hid) {
                                   return ExpViewController::makeScreen({hid, weak.lock()});
                                 });
+  TopBarScreens::registerScreen(TopBarScreens::kSystemScreen, [](const HIDServiceViewModePtr& hid) {
+    return SystemViewController::makeScreen({hid, nullptr, {}});
+  });
 }
