@@ -163,36 +163,16 @@ std::weak_ptr<ExpViewController> ExpViewController::weakSelf() {
 
 // ---- the EXP parameter lists
 
-namespace {
-
-const std::vector<std::pair<std::string, std::vector<std::string>>>& expLists() {
-  static const std::vector<std::pair<std::string, std::vector<std::string>>> lists{
-      {"FX/COMP", {"POSITION", "Q", "RATE", "ATTACK", "RANGE", "SENS", "THRES", "PEAK", "RATIO", "LEVEL"}},
-      {"DS/OD", {"VOLUME", "TONE", "GAIN"}},
-      {"AMP", {"GAIN", "BASS", "MID", "TREBLE", "PRES", "MST"}},
-      {"CAB", {"CENTER", "DISTANCE"}},
-      {"NS GATE", {"THRES", "SENS", "ATTACK", "RELEASE"}},
-      {"EQ",
-       {"80HZ", "100HZ", "200HZ", "240HZ", "250HZ", "400HZ", "630HZ", "750HZ", "800HZ", "1.6KHZ", "2.2KHZ", "3.2KHZ",
-        "4KHZ", "6.6KHZ"}},
-      {"MOD", {"RATE", "PITCH", "RISE", "SAMPLE", "MIX", "DEPTH", "LEVEL", "F.BACK", "TONE", "Q", "RANGE", "BIT"}},
-      {"DELAY", {"LEVEL", "F.BACK", "TIME", "TIME A", "THRES", "TIME B"}},
-      {"REVERB", {"P.DELAY", "LEVEL", "DECAY", "TONE"}},
-  };
-  return lists;
-}
-
-}  // namespace
-
 const std::map<std::string, std::vector<std::string>>& ExpViewController::function_Para() {
-  static const std::map<std::string, std::vector<std::string>> byName(expLists().begin(), expLists().end());
+  static const std::map<std::string, std::vector<std::string>> byName(
+      GGEffectFunManager::expParameterGroups().begin(), GGEffectFunManager::expParameterGroups().end());
   return byName;
 }
 
 const std::vector<std::vector<std::string>>& ExpViewController::ttExp_para() {
   static const std::vector<std::vector<std::string>> byIndex = [] {
     std::vector<std::vector<std::string>> out;
-    for (const auto& [name, list] : expLists()) out.push_back(list);
+    for (const auto& [name, list] : GGEffectFunManager::expParameterGroups()) out.push_back(list);
     return out;
   }();
   return byIndex;

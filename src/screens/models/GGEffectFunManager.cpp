@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::pair<std::string, std::vector<std::string>>>& expGroups() {
+const GGEffectFunManager::ExpGroups& expGroups() {
   static const std::vector<std::pair<std::string, std::vector<std::string>>> groups{
       {"FX/COMP", {"POSITION", "Q", "RATE", "ATTACK", "RANGE", "SENS", "THRES", "PEAK", "RATIO", "LEVEL"}},
       {"DS/OD", {"VOLUME", "TONE", "GAIN"}},
@@ -92,6 +92,8 @@ int64_t GGEffectFunManager::currentEffectTypeIndex() const {
   const std::vector<int> words = recordWords();
   return words.size() >= 2 ? words[1] : 0;
 }
+
+const GGEffectFunManager::ExpGroups& GGEffectFunManager::expParameterGroups() { return expGroups(); }
 
 const std::vector<std::string>& GGEffectFunManager::module_Names() {
   static const std::vector<std::string> names = [] {

@@ -105,6 +105,10 @@ public:
   static const std::vector<std::string>& module_Names();
   // The EXP parameters in the unit's numbering.
   static const std::vector<std::string>& expParamList();
+  // The modules in chain order, each with its EXP parameters as the EXP
+  // screen names them ("F.BACK"); expParamList is their concatenation.
+  using ExpGroups = std::vector<std::pair<std::string, std::vector<std::string>>>;
+  static const ExpGroups& expParameterGroups();
   // Entry `index` of expParamList, "" outside it.
   static std::string expParamName(int64_t index);
   // Module name -> its EXP parameters in the same order (with "FEEDBACK" for

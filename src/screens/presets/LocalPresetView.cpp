@@ -1,5 +1,7 @@
 #include "screens/presets/LocalPresetView.h"
 
+#include "screens/presets/PresetTableViewDataSource.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -93,27 +95,12 @@ void LocalPresetView::prepareUI() {
   }, "justShowInFinder:");
 
   computerScrollView = std::make_shared<ZrScrollView>();
-  computerScrollView->setWantsLayer(true);
-  computerScrollView->layer().setBackgroundColor(ui::Color::blackColor());
-  computerScrollView->setBackgroundColor(ui::Color::blackColor());
-  computerScrollView->setHasVerticalScroller(true);
-
   computerTableView = std::make_shared<ZrTableView>();
-  computerTableView->setFocusRingType(1);
-  computerTableView->setBackgroundColor(ui::Color::blackColor());
+  deviceNameColumn = setUpPresetList(*computerScrollView, *computerTableView, kRowHeight, frame().size.width);
   computerTableView->setDelegate(self);
   computerTableView->setDataSource(self);
-  computerTableView->registerForDraggedTypes({PresetDragData::kPasteboardType});
-  computerTableView->setGridStyleMask(ui::TableView::SolidHorizontalGridLineMask);
-  computerTableView->setGridColor(ui::Color::grayColor().withAlphaComponent(0.5));
-  computerTableView->setAllowsMultipleSelection(false);
   // A click below the last row keeps the selection.
   computerTableView->setAllowsEmptySelection(false);
-  computerTableView->setRowHeight(kRowHeight);
-  deviceNameColumn = std::make_shared<ui::TableColumn>("presetName");
-  deviceNameColumn->setTitle("name");
-  deviceNameColumn->setWidth(frame().size.width);
-  computerTableView->addTableColumn(deviceNameColumn);
   computerScrollView->setDocumentView(computerTableView);
   addSubview(computerScrollView);
 

@@ -103,3 +103,23 @@ bool PresetTableViewDataSource::acceptDrop(ui::TableView&, const ui::DraggingInf
   if (revicedCell) revicedCell(PresetDrop{row, d->presetName, d->index});
   return isDragID.has_value();
 }
+
+std::shared_ptr<ui::TableColumn> setUpPresetList(ZrScrollView& scroll, ZrTableView& table, double rowHeight,
+                                                 double width) {
+  scroll.setWantsLayer(true);
+  scroll.layer().setBackgroundColor(ui::Color::blackColor());
+  scroll.setBackgroundColor(ui::Color::blackColor());
+  scroll.setHasVerticalScroller(true);
+  table.setFocusRingType(1);
+  table.setBackgroundColor(ui::Color::blackColor());
+  table.registerForDraggedTypes({PresetDragData::kPasteboardType});
+  table.setGridStyleMask(ui::TableView::SolidHorizontalGridLineMask);
+  table.setGridColor(ui::Color::grayColor().withAlphaComponent(0.5));
+  table.setAllowsMultipleSelection(false);
+  table.setRowHeight(rowHeight);
+  auto column = std::make_shared<ui::TableColumn>("presetName");
+  column->setTitle("name");
+  column->setWidth(width);
+  table.addTableColumn(column);
+  return column;
+}

@@ -70,3 +70,11 @@ public:
 private:
   std::string tableIdentifier_;
 };
+
+// The look both preset lists share: a black scroll view with its vertical
+// scroller holding `table`, a single-selection table of rows `rowHeight`
+// high with grey grid lines that takes dragged preset rows, and its one
+// column "presetName" titled "name", `width` wide, which is returned. The
+// caller sets the table's data source, delegate and actions.
+std::shared_ptr<ui::TableColumn> setUpPresetList(ZrScrollView& scroll, ZrTableView& table, double rowHeight,
+                                                 double width);

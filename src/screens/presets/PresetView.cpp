@@ -1,5 +1,7 @@
 #include "screens/presets/PresetView.h"
 
+#include "screens/presets/PresetTableViewDataSource.h"
+
 #include <cstdio>
 
 #include "controls/GGPopView.h"
@@ -69,21 +71,10 @@ void PresetView::prepareUI() {
   addSubview(presetTitleView);
 
   deviceScrollView = std::make_shared<ZrScrollView>();
-  deviceScrollView->setWantsLayer(true);
-  deviceScrollView->layer().setBackgroundColor(ui::Color::blackColor());
-  deviceScrollView->setBackgroundColor(ui::Color::blackColor());
-  deviceScrollView->setHasVerticalScroller(true);
-
   deviceTableView = std::make_shared<ZrTableView>();
-  deviceTableView->setFocusRingType(1);
-  deviceTableView->setBackgroundColor(ui::Color::blackColor());
+  deviceNameColumn = setUpPresetList(*deviceScrollView, *deviceTableView, kRowHeight, frame().size.width);
   deviceTableView->setDelegate(self);
   deviceTableView->setDataSource(self);
-  deviceTableView->registerForDraggedTypes({PresetDragData::kPasteboardType});
-  deviceTableView->setGridStyleMask(ui::TableView::SolidHorizontalGridLineMask);
-  deviceTableView->setGridColor(ui::Color::grayColor().withAlphaComponent(0.5));
-  deviceTableView->setAllowsMultipleSelection(false);
-  deviceTableView->setRowHeight(kRowHeight);
   deviceTableView->setTarget(self);
   deviceTableView->setAction(
       [weak](ui::Control& sender) {
@@ -91,10 +82,6 @@ void PresetView::prepareUI() {
         if (auto s = weak.lock(); s && table) s->presetSingleClick(table->clickedRow());
       },
       "presetSingleClick:");
-  deviceNameColumn = std::make_shared<ui::TableColumn>("presetName");
-  deviceNameColumn->setTitle("name");
-  deviceNameColumn->setWidth(frame().size.width);
-  deviceTableView->addTableColumn(deviceNameColumn);
   deviceScrollView->setDocumentView(deviceTableView);
   addSubview(deviceScrollView);
 
