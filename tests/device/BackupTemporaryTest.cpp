@@ -146,3 +146,22 @@ TEST(BackupTemporary, AFileThatMayNotBeRemovedIsKept) {
   EXPECT_EQ(TempFolder::read(shared / "theirs.bqv"), "someone else's backup");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "没有删除权限"), lines.end());
 }
+
+// The program ends with exit() when the unit goes away, possibly while a
+// backup is being written: its temporary does not outlive the process, and
+// the file the user chose stays as it was.
+TEST(BackupTemporaryDeathTest, AProcessEndingMidBackupLeavesNoTemporary) {
+  GTEST_FLAG_SET(death_test_style, "fast");  // the child writes into this test's folder
+  TempFolder tmp;
+  const fs::path chosen = tmp / "unit.bqv";
+  TempFolder::write(chosen, std::string("yesterday's backup"));
+  EXPECT_EXIT(
+      {
+        auto b = writer({{}, nullptr, chosen});
+        if (!b || !writeOne(*b, 0x44) || temporaries(tmp.path()).size() != 1) std::_Exit(3);
+        std::exit(0);  // as the shell ends on losing the unit; `b` is never destroyed
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(names(tmp.path()), std::vector<std::string>{"unit.bqv"});
+  EXPECT_EQ(TempFolder::read(chosen), "yesterday's backup");
+}

@@ -441,3 +441,34 @@ TEST(SystemScreen, ResetAsksFirstAndIsSentBeforeTheProcessEnds) {
   EXPECT_EQ(resetsAtExit, 1u);
   EXPECT_EQ(rig.shell.sim.received(kReset).front().payload, svc_test::Bytes{1});
 }
+
+TEST(SystemScreen, ABackupCutShortByTheUnitLeavingKeepsTheUsersFileAndEndsLikeALostUnit) {
+  SystemRig rig;
+  ASSERT_TRUE(rig.launched);
+  auto vc = rig.open();
+  ASSERT_NE(vc, nullptr);
+  const fs::path folder = rig.shell.folder / "backups";
+  fs::create_directories(folder);
+  const fs::path file = folder / "unit.bqv";
+  std::ofstream(file) << "yesterday's backup";
+
+  auto transfer = rig.unit()->transfer();
+  auto knobs = transfer->knobs();
+  knobs.leaveBusAfterAnswers = transfer->answers() + 4;  // a backup takes about ten
+  transfer->setKnobs(knobs);
+  rig.chosen = file;
+  rig.click(*vc->backUpButton.lock());
+
+  // The shell's own alert and one exit (recorded here: the process goes on),
+  // and the backup ends failed when the slots it waits for do not come.
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !rig.exits.empty(); }, kLong));
+  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  ASSERT_FALSE(rig.alerts.empty());
+  EXPECT_EQ(rig.alerts.back().messageText, "The device is disconnected.");
+  ASSERT_TRUE(rig.waitForTips(1));
+  EXPECT_EQ(rig.tips(), std::vector<std::string>{"fail: Backup failed,Please try again."});
+  // The file the user chose is as it was and nothing is left beside it.
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "yesterday's backup");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "platform/foundation/Files.h"
@@ -15,6 +18,40 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Backup temporaries that exist now. The program ends with exit() when the
+// unit goes away, possibly in the middle of a backup: what is still here then
+// is removed on the way out, so no half-made backup stays in the user's
+// folder. Never destroyed, so the exit handler can always reach it.
+struct LiveTemporaries {
+  std::mutex mutex;
+  std::set<std::string> paths;
+};
+
+LiveTemporaries& liveTemporaries() {
+  static auto* live = new LiveTemporaries();
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::atexit([] {
+      std::lock_guard guard(liveTemporaries().mutex);
+      for (const std::string& path : liveTemporaries().paths) ::unlink(path.c_str());
+      liveTemporaries().paths.clear();
+    });
+  });
+  return *live;
+}
+
+void trackTemporary(const std::string& path) {
+  LiveTemporaries& live = liveTemporaries();
+  std::lock_guard guard(live.mutex);
+  live.paths.insert(path);
+}
+
+void untrackTemporary(const std::string& path) {
+  LiveTemporaries& live = liveTemporaries();
+  std::lock_guard guard(live.mutex);
+  live.paths.erase(path);
+}
 
 constexpr uint8_t kMagic[8] = {'B', 'r', 'i', 's', 'c', 'o', 0, 0};
 constexpr uint8_t kBackupFile[4] = {'B', 'U', 'F', 'F'};
@@ -200,6 +237,7 @@ bool Zr_Backup::createTemporary(const fs::path& dir) {
   if (::fchmod(fd, 0644) != 0) fnd::log("backup: cannot set the mode of %s: %s", name.c_str(), std::strerror(errno));
   fileHandle_ = fd;
   filePath_ = name;
+  trackTemporary(name);
   return true;
 }
 
@@ -212,6 +250,7 @@ void Zr_Backup::discardTemporary() {
   }
   if (!filePath_.empty()) {
     ::unlink(filePath_.c_str());
+    untrackTemporary(filePath_);
     filePath_.clear();
   }
 }
@@ -294,6 +333,7 @@ bool Zr_Backup::exportBackupFileForPath(const std::string& path) {
     ok = false;
   }
   if (ok) {
+    untrackTemporary(filePath_);
     filePath_.clear();  // moved: nothing left to remove
     return true;
   }
