@@ -32,7 +32,9 @@ struct Flow {
 
   // The unit's service as the program makes it (tips and question closing
   // through the window's pop-up service), with the given catalogue.
-  explicit Flow(HIDServiceViewMode::CatalogueLoader catalogue = loadTestCatalogue) {
+  explicit Flow(HIDServiceViewMode::CatalogueLoader catalogue = loadTestCatalogue,
+                const std::function<void(App&)>& prepareUnit = nullptr) {
+    if (prepareUnit) prepareUnit(*rig.sim.app);
     HIDServiceViewMode::Parts parts;
     parts.zrHID = rig.sim.hid;
     parts.loadCatalogue = std::move(catalogue);
@@ -54,6 +56,29 @@ struct Flow {
     rig.sim.service->sendSystem(1);  // the input level the unit already has
     ASSERT_TRUE(rig.sim.waitFor(0xA4, markers + 1));
     EXPECT_EQ(count(cmd), before) << "command 0x" << std::hex << int(cmd);
+  }
+
+  // Lets every send reach the unit and every answer of the unit reach the
+  // window: a host frame the unit takes after all earlier sends, then a unit
+  // frame the host decodes after all earlier answers, then the main queue.
+  void settle() {
+    const size_t markers = count(0xA4);
+    rig.sim.service->sendSystem(1);
+    ASSERT_TRUE(rig.sim.waitFor(0xA4, markers + 1));
+    const int volume = unit().rhythm().volume == 99 ? 98 : 99;
+    unit().setRhythm({0, 0, 0, static_cast<uint8_t>(volume), 100});
+    ASSERT_TRUE(waitUntil(
+        [&] { return rig.sim.service->systemDataModel()->rhythm_vol.get() == "VOL: " + std::to_string(volume); }));
+    flushMainQueue();
+  }
+  // The frames of a command the unit received, as text for failure messages.
+  std::string framesText(uint8_t cmd) const {
+    std::string text;
+    for (const auto& frame : rig.sim.received(cmd)) {
+      text += "\n ";
+      for (uint8_t b : frame.payload) text += " " + std::to_string(b);
+    }
+    return text;
   }
 
   // Chooses module m in the module bar and waits for the editor to show it.
@@ -110,11 +135,19 @@ struct Flow {
 
 // ---- editing a module
 
-TEST(MainWindowFlows, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsInTheWindow) {
-  Flow f;
+// The unit may or may not echo the module words it is sent.
+class MainWindowEditing : public testing::TestWithParam<bool> {};
+
+TEST_P(MainWindowEditing, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsInTheWindow) {
+  const bool echo = GetParam();
+  Flow f(loadTestCatalogue, [echo](App& unit) {
+    auto knobs = unit.knobs();
+    knobs.echoModuleWords = echo;
+    unit.setKnobs(knobs);
+  });
   ASSERT_TRUE(f.started);
   auto& w = *f.w;
-  f.picture("main-window-start.png");
+  if (!echo) f.picture("main-window-start.png");
   ASSERT_EQ(f.modified(), 0);
 
   // DELAY from the module bar: the unit is asked for its page, the bar
@@ -145,12 +178,19 @@ TEST(MainWindowFlows, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsInThe
   f.dragKnob(time);
   const GGEffectItemModelPtr item = time->itemModel();
   const auto at = static_cast<size_t>(2 + item->slot()->index);
-  ASSERT_NE(std::to_string(expected[at]), item->current()) << "the drag did not turn the knob";
-  expected[at] = std::stoi(item->current());
-  ASSERT_TRUE(waitUntil([&] { return f.unitWords(7) == expected; }));
+  // Once the unit has taken every send (and, echoing, the window every
+  // echo), the unit, the knob and its label agree, and only TIME moved.
+  f.settle();
+  const int original = expected[at];
+  expected[at] = f.unitWords(7)[at];
+  EXPECT_NE(expected[at], original) << "the drag did not reach the unit";
+  EXPECT_EQ(f.unitWords(7), expected);
+  EXPECT_EQ(item->current(), std::to_string(expected[at])) << f.framesText(kDelayWords);
+  EXPECT_EQ(time->valueLabel.lock()->stringValue(), GGEffectParmaView::valueText(*item)) << f.framesText(kDelayWords);
   EXPECT_EQ(f.rig.sim.received(kDelayWords).back().payload, wordBytes(expected));
-  flushMainQueue();
-  EXPECT_EQ(time->valueLabel.lock()->stringValue(), GGEffectParmaView::valueText(*item));
+  if (echo) {
+    EXPECT_EQ(f.knob("TIME"), time) << "an echo rebuilt the grid";
+  }
   EXPECT_EQ(w.bar().btns()[7]->isOn(), expected[0] != 0);
 
   // TIME turned on the unit's panel: the window's knob follows.
@@ -172,10 +212,10 @@ TEST(MainWindowFlows, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsInThe
   ASSERT_TRUE(waitUntil([&] { return (f.unitWords(7)[0] != 0) != on; }));
   ASSERT_TRUE(waitUntil([&] { return w.editor().statusSwitch->isOn() != on && w.bar().btns()[7]->isOn() != on; }));
   w.click(*w.editor().statusSwitch);
-  ASSERT_TRUE(waitUntil([&] { return (f.unitWords(7)[0] != 0) == on; }));
+  ASSERT_TRUE(waitUntil([&] { return (f.unitWords(7)[0] != 0) == on; })) << f.framesText(kDelayWords);
   ASSERT_TRUE(waitUntil([&] { return w.bar().btns()[7]->isOn() == on; }));
   EXPECT_EQ(f.unitWords(7)[at], turned[at]);
-  f.picture("main-window-edited.png");
+  if (!echo) f.picture("main-window-edited.png");
 
   // A module chosen on the unit's panel: the bar and the editor follow.
   f.unit().changePage(6 + 5);
@@ -185,6 +225,9 @@ TEST(MainWindowFlows, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsInThe
   EXPECT_FALSE(w.bar().btns()[7]->isSelect());
   EXPECT_TRUE(f.rig.alerts.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(UnitEcho, MainWindowEditing, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Echoed" : "Silent"; });
 
 // ---- switching presets
 
@@ -275,6 +318,12 @@ TEST(MainWindowFlows, PresetsSwitchFromTheListAndTheTopBarAskingToSaveEdits) {
   f.unit().changePreset(6);
   ASSERT_TRUE(waitUntil([&] { return f.markedRow() == 5 && f.shownName() == f.unit().preset(6).nameText(); }));
   EXPECT_TRUE(waitUntil([&] { return shownStates() == unitStates(); }));
+
+  // Saved on the unit's panel: no edits left, the list shows the new name.
+  f.rig.sim.service->setDidChangeData(1);
+  f.unit().savePreset(6, "Panel Save");
+  EXPECT_TRUE(f.waitForRowName(5, "Panel Save"));
+  EXPECT_TRUE(waitUntil([&] { return f.modified() == 0; }));
   EXPECT_TRUE(f.rig.alerts.empty());
 }
 
@@ -367,6 +416,22 @@ TEST(MainWindowFlows, SaveAndRenameReachTheUnitAndARefusedNameChangesNothing) {
   f.expectNothingMore(App::kSaveEditBuffer, 1);
   EXPECT_EQ(f.unit().preset(31).nameText(), old);
   EXPECT_EQ(f.rowName(30), old);
+
+  // Renaming the current preset saves the edit buffer under the new name;
+  // the top bar shows it.
+  f.rig.sim.service->setDidChangeData(1);
+  f.w->contextMenu(*list.deviceTableView, row, "Rename");
+  editor = list.renameVC->editTF->fieldEditor();
+  ASSERT_TRUE(editor);
+  QCoreApplication::sendEvent(editor, &all);
+  MainWindowDriver::typeInto(editor, "Rhythm A");
+  MainWindowDriver::pressKey(editor, Qt::Key_Return);
+  ASSERT_TRUE(f.rig.sim.waitFor(App::kSaveEditBuffer, 2));
+  EXPECT_EQ(f.rig.sim.received(App::kSaveEditBuffer)[1].payload.at(0), current);
+  ASSERT_TRUE(waitUntil([&] { return f.unit().preset(current).nameText() == "Rhythm A"; }));
+  EXPECT_TRUE(waitUntil([&] { return f.shownName() == "Rhythm A" && f.modified() == 0; }));
+  EXPECT_TRUE(f.waitForRowName(row, "Rhythm A"));
+  EXPECT_EQ(f.count(App::kRenamePreset), 1u);
   EXPECT_TRUE(f.rig.alerts.empty());
 }
 
@@ -530,10 +595,29 @@ TEST(MainWindowFlows, AUserIRIsImportedIntoTheUnitAndDeletedFromTheCabinetsList)
   EXPECT_EQ(w.openPanels[0].allowedFileTypes, std::vector<std::string>{"wav"});
   f.expectNothingMore(Transfer::kIRTransfer, 0);
 
+  // A file that is no WAVE, and a name the unit cannot show: a warning each,
+  // nothing sent, the row as it was.
+  const std::string title = typeRowTitle(f, 27);
+  const fs::path broken = writeFile(f.rig.folder / "Broken.wav", Bytes(300, 0x5A));
+  const fs::path foreign = writeFile(f.rig.folder / "Cab\xC3\xA9.wav", wave());
+  const std::pair<fs::path, std::string> refused[] = {
+      {broken,
+       "IR import failed!\nPlease exit the software and restart to try again.\nIf problem recurs,please check "
+       "compatibility of IR file."},
+      {foreign, "Wrong file name format! Please check compatibility of file name."}};
+  for (const auto& [path, tip] : refused) {
+    w.openPanel = [path](const ui::OpenPanelRequest&) { return std::vector<fs::path>{path}; };
+    button = slotButton(f, 27);
+    w.click(*button, {button->bounds().width() * 0.25, button->bounds().midY()});
+    EXPECT_TRUE(w.waitForTip(tip)) << path;
+  }
+  f.expectNothingMore(Transfer::kIRTransfer, 0);
+  EXPECT_EQ(typeRowTitle(f, 27), title);
+
   const auto& transfer = *f.unit().transfer();
   importAndDelete(f, 27, file, "28:My Cab", "28:EMPTY",
                   "IR import successful!\n Your custom IR is now available on the selected Cab SIM slot.");
-  ASSERT_EQ(w.openPanels.size(), 2u);
+  ASSERT_EQ(w.openPanels.size(), 4u);
   // The data reached the unit before the delete: its first frames carried
   // the name and the samples' planes.
   const auto frames = f.rig.sim.received(Transfer::kIRTransfer);
