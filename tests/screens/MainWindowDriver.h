@@ -152,16 +152,13 @@ public:
     const ui::Point at = inWindow(table, {r.midX(), r.midY()});
     MenuSeen seen;
     bool handled = false;
-    int tries = 0;
-    // The menu runs its own loop; a timer answers it from inside.
+    // The menu runs its own loop; a timer answers it from inside (the timer
+    // fires in no other loop: it stops when the right-click returns).
     QTimer timer;
     timer.setInterval(10);
     QObject::connect(&timer, &QTimer::timeout, [&] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) {
-        if (++tries > 500) timer.stop();
-        return;
-      }
+      if (!menu) return;
       timer.stop();
       handled = true;
       QAction* chosen = nullptr;

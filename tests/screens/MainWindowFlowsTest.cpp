@@ -12,7 +12,11 @@
 #include <fstream>
 
 #include "device/TempFolder.h"
+#include "reactive/RSObservation.h"
+#include "reactive/RSSignal.h"
 #include "screens/MainWindowDriver.h"
+#include "screens/bars/GGFunctionViewModel.h"
+#include "screens/editor/EffectDataViewModel.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace flow_test;
@@ -665,4 +669,56 @@ TEST(MainWindowFlows, AUserNRIsImportedIntoTheUnitAndDeletedFromTheAmpsList) {
   EXPECT_EQ(frames.back().payload, (Bytes{0x00, 0x00, 0x00, 0x00}));
   EXPECT_FALSE(f.unit().transfer()->inUse(Transfer::Kind::NR, 0));
   EXPECT_TRUE(f.rig.alerts.empty());
+}
+
+// ---- what the screens send while the unit talks
+
+// A unit that echoes every module write sends its echoes while a knob is
+// still turning; one decoded between a screen's setting the module's words
+// and their going out must not be sent in their place (the unit would end on
+// an older value than the window shows). The decoder's turn is taken here
+// from inside the screen's own change of the words, where the unit's thread
+// could take it.
+TEST(MainWindowPieces, AModuleFrameDecodedWhileAScreenSendsDoesNotGoOutInstead) {
+  Recorder recorder;
+  loadUnit(recorder, 1, 6 + 7);
+  TempFolder folder;
+  GGEffectFunManager::Parts parts;
+  parts.service = recorder.service;
+  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  parts.diaryFile = folder / "diary";
+  const GGEffectFunManagerPtr manager = GGEffectFunManager::create(parts);
+  EffectDataViewModel editor({recorder.service, manager});
+  const auto bar = GGFunctionViewModel::create({recorder.service, manager});
+  flushMainQueue();
+
+  const std::vector<int> echo = currentWords(1, 7);
+  bool armed = false;
+  rs_valuesForKeyPath(recorder.service->presetDataModel(), "dataArr", manager)->subscribeNext([&](const fnd::Value&) {
+    if (!armed) return;
+    armed = false;
+    recorder.feed(0x09, wordBytes(echo));
+  });
+  const auto sentWords = [&](const std::function<void()>& send) {
+    recorder.take();
+    armed = true;
+    send();
+    EXPECT_FALSE(armed) << "the words did not change";
+    std::vector<Sent> sent;
+    for (const Sent& s : recorder.take())
+      if (s.cmd == 0x89) sent.push_back(s);
+    EXPECT_EQ(sent.size(), 1u);
+    return sent.empty() ? Bytes() : sent.back().payload;
+  };
+
+  // A knob of the editor.
+  std::vector<int> mine = echo;
+  mine[4] += 250;
+  recorder.service->presetDataModel()->setDataArr(mine);
+  EXPECT_EQ(sentWords([&] { editor.sendData(); }), wordBytes(mine));
+
+  // The module bar's switch.
+  std::vector<int> off = echo;
+  off[0] = 0;
+  EXPECT_EQ(sentWords([&] { bar->changeModuleStatus(false); }), wordBytes(off));
 }

@@ -183,8 +183,7 @@ std::vector<int> EffectViewModel::wordsToSend() const {
 
 void EffectViewModel::send(std::vector<int> words) {
   manager_->setTempDataArray(words);
-  service_->presetDataModel()->setDataArr(std::move(words));
-  service_->sendModuleData();
+  service_->sendModuleData(std::move(words));
 }
 
 void EffectViewModel::sendToHidEffectOpenOrClose(bool open) {
