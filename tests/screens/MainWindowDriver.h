@@ -247,6 +247,10 @@ public:
     for (const auto& tip : findAll<NSPopNormalView>(content())) out.push_back(tip->title());
     return out;
   }
+  // Tips take the clicks on what they cover until they have faded.
+  bool waitForTipsGone() const {
+    return dispatch::runMainLoopUntil([&] { return tipsShown().empty(); }, GGPopView::kTipSeconds * 2);
+  }
   bool waitForTip(const std::string& text) const {
     return waitUntil([&] {
       for (const auto& t : tipsShown())

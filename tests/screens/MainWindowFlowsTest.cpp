@@ -104,6 +104,16 @@ struct Flow {
       if (cell->itemModel() && cell->itemModel()->typeName == parameter && cell->window()) return cell;
     return nullptr;
   }
+  // An edit of the shown module that leaves it as it was: its switch clicked
+  // off and on again, once the tips that cover it have gone.
+  void editTheModule() {
+    ASSERT_TRUE(w->waitForTipsGone());
+    const bool on = w->editor().statusSwitch->isOn();
+    w->click(*w->editor().statusSwitch);
+    w->click(*w->editor().statusSwitch);
+    EXPECT_EQ(w->editor().statusSwitch->isOn(), on);
+    ASSERT_TRUE(waitUntil([&] { return modified() == 1; }));
+  }
   // Turns a knob a quarter turn clockwise from its top, with the mouse.
   void dragKnob(const GGEffectParmaViewPtr& cell) {
     auto knob = cell->cirSlider.lock();
@@ -310,7 +320,7 @@ TEST(MainWindowFlows, PresetsSwitchFromTheListAndTheTopBarAskingToSaveEdits) {
   ASSERT_TRUE(waitUntil([&] { return f.markedRow() == 20; }));
 
   // The question closes when the unit reports a page; nothing switches.
-  f.rig.sim.service->setDidChangeData(1);
+  f.editTheModule();
   w.clickRow(list, 4);
   ASSERT_TRUE(w.question());
   f.unit().changePage(5);
@@ -324,7 +334,7 @@ TEST(MainWindowFlows, PresetsSwitchFromTheListAndTheTopBarAskingToSaveEdits) {
   EXPECT_TRUE(waitUntil([&] { return shownStates() == unitStates(); }));
 
   // Saved on the unit's panel: no edits left, the list shows the new name.
-  f.rig.sim.service->setDidChangeData(1);
+  f.editTheModule();
   f.unit().savePreset(6, "Panel Save");
   EXPECT_TRUE(f.waitForRowName(5, "Panel Save"));
   EXPECT_TRUE(waitUntil([&] { return f.modified() == 0; }));
@@ -423,7 +433,7 @@ TEST(MainWindowFlows, SaveAndRenameReachTheUnitAndARefusedNameChangesNothing) {
 
   // Renaming the current preset saves the edit buffer under the new name;
   // the top bar shows it.
-  f.rig.sim.service->setDidChangeData(1);
+  f.editTheModule();
   f.w->contextMenu(*list.deviceTableView, row, "Rename");
   editor = list.renameVC->editTF->fieldEditor();
   ASSERT_TRUE(editor);
