@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "device/TempFolder.h"
 #include "reactive/RSObservation.h"
@@ -17,6 +18,7 @@
 #include "screens/MainWindowDriver.h"
 #include "screens/bars/GGFunctionViewModel.h"
 #include "screens/editor/EffectDataViewModel.h"
+#include "screens/models/EffectViewModel.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace flow_test;
@@ -199,8 +201,10 @@ TEST_P(MainWindowEditing, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsI
   expected[at] = f.unitWords(7)[at];
   EXPECT_NE(expected[at], original) << "the drag did not reach the unit";
   EXPECT_EQ(f.unitWords(7), expected);
-  EXPECT_EQ(item->current(), std::to_string(expected[at])) << f.framesText(kDelayWords);
-  EXPECT_EQ(time->valueLabel.lock()->stringValue(), GGEffectParmaView::valueText(*item)) << f.framesText(kDelayWords);
+  const GGEffectItemModelPtr shown = time->itemModel();
+  EXPECT_EQ(shown->current(), std::to_string(expected[at]))
+      << (shown == item ? "same item" : "new item") << f.framesText(kDelayWords);
+  EXPECT_EQ(time->valueLabel.lock()->stringValue(), GGEffectParmaView::valueText(*shown)) << f.framesText(kDelayWords);
   EXPECT_EQ(f.rig.sim.received(kDelayWords).back().payload, wordBytes(expected));
   if (echo) {
     EXPECT_EQ(f.knob("TIME"), time) << "an echo rebuilt the grid";
@@ -619,11 +623,11 @@ TEST(MainWindowFlows, AUserIRIsImportedIntoTheUnitAndDeletedFromTheCabinetsList)
        "IR import failed!\nPlease exit the software and restart to try again.\nIf problem recurs,please check "
        "compatibility of IR file."},
       {foreign, "Wrong file name format! Please check compatibility of file name."}};
-  for (const auto& [path, tip] : refused) {
-    w.openPanel = [path](const ui::OpenPanelRequest&) { return std::vector<fs::path>{path}; };
+  for (const auto& [file, tip] : refused) {
+    w.openPanel = [path = file](const ui::OpenPanelRequest&) { return std::vector<fs::path>{path}; };
     button = slotButton(f, 27);
     w.click(*button, {button->bounds().width() * 0.25, button->bounds().midY()});
-    EXPECT_TRUE(w.waitForTip(tip)) << path;
+    EXPECT_TRUE(w.waitForTip(tip)) << file;
   }
   f.expectNothingMore(Transfer::kIRTransfer, 0);
   EXPECT_EQ(typeRowTitle(f, 27), title);
@@ -731,4 +735,39 @@ TEST(MainWindowPieces, AModuleFrameDecodedWhileAScreenSendsDoesNotGoOutInstead) 
   std::vector<int> off = echo;
   off[0] = 0;
   EXPECT_EQ(sentWords([&] { bar->changeModuleStatus(false); }), wordBytes(off));
+}
+
+// The unit's echo of an earlier send reaches the main queue after the panel
+// has sent newer words: the knobs are filled from the record as it stands,
+// never from the older words the change carried (they would stay behind what
+// the unit holds, and the next send would take them back to the unit).
+TEST(MainWindowPieces, AnEchoOvertakenByANewerSendLeavesTheKnobsAlone) {
+  Recorder recorder;
+  loadUnit(recorder, 1, 6 + 7);
+  TempFolder folder;
+  GGEffectFunManager::Parts parts;
+  parts.service = recorder.service;
+  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  parts.diaryFile = folder / "diary";
+  const GGEffectFunManagerPtr manager = GGEffectFunManager::create(parts);
+  recorder.service->loadXML();
+  const auto types = EffectViewModel::create({recorder.service, manager, shippedSlotTable});
+  flushMainQueue();
+  ASSERT_FALSE(types->getValuesFormModel().empty());
+  const std::vector<std::string> before = types->getValuesFormModel();
+
+  std::vector<int> older = currentWords(1, 7), mine = currentWords(1, 7);
+  for (size_t i = 2; i < older.size(); ++i) {
+    older[i] += 40;
+    mine[i] += 80;
+  }
+  // The echo, decoded on another thread: its change goes to the main queue.
+  std::thread([&] { recorder.service->presetDataModel()->setDataArr(older); }).join();
+  // The panel's newer send, before the main queue runs.
+  manager->setTempDataArray(mine);
+  recorder.service->sendModuleData(mine);
+  flushMainQueue();
+
+  EXPECT_EQ(manager->tempDataArray.get(), mine) << "the panel's own send was taken for a change of the unit";
+  EXPECT_EQ(types->getValuesFormModel(), before);
 }
