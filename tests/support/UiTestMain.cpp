@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/dispatch/MainQueueDriver.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/QtMainQueueDriver.h"
 #include "platform/ui/Style.h"
@@ -19,5 +20,8 @@ int main(int argc, char** argv) {
   ui::installQtMainQueueDriver();
   int rc = RUN_ALL_TESTS();
   dispatch::shutdown(std::chrono::seconds(5));
+  // As the program does: the driver's receiver, with the tasks still posted
+  // to it (a tip's fade, holding its view), goes before the QApplication.
+  dispatch::setMainQueueDriver(nullptr);
   return rc;
 }

@@ -38,6 +38,12 @@ int numberAfterPrefix(const std::string& text) {
 
 }  // namespace
 
+void HIDServiceViewMode::sendModuleData(std::vector<int> words) {
+  Locked locked(*this);
+  presetDataModel_->setDataArr(std::move(words));
+  sendModuleData();
+}
+
 void HIDServiceViewMode::sendModuleData() {
   Locked locked(*this);
   const int module = selectedModuleIndex();

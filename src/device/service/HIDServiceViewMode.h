@@ -187,6 +187,10 @@ public:
   // The edited module's words, on its module page (sent first when the unit
   // is elsewhere); stores the module in the current preset; modified.
   void sendModuleData();
+  // The same for `words`, made the edited module's words in the same step: a
+  // frame of the unit decoded meanwhile (an echo of an earlier send, say)
+  // cannot take their place in what is sent.
+  void sendModuleData(std::vector<int> words);
   // Goes to unit page q unless the unit is on it; a module page also selects
   // that module.
   void sendChangePage(int page);

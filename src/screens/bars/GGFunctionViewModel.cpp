@@ -76,9 +76,10 @@ void GGFunctionViewModel::changeModuleStatus(bool on) {
     return;
   }
   words[0] = on ? 1 : 0;
-  // The channel writes the list into the record before the send reads it.
-  setModuleStatus(std::move(words));
-  hid_->sendModuleData();
+  // The channel writes the list into the record; the send takes it as given,
+  // whatever frame of the unit is decoded in between.
+  setModuleStatus(words);
+  hid_->sendModuleData(std::move(words));
 }
 
 void GGFunctionViewModel::changePage(int64_t index) {

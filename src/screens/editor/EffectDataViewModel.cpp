@@ -37,8 +37,7 @@ void EffectDataViewModel::sendData() {
   std::vector<int> words = configHidData();
   if (words.size() < 2) return;
   manager_->setTempDataArray(words);
-  service_->presetDataModel()->setDataArr(std::move(words));
-  service_->sendModuleData();
+  service_->sendModuleData(std::move(words));
 }
 
 bool EffectDataViewModel::compareStringOne(const std::string& one, const std::vector<std::string>& strings) {

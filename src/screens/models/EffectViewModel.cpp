@@ -62,8 +62,12 @@ void EffectViewModel::startReady() {
         vm.changeEffectIndex(module);
       }));
   rs_valuesForKeyPath(service_->presetDataModel(), "dataArr", this)
-      ->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value& value) {
-        vm.refreshData(fnd::fromValue<std::vector<int>>(value));
+      ->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value&) {
+        // The record as it stands now: the words the change carried may be
+        // older by the time the main queue gets here (the unit's echoes and
+        // this panel's sends cross), and filling the slots from them would
+        // leave the knobs behind what the unit holds.
+        vm.refreshData();
       }));
   rs_valuesForKeyPath(manager_, "mainColor", this)->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value&) {
     vm.refreshViewData();
@@ -183,8 +187,7 @@ std::vector<int> EffectViewModel::wordsToSend() const {
 
 void EffectViewModel::send(std::vector<int> words) {
   manager_->setTempDataArray(words);
-  service_->presetDataModel()->setDataArr(std::move(words));
-  service_->sendModuleData();
+  service_->sendModuleData(std::move(words));
 }
 
 void EffectViewModel::sendToHidEffectOpenOrClose(bool open) {
