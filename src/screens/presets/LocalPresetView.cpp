@@ -265,16 +265,7 @@ void LocalPresetView::selectRow(long row) {
 // ---- drag and drop
 
 bool LocalPresetView::writeRowsWithIndexes(ui::TableView&, const std::set<long>& rows, ui::Pasteboard& pb) {
-  PresetDragData d;
-  d.tableViewID = kTableIdentifier;
-  for (long r : rows) {
-    if (!presetVM || r < 0 || static_cast<size_t>(r) >= presetVM->presetNameArr.size()) continue;
-    d.index.push_back(static_cast<uint64_t>(r));
-    d.presetName.push_back(presetVM->presetNameArr[static_cast<size_t>(r)]);
-  }
-  if (d.index.empty()) return false;
-  pb.setString(PresetDragData::kPasteboardType, d.encode());
-  return true;
+  return presetVM && writePresetRows(kTableIdentifier, presetVM->presetNameArr, rows, pb);
 }
 
 unsigned LocalPresetView::validateDrop(ui::TableView& table, const ui::DraggingInfo&, long row,
@@ -284,12 +275,10 @@ unsigned LocalPresetView::validateDrop(ui::TableView& table, const ui::DraggingI
 }
 
 bool LocalPresetView::acceptDrop(ui::TableView&, const ui::DraggingInfo& info, long row, ui::TableViewDropOperation) {
-  const std::string* data = info.pasteboard.stringForType(PresetDragData::kPasteboardType);
-  if (!data) return false;
-  const auto d = PresetDragData::decode(*data);
-  // Rows of this list dropped on it are refused.
-  if (!d || d->tableViewID == kTableIdentifier || d->index.empty()) return false;
-  exportPreset(PresetDrop{row, d->presetName, d->index});
+  // Rows of this list dropped on it are refused, and so is a drag of no rows.
+  const std::optional<PresetDrop> drop = readPresetDrop(info, kTableIdentifier, row);
+  if (!drop || drop->index.empty()) return false;
+  exportPreset(*drop);
   return true;
 }
 

@@ -29,3 +29,25 @@ std::optional<PresetDragData> PresetDragData::decode(const std::string& data) {
     }
   return d;
 }
+
+bool writePresetRows(const std::string& tableViewID, const std::vector<std::string>& names, const std::set<long>& rows,
+                     ui::Pasteboard& pb) {
+  PresetDragData d;
+  d.tableViewID = tableViewID;
+  for (long r : rows) {
+    if (r < 0 || static_cast<size_t>(r) >= names.size()) continue;
+    d.index.push_back(static_cast<uint64_t>(r));
+    d.presetName.push_back(names[static_cast<size_t>(r)]);
+  }
+  if (d.index.empty()) return false;
+  pb.setString(PresetDragData::kPasteboardType, d.encode());
+  return true;
+}
+
+std::optional<PresetDrop> readPresetDrop(const ui::DraggingInfo& info, const std::string& ownID, long row) {
+  const std::string* data = info.pasteboard.stringForType(PresetDragData::kPasteboardType);
+  if (!data) return std::nullopt;
+  const auto d = PresetDragData::decode(*data);
+  if (!d || d->tableViewID == ownID) return std::nullopt;
+  return PresetDrop{row, d->presetName, d->index};
+}

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/ui/TableView.h"
 
 struct PresetDragData {
   static constexpr const char* kPasteboardType = "drag";
@@ -27,3 +30,11 @@ struct PresetDrop {
   std::vector<std::string> presetName;
   std::vector<uint64_t> index;
 };
+
+// Puts the rows of a preset list that are among `names` on the pasteboard,
+// as dragged from the list `tableViewID`; false when none of them is.
+bool writePresetRows(const std::string& tableViewID, const std::vector<std::string>& names, const std::set<long>& rows,
+                     ui::Pasteboard& pb);
+// The drop on `row` of the list `ownID`; nothing when the drag carries no
+// preset rows' data or comes from that list itself.
+std::optional<PresetDrop> readPresetDrop(const ui::DraggingInfo& info, const std::string& ownID, long row);

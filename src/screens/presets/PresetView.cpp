@@ -318,15 +318,7 @@ void PresetView::popoverWillClose(ui::Popover&) {
 // ---- drag and drop
 
 bool PresetView::writeRowsWithIndexes(ui::TableView&, const std::set<long>& rows, ui::Pasteboard& pb) {
-  PresetDragData d;
-  d.tableViewID = kTableIdentifier;
-  for (long r : rows) {
-    if (!presetVM || r < 0 || static_cast<size_t>(r) >= presetVM->presetNameArr.size()) continue;
-    d.index.push_back(static_cast<uint64_t>(r));
-    d.presetName.push_back(presetVM->presetNameArr[static_cast<size_t>(r)]);
-  }
-  pb.setString(PresetDragData::kPasteboardType, d.encode());
-  return true;
+  return presetVM && writePresetRows(kTableIdentifier, presetVM->presetNameArr, rows, pb);
 }
 
 unsigned PresetView::validateDrop(ui::TableView& table, const ui::DraggingInfo&, long row,
@@ -336,11 +328,10 @@ unsigned PresetView::validateDrop(ui::TableView& table, const ui::DraggingInfo&,
 }
 
 bool PresetView::acceptDrop(ui::TableView&, const ui::DraggingInfo& info, long row, ui::TableViewDropOperation) {
-  const std::string* data = info.pasteboard.stringForType(PresetDragData::kPasteboardType);
-  if (!data) return false;
-  const auto d = PresetDragData::decode(*data);
-  if (!d || d->tableViewID == kTableIdentifier) return false;
-  receiveDropPreset(PresetDrop{row, d->presetName, d->index});
+  // Rows of this list dropped on it are refused.
+  const std::optional<PresetDrop> drop = readPresetDrop(info, kTableIdentifier, row);
+  if (!drop) return false;
+  receiveDropPreset(*drop);
   return true;
 }
 
