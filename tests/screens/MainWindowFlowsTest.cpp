@@ -194,6 +194,7 @@ TEST_P(MainWindowEditing, AModuleEditedInTheWindowIsSoOnTheUnitAndThePanelShowsI
   ASSERT_TRUE(time);
   f.dragKnob(time);
   const GGEffectItemModelPtr item = time->itemModel();
+  ASSERT_TRUE(item && item->slot()) << "the TIME knob turns no slot";
   const auto at = static_cast<size_t>(2 + item->slot()->index);
   // Once the unit has taken every send (and, echoing, the window every
   // echo), the unit, the knob and its label agree, and only TIME moved.
@@ -285,9 +286,14 @@ TEST(MainWindowFlows, PresetsSwitchFromTheListAndTheTopBarAskingToSaveEdits) {
   f.chooseModule(7);
   auto time = f.knob("TIME");
   ASSERT_TRUE(time);
+  const std::vector<int> stored = f.unit().preset(13).moduleWords(7);
   f.dragKnob(time);
   ASSERT_TRUE(waitUntil([&] { return f.modified() == 1; }));
+  // The flag is up once the window sent; the unit has the edit once it took
+  // every send.
+  f.settle();
   const std::vector<int> edited = f.unitWords(7);
+  ASSERT_NE(edited, stored) << "the drag changed nothing";
   const size_t loads = f.count(App::kLoadPreset);
   w.clickRow(list, 19);
   ASSERT_TRUE(w.question());
@@ -310,9 +316,12 @@ TEST(MainWindowFlows, PresetsSwitchFromTheListAndTheTopBarAskingToSaveEdits) {
   // switches.
   time = f.knob("TIME");
   ASSERT_TRUE(time);
+  const std::vector<int> before = f.unit().preset(20).moduleWords(7);
   f.dragKnob(time);
   ASSERT_TRUE(waitUntil([&] { return f.modified() == 1; }));
+  f.settle();
   const std::vector<int> kept = f.unitWords(7);
+  ASSERT_NE(kept, before) << "the drag changed nothing";
   w.click(*w.top().downButton);
   ASSERT_TRUE(w.question());
   w.answer("SAVE");

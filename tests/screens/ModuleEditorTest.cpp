@@ -155,6 +155,7 @@ TEST(ModuleEditorWithUnit, ADraggedKnobReachesTheUnitAndItsEchoIsNotAppliedAgain
   p.move(w.at(*knob, {75, 30}));
   p.release(w.at(*knob, {75, 30}));
   const GGEffectItemModelPtr item = time->itemModel();
+  ASSERT_TRUE(item->slot()) << "the TIME knob turns no slot";
   const std::string value = item->current();
   EXPECT_NE(std::to_string(before[2 + item->slot()->index]), value);
   std::vector<int> expected = before;
@@ -188,6 +189,7 @@ TEST(ModuleEditorWithUnit, AKnobTurnedOnTheUnitsPanelShowsInTheKnob) {
   auto time = w.knobCell("TIME");
   ASSERT_TRUE(time);
   std::vector<int> turned = w.unitWords(7);
+  ASSERT_TRUE(time->itemModel()->slot()) << "the TIME knob turns no slot";
   const auto at = static_cast<size_t>(2 + time->itemModel()->slot()->index);
   turned[at] = turned[at] == 750 ? 600 : 750;
   w.sim.app->turnKnob(7, turned);
