@@ -210,6 +210,36 @@ TEST(EffectViewModelWithUnit, EchoOfTheEditorsOwnSendIsNotAppliedAgain) {
   EXPECT_FALSE(rig.manager->tempDataArray.get());
 }
 
+// The unit's changes can arrive faster than the main queue runs them, and
+// each one handled reads the record as it stands: a change handled after an
+// earlier one already filled the slots with that record fills nothing more,
+// unless a send wrote the slots since.
+TEST(EffectViewModelWithUnit, AChangeHandledLateFillsTheSlotsOnlyWhenTheyDiffer) {
+  EditorRig rig;
+  rig.sim.service->sendChangePage(13);
+  ASSERT_TRUE(rig.showing("DELAY"));
+  flushMainQueue();
+  const int before = rig.successes();
+  auto record = rig.sim.service->presetDataModel();
+  std::vector<int> older = record->dataArr.get(), newer = older;
+  older[2] += 10;
+  newer[2] += 20;
+  record->setDataArr(newer);  // handled at once on the main thread
+  flushMainQueue();
+  EXPECT_EQ(rig.successes(), before + 1);
+  EXPECT_EQ(slotTexts(rig.model->models()[1]), wordTexts(newer));
+
+  rig.model->refreshData();  // a second change, handled late
+  flushMainQueue();
+  EXPECT_EQ(rig.successes(), before + 1);
+
+  rig.manager->setTempDataArray(older);  // a knob's send wrote the slots
+  rig.model->refreshData();
+  flushMainQueue();
+  EXPECT_EQ(rig.successes(), before + 2);
+  EXPECT_EQ(slotTexts(rig.model->models()[1]), wordTexts(newer));
+}
+
 // --- a service that records what it sends ---
 
 namespace {

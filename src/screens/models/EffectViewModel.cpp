@@ -117,6 +117,7 @@ void EffectViewModel::DealData(const json& value, const std::string& effectName)
   std::stable_sort(types.begin(), types.end(),
                    [](const GGFuncEffectModelPtr& a, const GGFuncEffectModelPtr& b) { return a->nickName < b->nickName; });
   models_ = std::move(types);
+  filledWords_.reset();  // new types have empty slots
 }
 
 const json& EffectViewModel::allEffectParmas() {
@@ -152,12 +153,18 @@ void EffectViewModel::refreshData() { refreshData(service_->presetDataModel()->d
 void EffectViewModel::refreshData(const std::vector<int>& words) {
   if (manager_->isDataArrayEqual(words)) return;
   if (models_.empty()) return;
+  // Two changes handled after both arrived read the same record: the second
+  // finds the slots filled with it already, unless a send wrote them since
+  // (a send leaves its words in tempDataArray until the next fill).
+  if (filledWords_ == words && !manager_->tempDataArray.get()) return;
   manager_->setTempDataArray(std::nullopt);
   std::shared_ptr<GGEffectParmaList> slots = paramsForEffect();
   // A slot without a word (a short list, or a table longer than the module)
   // keeps the table's value.
   for (size_t i = 0; i < slots->size() && i + 2 < words.size(); ++i)
     (*slots)[i]->current.set(std::to_string(words[i + 2]));
+  // Nothing filled without a slot table: it is asked for again next time.
+  filledWords_ = slots->empty() ? std::nullopt : std::optional<std::vector<int>>(words);
   std::shared_ptr<const GGEffectParmaList> shared = std::move(slots);
   for (const GGFuncEffectModelPtr& type : models_) type->setParams(shared);
   if (Block block = successBlock()) dispatch::Queue::main()->async([block] { block(fnd::Value()); });

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,8 @@ private:
   // The module models_ was built for.
   int module_ = 0;
   nlohmann::json slotTable_;
+  // The words the slots were last filled with (none since models_ was built).
+  std::optional<std::vector<int>> filledWords_;
 };
 
 using EffectViewModelPtr = std::shared_ptr<EffectViewModel>;
