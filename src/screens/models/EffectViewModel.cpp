@@ -163,11 +163,13 @@ void EffectViewModel::refreshData(const std::vector<int>& words) {
   // keeps the table's value.
   for (size_t i = 0; i < slots->size() && i + 2 < words.size(); ++i)
     (*slots)[i]->current.set(std::to_string(words[i + 2]));
-  // Nothing filled without a slot table: it is asked for again next time.
-  filledWords_ = slots->empty() ? std::nullopt : std::optional<std::vector<int>>(words);
+  // Remembered only once a fill is announced (a view made later asks again to
+  // be told), and not without a slot table (asked for again next time).
+  const Block block = successBlock();
+  filledWords_ = slots->empty() || !block ? std::nullopt : std::optional<std::vector<int>>(words);
   std::shared_ptr<const GGEffectParmaList> shared = std::move(slots);
   for (const GGFuncEffectModelPtr& type : models_) type->setParams(shared);
-  if (Block block = successBlock()) dispatch::Queue::main()->async([block] { block(fnd::Value()); });
+  if (block) dispatch::Queue::main()->async([block] { block(fnd::Value()); });
 }
 
 void EffectViewModel::refreshViewData() {
