@@ -58,30 +58,6 @@ std::vector<std::shared_ptr<T>> findAll(const std::shared_ptr<ui::View>& root) {
   return out;
 }
 
-// Points the program at the build's resources for the object's lifetime.
-// Without it the program looks for them next to the test binary, and a copy
-// of the binary run from elsewhere starts with no slot table (knobs without
-// a slot) and no empty preset (nothing to clear a preset with).
-class ScopedResourcesDir {
-public:
-  ScopedResourcesDir() {
-    if (const char* old = std::getenv(kVariable)) saved_ = old;
-    setenv(kVariable, QV450_RESOURCES_DIR, 1);
-  }
-  ~ScopedResourcesDir() {
-    if (saved_)
-      setenv(kVariable, saved_->c_str(), 1);
-    else
-      unsetenv(kVariable);
-  }
-  ScopedResourcesDir(const ScopedResourcesDir&) = delete;
-  ScopedResourcesDir& operator=(const ScopedResourcesDir&) = delete;
-
-private:
-  static constexpr const char* kVariable = "QV450_RESOURCES_DIR";
-  std::optional<std::string> saved_;
-};
-
 // What a context menu showed: its items' titles and whether each could be
 // chosen.
 struct MenuSeen {

@@ -33,7 +33,6 @@ constexpr uint8_t kDelayWords = App::kSetModuleWords + 7;
 
 // The main window started on the simulated unit, and its driver.
 struct Flow {
-  ScopedResourcesDir resources;  // before the program starts
   ShellRig rig;
   std::unique_ptr<MainWindowDriver> w;
 
