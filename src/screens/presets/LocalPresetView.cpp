@@ -70,19 +70,10 @@ void LocalPresetView::prepareUI() {
   auto self = std::static_pointer_cast<LocalPresetView>(shared_from_this());
   std::weak_ptr<LocalPresetView> weak = self;
 
-  presetTitleView = std::make_shared<ui::View>();
-  presetTitleView->setWantsLayer(true);
-  presetTitleView->layer().setBackgroundColor(ui::Color::blackColor());
-  presetTypeTitle = std::make_shared<ui::TextField>(ui::Rect{0, 0, 80, 19});
-  presetTypeTitle->setSelectable(false);
-  presetTypeTitle->setEditable(false);
-  presetTypeTitle->setStringValue(kTitle);
-  presetTypeTitle->setBackgroundColor(ui::Color::blackColor());
-  presetTypeTitle->setTextColor(ui::Color::whiteColor());
-  presetTypeTitle->setBordered(false);
-  presetTypeTitle->setBezeled(false);
+  PresetListTitle title = makePresetListTitle(kTitle, 80);
+  presetTitleView = title.strip;
+  presetTypeTitle = title.label;
   presetTypeTitle->setWantsLayer(true);
-  presetTitleView->addSubview(presetTypeTitle);
   addSubview(presetTitleView);
 
   freshButton = barButton(*presetTitleView, "fresh");

@@ -123,3 +123,20 @@ std::shared_ptr<ui::TableColumn> setUpPresetList(ZrScrollView& scroll, ZrTableVi
   table.addTableColumn(column);
   return column;
 }
+
+PresetListTitle makePresetListTitle(const std::string& title, double labelWidth) {
+  PresetListTitle t;
+  t.strip = std::make_shared<ui::View>();
+  t.strip->setWantsLayer(true);
+  t.strip->layer().setBackgroundColor(ui::Color::blackColor());
+  t.label = std::make_shared<ui::TextField>(ui::Rect{0, 0, labelWidth, 19});
+  t.label->setSelectable(false);
+  t.label->setEditable(false);
+  t.label->setStringValue(title);
+  t.label->setBackgroundColor(ui::Color::blackColor());
+  t.label->setTextColor(ui::Color::whiteColor());
+  t.label->setBordered(false);
+  t.label->setBezeled(false);
+  t.strip->addSubview(t.label);
+  return t;
+}

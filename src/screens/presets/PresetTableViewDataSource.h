@@ -17,6 +17,7 @@
 #include "controls/ZrTableView.h"
 #include "platform/foundation/Object.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/TextField.h"
 #include "screens/presets/PresetDragData.h"
 
 class PresetTableViewDataSource : public fnd::Object, public ui::TableViewDataSource, public ui::TableViewDelegate {
@@ -78,3 +79,11 @@ private:
 // caller sets the table's data source, delegate and actions.
 std::shared_ptr<ui::TableColumn> setUpPresetList(ZrScrollView& scroll, ZrTableView& table, double rowHeight,
                                                  double width);
+
+// The black title strip of a preset list, holding its white, plain title
+// `title` (a label `labelWidth` wide); the caller places both.
+struct PresetListTitle {
+  std::shared_ptr<ui::View> strip;
+  std::shared_ptr<ui::TextField> label;
+};
+PresetListTitle makePresetListTitle(const std::string& title, double labelWidth);

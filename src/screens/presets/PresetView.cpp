@@ -56,18 +56,9 @@ void PresetView::prepareUI() {
   auto self = std::static_pointer_cast<PresetView>(shared_from_this());
   std::weak_ptr<PresetView> weak = self;
 
-  presetTitleView = std::make_shared<ui::View>();
-  presetTitleView->setWantsLayer(true);
-  presetTitleView->layer().setBackgroundColor(ui::Color::blackColor());
-  presetTypeTitle = std::make_shared<ui::TextField>(ui::Rect{0, 0, 60, 19});
-  presetTypeTitle->setSelectable(false);
-  presetTypeTitle->setEditable(false);
-  presetTypeTitle->setStringValue("DEVICE");
-  presetTypeTitle->setBackgroundColor(ui::Color::blackColor());
-  presetTypeTitle->setTextColor(ui::Color::whiteColor());
-  presetTypeTitle->setBordered(false);
-  presetTypeTitle->setBezeled(false);
-  presetTitleView->addSubview(presetTypeTitle);
+  PresetListTitle title = makePresetListTitle("DEVICE", 60);
+  presetTitleView = title.strip;
+  presetTypeTitle = title.label;
   addSubview(presetTitleView);
 
   deviceScrollView = std::make_shared<ZrScrollView>();
