@@ -23,6 +23,7 @@
 
 #include "HIDServiceViewModeTestSupport.h"
 #include "TempFolder.h"
+#include "support/WaveFile.h"
 #include "device/backup/SettingViewModel.h"
 #include "device/files/Zr_Backup.h"
 #include "sim/bootloader/SimBootloader.h"
@@ -339,32 +340,12 @@ std::vector<std::string> filesUnder(const fs::path& root) {
 
 // ---- files the flows read ----
 
-void put16(Bytes& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using test_files::put16;
+using test_files::put32;
 
 // A mono 16-bit 44.1 kHz WAVE of 512 samples.
 Bytes waveFile() {
-  const uint32_t dataSize = 512 * 2;
-  Bytes b(44 + dataSize, 0);
-  std::memcpy(&b[0], "RIFF", 4);
-  put32(b, 4, 36 + dataSize);
-  std::memcpy(&b[8], "WAVEfmt ", 8);
-  put32(b, 16, 16);
-  put16(b, 20, 1);
-  put16(b, 22, 1);
-  put32(b, 24, 44100);
-  put32(b, 28, 44100 * 2);
-  put16(b, 32, 2);
-  put16(b, 34, 16);
-  std::memcpy(&b[36], "data", 4);
-  put32(b, 40, dataSize);
-  for (size_t j = 0; j < 512; ++j) put16(b, 44 + 2 * j, static_cast<uint16_t>(static_cast<int>(j) * 61 - 15000));
-  return b;
+  return test_files::monoWave(512, [](size_t j) { return static_cast<int16_t>(static_cast<int>(j) * 61 - 15000); });
 }
 
 // An NR file: 512 words, their sum, "2.0".

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "device/TempFolder.h"
+#include "support/WaveFile.h"
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
 #include "screens/MainWindowDriver.h"
@@ -515,35 +516,13 @@ TEST(MainWindowFlows, CopyPasteAndClearFromTheListsMenuAreSoOnTheUnit) {
 
 namespace {
 
-void put16(Bytes& b, size_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
+using test_files::put16;
+using test_files::put32;
 
 int16_t sample(size_t j) { return static_cast<int16_t>(static_cast<int>(j) * 83 - 19000); }
 
 // A mono 16-bit WAVE of 512 samples at 44.1 kHz.
-Bytes wave() {
-  const uint32_t dataSize = 512 * 2;
-  Bytes b(44 + dataSize, 0);
-  std::memcpy(&b[0], "RIFF", 4);
-  put32(b, 4, 36 + dataSize);
-  std::memcpy(&b[8], "WAVEfmt ", 8);
-  put32(b, 16, 16);
-  put16(b, 20, 1);
-  put16(b, 22, 1);
-  put32(b, 24, 44100);
-  put32(b, 28, 44100 * 2);
-  put16(b, 32, 2);
-  put16(b, 34, 16);
-  std::memcpy(&b[36], "data", 4);
-  put32(b, 40, dataSize);
-  for (size_t j = 0; j < 512; ++j) put16(b, 44 + 2 * j, static_cast<uint16_t>(sample(j)));
-  return b;
-}
+Bytes wave() { return test_files::monoWave(512, sample); }
 
 uint32_t nrWord(size_t j) { return static_cast<uint32_t>(j * 0x01020304u + 0x55); }
 
