@@ -1,9 +1,15 @@
 // Scroll and clip views with the project's scroller: constraints on the
 // offset, the least scroll that shows a rectangle, the wheel in flipped and
-// y-up documents, scroller sizes and hiding, knob drags and paging.
+// y-up documents, scroller sizes and hiding, knob drags and paging, and
+// documents longer than their widget may be.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QWidget>
+#include <cmath>
+
+#include "platform/ui/GraphicsContext.h"
 
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TrackingArea.h"
@@ -167,6 +173,63 @@ TEST_F(ScrollFixture, ReplacingTheClipViewKeepsItsFrame) {
   EXPECT_EQ(fresh->frame(), Rect(0, 0, 100, 100));
   EXPECT_EQ(doc->superview(), fresh.get());
   EXPECT_EQ(fresh->enclosingScrollView(), scroll.get());
+}
+
+// Stripes of 100 points in four colours down the document's y axis (up or
+// down as it is flipped): the first two painted by the document itself, the
+// others by subviews.
+const QColor kStripes[] = {QColor(200, 40, 40), QColor(40, 160, 40), QColor(40, 40, 200), QColor(200, 180, 40)};
+
+template <bool Flipped>
+class StripedDocument : public View {
+public:
+  using View::View;
+  bool isFlipped() const override { return Flipped; }
+  void drawRect(GraphicsContext& ctx, const Rect&) override {
+    for (int i = 0; i < 2; ++i) {
+      ctx.setFillColor(Color::fromQColor(kStripes[i]));
+      ctx.fillRect(Rect(0, 100.0 * i, bounds().width(), 100));
+    }
+  }
+};
+
+std::shared_ptr<View> stripe(int i) {
+  auto v = View::create(Rect(0, 100.0 * i, 100, 100));
+  v->layer().setBackgroundColor(Color::fromQColor(kStripes[i]));
+  return v;
+}
+
+TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
+  for (const bool flipped : {true, false}) {
+    SCOPED_TRACE(flipped ? "flipped" : "y-up");
+    std::shared_ptr<View> striped = flipped ? std::shared_ptr<View>(View::create<StripedDocument<true>>(Rect(0, 0, 100, 400)))
+                                            : View::create<StripedDocument<false>>(Rect(0, 0, 100, 400));
+    striped->addSubview(stripe(2));
+    scroll->setDocumentView(striped);
+    clip().setMaximumDocumentWidgetLength(150);
+    for (const double offset : {0.0, 120.0, 300.0, 170.0, 40.0, 260.0}) {
+      SCOPED_TRACE(offset);
+      clip().scrollToPoint({0, offset});
+      // One subview arrives while the document is shown in a band.
+      if (offset == 300 && striped->subviews().size() == 1) striped->addSubview(stripe(3));
+      EXPECT_LE(striped->widget()->height(), 150);
+      const QImage img = window->widget()->grab().toImage();
+      const double dpr = img.devicePixelRatio();
+      // The scroll view fills the window's lower half (y-up 0..100).
+      for (double y = 2; y < 100; y += 4) {
+        const Point docPoint = striped->convertPointFromView({50, y}, nullptr);
+        const double within = std::fmod(docPoint.y, 100);
+        if (within < 3 || within > 97) continue;  // no edges
+        const int index = int(docPoint.y / 100);
+        if (index == 3 && striped->subviews().size() == 1) continue;
+        EXPECT_EQ(img.pixelColor(int(50 * dpr), int((200 - y) * dpr)).name(), kStripes[index].name())
+            << "document y " << docPoint.y;
+      }
+    }
+    // Short enough again: one widget for all of it.
+    clip().setMaximumDocumentWidgetLength(ClipView::kMaximumDocumentWidgetLength);
+    EXPECT_EQ(striped->widget()->height(), 400);
+  }
 }
 
 }  // namespace

@@ -166,11 +166,27 @@ void View::placeWidget() {
   } else if (window_) {
     left = 0;  // the content view fills its window
   }
+  if (superview_) {
+    const Point parentOrigin = superview_->widgetOrigin();
+    left -= parentOrigin.x;
+    top -= parentOrigin.y;
+  }
+  const Rect area = widgetArea_.isNull() ? Rect(0, 0, f.width(), f.height()) : widgetArea_;
+  left += area.minX();
+  top += area.minY();
   const int x0 = int(std::lround(left));
   const int y0 = int(std::lround(top));
-  const int x1 = int(std::lround(left + f.width()));
-  const int y1 = int(std::lround(top + f.height()));
+  const int x1 = int(std::lround(left + area.width()));
+  const int y1 = int(std::lround(top + area.height()));
   widget_->setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+}
+
+void View::setWidgetArea(const Rect& area) {
+  if (area == widgetArea_) return;
+  widgetArea_ = area;
+  placeWidget();
+  placeSubviewWidgets();
+  widget_->update();
 }
 
 void View::placeSubviewWidgets() {
@@ -526,12 +542,13 @@ void View::setNeedsDisplayInRect(const Rect& rect) {
   needsDisplay_ = true;
   const Rect r = rect.intersection(bounds());
   if (r.isNull()) return;
+  const Point o = widgetOrigin();
   const Point a = toVisual({r.minX(), r.minY()});
   const Point b = toVisual({r.maxX(), r.maxY()});
-  const double x0 = std::floor(std::min(a.x, b.x));
-  const double y0 = std::floor(std::min(a.y, b.y));
-  widget_->update(int(x0), int(y0), int(std::ceil(std::max(a.x, b.x)) - x0),
-                  int(std::ceil(std::max(a.y, b.y)) - y0));
+  const double x0 = std::floor(std::min(a.x, b.x) - o.x);
+  const double y0 = std::floor(std::min(a.y, b.y) - o.y);
+  widget_->update(int(x0), int(y0), int(std::ceil(std::max(a.x, b.x) - o.x) - x0),
+                  int(std::ceil(std::max(a.y, b.y) - o.y) - y0));
 }
 
 void View::drawRect(GraphicsContext&, const Rect&) {}
@@ -544,6 +561,10 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
   needsDisplay_ = false;
   QPainter p(&w);
   p.setRenderHint(QPainter::Antialiasing);
+  // The widget may cover only a band of the view: paint in the view's own
+  // visual coordinates.
+  const Point origin = widgetOrigin();
+  p.translate(-origin.x, -origin.y);
   const QRectF box(0, 0, frame_.size.width, frame_.size.height);
   const double radius = std::min({layer_.cornerRadius_, box.width() / 2, box.height() / 2});
   const bool hasBackground = layer_.background_ && layer_.background_->alphaComponent() > 0;
@@ -556,8 +577,8 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
     p.fillRect(box, layer_.background_->toQColor());
   }
   // Dirty rectangle in bounds coordinates.
-  const Point a = fromVisual({dirtyInWidget.minX(), dirtyInWidget.minY()});
-  const Point b = fromVisual({dirtyInWidget.maxX(), dirtyInWidget.maxY()});
+  const Point a = fromVisual({dirtyInWidget.minX() + origin.x, dirtyInWidget.minY() + origin.y});
+  const Point b = fromVisual({dirtyInWidget.maxX() + origin.x, dirtyInWidget.maxY() + origin.y});
   const Rect dirty(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y));
   {
     GraphicsContext ctx(p, bounds(), isFlipped());
