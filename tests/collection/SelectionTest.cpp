@@ -206,6 +206,44 @@ TEST(AnimatedScroll, GlidesToTheDestinationAndCallsItsCompletionOnce) {
   EXPECT_EQ(calls, 2);
 }
 
+TEST(AnimatedScroll, AGlideWhoseDocumentShrinksEndsAtTheNearestReachableOffset) {
+  // Rows of 150 in a view 300 tall. The glide heads for y 1710; three frames
+  // in, the data is reloaded with fewer items.
+  struct Case {
+    int64_t items;
+    double end;
+  };
+  const Case cases[] = {
+      {36, 1800 - 300},  // the new end is still ahead: the glide goes on to it
+      {12, 600 - 300},   // the offset is past the new end already
+      {3, 0},            // everything fits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.items);
+    Scene s(560, 300, {60});
+    auto* clip = s.cv->clipView();
+    int calls = 0;
+    bool result = false;
+    clip->scrollRectToVisible(ui::Rect(0, 2000, 10, 10), true, [&](bool ok) {
+      ++calls;
+      result = ok;
+    });
+    for (int i = 0; i < 3; ++i) clip->frameTimer().fire();
+    s.source->counts = {c.items};
+    s.cv->reloadData();
+    s.settle();
+    for (int i = 0; i < 1000 && clip->isScrolling(); ++i) {
+      clip->frameTimer().fire();
+      s.settle();
+    }
+    EXPECT_FALSE(clip->isScrolling());
+    EXPECT_EQ(s.cv->visibleDocumentRect().minY(), c.end);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(cltest::visibleSetIsSound(*s.cv));
+  }
+}
+
 TEST(AnimatedScroll, RatesAreClampedAndAViewOutOfAWindowStops) {
   Scene s(560, 300, {60});
   auto* clip = s.cv->clipView();
