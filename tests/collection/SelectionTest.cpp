@@ -92,6 +92,27 @@ TEST_F(Clicks, TheDelegateCanVetoAndTheLastItemCanBeKept) {
   EXPECT_EQ(selected(), (Paths{{0, 0}}));
 }
 
+TEST_F(Clicks, SelectAllAndDeselectAllGoThroughEveryItemInOrder) {
+  s.cv->selectAllItems();
+  const Paths all = s.cv->allIndexPaths();
+  EXPECT_EQ(selected(), all);
+  EXPECT_EQ(s.delegate->log.size(), 2 * all.size());
+  for (const auto& [path, cell] : s.cv->visibleCellsMap()) EXPECT_TRUE(cell->isSelected()) << describe(path);
+  // Selected again: each is asked and told again, and keeps its place.
+  click({2, 1}, Qt::ControlModifier);
+  s.cv->selectAllItems();
+  EXPECT_EQ(selected(), (Paths{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {0, 8}, {2, 0}, {2, 2},
+                               {2, 1}}));
+  s.cv->deselectAllItems();
+  EXPECT_TRUE(selected().empty());
+  EXPECT_FALSE(s.cv->cellForItemAtIndexPath(CLIndexPath{0, 4})->isSelected());
+  // Without empty selections the last one stays.
+  s.cv->selectAllItems();
+  s.cv->setAllowsEmptySelection(false);
+  s.cv->deselectAllItems();
+  EXPECT_EQ(selected(), (Paths{{2, 2}}));
+}
+
 TEST_F(Clicks, ArrowKeysMoveTheSelectionAndScrollItIntoSight) {
   click({0, 1});
   auto& keys = pointer;
