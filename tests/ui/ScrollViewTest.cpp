@@ -53,11 +53,36 @@ TEST_F(ScrollFixture, ScrollsAreConstrainedAndShowRectanglesWithTheLeastMove) {
   clip().scrollToPoint({0, -5});
   EXPECT_EQ(clip().bounds().origin, (Point{0, 0}));
 
-  EXPECT_FALSE(clip().scrollRectToVisible(Rect(0, 10, 10, 10)));  // already shown
-  EXPECT_TRUE(clip().scrollRectToVisible(Rect(0, 150, 10, 20)));   // below: its bottom comes to the bottom
-  EXPECT_EQ(clip().bounds().origin, (Point{0, 70}));
-  EXPECT_TRUE(clip().scrollRectToVisible(Rect(0, 20, 10, 300)));   // taller than the view: its top shows
-  EXPECT_EQ(clip().bounds().origin, (Point{0, 20}));
+  // The clip shows 100 x 100 of a document 300 x 400.
+  doc->setFrameSize({300, 400});
+  struct Case {
+    const char* what;
+    Point from;
+    Rect rect;
+    Point to;
+  };
+  const Case cases[] = {
+      {"shown already", {0, 0}, Rect(0, 10, 10, 10), {0, 0}},
+      {"shown exactly", {0, 100}, Rect(0, 100, 10, 100), {0, 100}},
+      {"below, shorter: its bottom comes to the bottom", {0, 0}, Rect(0, 150, 10, 20), {0, 70}},
+      {"above, shorter: its top comes to the top", {0, 200}, Rect(0, 50, 10, 20), {0, 50}},
+      {"across the top edge", {0, 200}, Rect(0, 150, 10, 100), {0, 150}},
+      {"across the bottom edge", {0, 200}, Rect(0, 250, 10, 100), {0, 250}},
+      {"taller than the view: its top shows", {0, 70}, Rect(0, 20, 10, 300), {0, 20}},
+      {"taller, from below", {0, 300}, Rect(0, 20, 10, 300), {0, 20}},
+      {"past the end: as far as the document goes", {0, 0}, Rect(0, 380, 10, 50), {0, 300}},
+      {"right, shorter", {0, 0}, Rect(250, 10, 20, 10), {170, 0}},
+      {"left, shorter", {150, 0}, Rect(40, 10, 20, 10), {40, 0}},
+      {"both axes", {150, 200}, Rect(10, 20, 20, 10), {10, 20}},
+      {"no rectangle", {0, 50}, Rect::null(), {0, 50}},
+  };
+  for (const auto& c : cases) {
+    clip().scrollToPoint(c.from);
+    ASSERT_EQ(clip().bounds().origin, c.from) << c.what;
+    EXPECT_EQ(clip().scrollRectToVisible(c.rect), !(c.from == c.to)) << c.what;
+    EXPECT_EQ(clip().bounds().origin, c.to) << c.what;
+  }
+  clip().scrollToPoint({0, 20});
   EXPECT_EQ(scroll->documentVisibleRect(), Rect(0, 20, 100, 100));
 
   // A shrinking document pulls the offset back.
