@@ -322,11 +322,11 @@ QImage grabAndSave(ui::Window& window, const char* name) {
 }
 
 // The colour painted at a point of the document, where a cell has no text.
-QString paintedInCell(const Scene& s, const QImage& img, const CLIndexPath& p) {
+std::string paintedInCell(const Scene& s, const QImage& img, const CLIndexPath& p) {
   const ui::Rect r = s.cv->rectForItemAtIndexPath(p);
   const ui::Point w = s.inWindow({r.maxX() - 10, r.maxY() - 30});
   const double dpr = img.devicePixelRatio();
-  return img.pixelColor(int(w.x * dpr), int((s.window->contentSize().height - w.y) * dpr)).name();
+  return img.pixelColor(int(w.x * dpr), int((s.window->contentSize().height - w.y) * dpr)).name().toStdString();
 }
 
 TEST(CollectionView, AMillionItemsArePaintedDownToTheLast) {
@@ -344,19 +344,19 @@ TEST(CollectionView, AMillionItemsArePaintedDownToTheLast) {
   ASSERT_TRUE(cv.cellForItemAtIndexPath(last));
   QImage img = grabAndSave(*s.window, "collection-grid-million-end.png");
   for (const auto& p : {last, CLIndexPath{0, 999'996}, CLIndexPath{0, 999'995}})
-    EXPECT_EQ(paintedInCell(s, img, p), QColor(60, 60, 66).name()) << describe(p);
+    EXPECT_EQ(paintedInCell(s, img, p), QColor(60, 60, 66).name().toStdString()) << describe(p);
   // A click there reaches that cell.
   ui::testing::Pointer pointer(*s.window);
   pointer.click(s.centreOf(last));
   s.settle();
   EXPECT_EQ(cv.indexPathForSelectedItem(), last);
   img = s.window->widget()->grab().toImage();
-  EXPECT_EQ(paintedInCell(s, img, last), QColor(70, 110, 170).name());
+  EXPECT_EQ(paintedInCell(s, img, last), QColor(70, 110, 170).name().toStdString());
   // And back at the top, the first rows.
   cv.scrollToBeginningOfDocument();
   s.settle();
   img = s.window->widget()->grab().toImage();
-  EXPECT_EQ(paintedInCell(s, img, CLIndexPath{0, 0}), QColor(60, 60, 66).name());
+  EXPECT_EQ(paintedInCell(s, img, CLIndexPath{0, 0}), QColor(60, 60, 66).name().toStdString());
 }
 
 }  // namespace

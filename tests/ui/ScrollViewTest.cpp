@@ -218,6 +218,12 @@ public:
   }
 };
 
+// The colour of the window's pixel at (x, y) in points from its top-left.
+std::string colourAt(const QImage& img, double x, double y) {
+  const double dpr = img.devicePixelRatio();
+  return img.pixelColor(int(x * dpr), int(y * dpr)).name().toStdString();
+}
+
 std::shared_ptr<View> stripe(int i) {
   auto v = View::create(Rect(0, 100.0 * i, 100, 100));
   v->layer().setBackgroundColor(Color::fromQColor(kStripes[i]));
@@ -227,8 +233,13 @@ std::shared_ptr<View> stripe(int i) {
 TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
   for (const bool flipped : {true, false}) {
     SCOPED_TRACE(flipped ? "flipped" : "y-up");
-    std::shared_ptr<View> striped = flipped ? std::shared_ptr<View>(View::create<StripedDocument<true>>(Rect(0, 0, 100, 400)))
-                                            : View::create<StripedDocument<false>>(Rect(0, 0, 100, 400));
+    const Rect frame(0, 0, 100, 400);
+    std::shared_ptr<View> striped;
+    if (flipped) {
+      striped = View::create<StripedDocument<true>>(frame);
+    } else {
+      striped = View::create<StripedDocument<false>>(frame);
+    }
     striped->addSubview(stripe(2));
     scroll->setDocumentView(striped);
     clip().setMaximumDocumentWidgetLength(150);
@@ -239,7 +250,6 @@ TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
       if (offset == 300 && striped->subviews().size() == 1) striped->addSubview(stripe(3));
       EXPECT_LE(striped->widget()->height(), 150);
       const QImage img = window->widget()->grab().toImage();
-      const double dpr = img.devicePixelRatio();
       // The scroll view fills the window's lower half (y-up 0..100).
       for (double y = 2; y < 100; y += 4) {
         const Point docPoint = striped->convertPointFromView({50, y}, nullptr);
@@ -247,14 +257,27 @@ TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
         if (within < 3 || within > 97) continue;  // no edges
         const int index = int(docPoint.y / 100);
         if (index == 3 && striped->subviews().size() == 1) continue;
-        EXPECT_EQ(img.pixelColor(int(50 * dpr), int((200 - y) * dpr)).name(), kStripes[index].name())
-            << "document y " << docPoint.y;
+        EXPECT_EQ(colourAt(img, 50, 200 - y), kStripes[index].name().toStdString()) << "document y " << docPoint.y;
       }
     }
     // Short enough again: one widget for all of it.
     clip().setMaximumDocumentWidgetLength(ClipView::kMaximumDocumentWidgetLength);
     EXPECT_EQ(striped->widget()->height(), 400);
   }
+
+  // Longer than 2^32 points: a subview near the top, more than 2^32 pixels
+  // above the band, stays out of sight at the end.
+  const double length = 4294967296.0 + 200;
+  auto endless = View::create<FlippedDocument>(Rect(0, 0, 100, length));
+  auto atEnd = stripe(2);
+  atEnd->setFrameOrigin({0, length - 100});
+  endless->addSubview(atEnd);
+  auto nearTop = stripe(0);
+  nearTop->setFrameOrigin({0, 100});
+  endless->addSubview(nearTop);
+  scroll->setDocumentView(endless);
+  clip().scrollToPoint({0, length});
+  EXPECT_EQ(colourAt(window->widget()->grab().toImage(), 50, 150), kStripes[2].name().toStdString());
 }
 
 }  // namespace

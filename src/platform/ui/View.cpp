@@ -174,10 +174,12 @@ void View::placeWidget() {
   const Rect area = widgetArea_.isNull() ? Rect(0, 0, f.width(), f.height()) : widgetArea_;
   left += area.minX();
   top += area.minY();
-  const int x0 = int(std::lround(left));
-  const int y0 = int(std::lround(top));
-  const int x1 = int(std::lround(left + area.width()));
-  const int y1 = int(std::lround(top + area.height()));
+  // A subview far outside its superview's band stays far outside, within int.
+  auto pixel = [](double v) { return int(std::lround(std::clamp(v, -1e9, 1e9))); };
+  const int x0 = pixel(left);
+  const int y0 = pixel(top);
+  const int x1 = pixel(left + area.width());
+  const int y1 = pixel(top + area.height());
   widget_->setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
 }
 
