@@ -260,8 +260,11 @@ TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
         EXPECT_EQ(colourAt(img, 50, 200 - y), kStripes[index].name().toStdString()) << "document y " << docPoint.y;
       }
     }
-    // Short enough again: one widget for all of it.
+    // Short enough again, or out of the clip view: one widget for all of it.
     clip().setMaximumDocumentWidgetLength(ClipView::kMaximumDocumentWidgetLength);
+    EXPECT_EQ(striped->widget()->height(), 400);
+    clip().setMaximumDocumentWidgetLength(150);
+    window->contentView()->addSubview(striped);
     EXPECT_EQ(striped->widget()->height(), 400);
   }
 

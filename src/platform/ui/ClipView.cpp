@@ -10,10 +10,7 @@ namespace ui {
 
 void ClipView::setDocumentView(std::shared_ptr<View> view) {
   if (view == document_) return;
-  if (document_) {
-    document_->setWidgetArea(Rect::null());
-    document_->removeFromSuperview();
-  }
+  if (document_) document_->removeFromSuperview();
   document_ = std::move(view);
   if (document_) addSubview(document_);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
@@ -27,7 +24,7 @@ void ClipView::setMaximumDocumentWidgetLength(double length) {
 }
 
 void ClipView::updateDocumentWidgetArea() {
-  if (!document_) return;
+  if (!document_ || document_->superview() != this) return;
   const Size docSize = document_->frame().standardized().size;
   if (docSize.width <= maxWidgetLength_ && docSize.height <= maxWidgetLength_) {
     document_->setWidgetArea(Rect::null());
@@ -108,6 +105,12 @@ void ClipView::subviewFrameDidChange(View& subview) {
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+}
+
+void ClipView::willRemoveSubview(View* subview) {
+  View::willRemoveSubview(subview);
+  // Wherever the document goes next, its widget covers all of it again.
+  if (subview && subview == document_.get()) subview->setWidgetArea(Rect::null());
 }
 
 void ClipView::setFrame(const Rect& frame) {

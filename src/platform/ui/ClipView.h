@@ -47,6 +47,7 @@ public:
   bool isFlipped() const override;
   void setBoundsOrigin(Point origin) override;
   void subviewFrameDidChange(View& subview) override;
+  void willRemoveSubview(View* subview) override;
   void setFrame(const Rect& frame) override;
 
 private:
