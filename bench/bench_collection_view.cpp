@@ -13,6 +13,13 @@
 // reload_ratio and scroll_ratio = our time / the list view's, in the same run
 // (goal: at most 1.0 for both). rss_ours_bytes and rss_qt_bytes: resident
 // memory each view adds with its 10,000 items. Runs offscreen.
+//
+// Selection, in a grid of 1,000,000 items with a delegate that is asked and
+// told about every item: select-all, deselect-all of all of them, and a
+// Shift-extend from the first item to the last (select_all_1m_ms,
+// deselect_all_1m_ms, shift_extend_1m_ms; goal: at most 100 each). The same
+// at 100,000 items gives each its growth exponent, log10 of the ratio of the
+// two times: 1 for work linear in the items, 2 for quadratic.
 #include <benchmark/benchmark.h>
 
 #include <QAbstractListModel>
@@ -23,6 +30,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -313,6 +321,86 @@ void BM_CollectionScrollParts(benchmark::State& state) {
   state.counters["qt_render_us"] = 1e6 * qtRender / n;
 }
 BENCHMARK(BM_CollectionScrollParts)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- selection
+
+class CountedSource : public CLCollectionViewDataSource, public CLCollectionViewGridLayoutDelegate {
+public:
+  explicit CountedSource(int64_t n) : items(n) {}
+  int64_t numberOfItemsInSection(CLCollectionView&, int64_t) override { return items; }
+  std::shared_ptr<CLCollectionViewCell> cellForItemAtIndexPath(CLCollectionView& cv, const CLIndexPath&) override {
+    return cv.dequeueReusableCellWithIdentifier("cell");
+  }
+  std::optional<ui::Size> sizeForItemInCollectionView(CLCollectionView&) override {
+    return ui::Size{kItemWidth, kItemHeight};
+  }
+  int64_t items;
+};
+
+class CountingDelegate : public CLCollectionViewDelegate {
+public:
+  bool shouldSelectItemAtIndexPath(CLCollectionView&, const CLIndexPath&) override { return true; }
+  void didSelectItemAtIndexPath(CLCollectionView&, const CLIndexPath&) override { ++selected; }
+  bool shouldDeselectItemAtIndexPath(CLCollectionView&, const CLIndexPath&) override { return true; }
+  void didDeselectItemAtIndexPath(CLCollectionView&, const CLIndexPath&) override { ++deselected; }
+  int64_t selected = 0, deselected = 0;
+};
+
+struct SelectionTimes {
+  double selectAll = 0, deselectAll = 0, shiftExtend = 0;
+  bool ok = true;
+};
+
+SelectionTimes timeSelection(int64_t items) {
+  auto cv = ui::View::create<CLCollectionView>(ui::Rect(0, 0, kWidth, kHeight));
+  auto source = std::make_shared<CountedSource>(items);
+  auto delegate = std::make_shared<CountingDelegate>();
+  auto grid = std::make_shared<CLCollectionViewGridLayout>();
+  grid->setDelegate(source);
+  grid->setItemPaddingEnabled(false);
+  cv->setCollectionViewLayout(grid);
+  cv->setDataSource(source);
+  cv->setDelegate(delegate);
+  cv->reloadData();
+  cv->layoutSubtreeIfNeeded();
+  const CLIndexPath first{0, 0}, last{0, items - 1};
+
+  SelectionTimes t;
+  auto t0 = std::chrono::steady_clock::now();
+  cv->selectAllItems();
+  auto t1 = std::chrono::steady_clock::now();
+  t.ok &= int64_t(cv->indexPathsForSelectedItems().size()) == items && delegate->selected == items;
+  auto t2 = std::chrono::steady_clock::now();
+  cv->deselectAllItems();
+  auto t3 = std::chrono::steady_clock::now();
+  t.ok &= cv->indexPathsForSelectedItems().empty() && delegate->deselected == items;
+  cv->selectItemAtIndexPath(first, CLCollectionView::kScrollPositionNearest, false);
+  auto t4 = std::chrono::steady_clock::now();
+  cv->selectItemAtIndexPath(last, CLCollectionView::kScrollPositionNearest, false,
+                            CLCollectionView::kSelectionTypeExtend);
+  auto t5 = std::chrono::steady_clock::now();
+  t.ok &= int64_t(cv->indexPathsForSelectedItems().size()) == items && cv->indexPathForSelectedItem() == last;
+  t.selectAll = 1000 * seconds(t1 - t0);
+  t.deselectAll = 1000 * seconds(t3 - t2);
+  t.shiftExtend = 1000 * seconds(t5 - t4);
+  return t;
+}
+
+void BM_CollectionSelection(benchmark::State& state) {
+  SelectionTimes small, large;
+  for (auto _ : state) {
+    small = timeSelection(100'000);
+    large = timeSelection(1'000'000);
+    if (!small.ok || !large.ok) state.SkipWithError("selection came out wrong");
+  }
+  state.counters["select_all_1m_ms"] = large.selectAll;
+  state.counters["deselect_all_1m_ms"] = large.deselectAll;
+  state.counters["shift_extend_1m_ms"] = large.shiftExtend;
+  state.counters["select_all_growth"] = std::log10(large.selectAll / small.selectAll);
+  state.counters["deselect_all_growth"] = std::log10(large.deselectAll / small.deselectAll);
+  state.counters["shift_extend_growth"] = std::log10(large.shiftExtend / small.shiftExtend);
+}
+BENCHMARK(BM_CollectionSelection)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

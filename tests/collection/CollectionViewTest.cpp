@@ -1,7 +1,8 @@
 // The collection view's data, reuse and layout pass: cells come back from the
 // pool and never two for one item, reloads with fewer, more and no items,
 // items that vanish without a reload, weakly held data source and delegate,
-// a layout that answers nothing, and a picture of a scrolled grid.
+// a layout that answers nothing, and pictures of a scrolled grid, one of a
+// document far taller than any widget may be.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include "platform/ui/AttributedString.h"
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
+#include "ui/ViewTestSupport.h"
 
 namespace {
 
@@ -309,6 +311,52 @@ TEST(CollectionView, PictureOfAGridScrolledToTheMiddle) {
   const double dpr = img.devicePixelRatio();
   const QColor px = img.pixelColor(int((c.x - 70) * dpr), int((400 - c.y + 50) * dpr));
   EXPECT_EQ(px, QColor(70, 110, 170));
+}
+
+QImage grabAndSave(ui::Window& window, const char* name) {
+  const QImage img = window.widget()->grab().toImage();
+  const QString dir = QCoreApplication::applicationDirPath() + "/../test-output";
+  QDir().mkpath(dir);
+  EXPECT_TRUE(img.save(dir + "/" + name));
+  return img;
+}
+
+// The colour painted at a point of the document, where a cell has no text.
+std::string paintedInCell(const Scene& s, const QImage& img, const CLIndexPath& p) {
+  const ui::Rect r = s.cv->rectForItemAtIndexPath(p);
+  const ui::Point w = s.inWindow({r.maxX() - 10, r.maxY() - 30});
+  const double dpr = img.devicePixelRatio();
+  return img.pixelColor(int(w.x * dpr), int((s.window->contentSize().height - w.y) * dpr)).name().toStdString();
+}
+
+TEST(CollectionView, AMillionItemsArePaintedDownToTheLast) {
+  // 333,334 rows of 150: a document of 50,000,100 points, three times what
+  // one widget may be tall.
+  Scene s(560, 400, {1'000'000});
+  auto& cv = *s.cv;
+  cv.registerClass<KnobCell>(cltest::kCellId);
+  cv.setBackgroundColor(ui::Color::rgb255(30, 30, 34));
+  cv.reloadData();
+  const CLIndexPath last{0, 999'999};
+  cv.scrollToItemAtIndexPath(last, CLCollectionView::kScrollPositionNearest, false);
+  s.settle();
+  EXPECT_EQ(cv.visibleDocumentRect().maxY(), 50'000'100);
+  ASSERT_TRUE(cv.cellForItemAtIndexPath(last));
+  QImage img = grabAndSave(*s.window, "collection-grid-million-end.png");
+  for (const auto& p : {last, CLIndexPath{0, 999'996}, CLIndexPath{0, 999'995}})
+    EXPECT_EQ(paintedInCell(s, img, p), QColor(60, 60, 66).name().toStdString()) << describe(p);
+  // A click there reaches that cell.
+  ui::testing::Pointer pointer(*s.window);
+  pointer.click(s.centreOf(last));
+  s.settle();
+  EXPECT_EQ(cv.indexPathForSelectedItem(), last);
+  img = s.window->widget()->grab().toImage();
+  EXPECT_EQ(paintedInCell(s, img, last), QColor(70, 110, 170).name().toStdString());
+  // And back at the top, the first rows.
+  cv.scrollToBeginningOfDocument();
+  s.settle();
+  img = s.window->widget()->grab().toImage();
+  EXPECT_EQ(paintedInCell(s, img, CLIndexPath{0, 0}), QColor(60, 60, 66).name().toStdString());
 }
 
 }  // namespace

@@ -127,18 +127,68 @@ TEST(GridLayout, ItemsInARectangleAreThoseItMeetsInReadingOrder) {
   EXPECT_TRUE(s.cv->indexPathsForItemsInRect(ui::Rect::zero()).empty());
 }
 
-TEST(GridLayout, ArrowNeighboursAndTheLastRow) {
-  Scene s(560, 300, {7});
-  auto grid = gridOf(s);
+TEST(GridLayout, ArrowNeighboursAcrossRowsSectionsAndRowSpacings) {
+  // Sections of 7 and 5 items in three columns (x 0, 180, 360) of 180 x 150.
+  // Up and down look one point past the item's edge, then an item height
+  // further: rows spaced by more than one point are found by the second
+  // look, rows spaced by more than an item height and a point are not.
   using D = CLCollectionViewLayout;
-  EXPECT_EQ(grid->indexPathForNextItemInDirection(D::kDirectionDown, CLIndexPath{0, 1}), (CLIndexPath{0, 4}));
-  EXPECT_EQ(grid->indexPathForNextItemInDirection(D::kDirectionUp, CLIndexPath{0, 4}), (CLIndexPath{0, 1}));
-  EXPECT_EQ(grid->indexPathForNextItemInDirection(D::kDirectionRight, CLIndexPath{0, 2}), (CLIndexPath{0, 3}));
-  EXPECT_EQ(grid->indexPathForNextItemInDirection(D::kDirectionLeft, CLIndexPath{0, 3}), (CLIndexPath{0, 2}));
-  EXPECT_FALSE(grid->indexPathForNextItemInDirection(D::kDirectionLeft, CLIndexPath{0, 0}));
-  // Below item 5 is nothing (the last row holds item 6 only), nor one row further.
-  EXPECT_FALSE(grid->indexPathForNextItemInDirection(D::kDirectionDown, CLIndexPath{0, 5}));
-  EXPECT_FALSE(grid->indexPathForNextItemInDirection(9, CLIndexPath{0, 0}));
+  const CLOptionalIndexPath none;
+  struct Case {
+    CLIndexPath from;
+    int64_t direction;
+    CLOptionalIndexPath to;
+  };
+  struct Spacing {
+    double spacing;
+    std::vector<Case> cases;
+  };
+  const Spacing spacings[] = {
+      {0,
+       {
+           {{0, 1}, D::kDirectionDown, CLIndexPath{0, 4}},
+           {{0, 4}, D::kDirectionUp, CLIndexPath{0, 1}},
+           {{0, 2}, D::kDirectionRight, CLIndexPath{0, 3}},
+           {{0, 3}, D::kDirectionLeft, CLIndexPath{0, 2}},
+           {{0, 1}, D::kDirectionLeft, CLIndexPath{0, 0}},  // the second item of a section
+           {{1, 1}, D::kDirectionLeft, CLIndexPath{1, 0}},
+           {{1, 0}, D::kDirectionLeft, CLIndexPath{0, 6}},  // back into the previous section
+           {{0, 6}, D::kDirectionRight, CLIndexPath{1, 0}},
+           {{0, 0}, D::kDirectionLeft, none},
+           {{1, 4}, D::kDirectionRight, none},
+           {{0, 1}, D::kDirectionUp, none},
+           {{0, 5}, D::kDirectionDown, CLIndexPath{1, 2}},  // nothing below in its section: one row further
+           {{1, 4}, D::kDirectionDown, none},
+           {{0, 0}, 9, none},
+       }},
+      {4,
+       {
+           {{0, 1}, D::kDirectionDown, CLIndexPath{0, 4}},
+           {{0, 4}, D::kDirectionUp, CLIndexPath{0, 1}},
+           {{1, 3}, D::kDirectionUp, CLIndexPath{1, 0}},
+           {{0, 6}, D::kDirectionDown, CLIndexPath{1, 0}},  // sections are not spaced
+           {{1, 0}, D::kDirectionUp, CLIndexPath{0, 6}},
+       }},
+      {150.5,
+       {
+           {{0, 1}, D::kDirectionDown, CLIndexPath{0, 4}},
+           {{0, 4}, D::kDirectionUp, CLIndexPath{0, 1}},
+       }},
+      {151.5,
+       {
+           {{0, 1}, D::kDirectionDown, none},
+           {{0, 4}, D::kDirectionUp, none},
+       }},
+  };
+  for (const auto& group : spacings) {
+    Scene s(560, 300, {7, 5});
+    auto grid = gridOf(s);
+    grid->setVerticalSpacing(group.spacing);
+    s.cv->reloadData();
+    for (const auto& c : group.cases)
+      EXPECT_EQ(grid->indexPathForNextItemInDirection(c.direction, c.from), c.to)
+          << "spacing " << group.spacing << ", from " << describe(c.from) << " in direction " << c.direction;
+  }
 }
 
 TEST(GridLayout, OnlyAWidthChangePreparesAgain) {

@@ -90,14 +90,47 @@ TEST(ListLayout, RowsStackWithSpacingAndSectionsTakeTheirHeadersAndFooters) {
 }
 
 TEST(ListLayout, RowsInARectangleAreFoundByItsTopAndBottomEdges) {
-  ListScene s({10});
-  s.reload();
-  auto paths = [&](double y, double h) { return s.list->indexPathsForItemsInRect(ui::Rect(0, y, 300, h)).value(); };
-  // An exact row start, a top edge inside a row, a bottom edge inside a row.
-  EXPECT_EQ(paths(88, 10), (std::vector<CLIndexPath>{{0, 2}}));
-  EXPECT_EQ(paths(100, 50), (std::vector<CLIndexPath>{{0, 2}, {0, 3}}));
-  EXPECT_EQ(paths(0, 440), s.scene->cv->allIndexPaths());
-  EXPECT_TRUE(paths(500, 50).empty());
+  struct Case {
+    double y, height;
+    std::vector<int64_t> rows;
+  };
+  struct Layout {
+    double header, spacing;  // rows of 44 start at header + i * (44 + spacing)
+    std::vector<Case> cases;
+  };
+  const Layout layouts[] = {
+      {0,
+       0,
+       {
+           {88, 10, {2}},                                // the top on a row's start
+           {100, 50, {2, 3}},                            // both edges inside rows
+           {0, 88, {0, 1}},                              // the bottom on a row's start: that row is out
+           {0, 440, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},     // all of them, to the section's end
+           {500, 50, {}},
+       }},
+      {20,
+       4,
+       {
+           {116, 10, {2}},
+           {130, 50, {2, 3}},
+           {120, 44, {2}},     // the bottom on the start of row 3
+           {120, 42, {2}},     // the bottom in the gap after row 2
+           {0, 20, {}},        // the header only: the bottom on the start of row 0
+           {0, 21, {0}},
+       }},
+  };
+  for (const auto& layout : layouts) {
+    ListScene s({10});
+    s.heights->header = layout.header;
+    s.list->setVerticalSpacing(layout.spacing);
+    s.reload();
+    for (const auto& c : layout.cases) {
+      std::vector<CLIndexPath> expected;
+      for (int64_t r : c.rows) expected.push_back({0, r});
+      EXPECT_EQ(s.list->indexPathsForItemsInRect(ui::Rect(0, c.y, 300, c.height)).value(), expected)
+          << "header " << layout.header << ", rectangle from " << c.y << " down " << c.height;
+    }
+  }
 }
 
 TEST(ListLayout, HeadersAndFootersAreShownAndAMissingOneIsSkipped) {

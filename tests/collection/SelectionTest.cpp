@@ -92,6 +92,27 @@ TEST_F(Clicks, TheDelegateCanVetoAndTheLastItemCanBeKept) {
   EXPECT_EQ(selected(), (Paths{{0, 0}}));
 }
 
+TEST_F(Clicks, SelectAllAndDeselectAllGoThroughEveryItemInOrder) {
+  s.cv->selectAllItems();
+  const Paths all = s.cv->allIndexPaths();
+  EXPECT_EQ(selected(), all);
+  EXPECT_EQ(s.delegate->log.size(), 2 * all.size());
+  for (const auto& [path, cell] : s.cv->visibleCellsMap()) EXPECT_TRUE(cell->isSelected()) << describe(path);
+  // Selected again: each is asked and told again, and keeps its place.
+  click({2, 1}, Qt::ControlModifier);
+  s.cv->selectAllItems();
+  EXPECT_EQ(selected(), (Paths{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {0, 8}, {2, 0}, {2, 2},
+                               {2, 1}}));
+  s.cv->deselectAllItems();
+  EXPECT_TRUE(selected().empty());
+  EXPECT_FALSE(s.cv->cellForItemAtIndexPath(CLIndexPath{0, 4})->isSelected());
+  // Without empty selections the last one stays.
+  s.cv->selectAllItems();
+  s.cv->setAllowsEmptySelection(false);
+  s.cv->deselectAllItems();
+  EXPECT_EQ(selected(), (Paths{{2, 2}}));
+}
+
 TEST_F(Clicks, ArrowKeysMoveTheSelectionAndScrollItIntoSight) {
   click({0, 1});
   auto& keys = pointer;
@@ -204,6 +225,44 @@ TEST(AnimatedScroll, GlidesToTheDestinationAndCallsItsCompletionOnce) {
   clip->scrollToPoint({0, 50});
   EXPECT_FALSE(clip->isScrolling());
   EXPECT_EQ(calls, 2);
+}
+
+TEST(AnimatedScroll, AGlideWhoseDocumentShrinksEndsAtTheNearestReachableOffset) {
+  // Rows of 150 in a view 300 tall. The glide heads for y 1710; three frames
+  // in, the data is reloaded with fewer items.
+  struct Case {
+    int64_t items;
+    double end;
+  };
+  const Case cases[] = {
+      {36, 1800 - 300},  // the new end is still ahead: the glide goes on to it
+      {12, 600 - 300},   // the offset is past the new end already
+      {3, 0},            // everything fits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.items);
+    Scene s(560, 300, {60});
+    auto* clip = s.cv->clipView();
+    int calls = 0;
+    bool result = false;
+    clip->scrollRectToVisible(ui::Rect(0, 2000, 10, 10), true, [&](bool ok) {
+      ++calls;
+      result = ok;
+    });
+    for (int i = 0; i < 3; ++i) clip->frameTimer().fire();
+    s.source->counts = {c.items};
+    s.cv->reloadData();
+    s.settle();
+    for (int i = 0; i < 1000 && clip->isScrolling(); ++i) {
+      clip->frameTimer().fire();
+      s.settle();
+    }
+    EXPECT_FALSE(clip->isScrolling());
+    EXPECT_EQ(s.cv->visibleDocumentRect().minY(), c.end);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(cltest::visibleSetIsSound(*s.cv));
+  }
 }
 
 TEST(AnimatedScroll, RatesAreClampedAndAViewOutOfAWindowStops) {

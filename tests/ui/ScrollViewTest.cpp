@@ -1,9 +1,15 @@
 // Scroll and clip views with the project's scroller: constraints on the
 // offset, the least scroll that shows a rectangle, the wheel in flipped and
-// y-up documents, scroller sizes and hiding, knob drags and paging.
+// y-up documents, scroller sizes and hiding, knob drags and paging, and
+// documents longer than their widget may be.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QWidget>
+#include <cmath>
+
+#include "platform/ui/GraphicsContext.h"
 
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TrackingArea.h"
@@ -47,11 +53,36 @@ TEST_F(ScrollFixture, ScrollsAreConstrainedAndShowRectanglesWithTheLeastMove) {
   clip().scrollToPoint({0, -5});
   EXPECT_EQ(clip().bounds().origin, (Point{0, 0}));
 
-  EXPECT_FALSE(clip().scrollRectToVisible(Rect(0, 10, 10, 10)));  // already shown
-  EXPECT_TRUE(clip().scrollRectToVisible(Rect(0, 150, 10, 20)));   // below: its bottom comes to the bottom
-  EXPECT_EQ(clip().bounds().origin, (Point{0, 70}));
-  EXPECT_TRUE(clip().scrollRectToVisible(Rect(0, 20, 10, 300)));   // taller than the view: its top shows
-  EXPECT_EQ(clip().bounds().origin, (Point{0, 20}));
+  // The clip shows 100 x 100 of a document 300 x 400.
+  doc->setFrameSize({300, 400});
+  struct Case {
+    const char* what;
+    Point from;
+    Rect rect;
+    Point to;
+  };
+  const Case cases[] = {
+      {"shown already", {0, 0}, Rect(0, 10, 10, 10), {0, 0}},
+      {"shown exactly", {0, 100}, Rect(0, 100, 10, 100), {0, 100}},
+      {"below, shorter: its bottom comes to the bottom", {0, 0}, Rect(0, 150, 10, 20), {0, 70}},
+      {"above, shorter: its top comes to the top", {0, 200}, Rect(0, 50, 10, 20), {0, 50}},
+      {"across the top edge", {0, 200}, Rect(0, 150, 10, 100), {0, 150}},
+      {"across the bottom edge", {0, 200}, Rect(0, 250, 10, 100), {0, 250}},
+      {"taller than the view: its top shows", {0, 70}, Rect(0, 20, 10, 300), {0, 20}},
+      {"taller, from below", {0, 300}, Rect(0, 20, 10, 300), {0, 20}},
+      {"past the end: as far as the document goes", {0, 0}, Rect(0, 380, 10, 50), {0, 300}},
+      {"right, shorter", {0, 0}, Rect(250, 10, 20, 10), {170, 0}},
+      {"left, shorter", {150, 0}, Rect(40, 10, 20, 10), {40, 0}},
+      {"both axes", {150, 200}, Rect(10, 20, 20, 10), {10, 20}},
+      {"no rectangle", {0, 50}, Rect::null(), {0, 50}},
+  };
+  for (const auto& c : cases) {
+    clip().scrollToPoint(c.from);
+    ASSERT_EQ(clip().bounds().origin, c.from) << c.what;
+    EXPECT_EQ(clip().scrollRectToVisible(c.rect), !(c.from == c.to)) << c.what;
+    EXPECT_EQ(clip().bounds().origin, c.to) << c.what;
+  }
+  clip().scrollToPoint({0, 20});
   EXPECT_EQ(scroll->documentVisibleRect(), Rect(0, 20, 100, 100));
 
   // A shrinking document pulls the offset back.
@@ -167,6 +198,89 @@ TEST_F(ScrollFixture, ReplacingTheClipViewKeepsItsFrame) {
   EXPECT_EQ(fresh->frame(), Rect(0, 0, 100, 100));
   EXPECT_EQ(doc->superview(), fresh.get());
   EXPECT_EQ(fresh->enclosingScrollView(), scroll.get());
+}
+
+// Stripes of 100 points in four colours down the document's y axis (up or
+// down as it is flipped): the first two painted by the document itself, the
+// others by subviews.
+const QColor kStripes[] = {QColor(200, 40, 40), QColor(40, 160, 40), QColor(40, 40, 200), QColor(200, 180, 40)};
+
+template <bool Flipped>
+class StripedDocument : public View {
+public:
+  using View::View;
+  bool isFlipped() const override { return Flipped; }
+  void drawRect(GraphicsContext& ctx, const Rect&) override {
+    for (int i = 0; i < 2; ++i) {
+      ctx.setFillColor(Color::fromQColor(kStripes[i]));
+      ctx.fillRect(Rect(0, 100.0 * i, bounds().width(), 100));
+    }
+  }
+};
+
+// The colour of the window's pixel at (x, y) in points from its top-left.
+std::string colourAt(const QImage& img, double x, double y) {
+  const double dpr = img.devicePixelRatio();
+  return img.pixelColor(int(x * dpr), int(y * dpr)).name().toStdString();
+}
+
+std::shared_ptr<View> stripe(int i) {
+  auto v = View::create(Rect(0, 100.0 * i, 100, 100));
+  v->layer().setBackgroundColor(Color::fromQColor(kStripes[i]));
+  return v;
+}
+
+TEST_F(ScrollFixture, ADocumentLongerThanItsWidgetMayBeShowsEveryPartOfIt) {
+  for (const bool flipped : {true, false}) {
+    SCOPED_TRACE(flipped ? "flipped" : "y-up");
+    const Rect frame(0, 0, 100, 400);
+    std::shared_ptr<View> striped;
+    if (flipped) {
+      striped = View::create<StripedDocument<true>>(frame);
+    } else {
+      striped = View::create<StripedDocument<false>>(frame);
+    }
+    striped->addSubview(stripe(2));
+    scroll->setDocumentView(striped);
+    clip().setMaximumDocumentWidgetLength(150);
+    for (const double offset : {0.0, 120.0, 300.0, 170.0, 40.0, 260.0}) {
+      SCOPED_TRACE(offset);
+      clip().scrollToPoint({0, offset});
+      // One subview arrives while the document is shown in a band.
+      if (offset == 300 && striped->subviews().size() == 1) striped->addSubview(stripe(3));
+      EXPECT_LE(striped->widget()->height(), 150);
+      const QImage img = window->widget()->grab().toImage();
+      // The scroll view fills the window's lower half (y-up 0..100).
+      for (double y = 2; y < 100; y += 4) {
+        const Point docPoint = striped->convertPointFromView({50, y}, nullptr);
+        const double within = std::fmod(docPoint.y, 100);
+        if (within < 3 || within > 97) continue;  // no edges
+        const int index = int(docPoint.y / 100);
+        if (index == 3 && striped->subviews().size() == 1) continue;
+        EXPECT_EQ(colourAt(img, 50, 200 - y), kStripes[index].name().toStdString()) << "document y " << docPoint.y;
+      }
+    }
+    // Short enough again, or out of the clip view: one widget for all of it.
+    clip().setMaximumDocumentWidgetLength(ClipView::kMaximumDocumentWidgetLength);
+    EXPECT_EQ(striped->widget()->height(), 400);
+    clip().setMaximumDocumentWidgetLength(150);
+    window->contentView()->addSubview(striped);
+    EXPECT_EQ(striped->widget()->height(), 400);
+  }
+
+  // Longer than 2^32 points: a subview near the top, more than 2^32 pixels
+  // above the band, stays out of sight at the end.
+  const double length = 4294967296.0 + 200;
+  auto endless = View::create<FlippedDocument>(Rect(0, 0, 100, length));
+  auto atEnd = stripe(2);
+  atEnd->setFrameOrigin({0, length - 100});
+  endless->addSubview(atEnd);
+  auto nearTop = stripe(0);
+  nearTop->setFrameOrigin({0, 100});
+  endless->addSubview(nearTop);
+  scroll->setDocumentView(endless);
+  clip().scrollToPoint({0, length});
+  EXPECT_EQ(colourAt(window->widget()->grab().toImage(), 50, 150), kStripes[2].name().toStdString());
 }
 
 }  // namespace

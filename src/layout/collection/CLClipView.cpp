@@ -54,6 +54,10 @@ void CLClipView::updateOrigin() {
     endScrolling();
     return;
   }
+  // The document may have shrunk since the glide began (a reload with less
+  // data): head for the nearest offset it still allows, or the glide would
+  // chase a point it can never reach.
+  destination_ = constrainScrollPoint(destination_);
   const ui::Point o = bounds().origin;
   const double r = decelerationRate_;
   const ui::Point d = destination_;

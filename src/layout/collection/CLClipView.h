@@ -5,7 +5,9 @@
 // (22 % at the default 0.78) and tells the scroll view, so a collection view
 // lays out its cells on the way. The glide ends when a step moves less than
 // 0.1 point on both axes: the origin is then set on the destination and the
-// completion, if any, is called with true, once.
+// completion, if any, is called with true, once. A destination the document
+// no longer reaches (it shrank during the glide) is brought back to the
+// nearest offset it allows, and the glide ends there.
 //
 // An immediate scrollToPoint (the wheel, a scroller, code) stops a running
 // glide; so does leaving the window. Neither calls the completion.

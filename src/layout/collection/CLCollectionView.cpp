@@ -310,8 +310,8 @@ CLOptionalIndexPath CLCollectionView::lastIndexPath() const {
 
 void CLCollectionView::reloadData() {
   wantsLayout_ = true;
-  const auto formerlySelected = selectedIndexes_;
-  selectedIndexes_.clear();
+  const auto formerlySelected = selection_.paths();
+  selection_.clear();
   if (auto d = delegate())
     for (const auto& p : formerlySelected) d->didDeselectItemAtIndexPath(*this, p);
   data_->recalculateAndPrepareLayout(true);
@@ -454,7 +454,7 @@ void CLCollectionView::layoutCellsWithRedraw(bool redraw) {
     applyLayoutAttributesToCell(layout_->layoutAttributesForItemAtIndexPath(path), *cell);
     cell->setHidden(false);
     if (cell->superview() != documentView_.get()) documentView_->addSubview(cell);
-    cell->setSelected(std::find(selectedIndexes_.begin(), selectedIndexes_.end(), path) != selectedIndexes_.end());
+    cell->setSelected(selection_.contains(path));
     if (delegateObjectValueForCell_ && delegateRef)
       cell->setObjectValue(delegateRef->objectValueForItemAtIndexPath(*this, path));
     visibleCellsMap_[path] = std::move(cell);

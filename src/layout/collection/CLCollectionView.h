@@ -34,6 +34,7 @@
 #include "layout/collection/CLCollectionViewDocumentView.h"
 #include "layout/collection/CLCollectionViewLayout.h"
 #include "layout/collection/CLCollectionViewReusableView.h"
+#include "layout/collection/CLIndexPathOrderedSet.h"
 #include "layout/collection/CLScrollView.h"
 
 class CLCollectionView : public CLScrollView {
@@ -149,10 +150,10 @@ public:
   void layoutCellsWithRedraw(bool redraw);
   void layoutSupplementaryViewsWithRedraw(bool redraw);
 
-  // ---- selection
-  const std::vector<CLIndexPath>& selectedIndexes() const { return selectedIndexes_; }
+  // ---- selection: paths in the order they were selected, the newest last
+  std::vector<CLIndexPath> selectedIndexes() const { return selection_.paths(); }
   CLOptionalIndexPath indexPathForSelectedItem() const;
-  std::vector<CLIndexPath> indexPathsForSelectedItems() const { return selectedIndexes_; }
+  std::vector<CLIndexPath> indexPathsForSelectedItems() const { return selection_.paths(); }
   void selectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated);
   void deselectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated);
   void selectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool animated);
@@ -206,6 +207,10 @@ private:
   void applyLayoutAttributesToSupplementaryView(const std::optional<CLCollectionViewLayoutAttributes>& attributes,
                                                 CLCollectionViewReusableView& view);
   void moveSelection(int64_t direction, int selectionType);
+  // One select or deselect, for callers that hold the view and the delegate
+  // already (a select-all makes a million of them).
+  void selectOne(const CLIndexPath& path, CLCollectionViewDelegate* delegate);
+  void deselectOne(const CLIndexPath& path, CLCollectionViewDelegate* delegate);
 
   std::weak_ptr<CLCollectionViewDataSource> dataSource_;
   std::weak_ptr<CLCollectionViewDelegate> delegate_;
@@ -223,7 +228,7 @@ private:
   bool delegateObjectValueForCell_ = false;
   ui::Size lastDrawnSize_;
 
-  std::vector<CLIndexPath> selectedIndexes_;
+  CLIndexPathOrderedSet selection_;
   std::map<std::string, std::vector<std::shared_ptr<CLCollectionViewCell>>> reusableCells_;
   std::map<CLIndexPath, std::shared_ptr<CLCollectionViewCell>> visibleCellsMap_;
   std::map<std::string, CellFactory> cellClassMap_;

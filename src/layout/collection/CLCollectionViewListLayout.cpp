@@ -111,7 +111,10 @@ int64_t CLCollectionViewListLayout::nearestIntersectingRowInSection(const CLColl
   while (lo <= hi) {
     probe = lo + (hi - lo) / 2;
     const double rowY = s.rowInfo[size_t(probe)].second;
-    if (rowY == y) return probe;
+    if (rowY == y) {
+      if (edge == 0) return probe;
+      break;  // a row starting on the bottom edge: the one above ends there
+    }
     if (rowY < y) {
       lo = probe + 1;
     } else {
@@ -127,7 +130,7 @@ int64_t CLCollectionViewListLayout::nearestIntersectingRowInSection(const CLColl
   // below it, which the rectangle does not reach.
   while (probe < n - 1 && s.rowInfo[size_t(probe)].second + s.rowInfo[size_t(probe)].first < y) ++probe;
   while (probe > 0 && s.rowInfo[size_t(probe)].second >= y) --probe;
-  return probe;
+  return s.rowInfo[size_t(probe)].second < y ? probe : -1;
 }
 
 std::optional<std::vector<CLIndexPath>> CLCollectionViewListLayout::indexPathsForItemsInRect(const ui::Rect& rect) {

@@ -60,7 +60,9 @@ public:
   std::optional<CLCollectionViewLayoutAttributes> layoutAttributesForSupplementaryItemInSection(
       int64_t section, const std::string& kind) override;
   std::optional<std::vector<CLIndexPath>> indexPathsForItemsInRect(const ui::Rect& rect) override;
-  // edge 0: the row at the rectangle's top; 1: at its bottom.
+  // edge 0: the row at the rectangle's top (row 0 at the least); 1: the last
+  // row starting above its bottom (a row starting on the bottom edge is not
+  // in the rectangle), or -1 when none does.
   int64_t nearestIntersectingRowInSection(const CLCollectionViewListLayoutSection& s, const ui::Rect& rect,
                                           int edge) const;
   CLOptionalIndexPath indexPathForNextItemInDirection(int64_t direction, CLOptionalIndexPath current) override;

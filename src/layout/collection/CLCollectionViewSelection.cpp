@@ -1,44 +1,68 @@
 // CLCollectionView: selection, mouse and keys, scrolling to an item.
 #include <algorithm>
-#include <set>
 
 #include "layout/collection/CLCollectionView.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Window.h"
 
-CLOptionalIndexPath CLCollectionView::indexPathForSelectedItem() const {
-  if (selectedIndexes_.empty()) return std::nullopt;
-  return selectedIndexes_.back();
-}
+CLOptionalIndexPath CLCollectionView::indexPathForSelectedItem() const { return selection_.last(); }
 
-void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, bool) {
-  if (!path || !allowsSelection_) return;
-  auto keep = self();
-  auto d = delegate();
-  if (d && !d->shouldSelectItemAtIndexPath(*this, *path)) return;
+void CLCollectionView::selectOne(const CLIndexPath& path, CLCollectionViewDelegate* d) {
+  if (d && !d->shouldSelectItemAtIndexPath(*this, path)) return;
   if (auto cell = cellForItemAtIndexPath(path)) cell->setSelected(true, animatesSelection_);
-  if (std::find(selectedIndexes_.begin(), selectedIndexes_.end(), *path) == selectedIndexes_.end())
-    selectedIndexes_.push_back(*path);
-  if (d) d->didSelectItemAtIndexPath(*this, *path);
+  selection_.insert(path);
+  if (d) d->didSelectItemAtIndexPath(*this, path);
 }
 
-void CLCollectionView::deselectItemAtIndexPath(const CLOptionalIndexPath& path, bool) {
-  if (!path || !allowsSelection_) return;
+void CLCollectionView::deselectOne(const CLIndexPath& path, CLCollectionViewDelegate* d) {
+  if (d && !d->shouldDeselectItemAtIndexPath(*this, path)) return;
+  if (!allowsEmptySelection_ && selection_.size() < 2) return;
+  if (auto cell = cellForItemAtIndexPath(path)) cell->setSelected(false, animatesSelection_);
+  selection_.erase(path);
+  if (d) d->didDeselectItemAtIndexPath(*this, path);
+}
+
+void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated) {
+  if (!path) return;
+  selectItemsAtIndexPaths({*path}, animated);
+}
+
+void CLCollectionView::deselectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated) {
+  if (!path) return;
+  deselectItemsAtIndexPaths({*path}, animated);
+}
+
+// The view and the delegate are held once for the whole list (a delegate
+// replaced by one of the messages gets the rest of them), and the
+// selection's table is read a few paths ahead: in a large selection each
+// lookup would otherwise wait for memory.
+namespace {
+constexpr size_t kLookAhead = 16;
+}
+
+void CLCollectionView::selectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool) {
+  if (!allowsSelection_ || paths.empty()) return;
   auto keep = self();
   auto d = delegate();
-  if (d && !d->shouldDeselectItemAtIndexPath(*this, *path)) return;
-  if (!allowsEmptySelection_ && selectedIndexes_.size() < 2) return;
-  if (auto cell = cellForItemAtIndexPath(path)) cell->setSelected(false, animatesSelection_);
-  std::erase(selectedIndexes_, *path);
-  if (d) d->didDeselectItemAtIndexPath(*this, *path);
+  selection_.reserve(selection_.size() + paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (!allowsSelection_) return;
+    if (i + kLookAhead < paths.size()) selection_.prefetch(paths[i + kLookAhead]);
+    if (delegate_.owner_before(d) || d.owner_before(delegate_)) d = delegate();
+    selectOne(paths[i], d.get());
+  }
 }
 
-void CLCollectionView::selectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool animated) {
-  for (const auto& p : paths) selectItemAtIndexPath(p, animated);
-}
-
-void CLCollectionView::deselectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool animated) {
-  for (const auto& p : paths) deselectItemAtIndexPath(p, animated);
+void CLCollectionView::deselectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool) {
+  if (!allowsSelection_ || paths.empty()) return;
+  auto keep = self();
+  auto d = delegate();
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (!allowsSelection_) return;
+    if (i + kLookAhead < paths.size()) selection_.prefetch(paths[i + kLookAhead]);
+    if (delegate_.owner_before(d) || d.owner_before(delegate_)) d = delegate();
+    deselectOne(paths[i], d.get());
+  }
 }
 
 void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, int scrollPosition, bool animated) {
@@ -49,42 +73,48 @@ void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, in
                                              int selectionType) {
   if (!path) return;
   auto keep = self();
-  std::set<CLIndexPath> next;
+  // The new selection, in index path order: it is selected in that order.
+  std::vector<CLIndexPath> next;
   switch (selectionType) {
     case kSelectionTypeSingle:
-      next.insert(*path);
+      next.push_back(*path);
       break;
-    case kSelectionTypeToggle:
-      next.insert(selectedIndexes_.begin(), selectedIndexes_.end());
-      if (!next.erase(*path)) next.insert(*path);
+    case kSelectionTypeToggle: {
+      next = selection_.paths();
+      if (selection_.contains(*path)) {
+        std::erase(next, *path);
+      } else {
+        next.push_back(*path);
+      }
+      std::sort(next.begin(), next.end());
       break;
+    }
     case kSelectionTypeExtend: {
-      if (selectedIndexes_.empty()) {
-        next.insert(*path);
+      const CLOptionalIndexPath anchor = selection_.first();  // the oldest selected item
+      if (!anchor) {
+        next.push_back(*path);
         break;
       }
-      // From the oldest selected item (the anchor) towards the clicked one.
-      const CLIndexPath anchor = selectedIndexes_.front();
-      next.insert(anchor);
-      if (anchor != *path) {
-        const bool forward = anchor < *path;
-        CLOptionalIndexPath walk = anchor;
-        while (walk && *walk != *path) {
-          walk = forward ? indexPathForNextSelectableItemAfterIndexPath(walk)
-                         : indexPathForNextSelectableItemBeforeIndexPath(walk);
-          if (walk) next.insert(*walk);
-        }
+      // From the anchor towards the clicked item, one item at a time in
+      // reading order; the walk stops early at an empty section.
+      next.push_back(*anchor);
+      const bool forward = *anchor < *path;
+      for (CLOptionalIndexPath walk = anchor; walk && *walk != *path;) {
+        walk = forward ? indexPathForNextSelectableItemAfterIndexPath(walk)
+                       : indexPathForNextSelectableItemBeforeIndexPath(walk);
+        if (walk) next.push_back(*walk);
       }
-      next.insert(*path);
+      if (next.back() != *path) next.push_back(*path);
+      if (!forward) std::reverse(next.begin(), next.end());
       break;
     }
     default:
       break;
   }
   std::vector<CLIndexPath> leaving;
-  for (const auto& p : selectedIndexes_)
-    if (!next.count(p)) leaving.push_back(p);
-  selectItemsAtIndexPaths(std::vector<CLIndexPath>(next.begin(), next.end()), animated);
+  for (const auto& p : selection_.paths())
+    if (!std::binary_search(next.begin(), next.end(), p)) leaving.push_back(p);
+  selectItemsAtIndexPaths(next, animated);
   deselectItemsAtIndexPaths(leaving, animated);
   scrollToItemAtIndexPath(path, scrollPosition, animated);
 }

@@ -1,6 +1,7 @@
 #include "platform/ui/ClipView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
@@ -13,7 +14,41 @@ void ClipView::setDocumentView(std::shared_ptr<View> view) {
   document_ = std::move(view);
   if (document_) addSubview(document_);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
+  updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+}
+
+void ClipView::setMaximumDocumentWidgetLength(double length) {
+  maxWidgetLength_ = std::max(1.0, length);
+  updateDocumentWidgetArea();
+}
+
+void ClipView::updateDocumentWidgetArea() {
+  if (!document_ || document_->superview() != this) return;
+  const Size docSize = document_->frame().standardized().size;
+  if (docSize.width <= maxWidgetLength_ && docSize.height <= maxWidgetLength_) {
+    document_->setWidgetArea(Rect::null());
+    return;
+  }
+  // The visible part in the document's visual coordinates (from its top-left).
+  const Rect visible = documentVisibleRect();
+  const Point a = document_->toVisual({visible.minX(), visible.minY()});
+  const Point b = document_->toVisual({visible.maxX(), visible.maxY()});
+  const Rect current = document_->widgetArea_;
+  // One axis: the whole length when it fits; otherwise the band in use while
+  // it still holds the visible part, or a new one centred on it, in whole
+  // pixels so that subviews round alike.
+  auto band = [&](double length, double v0, double v1, double c0, double cLength) -> std::pair<double, double> {
+    if (length <= maxWidgetLength_) return {0, length};
+    const double span = std::max(maxWidgetLength_, std::ceil(v1 - v0) + 2);
+    if (!current.isNull() && cLength == span && c0 <= v0 && v1 <= c0 + cLength && c0 + cLength <= length)
+      return {c0, cLength};
+    const double start = std::floor(std::clamp(v0 - (span - (v1 - v0)) / 2, 0.0, std::max(0.0, length - span)));
+    return {start, span};
+  };
+  const auto [x, w] = band(docSize.width, std::min(a.x, b.x), std::max(a.x, b.x), current.minX(), current.width());
+  const auto [y, h] = band(docSize.height, std::min(a.y, b.y), std::max(a.y, b.y), current.minY(), current.height());
+  document_->setWidgetArea(Rect(x, y, w, h));
 }
 
 Rect ClipView::documentRect() const { return document_ ? document_->frame() : Rect::zero(); }
@@ -55,6 +90,7 @@ bool ClipView::scrollRectToVisible(const Rect& r) {
 void ClipView::setBoundsOrigin(Point origin) {
   if (origin == bounds().origin) return;
   View::setBoundsOrigin(origin);
+  updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
   // What lies under the pointer moved.
   if (document_ && window()) {
@@ -67,12 +103,20 @@ void ClipView::subviewFrameDidChange(View& subview) {
   if (&subview != document_.get()) return;
   // A shrunk document may leave the offset past its end.
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
+  updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+}
+
+void ClipView::willRemoveSubview(View* subview) {
+  View::willRemoveSubview(subview);
+  // Wherever the document goes next, its widget covers all of it again.
+  if (subview && subview == document_.get()) subview->setWidgetArea(Rect::null());
 }
 
 void ClipView::setFrame(const Rect& frame) {
   View::setFrame(frame);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
+  updateDocumentWidgetArea();
 }
 
 }  // namespace ui

@@ -4,6 +4,12 @@
 // scroller, code) passes through scrollToPoint, which subclasses may take over
 // (to animate, say).
 //
+// The document's extent lives in its frame (doubles), never in one widget's
+// size: Qt caps a widget at 16,777,215 pixels a side, so a document longer
+// than maximumDocumentWidgetLength along an axis gets a widget covering only
+// a band of that length around what the clip shows, moved along as it
+// scrolls. Its subviews are placed relative to the band.
+//
 // Main thread only.
 
 #include <memory>
@@ -33,13 +39,24 @@ public:
   // true when it scrolled.
   virtual bool scrollRectToVisible(const Rect& r);
 
+  // The longest side a document's widget gets (see above).
+  static constexpr double kMaximumDocumentWidgetLength = 4'194'304;
+  double maximumDocumentWidgetLength() const { return maxWidgetLength_; }
+  void setMaximumDocumentWidgetLength(double length);
+
   bool isFlipped() const override;
   void setBoundsOrigin(Point origin) override;
   void subviewFrameDidChange(View& subview) override;
+  void willRemoveSubview(View* subview) override;
   void setFrame(const Rect& frame) override;
 
 private:
+  // Gives the document's widget the band around the visible part, when the
+  // document is too long for one widget.
+  void updateDocumentWidgetArea();
+
   std::shared_ptr<View> document_;
+  double maxWidgetLength_ = kMaximumDocumentWidgetLength;
 };
 
 }  // namespace ui

@@ -166,11 +166,29 @@ void View::placeWidget() {
   } else if (window_) {
     left = 0;  // the content view fills its window
   }
-  const int x0 = int(std::lround(left));
-  const int y0 = int(std::lround(top));
-  const int x1 = int(std::lround(left + f.width()));
-  const int y1 = int(std::lround(top + f.height()));
+  if (superview_) {
+    const Point parentOrigin = superview_->widgetOrigin();
+    left -= parentOrigin.x;
+    top -= parentOrigin.y;
+  }
+  const Rect area = widgetArea_.isNull() ? Rect(0, 0, f.width(), f.height()) : widgetArea_;
+  left += area.minX();
+  top += area.minY();
+  // A subview far outside its superview's band stays far outside, within int.
+  auto pixel = [](double v) { return int(std::lround(std::clamp(v, -1e9, 1e9))); };
+  const int x0 = pixel(left);
+  const int y0 = pixel(top);
+  const int x1 = pixel(left + area.width());
+  const int y1 = pixel(top + area.height());
   widget_->setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+}
+
+void View::setWidgetArea(const Rect& area) {
+  if (area == widgetArea_) return;
+  widgetArea_ = area;
+  placeWidget();
+  placeSubviewWidgets();
+  widget_->update();
 }
 
 void View::placeSubviewWidgets() {
@@ -526,12 +544,13 @@ void View::setNeedsDisplayInRect(const Rect& rect) {
   needsDisplay_ = true;
   const Rect r = rect.intersection(bounds());
   if (r.isNull()) return;
+  const Point o = widgetOrigin();
   const Point a = toVisual({r.minX(), r.minY()});
   const Point b = toVisual({r.maxX(), r.maxY()});
-  const double x0 = std::floor(std::min(a.x, b.x));
-  const double y0 = std::floor(std::min(a.y, b.y));
-  widget_->update(int(x0), int(y0), int(std::ceil(std::max(a.x, b.x)) - x0),
-                  int(std::ceil(std::max(a.y, b.y)) - y0));
+  const double x0 = std::floor(std::min(a.x, b.x) - o.x);
+  const double y0 = std::floor(std::min(a.y, b.y) - o.y);
+  widget_->update(int(x0), int(y0), int(std::ceil(std::max(a.x, b.x) - o.x) - x0),
+                  int(std::ceil(std::max(a.y, b.y) - o.y) - y0));
 }
 
 void View::drawRect(GraphicsContext&, const Rect&) {}
@@ -544,6 +563,10 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
   needsDisplay_ = false;
   QPainter p(&w);
   p.setRenderHint(QPainter::Antialiasing);
+  // The widget may cover only a band of the view: paint in the view's own
+  // visual coordinates.
+  const Point origin = widgetOrigin();
+  p.translate(-origin.x, -origin.y);
   const QRectF box(0, 0, frame_.size.width, frame_.size.height);
   const double radius = std::min({layer_.cornerRadius_, box.width() / 2, box.height() / 2});
   const bool hasBackground = layer_.background_ && layer_.background_->alphaComponent() > 0;
@@ -556,8 +579,8 @@ void View::paint(ViewWidget& w, const Rect& dirtyInWidget) {
     p.fillRect(box, layer_.background_->toQColor());
   }
   // Dirty rectangle in bounds coordinates.
-  const Point a = fromVisual({dirtyInWidget.minX(), dirtyInWidget.minY()});
-  const Point b = fromVisual({dirtyInWidget.maxX(), dirtyInWidget.maxY()});
+  const Point a = fromVisual({dirtyInWidget.minX() + origin.x, dirtyInWidget.minY() + origin.y});
+  const Point b = fromVisual({dirtyInWidget.maxX() + origin.x, dirtyInWidget.maxY() + origin.y});
   const Rect dirty(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y));
   {
     GraphicsContext ctx(p, bounds(), isFlipped());

@@ -269,6 +269,12 @@ private:
   // After a scroll: views with areas in this subtree make them again.
   void visibleRectDidChange();
   friend class ClipView;
+  // The part of the view its widget covers, in visual coordinates; null (the
+  // default) is the whole view. Qt caps a widget at 16,777,215 pixels a
+  // side, so a clip view gives a longer document's widget only the band
+  // around what it shows. Subview widgets are placed relative to the band.
+  void setWidgetArea(const Rect& area);
+  Point widgetOrigin() const { return widgetArea_.isNull() ? Point{} : widgetArea_.origin; }
   void insertSubview(std::shared_ptr<View> view, size_t index);
   void removeSubviewAt(size_t index);
   void paint(ViewWidget& w, const Rect& dirtyInWidget);
@@ -284,6 +290,7 @@ private:
 
   Rect frame_;
   Point boundsOrigin_;
+  Rect widgetArea_ = Rect::null();
   View* superview_ = nullptr;
   Window* window_ = nullptr;
   std::vector<std::shared_ptr<View>> subviews_;
