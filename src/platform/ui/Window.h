@@ -15,6 +15,9 @@
 //  - A window can be a child popup of another (Qt::Popup): it closes on a
 //    click outside it, which it consumes.
 //
+// Window.cpp holds the window itself and the layout pass; WindowEvents.cpp the
+// event dispatch, tracking areas and first responder.
+//
 // Main thread only.
 
 #include <functional>
