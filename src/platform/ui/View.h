@@ -301,8 +301,8 @@ private:
   bool needsLayout_ = false;
   bool needsDisplay_ = false;
   bool trackingReady_ = false;
-  bool droppedInsideArea_ = false;
-  bool postsFrameChanged_ = true;  // an area the pointer was in was removed
+  bool droppedInsideArea_ = false;  // an area the pointer was in was removed
+  bool postsFrameChanged_ = true;
   std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
   std::weak_ptr<Responder> nextResponderOverride_;
   std::shared_ptr<Menu> menu_;
