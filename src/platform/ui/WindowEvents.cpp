@@ -61,8 +61,12 @@ unsigned short keyCodeFrom(int key) {
   }
 }
 
-Qt::MouseButton qtButton(int number) {
-  return number == 0 ? Qt::LeftButton : number == 1 ? Qt::RightButton : Qt::MiddleButton;
+// Whether the buttons of a press slot (left, right, any other) are down.
+bool held(Qt::MouseButtons buttons, int slot) {
+  const Qt::MouseButtons mask = slot == 0   ? Qt::MouseButtons(Qt::LeftButton)
+                                : slot == 1 ? Qt::MouseButtons(Qt::RightButton)
+                                            : ~Qt::MouseButtons(Qt::LeftButton | Qt::RightButton);
+  return (buttons & mask).toInt() != 0;
 }
 
 EventType downType(int button) {
@@ -158,11 +162,12 @@ Event Window::mouseEventFrom(QMouseEvent& e) const {
   EventType type = EventType::MouseMoved;
   int button = buttonNumber(e.button());
   switch (e.type()) {
-    case QEvent::MouseButtonPress: type = downType(button); break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: type = downType(button); break;
     case QEvent::MouseButtonRelease: type = upType(button); break;
     default:
-      if (pressedButton_ >= 0) {
-        button = pressedButton_;
+      if (const int dragging = dragButton(); dragging >= 0) {
+        button = dragging;
         type = dragType(button);
       }
       break;
@@ -175,21 +180,41 @@ Event Window::mouseEventFrom(QMouseEvent& e) const {
   return ev;
 }
 
+int Window::pressSlot(int button) { return std::clamp(button, 0, kPressSlots - 1); }
+
+int Window::dragButton() const {
+  for (int b = 0; b < kPressSlots; ++b)
+    if (presses_[b].down) return b;
+  return -1;
+}
+
+std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
+  if (!contentView_) return nullptr;
+  View* hit = contentView_->hitTest(locationInWindow);
+  return hit ? hit->sharedFromThis() : nullptr;
+}
+
 bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
   switch (e->type()) {
     case QEvent::MouseButtonDblClick:
-      return true;  // the window counts clicks itself
+      // Qt makes the second press of a double click into this event: the
+      // press itself came through here first (counted and shown to the
+      // monitors) but reaches no widget. Widgets take this one as that press.
+      return pressSwallowed_;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
       if (e == redispatching_) return false;
       auto keep = weakFromThis().lock();
       auto* me = static_cast<QMouseEvent*>(e);
-      // A press whose release went elsewhere (to a menu's own loop, say) is over.
-      if (pressedButton_ >= 0 && !(me->buttons() & qtButton(pressedButton_)) &&
-          e->type() != QEvent::MouseButtonRelease) {
-        pressedView_.reset();
-        pressedButton_ = -1;
+      const int eventButton = pressSlot(buttonNumber(me->button()));
+      // A press whose release went elsewhere (to a menu's or a drag's own
+      // loop, say) is over: its button is up, or pressed anew.
+      for (int b = 0; b < kPressSlots; ++b) {
+        if (!presses_[b].down) continue;
+        const bool thisButton = eventButton == b && e->type() != QEvent::MouseMove;
+        const bool up = !held(me->buttons(), b) && !(thisButton && e->type() == QEvent::MouseButtonRelease);
+        if (up || (thisButton && e->type() == QEvent::MouseButtonPress)) presses_[b] = {};
       }
       const Point loc{me->scenePosition().x(), double(widget()->height()) - me->scenePosition().y()};
       if (e->type() == QEvent::MouseButtonPress) {
@@ -206,22 +231,24 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
         hasLastClick_ = true;
       }
       Event ev = mouseEventFrom(*me);
-      if (!Application::shared().runMonitors(ev)) return true;
-      const bool dragging = pressedButton_ >= 0 || me->buttons() != Qt::NoButton;
+      const bool pass = Application::shared().runMonitors(ev);
+      if (e->type() == QEvent::MouseButtonPress) pressSwallowed_ = !pass;
+      if (!pass) return true;
+      const bool dragging = dragButton() >= 0 || me->buttons() != Qt::NoButton;
       if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
       QEvent* outer = redispatching_;
       redispatching_ = e;
       QCoreApplication::sendEvent(qwindow, e);
       redispatching_ = outer;
-      if (e->type() == QEvent::MouseButtonRelease && me->buttons() == Qt::NoButton) {
-        pressedView_.reset();
-        pressedButton_ = -1;
-        finishPendingEntries(loc);
+      if (e->type() == QEvent::MouseButtonRelease) {
+        // Also when no view of ours took the release (a Qt editor did).
+        presses_[eventButton] = {};
+        if (me->buttons() == Qt::NoButton) finishPendingEntries(loc);
       }
       return true;
     }
     case QEvent::Leave:
-      trackPointer(lastPointer_, false, pressedButton_ >= 0, nullptr);
+      trackPointer(lastPointer_, false, dragButton() >= 0, nullptr);
       return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
@@ -255,46 +282,58 @@ void Window::dispatchKey(QEvent* e) {
   }
 }
 
-void Window::deliverMouse(View& view, QMouseEvent& e) {
-  auto target = view.sharedFromThis();
+void Window::deliverMouse(View&, QMouseEvent& e) {
+  // Qt hands the event to the widget under the pointer (or to the one that
+  // took the press); the window decides which view gets it: a press goes to
+  // the view the content's hitTest names there, drags and the release to the
+  // view that took the press of their button, whatever widget Qt chose.
   auto keep = weakFromThis().lock();
   Event ev = mouseEventFrom(e);
   Application::CurrentEventScope scope(&ev);
+  const int button = ev.buttonNumber();
+  Press& press = presses_[pressSlot(button)];
   switch (e.type()) {
-    case QEvent::MouseButtonPress: {
-      if (pressedButton_ >= 0) return;  // a second button during a press
-      pressedView_ = target;
-      pressedButton_ = ev.buttonNumber();
-      if (ev.buttonNumber() == 0) {
-        view.mouseDown(ev);
-      } else if (ev.buttonNumber() == 1) {
-        view.rightMouseDown(ev);
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      if (press.down) return;  // this button's press was handed on already
+      std::shared_ptr<View> target = viewAt(ev.locationInWindow());
+      if (!target) return;
+      press.down = true;
+      press.view = target;
+      if (button == 0) {
+        target->mouseDown(ev);
+      } else if (button == 1) {
+        target->rightMouseDown(ev);
       } else {
-        view.otherMouseDown(ev);
+        target->otherMouseDown(ev);
       }
       break;
     }
     case QEvent::MouseMove: {
-      if (pressedView_.lock() != target) return;
+      const int dragging = dragButton();
+      if (dragging < 0) return;
+      std::shared_ptr<View> target = presses_[dragging].view.lock();
+      if (!target) return;
       if (ev.type() == EventType::LeftMouseDragged) {
-        view.mouseDragged(ev);
+        target->mouseDragged(ev);
       } else if (ev.type() == EventType::RightMouseDragged) {
-        view.rightMouseDragged(ev);
+        target->rightMouseDragged(ev);
       } else if (ev.type() == EventType::OtherMouseDragged) {
-        view.otherMouseDragged(ev);
+        target->otherMouseDragged(ev);
       }
       break;
     }
     case QEvent::MouseButtonRelease: {
-      if (pressedView_.lock() != target || ev.buttonNumber() != pressedButton_) return;
-      pressedView_.reset();
-      pressedButton_ = -1;
-      if (ev.buttonNumber() == 0) {
-        view.mouseUp(ev);
-      } else if (ev.buttonNumber() == 1) {
-        view.rightMouseUp(ev);
+      if (!press.down) return;
+      std::shared_ptr<View> target = press.view.lock();
+      press = {};
+      if (!target) return;
+      if (button == 0) {
+        target->mouseUp(ev);
+      } else if (button == 1) {
+        target->rightMouseUp(ev);
       } else {
-        view.otherMouseUp(ev);
+        target->otherMouseUp(ev);
       }
       break;
     }
@@ -304,11 +343,8 @@ void Window::deliverMouse(View& view, QMouseEvent& e) {
 }
 
 void Window::deliverWheel(View& view, QWheelEvent& e) {
-  auto target = view.sharedFromThis();
   auto keep = weakFromThis().lock();
-  const Point loc{e.position().x(), double(widget()->height()) - e.position().y()};
   Event ev(EventType::ScrollWheel, windowPointFromWidget(view.widget(), e.position().x(), e.position().y()), this);
-  (void)loc;
   ev.setModifierFlags(modifiersFrom(e.modifiers()));
   ev.setTimestamp(double(e.timestamp()) / 1000.0);
   // Deltas are y-up: a wheel turned away from the user scrolls content up.
@@ -319,8 +355,10 @@ void Window::deliverWheel(View& view, QWheelEvent& e) {
     ev.setDeltas(e.angleDelta().x() / 120.0 * kLineStep, e.angleDelta().y() / 120.0 * kLineStep, false);
   }
   if (!Application::shared().runMonitors(ev)) return;
+  std::shared_ptr<View> target = viewAt(ev.locationInWindow());
+  if (!target) return;
   Application::CurrentEventScope scope(&ev);
-  view.scrollWheel(ev);
+  target->scrollWheel(ev);
 }
 
 // ---- tracking areas
@@ -421,7 +459,7 @@ void Window::areaAdded(TrackingArea& area, View& owner) {
 }
 
 void Window::refreshTracking() {
-  if (pointerInside_) trackPointer(lastPointer_, true, pressedButton_ >= 0, nullptr);
+  if (pointerInside_) trackPointer(lastPointer_, true, dragButton() >= 0, nullptr);
 }
 
 void Window::exitAreasOf(View& subtree) {
@@ -450,13 +488,12 @@ void Window::exitAreasOf(View& subtree) {
 
 void Window::viewWillLeave(View& view) {
   auto keep = view.sharedFromThis();
-  auto pressed = pressedView_.lock();
-  if (pressed && pressed->isDescendantOf(&view)) {
-    pressedView_.reset();
-    const int button = pressedButton_;
-    pressedButton_ = -1;
-    Event ev(button == 1 ? EventType::RightMouseUp : EventType::LeftMouseUp, lastPointer_, this);
-    ev.setButtonNumber(button);
+  for (int b = 0; b < kPressSlots; ++b) {
+    auto pressed = presses_[b].view.lock();
+    if (!presses_[b].down || !pressed || !pressed->isDescendantOf(&view)) continue;
+    presses_[b] = {};
+    Event ev(upType(b), lastPointer_, this);
+    ev.setButtonNumber(b);
     pressed->mouseCancelled(ev);
   }
   exitAreasOf(view);
