@@ -4,6 +4,7 @@
 
 #include "layout/collection/CLCollectionView.h"
 #include "platform/foundation/Log.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/Window.h"
 
 CLOptionalIndexPath CLCollectionView::indexPathForSelectedItem() const {
@@ -12,6 +13,7 @@ CLOptionalIndexPath CLCollectionView::indexPathForSelectedItem() const {
 }
 
 void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, bool) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path || !allowsSelection_) return;
   auto keep = self();
   auto d = delegate();
@@ -23,6 +25,7 @@ void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, bo
 }
 
 void CLCollectionView::deselectItemAtIndexPath(const CLOptionalIndexPath& path, bool) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path || !allowsSelection_) return;
   auto keep = self();
   auto d = delegate();
@@ -34,10 +37,12 @@ void CLCollectionView::deselectItemAtIndexPath(const CLOptionalIndexPath& path, 
 }
 
 void CLCollectionView::selectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   for (const auto& p : paths) selectItemAtIndexPath(p, animated);
 }
 
 void CLCollectionView::deselectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   for (const auto& p : paths) deselectItemAtIndexPath(p, animated);
 }
 
@@ -47,6 +52,7 @@ void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, in
 
 void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, int scrollPosition, bool animated,
                                              int selectionType) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   auto keep = self();
   std::set<CLIndexPath> next;
@@ -116,6 +122,7 @@ CLOptionalIndexPath CLCollectionView::indexPathForNextSelectableItemBeforeIndexP
 }
 
 void CLCollectionView::scrollToItemAtIndexPath(const CLOptionalIndexPath& path, int scrollPosition, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   auto d = delegate();
   if (d && !d->shouldScrollToItemAtIndexPath(*this, *path)) return;

@@ -15,7 +15,7 @@
 //    an ancestor) from its mouse-up.
 //  - Associated objects and end-of-life hooks are fnd::Object's (lifetime()).
 //
-// Main thread only.
+// Main thread only (checked at the entry points: MainThreadCheck.h).
 
 #include <functional>
 #include <memory>

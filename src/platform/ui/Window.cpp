@@ -9,6 +9,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/ViewWidget.h"
 
 namespace ui {
@@ -76,6 +77,7 @@ std::shared_ptr<Window> Window::create(Rect contentRect, unsigned style) {
 }
 
 Window::Window(Rect contentRect, unsigned style) : widget_(new WindowWidget(this)), style_(style) {
+  UI_ASSERT_MAIN_THREAD();
   if (style == Borderless) widget_->setWindowFlag(Qt::FramelessWindowHint);
   widget_->setGeometry(int(contentRect.origin.x), int(contentRect.origin.y), int(std::lround(contentRect.size.width)),
                        int(std::lround(contentRect.size.height)));
@@ -117,6 +119,7 @@ Window::~Window() {
 QWidget* Window::widget() const { return widget_; }
 
 void Window::setContentView(std::shared_ptr<View> view) {
+  UI_ASSERT_MAIN_THREAD();
   if (view == contentView_) return;
   if (contentView_) {
     viewWillLeave(*contentView_);
@@ -142,6 +145,7 @@ void Window::setContentView(std::shared_ptr<View> view) {
 Size Window::contentSize() const { return {double(widget_->width()), double(widget_->height())}; }
 
 void Window::setContentSize(Size size) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->resize(int(std::lround(size.width)), int(std::lround(size.height)));
   contentResized();
 }
@@ -152,6 +156,7 @@ Size Window::contentMinSize() const {
 }
 
 void Window::setContentMinSize(Size size) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->setMinimumSize(int(std::lround(size.width)), int(std::lround(size.height)));
   contentResized();
 }
@@ -170,30 +175,38 @@ Rect Window::frame() const {
 }
 
 void Window::setFrame(const Rect& frame, bool display) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->setGeometry(int(std::lround(frame.origin.x)), int(std::lround(frame.origin.y)),
                        int(std::lround(frame.size.width)), int(std::lround(frame.size.height)));
   contentResized();
   if (display && contentView_) contentView_->setNeedsDisplay(true);
 }
 
-void Window::setFrameOrigin(Point topLeft) { widget_->move(int(std::lround(topLeft.x)), int(std::lround(topLeft.y))); }
+void Window::setFrameOrigin(Point topLeft) {
+  UI_ASSERT_MAIN_THREAD();
+  widget_->move(int(std::lround(topLeft.x)), int(std::lround(topLeft.y)));
+}
 
 void Window::setTitle(const std::string& title) {
+  UI_ASSERT_MAIN_THREAD();
   title_ = title;
   widget_->setWindowTitle(QString::fromStdString(title));
 }
 
 void Window::makeKeyAndOrderFront() {
+  UI_ASSERT_MAIN_THREAD();
   orderFront();
   makeKeyWindow();
 }
 
 void Window::orderFront() {
+  UI_ASSERT_MAIN_THREAD();
   widget_->show();
   layoutIfNeeded();
 }
 
 void Window::orderOut() {
+  UI_ASSERT_MAIN_THREAD();
   if (contentView_) viewWillLeave(*contentView_);
   widget_->hide();
   if (isKeyWindow()) Application::shared().setKeyWindow(nullptr);
@@ -202,6 +215,7 @@ void Window::orderOut() {
 bool Window::isVisible() const { return widget_->isVisible(); }
 
 void Window::close() {
+  UI_ASSERT_MAIN_THREAD();
   auto keep = weakFromThis().lock();
   if (contentView_) viewWillLeave(*contentView_);
   widget_->closing_ = true;
@@ -215,6 +229,7 @@ void Window::close() {
 bool Window::isKeyWindow() const { return Application::shared().keyWindow() == this; }
 
 void Window::makeKeyWindow() {
+  UI_ASSERT_MAIN_THREAD();
   if (isKeyWindow()) return;
   Application::shared().setKeyWindow(this);
   if (!popup_) widget_->activateWindow();
@@ -226,6 +241,7 @@ void Window::makeMainWindow() { Application::shared().setMainWindow(this); }
 // ---- layout pass
 
 void Window::setNeedsLayoutPass() {
+  UI_ASSERT_MAIN_THREAD();
   if (passScheduled_) return;
   passScheduled_ = true;
   std::weak_ptr<Window> weak = weakFromThis();
@@ -238,6 +254,7 @@ void Window::setNeedsLayoutPass() {
 }
 
 void Window::layoutIfNeeded() {
+  UI_ASSERT_MAIN_THREAD();
   passScheduled_ = false;
   if (inLayout_ || !contentView_) return;
   inLayout_ = true;
@@ -285,12 +302,14 @@ int Window::runLayoutPass(View& root) {
 // ---- child windows
 
 void Window::addChildWindow(const std::shared_ptr<Window>& child, WindowOrderingMode) {
+  UI_ASSERT_MAIN_THREAD();
   if (!child || child.get() == this) return;
   const Rect f = child->frame();
   child->popUp(this, f.origin);
 }
 
 void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
+  UI_ASSERT_MAIN_THREAD();
   if (parent && parent != parent_) {
     if (parent_) parent_->removeChildWindow(this);
     parent_ = parent;
@@ -307,6 +326,7 @@ void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
 }
 
 void Window::removeChildWindow(Window* child) {
+  UI_ASSERT_MAIN_THREAD();
   children_.erase(std::remove_if(children_.begin(), children_.end(),
                                  [&](const std::weak_ptr<Window>& w) {
                                    auto s = w.lock();

@@ -22,7 +22,7 @@
 // Window.cpp holds the window itself and the layout pass; WindowEvents.cpp the
 // event dispatch, tracking areas and first responder.
 //
-// Main thread only.
+// Main thread only (checked at the entry points: MainThreadCheck.h).
 
 #include <functional>
 #include <memory>

@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/TrackingArea.h"
 #include "platform/ui/ViewWidget.h"
 
@@ -91,6 +92,7 @@ struct Window::AreaHit {
 // ---- first responder and key views
 
 bool Window::makeFirstResponder(Responder* responder) {
+  UI_ASSERT_MAIN_THREAD();
   auto current = firstResponderRef_.lock();
   if (responder && responder == current.get()) return true;
   const bool toWindow = !responder || responder == this;
@@ -124,6 +126,7 @@ void keyViews(View& v, std::vector<View*>& out) {
 }  // namespace
 
 void Window::selectNextKeyView() {
+  UI_ASSERT_MAIN_THREAD();
   if (!contentView_) return;
   std::vector<View*> views;
   keyViews(*contentView_, views);
@@ -134,6 +137,7 @@ void Window::selectNextKeyView() {
 }
 
 void Window::selectPreviousKeyView() {
+  UI_ASSERT_MAIN_THREAD();
   if (!contentView_) return;
   std::vector<View*> views;
   keyViews(*contentView_, views);
@@ -195,6 +199,7 @@ std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
 }
 
 bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
+  UI_ASSERT_MAIN_THREAD();
   switch (e->type()) {
     case QEvent::MouseButtonDblClick:
       // Qt makes the second press of a double click into this event: the
