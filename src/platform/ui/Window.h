@@ -136,6 +136,8 @@ public:
   // Sets the state of an area a view adds.
   void areaAdded(TrackingArea& area, View& owner);
   bool filterWindowEvent(QWindow* qwindow, QEvent* e);
+  // From the widget of `view`, the one Qt gave the event to: the window
+  // hands it to the view hitTest names, or to the one that took the press.
   void deliverMouse(View& view, QMouseEvent& e);
   void deliverWheel(View& view, QWheelEvent& e);
   Point windowPointFromWidget(const QWidget* w, double x, double y) const;
