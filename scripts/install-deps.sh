@@ -13,6 +13,7 @@ packages=(
   libcurl4-openssl-dev  # HTTP client of the signal framework's URL requests
   # headless GUI tests and fonts
   xvfb xauth fonts-noto-cjk fonts-liberation2
+  libxtst-dev  # real pointer input in the tests under xvfb-run (the X test extension)
   # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs
   # satisfies the kernel's initramfs dependency without udev and systemd upgrades)
   qemu-system-x86 busybox-static cpio xz-utils linux-image-amd64 tiny-initramfs

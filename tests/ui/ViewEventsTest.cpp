@@ -1,6 +1,7 @@
-// Event delivery: presses, drags to the pressed view, releases, click counts,
-// the wheel and keys through the responder chain, event monitors, press
-// cancellation, and a view removing itself from its own mouse-up.
+// Event delivery: presses to the view hitTest names, drags and releases to
+// the pressed view, click counts, the wheel and keys through the responder
+// chain, event monitors, press cancellation, and a view removing itself from
+// its own mouse-up. Real X events: RealEventsTest.cpp.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -49,6 +50,39 @@ TEST_F(EventsFixture, DragsAndTheReleaseGoToThePressedViewInItsOwnCoordinates) {
   right->flipped = true;
   p.click({150, 150});
   EXPECT_EQ(right->where.back(), (Point{50, 50}));
+}
+
+// The view hitTest names takes the press, whatever widget lies on top; the
+// drags, the release and the wheel follow it.
+TEST_F(EventsFixture, APressGoesToTheViewHitTestNamesAndItsDragsAndReleaseFollow) {
+  struct Case {
+    const char* what;
+    std::function<View*(Point)> hit;  // over the left view
+    RecordingView* receiver;
+  };
+  auto over = View::create<RecordingView>(Rect(0, 0, 100, 200));
+  window->contentView()->addSubview(over);
+  const Case cases[] = {
+      {"its own", nullptr, over.get()},
+      {"nil: through to the view below", [](Point) -> View* { return nullptr; }, left.get()},
+      {"another view", [this](Point) -> View* { return right.get(); }, right.get()},
+  };
+  Pointer p(*window);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (auto* v : {over.get(), left.get(), right.get()}) v->log.clear();
+    over->hitTestOverride = c.hit;
+    p.wait(1000);
+    p.press({50, 150});
+    p.move({60, 140});
+    p.release({60, 140});
+    p.wheel({50, 150}, QPoint(0, 120));
+    EXPECT_EQ(c.receiver->log, (Log{"down:1", "drag", "up:1", "wheel"}));
+    for (auto* v : {over.get(), left.get(), right.get()}) {
+      if (v == c.receiver) continue;
+      EXPECT_TRUE(v->log.empty()) << v->log.front();
+    }
+  }
 }
 
 TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseOrAMove) {

@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ private:
 };
 
 // A view that records the events it gets as short words ("down:2" for a press
-// with click count 2), in its own coordinates.
+// with click count 2), in its own coordinates. Its hit test may be replaced.
 class RecordingView : public View {
 public:
   using View::View;
@@ -92,6 +93,12 @@ public:
   void rightMouseDown(Event& e) override {
     note("rdown", e);
     if (passRightMouse) View::rightMouseDown(e);
+  }
+  void rightMouseUp(Event& e) override { note("rup", e); }
+  // Null from hitTestOverride: the default hit test.
+  View* hitTest(Point p) override {
+    if (hitTestOverride) return hitTestOverride(p);
+    return View::hitTest(p);
   }
   void mouseEntered(Event& e) override { note("enter", e); }
   void mouseExited(Event& e) override { note("exit", e); }
@@ -117,6 +124,7 @@ public:
   bool passRightMouse = false;
   double lastDeltaY = 0;
   std::function<void()> onMouseUp;
+  std::function<View*(Point)> hitTestOverride;
 
 private:
   void note(std::string what, Event& e) {

@@ -4,8 +4,10 @@
 #include <cstdlib>
 
 #include "platform/foundation/Log.h"
+#include "platform/ui/MainThreadCheck.h"
 
 CLCollectionView::CLCollectionView(ui::Rect frame) : CLScrollView(frame) {
+  UI_ASSERT_MAIN_THREAD();
   data_ = std::make_unique<CLCollectionViewData>(*this);
   setWantsLayer(true);
   documentView_ = ui::View::create<CLCollectionViewDocumentView>(ui::Rect());
@@ -33,16 +35,19 @@ std::string CLCollectionView::description() const {
 // ---- wiring
 
 void CLCollectionView::setDataSource(const std::shared_ptr<CLCollectionViewDataSource>& source) {
+  UI_ASSERT_MAIN_THREAD();
   dataSource_ = source;
   dataSourceViewForSupplementaryView_ = source && source->providesSupplementaryViews();
 }
 
 void CLCollectionView::setDelegate(const std::shared_ptr<CLCollectionViewDelegate>& delegate) {
+  UI_ASSERT_MAIN_THREAD();
   delegate_ = delegate;
   delegateObjectValueForCell_ = delegate && delegate->providesObjectValues();
 }
 
 void CLCollectionView::setCollectionViewLayout(std::shared_ptr<CLCollectionViewLayout> layout) {
+  UI_ASSERT_MAIN_THREAD();
   if (layout == layout_) return;
   layout_ = std::move(layout);
   if (layout_) layout_->setCollectionView(self());
@@ -86,6 +91,7 @@ void CLCollectionView::registerNibForSupplementaryView(SupplementaryFactory fact
 // ---- reuse
 
 std::shared_ptr<CLCollectionViewCell> CLCollectionView::dequeueReusableCellWithIdentifier(const std::string& id) {
+  UI_ASSERT_MAIN_THREAD();
   std::shared_ptr<CLCollectionViewCell> cell;
   if (!id.empty()) {
     auto pool = reusableCells_.find(id);
@@ -309,6 +315,7 @@ CLOptionalIndexPath CLCollectionView::lastIndexPath() const {
 // ---- data and layout
 
 void CLCollectionView::reloadData() {
+  UI_ASSERT_MAIN_THREAD();
   wantsLayout_ = true;
   const auto formerlySelected = selection_.paths();
   selection_.clear();

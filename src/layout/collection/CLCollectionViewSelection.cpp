@@ -3,6 +3,7 @@
 
 #include "layout/collection/CLCollectionView.h"
 #include "platform/foundation/Log.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/Window.h"
 
 CLOptionalIndexPath CLCollectionView::indexPathForSelectedItem() const { return selection_.last(); }
@@ -23,11 +24,13 @@ void CLCollectionView::deselectOne(const CLIndexPath& path, CLCollectionViewDele
 }
 
 void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   selectItemsAtIndexPaths({*path}, animated);
 }
 
 void CLCollectionView::deselectItemAtIndexPath(const CLOptionalIndexPath& path, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   deselectItemsAtIndexPaths({*path}, animated);
 }
@@ -41,6 +44,7 @@ constexpr size_t kLookAhead = 16;
 }
 
 void CLCollectionView::selectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool) {
+  UI_ASSERT_MAIN_THREAD();
   if (!allowsSelection_ || paths.empty()) return;
   auto keep = self();
   auto d = delegate();
@@ -54,6 +58,7 @@ void CLCollectionView::selectItemsAtIndexPaths(const std::vector<CLIndexPath>& p
 }
 
 void CLCollectionView::deselectItemsAtIndexPaths(const std::vector<CLIndexPath>& paths, bool) {
+  UI_ASSERT_MAIN_THREAD();
   if (!allowsSelection_ || paths.empty()) return;
   auto keep = self();
   auto d = delegate();
@@ -71,6 +76,7 @@ void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, in
 
 void CLCollectionView::selectItemAtIndexPath(const CLOptionalIndexPath& path, int scrollPosition, bool animated,
                                              int selectionType) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   auto keep = self();
   // The new selection, in index path order: it is selected in that order.
@@ -146,6 +152,7 @@ CLOptionalIndexPath CLCollectionView::indexPathForNextSelectableItemBeforeIndexP
 }
 
 void CLCollectionView::scrollToItemAtIndexPath(const CLOptionalIndexPath& path, int scrollPosition, bool animated) {
+  UI_ASSERT_MAIN_THREAD();
   if (!path) return;
   auto d = delegate();
   if (d && !d->shouldScrollToItemAtIndexPath(*this, *path)) return;

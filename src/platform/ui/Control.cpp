@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/MainThreadCheck.h"
 
 namespace ui {
 
@@ -48,16 +49,19 @@ Control::~Control() {
 }
 
 void Control::setTarget(const std::shared_ptr<fnd::Object>& target) {
+  UI_ASSERT_MAIN_THREAD();
   target_ = target;
   targetSet_ = target != nullptr;
 }
 
 void Control::setAction(ActionFn fn, std::string name) {
+  UI_ASSERT_MAIN_THREAD();
   action_ = std::move(fn);
   actionName_ = std::move(name);
 }
 
 bool Control::sendAction() {
+  UI_ASSERT_MAIN_THREAD();
   if (!action_) return false;
   std::shared_ptr<fnd::Object> target = target_.lock();
   if (targetSet_ && !target) return false;
@@ -69,6 +73,7 @@ bool Control::sendAction() {
 }
 
 void Control::setEnabled(bool enabled) {
+  UI_ASSERT_MAIN_THREAD();
   willChangeValueForKey("enabled");
   const bool changed = enabled != enabled_;
   enabled_ = enabled;
@@ -78,6 +83,7 @@ void Control::setEnabled(bool enabled) {
 }
 
 void Control::setCell(std::shared_ptr<Cell> cell) {
+  UI_ASSERT_MAIN_THREAD();
   if (cell_ && cell_->controlView() == this) cell_->setControlView(nullptr);
   cell_ = std::move(cell);
   if (cell_) {
@@ -90,6 +96,7 @@ void Control::setCell(std::shared_ptr<Cell> cell) {
 std::string Control::stringValue() const { return cell_ ? cell_->stringValue() : std::string(); }
 
 void Control::setStringValue(const std::string& s) {
+  UI_ASSERT_MAIN_THREAD();
   if (cell_) cell_->setStringValue(s);
   setNeedsDisplay(true);
 }
@@ -109,6 +116,7 @@ long Control::integerValue() const {
 Font Control::font() const { return cell_ ? cell_->font() : Font::systemFontOfSize(13); }
 
 void Control::setFont(const Font& f) {
+  UI_ASSERT_MAIN_THREAD();
   if (cell_) cell_->setFont(f);
   fontDidChange();
   setNeedsDisplay(true);
@@ -117,6 +125,7 @@ void Control::setFont(const Font& f) {
 TextAlignment Control::alignment() const { return cell_ ? cell_->alignment() : TextAlignment::Natural; }
 
 void Control::setAlignment(TextAlignment a) {
+  UI_ASSERT_MAIN_THREAD();
   if (cell_) cell_->setAlignment(a);
   setNeedsDisplay(true);
 }

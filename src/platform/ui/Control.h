@@ -15,7 +15,7 @@
 //    by the cell as text unless a subclass keeps a number.
 //  - Not flipped by default.
 //
-// Main thread only.
+// Main thread only (checked at the entry points: MainThreadCheck.h).
 
 #include <functional>
 #include <memory>

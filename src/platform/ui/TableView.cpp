@@ -13,6 +13,7 @@
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/ClipView.h"
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TrackingArea.h"
@@ -145,10 +146,12 @@ std::shared_ptr<TableView> TableView::tableWithSerial(uint64_t serial) {
 }
 
 void TableView::addTableColumn(std::shared_ptr<TableColumn> c) {
+  UI_ASSERT_MAIN_THREAD();
   if (c) columns_.push_back(std::move(c));
 }
 
 void TableView::removeTableColumn(const std::shared_ptr<TableColumn>& c) {
+  UI_ASSERT_MAIN_THREAD();
   columns_.erase(std::remove(columns_.begin(), columns_.end(), c), columns_.end());
 }
 
@@ -163,11 +166,13 @@ std::shared_ptr<View> TableView::makeViewWithIdentifier(const std::string& ident
 }
 
 void TableView::setRowHeight(double h) {
+  UI_ASSERT_MAIN_THREAD();
   rowHeight_ = h > 0 ? h : 1;
   layoutRows();
 }
 
 void TableView::reloadData() {
+  UI_ASSERT_MAIN_THREAD();
   auto keep = sharedFromThis();
   for (auto& r : rows_) r.view->removeFromSuperview();
   rows_.clear();
@@ -267,6 +272,7 @@ std::shared_ptr<View> TableView::viewAtColumn(long column, long row) const {
 }
 
 void TableView::scrollRowToVisible(long row) {
+  UI_ASSERT_MAIN_THREAD();
   if (row < 0 || row >= numberOfRows()) return;
   if (auto* clip = dynamic_cast<ClipView*>(superview())) {
     clip->scrollRectToVisible(convertRectToView(rectOfRow(row), clip->documentView().get()));
@@ -292,6 +298,7 @@ void TableView::applySelection(std::set<long> rows, long last) {
 }
 
 void TableView::selectRowIndexes(const std::set<long>& rows, bool extend) {
+  UI_ASSERT_MAIN_THREAD();
   std::set<long> next = extend ? selection_ : std::set<long>{};
   long last = extend ? selectedRow_ : -1;
   for (long r : rows) {
@@ -479,6 +486,7 @@ QMimeData* TableView::dragMimeData(const std::set<long>& rows) {
 }
 
 unsigned TableView::dragRows(const std::set<long>& rows) {
+  UI_ASSERT_MAIN_THREAD();
   QMimeData* mime = dragMimeData(rows);
   if (!mime) return DragOperationNone;
   auto keep = sharedFromThis();
@@ -494,6 +502,7 @@ unsigned TableView::dragRows(const std::set<long>& rows) {
 }
 
 void TableView::setDropRow(long row, TableViewDropOperation op) {
+  UI_ASSERT_MAIN_THREAD();
   dropRow_ = row;
   dropOp_ = op;
 }

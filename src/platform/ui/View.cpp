@@ -11,6 +11,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TrackingArea.h"
@@ -74,6 +75,7 @@ View::View() { init(); }
 View::View(Rect frame) : frame_(frame) { init(); }
 
 void View::init() {
+  UI_ASSERT_MAIN_THREAD();
   // A parentless widget stays unshown until a superview shows it.
   widget_ = new ViewWidget(this);
   placeWidget();
@@ -114,13 +116,19 @@ QWidget* View::widget() const { return widget_; }
 
 // ---- geometry
 
-void View::setFrame(const Rect& frame) { applyFrame(frame, false); }
+void View::setFrame(const Rect& frame) {
+  UI_ASSERT_MAIN_THREAD();
+  applyFrame(frame, false);
+}
 
 void View::setFrameOrigin(Point origin) { setFrame(Rect(origin, frame_.size)); }
 
 void View::setFrameSize(Size size) { setFrame(Rect(frame_.origin, size)); }
 
-void View::setFrameFromEngine(const Rect& frame) { applyFrame(frame, true); }
+void View::setFrameFromEngine(const Rect& frame) {
+  UI_ASSERT_MAIN_THREAD();
+  applyFrame(frame, true);
+}
 
 void View::applyFrame(const Rect& frame, bool fromEngine) {
   if (frame.isNull()) return;
@@ -148,6 +156,7 @@ void View::applyFrame(const Rect& frame, bool fromEngine) {
 }
 
 void View::setBoundsOrigin(Point origin) {
+  UI_ASSERT_MAIN_THREAD();
   if (origin == boundsOrigin_) return;
   boundsOrigin_ = origin;
   placeSubviewWidgets();
@@ -274,6 +283,7 @@ void View::addSubview(std::shared_ptr<View> view) {
 }
 
 void View::addSubview(std::shared_ptr<View> view, WindowOrderingMode place, const View* relativeTo) {
+  UI_ASSERT_MAIN_THREAD();
   if (!view || view.get() == this || isDescendantOf(view.get())) {
     if (view) fnd::log("View: refusing to add %s inside itself", view->className().c_str());
     return;
@@ -326,6 +336,7 @@ void View::insertSubview(std::shared_ptr<View> view, size_t index) {
 }
 
 void View::removeFromSuperview() {
+  UI_ASSERT_MAIN_THREAD();
   View* s = superview_;
   if (!s) return;
   auto keep = sharedFromThis();  // alive until the end, even if only the superview held it
@@ -416,6 +427,7 @@ void View::awakeFromNib() {}
 // ---- appearance
 
 void View::setHidden(bool hidden) {
+  UI_ASSERT_MAIN_THREAD();
   if (hidden == hidden_) return;
   if (hidden && window_) window_->viewWillLeave(*this);
   hidden_ = hidden;
@@ -430,6 +442,7 @@ bool View::isHiddenOrHasHiddenAncestor() const {
 }
 
 void View::setAlphaValue(double alpha) {
+  UI_ASSERT_MAIN_THREAD();
   alpha = std::clamp(alpha, 0.0, 1.0);
   if (alpha == alpha_) return;
   alpha_ = alpha;
@@ -517,6 +530,7 @@ void View::setContentCompressionResistancePriority(float p, LayoutConstraintOrie
 }
 
 void View::setNeedsLayout(bool needs) {
+  UI_ASSERT_MAIN_THREAD();
   needsLayout_ = needs;
   if (needs && window_) window_->setNeedsLayoutPass();
 }
@@ -524,6 +538,7 @@ void View::setNeedsLayout(bool needs) {
 void View::layout() {}
 
 void View::layoutSubtreeIfNeeded() {
+  UI_ASSERT_MAIN_THREAD();
   if (window_) {
     window_->layoutIfNeeded();
     return;
@@ -536,11 +551,13 @@ void View::layoutSubtreeIfNeeded() {
 // ---- display
 
 void View::setNeedsDisplay(bool needs) {
+  UI_ASSERT_MAIN_THREAD();
   needsDisplay_ = needs;
   if (needs) widget_->update();
 }
 
 void View::setNeedsDisplayInRect(const Rect& rect) {
+  UI_ASSERT_MAIN_THREAD();
   needsDisplay_ = true;
   const Rect r = rect.intersection(bounds());
   if (r.isNull()) return;
@@ -556,6 +573,7 @@ void View::setNeedsDisplayInRect(const Rect& rect) {
 void View::drawRect(GraphicsContext&, const Rect&) {}
 
 void View::displayIfNeeded() {
+  UI_ASSERT_MAIN_THREAD();
   if (needsDisplay_) widget_->repaint();
 }
 
@@ -642,6 +660,7 @@ std::shared_ptr<Menu> View::menuForEvent(Event&) { return menu_; }
 // ---- tracking areas
 
 void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
+  UI_ASSERT_MAIN_THREAD();
   if (!area) return;
   if (std::find(trackingAreas_.begin(), trackingAreas_.end(), area) != trackingAreas_.end()) return;
   if (window_) window_->areaAdded(*area, *this);
@@ -649,6 +668,7 @@ void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
 }
 
 void View::removeTrackingArea(const std::shared_ptr<TrackingArea>& area) {
+  UI_ASSERT_MAIN_THREAD();
   if (area && area->inside_ && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) != trackingAreas_.end())
     droppedInsideArea_ = true;
   trackingAreas_.erase(std::remove(trackingAreas_.begin(), trackingAreas_.end(), area), trackingAreas_.end());

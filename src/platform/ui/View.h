@@ -15,7 +15,7 @@
 //    an ancestor) from its mouse-up.
 //  - Associated objects and end-of-life hooks are fnd::Object's (lifetime()).
 //
-// Main thread only.
+// Main thread only (checked at the entry points: MainThreadCheck.h).
 
 #include <functional>
 #include <memory>
@@ -308,8 +308,8 @@ private:
   bool needsLayout_ = false;
   bool needsDisplay_ = false;
   bool trackingReady_ = false;
-  bool droppedInsideArea_ = false;
-  bool postsFrameChanged_ = true;  // an area the pointer was in was removed
+  bool droppedInsideArea_ = false;  // an area the pointer was in was removed
+  bool postsFrameChanged_ = true;
   std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
   std::weak_ptr<Responder> nextResponderOverride_;
   std::shared_ptr<Menu> menu_;

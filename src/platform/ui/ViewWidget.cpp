@@ -64,8 +64,10 @@ void ViewWidget::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void ViewWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-  // The window counts clicks; the press of a double click came already.
+  // Qt's stand-in for the second press of a double click: a press like any
+  // other (the window counted it).
   e->accept();
+  if (view_ && view_->window()) view_->window()->deliverMouse(*view_, *e);
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* e) {

@@ -1,22 +1,15 @@
 #include "platform/ui/Window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
-#include <QStyleHints>
-#include <QWheelEvent>
 #include <QWidget>
-#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
 #include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/TrackingArea.h"
+#include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/ViewWidget.h"
 
 namespace ui {
@@ -77,68 +70,6 @@ private:
   Window* window_;
 };
 
-namespace {
-int buttonNumber(Qt::MouseButton b) {
-  switch (b) {
-    case Qt::LeftButton: return 0;
-    case Qt::RightButton: return 1;
-    case Qt::MiddleButton: return 2;
-    default: return 3;
-  }
-}
-
-unsigned modifiersFrom(Qt::KeyboardModifiers m) {
-  unsigned out = 0;
-  if (m & Qt::ShiftModifier) out |= ShiftKeyMask;
-  if (m & Qt::ControlModifier) out |= CommandKeyMask;
-  if (m & Qt::AltModifier) out |= AlternateKeyMask;
-  if (m & Qt::MetaModifier) out |= ControlKeyMask;
-  return out;
-}
-
-unsigned short keyCodeFrom(int key) {
-  switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return kKeyCodeReturn;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return kKeyCodeTab;
-    case Qt::Key_Space: return kKeyCodeSpace;
-    case Qt::Key_Backspace: return kKeyCodeDelete;
-    case Qt::Key_Escape: return kKeyCodeEscape;
-    case Qt::Key_Home: return kKeyCodeHome;
-    case Qt::Key_Delete: return kKeyCodeForwardDelete;
-    case Qt::Key_End: return kKeyCodeEnd;
-    case Qt::Key_Left: return kKeyCodeLeft;
-    case Qt::Key_Right: return kKeyCodeRight;
-    case Qt::Key_Down: return kKeyCodeDown;
-    case Qt::Key_Up: return kKeyCodeUp;
-    default: return kKeyCodeOther;
-  }
-}
-
-Qt::MouseButton qtButton(int number) {
-  return number == 0 ? Qt::LeftButton : number == 1 ? Qt::RightButton : Qt::MiddleButton;
-}
-
-EventType downType(int button) {
-  return button == 0 ? EventType::LeftMouseDown : button == 1 ? EventType::RightMouseDown : EventType::OtherMouseDown;
-}
-EventType upType(int button) {
-  return button == 0 ? EventType::LeftMouseUp : button == 1 ? EventType::RightMouseUp : EventType::OtherMouseUp;
-}
-EventType dragType(int button) {
-  return button == 0   ? EventType::LeftMouseDragged
-         : button == 1 ? EventType::RightMouseDragged
-                       : EventType::OtherMouseDragged;
-}
-}  // namespace
-
-struct Window::AreaHit {
-  std::shared_ptr<TrackingArea> area;
-  std::shared_ptr<View> view;
-  Rect rect;  // window coordinates
-};
-
 std::shared_ptr<Window> Window::create(Rect contentRect, unsigned style) {
   auto w = fnd::make<Window>(contentRect, style);
   Application::shared().registerWindow(w);
@@ -146,6 +77,7 @@ std::shared_ptr<Window> Window::create(Rect contentRect, unsigned style) {
 }
 
 Window::Window(Rect contentRect, unsigned style) : widget_(new WindowWidget(this)), style_(style) {
+  UI_ASSERT_MAIN_THREAD();
   if (style == Borderless) widget_->setWindowFlag(Qt::FramelessWindowHint);
   widget_->setGeometry(int(contentRect.origin.x), int(contentRect.origin.y), int(std::lround(contentRect.size.width)),
                        int(std::lround(contentRect.size.height)));
@@ -187,6 +119,7 @@ Window::~Window() {
 QWidget* Window::widget() const { return widget_; }
 
 void Window::setContentView(std::shared_ptr<View> view) {
+  UI_ASSERT_MAIN_THREAD();
   if (view == contentView_) return;
   if (contentView_) {
     viewWillLeave(*contentView_);
@@ -212,6 +145,7 @@ void Window::setContentView(std::shared_ptr<View> view) {
 Size Window::contentSize() const { return {double(widget_->width()), double(widget_->height())}; }
 
 void Window::setContentSize(Size size) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->resize(int(std::lround(size.width)), int(std::lround(size.height)));
   contentResized();
 }
@@ -222,6 +156,7 @@ Size Window::contentMinSize() const {
 }
 
 void Window::setContentMinSize(Size size) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->setMinimumSize(int(std::lround(size.width)), int(std::lround(size.height)));
   contentResized();
 }
@@ -240,30 +175,38 @@ Rect Window::frame() const {
 }
 
 void Window::setFrame(const Rect& frame, bool display) {
+  UI_ASSERT_MAIN_THREAD();
   widget_->setGeometry(int(std::lround(frame.origin.x)), int(std::lround(frame.origin.y)),
                        int(std::lround(frame.size.width)), int(std::lround(frame.size.height)));
   contentResized();
   if (display && contentView_) contentView_->setNeedsDisplay(true);
 }
 
-void Window::setFrameOrigin(Point topLeft) { widget_->move(int(std::lround(topLeft.x)), int(std::lround(topLeft.y))); }
+void Window::setFrameOrigin(Point topLeft) {
+  UI_ASSERT_MAIN_THREAD();
+  widget_->move(int(std::lround(topLeft.x)), int(std::lround(topLeft.y)));
+}
 
 void Window::setTitle(const std::string& title) {
+  UI_ASSERT_MAIN_THREAD();
   title_ = title;
   widget_->setWindowTitle(QString::fromStdString(title));
 }
 
 void Window::makeKeyAndOrderFront() {
+  UI_ASSERT_MAIN_THREAD();
   orderFront();
   makeKeyWindow();
 }
 
 void Window::orderFront() {
+  UI_ASSERT_MAIN_THREAD();
   widget_->show();
   layoutIfNeeded();
 }
 
 void Window::orderOut() {
+  UI_ASSERT_MAIN_THREAD();
   if (contentView_) viewWillLeave(*contentView_);
   widget_->hide();
   if (isKeyWindow()) Application::shared().setKeyWindow(nullptr);
@@ -272,6 +215,7 @@ void Window::orderOut() {
 bool Window::isVisible() const { return widget_->isVisible(); }
 
 void Window::close() {
+  UI_ASSERT_MAIN_THREAD();
   auto keep = weakFromThis().lock();
   if (contentView_) viewWillLeave(*contentView_);
   widget_->closing_ = true;
@@ -285,6 +229,7 @@ void Window::close() {
 bool Window::isKeyWindow() const { return Application::shared().keyWindow() == this; }
 
 void Window::makeKeyWindow() {
+  UI_ASSERT_MAIN_THREAD();
   if (isKeyWindow()) return;
   Application::shared().setKeyWindow(this);
   if (!popup_) widget_->activateWindow();
@@ -293,68 +238,10 @@ void Window::makeKeyWindow() {
 bool Window::isMainWindow() const { return Application::shared().mainWindow() == this; }
 void Window::makeMainWindow() { Application::shared().setMainWindow(this); }
 
-bool Window::makeFirstResponder(Responder* responder) {
-  auto current = firstResponderRef_.lock();
-  if (responder && responder == current.get()) return true;
-  const bool toWindow = !responder || responder == this;
-  // A responder that does not accept leaves the current one in place.
-  if (!toWindow && !responder->acceptsFirstResponder()) return false;
-  if (current && !current->resignFirstResponder()) return false;
-  firstResponderRef_.reset();
-  if (toWindow) {
-    widget_->setFocus();
-    return true;
-  }
-  // One that refuses to become first responder leaves the window as it.
-  if (!responder->becomeFirstResponder()) {
-    widget_->setFocus();
-    return false;
-  }
-  firstResponderRef_ = std::static_pointer_cast<Responder>(responder->shared_from_this());
-  if (auto* v = dynamic_cast<View*>(responder)) {
-    v->widget_->setFocusPolicy(Qt::ClickFocus);
-    v->widget_->setFocus();
-  }
-  return true;
-}
-
-namespace {
-void keyViews(View& v, std::vector<View*>& out) {
-  if (v.isHidden()) return;
-  if (v.canBecomeKeyView()) out.push_back(&v);
-  for (auto& s : v.subviews()) keyViews(*s, out);
-}
-}  // namespace
-
-void Window::selectNextKeyView() {
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
-  makeFirstResponder(next);
-}
-
-void Window::selectPreviousKeyView() {
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
-  makeFirstResponder(prev);
-}
-
-void Window::keyDown(Event& e) {
-  if (e.keyCode() == kKeyCodeTab) {
-    (e.modifierFlags() & ShiftKeyMask) ? selectPreviousKeyView() : selectNextKeyView();
-  }
-}
-
 // ---- layout pass
 
 void Window::setNeedsLayoutPass() {
+  UI_ASSERT_MAIN_THREAD();
   if (passScheduled_) return;
   passScheduled_ = true;
   std::weak_ptr<Window> weak = weakFromThis();
@@ -367,6 +254,7 @@ void Window::setNeedsLayoutPass() {
 }
 
 void Window::layoutIfNeeded() {
+  UI_ASSERT_MAIN_THREAD();
   passScheduled_ = false;
   if (inLayout_ || !contentView_) return;
   inLayout_ = true;
@@ -414,12 +302,14 @@ int Window::runLayoutPass(View& root) {
 // ---- child windows
 
 void Window::addChildWindow(const std::shared_ptr<Window>& child, WindowOrderingMode) {
+  UI_ASSERT_MAIN_THREAD();
   if (!child || child.get() == this) return;
   const Rect f = child->frame();
   child->popUp(this, f.origin);
 }
 
 void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
+  UI_ASSERT_MAIN_THREAD();
   if (parent && parent != parent_) {
     if (parent_) parent_->removeChildWindow(this);
     parent_ = parent;
@@ -436,6 +326,7 @@ void Window::popUp(Window* parent, Point topLeft, bool closesOnOutsideClick) {
 }
 
 void Window::removeChildWindow(Window* child) {
+  UI_ASSERT_MAIN_THREAD();
   children_.erase(std::remove_if(children_.begin(), children_.end(),
                                  [&](const std::weak_ptr<Window>& w) {
                                    auto s = w.lock();
@@ -456,328 +347,6 @@ double Window::screenRefreshRate() const {
   QScreen* s = widget_->screen();
   const double rate = s ? s->refreshRate() : 0;
   return rate >= 1 ? rate : 60.0;
-}
-
-// ---- events
-
-Point Window::windowPointFromWidget(const QWidget* w, double x, double y) const {
-  QPointF p(x, y);
-  if (w && w != widget_) p = QPointF(w->mapTo(widget_, QPoint(0, 0))) + p;
-  return {p.x(), double(widget_->height()) - p.y()};
-}
-
-Event Window::mouseEventFrom(QMouseEvent& e) const {
-  const Point loc{e.scenePosition().x(), double(widget_->height()) - e.scenePosition().y()};
-  EventType type = EventType::MouseMoved;
-  int button = buttonNumber(e.button());
-  switch (e.type()) {
-    case QEvent::MouseButtonPress: type = downType(button); break;
-    case QEvent::MouseButtonRelease: type = upType(button); break;
-    default:
-      if (pressedButton_ >= 0) {
-        button = pressedButton_;
-        type = dragType(button);
-      }
-      break;
-  }
-  Event ev(type, loc, const_cast<Window*>(this));
-  ev.setButtonNumber(button);
-  ev.setModifierFlags(modifiersFrom(e.modifiers()));
-  ev.setTimestamp(double(e.timestamp()) / 1000.0);
-  if (e.type() != QEvent::MouseMove) ev.setClickCount(clickCount_);
-  return ev;
-}
-
-bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
-  switch (e->type()) {
-    case QEvent::MouseButtonDblClick:
-      return true;  // the window counts clicks itself
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseMove: {
-      if (e == redispatching_) return false;
-      auto keep = weakFromThis().lock();
-      auto* me = static_cast<QMouseEvent*>(e);
-      // A press whose release went elsewhere (to a menu's own loop, say) is over.
-      if (pressedButton_ >= 0 && !(me->buttons() & qtButton(pressedButton_)) &&
-          e->type() != QEvent::MouseButtonRelease) {
-        pressedView_.reset();
-        pressedButton_ = -1;
-      }
-      const Point loc{me->scenePosition().x(), double(widget_->height()) - me->scenePosition().y()};
-      if (e->type() == QEvent::MouseButtonPress) {
-        const int button = buttonNumber(me->button());
-        const auto* hints = QGuiApplication::styleHints();
-        const double dist = std::hypot(loc.x - lastClickPoint_.x, loc.y - lastClickPoint_.y);
-        const bool again = hasLastClick_ && button == lastClickButton_ &&
-                           me->timestamp() - lastClickTime_ <= unsigned(hints->mouseDoubleClickInterval()) &&
-                           dist <= hints->mouseDoubleClickDistance();
-        clickCount_ = again ? clickCount_ + 1 : 1;
-        lastClickButton_ = button;
-        lastClickPoint_ = loc;
-        lastClickTime_ = me->timestamp();
-        hasLastClick_ = true;
-      }
-      Event ev = mouseEventFrom(*me);
-      if (!Application::shared().runMonitors(ev)) return true;
-      const bool dragging = pressedButton_ >= 0 || me->buttons() != Qt::NoButton;
-      if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
-      QEvent* outer = redispatching_;
-      redispatching_ = e;
-      QCoreApplication::sendEvent(qwindow, e);
-      redispatching_ = outer;
-      if (e->type() == QEvent::MouseButtonRelease && me->buttons() == Qt::NoButton) {
-        pressedView_.reset();
-        pressedButton_ = -1;
-        finishPendingEntries(loc);
-      }
-      return true;
-    }
-    case QEvent::Leave:
-      trackPointer(lastPointer_, false, pressedButton_ >= 0, nullptr);
-      return false;
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-      QWidget* focus = QApplication::focusWidget();
-      if (focus && focus != widget_ && !dynamic_cast<ViewWidget*>(focus) && focus->window() == widget_) {
-        return false;  // a Qt editor of its own (a text field's line edit)
-      }
-      dispatchKey(e);
-      return true;
-    }
-    default:
-      return false;
-  }
-}
-
-void Window::dispatchKey(QEvent* e) {
-  auto* ke = static_cast<QKeyEvent*>(e);
-  Event ev(e->type() == QEvent::KeyPress ? EventType::KeyDown : EventType::KeyUp, lastPointer_, this);
-  ev.setModifierFlags(modifiersFrom(ke->modifiers()));
-  ev.setKey(keyCodeFrom(ke->key()), ke->text().toStdString(), ke->isAutoRepeat());
-  ev.setTimestamp(double(ke->timestamp()) / 1000.0);
-  if (!Application::shared().runMonitors(ev)) return;
-  auto keep = weakFromThis().lock();
-  std::shared_ptr<Responder> target = firstResponderRef_.lock();
-  Responder* r = target ? target.get() : this;
-  Application::CurrentEventScope scope(&ev);
-  if (ev.type() == EventType::KeyDown) {
-    r->keyDown(ev);
-  } else {
-    r->keyUp(ev);
-  }
-}
-
-void Window::deliverMouse(View& view, QMouseEvent& e) {
-  auto target = view.sharedFromThis();
-  auto keep = weakFromThis().lock();
-  Event ev = mouseEventFrom(e);
-  Application::CurrentEventScope scope(&ev);
-  switch (e.type()) {
-    case QEvent::MouseButtonPress: {
-      if (pressedButton_ >= 0) return;  // a second button during a press
-      pressedView_ = target;
-      pressedButton_ = ev.buttonNumber();
-      if (ev.buttonNumber() == 0) {
-        view.mouseDown(ev);
-      } else if (ev.buttonNumber() == 1) {
-        view.rightMouseDown(ev);
-      } else {
-        view.otherMouseDown(ev);
-      }
-      break;
-    }
-    case QEvent::MouseMove: {
-      if (pressedView_.lock() != target) return;
-      if (ev.type() == EventType::LeftMouseDragged) {
-        view.mouseDragged(ev);
-      } else if (ev.type() == EventType::RightMouseDragged) {
-        view.rightMouseDragged(ev);
-      } else if (ev.type() == EventType::OtherMouseDragged) {
-        view.otherMouseDragged(ev);
-      }
-      break;
-    }
-    case QEvent::MouseButtonRelease: {
-      if (pressedView_.lock() != target || ev.buttonNumber() != pressedButton_) return;
-      pressedView_.reset();
-      pressedButton_ = -1;
-      if (ev.buttonNumber() == 0) {
-        view.mouseUp(ev);
-      } else if (ev.buttonNumber() == 1) {
-        view.rightMouseUp(ev);
-      } else {
-        view.otherMouseUp(ev);
-      }
-      break;
-    }
-    default:
-      break;
-  }
-}
-
-void Window::deliverWheel(View& view, QWheelEvent& e) {
-  auto target = view.sharedFromThis();
-  auto keep = weakFromThis().lock();
-  const Point loc{e.position().x(), double(widget_->height()) - e.position().y()};
-  Event ev(EventType::ScrollWheel, windowPointFromWidget(view.widget(), e.position().x(), e.position().y()), this);
-  (void)loc;
-  ev.setModifierFlags(modifiersFrom(e.modifiers()));
-  ev.setTimestamp(double(e.timestamp()) / 1000.0);
-  // Deltas are y-up: a wheel turned away from the user scrolls content up.
-  constexpr double kLineStep = 10;
-  if (!e.pixelDelta().isNull()) {
-    ev.setDeltas(e.pixelDelta().x(), e.pixelDelta().y(), true);
-  } else {
-    ev.setDeltas(e.angleDelta().x() / 120.0 * kLineStep, e.angleDelta().y() / 120.0 * kLineStep, false);
-  }
-  if (!Application::shared().runMonitors(ev)) return;
-  Application::CurrentEventScope scope(&ev);
-  view.scrollWheel(ev);
-}
-
-// ---- tracking areas
-
-bool Window::areaActive(const TrackingArea& a, const View& owner) const {
-  const unsigned o = a.options();
-  if (o & TrackingArea::ActiveAlways) return true;
-  if ((o & TrackingArea::ActiveInActiveApp) && Application::shared().isActive()) return true;
-  if ((o & TrackingArea::ActiveInKeyWindow) && isKeyWindow()) return true;
-  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder() == &owner) return true;
-  return false;
-}
-
-void Window::collectAreas(View& v, std::vector<AreaHit>& out) {
-  if (v.isHidden()) return;
-  for (auto& a : v.trackingAreas()) {
-    const Rect local = (a->options() & TrackingArea::InVisibleRect) ? v.visibleRect() : a->rect();
-    out.push_back({a, v.sharedFromThis(), v.convertRectToView(local, nullptr)});
-  }
-  for (auto& s : v.subviews()) collectAreas(*s, out);
-}
-
-void Window::trackPointer(Point location, bool inside, bool dragging, const Event* source) {
-  pointerInside_ = inside;
-  if (inside) lastPointer_ = location;
-  if (!contentView_) return;
-  std::vector<AreaHit> hits;
-  collectAreas(*contentView_, hits);
-  std::vector<AreaHit> exits, entries, moves;
-  for (auto& h : hits) {
-    if (!areaActive(*h.area, *h.view)) continue;
-    const bool in = inside && h.rect.contains(location);
-    TrackingArea& a = *h.area;
-    if (in && !a.inside_) {
-      if (dragging) {
-        a.entryPending_ = true;
-      } else {
-        a.inside_ = true;
-        entries.push_back(h);
-      }
-    } else if (!in && a.inside_) {
-      a.inside_ = false;
-      exits.push_back(h);
-    } else if (!in) {
-      a.entryPending_ = false;
-    } else if (in && a.inside_ && source && (a.options() & TrackingArea::MouseMoved)) {
-      moves.push_back(h);
-    }
-  }
-  auto send = [&](const AreaHit& h, EventType type) {
-    auto owner = h.area->owner();
-    if (!owner) return;
-    if (type != EventType::MouseMoved && !(h.area->options() & TrackingArea::MouseEnteredAndExited)) return;
-    Event ev(type, location, this);
-    if (source) ev.setModifierFlags(source->modifierFlags());
-    ev.setTrackingArea(h.area);
-    Application::CurrentEventScope scope(&ev);
-    if (type == EventType::MouseEntered) {
-      owner->mouseEntered(ev);
-    } else if (type == EventType::MouseExited) {
-      owner->mouseExited(ev);
-    } else {
-      owner->mouseMoved(ev);
-    }
-  };
-  for (auto& h : exits) send(h, EventType::MouseExited);
-  for (auto& h : entries) send(h, EventType::MouseEntered);
-  for (auto& h : moves) send(h, EventType::MouseMoved);
-}
-
-void Window::finishPendingEntries(Point location) {
-  if (!contentView_) return;
-  std::vector<AreaHit> hits;
-  collectAreas(*contentView_, hits);
-  for (auto& h : hits) {
-    if (!h.area->entryPending_) continue;
-    h.area->entryPending_ = false;
-    if (h.area->inside_ || !areaActive(*h.area, *h.view) || !h.rect.contains(location)) continue;
-    h.area->inside_ = true;
-    auto owner = h.area->owner();
-    if (!owner || !(h.area->options() & TrackingArea::MouseEnteredAndExited)) continue;
-    Event ev(EventType::MouseEntered, location, this);
-    ev.setTrackingArea(h.area);
-    Application::CurrentEventScope scope(&ev);
-    owner->mouseEntered(ev);
-  }
-}
-
-void Window::areaAdded(TrackingArea& area, View& owner) {
-  // An area made again (after a resize or a scroll) takes over the state of
-  // the one its owner dropped, so the owner hears one entry and one exit
-  // however often it remakes its areas; the next look at the pointer tells
-  // what changed.
-  if (owner.droppedInsideArea_) {
-    area.inside_ = true;
-    owner.droppedInsideArea_ = false;
-  }
-}
-
-void Window::refreshTracking() {
-  if (pointerInside_) trackPointer(lastPointer_, true, pressedButton_ >= 0, nullptr);
-}
-
-void Window::exitAreasOf(View& subtree) {
-  std::vector<AreaHit> hits;
-  // Hidden views are skipped by collectAreas; this subtree is about to hide.
-  for (auto& a : subtree.trackingAreas()) hits.push_back({a, subtree.sharedFromThis(), Rect()});
-  std::vector<View*> stack;
-  for (auto& s : subtree.subviews()) stack.push_back(s.get());
-  while (!stack.empty()) {
-    View* v = stack.back();
-    stack.pop_back();
-    for (auto& a : v->trackingAreas()) hits.push_back({a, v->sharedFromThis(), Rect()});
-    for (auto& s : v->subviews()) stack.push_back(s.get());
-  }
-  for (auto& h : hits) {
-    h.area->entryPending_ = false;
-    if (!h.area->inside_) continue;
-    h.area->inside_ = false;
-    auto owner = h.area->owner();
-    if (!owner || !(h.area->options() & TrackingArea::MouseEnteredAndExited)) continue;
-    Event ev(EventType::MouseExited, lastPointer_, this);
-    ev.setTrackingArea(h.area);
-    owner->mouseExited(ev);
-  }
-}
-
-void Window::viewWillLeave(View& view) {
-  auto keep = view.sharedFromThis();
-  auto pressed = pressedView_.lock();
-  if (pressed && pressed->isDescendantOf(&view)) {
-    pressedView_.reset();
-    const int button = pressedButton_;
-    pressedButton_ = -1;
-    Event ev(button == 1 ? EventType::RightMouseUp : EventType::LeftMouseUp, lastPointer_, this);
-    ev.setButtonNumber(button);
-    pressed->mouseCancelled(ev);
-  }
-  exitAreasOf(view);
-  auto current = firstResponderRef_.lock();
-  if (auto* fr = dynamic_cast<View*>(current.get()); fr && fr->isDescendantOf(&view)) {
-    firstResponderRef_.reset();
-    fr->resignFirstResponder();
-  }
 }
 
 }  // namespace ui

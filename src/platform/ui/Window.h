@@ -5,9 +5,13 @@
 //    Window frames are in Qt's global coordinates (y down); the content is y-up
 //    like any view.
 //  - Mouse events: the window counts clicks (three and more), runs the
-//    application's event monitors, keeps the tracking areas of its views
-//    (entered, exited, moved) and gives drags and the release to the view that
-//    got the press. Keys go to the first responder and up its chain.
+//    application's event monitors and keeps the tracking areas of its views
+//    (entered, exited, moved). Every press, the second of a double click too,
+//    goes to the view the content's hitTest names under the pointer, with its
+//    click count; the drags and the release of that button go to the view
+//    that took its press. Each button has its own press, so a second button
+//    pressed during a drag leaves the drag alone. The wheel goes to the view
+//    hitTest names. Keys go to the first responder and up its chain.
 //  - The layout pass: solve constraints (when an engine is installed), then
 //    layout() of every view that needs it, superviews first, in rounds until
 //    nothing is left, at most kMaxLayoutRounds (logged when reached). It runs
@@ -15,7 +19,10 @@
 //  - A window can be a child popup of another (Qt::Popup): it closes on a
 //    click outside it, which it consumes.
 //
-// Main thread only.
+// Window.cpp holds the window itself and the layout pass; WindowEvents.cpp the
+// event dispatch, tracking areas and first responder.
+//
+// Main thread only (checked at the entry points: MainThreadCheck.h).
 
 #include <functional>
 #include <memory>
@@ -129,6 +136,8 @@ public:
   // Sets the state of an area a view adds.
   void areaAdded(TrackingArea& area, View& owner);
   bool filterWindowEvent(QWindow* qwindow, QEvent* e);
+  // From the widget of `view`, the one Qt gave the event to: the window
+  // hands it to the view hitTest names, or to the one that took the press.
   void deliverMouse(View& view, QMouseEvent& e);
   void deliverWheel(View& view, QWheelEvent& e);
   Point windowPointFromWidget(const QWidget* w, double x, double y) const;
@@ -146,6 +155,14 @@ private:
   bool areaActive(const TrackingArea& a, const View& owner) const;
   void dispatchKey(QEvent* e);
   Event mouseEventFrom(QMouseEvent& e) const;
+  // Presses are kept per button (left, right, other): a second button pressed
+  // during a drag has its own down and up and leaves the drag alone.
+  static constexpr int kPressSlots = 3;
+  static int pressSlot(int buttonNumber);
+  // The button whose press drags take: left before right before the others;
+  // -1 when none is down.
+  int dragButton() const;
+  std::shared_ptr<View> viewAt(Point locationInWindow) const;
 
   WindowWidget* widget_;
   std::shared_ptr<View> contentView_;
@@ -163,8 +180,12 @@ private:
 
   // Pointer state.
   QEvent* redispatching_ = nullptr;  // the event being handed on to Qt
-  std::weak_ptr<View> pressedView_;
-  int pressedButton_ = -1;
+  struct Press {
+    bool down = false;
+    std::weak_ptr<View> view;  // the view that took it; may be gone
+  };
+  Press presses_[kPressSlots];
+  bool pressSwallowed_ = false;  // a monitor swallowed the last press
   bool pointerInside_ = false;
   Point lastPointer_;
   // Click counting.

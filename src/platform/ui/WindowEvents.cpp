@@ -1,0 +1,512 @@
+// Window: pointer and key events. Qt's mouse events reach the window's
+// event filter first (click counting, monitors, tracking areas) and are then
+// handed on to Qt, whose widgets give them back through deliverMouse and
+// deliverWheel; keys go to the first responder. The layout pass and the rest
+// of the window are in Window.cpp.
+#include "platform/ui/Window.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyleHints>
+#include <QWheelEvent>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/Application.h"
+#include "platform/ui/MainThreadCheck.h"
+#include "platform/ui/TrackingArea.h"
+#include "platform/ui/ViewWidget.h"
+
+namespace ui {
+
+namespace {
+int buttonNumber(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton: return 0;
+    case Qt::RightButton: return 1;
+    case Qt::MiddleButton: return 2;
+    default: return 3;
+  }
+}
+
+unsigned modifiersFrom(Qt::KeyboardModifiers m) {
+  unsigned out = 0;
+  if (m & Qt::ShiftModifier) out |= ShiftKeyMask;
+  if (m & Qt::ControlModifier) out |= CommandKeyMask;
+  if (m & Qt::AltModifier) out |= AlternateKeyMask;
+  if (m & Qt::MetaModifier) out |= ControlKeyMask;
+  return out;
+}
+
+unsigned short keyCodeFrom(int key) {
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return kKeyCodeReturn;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return kKeyCodeTab;
+    case Qt::Key_Space: return kKeyCodeSpace;
+    case Qt::Key_Backspace: return kKeyCodeDelete;
+    case Qt::Key_Escape: return kKeyCodeEscape;
+    case Qt::Key_Home: return kKeyCodeHome;
+    case Qt::Key_Delete: return kKeyCodeForwardDelete;
+    case Qt::Key_End: return kKeyCodeEnd;
+    case Qt::Key_Left: return kKeyCodeLeft;
+    case Qt::Key_Right: return kKeyCodeRight;
+    case Qt::Key_Down: return kKeyCodeDown;
+    case Qt::Key_Up: return kKeyCodeUp;
+    default: return kKeyCodeOther;
+  }
+}
+
+// Whether the buttons of a press slot (left, right, any other) are down.
+bool held(Qt::MouseButtons buttons, int slot) {
+  const Qt::MouseButtons mask = slot == 0   ? Qt::MouseButtons(Qt::LeftButton)
+                                : slot == 1 ? Qt::MouseButtons(Qt::RightButton)
+                                            : ~Qt::MouseButtons(Qt::LeftButton | Qt::RightButton);
+  return (buttons & mask).toInt() != 0;
+}
+
+EventType downType(int button) {
+  return button == 0 ? EventType::LeftMouseDown : button == 1 ? EventType::RightMouseDown : EventType::OtherMouseDown;
+}
+EventType upType(int button) {
+  return button == 0 ? EventType::LeftMouseUp : button == 1 ? EventType::RightMouseUp : EventType::OtherMouseUp;
+}
+EventType dragType(int button) {
+  return button == 0   ? EventType::LeftMouseDragged
+         : button == 1 ? EventType::RightMouseDragged
+                       : EventType::OtherMouseDragged;
+}
+}  // namespace
+
+struct Window::AreaHit {
+  std::shared_ptr<TrackingArea> area;
+  std::shared_ptr<View> view;
+  Rect rect;  // window coordinates
+};
+
+// ---- first responder and key views
+
+bool Window::makeFirstResponder(Responder* responder) {
+  UI_ASSERT_MAIN_THREAD();
+  auto current = firstResponderRef_.lock();
+  if (responder && responder == current.get()) return true;
+  const bool toWindow = !responder || responder == this;
+  // A responder that does not accept leaves the current one in place.
+  if (!toWindow && !responder->acceptsFirstResponder()) return false;
+  if (current && !current->resignFirstResponder()) return false;
+  firstResponderRef_.reset();
+  if (toWindow) {
+    widget()->setFocus();
+    return true;
+  }
+  // One that refuses to become first responder leaves the window as it.
+  if (!responder->becomeFirstResponder()) {
+    widget()->setFocus();
+    return false;
+  }
+  firstResponderRef_ = std::static_pointer_cast<Responder>(responder->shared_from_this());
+  if (auto* v = dynamic_cast<View*>(responder)) {
+    v->widget_->setFocusPolicy(Qt::ClickFocus);
+    v->widget_->setFocus();
+  }
+  return true;
+}
+
+namespace {
+void keyViews(View& v, std::vector<View*>& out) {
+  if (v.isHidden()) return;
+  if (v.canBecomeKeyView()) out.push_back(&v);
+  for (auto& s : v.subviews()) keyViews(*s, out);
+}
+}  // namespace
+
+void Window::selectNextKeyView() {
+  UI_ASSERT_MAIN_THREAD();
+  if (!contentView_) return;
+  std::vector<View*> views;
+  keyViews(*contentView_, views);
+  if (views.empty()) return;
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
+  View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
+  makeFirstResponder(next);
+}
+
+void Window::selectPreviousKeyView() {
+  UI_ASSERT_MAIN_THREAD();
+  if (!contentView_) return;
+  std::vector<View*> views;
+  keyViews(*contentView_, views);
+  if (views.empty()) return;
+  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
+  View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
+  makeFirstResponder(prev);
+}
+
+void Window::keyDown(Event& e) {
+  if (e.keyCode() == kKeyCodeTab) {
+    (e.modifierFlags() & ShiftKeyMask) ? selectPreviousKeyView() : selectNextKeyView();
+  }
+}
+
+// ---- events
+
+Point Window::windowPointFromWidget(const QWidget* w, double x, double y) const {
+  QPointF p(x, y);
+  if (w && w != widget()) p = QPointF(w->mapTo(widget(), QPoint(0, 0))) + p;
+  return {p.x(), double(widget()->height()) - p.y()};
+}
+
+Event Window::mouseEventFrom(QMouseEvent& e) const {
+  const Point loc{e.scenePosition().x(), double(widget()->height()) - e.scenePosition().y()};
+  EventType type = EventType::MouseMoved;
+  int button = buttonNumber(e.button());
+  switch (e.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: type = downType(button); break;
+    case QEvent::MouseButtonRelease: type = upType(button); break;
+    default:
+      if (const int dragging = dragButton(); dragging >= 0) {
+        button = dragging;
+        type = dragType(button);
+      }
+      break;
+  }
+  Event ev(type, loc, const_cast<Window*>(this));
+  ev.setButtonNumber(button);
+  ev.setModifierFlags(modifiersFrom(e.modifiers()));
+  ev.setTimestamp(double(e.timestamp()) / 1000.0);
+  if (e.type() != QEvent::MouseMove) ev.setClickCount(clickCount_);
+  return ev;
+}
+
+int Window::pressSlot(int button) { return std::clamp(button, 0, kPressSlots - 1); }
+
+int Window::dragButton() const {
+  for (int b = 0; b < kPressSlots; ++b)
+    if (presses_[b].down) return b;
+  return -1;
+}
+
+std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
+  if (!contentView_) return nullptr;
+  View* hit = contentView_->hitTest(locationInWindow);
+  return hit ? hit->sharedFromThis() : nullptr;
+}
+
+bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
+  UI_ASSERT_MAIN_THREAD();
+  switch (e->type()) {
+    case QEvent::MouseButtonDblClick:
+      // Qt makes the second press of a double click into this event: the
+      // press itself came through here first (counted and shown to the
+      // monitors) but reaches no widget. Widgets take this one as that press.
+      return pressSwallowed_;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove: {
+      if (e == redispatching_) return false;
+      auto keep = weakFromThis().lock();
+      auto* me = static_cast<QMouseEvent*>(e);
+      const int eventButton = pressSlot(buttonNumber(me->button()));
+      // A press whose release went elsewhere (to a menu's or a drag's own
+      // loop, say) is over: its button is up, or pressed anew.
+      for (int b = 0; b < kPressSlots; ++b) {
+        if (!presses_[b].down) continue;
+        const bool thisButton = eventButton == b && e->type() != QEvent::MouseMove;
+        const bool up = !held(me->buttons(), b) && !(thisButton && e->type() == QEvent::MouseButtonRelease);
+        if (up || (thisButton && e->type() == QEvent::MouseButtonPress)) presses_[b] = {};
+      }
+      const Point loc{me->scenePosition().x(), double(widget()->height()) - me->scenePosition().y()};
+      if (e->type() == QEvent::MouseButtonPress) {
+        const int button = buttonNumber(me->button());
+        const auto* hints = QGuiApplication::styleHints();
+        const double dist = std::hypot(loc.x - lastClickPoint_.x, loc.y - lastClickPoint_.y);
+        const bool again = hasLastClick_ && button == lastClickButton_ &&
+                           me->timestamp() - lastClickTime_ <= unsigned(hints->mouseDoubleClickInterval()) &&
+                           dist <= hints->mouseDoubleClickDistance();
+        clickCount_ = again ? clickCount_ + 1 : 1;
+        lastClickButton_ = button;
+        lastClickPoint_ = loc;
+        lastClickTime_ = me->timestamp();
+        hasLastClick_ = true;
+      }
+      Event ev = mouseEventFrom(*me);
+      const bool pass = Application::shared().runMonitors(ev);
+      if (e->type() == QEvent::MouseButtonPress) pressSwallowed_ = !pass;
+      if (!pass) return true;
+      const bool dragging = dragButton() >= 0 || me->buttons() != Qt::NoButton;
+      if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
+      QEvent* outer = redispatching_;
+      redispatching_ = e;
+      QCoreApplication::sendEvent(qwindow, e);
+      redispatching_ = outer;
+      if (e->type() == QEvent::MouseButtonRelease) {
+        // Also when no view of ours took the release (a Qt editor did).
+        presses_[eventButton] = {};
+        if (me->buttons() == Qt::NoButton) finishPendingEntries(loc);
+      }
+      return true;
+    }
+    case QEvent::Leave:
+      trackPointer(lastPointer_, false, dragButton() >= 0, nullptr);
+      return false;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      QWidget* focus = QApplication::focusWidget();
+      if (focus && focus != widget() && !dynamic_cast<ViewWidget*>(focus) && focus->window() == widget()) {
+        return false;  // a Qt editor of its own (a text field's line edit)
+      }
+      dispatchKey(e);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void Window::dispatchKey(QEvent* e) {
+  auto* ke = static_cast<QKeyEvent*>(e);
+  Event ev(e->type() == QEvent::KeyPress ? EventType::KeyDown : EventType::KeyUp, lastPointer_, this);
+  ev.setModifierFlags(modifiersFrom(ke->modifiers()));
+  ev.setKey(keyCodeFrom(ke->key()), ke->text().toStdString(), ke->isAutoRepeat());
+  ev.setTimestamp(double(ke->timestamp()) / 1000.0);
+  if (!Application::shared().runMonitors(ev)) return;
+  auto keep = weakFromThis().lock();
+  std::shared_ptr<Responder> target = firstResponderRef_.lock();
+  Responder* r = target ? target.get() : this;
+  Application::CurrentEventScope scope(&ev);
+  if (ev.type() == EventType::KeyDown) {
+    r->keyDown(ev);
+  } else {
+    r->keyUp(ev);
+  }
+}
+
+void Window::deliverMouse(View&, QMouseEvent& e) {
+  // Qt hands the event to the widget under the pointer (or to the one that
+  // took the press); the window decides which view gets it: a press goes to
+  // the view the content's hitTest names there, drags and the release to the
+  // view that took the press of their button, whatever widget Qt chose.
+  auto keep = weakFromThis().lock();
+  Event ev = mouseEventFrom(e);
+  Application::CurrentEventScope scope(&ev);
+  const int button = ev.buttonNumber();
+  Press& press = presses_[pressSlot(button)];
+  switch (e.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      if (press.down) return;  // this button's press was handed on already
+      std::shared_ptr<View> target = viewAt(ev.locationInWindow());
+      if (!target) return;
+      press.down = true;
+      press.view = target;
+      if (button == 0) {
+        target->mouseDown(ev);
+      } else if (button == 1) {
+        target->rightMouseDown(ev);
+      } else {
+        target->otherMouseDown(ev);
+      }
+      break;
+    }
+    case QEvent::MouseMove: {
+      const int dragging = dragButton();
+      if (dragging < 0) return;
+      std::shared_ptr<View> target = presses_[dragging].view.lock();
+      if (!target) return;
+      if (ev.type() == EventType::LeftMouseDragged) {
+        target->mouseDragged(ev);
+      } else if (ev.type() == EventType::RightMouseDragged) {
+        target->rightMouseDragged(ev);
+      } else if (ev.type() == EventType::OtherMouseDragged) {
+        target->otherMouseDragged(ev);
+      }
+      break;
+    }
+    case QEvent::MouseButtonRelease: {
+      if (!press.down) return;
+      std::shared_ptr<View> target = press.view.lock();
+      press = {};
+      if (!target) return;
+      if (button == 0) {
+        target->mouseUp(ev);
+      } else if (button == 1) {
+        target->rightMouseUp(ev);
+      } else {
+        target->otherMouseUp(ev);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void Window::deliverWheel(View& view, QWheelEvent& e) {
+  auto keep = weakFromThis().lock();
+  Event ev(EventType::ScrollWheel, windowPointFromWidget(view.widget(), e.position().x(), e.position().y()), this);
+  ev.setModifierFlags(modifiersFrom(e.modifiers()));
+  ev.setTimestamp(double(e.timestamp()) / 1000.0);
+  // Deltas are y-up: a wheel turned away from the user scrolls content up.
+  constexpr double kLineStep = 10;
+  if (!e.pixelDelta().isNull()) {
+    ev.setDeltas(e.pixelDelta().x(), e.pixelDelta().y(), true);
+  } else {
+    ev.setDeltas(e.angleDelta().x() / 120.0 * kLineStep, e.angleDelta().y() / 120.0 * kLineStep, false);
+  }
+  if (!Application::shared().runMonitors(ev)) return;
+  std::shared_ptr<View> target = viewAt(ev.locationInWindow());
+  if (!target) return;
+  Application::CurrentEventScope scope(&ev);
+  target->scrollWheel(ev);
+}
+
+// ---- tracking areas
+
+bool Window::areaActive(const TrackingArea& a, const View& owner) const {
+  const unsigned o = a.options();
+  if (o & TrackingArea::ActiveAlways) return true;
+  if ((o & TrackingArea::ActiveInActiveApp) && Application::shared().isActive()) return true;
+  if ((o & TrackingArea::ActiveInKeyWindow) && isKeyWindow()) return true;
+  if ((o & TrackingArea::ActiveWhenFirstResponder) && isKeyWindow() && firstResponder() == &owner) return true;
+  return false;
+}
+
+void Window::collectAreas(View& v, std::vector<AreaHit>& out) {
+  if (v.isHidden()) return;
+  for (auto& a : v.trackingAreas()) {
+    const Rect local = (a->options() & TrackingArea::InVisibleRect) ? v.visibleRect() : a->rect();
+    out.push_back({a, v.sharedFromThis(), v.convertRectToView(local, nullptr)});
+  }
+  for (auto& s : v.subviews()) collectAreas(*s, out);
+}
+
+void Window::trackPointer(Point location, bool inside, bool dragging, const Event* source) {
+  pointerInside_ = inside;
+  if (inside) lastPointer_ = location;
+  if (!contentView_) return;
+  std::vector<AreaHit> hits;
+  collectAreas(*contentView_, hits);
+  std::vector<AreaHit> exits, entries, moves;
+  for (auto& h : hits) {
+    if (!areaActive(*h.area, *h.view)) continue;
+    const bool in = inside && h.rect.contains(location);
+    TrackingArea& a = *h.area;
+    if (in && !a.inside_) {
+      if (dragging) {
+        a.entryPending_ = true;
+      } else {
+        a.inside_ = true;
+        entries.push_back(h);
+      }
+    } else if (!in && a.inside_) {
+      a.inside_ = false;
+      exits.push_back(h);
+    } else if (!in) {
+      a.entryPending_ = false;
+    } else if (in && a.inside_ && source && (a.options() & TrackingArea::MouseMoved)) {
+      moves.push_back(h);
+    }
+  }
+  auto send = [&](const AreaHit& h, EventType type) {
+    auto owner = h.area->owner();
+    if (!owner) return;
+    if (type != EventType::MouseMoved && !(h.area->options() & TrackingArea::MouseEnteredAndExited)) return;
+    Event ev(type, location, this);
+    if (source) ev.setModifierFlags(source->modifierFlags());
+    ev.setTrackingArea(h.area);
+    Application::CurrentEventScope scope(&ev);
+    if (type == EventType::MouseEntered) {
+      owner->mouseEntered(ev);
+    } else if (type == EventType::MouseExited) {
+      owner->mouseExited(ev);
+    } else {
+      owner->mouseMoved(ev);
+    }
+  };
+  for (auto& h : exits) send(h, EventType::MouseExited);
+  for (auto& h : entries) send(h, EventType::MouseEntered);
+  for (auto& h : moves) send(h, EventType::MouseMoved);
+}
+
+void Window::finishPendingEntries(Point location) {
+  if (!contentView_) return;
+  std::vector<AreaHit> hits;
+  collectAreas(*contentView_, hits);
+  for (auto& h : hits) {
+    if (!h.area->entryPending_) continue;
+    h.area->entryPending_ = false;
+    if (h.area->inside_ || !areaActive(*h.area, *h.view) || !h.rect.contains(location)) continue;
+    h.area->inside_ = true;
+    auto owner = h.area->owner();
+    if (!owner || !(h.area->options() & TrackingArea::MouseEnteredAndExited)) continue;
+    Event ev(EventType::MouseEntered, location, this);
+    ev.setTrackingArea(h.area);
+    Application::CurrentEventScope scope(&ev);
+    owner->mouseEntered(ev);
+  }
+}
+
+void Window::areaAdded(TrackingArea& area, View& owner) {
+  // An area made again (after a resize or a scroll) takes over the state of
+  // the one its owner dropped, so the owner hears one entry and one exit
+  // however often it remakes its areas; the next look at the pointer tells
+  // what changed.
+  if (owner.droppedInsideArea_) {
+    area.inside_ = true;
+    owner.droppedInsideArea_ = false;
+  }
+}
+
+void Window::refreshTracking() {
+  if (pointerInside_) trackPointer(lastPointer_, true, dragButton() >= 0, nullptr);
+}
+
+void Window::exitAreasOf(View& subtree) {
+  std::vector<AreaHit> hits;
+  // Hidden views are skipped by collectAreas; this subtree is about to hide.
+  for (auto& a : subtree.trackingAreas()) hits.push_back({a, subtree.sharedFromThis(), Rect()});
+  std::vector<View*> stack;
+  for (auto& s : subtree.subviews()) stack.push_back(s.get());
+  while (!stack.empty()) {
+    View* v = stack.back();
+    stack.pop_back();
+    for (auto& a : v->trackingAreas()) hits.push_back({a, v->sharedFromThis(), Rect()});
+    for (auto& s : v->subviews()) stack.push_back(s.get());
+  }
+  for (auto& h : hits) {
+    h.area->entryPending_ = false;
+    if (!h.area->inside_) continue;
+    h.area->inside_ = false;
+    auto owner = h.area->owner();
+    if (!owner || !(h.area->options() & TrackingArea::MouseEnteredAndExited)) continue;
+    Event ev(EventType::MouseExited, lastPointer_, this);
+    ev.setTrackingArea(h.area);
+    owner->mouseExited(ev);
+  }
+}
+
+void Window::viewWillLeave(View& view) {
+  auto keep = view.sharedFromThis();
+  for (int b = 0; b < kPressSlots; ++b) {
+    auto pressed = presses_[b].view.lock();
+    if (!presses_[b].down || !pressed || !pressed->isDescendantOf(&view)) continue;
+    presses_[b] = {};
+    Event ev(upType(b), lastPointer_, this);
+    ev.setButtonNumber(b);
+    pressed->mouseCancelled(ev);
+  }
+  exitAreasOf(view);
+  auto current = firstResponderRef_.lock();
+  if (auto* fr = dynamic_cast<View*>(current.get()); fr && fr->isDescendantOf(&view)) {
+    firstResponderRef_.reset();
+    fr->resignFirstResponder();
+  }
+}
+
+}  // namespace ui
