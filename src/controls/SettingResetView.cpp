@@ -1,7 +1,6 @@
 #include "controls/SettingResetView.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "controls/NSPopNormalView.h"
 #include "platform/ui/GraphicsContext.h"
@@ -49,8 +48,8 @@ void SettingResetView::configUI() {
   // y-up: the label hangs 28 below the top.
   titleLabel_->setFrame(ui::Rect((width - w) / 2, height - 28 - textHeight, w, textHeight));
 
-  // Callers always pass one or two titles; other counts give no buttons.
-  assert(btnTitles_.size() == 1 || btnTitles_.size() == 2);
+  // Any other number of titles (none, three or more) gives no buttons: the
+  // panel then closes only from its owner or with every open panel.
   if (btnTitles_.size() == 1) {
     auto only = configBtnWithTitle(btnTitles_[0], 1);
     only->setFrame(ui::Rect((width - 88) / 2, 20, 88, 34));

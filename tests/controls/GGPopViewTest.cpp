@@ -110,6 +110,30 @@ TEST_F(ClockFixture, TipsSitInTheMiddleOfTheMainWindowPileUpAndGoAfterTheirTime)
   EXPECT_TRUE(viewsOf<NSPopNormalView>(content).empty());
 }
 
+TEST_F(ClockFixture, EachKindOfTipShowsItsOwnKindAndIcon) {
+  using Show = void (*)(const std::string&);
+  const struct {
+    Show show;
+    NSPopNormalView::TipType type;
+    const char* icon;
+  } kinds[] = {
+      {[](const std::string& m) { GGPopView::showSuccessWithTip(m); }, NSPopNormalView::Success, "ic_success"},
+      {[](const std::string& m) { GGPopView::showSuccessWithTip(m, nullptr); }, NSPopNormalView::Success, "ic_success"},
+      {[](const std::string& m) { GGPopView::showWarningWithTip(m, nullptr); }, NSPopNormalView::Warning, "ic_warning"},
+      {[](const std::string& m) { GGPopView::showFailWithTip(m, nullptr); }, NSPopNormalView::Fail, "ic_fail"},
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.icon);
+    kind.show("message");
+    const auto tips = viewsOf<NSPopNormalView>(*window->contentView());
+    ASSERT_FALSE(tips.empty());
+    EXPECT_EQ(tips.back()->type(), kind.type);
+    EXPECT_EQ(tips.back()->iconImageView()->image(), ui::Image::imageNamed(kind.icon));
+    ASSERT_NE(tips.back()->iconImageView()->image(), nullptr);
+    tips.back()->removeFromSuperview();
+  }
+}
+
 TEST_F(ClockFixture, ATipAskedForOnAnotherThreadIsMadeOnTheMainThread) {
   auto service = PopUpService::shared();
   GGPopView::installAsPopUpService();
@@ -147,12 +171,15 @@ TEST_F(ClockFixture, AnOverlaySwallowsClicksAndClosesOnOneUnlessToldNotTo) {
   EXPECT_EQ(custom->frame(), Rect(300, 200, 200, 100));
 
   ui::testing::Pointer p(*window);
-  overlay.lock()->setDontTouchDissmiss(true);
+  auto open = overlay.lock();
+  ASSERT_TRUE(open);
+  open->setDontTouchDissmiss(true);
   p.click({20, 20});
   EXPECT_TRUE(beneath->log.empty());
-  EXPECT_EQ(GGPopView::HUDForView(content.get()), overlay.lock());
+  EXPECT_EQ(GGPopView::HUDForView(content.get()), open);
 
-  overlay.lock()->setDontTouchDissmiss(false);
+  open->setDontTouchDissmiss(false);
+  open.reset();  // only the window holds it now
   p.wait(2000);
   p.click({20, 20});
   EXPECT_TRUE(beneath->log.empty());
