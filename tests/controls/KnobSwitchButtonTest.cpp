@@ -90,6 +90,39 @@ TEST_F(KnobFixture, DraggingTurnsByTheSweptAngleAndStopsAtTheEnd) {
   EXPECT_TRUE(calls[1].second);
 }
 
+// Both ends of the travel, mirrored about the vertical through the centre
+// (45, 30): a press just beside straight below, and a drag from the top
+// round past the end, hold the needle at that end; turning back moves it.
+TEST_F(KnobFixture, EachEndOfTheTravelHoldsTheNeedle) {
+  const struct {
+    const char* name;
+    double side;  // -1: the minimum, lower left; +1: the maximum, lower right
+    double endAngle, endValue;
+  } ends[] = {{"minimum", -1, GGCircularSlider::kHalfTravel, 0},
+              {"maximum", +1, -GGCircularSlider::kHalfTravel, 100}};
+  for (const auto& end : ends) {
+    SCOPED_TRACE(end.name);
+    ui::testing::Pointer p(*window);
+    p.wait(2000);
+    p.click(at(45 + end.side, 1));
+    EXPECT_DOUBLE_EQ(knob->currentAngle(), end.endAngle);
+    EXPECT_DOUBLE_EQ(knob->value(), end.endValue);
+
+    knob->configValue(50);
+    p.wait(2000);
+    p.press(at(45, 60));
+    p.move(at(45 + 30 * end.side, 30));  // a quarter turn towards the end
+    EXPECT_NEAR(knob->currentAngle(), end.endAngle * 2 / 3, 1e-12);
+    p.move(at(45 + 30 * end.side, 0));
+    p.move(at(45 + end.side, 0));  // past the end, short of straight below: held
+    EXPECT_DOUBLE_EQ(knob->currentAngle(), end.endAngle);
+    EXPECT_DOUBLE_EQ(knob->value(), end.endValue);
+    p.move(at(45 + 30 * end.side, 30));  // back again
+    EXPECT_NEAR(knob->currentAngle(), end.endAngle * 2 / 3, 1e-12);
+    p.release(at(45 + 30 * end.side, 30));
+  }
+}
+
 TEST_F(KnobFixture, ValuesRoundUpAboveFourFifthsAndStayWithinTheSpan) {
   const double k = GGCircularSlider::kTravel / 100;
   knob->configValue(50);
