@@ -41,7 +41,9 @@ void SettingResetView::configUI() {
 
   const ui::Font font = titleLabel_->font();
   const double w = std::clamp(ui::AttributedString(title_, font).size().width - 10, kMinTextWidth, kMaxTextWidth);
-  const double textHeight = double(float(heightForString(title_, font, w) + 8));
+  // The lines the label makes: it lays its text out at W less its inset.
+  const double lineWidth = titleLabel_->textFieldCell().titleRectForBounds(ui::Rect(0, 0, w, 100)).width();
+  const double textHeight = double(float(heightForString(title_, font, lineWidth) + 8));
   const double width = w + 30, height = textHeight + 108;
   setFrame(ui::Rect(0, 0, width, height));
   background->setFrame(bounds());

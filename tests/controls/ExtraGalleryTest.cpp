@@ -55,10 +55,11 @@ QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
   return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
 }
 
-// The lightest lightness the picture shows within `view`.
+// The lightest lightness the picture shows within `view` (clear of its
+// edges, where a neighbour's caption may reach).
 int lightestIn(const QImage& image, const ui::View& view) {
   int best = 0;
-  const Rect r = view.bounds();
+  const Rect r = view.bounds().insetBy(3, 3);
   for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
     for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) best = std::max(best, colourAt(image, view, {x, y}).lightness());
   return best;

@@ -40,11 +40,23 @@ TEST(NSPopNormalView, IsSizedToItsMessage) {
   auto longTip = NSPopNormalView::initWithType(NSPopNormalView::Fail, text);
   EXPECT_DOUBLE_EQ(gg_width(*longTip), 270);
   EXPECT_DOUBLE_EQ(gg_width(*longTip->iconImageView()), 66);
-  const double textHeight = double(float(NSPopNormalView::heightForString(text, font, 240) + 8));
+  // Laid out as the label lays it out: 240 less the label's inset.
+  const double textHeight = double(float(NSPopNormalView::heightForString(text, font, 236) + 8));
   EXPECT_GT(textHeight, oneLine);  // wrapped over several lines
   EXPECT_DOUBLE_EQ(gg_height(*longTip->titleLabel()), textHeight);
   EXPECT_DOUBLE_EQ(gg_y(*longTip->titleLabel()), 15);
   EXPECT_DOUBLE_EQ(gg_y(*longTip->iconImageView()) + 66 + 20, gg_height(*longTip));  // 20 from the top
+
+  // Every line the label makes has room, also for messages a little
+  // narrower than the widest label, which wrap inside its inset.
+  for (const char* message : {"Device data backup successful.", "Preset file version does not match!",
+                              "Wrong file name format! Please check compatibility of file name."}) {
+    SCOPED_TRACE(message);
+    auto tip = NSPopNormalView::initWithType(NSPopNormalView::Warning, message);
+    const auto& label = *tip->titleLabel();
+    const double lineWidth = label.textFieldCell().titleRectForBounds(label.bounds()).width();
+    EXPECT_GE(gg_height(label), NSPopNormalView::heightForString(message, font, lineWidth));
+  }
 
   auto empty = NSPopNormalView::initWithType(7, "");
   EXPECT_DOUBLE_EQ(gg_height(*empty), 52 + 40);

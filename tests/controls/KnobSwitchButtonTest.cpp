@@ -5,6 +5,9 @@
 // the overlay holding the button, its tracking area).
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "controls/ControlsTestSupport.h"
@@ -199,6 +202,42 @@ TEST(GGSwitch, ClicksFlipAndReportWhileCodeOnlyRedraws) {
   p.release({200, 200});
   EXPECT_FALSE(sw->isOn());
   sw->ChangeSwitchStatus = nullptr;
+}
+
+// A title narrower than its button is drawn on one line, whatever its
+// alignment: the rows of the picture that hold its ink span one line.
+TEST(GGCoustomButton, ATitleThatFitsIsDrawnOnOneLine) {
+  controls_test::WindowFixture w(200, 60);
+  auto& content = *w.window->contentView();
+  content.setWantsLayer(true);
+  content.layer().setBackgroundColor(ui::Color::blackColor());
+  const struct {
+    const char* title;
+    double size, width;
+  } cases[] = {{"RESET", 14, 120}, {"ATTACK", 13, 80}, {"F.BACK", 13, 80}, {"PEAK", 13, 80},
+               {"TIME A", 13, 80}, {"LEVEL", 13, 80},  {"BACKUP", 14, 120}};
+  for (const auto& c : cases)
+    for (int32_t alignment : {0, 1, 2}) {
+      SCOPED_TRACE(std::string(c.title) + " aligned " + std::to_string(alignment));
+      auto b = ui::View::create<GGCoustomButton>(Rect(10, 10, c.width, 34));
+      b->setDefaultTitle(c.title);
+      b->setDefaultTitleColor(ui::Color::whiteColor());
+      b->setDefaultFont(ui::Font::systemFontOfSize(c.size));
+      b->setTextAlignment(alignment);
+      content.addSubview(b);
+      w.window->layoutIfNeeded();
+      const QImage image = w.window->widget()->grab().toImage();
+      int top = image.height(), bottom = -1;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 10; x < 10 + static_cast<int>(c.width); ++x)
+          if (image.pixelColor(x, y).lightness() > 128) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+          }
+      ASSERT_GE(bottom, top) << "nothing drawn";
+      EXPECT_LT(bottom - top + 1, ui::Font::systemFontOfSize(c.size).lineHeight());
+      b->removeFromSuperview();
+    }
 }
 
 TEST(GGCoustomButton, LooksFollowTheStateWithTheirFallbacks) {

@@ -56,6 +56,12 @@ TEST(ModuleEditorTypeList, ATypeTheListDoesNotShowLeavesNoRowLit) {
     window->layoutIfNeeded();
   };
   sim.app->changePage(6 + 2);
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        return editor->titleTF->stringValue() == "AMP" && editor->moduleParamViewModel->curModel &&
+               editor->moduleParamViewModel->curModel->effectName == "AMP";
+      },
+      kBound));
   turnTo(5);
   ASSERT_EQ(table.selectedRow(), 5);
   EXPECT_EQ(litRows(table), std::vector<long>{5});
