@@ -35,6 +35,8 @@ TEST(ModuleEditorTypeList, ATypeTheListDoesNotShowLeavesNoRowLit) {
   auto editor = EffectDataView::create({sim.service, manager, shippedSlotTable}, ui::Rect(0, 0, 900, 430));
   window->contentView()->addSubview(editor);
   window->makeKeyAndOrderFront();
+  flushMainQueue();  // the editor's first refresh
+  window->layoutIfNeeded();
   auto& table = *editor->myTableView;
   const auto& models = [&]() -> const std::vector<GGFuncEffectModelPtr>& {
     return editor->moduleTypeViewModel->models();
