@@ -11,8 +11,12 @@ packages=(
   # libraries
   qt6-base-dev qt6-svg-dev libhidapi-dev nlohmann-json3-dev
   libcurl4-openssl-dev  # HTTP client of the signal framework's URL requests
-  # headless GUI tests and fonts
-  xvfb xauth fonts-noto-cjk fonts-liberation2
+  # fonts the editor draws with: Roboto is its system font (the screens' frames are
+  # sized for it), Noto Sans CJK and Liberation Sans stand in for the fonts the
+  # layouts name
+  fonts-roboto-unhinted fonts-noto-cjk fonts-liberation2
+  # headless GUI tests
+  xvfb xauth
   libxtst-dev  # real pointer input in the tests under xvfb-run (the X test extension)
   # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs
   # satisfies the kernel's initramfs dependency without udev and systemd upgrades)

@@ -163,17 +163,20 @@ GGCoustomButton::Look GGCoustomButton::currentLook() const {
 }
 
 namespace {
-ui::AttributedString titleText(const GGCoustomButton::Look& look) {
+ui::AttributedString titleText(const GGCoustomButton::Look& look, int32_t alignment) {
   ui::ParagraphStyle style;
   style.lineSpacing = 1;
   style.lineBreakMode = ui::LineBreakMode::WordWrapping;
+  style.alignment = alignment == 1   ? ui::TextAlignment::Left
+                    : alignment == 0 ? ui::TextAlignment::Center
+                                     : ui::TextAlignment::Right;
   return ui::AttributedString(look.title, look.font, look.titleColor, style);
 }
 }  // namespace
 
 ui::Rect GGCoustomButton::titleRect() const {
   const ui::Rect b = bounds();
-  const ui::Size size = titleText(currentLook()).boundingRect(ui::Size{b.width(), 0}, ui::UsesLineFragmentOrigin).size;
+  const ui::Size size = titleText(currentLook(), textAlignment_).boundingRect(ui::Size{b.width(), 0}, ui::UsesLineFragmentOrigin).size;
   const double x = textAlignment_ == 1 ? 0 : textAlignment_ == 0 ? (b.width() - size.width) / 2 : b.width() - size.width;
   return {x, (b.height() - size.height) / 2, size.width, size.height};
 }
@@ -214,7 +217,12 @@ void GGCoustomButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect& dirty) 
     }
     ctx.restoreGState();
   }
-  titleText(look).drawInRect(titleRect(), ui::UsesLineFragmentOrigin);
+  // Laid out at the width it was measured at, each line placed by the
+  // alignment: laid out again at its own measured width, a line could be a
+  // hair too wide for it and break inside its last word.
+  const ui::Rect title = titleRect();
+  titleText(look, textAlignment_).drawInRect(ui::Rect(0, title.minY(), b.width(), title.height()),
+                                             ui::UsesLineFragmentOrigin);
 }
 
 void GGCoustomButton::updateTrackingAreas() {

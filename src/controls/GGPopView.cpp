@@ -105,26 +105,29 @@ void GGPopView::OBJShowSuccessTip(const std::string& message) {
   auto tip = NSPopNormalView::initWithType(NSPopNormalView::Success, message);
   addSubview(tip);
   centre(*tip, *this);
-  dispatch::mainQueue()->after(kOverlayTipSeconds, [tip] { JustHideView(tip); });
+  dispatch::mainQueue()->after(kOverlayTipDuration, [tip] { JustHideView(tip); });
 }
 
 // ---- tips
 
-void GGPopView::showSuccessWithTip(const std::string& message) { PrivateShowTyep(0, message, nullptr); }
+void GGPopView::showSuccessWithTip(const std::string& message) {
+  PrivateShowTyep(NSPopNormalView::Success, message, nullptr);
+}
 
 void GGPopView::showSuccessWithTip(const std::string& message, const std::shared_ptr<ui::View>& view) {
-  PrivateShowTyep(0, message, view);
+  PrivateShowTyep(NSPopNormalView::Success, message, view);
 }
 
 void GGPopView::showWarningWithTip(const std::string& message, const std::shared_ptr<ui::View>& view) {
-  PrivateShowTyep(1, message, view);
+  PrivateShowTyep(NSPopNormalView::Warning, message, view);
 }
 
 void GGPopView::showFailWithTip(const std::string& message, const std::shared_ptr<ui::View>& view) {
-  PrivateShowTyep(2, message, view);
+  PrivateShowTyep(NSPopNormalView::Fail, message, view);
 }
 
-void GGPopView::PrivateShowTyep(unsigned type, const std::string& message, const std::shared_ptr<ui::View>& view) {
+void GGPopView::PrivateShowTyep(NSPopNormalView::TipType type, const std::string& message,
+                                const std::shared_ptr<ui::View>& view) {
   if (!dispatch::isMainThread()) {
     // Views are made and touched on the main thread only.
     dispatch::mainQueue()->async([type, message, view] { PrivateShowTyep(type, message, view); });
@@ -140,7 +143,7 @@ void GGPopView::PrivateShowTyep(unsigned type, const std::string& message, const
                            gg_width(*tip), gg_height(*tip)));
     container->addSubview(tip);
   }
-  dispatch::mainQueue()->after(kTipSeconds, [tip] { JustHideView(tip); });
+  dispatch::mainQueue()->after(kTipDuration, [tip] { JustHideView(tip); });
 }
 
 void GGPopView::JustHideView(const std::shared_ptr<ui::View>& view) {

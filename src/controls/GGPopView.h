@@ -6,7 +6,7 @@
 //    holding a confirm panel are listed by GGPopViewManager so that
 //    AOEHideAllView can close them all at once.
 //  - A tip (NSPopNormalView) is placed in the middle of a view (by default
-//    the main window's content view), stays kTipSeconds, then fades out over
+//    the main window's content view), stays kTipDuration, then fades out over
 //    kFadeSeconds and is removed. Tips pile up, each on its own timer.
 //
 // Main thread, except AOEHideAllView and the tips, which may be called on any
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/NSPopNormalView.h"
 #include "platform/ui/TrackingArea.h"
 #include "platform/ui/View.h"
 
@@ -32,8 +33,8 @@ public:
 
 class GGPopView : public ui::View {
 public:
-  static constexpr std::chrono::milliseconds kTipSeconds{2500};
-  static constexpr std::chrono::milliseconds kOverlayTipSeconds{2000};
+  static constexpr std::chrono::milliseconds kTipDuration{2500};
+  static constexpr std::chrono::milliseconds kOverlayTipDuration{2000};
   static constexpr double kFadeSeconds = 0.3;
 
   GGPopView();
@@ -72,7 +73,7 @@ public:
   void hideAnimated(bool animated);
   void doneHide();
   // Replaces the content with a success tip that fades after
-  // kOverlayTipSeconds; the overlay stays.
+  // kOverlayTipDuration; the overlay stays.
   void OBJShowSuccessTip(const std::string& message);
 
   // ---- tips (null view: the main window's content view)
@@ -80,7 +81,8 @@ public:
   static void showSuccessWithTip(const std::string& message, const std::shared_ptr<ui::View>& view);
   static void showWarningWithTip(const std::string& message, const std::shared_ptr<ui::View>& view);
   static void showFailWithTip(const std::string& message, const std::shared_ptr<ui::View>& view);
-  static void PrivateShowTyep(unsigned type, const std::string& message, const std::shared_ptr<ui::View>& view);
+  static void PrivateShowTyep(NSPopNormalView::TipType type, const std::string& message,
+                              const std::shared_ptr<ui::View>& view);
   // Fades the view out over kFadeSeconds, then removes it.
   static void JustHideView(const std::shared_ptr<ui::View>& view);
 

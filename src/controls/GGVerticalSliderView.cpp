@@ -65,56 +65,23 @@ void GGVerticalSliderView::awakeFromNib() {
     };
   }
   if (auto down = downButton.lock()) {
-    down->arrowMouseAction = [weak](int kind) {
-      if (auto self = weak.lock()) self->buttonEvent(kind, false);
+    down->arrowMouseAction = [weak](SWSTAnswerButton::MouseEvent kind) {
+      if (auto self = weak.lock()) self->repeat_.buttonEvent(kind, false);
     };
     down->updateButtonApperaceWithState(SWSTAnswerButton::Normal);
   }
   if (auto up = upButton.lock()) {
-    up->arrowMouseAction = [weak](int kind) {
-      if (auto self = weak.lock()) self->buttonEvent(kind, true);
+    up->arrowMouseAction = [weak](SWSTAnswerButton::MouseEvent kind) {
+      if (auto self = weak.lock()) self->repeat_.buttonEvent(kind, true);
     };
     up->updateButtonApperaceWithState(SWSTAnswerButton::Normal);
   }
 }
 
-void GGVerticalSliderView::buttonEvent(int kind, bool up) {
-  switch (kind) {
-    case 2: {
-      isMouseDown_ = true;
-      const uint64_t press = ++press_;
-      std::weak_ptr<GGVerticalSliderView> weak = std::static_pointer_cast<GGVerticalSliderView>(sharedFromThis());
-      dispatch::mainQueue()->after(kRepeatDelay, [weak, up, press] {
-        auto self = weak.lock();
-        // Only the press still held starts repeating.
-        if (self && self->isMouseDown_ && self->press_ == press) up ? self->mouseDownUpLong() : self->mouseDownDownLong();
-      });
-      break;
-    }
-    case 3:
-      up ? upComplete(true) : downComplete(true);
-      isMouseDown_ = false;
-      ++press_;  // ends any repetition
-      break;
-    case 4:
-      isMouseDown_ = false;
-      ++press_;
-      break;
-    default: break;
-  }
-}
+void GGVerticalSliderView::mouseDownDownLong() { repeat_.startRepeating(false); }
+void GGVerticalSliderView::mouseDownUpLong() { repeat_.startRepeating(true); }
 
-void GGVerticalSliderView::mouseDownDownLong() { repeat(false, press_); }
-void GGVerticalSliderView::mouseDownUpLong() { repeat(true, press_); }
-
-void GGVerticalSliderView::repeat(bool up, uint64_t press) {
-  if (!isMouseDown_ || press != press_) return;
-  up ? upComplete(false) : downComplete(false);
-  std::weak_ptr<GGVerticalSliderView> weak = std::static_pointer_cast<GGVerticalSliderView>(sharedFromThis());
-  dispatch::mainQueue()->after(kRepeatInterval, [weak, up, press] {
-    if (auto self = weak.lock()) self->repeat(up, press);
-  });
-}
+void GGVerticalSliderView::step(bool up, bool atRelease) { up ? upComplete(atRelease) : downComplete(atRelease); }
 
 void GGVerticalSliderView::upComplete(bool) {
   std::weak_ptr<GGVerticalSliderView> weak = std::static_pointer_cast<GGVerticalSliderView>(sharedFromThis());

@@ -1,21 +1,20 @@
 // One level with its title, a vertical bar slider, the value text and an up
 // and a down button, made from the "GGVerticalSliderView" layout. It reports
 // to its delegate: every drag of the slider (whole values) and its release,
-// and every step of the buttons. A held button steps once kRepeatDelay after
-// the press and then every kRepeatInterval until the press ends (released,
-// pointer gone, button hidden); the release steps once more. A new press
-// ends the repetition of the one before, so only one ever runs. Steps reach
-// the delegate on the main queue. The view changes no value itself: its
+// and every step of the buttons. A held button repeats its step (see
+// AutoRepeat: the first repeat 0.3 s after the press, then every 0.1 s until
+// the press ends, released, pointer gone or button hidden); the release
+// steps once more, and only one repetition ever runs. Steps reach the
+// delegate on the main queue. The view changes no value itself: its
 // owner writes the value back.
 //
 // Main thread only.
 #pragma once
 
-#include <chrono>
-#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "controls/AutoRepeat.h"
 #include "controls/GGSlider.h"
 #include "controls/SWSTAnswerButton.h"
 #include "controls/ZrTextField.h"
@@ -34,8 +33,6 @@ public:
 class GGVerticalSliderView : public ui::View {
 public:
   static constexpr const char* kLayoutName = "GGVerticalSliderView";
-  std::chrono::milliseconds kRepeatDelay{300};
-  std::chrono::milliseconds kRepeatInterval{100};
 
   explicit GGVerticalSliderView(ui::FromLayout) {}
   std::string className() const override { return "GGVerticalSliderView"; }
@@ -50,7 +47,9 @@ public:
   std::weak_ptr<TitleLabel> valueTF;
   std::weak_ptr<SWSTAnswerButton> downButton;
   std::weak_ptr<SWSTAnswerButton> upButton;
-  bool isMouseDown() const { return isMouseDown_; }
+  bool isMouseDown() const { return repeat_.isMouseDown(); }
+  // The buttons' auto-repeat (its timing is settable).
+  AutoRepeat& autoRepeat() { return repeat_; }
 
   void awakeFromNib() override;
   void mouseDownDownLong();
@@ -59,8 +58,6 @@ public:
   void downComplete(bool);
 
 private:
-  void buttonEvent(int kind, bool up);
-  void repeat(bool up, uint64_t press);
-  bool isMouseDown_ = false;
-  uint64_t press_ = 0;  // which press a scheduled repetition belongs to
+  void step(bool up, bool atRelease);
+  AutoRepeat repeat_{[this](bool up, bool atRelease) { step(up, atRelease); }};
 };

@@ -91,7 +91,11 @@ void NSPopNormalView::prepareUI() {
   const ui::Font font = titleLabel_->font();
   const double textWidth = ui::AttributedString(title_, font).size().width + 5;
   const double w = std::clamp(textWidth, kMinTextWidth, kMaxTextWidth);
-  const double textHeight = title_.empty() ? 0 : double(float(heightForString(title_, font, kMaxTextWidth) + 8));
+  // The height is that of the lines the label makes: it lays its text out
+  // a little narrower than itself (its cell's inset), so a message just
+  // under the widest label's width wraps there and needs its second line.
+  const double lineWidth = titleLabel_->textFieldCell().titleRectForBounds(ui::Rect(0, 0, w, 100)).width();
+  const double textHeight = title_.empty() ? 0 : double(float(heightForString(title_, font, lineWidth) + 8));
   const double tipWidth = w + 30;
   const double icon = std::clamp(0.4 * tipWidth, kMinIconSide, kMaxIconSide);
   const double tipHeight = textHeight > 0 ? icon + 15 + 20 + 15 + textHeight : icon + 20 + 20;

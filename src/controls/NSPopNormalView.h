@@ -3,7 +3,8 @@
 //
 //   W = single-line text width + 5, held in [100, 240]; width = W + 30
 //   icon side = 0.4 × width, held in [50, 66], 20 from the top
-//   text height = height of the message laid out at 240, + 8 (0 when empty)
+//   text height = height of the message laid out as the label lays it out
+//                 (at W less the label's inset), + 8 (0 when empty)
 //   height = icon + 15 + 20 + 15 + text height, or icon + 40 without text
 //
 // Main thread only.

@@ -90,7 +90,7 @@ void SWSTAnswerButton::updateTrackingAreas() {
   addTrackingArea(trackingArea_);
 }
 
-void SWSTAnswerButton::report(int kind) {
+void SWSTAnswerButton::report(MouseEvent kind) {
   if (arrowMouseAction) {
     auto fn = arrowMouseAction;
     fn(kind);
@@ -102,7 +102,7 @@ void SWSTAnswerButton::mouseEntered(ui::Event&) {
   exitSent_ = false;
   hover_ = true;
   if (!selected_) setButtonState(Hover);
-  report(1);
+  report(MouseEvent::Entered);
 }
 
 void SWSTAnswerButton::mouseExited(ui::Event&) {
@@ -113,7 +113,7 @@ void SWSTAnswerButton::mouseExited(ui::Event&) {
   auto keep = sharedFromThis();
   hover_ = false;
   if (!selected_) setButtonState(Normal);
-  report(4);
+  report(MouseEvent::Exited);
 }
 
 void SWSTAnswerButton::mouseDown(ui::Event&) {
@@ -121,7 +121,7 @@ void SWSTAnswerButton::mouseDown(ui::Event&) {
   mouseUp_ = false;
   pressed_ = true;
   if (isEnabled() && !selected_) setButtonState(Highlight);
-  report(2);
+  report(MouseEvent::Down);
 }
 
 void SWSTAnswerButton::mouseDragged(ui::Event&) {}
@@ -143,7 +143,7 @@ void SWSTAnswerButton::mouseUp(ui::Event&) {
       dispatch::mainQueue()->async([keep] { keep->sendAction(); });
     }
   }
-  report(3);
+  report(MouseEvent::Up);
 }
 
 void SWSTAnswerButton::mouseCancelled(ui::Event& e) {

@@ -7,8 +7,8 @@
 // sends the action on a later turn of the main queue, with the button as the
 // sender. With canSelected a click toggles the selected look, which enter,
 // leave and press then leave alone. Every enter, press, release and exit is
-// reported to arrowMouseAction as 1, 2, 3 and 4, even while the button is
-// disabled (which changes no look and sends nothing). A press that ends
+// reported to arrowMouseAction, even while the button is disabled (which
+// changes no look and sends nothing). A press that ends
 // without a release (the button hidden or taken away) reports its exit and
 // release all the same.
 //
@@ -41,8 +41,9 @@ public:
   std::array<ui::Color, 4> titleColors;
   std::array<std::shared_ptr<ui::Image>, 4> images;
   std::array<ui::Color, 4> backgroundColors;
-  // 1 entered, 2 down, 3 up, 4 exited.
-  std::function<void(int)> arrowMouseAction;
+  // What arrowMouseAction is told (the numbers are the kinds' old codes).
+  enum class MouseEvent : int { Entered = 1, Down = 2, Up = 3, Exited = 4 };
+  std::function<void(MouseEvent)> arrowMouseAction;
 
   bool selected() const { return selected_; }
   bool hover() const { return hover_; }
@@ -71,7 +72,7 @@ public:
 
 private:
   void commonInitialize();
-  void report(int kind);
+  void report(MouseEvent kind);
   bool selected_ = false;
   bool hover_ = false;
   bool mouseUp_ = true;

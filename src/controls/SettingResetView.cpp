@@ -1,7 +1,6 @@
 #include "controls/SettingResetView.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "controls/NSPopNormalView.h"
 #include "platform/ui/GraphicsContext.h"
@@ -42,15 +41,17 @@ void SettingResetView::configUI() {
 
   const ui::Font font = titleLabel_->font();
   const double w = std::clamp(ui::AttributedString(title_, font).size().width - 10, kMinTextWidth, kMaxTextWidth);
-  const double textHeight = double(float(heightForString(title_, font, w) + 8));
+  // The lines the label makes: it lays its text out at W less its inset.
+  const double lineWidth = titleLabel_->textFieldCell().titleRectForBounds(ui::Rect(0, 0, w, 100)).width();
+  const double textHeight = double(float(heightForString(title_, font, lineWidth) + 8));
   const double width = w + 30, height = textHeight + 108;
   setFrame(ui::Rect(0, 0, width, height));
   background->setFrame(bounds());
   // y-up: the label hangs 28 below the top.
   titleLabel_->setFrame(ui::Rect((width - w) / 2, height - 28 - textHeight, w, textHeight));
 
-  // Callers always pass one or two titles; other counts give no buttons.
-  assert(btnTitles_.size() == 1 || btnTitles_.size() == 2);
+  // Any other number of titles (none, three or more) gives no buttons: the
+  // panel then closes only from its owner or with every open panel.
   if (btnTitles_.size() == 1) {
     auto only = configBtnWithTitle(btnTitles_[0], 1);
     only->setFrame(ui::Rect((width - 88) / 2, 20, 88, 34));

@@ -5,7 +5,8 @@
 // overlay itself. The panel sizes itself to its message:
 //
 //   W = message width − 10, held in [200, 260]; width = W + 30
-//   text height = message laid out at W, + 8; height = text height + 108
+//   text height = message laid out as the label lays it out (at W less the
+//                 label's inset), + 8; height = text height + 108
 //   label 28 below the top; one 88 × 34 button centred 20 above the bottom,
 //   or two 68 × 28 buttons 28 from the bottom corners
 //

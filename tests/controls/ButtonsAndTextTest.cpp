@@ -20,7 +20,9 @@ namespace {
 
 using controls_test::runUntil;
 using ui::Rect;
-using Reports = std::vector<int>;
+using Reports = std::vector<SWSTAnswerButton::MouseEvent>;
+constexpr auto kEntered = SWSTAnswerButton::MouseEvent::Entered, kDown = SWSTAnswerButton::MouseEvent::Down,
+               kUp = SWSTAnswerButton::MouseEvent::Up, kExited = SWSTAnswerButton::MouseEvent::Exited;
 
 struct AnswerFixture : ::testing::Test, controls_test::WindowFixture {
   void SetUp() override {
@@ -28,7 +30,7 @@ struct AnswerFixture : ::testing::Test, controls_test::WindowFixture {
     button->images[SWSTAnswerButton::Normal] = normal;
     button->images[SWSTAnswerButton::Hover] = hover;
     button->images[SWSTAnswerButton::Highlight] = pressed;
-    button->arrowMouseAction = [this](int k) { reports.push_back(k); };
+    button->arrowMouseAction = [this](SWSTAnswerButton::MouseEvent k) { reports.push_back(k); };
     button->setAction([this](ui::Control& sender) {
       ++actions;
       EXPECT_EQ(&sender, button.get());
@@ -64,7 +66,7 @@ TEST_F(AnswerFixture, AClickInsideShowsHoverAndSendsTheActionAfterTheRelease) {
   EXPECT_TRUE(runUntil([&] { return actions == 1; }));
   EXPECT_EQ(button->buttonState(), SWSTAnswerButton::Hover);
   EXPECT_EQ(button->image(), hover);
-  EXPECT_EQ(reports, (Reports{1, 2, 3}));
+  EXPECT_EQ(reports, (Reports{kEntered, kDown, kUp}));
 }
 
 TEST_F(AnswerFixture, DraggingOutBeforeTheReleaseSendsNothingAndReportsTheExit) {
@@ -77,7 +79,7 @@ TEST_F(AnswerFixture, DraggingOutBeforeTheReleaseSendsNothingAndReportsTheExit) 
   QCoreApplication::processEvents();
   EXPECT_EQ(actions, 0);
   EXPECT_EQ(button->buttonState(), SWSTAnswerButton::Normal);
-  EXPECT_EQ(reports, (Reports{1, 2, 4, 3}));
+  EXPECT_EQ(reports, (Reports{kEntered, kDown, kExited, kUp}));
 }
 
 TEST_F(AnswerFixture, SelectableButtonsToggleAndKeepThePressedImageWhileSelected) {
@@ -115,7 +117,7 @@ TEST_F(AnswerFixture, ADisabledButtonOnlyReportsAndAPressCutShortStillEnds) {
   p.move({300, 250});
   QCoreApplication::processEvents();
   EXPECT_EQ(actions, 0);
-  EXPECT_EQ(reports, (Reports{1, 2, 3, 4}));
+  EXPECT_EQ(reports, (Reports{kEntered, kDown, kUp, kExited}));
   EXPECT_EQ(button->buttonState(), SWSTAnswerButton::Normal);  // hover only; no press look
 
   // Hidden while pressed: the owner still hears the exit and the release.
@@ -126,7 +128,7 @@ TEST_F(AnswerFixture, ADisabledButtonOnlyReportsAndAPressCutShortStillEnds) {
   button->setHidden(true);
   p.release({120, 120});
   QCoreApplication::processEvents();
-  EXPECT_EQ(reports, (Reports{1, 2, 4, 3}));
+  EXPECT_EQ(reports, (Reports{kEntered, kDown, kExited, kUp}));
   EXPECT_EQ(actions, 0);
 }
 

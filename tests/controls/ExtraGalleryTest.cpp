@@ -3,9 +3,12 @@
 // look at, with a few spot checks of what the pictures must hold.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "controls/ControlsTestSupport.h"
@@ -43,6 +46,28 @@ std::shared_ptr<T> put(ui::View& in, A&&... args) {
   auto v = ui::View::create<T>(std::forward<A>(args)...);
   in.addSubview(v);
   return v;
+}
+
+// The colour the picture shows at a point of `view`, in the view's own
+// coordinates.
+QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
+  const ui::Point w = view.convertPointToView(p, nullptr);
+  return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
+}
+
+// The lightest lightness the picture shows within `view` (clear of its
+// edges, where a neighbour's caption may reach).
+int lightestIn(const QImage& image, const ui::View& view) {
+  int best = 0;
+  const Rect r = view.bounds().insetBy(3, 3);
+  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
+    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) best = std::max(best, colourAt(image, view, {x, y}).lightness());
+  return best;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance = 3) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 void caption(ui::View& in, double x, double y, const std::string& text) {
@@ -188,8 +213,10 @@ TEST(ExtraGallery, ActivityAndLoadingPanels) {
   controls_test::WindowFixture w(1120, 560);
   auto& c = darkContent(w);
   // Spinners: idle, after some ticks, fading, on a background colour.
+  std::vector<std::shared_ptr<KKActivityIndicator>> spinners;
   for (int i = 0; i < 4; ++i) {
     auto s = put<KKActivityIndicator>(c, Rect(20 + 70 * i, 470, 60, 60));
+    spinners.push_back(s);
     s->setColor(ui::Color::whiteColor());
     if (i == 3) s->setBackgroundColor(ui::Color::rgb255(75, 75, 75));
     if (i >= 1) {
@@ -216,18 +243,43 @@ TEST(ExtraGallery, ActivityAndLoadingPanels) {
   put<PopTestView>(c, Rect(880, 430, 200, 60));
   // Loading panels at 0, 0.5 and 1 with a title, and the Cancel variant.
   const double progress[] = {0, 0.5, 1.0};
+  std::vector<std::shared_ptr<ZrLoadingView>> panels;
   for (int i = 0; i < 3; ++i) {
     auto v = ZrLoadingView::initWithType(0, Rect(20 + (i % 2) * 550, 260 - 120 * (i / 2), 528, 100));
     if (i == 1) v->setLoadingTitle("Reading");
     v->setProgress(progress[i]);
     c.addSubview(v);
+    panels.push_back(v);
   }
   // Taller than the plain panel: Cancel hangs 50 below the fill.
   auto cancel = ZrLoadingView::initWithType(1, Rect(570, 100, 528, 130));
   cancel->setProgress(0.25);
   c.addSubview(cancel);
-  controls_test::runUntil([&] { return cancel->progressLabel()->stringValue() == "25%"; });
-  snapshot(*w.window, "gallery-extra-panels.png");
+  ASSERT_TRUE(controls_test::runUntil([&] { return cancel->progressLabel()->stringValue() == "25%"; }));
+  const QImage image = snapshot(*w.window, "gallery-extra-panels.png");
+
+  // A running spinner shows bright spokes; an idle one only dim ones.
+  EXPECT_LT(lightestIn(image, *spinners[0]), 120);
+  EXPECT_GT(lightestIn(image, *spinners[1]), 200);
+  // Each loading panel says where it is, and its fill covers its share of
+  // the band (a quarter and three quarters along it).
+  const char* status[] = {"Loading...", "Reading", "Success!"};
+  const char* percent[] = {"0%", "50%", "100%"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(percent[i]);
+    const ZrLoadingView& v = *panels[size_t(i)];
+    EXPECT_EQ(v.statusLabel()->stringValue(), status[i]);
+    EXPECT_EQ(v.progressLabel()->stringValue(), percent[i]);
+    const double y = v.bounds().midY(), from = 23, to = v.bounds().width() - 15;
+    for (const double share : {0.25, 0.75}) {
+      const QColor at = colourAt(image, v, {from + share * (to - from), y});
+      const bool filled = at.blue() > at.red() + 60;
+      EXPECT_EQ(filled, share < progress[i]) << share;
+    }
+  }
+  EXPECT_TRUE(cancel->statusLabel()->stringValue().empty() || cancel->statusLabel()->frame().size.width == 0);
+  ASSERT_TRUE(cancel->cancelButton());
+  EXPECT_LT(cancel->cancelButton()->frame().maxY(), cancel->maskView()->frame().minY());  // under the fill
 }
 
 TEST(ExtraGallery, ExtraOverlays) {
@@ -235,7 +287,16 @@ TEST(ExtraGallery, ExtraOverlays) {
   auto& c = darkContent(w);
   auto content = w.window->contentView();
   GGPopView::showActivityWithTip("Please wait", content);
-  snapshot(*w.window, "gallery-extra-overlay-activity.png");
+  const QImage activity = snapshot(*w.window, "gallery-extra-overlay-activity.png");
+  // The window dimmed, and the panel in its middle, not closed by a click.
+  auto overlay = GGPopView::HUDForView(content.get());
+  ASSERT_TRUE(overlay);
+  EXPECT_TRUE(overlay->dontTouchDissmiss());
+  EXPECT_TRUE(near(colourAt(activity, *content, {5, 5}), QColor(28, 29, 31), 2));
+  ASSERT_EQ(overlay->subviews().size(), 1u);
+  EXPECT_DOUBLE_EQ(overlay->subviews()[0]->frame().midX(), 320);
+  EXPECT_DOUBLE_EQ(overlay->subviews()[0]->frame().midY(), 200);
+  overlay.reset();
   GGPopView::hideViewInView(content.get());
   GGPopView::showTestView();
   auto reference = put<ui::Button>(c, Rect(420, 300, 120, 28));
@@ -245,7 +306,13 @@ TEST(ExtraGallery, ExtraOverlays) {
   custom->layer().setBackgroundColor(ui::Color::rgb255(75, 75, 75));
   custom->layer().setCornerRadius(6);
   GGPopView::ShowCoustomView(custom, content, reference);
-  snapshot(*w.window, "gallery-extra-overlay-test.png");
+  const QImage image = snapshot(*w.window, "gallery-extra-overlay-test.png");
+  // Right of the window's middle: under the reference, right edges lined up,
+  // and not dimmed.
+  const Rect placed(custom->convertPointToView({0, 0}, nullptr), custom->frame().size);
+  EXPECT_DOUBLE_EQ(placed.maxX(), reference->frame().maxX());
+  EXPECT_DOUBLE_EQ(placed.maxY(), reference->frame().minY());
+  EXPECT_TRUE(near(colourAt(image, *custom, {80, 40}), QColor(75, 75, 75)));
 }
 
 TEST(ExtraGallery, FixedQuestionPanels) {
@@ -260,7 +327,18 @@ TEST(ExtraGallery, FixedQuestionPanels) {
   auto colour = put<GGNormalView>(c, Rect(20, 10, 80, 20));
   colour->setBackBgColor(ui::Color::rgb255(138, 214, 255));
   caption(c, 110, 12, "plain colour view");
-  snapshot(*w.window, "gallery-extra-fixed-panels.png");
+  const QImage image = snapshot(*w.window, "gallery-extra-fixed-panels.png");
+  EXPECT_DOUBLE_EQ(withMessage->frame().size.width, 280);
+  // The message drawn as text (no caption picture); the captioned panel's
+  // picture drawn white; grey buttons on both.
+  EXPECT_FALSE(withMessage->titleImageView());
+  ASSERT_TRUE(captioned->titleImageView());
+  EXPECT_GT(lightestIn(image, *captioned->titleImageView()), 240);
+  for (const auto* panel : {withMessage.get(), captioned.get()}) {
+    EXPECT_TRUE(near(colourAt(image, *panel->cancelButton(), {3, 3}), QColor(99, 100, 100)));
+    EXPECT_TRUE(near(colourAt(image, *panel->confirmButton(), {3, 3}), QColor(99, 100, 100)));
+  }
+  EXPECT_TRUE(near(colourAt(image, *colour, {40, 10}), QColor(138, 214, 255)));
 }
 
 }  // namespace

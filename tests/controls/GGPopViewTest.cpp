@@ -40,11 +40,23 @@ TEST(NSPopNormalView, IsSizedToItsMessage) {
   auto longTip = NSPopNormalView::initWithType(NSPopNormalView::Fail, text);
   EXPECT_DOUBLE_EQ(gg_width(*longTip), 270);
   EXPECT_DOUBLE_EQ(gg_width(*longTip->iconImageView()), 66);
-  const double textHeight = double(float(NSPopNormalView::heightForString(text, font, 240) + 8));
+  // Laid out as the label lays it out: 240 less the label's inset.
+  const double textHeight = double(float(NSPopNormalView::heightForString(text, font, 236) + 8));
   EXPECT_GT(textHeight, oneLine);  // wrapped over several lines
   EXPECT_DOUBLE_EQ(gg_height(*longTip->titleLabel()), textHeight);
   EXPECT_DOUBLE_EQ(gg_y(*longTip->titleLabel()), 15);
   EXPECT_DOUBLE_EQ(gg_y(*longTip->iconImageView()) + 66 + 20, gg_height(*longTip));  // 20 from the top
+
+  // Every line the label makes has room, also for messages a little
+  // narrower than the widest label, which wrap inside its inset.
+  for (const char* message : {"Device data backup successful.", "Preset file version does not match!",
+                              "Wrong file name format! Please check compatibility of file name."}) {
+    SCOPED_TRACE(message);
+    auto tip = NSPopNormalView::initWithType(NSPopNormalView::Warning, message);
+    const auto& label = *tip->titleLabel();
+    const double lineWidth = label.textFieldCell().titleRectForBounds(label.bounds()).width();
+    EXPECT_GE(gg_height(label), NSPopNormalView::heightForString(message, font, lineWidth));
+  }
 
   auto empty = NSPopNormalView::initWithType(7, "");
   EXPECT_DOUBLE_EQ(gg_height(*empty), 52 + 40);
@@ -110,6 +122,30 @@ TEST_F(ClockFixture, TipsSitInTheMiddleOfTheMainWindowPileUpAndGoAfterTheirTime)
   EXPECT_TRUE(viewsOf<NSPopNormalView>(content).empty());
 }
 
+TEST_F(ClockFixture, EachKindOfTipShowsItsOwnKindAndIcon) {
+  using Show = void (*)(const std::string&);
+  const struct {
+    Show show;
+    NSPopNormalView::TipType type;
+    const char* icon;
+  } kinds[] = {
+      {[](const std::string& m) { GGPopView::showSuccessWithTip(m); }, NSPopNormalView::Success, "ic_success"},
+      {[](const std::string& m) { GGPopView::showSuccessWithTip(m, nullptr); }, NSPopNormalView::Success, "ic_success"},
+      {[](const std::string& m) { GGPopView::showWarningWithTip(m, nullptr); }, NSPopNormalView::Warning, "ic_warning"},
+      {[](const std::string& m) { GGPopView::showFailWithTip(m, nullptr); }, NSPopNormalView::Fail, "ic_fail"},
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.icon);
+    kind.show("message");
+    const auto tips = viewsOf<NSPopNormalView>(*window->contentView());
+    ASSERT_FALSE(tips.empty());
+    EXPECT_EQ(tips.back()->type(), kind.type);
+    EXPECT_EQ(tips.back()->iconImageView()->image(), ui::Image::imageNamed(kind.icon));
+    ASSERT_NE(tips.back()->iconImageView()->image(), nullptr);
+    tips.back()->removeFromSuperview();
+  }
+}
+
 TEST_F(ClockFixture, ATipAskedForOnAnotherThreadIsMadeOnTheMainThread) {
   auto service = PopUpService::shared();
   GGPopView::installAsPopUpService();
@@ -147,12 +183,15 @@ TEST_F(ClockFixture, AnOverlaySwallowsClicksAndClosesOnOneUnlessToldNotTo) {
   EXPECT_EQ(custom->frame(), Rect(300, 200, 200, 100));
 
   ui::testing::Pointer p(*window);
-  overlay.lock()->setDontTouchDissmiss(true);
+  auto open = overlay.lock();
+  ASSERT_TRUE(open);
+  open->setDontTouchDissmiss(true);
   p.click({20, 20});
   EXPECT_TRUE(beneath->log.empty());
-  EXPECT_EQ(GGPopView::HUDForView(content.get()), overlay.lock());
+  EXPECT_EQ(GGPopView::HUDForView(content.get()), open);
 
-  overlay.lock()->setDontTouchDissmiss(false);
+  open->setDontTouchDissmiss(false);
+  open.reset();  // only the window holds it now
   p.wait(2000);
   p.click({20, 20});
   EXPECT_TRUE(beneath->log.empty());

@@ -4,9 +4,11 @@
 // what they should.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <cstdlib>
 #include <filesystem>
 
 #include "controls/ControlsTestSupport.h"
@@ -40,6 +42,40 @@ QImage snapshot(ui::Window& window, const char* name) {
   const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
   EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
   return image;
+}
+
+// The colour the picture shows at a point of `view`, in the view's own
+// coordinates.
+QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
+  const ui::Point w = view.convertPointToView(p, nullptr);
+  return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
+}
+
+// The most saturated colour the picture shows within `r` of `view`.
+QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
+  QColor best(0, 0, 0);
+  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
+    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
+      const QColor c = colourAt(image, view, {x, y});
+      if (c.hsvSaturation() > best.hsvSaturation()) best = c;
+    }
+  return best;
+}
+
+// How many pixels within `r` of `view` are nearly white (drawn text).
+int whitePixelsIn(const QImage& image, const ui::View& view, Rect r) {
+  int n = 0;
+  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
+    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
+      const QColor c = colourAt(image, view, {x, y});
+      if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
+    }
+  return n;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance = 3) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 template <class T>
@@ -223,13 +259,27 @@ TEST(Gallery, TipsOfEachKind) {
   const unsigned types[] = {NSPopNormalView::Success, NSPopNormalView::Warning, NSPopNormalView::Fail,
                             NSPopNormalView::Success};
   double x = 10;
+  std::vector<std::shared_ptr<NSPopNormalView>> tips;
   for (unsigned i = 0; i < 4; ++i) {
     auto tip = NSPopNormalView::initWithType(types[i], messages[i]);
     tip->setFrameOrigin({x, 190 - tip->frame().height()});
     x += tip->frame().width() + 10;
     c.addSubview(tip);
+    tips.push_back(tip);
   }
-  snapshot(*w.window, "gallery-tips.png");
+  const QImage image = snapshot(*w.window, "gallery-tips.png");
+  // Each icon in its kind's colour: green, amber, red; the box grey.
+  const QColor icons[] = {QColor(0x5f, 0xd3, 0x8d), QColor(0xf5, 0xc0, 0x4a), QColor(0xef, 0x6b, 0x6b),
+                          QColor(0x5f, 0xd3, 0x8d)};
+  for (unsigned i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const auto& icon = *tips[i]->iconImageView();
+    EXPECT_TRUE(near(mostSaturatedIn(image, icon, icon.bounds()), icons[i], 8));
+    EXPECT_TRUE(near(colourAt(image, *tips[i], {6, tips[i]->bounds().midY()}), QColor(75, 75, 75)));
+    // The message in white inside its label; none without one.
+    const auto& label = *tips[i]->titleLabel();
+    EXPECT_EQ(whitePixelsIn(image, label, label.bounds()) > 20, i < 3);
+  }
 }
 
 TEST(Gallery, AnOverlayWithATip) {
@@ -243,7 +293,14 @@ TEST(Gallery, AnOverlayWithATip) {
   content->addSubview(under);
   auto overlay = GGPopView::ShowCoustomView(ui::View::create<ui::View>(Rect(0, 0, 200, 120)), content);
   overlay->OBJShowSuccessTip("Restored");
-  snapshot(*w.window, "gallery-overlay.png");
+  const QImage image = snapshot(*w.window, "gallery-overlay.png");
+  // The window dimmed by black at 0.3, the tip in its middle, undimmed.
+  EXPECT_TRUE(near(colourAt(image, *content, {390, 250}), QColor(28, 29, 32), 2));
+  ASSERT_EQ(overlay->subviews().size(), 1u);
+  const auto& tip = *overlay->subviews()[0];
+  EXPECT_DOUBLE_EQ(tip.frame().midX(), 200);
+  EXPECT_DOUBLE_EQ(tip.frame().midY(), 130);
+  EXPECT_TRUE(near(colourAt(image, tip, {6, tip.bounds().midY()}), QColor(75, 75, 75)));
   overlay->hideAnimated(true);
 }
 
@@ -261,7 +318,20 @@ TEST(Gallery, ConfirmPanelsWithOneAndTwoButtons) {
   auto one = SettingResetView::initWithTitle("Delete IR: Cab 1 ?", {"YES"}, nullptr);
   one->setFrameOrigin({320, 30});
   content->addSubview(one);
-  snapshot(*w.window, "gallery-confirm.png");
+  const QImage image = snapshot(*w.window, "gallery-confirm.png");
+  // A long message makes the panel 290 wide, a short one 230; buttons grey,
+  // the pressed one white.
+  EXPECT_DOUBLE_EQ(two->frame().size.width, 290);
+  EXPECT_DOUBLE_EQ(one->frame().size.width, 230);
+  const auto& no = *two->buttons()[0];
+  const auto& save = *two->buttons()[1];
+  const auto& yes = *one->buttons()[0];
+  EXPECT_TRUE(near(colourAt(image, no, {3, 3}), QColor(99, 100, 100)));
+  EXPECT_TRUE(near(colourAt(image, save, {3, 3}), QColor(255, 255, 255)));
+  EXPECT_TRUE(near(colourAt(image, yes, {3, 3}), QColor(99, 100, 100)));
+  // Each message in white on the panel.
+  for (const auto* panel : {two.get(), one.get()})
+    EXPECT_GT(whitePixelsIn(image, *panel->titleLabel(), panel->titleLabel()->bounds()), 50);
 }
 
 struct PresetRows : ui::TableViewDataSource, ui::TableViewDelegate {
@@ -321,6 +391,7 @@ TEST(Gallery, TheModuleBar) {
   c.setWantsLayer(true);
   c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
   const char* names[] = {"FX", "DS", "AMP", "CAB", "NS", "EQ", "MOD", "DELAY", "REV"};
+  std::vector<std::shared_ptr<GGFunctionButton>> buttons;
   for (int i = 0; i < 9; ++i) {
     auto b = GGFunctionButton::initWithTitle(names[i], names[i], nullptr, nullptr);
     b->setFrame(Rect(5 + 80 * i, 10, 80, 90));
@@ -328,8 +399,22 @@ TEST(Gallery, TheModuleBar) {
     b->setIsSelect(i == 2);
     b->setIsHlight(i == 5);
     c.addSubview(b);
+    buttons.push_back(b);
   }
-  snapshot(*w.window, "gallery-modules.png");
+  const QImage image = snapshot(*w.window, "gallery-modules.png");
+  for (int i = 0; i < 9; ++i) {
+    SCOPED_TRACE(names[i]);
+    const auto& b = *buttons[size_t(i)];
+    // A module that is on shows something in the accent blue; one that is
+    // off shows nothing so coloured.
+    const QColor lit = mostSaturatedIn(image, b, b.bounds().insetBy(4, 4));
+    EXPECT_EQ(lit.blue() > lit.red() + 60 && lit.hsvSaturation() > 80, i % 3 != 2);
+    // The frame round the selected module is white, round the highlighted
+    // one grey, and the others have none.
+    const QColor edge = colourAt(image, b, {0.75, b.bounds().midY()});
+    const QColor frame = i == 2 ? QColor(255, 255, 255) : i == 5 ? QColor(160, 160, 160) : QColor(40, 42, 46);
+    EXPECT_TRUE(near(edge, frame, 40)) << edge.name().toStdString();
+  }
 }
 
 TEST(Gallery, VerticalSliders) {
@@ -364,14 +449,28 @@ TEST(Gallery, ProgressBars) {
   c.layer().setBackgroundColor(ui::Color::rgb255(40, 42, 46));
   ui::AnimationClock::shared().setManual(true);
   const double values[] = {0, 0.35, 1};
+  std::vector<std::shared_ptr<ITProgressBar>> bars;
   for (int i = 0; i < 3; ++i) {
     auto bar = put<ITProgressBar>(c, Rect(10, 100 - 40.0 * i, 300, 20));
     bar->setFloatValue(values[i]);
     if (i == 2) bar->setColorTint(ui::Color::rgb255(138, 214, 255));
+    bars.push_back(bar);
   }
   ui::AnimationClock::shared().advance(0.1);
-  snapshot(*w.window, "gallery-progress.png");
+  const QImage image = snapshot(*w.window, "gallery-progress.png");
   ui::AnimationClock::shared().setManual(false);
+  // The fill is light up to the value and the track darker beyond it; the
+  // tinted bar is bluish.
+  auto light = [&](int bar, double share) {
+    const QColor c = colourAt(image, *bars[size_t(bar)], {300 * share, 10});
+    return c.lightness() > 170;
+  };
+  EXPECT_FALSE(light(0, 0.1));
+  EXPECT_TRUE(light(1, 0.2));
+  EXPECT_FALSE(light(1, 0.6));
+  EXPECT_TRUE(light(2, 0.9));
+  const QColor tinted = colourAt(image, *bars[2], {150, 10});
+  EXPECT_GT(tinted.blue(), tinted.red() + 10);
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 // the overlay holding the button, its tracking area).
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "controls/ControlsTestSupport.h"
@@ -90,6 +93,39 @@ TEST_F(KnobFixture, DraggingTurnsByTheSweptAngleAndStopsAtTheEnd) {
   EXPECT_TRUE(calls[1].second);
 }
 
+// Both ends of the travel, mirrored about the vertical through the centre
+// (45, 30): a press just beside straight below, and a drag from the top
+// round past the end, hold the needle at that end; turning back moves it.
+TEST_F(KnobFixture, EachEndOfTheTravelHoldsTheNeedle) {
+  const struct {
+    const char* name;
+    double side;  // -1: the minimum, lower left; +1: the maximum, lower right
+    double endAngle, endValue;
+  } ends[] = {{"minimum", -1, GGCircularSlider::kHalfTravel, 0},
+              {"maximum", +1, -GGCircularSlider::kHalfTravel, 100}};
+  for (const auto& end : ends) {
+    SCOPED_TRACE(end.name);
+    ui::testing::Pointer p(*window);
+    p.wait(2000);
+    p.click(at(45 + end.side, 1));
+    EXPECT_DOUBLE_EQ(knob->currentAngle(), end.endAngle);
+    EXPECT_DOUBLE_EQ(knob->value(), end.endValue);
+
+    knob->configValue(50);
+    p.wait(2000);
+    p.press(at(45, 60));
+    p.move(at(45 + 30 * end.side, 30));  // a quarter turn towards the end
+    EXPECT_NEAR(knob->currentAngle(), end.endAngle * 2 / 3, 1e-12);
+    p.move(at(45 + 30 * end.side, 0));
+    p.move(at(45 + end.side, 0));  // past the end, short of straight below: held
+    EXPECT_DOUBLE_EQ(knob->currentAngle(), end.endAngle);
+    EXPECT_DOUBLE_EQ(knob->value(), end.endValue);
+    p.move(at(45 + 30 * end.side, 30));  // back again
+    EXPECT_NEAR(knob->currentAngle(), end.endAngle * 2 / 3, 1e-12);
+    p.release(at(45 + 30 * end.side, 30));
+  }
+}
+
 TEST_F(KnobFixture, ValuesRoundUpAboveFourFifthsAndStayWithinTheSpan) {
   const double k = GGCircularSlider::kTravel / 100;
   knob->configValue(50);
@@ -166,6 +202,42 @@ TEST(GGSwitch, ClicksFlipAndReportWhileCodeOnlyRedraws) {
   p.release({200, 200});
   EXPECT_FALSE(sw->isOn());
   sw->ChangeSwitchStatus = nullptr;
+}
+
+// A title narrower than its button is drawn on one line, whatever its
+// alignment: the rows of the picture that hold its ink span one line.
+TEST(GGCoustomButton, ATitleThatFitsIsDrawnOnOneLine) {
+  controls_test::WindowFixture w(200, 60);
+  auto& content = *w.window->contentView();
+  content.setWantsLayer(true);
+  content.layer().setBackgroundColor(ui::Color::blackColor());
+  const struct {
+    const char* title;
+    double size, width;
+  } cases[] = {{"RESET", 14, 120}, {"ATTACK", 13, 80}, {"F.BACK", 13, 80}, {"PEAK", 13, 80},
+               {"TIME A", 13, 80}, {"LEVEL", 13, 80},  {"BACKUP", 14, 120}};
+  for (const auto& c : cases)
+    for (int32_t alignment : {0, 1, 2}) {
+      SCOPED_TRACE(std::string(c.title) + " aligned " + std::to_string(alignment));
+      auto b = ui::View::create<GGCoustomButton>(Rect(10, 10, c.width, 34));
+      b->setDefaultTitle(c.title);
+      b->setDefaultTitleColor(ui::Color::whiteColor());
+      b->setDefaultFont(ui::Font::systemFontOfSize(c.size));
+      b->setTextAlignment(alignment);
+      content.addSubview(b);
+      w.window->layoutIfNeeded();
+      const QImage image = w.window->widget()->grab().toImage();
+      int top = image.height(), bottom = -1;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 10; x < 10 + static_cast<int>(c.width); ++x)
+          if (image.pixelColor(x, y).lightness() > 128) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+          }
+      ASSERT_GE(bottom, top) << "nothing drawn";
+      EXPECT_LT(bottom - top + 1, ui::Font::systemFontOfSize(c.size).lineHeight());
+      b->removeFromSuperview();
+    }
 }
 
 TEST(GGCoustomButton, LooksFollowTheStateWithTheirFallbacks) {

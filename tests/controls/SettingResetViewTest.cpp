@@ -76,6 +76,22 @@ TEST(SettingResetView, AnswersReachTheBlockAndOnlyTheDimmedAreaCloses) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+TEST(SettingResetView, WithoutOneOrTwoTitlesThePanelHasNoButtonsAndClosesWithTheOthers) {
+  controls_test::WindowFixture w(400, 300);
+  auto content = w.window->contentView();
+  const auto two = SettingResetView::initWithTitle("Delete IR: abc ?", {"NO", "YES"}, nullptr);
+  for (const auto& titles : {std::vector<std::string>{}, std::vector<std::string>{"NO", "YES", "SAVE"}}) {
+    SCOPED_TRACE(titles.size());
+    auto panel = SettingResetView::initWithTitle("Delete IR: abc ?", titles, nullptr);
+    EXPECT_TRUE(panel->buttons().empty());
+    EXPECT_EQ(panel->frame(), two->frame());  // sized by its message alone
+    auto overlay = GGPopView::ShowCoustomView(panel, content);
+    overlay->setDontTouchDissmiss(true);
+    GGPopView::AOEHideAllView();
+    EXPECT_TRUE(controls_test::runUntil([&] { return !overlay->superview(); }));
+  }
+}
+
 TEST(SettingResetView, EveryOpenPanelClosesAtOnce) {
   controls_test::WindowFixture w(400, 300);
   auto content = w.window->contentView();

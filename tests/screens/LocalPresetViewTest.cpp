@@ -27,6 +27,7 @@
 #include "platform/foundation/Files.h"
 #include "platform/ui/PlatformHandlers.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/Workspace.h"
 #include "screens/PresetRig.h"
 #include "screens/ShellRig.h"
 #include "screens/presets/LocalPresetView.h"
@@ -314,6 +315,28 @@ TEST(LocalPresetView, TheFolderButtonAndShowInFinderRevealTheRightPath) {
   rig.menuAt(5, "Show in Finder");
   ASSERT_EQ(rig.revealed.size(), 4u);
   EXPECT_EQ(rig.revealed.back(), rig.presets);
+}
+
+// A desktop without a file manager: the folder button and "Show in Finder"
+// tell the user where the folder is instead of doing nothing visible.
+TEST(LocalPresetView, WithoutAFileManagerAnAlertSaysWhereTheFolderIs) {
+  LibraryRig rig({"A.pqv"});
+  std::vector<ui::AlertRequest> alerts;
+  ui::ScopedPlatformHandlers noFileManager{ui::PlatformHandlers{
+      [&alerts](const ui::AlertRequest& r) {
+        alerts.push_back(r);
+        return ui::AlertFirstButtonReturn;
+      },
+      nullptr, nullptr, nullptr, [](const fs::path&) { return false; }}};
+  rig.library->folderButton->performClick();
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return alerts.size() == 1; }, kBound));
+  EXPECT_EQ(alerts[0].messageText, ui::Workspace::kNoFileManagerText);
+  EXPECT_EQ(alerts[0].informativeText, "The folder is:\n" + rig.presets.string());
+  EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
+
+  rig.menuAt(rig.table().rectOfRow(0).midY(), "Show in Finder");
+  ASSERT_EQ(alerts.size(), 2u);
+  EXPECT_EQ(alerts[1].informativeText, "The folder is:\n" + rig.presets.string() + "\n\nThe file in it: A.pqv");
 }
 
 TEST(LocalPresetView, AddCopiesTheChosenFilesUntilOneFails) {

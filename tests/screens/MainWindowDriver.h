@@ -250,7 +250,7 @@ public:
   }
   // Tips take the clicks on what they cover until they have faded.
   bool waitForTipsGone() const {
-    return dispatch::runMainLoopUntil([&] { return tipsShown().empty(); }, GGPopView::kTipSeconds * 2);
+    return dispatch::runMainLoopUntil([&] { return tipsShown().empty(); }, GGPopView::kTipDuration * 2);
   }
   bool waitForTip(const std::string& text) const {
     return waitUntil([&] {

@@ -419,33 +419,6 @@ TEST(GGEffectParmaView, ValuesOnTheOffsetScaleAndValueTextsStayBounded) {
   }
 }
 
-TEST(GGEffectParmaView, AHeldStepButtonRepeatsAndAClickStepsOnce) {
-  LoneCell c(json{{"typeName", "LEVEL"}, {"minValue", "0"}, {"maxValue", "100"}}, "10");
-  c.cell->setItemModel(c.item());
-  c.cell->kRepeatDelay = std::chrono::milliseconds(20);
-  c.cell->kRepeatInterval = std::chrono::milliseconds(5);
-  auto up = c.cell->upButton.lock();
-  // A click: down then up before the repeat starts: one step, at the release.
-  up->arrowMouseAction(2);
-  up->arrowMouseAction(3);
-  flushMainQueue();
-  EXPECT_EQ(c.slots->at(0)->current.get(), "11");
-  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(60));
-  EXPECT_EQ(c.slots->at(0)->current.get(), "11");
-  // Held: steps repeat until the release, which steps once more.
-  up->arrowMouseAction(2);
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return std::stoi(c.slots->at(0)->current.get()) >= 14; }, kBound));
-  up->arrowMouseAction(3);
-  EXPECT_FALSE(c.cell->isMouseDown());
-  // A loop that saw the button held just before the release posts at most
-  // one more step; after that nothing moves.
-  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(300));
-  const std::string settled = c.slots->at(0)->current.get();
-  dispatch::runMainLoopUntil([] { return false; }, std::chrono::milliseconds(300));
-  EXPECT_EQ(c.slots->at(0)->current.get(), settled);
-  EXPECT_EQ(c.shown(), settled);
-}
-
 TEST(ModuleEditorWithUnit, DeletingAUserIRAsksFirstAndClearsTheSlotOnYes) {
   EditorWindow w;
   w.showModule(3);

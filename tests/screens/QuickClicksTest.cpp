@@ -112,7 +112,7 @@ TEST_P(QuickClicks, DISABLED_EveryClickSendsItsCommandWithRealEvents) {
       auto cell = p.knobCell();
       ASSERT_TRUE(cell) << "the editor shows no knob";
       // Held-button repeat is not what this counts.
-      cell->kRepeatDelay = std::chrono::hours(1);
+      cell->autoRepeat().repetitionDelay = std::chrono::hours(1);
       target = control == Control::KnobUp ? cell->upButton.lock() : cell->downButton.lock();
       break;
     }

@@ -4,6 +4,7 @@
 // alerts and the end of the process recorded by the platform handlers.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
@@ -69,6 +70,23 @@ struct UpdateRig {
     EXPECT_TRUE(picture.save(QString::fromStdString((fs::path(QV450_RESOURCES_DIR).parent_path() / name).string())));
   }
 };
+
+// The colour the window shows at a point of the button, 25 points in from
+// its right edge and 10 below its top (clear of its title and icon), with
+// the button normal, under the pointer, or pressed.
+enum class Look { normal, hover, pressed };
+QColor buttonColour(UpdateRig& rig, Look look) {
+  GGCoustomButton& b = rig.button();
+  const ui::Point inside = b.convertPointToView({b.bounds().maxX() - 25, b.bounds().maxY() - 10}, nullptr);
+  ui::Event e(ui::EventType::MouseEntered, inside, rig.update->window().get());
+  if (look != Look::normal) b.mouseEntered(e);
+  if (look == Look::pressed) b.mouseDown(e);
+  auto w = rig.update->window();
+  w->layoutIfNeeded();
+  const QImage picture = w->widget()->grab().toImage();
+  b.mouseCancelled(e);  // back to normal, nothing sent
+  return picture.pixelColor(static_cast<int>(inside.x), picture.height() - 1 - static_cast<int>(inside.y));
+}
 
 void expectTheErrorAlertThenTheEnd(UpdateRig& rig, int status) {
   ASSERT_TRUE(rig.shell.waitForExit());
@@ -205,6 +223,7 @@ TEST(UpdateWindowFailures, AMissingOrUnusableImageSendsNothing) {
     rig.update->setFirmwarePath(rig.shell.folder / "absent" / libupdate_zarvo::kFirmwareImageName);
     EXPECT_EQ(rig.label(), UpdateWindowController::kNoImageText);
     rig.snapshot("update-window-no-image.png");
+    EXPECT_TRUE(rig.button().isHidden());  // nothing is offered that cannot work
     rig.click();
     rig.click();
     runFor(std::chrono::milliseconds(200));
@@ -227,4 +246,66 @@ TEST(UpdateWindowFailures, AMissingOrUnusableImageSendsNothing) {
     expectTheErrorAlertThenTheEnd(rig, FirmwareEngine::StatusImageFailed);
     EXPECT_TRUE(rig.loader->packets().empty());
   }
+}
+
+// The button shows in every state it can be in: its picture (lighter under
+// the pointer and pressed) while ready, its light background while it waits
+// and once done. It never shows the window's own background.
+TEST(UpdateWindow, TheButtonIsDrawnInEveryState) {
+  UpdateRig rig;
+  const QColor window(38, 38, 38);
+  const QColor picture(0x2f, 0x3a, 0x44), lighter(0x3d, 0x53, 0x66), light(238, 238, 238);
+  EXPECT_EQ(buttonColour(rig, Look::normal), picture);
+  EXPECT_EQ(buttonColour(rig, Look::hover), lighter);
+  EXPECT_EQ(buttonColour(rig, Look::pressed), lighter);
+  rig.click();
+  ASSERT_EQ(rig.update->state(), State::running);
+  for (const Look look : {Look::normal, Look::hover, Look::pressed}) EXPECT_EQ(buttonColour(rig, look), light);
+  ASSERT_TRUE(rig.waitFor([&] { return rig.update->state() == State::done; }));
+  for (const Look look : {Look::normal, Look::hover, Look::pressed}) {
+    EXPECT_EQ(buttonColour(rig, look), light);
+    EXPECT_NE(buttonColour(rig, look), window);
+  }
+  ASSERT_TRUE(rig.shell.waitForExit());
+}
+
+// The done state on its own: a report of 98 leaves the update waiting, 99 is
+// the end (the updater never reports 100 itself), and nothing after the end
+// takes it back. The boot loader here acknowledges nothing, so only these
+// reports move the window.
+TEST(UpdateWindow, NinetyNinePercentIsDone) {
+  UpdateRig rig;
+  sim::SimBootloader::Knobs knobs;
+  knobs.ackLimit = 0;
+  rig.loader->setKnobs(knobs);
+  rig.updater().engine().blockAckTimeout = std::chrono::seconds(60);
+  rig.click();
+  ASSERT_EQ(rig.update->state(), State::running);
+  rig.update->applyProgress(98);
+  EXPECT_EQ(rig.update->state(), State::running);
+  EXPECT_EQ(rig.label(), "98%");
+  EXPECT_DOUBLE_EQ(rig.bar(), 0.98);
+  EXPECT_EQ(rig.button().defaultTitle(), "Waiting...");
+  rig.update->applyProgress(99);
+  EXPECT_EQ(rig.update->state(), State::done);
+  EXPECT_EQ(rig.label(), "100%");
+  EXPECT_EQ(rig.bar(), 1.0);
+  EXPECT_EQ(rig.button().defaultTitle(), "Update Success !");
+  EXPECT_EQ(rig.button().defaultTitleColor(), UpdateWindowController::kSuccessColor);
+  rig.update->applyProgress(40);
+  EXPECT_EQ(rig.label(), "100%");
+  EXPECT_EQ(rig.bar(), 1.0);
+  rig.updater().cancelUpdate();
+}
+
+// An image that comes after the window opened offers the button again.
+TEST(UpdateWindow, TheButtonIsOfferedOnlyWithAnImage) {
+  UpdateRig rig;
+  EXPECT_FALSE(rig.button().isHidden());
+  rig.update->setFirmwarePath(rig.shell.folder / "absent.qv");
+  EXPECT_TRUE(rig.button().isHidden());
+  EXPECT_EQ(rig.label(), UpdateWindowController::kNoImageText);
+  rig.update->setFirmwarePath(rig.image);
+  EXPECT_FALSE(rig.button().isHidden());
+  EXPECT_EQ(rig.label(), "");
 }

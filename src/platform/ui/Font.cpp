@@ -1,5 +1,6 @@
 #include "platform/ui/Font.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+
+#include "platform/foundation/Log.h"
 
 namespace ui {
 
@@ -28,11 +31,6 @@ const std::vector<Alias>& aliasTable() {
   return table;
 }
 
-std::string& systemFamily() {
-  static std::string family = "sans-serif";
-  return family;
-}
-
 // The installed family with this name, in its own spelling; a case-blind
 // match, never a fontconfig substitute.
 std::optional<std::string> installedFamily(const std::string& family) {
@@ -41,6 +39,30 @@ std::optional<std::string> installedFamily(const std::string& family) {
     if (f.compare(wanted, Qt::CaseInsensitive) == 0) return f.toStdString();
   }
   return std::nullopt;
+}
+
+// The family set by setSystemFontFamily, or empty for the chosen one.
+std::string& setFamily() {
+  static std::string family;
+  return family;
+}
+
+// The chosen family as installed, looked up once the font database can be
+// asked (it needs the application object).
+const std::string& chosenFamily() {
+  static std::optional<std::string> resolved;
+  static const std::string unresolved = Font::kSystemFontFamily;
+  if (resolved) return *resolved;
+  if (!QCoreApplication::instance()) return unresolved;
+  if (auto found = installedFamily(Font::kSystemFontFamily)) {
+    resolved = *found;
+  } else {
+    fnd::log("The system font %s is not installed (Debian package fonts-roboto-unhinted): texts use sans-serif and "
+             "some may not fit their frames",
+             Font::kSystemFontFamily);
+    resolved = "sans-serif";
+  }
+  return *resolved;
 }
 
 int pixelSize(double size) {
@@ -59,9 +81,17 @@ std::map<std::string, std::optional<std::string>, std::less<>>& resolved() {
 Font::Font(std::string name, std::string family, double size, bool bold)
     : name_(std::move(name)), family_(std::move(family)), size_(size), bold_(bold) {}
 
-Font Font::systemFontOfSize(double size) { return Font(systemFamily(), systemFamily(), size, false); }
+std::string Font::systemFontFamily() { return setFamily().empty() ? chosenFamily() : setFamily(); }
 
-Font Font::boldSystemFontOfSize(double size) { return Font(systemFamily(), systemFamily(), size, true); }
+Font Font::systemFontOfSize(double size) {
+  const std::string family = systemFontFamily();
+  return Font(family, family, size, false);
+}
+
+Font Font::boldSystemFontOfSize(double size) {
+  const std::string family = systemFontFamily();
+  return Font(family, family, size, true);
+}
 
 std::vector<std::string> Font::candidateFamilies(std::string_view name) {
   for (const Alias& a : aliasTable()) {
@@ -85,13 +115,14 @@ std::optional<Font> Font::fontWithName(std::string_view name, double size) {
   return Font(std::string(name), *it->second, size, false);
 }
 
-void Font::setSystemFontFamily(std::string family) { systemFamily() = family.empty() ? "sans-serif" : std::move(family); }
+void Font::setSystemFontFamily(std::string family) { setFamily() = std::move(family); }
 
 Font Font::withSize(double size) const { return Font(name_, family_, size, bold_); }
 
 QFont Font::toQFont() const {
   QFont f(QString::fromStdString(family_));
-  if (family_ == "sans-serif") f.setStyleHint(QFont::SansSerif);
+  // Characters the family lacks (CJK in a Latin face) come from a sans face.
+  f.setStyleHint(QFont::SansSerif);
   f.setPixelSize(pixelSize(size_));
   f.setBold(bold_);
   return f;

@@ -77,7 +77,11 @@ void TextFieldCell::setUpFieldEditorAttributes(QLineEdit& editor) const {
   QPalette pal = editor.palette();
   pal.setColor(QPalette::Text, textColor_.toQColor());
   pal.setColor(QPalette::Base, drawsBackground_ ? backgroundColor_.toQColor() : QColor(0, 0, 0, 0));
+  // While the field is edited its placeholder shows in the editor, as the
+  // label shows it: grey, whenever the text is empty.
+  pal.setColor(QPalette::PlaceholderText, Color::grayColor().toQColor());
   editor.setPalette(pal);
+  editor.setPlaceholderText(QString::fromStdString(placeholder_));
   switch (alignment()) {
     case TextAlignment::Center: editor.setAlignment(Qt::AlignCenter); break;
     case TextAlignment::Right: editor.setAlignment(Qt::AlignRight | Qt::AlignVCenter); break;

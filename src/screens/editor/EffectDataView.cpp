@@ -231,10 +231,13 @@ void EffectDataView::needToReload() {
   manager->setCurrentEffectDataModel(model);
   if (index != myTableView->selectedRow()) {
     myTableView->reloadData();
-    // The AMP list leaves its last types out: a type not listed is not selected.
+    // The AMP list leaves its last types out: a type not listed is not
+    // selected, and no other row stays lit in its place.
     if (index < myTableView->numberOfRows()) {
       myTableView->selectRowIndexes({static_cast<long>(index)}, false);
       myTableView->scrollRowToVisible(static_cast<long>(index));
+    } else {
+      myTableView->deselectAll();
     }
   }
   colourRows();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Color.h"
@@ -80,8 +79,6 @@ void buildLayout(ui::LayoutLoad& load) {
 
 }  // namespace
 
-GGEffectParmaView::~GGEffectParmaView() { held_->down = false; }
-
 void GGEffectParmaView::registerLayout() {
   auto& registry = ui::LayoutRegistry::shared();
   if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildLayout);
@@ -116,13 +113,13 @@ void GGEffectParmaView::prepareUI() {
   }
   std::weak_ptr<GGEffectParmaView> weak = std::static_pointer_cast<GGEffectParmaView>(sharedFromThis());
   if (auto down = downButton.lock()) {
-    down->arrowMouseAction = [weak](int kind) {
-      if (auto self = weak.lock()) self->arrowAction(kind, false);
+    down->arrowMouseAction = [weak](SWSTAnswerButton::MouseEvent kind) {
+      if (auto self = weak.lock()) self->repeat_.buttonEvent(kind, false);
     };
   }
   if (auto up = upButton.lock()) {
-    up->arrowMouseAction = [weak](int kind) {
-      if (auto self = weak.lock()) self->arrowAction(kind, true);
+    up->arrowMouseAction = [weak](SWSTAnswerButton::MouseEvent kind) {
+      if (auto self = weak.lock()) self->repeat_.buttonEvent(kind, true);
     };
   }
   if (auto knob = cirSlider.lock()) {
@@ -269,42 +266,8 @@ void GGEffectParmaView::refreshControlModel() {
     cell->setItemModel(cell->itemModel());
 }
 
-void GGEffectParmaView::arrowAction(int kind, bool up) {
-  std::weak_ptr<GGEffectParmaView> weak = std::static_pointer_cast<GGEffectParmaView>(sharedFromThis());
-  switch (kind) {
-    case 2:
-      held_->down = true;
-      dispatch::Queue::main()->after(kRepeatDelay, [weak, up] {
-        if (auto self = weak.lock()) up ? self->mouseDownUpLong() : self->mouseDownDownLong();
-      });
-      break;
-    case 3:
-      up ? upComplete(true) : downComplete(true);
-      held_->down = false;
-      break;
-    case 4:
-      held_->down = false;
-      break;
-    default:
-      break;
-  }
-}
-
-void GGEffectParmaView::mouseDownDownLong() { repeat(false); }
-void GGEffectParmaView::mouseDownUpLong() { repeat(true); }
-
-void GGEffectParmaView::repeat(bool up) {
-  if (!held_->down) return;
-  std::weak_ptr<GGEffectParmaView> weak = std::static_pointer_cast<GGEffectParmaView>(sharedFromThis());
-  dispatch::Queue::global()->async([held = held_, weak, up, interval = kRepeatInterval] {
-    while (held->down) {
-      dispatch::Queue::main()->async([weak, up] {
-        if (auto self = weak.lock()) up ? self->sliderValueUp() : self->sliderValueDown();
-      });
-      std::this_thread::sleep_for(interval);
-    }
-  });
-}
+void GGEffectParmaView::mouseDownDownLong() { repeat_.startRepeating(false); }
+void GGEffectParmaView::mouseDownUpLong() { repeat_.startRepeating(true); }
 
 void GGEffectParmaView::upComplete(bool) {
   std::weak_ptr<GGEffectParmaView> weak = std::static_pointer_cast<GGEffectParmaView>(sharedFromThis());

@@ -5,20 +5,17 @@
 // choices - 1 for a choice), the parameter's value being min + the knob's
 // value. Turning the knob or pressing a button writes the parameter into the
 // item model, shows it, and calls GoSendData. A held button repeats its
-// step: the first repeat kRepeatDelay after the press, then every
-// kRepeatInterval, and one more step at the release.
+// step (see AutoRepeat: the first repeat 0.3 s after the press, then every
+// 0.1 s), and the release steps once more.
 //
-// Made by the "GGEffectParmaView" layout (see createView). Main thread only,
-// except the repeat loop, which only reads the held flag and posts steps to
-// the main queue.
+// Made by the "GGEffectParmaView" layout (see createView). Main thread only.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "controls/AutoRepeat.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/SWSTAnswerButton.h"
 #include "controls/ZrTextField.h"
@@ -33,7 +30,6 @@ public:
 
   GGEffectParmaView() = default;
   explicit GGEffectParmaView(ui::Rect frame) : CLCollectionViewCell(frame) {}
-  ~GGEffectParmaView() override;
 
   std::string className() const override { return "GGEffectParmaView"; }
 
@@ -69,32 +65,24 @@ public:
   void upComplete(bool);
   void downComplete(bool);
 
-  bool isMouseDown() const { return held_->down.load(); }
+  bool isMouseDown() const { return repeat_.isMouseDown(); }
+  // The step buttons' auto-repeat (its timing is settable).
+  AutoRepeat& autoRepeat() { return repeat_; }
 
   // The text a parameter's value shows as: the choice at `current` (the
   // number itself when the unit reports one past the list), else the value
   // (times per_unit, "%.1f", when it has one), then " unit" when it has one.
   static std::string valueText(GGEffectItemModel& item);
 
-  // Repeat timing of a held step button.
-  std::chrono::milliseconds kRepeatDelay{300};
-  std::chrono::milliseconds kRepeatInterval{100};
-
 private:
   void stepValue(int direction);
-  // Shared with the repeat loops, which may outlive the cell.
-  struct Held {
-    std::atomic<bool> down{false};
-  };
-  void arrowAction(int kind, bool up);
-  void repeat(bool up);
   void showValue(const std::string& text);
   std::string withUnit(const std::string& text) const;
   double minimum() const;
   void send();
 
   GGEffectItemModelPtr itemModel_;
-  std::shared_ptr<Held> held_ = std::make_shared<Held>();
+  AutoRepeat repeat_{[this](bool up, bool atRelease) { up ? upComplete(atRelease) : downComplete(atRelease); }};
 };
 
 using GGEffectParmaViewPtr = std::shared_ptr<GGEffectParmaView>;

@@ -42,6 +42,9 @@ void buildLayout(ui::LayoutLoad& load) {
   button->rectCorners = GGCoustomButton::AllCorners;
   button->setDefaultTitleColor(ui::Color::whiteColor());
   button->setDefaultBackgroundImage(ui::Image::imageNamed(C::kStartImage));
+  // Under the pointer and pressed: the lighter picture (without one the
+  // button would draw only its clear background there).
+  button->setSelectedBackgroundImage(ui::Image::imageNamed(C::kStartHoverImage));
   content->addSubview(button);
 
   auto bar = load.add(ui::View::create<ITProgressBar>(ui::Rect(40, 70, 400, 16)));
@@ -108,8 +111,14 @@ std::filesystem::path UpdateWindowController::firmwarePath() const {
 
 void UpdateWindowController::setFirmwarePath(std::filesystem::path path) {
   firmwarePath_ = std::move(path);
-  if (state_ == State::ready)
-    if (auto label = percentLabel.lock()) label->setStringValue(imageInstalled() ? "" : kNoImageText);
+  showImagePresence();
+}
+
+void UpdateWindowController::showImagePresence() {
+  if (state_ != State::ready) return;
+  const bool installed = imageInstalled();
+  if (auto label = percentLabel.lock()) label->setStringValue(installed ? "" : kNoImageText);
+  if (auto button = updateBtn.lock()) button->setHidden(!installed);
 }
 
 bool UpdateWindowController::imageInstalled() const {
@@ -136,7 +145,7 @@ void UpdateWindowController::windowDidLoad() {
       if (auto controller = weak.lock()) controller->startUpdate();
     };
   }
-  if (auto label = percentLabel.lock()) label->setStringValue(imageInstalled() ? "" : kNoImageText);
+  showImagePresence();
   if (auto w = window())
     w->willClose = [weak](ui::Window&) {
       if (auto controller = weak.lock()) controller->windowWillClose();
@@ -162,7 +171,7 @@ void UpdateWindowController::startUpdate() {
   if (!imageInstalled()) {
     // Nothing to write: the window says so and the unit is left alone.
     fnd::log("No firmware image at %s", path.string().c_str());
-    if (label) label->setStringValue(kNoImageText);
+    showImagePresence();
     return;
   }
 
@@ -172,6 +181,7 @@ void UpdateWindowController::startUpdate() {
     button->setTarget(nullptr);
     button->action = nullptr;
     button->setDefaultBackgroundImage(nullptr);
+    button->setSelectedBackgroundImage(nullptr);  // the same look under the pointer
     button->setDefaultTitle(kWaitingTitle);
     button->setDefaultTitleColor(ui::Color::redColor());
     button->setDefaultBackgroundColor(kRunningBackground);

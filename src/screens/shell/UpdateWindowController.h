@@ -10,8 +10,9 @@
 //                      for progressTimeout: a warning alert with the status,
 //                      then the process ends
 //
-// Without an image in the resources the window says so and the button
-// starts nothing. The updater reports on its own queue; every report is
+// Without an image in the resources the window says so and offers no
+// button. The button is drawn in every state: its picture, lighter under the
+// pointer, while ready; its title on a light background once started. The updater reports on its own queue; every report is
 // applied on the main queue in the order it came.
 //
 // Main thread only.
@@ -44,8 +45,10 @@ public:
   static constexpr const char* kErrorFormat = "Error!\n Error cod: %d\n click 'YES' exit application";
   static constexpr const char* kAlertButton = "YES";
   static constexpr const char* kNoImageText = "No firmware image is installed.";
-  // The picture the button shows while it waits for its click.
+  // The pictures the button shows while it waits for its click: as it is,
+  // and under the pointer or pressed.
   static constexpr const char* kStartImage = "update_start";
+  static constexpr const char* kStartHoverImage = "update_start_hover";
   // A report of this much or more means every block is in the unit.
   static constexpr int kDonePercent = 99;
   static constexpr double kWidth = 480;
@@ -71,7 +74,8 @@ public:
   double progressValue();
   State state() const { return state_; }
 
-  // The image the button writes: the bundled one unless set.
+  // The image the button writes: the bundled one unless set. Setting it
+  // offers the button again, or takes it away, by whether there is one.
   std::filesystem::path firmwarePath() const;
   void setFirmwarePath(std::filesystem::path path);
   // True when there is a file at firmwarePath().
@@ -98,6 +102,8 @@ private:
   void armWatchdog(std::chrono::milliseconds bound);
   void fail(int status);
   void windowWillClose();
+  // Shows whether there is an image to write: the button, or the message.
+  void showImagePresence();
 
   std::shared_ptr<libupdate_zarvo> updater() const;
 
