@@ -10,7 +10,7 @@
 
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 #include "device/service/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
