@@ -16,7 +16,7 @@
 #include "TempFolder.h"
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "platform/foundation/Files.h"
 #include "sim/unit/UnitApplication.h"
 
@@ -231,9 +231,9 @@ TEST_F(PresetFiles, EveryPresetOfTheSimulatedUnitComesBackWhole) {
   for (int n = 1; n <= 200; ++n) {
     const HIDServiceModuleModePtr source = unitPreset(sim::UnitApplication::factoryPreset(n));
     const std::string name = source->presetName.get();
-    const json object = PresetManager::presetFileObject(*source, service->catalogue, name);
-    const PresetManager::Imported back =
-        PresetManager::presetFromFile(object.dump(4), name, *target, *current, service->catalogue);
+    const json object = PresetFile::presetFileObject(*source, service->catalogue, name);
+    const PresetFile::Imported back =
+        PresetFile::presetFromFile(object.dump(4), name, *target, *current, service->catalogue);
     ASSERT_TRUE(back.preset) << back.refusal;
     EXPECT_EQ(back.preset->presetName.get(), name);
     for (int m = 0; m < 9; ++m) {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <utility>
 
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 
