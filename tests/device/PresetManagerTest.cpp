@@ -258,10 +258,11 @@ TEST_F(PresetFiles, RefusalsComeInOrderWithTheirTexts) {
   EXPECT_EQ(refusal(file("Text.pqv", "not json {")), PresetManager::kWrongData);
   fs::resize_file(file("Huge.pqv", "{" + schema + "}"), PresetManager::kMaxFileSize + 1);
   EXPECT_EQ(refusal(tmp / "Huge.pqv"), PresetManager::kWrongData);
+  // No preset file there: a folder; one that cannot be read (EIO) says so.
   fs::create_directories(tmp / "Folder.pqv");
-  EXPECT_EQ(refusal(tmp / "Folder.pqv"), PresetManager::kWrongData);
-  fs::create_symlink("/proc/self/mem", tmp / "Broken.pqv");  // its read fails with EIO
-  EXPECT_EQ(refusal(tmp / "Broken.pqv"), PresetManager::kWrongData);
+  EXPECT_EQ(refusal(tmp / "Folder.pqv"), PresetManager::kFileMissing);
+  fs::create_symlink("/proc/self/mem", tmp / "Broken.pqv");
+  EXPECT_EQ(refusal(tmp / "Broken.pqv"), PresetManager::kReadFailed);
   EXPECT_EQ(refusal(file("No schema.pqv", R"({"fileInfo": {"device": "QV450"}})")), PresetManager::kWrongVersion);
   EXPECT_EQ(refusal(file("Old.pqv", R"({"fileInfo": {"schema": "QV400 Preset"}})")), PresetManager::kWrongVersion);
   // Members of the wrong kind, before anything is built.

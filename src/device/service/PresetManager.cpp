@@ -170,9 +170,21 @@ bool PresetManager::ImportPreset(const Environment& env, const std::string& path
     showWarning(env, kWrongFileName);
     return false;
   }
-  std::error_code ec;
-  if (!fs::exists(path, ec)) {
-    showWarning(env, kFileMissing);
+  // The file is read whole first (without waiting on a pipe): what cannot be
+  // read is refused with the true reason before anything else is looked at.
+  std::string why;
+  fnd::files::ReadFailure failure = fnd::files::ReadFailure::none;
+  const std::optional<std::string> text = fnd::files::readTextAtMost(path, kMaxFileSize, &why, &failure);
+  if (!text) {
+    fnd::log("preset import of %s: %s", path.c_str(), why.c_str());
+    switch (failure) {
+      // No preset file there: nothing, a folder, a pipe, a device.
+      case fnd::files::ReadFailure::missing:
+      case fnd::files::ReadFailure::notRegular: showWarning(env, kFileMissing); break;
+      // Far larger than any preset file.
+      case fnd::files::ReadFailure::tooLarge: showWarning(env, kWrongData); break;
+      default: showWarning(env, kReadFailed); break;
+    }
     return false;
   }
 
@@ -184,15 +196,8 @@ bool PresetManager::ImportPreset(const Environment& env, const std::string& path
     return false;
   }
 
-  std::string why;
-  const std::optional<std::string> text = fnd::files::readTextAtMost(path, kMaxFileSize, &why);
-  if (!text) {
-    fnd::log("preset import: %s", why.c_str());
-    showWarning(env, kWrongData);
-    return false;
-  }
-
-  PresetFile::Imported imported = PresetFile::presetFromFile(*text, baseName, *target, *current, env.service->presetInfoDic());
+  PresetFile::Imported imported =
+      PresetFile::presetFromFile(*text, baseName, *target, *current, env.service->presetInfoDic());
   if (!imported.preset) {
     showWarning(env, imported.refusal);
     return false;

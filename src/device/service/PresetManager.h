@@ -58,6 +58,7 @@ public:
   static constexpr const char* kWrongData = PresetFile::kWrongData;
   static constexpr const char* kWrongVersion = PresetFile::kWrongVersion;
   static constexpr const char* kWriteFailed = "Preset file could not be written! Please check the preset folder.";
+  static constexpr const char* kReadFailed = "Preset file could not be read! Please check the file.";
 
   static constexpr const char* kExtension = PresetFile::kExtension;
   static constexpr const char* kFolderDefault = "computerPresetPath";
@@ -99,7 +100,8 @@ public:
   // Reads the file at `path` into a copy of cached preset `index` and hands
   // it to the service for unit preset index + 1, passing `result` on. NO,
   // after a warning tip, when the file is refused: a name that is not a
-  // preset name, no file, not a preset file's data, another schema.
+  // preset name, no file (or a folder, a pipe), a file that cannot be read,
+  // not a preset file's data, another schema.
   static bool ImportPreset(const std::string& path, long index, std::function<void(long)> result);
   static bool ImportPreset(const Environment& env, const std::string& path, long index,
                            std::function<void(long)> result);
