@@ -1,6 +1,7 @@
 // Whole-file reads of what a user may point at (folders, files that fail
 // with an I/O error, endless devices, named pipes) and user defaults that
-// keep strings which are not UTF-8.
+// keep strings which are not UTF-8 and never write over a file they could
+// not read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,3 +150,31 @@ TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
   EXPECT_TRUE(fnd::UserDefaults::withFile(dir.path / "broken" / "defaults.json")->objectForKey("a").isNil());
 }
 
+TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
+  const std::string tooLarge = "{\"computerPresetPath\": \"/home/u/p\"}" + std::string(16u << 20, ' ');
+  for (const auto& [what, bytes] : {std::pair<std::string, std::string>{"not JSON", "{\"computerPresetPath\": "},
+                                    {"not a dictionary", "[\"/home/u/p\"]"},
+                                    {"too large", tooLarge}}) {
+    TempDir dir;
+    const fs::path file = dir.path / "defaults.json";
+    const fs::path aside = dir.path / "defaults.json.unreadable";
+    writeFile(file, bytes);
+    auto d = fnd::UserDefaults::withFile(file);
+    EXPECT_TRUE(d->objectForKey("computerPresetPath").isNil()) << what;
+    // Reading alone leaves the file where it is.
+    EXPECT_FALSE(fs::exists(aside)) << what;
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(0x888888))) << what;
+    EXPECT_TRUE(fnd::files::readText(aside) == bytes) << what;
+    EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("theme_enterColor"), 0x888888) << what;
+
+    // Later changes write over the new file only; a second unreadable file
+    // goes beside the first copy, which is never written over.
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(0x123456))) << what;
+    writeFile(file, "second " + what);
+    d->reload();
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(1))) << what;
+    EXPECT_TRUE(fnd::files::readText(aside) == bytes) << what;
+    EXPECT_EQ(fnd::files::readText(dir.path / "defaults.json.unreadable-2"), "second " + what);
+    EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("theme_enterColor"), 1) << what;
+  }
+}

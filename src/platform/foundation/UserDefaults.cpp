@@ -1,5 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,11 @@ namespace {
 
 // Settings are a few hundred bytes; a larger file is not ours.
 constexpr uint64_t kMaxFileSize = 16u << 20;
+
+// A file that was there but could not be read is kept beside it under this
+// name (then "-2", "-3", ...) before a new one is written over it.
+constexpr const char* kAsideSuffix = ".unreadable";
+constexpr int kMaxAsideNames = 100;
 
 // JSON text is UTF-8, but a string kept here may be any bytes: a folder's
 // path on Linux need not be UTF-8. Such a string is written as
@@ -124,8 +130,10 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) 
 
 void UserDefaults::reload() {
   Dictionary loaded;
+  bool unreadable = false;
   std::error_code ec;
-  if (std::filesystem::exists(file_, ec)) {
+  const auto status = std::filesystem::symlink_status(file_, ec);
+  if (std::filesystem::exists(status)) {
     std::string error;
     auto text = files::readTextAtMost(file_, kMaxFileSize, &error);
     std::optional<Value> parsed = text ? parseJson(*text, &error) : std::nullopt;
@@ -137,10 +145,13 @@ void UserDefaults::reload() {
       loaded = Dictionary(std::move(entries));
     } else {
       log("user defaults: ignoring unreadable %s (%s)", file_.c_str(), error.empty() ? "not a dictionary" : error.c_str());
+      // A folder is never written over; anything else would be.
+      unreadable = !std::filesystem::is_directory(status);
     }
   }
   std::lock_guard guard(mutex_);
   values_ = std::move(loaded);
+  keepAside_ = unreadable;
 }
 
 Value UserDefaults::objectForKey(std::string_view key) const {
@@ -170,12 +181,37 @@ bool UserDefaults::setObjectForKey(std::string_view key, const Value& v) {
 }
 
 bool UserDefaults::save(const Dictionary& values) {
+  if (keepAside_ && !moveAside()) return false;
   std::string error;
   if (!files::writeAtomically(file_, writeJson(encodeForFile(Value(values), 0)) + "\n", &error)) {
     log("user defaults: cannot save: %s", error.c_str());
     return false;
   }
   return true;
+}
+
+bool UserDefaults::moveAside() {
+  for (int n = 1; n <= kMaxAsideNames; ++n) {
+    std::filesystem::path aside = file_;
+    aside += kAsideSuffix;
+    if (n > 1) aside += "-" + std::to_string(n);
+    std::string error;
+    if (files::renameWithoutReplacing(file_, aside, &error)) {
+      log("user defaults: the unreadable %s is kept as %s", file_.c_str(), aside.c_str());
+      keepAside_ = false;
+      return true;
+    }
+    if (errno == ENOENT) {  // gone meanwhile: nothing left to keep
+      keepAside_ = false;
+      return true;
+    }
+    if (errno != EEXIST) {
+      log("user defaults: not saved, for the unreadable %s cannot be kept aside: %s", file_.c_str(), error.c_str());
+      return false;
+    }
+  }
+  log("user defaults: not saved, for the unreadable %s cannot be kept aside: every name is taken", file_.c_str());
+  return false;
 }
 
 Value UserDefaults::valueForUndefinedKey(std::string_view key) const { return objectForKey(key); }
