@@ -10,6 +10,7 @@
 #include "device/files/NameChecks.h"
 #include "device/records/ModuleTable.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Utf8.h"
 
 using nlohmann::json;
 
@@ -282,21 +283,8 @@ std::string PresetFile::safeFileName(std::string_view name) {
       ++i;
       continue;
     }
-    // A whole, shortest-form UTF-8 sequence passes as it is.
-    size_t len = 0;
-    uint32_t cp = 0;
-    if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1Fu;
-    else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0Fu;
-    else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07u;
-    bool valid = len > 0 && i + len <= name.size();
-    for (size_t k = 1; valid && k < len; ++k) {
-      const auto c = static_cast<unsigned char>(name[i + k]);
-      if ((c & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (valid && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-      valid = false;
-    if (valid) {
+    // A whole UTF-8 sequence passes as it is.
+    if (const size_t len = fnd::utf8::sequenceLength(name, i); len > 0) {
       out.append(name.substr(i, len));
       i += len;
       continue;
@@ -308,7 +296,6 @@ std::string PresetFile::safeFileName(std::string_view name) {
   }
   return out;
 }
-
 
 // ---- Export ----
 

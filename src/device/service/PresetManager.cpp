@@ -137,7 +137,9 @@ bool PresetManager::ExportPreset(const Environment& env, long index,
   const json catalogue = env.service->presetInfoDic();
   std::string text;
   try {
-    text = PresetFile::presetFileObject(*preset, catalogue, name).dump(4);
+    // The name is UTF-8 by now; should any text not be, it is replaced
+    // rather than failing the export.
+    text = PresetFile::presetFileObject(*preset, catalogue, name).dump(4, ' ', false, json::error_handler_t::replace);
   } catch (const json::exception& e) {
     fnd::log("preset export: %s", e.what());
     showFail(env, kWrongData);
