@@ -174,6 +174,9 @@ public:
   ModuleImport(const std::string& moduleName, const json& entry, std::vector<int>& words)
       : moduleName_(moduleName), entry_(entry), words_(words) {}
 
+  // Why the module cannot go to the unit; empty while it can.
+  std::string problem;
+
   void apply(const std::string& name, long v) {
     if (entry_.is_object()) return applyTyped(name, v);
     if (entry_.is_array() && entry_.size() >= 2) {
@@ -225,13 +228,19 @@ private:
 
   static long bandNumber(const std::string& name) { return clampToInt(EffectCatalogue::integerValue(json(name.substr(4)))); }
 
-  // Words the module does not have are never written.
+  // Words the module does not have are never written, nor words the unit
+  // cannot hold (a parameter the catalogue gives no limits).
   void write(long at, long v, const std::string& name) {
     if (at < kFirstParameterWord || at >= static_cast<long>(words_.size())) {
       fnd::log("preset import: %s has no word %ld for %s", moduleName_.c_str(), at, name.c_str());
       return;
     }
-    words_[static_cast<size_t>(at)] = clampToInt(v);
+    if (v < 0 || v > dev::kWordMax) {
+      if (problem.empty())
+        problem = moduleName_ + " " + name + " would be " + std::to_string(v) + ", which no word of the unit holds";
+      return;
+    }
+    words_[static_cast<size_t>(at)] = static_cast<int>(v);
   }
 
   const std::string& moduleName_;
@@ -253,6 +262,71 @@ bool wellFormed(const json& file, const json& catalogue) {
   }
   auto exp = file.find("Exp");
   return exp == file.end() || exp->is_object();
+}
+
+// A value of the file as an integer: a number (a fraction is dropped), true
+// or false, or a text that is a decimal number and nothing else (blanks
+// around it aside). Nothing for anything else. Beyond a long it saturates,
+// which no range below admits.
+std::optional<long> integerOf(const json& value) {
+  switch (value.type()) {
+    case json::value_t::number_integer:
+    case json::value_t::number_unsigned:
+    case json::value_t::number_float:
+    case json::value_t::boolean: return EffectCatalogue::integerValue(value);
+    case json::value_t::string: {
+      const std::string& text = value.get_ref<const std::string&>();
+      size_t i = text.find_first_not_of(' ');
+      const size_t end = text.find_last_not_of(' ');
+      if (i == std::string::npos) return std::nullopt;
+      if (text[i] == '+' || text[i] == '-') ++i;
+      if (i > end) return std::nullopt;
+      for (size_t k = i; k <= end; ++k)
+        if (text[k] < '0' || text[k] > '9') return std::nullopt;
+      return EffectCatalogue::integerValue(value);
+    }
+    default: return std::nullopt;
+  }
+}
+
+// Why member `key` of `object` cannot be sent as a word from lo to hi;
+// empty when it can or the member is absent (or null).
+std::string rangeProblem(const json& object, const char* key, long lo, long hi, const std::string& where) {
+  const json& value = memberOf(object, key);
+  if (value.is_null()) return {};
+  const std::optional<long> v = integerOf(value);
+  if (!v) return where + key + " is not a number (a " + value.type_name() + ")";
+  if (*v < lo || *v > hi)
+    return where + key + " is " + std::to_string(*v) + ", outside " + std::to_string(lo) + " to " + std::to_string(hi);
+  return {};
+}
+
+// Whether a module's catalogue entry has effect type `type`: a typed entry a
+// key numbered type + 1, a shared one a name at that place of its type list.
+bool hasType(const json& entry, long type) {
+  if (type < 0) return false;
+  if (entry.is_object()) {
+    for (const auto& item : entry.items())
+      if (keyNumber(item.key()) == type + 1) return true;
+    return false;
+  }
+  return entry.is_array() && !entry.empty() && entry[0].is_array() && type < static_cast<long>(entry[0].size());
+}
+
+// Why the "Exp" member cannot go to the unit; empty when it can.
+std::string expProblem(const json& exp) {
+  struct Limit {
+    const char* key;
+    long hi;
+  };
+  static constexpr Limit kLimits[] = {
+      {kFunctionKeys[0], dev::kModuleCount - 1}, {kFunctionKeys[1], dev::kExpParameterCount - 1},
+      {kFunctionKeys[2], 1},                     {kVolumeKeys[0], 1},
+      {kVolumeKeys[1], dev::kExpVolumeMax},      {kVolumeKeys[2], dev::kExpVolumeMax},
+  };
+  for (const Limit& limit : kLimits)
+    if (std::string problem = rangeProblem(exp, limit.key, 0, limit.hi, "Exp "); !problem.empty()) return problem;
+  return {};
 }
 
 // Three words of "Exp"; a key the file lacks keeps the record's word.
@@ -300,7 +374,7 @@ std::string PresetFile::safeFileName(std::string_view name) {
 // ---- Export ----
 
 json PresetFile::presetFileObject(const HIDServiceModuleMode& preset, const json& catalogue,
-                                     const std::string& presetName) {
+                                  const std::string& presetName) {
   json modules = json::object();
   for (int m = 0; m < dev::kModuleCount; ++m) {
     const std::string name = ModuleTable::moduleName(m);
@@ -340,33 +414,53 @@ json PresetFile::presetFileObject(const HIDServiceModuleMode& preset, const json
 // ---- Import ----
 
 PresetFile::Imported PresetFile::presetFromFile(std::string_view text, const std::string& baseName,
-                                                      const HIDServiceModuleMode& target,
-                                                      const HIDServiceModuleMode& current, const json& catalogue) {
+                                                const HIDServiceModuleMode& target,
+                                                const HIDServiceModuleMode& current, const json& catalogue) {
   json file = json::parse(text, nullptr, false);
-  if (file.is_discarded() || !file.is_object()) return {nullptr, kWrongData};
-  if (memberOf(memberOf(file, "fileInfo"), "schema") != kSchema) return {nullptr, kWrongVersion};
-  if (!wellFormed(file, catalogue)) return {nullptr, kWrongData};
+  if (file.is_discarded() || !file.is_object()) return {nullptr, kWrongData, "not a JSON object"};
+  if (memberOf(memberOf(file, "fileInfo"), "schema") != kSchema) return {nullptr, kWrongVersion, "another schema"};
+  if (!wellFormed(file, catalogue)) return {nullptr, kWrongData, "a member of the wrong kind"};
+  // Every value is checked before anything is built: a file the unit could
+  // not hold is refused whole.
+  const json* exp = file.contains("Exp") ? &file.at("Exp") : nullptr;
+  if (exp)
+    if (std::string problem = expProblem(*exp); !problem.empty()) return {nullptr, kWrongData, problem};
 
   HIDServiceModuleModePtr preset = target.copy();
-  const json* exp = file.contains("Exp") ? &file.at("Exp") : nullptr;
   auto modules = file.find("effectModule");
   if (modules != file.end()) {
     for (const auto& [key, member] : modules->items()) {
       const int n = ModuleTable::moduleIndex(key);
       if (n < 0 || !catalogue.is_object() || !catalogue.contains(key)) continue;
+      const json& entry = catalogue.at(key);
+      const std::string where = key + " ";
+      if (std::string problem = rangeProblem(member, "SWITCH", 0, 1, where); !problem.empty())
+        return {nullptr, kWrongData, problem};
+      if (std::string problem = rangeProblem(member, "TYPE", 0, dev::kWordMax, where); !problem.empty())
+        return {nullptr, kWrongData, problem};
+      // A missing switch or type counts as 0.
+      const long type = integerOf(memberOf(member, "TYPE")).value_or(0);
+      if (!hasType(entry, type))
+        return {nullptr, kWrongData, where + "has no effect type " + std::to_string(type)};
+
       HIDServiceModelPtr base = current.module(n);
       HIDServiceModelPtr record = base ? base->copy() : fnd::make<HIDServiceModel>();
       std::vector<int> words = record->dataArr.get();
       // A module the current preset lacks still gets all its words.
       if (words.size() < static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()))
         words.resize(static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()), 0);
-      words[0] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "SWITCH")));
-      words[1] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "TYPE")));
+      words[0] = static_cast<int>(integerOf(memberOf(member, "SWITCH")).value_or(0));
+      words[1] = static_cast<int>(type);
 
       const json& data = memberOf(member, "Data");
       if (data.is_object() && !data.empty()) {
-        ModuleImport import(key, catalogue.at(key), words);
-        for (const auto& [name, value] : data.items()) import.apply(name, clampToInt(EffectCatalogue::integerValue(value)));
+        ModuleImport import(key, entry, words);
+        for (const auto& [name, value] : data.items()) {
+          const std::optional<long> v = integerOf(value);
+          if (!v) return {nullptr, kWrongData, where + name + " is not a number"};
+          import.apply(name, clampToInt(*v));
+          if (!import.problem.empty()) return {nullptr, kWrongData, import.problem};
+        }
         record->setFuncDataArr(expWords(exp, kFunctionKeys, record->FuncDataArr.get()));
         record->setExpDataArr(expWords(exp, kVolumeKeys, record->ExpDataArr.get()));
       }
@@ -375,6 +469,5 @@ PresetFile::Imported PresetFile::presetFromFile(std::string_view text, const std
     }
   }
   preset->setPresetName(firstCharacters(baseName, kNameLength));
-  return {preset, {}};
+  return {preset, {}, {}};
 }
-

@@ -43,10 +43,17 @@ public:
   struct Imported {
     HIDServiceModuleModePtr preset;  // null when refused
     std::string refusal;             // the message when refused
+    std::string reason;              // what is wrong with the file, for the log
   };
   // A new preset record from a file's text: a copy of `target` whose modules
   // named in the file are built on `current`'s module records. `baseName`
-  // names it (cut to 14 characters).
+  // names it (cut to 14 characters). Values are read as integers (numbers,
+  // decimal texts, true and false); a parameter's value is brought within
+  // its limits. A file is refused whole, before anything is built, for a
+  // value that is no number, a switch other than 0 or 1, an effect type the
+  // catalogue does not have for that module, a parameter word the unit
+  // cannot hold, or EXP words outside their ranges (module 0 to 8,
+  // parameter 0 to 60, switches 0 or 1, volume 0 to 100).
   static Imported presetFromFile(std::string_view text, const std::string& baseName,
                                  const HIDServiceModuleMode& target, const HIDServiceModuleMode& current,
                                  const nlohmann::json& catalogue);

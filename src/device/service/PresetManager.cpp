@@ -201,6 +201,7 @@ bool PresetManager::ImportPreset(const Environment& env, const std::string& path
   PresetFile::Imported imported =
       PresetFile::presetFromFile(*text, baseName, *target, *current, env.service->presetInfoDic());
   if (!imported.preset) {
+    fnd::log("preset import of %s: %s", path.c_str(), imported.reason.c_str());
     showWarning(env, imported.refusal);
     return false;
   }

@@ -101,7 +101,8 @@ public:
   // it to the service for unit preset index + 1, passing `result` on. NO,
   // after a warning tip, when the file is refused: a name that is not a
   // preset name, no file (or a folder, a pipe), a file that cannot be read,
-  // not a preset file's data, another schema.
+  // not a preset file's data (or values the unit cannot hold), another
+  // schema. Nothing is sent for a refused file.
   static bool ImportPreset(const std::string& path, long index, std::function<void(long)> result);
   static bool ImportPreset(const Environment& env, const std::string& path, long index,
                            std::function<void(long)> result);
