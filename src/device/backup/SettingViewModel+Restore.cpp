@@ -60,7 +60,8 @@ bool SettingViewModel::recallBackUp(const std::string& path) {
   // The whole file is checked (identity, checksum, every section and record
   // inside it) before anything of it is sent.
   if (!file->readFile(path)) {
-    FND_LOG_AT(kClass, "restore: %s is no backup of this unit", path.c_str());
+    // The reader has logged why.
+    FND_LOG_AT(kClass, "restore: nothing of %s is sent", path.c_str());
     return false;
   }
   const uint32_t sections = file->backupdata().typeSum;
