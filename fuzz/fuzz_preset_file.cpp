@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/records/ModuleTable.h"
-#include "device/files/PresetManager.h"
+#include "device/files/PresetFile.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
@@ -67,29 +67,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     json j = text ? json::parse(*text, nullptr, false) : json();
     return j.is_discarded() ? json() : j;
   }();
-  static const auto target = presetOfWords(3);
+  // Words a unit can hold (switch, type and EXP words within their ranges),
+  // so that whatever a file leaves to them can be exported and read again.
+  static const auto target = presetOfWords(0);
   static const auto current = presetOfWords(1);
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-  auto first = PresetManager::presetFromFile(text, "Fuzz", *target, *current, shapes);
+  auto first = PresetFile::presetFromFile(text, "Fuzz", *target, *current, shapes);
   if (first.preset) {
     checkWords(*first.preset);
-    (void)PresetManager::presetFromFile(PresetManager::presetFileObject(*first.preset, shapes, "Fuzz").dump(),
+    (void)PresetFile::presetFromFile(PresetFile::presetFileObject(*first.preset, shapes, "Fuzz").dump(),
                                         "Fuzz", *target, *current, shapes);
   } else if (first.refusal.empty()) {
     std::abort();
   }
 
   if (!bundled.is_object()) return 0;
-  auto read = PresetManager::presetFromFile(text, "Fuzz", *target, *current, bundled);
+  auto read = PresetFile::presetFromFile(text, "Fuzz", *target, *current, bundled);
   if (!read.preset) return 0;
   checkWords(*read.preset);
   // Once through the export, a preset's words are within their limits and
   // a second pass must leave them as they are.
-  auto once = PresetManager::presetFromFile(PresetManager::presetFileObject(*read.preset, bundled, "Fuzz").dump(),
+  auto once = PresetFile::presetFromFile(PresetFile::presetFileObject(*read.preset, bundled, "Fuzz").dump(),
                                             "Fuzz", *target, *current, bundled);
   if (!once.preset) std::abort();
-  auto twice = PresetManager::presetFromFile(PresetManager::presetFileObject(*once.preset, bundled, "Fuzz").dump(),
+  auto twice = PresetFile::presetFromFile(PresetFile::presetFileObject(*once.preset, bundled, "Fuzz").dump(),
                                              "Fuzz", *target, *current, bundled);
   if (!twice.preset) std::abort();
   for (int m = 0; m < 9; ++m) {
@@ -100,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (once.preset->presetName.get() != twice.preset->presetName.get()) std::abort();
   // And so is the whole file written from it, byte for byte.
-  if (PresetManager::presetFileObject(*once.preset, bundled, "Fuzz").dump() !=
-      PresetManager::presetFileObject(*twice.preset, bundled, "Fuzz").dump())
+  if (PresetFile::presetFileObject(*once.preset, bundled, "Fuzz").dump() !=
+      PresetFile::presetFileObject(*twice.preset, bundled, "Fuzz").dump())
     std::abort();
   return 0;
 }

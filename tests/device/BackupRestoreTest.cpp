@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <set>
 
 #include "HIDServiceViewModeTestSupport.h"
@@ -13,6 +15,7 @@
 #include "device/records/ModuleTable.h"
 #include "device/backup/SettingViewModel.h"
 #include "device/files/Zr_Backup.h"
+#include "platform/foundation/Log.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace svc_test;
@@ -749,6 +752,24 @@ TEST(Restore, EveryFailureEndsWithNoOnceAndItsMessage) {
     EXPECT_FALSE(b.temporaryLeft()) << c.what;
     EXPECT_FALSE(b.vm->isBusy()) << c.what;
   }
+}
+
+TEST(Restore, WhatCannotBeRestoredIsLoggedForWhatItIs) {
+  BackupRig b;
+  fs::create_directories(b.file("Folder.bqv"));
+  TempFolder::write(b.file("Short.bqv"), std::string_view("QV450"));
+  // Other threads may log at any time: the lines outlive the sink.
+  auto log = std::make_shared<std::pair<std::mutex, std::string>>();
+  auto previous = fnd::setLogSink([log](const std::string& line) {
+    std::lock_guard guard(log->first);
+    log->second += line + "\n";
+  });
+  for (const char* name : {"Folder.bqv", "Short.bqv"}) EXPECT_FALSE(b.vm->recallBackUp(b.file(name).string()));
+  fnd::setLogSink(previous);
+  std::lock_guard guard(log->first);
+  EXPECT_NE(log->second.find("Folder.bqv is a folder"), std::string::npos) << log->second;
+  EXPECT_NE(log->second.find("backup file of 5 bytes: no backup"), std::string::npos) << log->second;
+  EXPECT_EQ(log->second.find("no backup of this unit"), std::string::npos) << log->second;
 }
 
 TEST(Restore, ASlowButTimelyUnitStillSucceeds) {

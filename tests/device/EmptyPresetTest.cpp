@@ -12,7 +12,7 @@
 
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
-#include "device/files/PresetManager.h"
+#include "device/files/PresetFile.h"
 #include "platform/foundation/Files.h"
 
 namespace {
@@ -59,7 +59,7 @@ HIDServiceModuleModePtr presetOf(const std::vector<std::vector<int>>& words, std
 TEST(EmptyPreset, IsTheExportOfTheCataloguesDefaults) {
   const json catalogue = json::parse(resource("preset.json"));
   const auto preset = presetOf(defaultWords(), {0, 0, 0}, {0, 0, 100});
-  const std::string exported = PresetManager::presetFileObject(*preset, catalogue, "Empty").dump(4) + "\n";
+  const std::string exported = PresetFile::presetFileObject(*preset, catalogue, "Empty").dump(4) + "\n";
   // Byte for byte: regenerate the file with resources/tools/make_empty_preset.py
   // when the catalogue changes.
   EXPECT_EQ(resource("Empty.pqv"), exported);
@@ -73,7 +73,7 @@ TEST(EmptyPreset, ClearsEveryWordOfASlot) {
   const auto current = presetOf(busy, {3, 9, 1}, {1, 20, 80});
   const auto target = presetOf(busy, {3, 9, 1}, {1, 20, 80});
   target->setPresetName("Full");
-  auto imported = PresetManager::presetFromFile(resource("Empty.pqv"), "Empty", *target, *current, catalogue);
+  auto imported = PresetFile::presetFromFile(resource("Empty.pqv"), "Empty", *target, *current, catalogue);
   ASSERT_TRUE(imported.preset) << imported.refusal;
   const auto expected = defaultWords();
   for (int m = 0; m < 9; ++m) {

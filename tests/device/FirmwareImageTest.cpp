@@ -1,6 +1,7 @@
 // Checking firmware images before anything is sent.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -88,21 +89,22 @@ TEST(FirmwareImage, RejectsImagesThatCannotBeSentWhole) {
   EXPECT_NE(rejection(tiny).find("shorter"), std::string::npos);
 }
 
-TEST(FirmwareImage, LoadSaysWhichFileIsMissing) {
-  std::string error;
-  auto path = std::filesystem::temp_directory_path() / "qv450-no-such-image.qv";
-  EXPECT_FALSE(FirmwareImage::load(path, &error));
-  EXPECT_NE(error.find("qv450-no-such-image.qv"), std::string::npos);
-  EXPECT_NE(error.find("not found"), std::string::npos);
-
-  // A file whose read fails (EIO) is a failure with its reason.
-  const auto link = std::filesystem::temp_directory_path() / ("qv450-broken-" + std::to_string(getpid()) + ".qv");
-  std::filesystem::remove(link);
-  std::filesystem::create_symlink("/proc/self/mem", link);
-  error.clear();
-  EXPECT_FALSE(FirmwareImage::load(link, &error));
-  std::filesystem::remove(link);
-  EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
+TEST(FirmwareImage, LoadSaysTrulyWhyAFileCannotBeUsed) {
+  const auto dir = std::filesystem::temp_directory_path() / ("qv450-images-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "folder.qv");
+  std::filesystem::create_symlink("/proc/self/mem", dir / "broken.qv");  // its read fails with EIO
+  ASSERT_EQ(::mkfifo((dir / "pipe.qv").c_str(), 0600), 0);
+  for (auto [name, says] : {std::pair{"missing.qv", "missing.qv was not found"}, {"folder.qv", "is a folder"},
+                            {"pipe.qv", "is a named pipe"}, {"broken.qv", "Input/output error"}}) {
+    std::string error;
+    EXPECT_FALSE(FirmwareImage::load(dir / name, &error)) << name;
+    EXPECT_NE(error.find(says), std::string::npos) << name << ": " << error;
+    if (std::string_view(name) != "missing.qv") {
+      EXPECT_EQ(error.find("not found"), std::string::npos) << error;
+    }
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

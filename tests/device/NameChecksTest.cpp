@@ -1,7 +1,7 @@
 // Which preset, IR and NR names may go to the unit.
 #include <gtest/gtest.h>
 
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 
 TEST(NameChecks, PresetNames) {
   for (const char* good : {"Lead Tone", "A-1", "   ", "x", "My.Pre_set", "Clean.pqv", "Name."})

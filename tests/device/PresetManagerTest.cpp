@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "HIDServiceViewModeTestSupport.h"
 #include "TempFolder.h"
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "platform/foundation/Files.h"
 #include "sim/unit/UnitApplication.h"
 
@@ -106,14 +107,13 @@ TEST_F(PresetFiles, ImportOfAHandWrittenFile) {
   // DELAY type 2 is the tape delay: TIME (40..800) is stored as its word
   // less 40. FX/COMP type 0: THRES (-40..0) is stored as its offset, RATIO
   // is a list of eight choices, ATTACK 1..100, LEVEL 0..100. CAB is a shared
-  // list: element k is word k + 1. MOD has no type 40.
+  // list: element k is word k + 1.
   const char* text = R"({
     "fileInfo": {"schema": "QV450 Preset", "preset_name": "ignored"},
     "effectModule": {
       "DELAY": {"SWITCH": 1, "TYPE": 2, "Data": {"LEVEL": 33, "F.BACK": "21", "TIME": 15, "TONE": 64.9}},
       "FX/COMP": {"SWITCH": "1", "TYPE": 0, "Data": {"THRES": 99, "RATIO": 8, "ATTACK": 250, "LEVEL": -3}},
       "CAB": {"SWITCH": 1, "TYPE": 4, "Data": {"LEVEL": 90, "DISTANCE": 7}},
-      "MOD": {"SWITCH": 1, "TYPE": 40, "Data": {"RATE": 3}},
       "REVERB": {"SWITCH": 1, "TYPE": 1, "Data": {}},
       "VOCODER": 3},
     "Exp": {"MODULE_CTRL": 7, "PARA_CTRL": 1, "FUN_SWITCH": 1, "VOL_MIN": 10, "VOL_MAX": 90}})";
@@ -131,10 +131,9 @@ TEST_F(PresetFiles, ImportOfAHandWrittenFile) {
   // choice for a list; below 0: 0.
   EXPECT_EQ(wordsOf(p, 0), (Words{1, 0, 40, 7, 100, 0}));
   EXPECT_EQ(wordsOf(p, 3), (Words{1, 4, 90, 0, 7, 0, 0}));
-  EXPECT_EQ(wordsOf(p, 6), (Words{1, 40, 5, 5, 5, 5, 5, 5, 5}));
   // The EXP words go to every module the file gives parameters to; a key
   // the file lacks keeps the word, and an empty "Data" keeps them all.
-  for (int m : {0, 3, 6, 7}) {
+  for (int m : {0, 3, 7}) {
     EXPECT_EQ(p.module(m)->FuncDataArr.get(), (Words{7, 1, 1})) << m;
     EXPECT_EQ(p.module(m)->ExpDataArr.get(), (Words{4, 10, 90})) << m;
   }
@@ -231,9 +230,9 @@ TEST_F(PresetFiles, EveryPresetOfTheSimulatedUnitComesBackWhole) {
   for (int n = 1; n <= 200; ++n) {
     const HIDServiceModuleModePtr source = unitPreset(sim::UnitApplication::factoryPreset(n));
     const std::string name = source->presetName.get();
-    const json object = PresetManager::presetFileObject(*source, service->catalogue, name);
-    const PresetManager::Imported back =
-        PresetManager::presetFromFile(object.dump(4), name, *target, *current, service->catalogue);
+    const json object = PresetFile::presetFileObject(*source, service->catalogue, name);
+    const PresetFile::Imported back =
+        PresetFile::presetFromFile(object.dump(4), name, *target, *current, service->catalogue);
     ASSERT_TRUE(back.preset) << back.refusal;
     EXPECT_EQ(back.preset->presetName.get(), name);
     for (int m = 0; m < 9; ++m) {
@@ -258,10 +257,11 @@ TEST_F(PresetFiles, RefusalsComeInOrderWithTheirTexts) {
   EXPECT_EQ(refusal(file("Text.pqv", "not json {")), PresetManager::kWrongData);
   fs::resize_file(file("Huge.pqv", "{" + schema + "}"), PresetManager::kMaxFileSize + 1);
   EXPECT_EQ(refusal(tmp / "Huge.pqv"), PresetManager::kWrongData);
+  // No preset file there: a folder; one that cannot be read (EIO) says so.
   fs::create_directories(tmp / "Folder.pqv");
-  EXPECT_EQ(refusal(tmp / "Folder.pqv"), PresetManager::kWrongData);
-  fs::create_symlink("/proc/self/mem", tmp / "Broken.pqv");  // its read fails with EIO
-  EXPECT_EQ(refusal(tmp / "Broken.pqv"), PresetManager::kWrongData);
+  EXPECT_EQ(refusal(tmp / "Folder.pqv"), PresetManager::kFileMissing);
+  fs::create_symlink("/proc/self/mem", tmp / "Broken.pqv");
+  EXPECT_EQ(refusal(tmp / "Broken.pqv"), PresetManager::kReadFailed);
   EXPECT_EQ(refusal(file("No schema.pqv", R"({"fileInfo": {"device": "QV450"}})")), PresetManager::kWrongVersion);
   EXPECT_EQ(refusal(file("Old.pqv", R"({"fileInfo": {"schema": "QV400 Preset"}})")), PresetManager::kWrongVersion);
   // Members of the wrong kind, before anything is built.
@@ -290,7 +290,8 @@ TEST_F(PresetFiles, GroupsAndSlotPlacedTypesOfAnyCatalogue) {
                      {"typeName": "LEVEL", "minValue": "0", "maxValue": "50"}],
       "04 PARAMETRIC": [{"typeName": "LOW", "minValue": "0", "maxValue": "40"},
                         {"typeName": "HIGH", "parmaIndex": "4", "minValue": "0", "maxValue": "90"},
-                        {"typeName": "FAR", "parmaIndex": "30", "minValue": "0", "maxValue": "9"}]}})");
+                        {"typeName": "FAR", "parmaIndex": "30", "minValue": "0", "maxValue": "9"},
+                        {"typeName": "FREE", "parmaIndex": "7"}]}})");
   service->cache[0] = makePreset("Groups", {{5, {1, 0, 12, 33, 0, 0, 0, 0, 25, 0, 0}}});
   ASSERT_EQ(exportPreset(0), "Groups");
   json f = json::parse(TempFolder::read(exported("Groups")));
@@ -305,10 +306,21 @@ TEST_F(PresetFiles, GroupsAndSlotPlacedTypesOfAnyCatalogue) {
   service->cache[1] = makePreset("Parametric", {{5, {1, 3, 7, 0, 0, 0, 66, 0, 0, 0, 0}}});
   ASSERT_EQ(exportPreset(1), "Parametric");
   f = json::parse(TempFolder::read(exported("Parametric")));
-  EXPECT_EQ(f["effectModule"]["EQ"]["Data"], json::parse(R"({"LOW": 7, "HIGH": 66})"));
+  EXPECT_EQ(f["effectModule"]["EQ"]["Data"], json::parse(R"({"LOW": 7, "HIGH": 66, "FREE": 0})"));
   f["effectModule"]["EQ"]["Data"]["FAR"] = 5;
+  f["effectModule"]["EQ"]["Data"]["FREE"] = 65535;
   ASSERT_TRUE(importFile(file("Parametric.pqv", f.dump())));
-  EXPECT_EQ(wordsOf(lastSent(), 5), (Words{1, 3, 7, 0, 0, 0, 66, 0, 0, 0, 0}));
+  EXPECT_EQ(wordsOf(lastSent(), 5), (Words{1, 3, 7, 0, 0, 0, 66, 0, 0, 65535, 0}));
+  // A parameter without limits is kept to what a word of the unit holds:
+  // beyond that the whole file is refused.
+  const size_t sent = service->sent.size();
+  for (int v : {65536, -1}) {
+    f["effectModule"]["EQ"]["Data"]["FREE"] = v;
+    warnings.clear();
+    EXPECT_FALSE(importFile(file("Parametric.pqv", f.dump()))) << v;
+    EXPECT_EQ(warnings, std::vector<std::string>{PresetManager::kWrongData}) << v;
+  }
+  EXPECT_EQ(service->sent.size(), sent);
 }
 
 TEST_F(PresetFiles, ExportNamesAreTrimmedStampedAndSafe) {
@@ -387,6 +399,56 @@ TEST_F(PresetFiles, ImportIntoTheCurrentSlotRefreshesItAndPassesTheBlockOn) {
   EXPECT_EQ(got, 1);
   ASSERT_TRUE(importFile(f, 7));
   EXPECT_EQ(service->updates, 1);
+}
+
+// A file with a value no unit holds is refused whole with the import's
+// failure text, before anything is built: the simulated unit receives no
+// preset write of it, also when other modules of the file are sound.
+TEST(PresetFileImport, ValuesTheUnitCannotHoldRefuseTheFileAndSendNothing) {
+  TempFolder tmp;
+  svc_test::SimRig rig;
+  svc_test::ProgressLog progress;
+  rig.service->init();
+  rig.service->getAllData(progress.block());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, svc_test::kBound));
+  std::vector<std::string> warnings;
+  PresetManager::Environment env;
+  env.service = PresetManager::serviceFor(rig.service);
+  env.tips.showWarningWithTip = [&](const std::string& t) { warnings.push_back(t); };
+
+  // DS/OD has 13 typed effect types, MOD 13, CAB a shared list of 36.
+  const std::string sound = R"("FX/COMP": {"SWITCH": 1, "TYPE": 0, "Data": {"LEVEL": 50}})";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"type beyond any word", R"("effectModule": {"DS/OD": {"SWITCH": 1, "TYPE": 99999999999}})"},
+      {"type past the typed list", R"("effectModule": {)" + sound + R"(, "MOD": {"SWITCH": 1, "TYPE": 13}})"},
+      {"type past the shared list", R"("effectModule": {"CAB": {"SWITCH": 1, "TYPE": 36, "Data": {"LEVEL": 9}}})"},
+      {"negative type", R"("effectModule": {"DELAY": {"TYPE": -1}})"},
+      {"type as words", R"("effectModule": {"DELAY": {"TYPE": "two"}})"},
+      {"switch of 2", R"("effectModule": {"REVERB": {"SWITCH": 2, "TYPE": 0}})"},
+      {"parameter as words", R"("effectModule": {"DELAY": {"TYPE": 2, "Data": {"LEVEL": "loud"}}})"},
+      {"parameter as an object", R"("effectModule": {)" + sound + R"(, "DELAY": {"TYPE": 2, "Data": {"TIME": {}}}})"},
+      {"EXP module past the ninth", R"("Exp": {"MODULE_CTRL": 9})"},
+      {"EXP parameter past the 61st", R"("Exp": {"PARA_CTRL": 61})"},
+      {"EXP function switch of 2", R"("effectModule": {)" + sound + R"(}, "Exp": {"FUN_SWITCH": 2})"},
+      {"EXP volume switch below 0", R"("Exp": {"VOL_SWITCH": -1})"},
+      {"EXP volume above 100", R"("Exp": {"VOL_MIN": 0, "VOL_MAX": 101})"},
+  };
+  for (const auto& [what, body] : files) {
+    warnings.clear();
+    TempFolder::write(tmp / "Bad.pqv", R"({"fileInfo": {"schema": "QV450 Preset"}, )" + body + "}");
+    EXPECT_FALSE(PresetManager::ImportPreset(env, (tmp / "Bad.pqv").string(), 4, [](long) {})) << what;
+    EXPECT_EQ(warnings, std::vector<std::string>{PresetManager::kWrongData}) << what;
+  }
+
+  // A sound file goes out; it is the only preset write the unit sees.
+  TempFolder::write(tmp / "Good.pqv", R"({"fileInfo": {"schema": "QV450 Preset"}, "effectModule": {)" + sound +
+                                          R"(}, "Exp": {"MODULE_CTRL": 8, "PARA_CTRL": 60, "VOL_MAX": 100}})");
+  ASSERT_TRUE(PresetManager::ImportPreset(env, (tmp / "Good.pqv").string(), 5, [](long) {}));
+  ASSERT_TRUE(rig.waitFor(sim::UnitApplication::kWritePreset, 1));
+  const auto writes = rig.received(sim::UnitApplication::kWritePreset);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].payload.at(0), 6);
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.app->preset(6).nameText() == "Good"; }, svc_test::kBound));
 }
 
 }  // namespace

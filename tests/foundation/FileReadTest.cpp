@@ -1,6 +1,7 @@
 // Whole-file reads of what a user may point at (folders, files that fail
 // with an I/O error, endless devices, named pipes) and user defaults that
-// keep strings which are not UTF-8.
+// keep strings which are not UTF-8 and never write over a file they could
+// not read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "platform/foundation/Files.h"
@@ -52,27 +55,29 @@ Outcome readAtMost(const fs::path& p, uint64_t max) {
 
 }  // namespace
 
-TEST(FileRead, FoldersIOErrorsAndEndlessFilesAreFailuresNotExceptions) {
+// (A named pipe held open by a writer is refused at once too; the readers
+// of user files show it in tests/device/UserFileReadersTest.cpp.)
+TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
   TempDir dir;
-  // A folder, and a file whose read fails with EIO (this process's own
-  // memory at address 0, which is never mapped).
   fs::create_directories(dir.path / "folder.wav");
+  // A file whose read fails with EIO (this process's own memory at address
+  // 0, which is never mapped), a device without end, a named pipe.
   fs::create_symlink("/proc/self/mem", dir.path / "broken.wav");
-  for (const char* name : {"folder.wav", "broken.wav"}) {
-    std::string error;
-    EXPECT_FALSE(fnd::files::readAll(dir.path / name, &error)) << name;
-    EXPECT_FALSE(error.empty()) << name;
-    EXPECT_FALSE(fnd::files::readText(dir.path / name)) << name;
-    Outcome o = readAtMost(dir.path / name, 1000);
-    EXPECT_EQ(o.failure, ReadFailure::cannotRead) << name;
-  }
-  EXPECT_EQ(readAtMost(dir.path / "missing", 1000).failure, ReadFailure::cannotOpen);
-
-  // A device without end is cut off at the bound, not read for ever.
   fs::create_symlink("/dev/zero", dir.path / "endless.wav");
-  Outcome endless = readAtMost(dir.path / "endless.wav", 3u << 20);
-  EXPECT_FALSE(endless.read);
-  EXPECT_EQ(endless.failure, ReadFailure::tooLarge);
+  ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
+  for (auto [name, failure, says] : {std::tuple{"missing", ReadFailure::missing, "there is no file"},
+                                     {"folder.wav", ReadFailure::notRegular, "is a folder"},
+                                     {"broken.wav", ReadFailure::cannotRead, "Input/output error"},
+                                     {"endless.wav", ReadFailure::notRegular, "is a device"},
+                                     {"pipe.wav", ReadFailure::notRegular, "is a named pipe"}}) {
+    const Outcome o = readAtMost(dir.path / name, 1000);
+    EXPECT_FALSE(o.read) << name;
+    EXPECT_EQ(o.failure, failure) << name;
+    EXPECT_NE(o.error.find(says), std::string::npos) << name << ": " << o.error;
+    if (std::string_view(name) != "endless.wav") {
+      EXPECT_FALSE(fnd::files::readAll(dir.path / name)) << name;
+    }
+  }
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
@@ -90,10 +95,6 @@ TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
   EXPECT_TRUE(empty.read);
   EXPECT_EQ(empty.size, 0u);
 
-  // A named pipe: its size is unknown, so only the bound stops it. Opening
-  // it does not wait for a writer; with none it reads as empty.
-  ASSERT_EQ(::mkfifo((dir.path / "fifo").c_str(), 0600), 0);
-  EXPECT_TRUE(readAtMost(dir.path / "fifo", 10).read);
   // /proc files report size 0 but hold more: read until their end.
   Outcome status = readAtMost("/proc/self/status", 1 << 20);
   EXPECT_TRUE(status.read);
@@ -147,4 +148,33 @@ TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
   fs::create_directories(dir.path / "broken");
   fs::create_symlink("/proc/self/mem", dir.path / "broken" / "defaults.json");
   EXPECT_TRUE(fnd::UserDefaults::withFile(dir.path / "broken" / "defaults.json")->objectForKey("a").isNil());
+}
+
+TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
+  const std::string tooLarge = "{\"computerPresetPath\": \"/home/u/p\"}" + std::string(16u << 20, ' ');
+  for (const auto& [what, bytes] : {std::pair<std::string, std::string>{"not JSON", "{\"computerPresetPath\": "},
+                                    {"not a dictionary", "[\"/home/u/p\"]"},
+                                    {"too large", tooLarge}}) {
+    TempDir dir;
+    const fs::path file = dir.path / "defaults.json";
+    const fs::path aside = dir.path / "defaults.json.unreadable";
+    writeFile(file, bytes);
+    auto d = fnd::UserDefaults::withFile(file);
+    EXPECT_TRUE(d->objectForKey("computerPresetPath").isNil()) << what;
+    // Reading alone leaves the file where it is.
+    EXPECT_FALSE(fs::exists(aside)) << what;
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(0x888888))) << what;
+    EXPECT_TRUE(fnd::files::readText(aside) == bytes) << what;
+    EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("theme_enterColor"), 0x888888) << what;
+
+    // Later changes write over the new file only; a second unreadable file
+    // goes beside the first copy, which is never written over.
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(0x123456))) << what;
+    writeFile(file, "second " + what);
+    d->reload();
+    ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(1))) << what;
+    EXPECT_TRUE(fnd::files::readText(aside) == bytes) << what;
+    EXPECT_EQ(fnd::files::readText(dir.path / "defaults.json.unreadable-2"), "second " + what);
+    EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("theme_enterColor"), 1) << what;
+  }
 }

@@ -467,6 +467,61 @@ TEST(LocalPresetView, FileRowsDraggedIntoTheUnitListLandOnTheUnit) {
   for (int m = 0; m < 9; ++m) EXPECT_EQ(got.moduleWords(m), want.moduleWords(m)) << "module " << m;
 }
 
+// Names are bytes. File names of the library and names in the unit's cache
+// (a restore writes them as the backup holds them) that are not UTF-8 cross
+// between the lists byte for byte, and writing them down never fails: the
+// file's name is refused by the import, the unit's name exported as Latin-1.
+TEST(LocalPresetView, NamesThatAreNotUtf8CrossBothWaysByteForByte) {
+  const std::vector<std::string> names = {"bad\xff\xfename", "Pr\xE9set", "cut\xE2\x82", "sur\xED\xA0\x80",
+                                          "over\xC0\xAF"};
+  std::vector<std::string> files;
+  for (const auto& n : names) files.push_back(n + ".pqv");
+  LibraryRig rig(files, true);
+  const size_t writes = rig.unit.sim.received(sim::UnitApplication::kWritePreset).size();
+  long slot = 10;
+  for (const std::string& name : names) {
+    SCOPED_TRACE(::testing::PrintToString(name));
+    // From the library onto the unit list.
+    const auto rows = rig.rows();
+    const long row = std::find(rows.begin(), rows.end(), name) - rows.begin();
+    ASSERT_LT(row, static_cast<long>(rows.size()));
+    ui::DraggingInfo fromLibrary;
+    ASSERT_TRUE(rig.library->writeRowsWithIndexes(rig.table(), {row}, fromLibrary.pasteboard));
+    const auto drop = readPresetDrop(fromLibrary, PresetView::kTableIdentifier, 20);
+    ASSERT_TRUE(drop);
+    EXPECT_EQ(drop->presetName, std::vector<std::string>{name});
+    std::unique_ptr<QMimeData> fileRow(rig.table().dragMimeData({row}));
+    ASSERT_TRUE(fileRow);
+    const size_t mark = rig.tips().size();
+    ASSERT_TRUE(dropOnRow(*rig.unitList->deviceTableView, fileRow.get(), 20));
+    for (auto& b : rig.unitList->importAlert->buttons())
+      if (b->defaultTitle() == "YES") rig.unitList->importAlert->btnAction(*b);
+    EXPECT_EQ(rig.tipsSince(mark), std::vector<std::string>{"warning: " + std::string(PresetManager::kWrongFileName)});
+
+    // From the unit list onto the library.
+    ++slot;
+    rig.unit.sim.service->cachedPreset(static_cast<int>(slot) + 1)->setPresetName(name);
+    rig.unitList->presetVM->loadData();
+    ASSERT_TRUE(dispatch::runMainLoopUntil(
+        [&] { return rig.unitList->presetVM->presetNameArr.at(static_cast<size_t>(slot)) == name; }, kBound));
+    ui::DraggingInfo fromUnit;
+    ASSERT_TRUE(rig.unitList->writeRowsWithIndexes(*rig.unitList->deviceTableView, {slot}, fromUnit.pasteboard));
+    const auto back = readPresetDrop(fromUnit, LocalPresetView::kTableIdentifier, 0);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->presetName, std::vector<std::string>{name});
+    std::unique_ptr<QMimeData> unitRow(rig.unitList->deviceTableView->dragMimeData({slot}));
+    ASSERT_TRUE(unitRow);
+    ASSERT_TRUE(dropOnRow(rig.table(), unitRow.get(), 0));
+    flushMain();
+    const std::string exported = PresetFile::safeFileName(name);
+    ASSERT_TRUE(fs::is_regular_file(rig.presets / (exported + ".pqv"))) << exported;
+    const auto file = nlohmann::json::parse(readFile(rig.presets / (exported + ".pqv")), nullptr, false);
+    ASSERT_TRUE(file.is_object());
+    EXPECT_EQ(file["fileInfo"]["preset_name"], exported);
+  }
+  EXPECT_EQ(rig.unit.sim.received(sim::UnitApplication::kWritePreset).size(), writes);
+}
+
 TEST(LocalPresetViewInTheMainWindow, TheShellShowsTheLibraryUnderTheUnitList) {
   svc_test::ShellRig rig;
   const fs::path presets = rig.folder / "presets";

@@ -354,7 +354,10 @@ bool Zr_Backup::readFile(const std::string& path) {
 }
 
 bool Zr_Backup::readData(std::span<const uint8_t> bytes) {
-  if (bytes.size() < kHeaderSize || bytes.size() > kMaxFileSize) return false;
+  if (bytes.size() < kHeaderSize || bytes.size() > kMaxFileSize) {
+    fnd::log("backup file of %zu bytes: no backup is that size", bytes.size());
+    return false;
+  }
   const auto own = backupdata_.encode();
   if (!std::equal(own.begin(), own.begin() + kIdentitySize, bytes.begin())) {
     fnd::log("backup file of another product or version");

@@ -8,7 +8,7 @@
 #include <optional>
 #include <system_error>
 
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 

@@ -130,22 +130,18 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
 }
 
 std::optional<FirmwareImage> FirmwareImage::load(const std::filesystem::path& path, std::string* error) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    fail(error, "the firmware image " + path.string() + " was not found");
-    return std::nullopt;
-  }
   std::string readError;
   fnd::files::ReadFailure failure = fnd::files::ReadFailure::none;
   auto bytes = fnd::files::readAtMost(path, kMaxFileSize, &readError, &failure);
-  if (!bytes && failure == fnd::files::ReadFailure::tooLarge) {
-    fail(error, "the firmware image " + path.string() + " is too large (more than " + std::to_string(kMaxFileSize) +
-                    " bytes)");
-    return std::nullopt;
+  if (bytes) return parse(std::move(*bytes), error);
+  const std::string image = "the firmware image " + path.string();
+  switch (failure) {
+    case fnd::files::ReadFailure::missing: fail(error, image + " was not found"); break;
+    case fnd::files::ReadFailure::tooLarge:
+      fail(error, image + " is too large (more than " + std::to_string(kMaxFileSize) + " bytes)");
+      break;
+    // A folder, a pipe, a device, an unreadable file: the reader's own words.
+    default: fail(error, "the firmware image cannot be used: " + readError); break;
   }
-  if (!bytes) {
-    fail(error, "the firmware image " + path.string() + " cannot be read: " + readError);
-    return std::nullopt;
-  }
-  return parse(std::move(*bytes), error);
+  return std::nullopt;
 }

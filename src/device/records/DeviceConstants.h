@@ -19,6 +19,13 @@ inline constexpr size_t kModuleBlockSize = 132;
 // EXP-volume words (on/off, minimum, maximum).
 inline constexpr size_t kExpWordCount = 3;
 inline constexpr size_t kPresetNameSize = 14;
+// A word of the unit is unsigned 16-bit.
+inline constexpr int kWordMax = 0xFFFF;
+// The EXP pedal is assigned one of this many parameters (the modules' EXP
+// parameter lists joined); its volume's minimum and maximum run from 0 to
+// kExpVolumeMax.
+inline constexpr int kExpParameterCount = 61;
+inline constexpr int kExpVolumeMax = 100;
 
 // The 159-byte preset record (frames 0x20 / 0x21, command 0xC3).
 namespace preset_record {

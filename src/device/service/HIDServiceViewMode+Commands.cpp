@@ -4,7 +4,7 @@
 
 #include "device/service/HIDServiceViewMode.h"
 #include "device/records/ModuleTable.h"
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 #include "device/records/PresetRecord.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"

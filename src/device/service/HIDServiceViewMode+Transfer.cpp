@@ -20,7 +20,7 @@
 #include <filesystem>
 
 #include "device/service/HIDServiceViewMode.h"
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 #include "device/files/Zr_IR.h"
 #include "device/files/Zr_NR.h"
 #include "platform/dispatch/Queue.h"

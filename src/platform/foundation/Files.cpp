@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace fnd {
 
@@ -118,6 +120,52 @@ fs::path resourcePath(std::string_view name) { return resourcesDir() / fs::path(
 
 namespace files {
 
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.release();
+  }
+  return *this;
+}
+
+int FileDescriptor::release() { return std::exchange(fd_, -1); }
+
+FileDescriptor openRegularFile(const fs::path& path, std::string* error, ReadFailure* failure, uint64_t* size) {
+  auto refuse = [&](ReadFailure why, const std::string& text) {
+    setError(error, text);
+    if (failure) *failure = why;
+    return FileDescriptor();
+  };
+  if (failure) *failure = ReadFailure::none;
+  // Non-blocking for the open, which otherwise waits for a writer of a
+  // named pipe, and until the file is known to be regular.
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd) {
+    const bool missing = errno == ENOENT || errno == ENOTDIR;
+    return refuse(missing ? ReadFailure::missing : ReadFailure::cannotOpen,
+                  missing ? "there is no file " + path.string() : errnoText("cannot open", path));
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return refuse(ReadFailure::cannotRead, errnoText("cannot read", path));
+  if (S_ISDIR(st.st_mode)) return refuse(ReadFailure::notRegular, path.string() + " is a folder");
+  if (!S_ISREG(st.st_mode)) {
+    const char* kind = S_ISFIFO(st.st_mode)                          ? "a named pipe"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISSOCK(st.st_mode)                        ? "a socket"
+                                                                     : "not a regular file";
+    return refuse(ReadFailure::notRegular, path.string() + " is " + kind + ", not a file");
+  }
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+    return refuse(ReadFailure::cannotOpen, errnoText("cannot open", path));
+  if (size) *size = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return fd;
+}
+
 std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t maxBytes, std::string* error,
                                                ReadFailure* failure) {
   auto fail = [&](ReadFailure why, const std::string& text) -> std::optional<std::vector<uint8_t>> {
@@ -125,23 +173,9 @@ std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t ma
     if (failure) *failure = why;
     return std::nullopt;
   };
-  if (failure) *failure = ReadFailure::none;
-  // Non-blocking only for the open, which otherwise waits for a writer of a
-  // named pipe; the reads below block.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return fail(ReadFailure::cannotOpen, errnoText("cannot open", path));
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(ReadFailure::cannotRead, errnoText("cannot read", path));
-  if (S_ISDIR(st.st_mode)) return fail(ReadFailure::cannotRead, "cannot read " + path.string() + ": it is a folder");
-  const bool regular = S_ISREG(st.st_mode);
-  const uint64_t known = regular && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  uint64_t known = 0;
+  const FileDescriptor fd = openRegularFile(path, error, failure, &known);
+  if (!fd) return std::nullopt;
   auto tooLarge = [&] {
     return fail(ReadFailure::tooLarge, path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
   };
@@ -161,7 +195,7 @@ std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t ma
         const uint64_t grown = std::min<uint64_t>(bytes.size() + std::max<uint64_t>(bytes.size(), kChunk), ceiling);
         bytes.resize(static_cast<size_t>(grown));
       }
-      const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+      const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
       if (n < 0) {
         if (errno == EINTR) continue;
         return fail(ReadFailure::cannotRead, errnoText("cannot read", path));
@@ -239,6 +273,32 @@ bool writeAtomically(const fs::path& path, const void* data, size_t size, std::s
 
 bool writeAtomically(const fs::path& path, std::string_view text, std::string* error) {
   return writeAtomically(path, text.data(), text.size(), error);
+}
+
+bool renameWithoutReplacing(const fs::path& from, const fs::path& to, std::string* error) {
+  auto failed = [&] {
+    const int saved = errno;
+    setError(error, errnoText("cannot name " + from.string() + " as", to));
+    errno = saved;
+    return false;
+  };
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EEXIST) return failed();
+  // File systems without that kind of rename: a hard link fails as well when
+  // the name exists.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return failed();
+  // Nor links (FAT): look first, then rename.
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) {
+    errno = EEXIST;
+    return failed();
+  }
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  return failed();
 }
 
 bool moveReplacing(const fs::path& from, const fs::path& to, std::string* error) {

@@ -1,5 +1,7 @@
 #include "platform/foundation/Json.h"
 
+#include "platform/foundation/Utf8.h"
+
 namespace fnd {
 
 nlohmann::json toJson(const Value& v) {
@@ -73,5 +75,77 @@ std::string writeJson(const Value& v, int indent) {
   // Replace invalid UTF-8 rather than throwing on a bad name from the unit.
   return toJson(v).dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+namespace {
+
+constexpr const char* kBytesKey = "$bytes";
+// Deeper parts pass unchanged (nothing kept this way nests so deep).
+constexpr int kMaxBytesDepth = 64;
+
+Value encodeAt(const Value& v, int depth) {
+  if (v.isString() && !utf8::isValid(v.asString())) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * v.asString().size());
+    for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
+    return Value(Dictionary{{kBytesKey, Value(std::move(hex))}});
+  }
+  if (depth >= kMaxBytesDepth) return v;
+  if (v.isArray()) {
+    std::vector<Value> items;
+    for (const Value& x : v.asArray()) items.push_back(encodeAt(x, depth + 1));
+    return Value(Array(std::move(items)));
+  }
+  if (v.isDictionary()) {
+    Dictionary::Map m;
+    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, encodeAt(x, depth + 1));
+    return Value(Dictionary(std::move(m)));
+  }
+  return v;
+}
+
+// The bytes an {"$bytes": hex} object stands for; nothing for any other
+// dictionary.
+std::optional<std::string> bytesOf(const Dictionary& d) {
+  if (d.size() != 1 || !d[kBytesKey].isString()) return std::nullopt;
+  const std::string& hex = d[kBytesKey].asString();
+  if (hex.size() % 2 != 0) return std::nullopt;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(hex.size() / 2);
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out += static_cast<char>(hi * 16 + lo);
+  }
+  return out;
+}
+
+Value decodeAt(const Value& v, int depth) {
+  if (depth >= kMaxBytesDepth) return v;
+  if (v.isArray()) {
+    std::vector<Value> items;
+    for (const Value& x : v.asArray()) items.push_back(decodeAt(x, depth + 1));
+    return Value(Array(std::move(items)));
+  }
+  if (v.isDictionary()) {
+    if (auto bytes = bytesOf(v.asDictionary())) return Value(std::move(*bytes));
+    Dictionary::Map m;
+    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, decodeAt(x, depth + 1));
+    return Value(Dictionary(std::move(m)));
+  }
+  return v;
+}
+
+}  // namespace
+
+Value encodeBytesForJson(const Value& v) { return encodeAt(v, 0); }
+
+Value decodeBytesFromJson(const Value& v) { return decodeAt(v, 0); }
 
 }  // namespace fnd

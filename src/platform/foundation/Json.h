@@ -19,6 +19,17 @@ Value fromJson(const nlohmann::json& j);
 // Parses JSON text; nullopt (and a message in *error) when it is not JSON.
 std::optional<Value> parseJson(std::string_view text, std::string* error = nullptr);
 // Pretty-printed with the given indent, or compact for a negative indent.
+// Never throws: bytes that are not UTF-8 are written as U+FFFD (keep them
+// with encodeBytesForJson first).
 std::string writeJson(const Value& v, int indent = 2);
+
+// JSON text is UTF-8, but a string from outside (a file name, a name the
+// unit sent, a folder's path) may be any bytes. encodeBytesForJson gives the
+// value with every string that is not UTF-8, at any depth, replaced by
+// {"$bytes": "<hex of its bytes>"}; decodeBytesFromJson turns such objects
+// back into the strings they stand for. UTF-8 strings pass as they are, so
+// ordinary text stays readable and text written without them reads the same.
+Value encodeBytesForJson(const Value& v);
+Value decodeBytesFromJson(const Value& v);
 
 }  // namespace fnd

@@ -1,5 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,100 +17,10 @@ namespace {
 // Settings are a few hundred bytes; a larger file is not ours.
 constexpr uint64_t kMaxFileSize = 16u << 20;
 
-// JSON text is UTF-8, but a string kept here may be any bytes: a folder's
-// path on Linux need not be UTF-8. Such a string is written as
-// {"$bytes": "<hex>"} and read back as the string it was; every other string
-// is written as it is, so the file stays readable and older files still load.
-constexpr const char* kBytesKey = "$bytes";
-constexpr int kMaxDepth = 64;
-
-bool isUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t more;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      more = 1, cp = c & 0x1Fu;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2, cp = c & 0x0Fu;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3, cp = c & 0x07u;
-    } else {
-      return false;
-    }
-    if (s.size() - i <= more) return false;
-    for (size_t k = 1; k <= more; ++k) {
-      const auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3Fu);
-    }
-    // Overlong forms, surrogates and code points beyond U+10FFFF.
-    if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-      return false;
-    i += more + 1;
-  }
-  return true;
-}
-
-Value encodeForFile(const Value& v, int depth) {
-  if (v.isString() && !isUtf8(v.asString())) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
-    return Value(Dictionary{{kBytesKey, Value(hex)}});
-  }
-  if (depth >= kMaxDepth) return v;
-  if (v.isArray()) {
-    std::vector<Value> items;
-    for (const Value& x : v.asArray()) items.push_back(encodeForFile(x, depth + 1));
-    return Value(Array(std::move(items)));
-  }
-  if (v.isDictionary()) {
-    Dictionary::Map m;
-    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, encodeForFile(x, depth + 1));
-    return Value(Dictionary(std::move(m)));
-  }
-  return v;
-}
-
-std::optional<std::string> bytesOf(const Dictionary& d) {
-  if (d.size() != 1 || !d[kBytesKey].isString()) return std::nullopt;
-  const std::string& hex = d[kBytesKey].asString();
-  if (hex.size() % 2 != 0) return std::nullopt;
-  auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::string out;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi * 16 + lo);
-  }
-  return out;
-}
-
-Value decodeFromFile(const Value& v, int depth) {
-  if (depth >= kMaxDepth) return v;
-  if (v.isArray()) {
-    std::vector<Value> items;
-    for (const Value& x : v.asArray()) items.push_back(decodeFromFile(x, depth + 1));
-    return Value(Array(std::move(items)));
-  }
-  if (v.isDictionary()) {
-    if (auto bytes = bytesOf(v.asDictionary())) return Value(std::move(*bytes));
-    Dictionary::Map m;
-    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, decodeFromFile(x, depth + 1));
-    return Value(Dictionary(std::move(m)));
-  }
-  return v;
-}
+// A file that was there but could not be read is kept beside it under this
+// name (then "-2", "-3", ...) before a new one is written over it.
+constexpr const char* kAsideSuffix = ".unreadable";
+constexpr int kMaxAsideNames = 100;
 
 }  // namespace
 
@@ -124,8 +35,10 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) 
 
 void UserDefaults::reload() {
   Dictionary loaded;
+  bool unreadable = false;
   std::error_code ec;
-  if (std::filesystem::exists(file_, ec)) {
+  const auto status = std::filesystem::symlink_status(file_, ec);
+  if (std::filesystem::exists(status)) {
     std::string error;
     auto text = files::readTextAtMost(file_, kMaxFileSize, &error);
     std::optional<Value> parsed = text ? parseJson(*text, &error) : std::nullopt;
@@ -133,14 +46,17 @@ void UserDefaults::reload() {
       // The keys' values, not the file's dictionary itself, may be strings
       // of any bytes.
       Dictionary::Map entries;
-      for (const auto& [key, value] : parsed->asDictionary()) entries.emplace(key, decodeFromFile(value, 1));
+      for (const auto& [key, value] : parsed->asDictionary()) entries.emplace(key, decodeBytesFromJson(value));
       loaded = Dictionary(std::move(entries));
     } else {
       log("user defaults: ignoring unreadable %s (%s)", file_.c_str(), error.empty() ? "not a dictionary" : error.c_str());
+      // A folder is never written over; anything else would be.
+      unreadable = !std::filesystem::is_directory(status);
     }
   }
   std::lock_guard guard(mutex_);
   values_ = std::move(loaded);
+  keepAside_ = unreadable;
 }
 
 Value UserDefaults::objectForKey(std::string_view key) const {
@@ -170,12 +86,39 @@ bool UserDefaults::setObjectForKey(std::string_view key, const Value& v) {
 }
 
 bool UserDefaults::save(const Dictionary& values) {
+  if (keepAside_ && !moveAside()) return false;
   std::string error;
-  if (!files::writeAtomically(file_, writeJson(encodeForFile(Value(values), 0)) + "\n", &error)) {
+  Dictionary::Map entries;
+  for (const auto& [key, value] : values) entries.emplace(key, encodeBytesForJson(value));
+  if (!files::writeAtomically(file_, writeJson(Value(Dictionary(std::move(entries)))) + "\n", &error)) {
     log("user defaults: cannot save: %s", error.c_str());
     return false;
   }
   return true;
+}
+
+bool UserDefaults::moveAside() {
+  for (int n = 1; n <= kMaxAsideNames; ++n) {
+    std::filesystem::path aside = file_;
+    aside += kAsideSuffix;
+    if (n > 1) aside += "-" + std::to_string(n);
+    std::string error;
+    if (files::renameWithoutReplacing(file_, aside, &error)) {
+      log("user defaults: the unreadable %s is kept as %s", file_.c_str(), aside.c_str());
+      keepAside_ = false;
+      return true;
+    }
+    if (errno == ENOENT) {  // gone meanwhile: nothing left to keep
+      keepAside_ = false;
+      return true;
+    }
+    if (errno != EEXIST) {
+      log("user defaults: not saved, for the unreadable %s cannot be kept aside: %s", file_.c_str(), error.c_str());
+      return false;
+    }
+  }
+  log("user defaults: not saved, for the unreadable %s cannot be kept aside: every name is taken", file_.c_str());
+  return false;
 }
 
 Value UserDefaults::valueForUndefinedKey(std::string_view key) const { return objectForKey(key); }

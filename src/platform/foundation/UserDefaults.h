@@ -3,7 +3,11 @@
 // never leaves a half-written file in place of the last good one.
 // Observable: each key notifies its key-value observers when set.
 // Strings keep their bytes across a restart even when they are not UTF-8 (a
-// folder's path may be any bytes).
+// folder's path may be any bytes). A file that is there but cannot be read
+// (not JSON, not a dictionary, too large, an I/O error) loads as empty and is
+// kept beside it, as "<file>.unreadable" (or "-2", "-3", ... when that name
+// is taken), before the first change writes a new one; nothing is written
+// while it cannot be kept.
 #pragma once
 
 #include <filesystem>
@@ -41,10 +45,14 @@ protected:
   bool setValueForUndefinedKey(std::string_view key, const Value& v) override;
 
 private:
+  // Under mutex_.
   bool save(const Dictionary& values);
+  bool moveAside();
   std::filesystem::path file_;
   mutable std::mutex mutex_;
   Dictionary values_;
+  // The file on disk could not be read: keep it before writing.
+  bool keepAside_ = false;
 };
 
 }  // namespace fnd

@@ -1,7 +1,7 @@
 #include "screens/bars/TopView.h"
 
 #include "controls/SettingResetView.h"
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/MainThread.h"

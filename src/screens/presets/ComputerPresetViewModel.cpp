@@ -11,8 +11,9 @@
 #include <cstring>
 #include <utility>
 
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
 namespace fs = std::filesystem;
@@ -64,40 +65,13 @@ bool writeAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Puts the finished file `temp` under the name `to` unless that name exists.
-bool placeWithoutReplacing(const fs::path& temp, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EEXIST) return false;
-  // File systems without that kind of rename: a hard link fails as well when
-  // the name exists.
-  if (::link(temp.c_str(), to.c_str()) == 0) {
-    ::unlink(temp.c_str());
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // Nor links (FAT): look first, then rename.
-  std::error_code ec;
-  if (fs::exists(fs::symlink_status(to, ec))) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::rename(temp.c_str(), to.c_str()) == 0;
-}
-
 // Copies the regular file `from` to `to`, which must not exist: written
 // beside it under a hidden name first, flushed, then given its name.
 bool copyWithoutReplacing(const fs::path& from, const fs::path& to, uintmax_t maxSize, std::string* why) {
-  Fd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  struct stat st {};
-  if (in.get() < 0 || ::fstat(in.get(), &st) != 0) {
-    *why = std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    *why = "not a regular file";
-    return false;
-  }
-  if (static_cast<uintmax_t>(st.st_size) > maxSize) {
+  uint64_t size = 0;
+  const fnd::files::FileDescriptor in = fnd::files::openRegularFile(from, why, nullptr, &size);
+  if (!in) return false;
+  if (size > maxSize) {
     *why = "too large for a preset file";
     return false;
   }
@@ -145,7 +119,7 @@ bool copyWithoutReplacing(const fs::path& from, const fs::path& to, uintmax_t ma
     *why = std::strerror(errno);
     ok = false;
   }
-  if (ok && !placeWithoutReplacing(temp, to)) {
+  if (ok && !fnd::files::renameWithoutReplacing(temp, to)) {
     *why = errno == EEXIST ? "the name is taken" : std::strerror(errno);
     ok = false;
   }

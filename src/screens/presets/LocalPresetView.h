@@ -24,7 +24,7 @@
 
 #include "controls/SWSTAnswerButton.h"
 #include "controls/ZrTableView.h"
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "device/service/PopUpService.h"
 #include "platform/ui/Menu.h"

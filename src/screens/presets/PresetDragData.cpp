@@ -1,33 +1,39 @@
 #include "screens/presets/PresetDragData.h"
 
-#include <nlohmann/json.hpp>
+#include "platform/foundation/Json.h"
 
+// Names are file names and names the unit sent: any bytes. They travel
+// through the defaults' way of keeping strings that are not UTF-8, so that a
+// drag carries them byte for byte and writing it never fails.
 std::string PresetDragData::encode() const {
-  nlohmann::json j;
-  j["index"] = index;
-  j["tableViewID"] = tableViewID;
-  j["presetName"] = presetName;
-  return j.dump();
+  std::vector<fnd::Value> rows(index.begin(), index.end());
+  std::vector<fnd::Value> names(presetName.begin(), presetName.end());
+  const fnd::Value data(fnd::Dictionary{{"index", fnd::Value(fnd::Array(std::move(rows)))},
+                                        {"tableViewID", fnd::Value(tableViewID)},
+                                        {"presetName", fnd::Value(fnd::Array(std::move(names)))}});
+  return fnd::writeJson(fnd::encodeBytesForJson(data), -1);
 }
 
 std::optional<PresetDragData> PresetDragData::decode(const std::string& data) {
-  const nlohmann::json j = nlohmann::json::parse(data, nullptr, false);
-  if (!j.is_object()) return std::nullopt;
-  PresetDragData d;
-  const auto id = j.find("tableViewID");
-  if (id == j.end() || !id->is_string()) return std::nullopt;
-  d.tableViewID = id->get<std::string>();
-  if (const auto it = j.find("index"); it != j.end() && it->is_array())
-    for (const auto& v : *it) {
-      if (!v.is_number_unsigned()) return std::nullopt;
-      d.index.push_back(v.get<uint64_t>());
+  const std::optional<fnd::Value> parsed = fnd::parseJson(data);
+  if (!parsed || !parsed->isDictionary()) return std::nullopt;
+  const fnd::Value decoded = fnd::decodeBytesFromJson(*parsed);
+  const fnd::Dictionary& d = decoded.asDictionary();
+  PresetDragData out;
+  const fnd::Value id = d["tableViewID"];
+  if (!id.isString()) return std::nullopt;
+  out.tableViewID = id.asString();
+  if (const fnd::Value rows = d["index"]; rows.isArray())
+    for (const fnd::Value& v : rows.asArray()) {
+      if (v.kind() != fnd::Value::Kind::Int || v.intValue() < 0) return std::nullopt;
+      out.index.push_back(static_cast<uint64_t>(v.intValue()));
     }
-  if (const auto it = j.find("presetName"); it != j.end() && it->is_array())
-    for (const auto& v : *it) {
-      if (!v.is_string()) return std::nullopt;
-      d.presetName.push_back(v.get<std::string>());
+  if (const fnd::Value names = d["presetName"]; names.isArray())
+    for (const fnd::Value& v : names.asArray()) {
+      if (!v.isString()) return std::nullopt;
+      out.presetName.push_back(v.asString());
     }
-  return d;
+  return out;
 }
 
 bool writePresetRows(const std::string& tableViewID, const std::vector<std::string>& names, const std::set<long>& rows,

@@ -1,6 +1,7 @@
 // What a drag of preset rows carries under the pasteboard type "drag": the
 // dragged row numbers in ascending order, the identifier of the table they
-// come from and their names in the same order. Travels as a small JSON text.
+// come from and their names in the same order. Travels as a small JSON text;
+// names keep their bytes, UTF-8 or not.
 #pragma once
 
 #include <cstdint>

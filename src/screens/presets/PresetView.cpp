@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "controls/GGPopView.h"
+#include "device/files/NameChecks.h"
 #include "device/records/DeviceConstants.h"
-#include "device/service/NameChecks.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"

@@ -23,7 +23,7 @@
 
 #include "controls/SettingResetView.h"
 #include "controls/ZrTableView.h"
-#include "device/files/PresetManager.h"
+#include "device/service/PresetManager.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Popover.h"

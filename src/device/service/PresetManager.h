@@ -1,14 +1,6 @@
-// Preset files ("pqv"): one unit preset saved on the computer as JSON, and
-// such a file written back into any of the unit's 200 preset slots.
-//
-// Parameter values are stored by parameter name, not by slot: both
-// directions translate between a module's words and named values through
-// the effect catalogue ("preset.json"). A file looks like
-//
-//   { "fileInfo":     { "device": "QV450", ..., "schema": "QV450 Preset", "preset_name": "Lead" },
-//     "effectModule": { "FX/COMP": { "SWITCH": 1, "TYPE": 0, "Data": { "THRES": 20, ... } }, ... },
-//     "Exp":          { "MODULE_CTRL": 0, "PARA_CTRL": 0, "FUN_SWITCH": 0,
-//                       "VOL_SWITCH": 0, "VOL_MIN": 0, "VOL_MAX": 100 } }
+// Preset files written from and read into the unit: a unit preset saved as a
+// preset file in the computer preset folder, and a preset file written back
+// into any of the unit's 200 preset slots. The format itself is PresetFile's.
 //
 // The export reads the device service's preset cache and writes the file into
 // the computer preset folder; the import builds a preset record from a file
@@ -25,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/files/PresetFile.h"
 #include "device/records/HIDServiceModuleMode.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "platform/foundation/UserDefaults.h"
@@ -62,17 +55,14 @@ public:
   // Messages shown to the user.
   static constexpr const char* kWrongFileName = "Wrong file name format! Please check compatibility of file name.";
   static constexpr const char* kFileMissing = "preset file does not exist. Preset file does not exist.";
-  static constexpr const char* kWrongData = "Wrong preset file data format!";
-  static constexpr const char* kWrongVersion =
-      "Preset file version does not match! Please check compatibility of the file.";
+  static constexpr const char* kWrongData = PresetFile::kWrongData;
+  static constexpr const char* kWrongVersion = PresetFile::kWrongVersion;
   static constexpr const char* kWriteFailed = "Preset file could not be written! Please check the preset folder.";
+  static constexpr const char* kReadFailed = "Preset file could not be read! Please check the file.";
 
-  static constexpr const char* kExtension = "pqv";
-  static constexpr const char* kSchema = "QV450 Preset";
+  static constexpr const char* kExtension = PresetFile::kExtension;
   static constexpr const char* kFolderDefault = "computerPresetPath";
-  static constexpr size_t kNameLength = 14;
-  // Larger files are no preset file; they are refused unread.
-  static constexpr uintmax_t kMaxFileSize = 1u << 20;
+  static constexpr uintmax_t kMaxFileSize = PresetFile::kMaxFileSize;
 
   using FileWriter = std::function<bool(const std::filesystem::path&, std::string_view, std::string*)>;
 
@@ -110,31 +100,10 @@ public:
   // Reads the file at `path` into a copy of cached preset `index` and hands
   // it to the service for unit preset index + 1, passing `result` on. NO,
   // after a warning tip, when the file is refused: a name that is not a
-  // preset name, no file, not a preset file's data, another schema.
+  // preset name, no file (or a folder, a pipe), a file that cannot be read,
+  // not a preset file's data (or values the unit cannot hold), another
+  // schema. Nothing is sent for a refused file.
   static bool ImportPreset(const std::string& path, long index, std::function<void(long)> result);
   static bool ImportPreset(const Environment& env, const std::string& path, long index,
                            std::function<void(long)> result);
-
-  // ---- The translations, without files ----
-
-  // The file's JSON object for a preset, named `presetName`.
-  static nlohmann::json presetFileObject(const HIDServiceModuleMode& preset, const nlohmann::json& catalogue,
-                                         const std::string& presetName);
-
-  struct Imported {
-    HIDServiceModuleModePtr preset;  // null when refused
-    std::string refusal;             // the message when refused
-  };
-  // A new preset record from a file's text: a copy of `target` whose modules
-  // named in the file are built on `current`'s module records. `baseName`
-  // names it (cut to 14 characters).
-  static Imported presetFromFile(std::string_view text, const std::string& baseName,
-                                 const HIDServiceModuleMode& target, const HIDServiceModuleMode& current,
-                                 const nlohmann::json& catalogue);
-
-  // The file name without folder and extension.
-  static std::string baseNameOf(std::string_view path);
-  // A preset name as a file name and JSON text: "/" and control characters
-  // become "-", bytes that are not UTF-8 are read as Latin-1.
-  static std::string safeFileName(std::string_view name);
 };

@@ -1,21 +1,17 @@
-#include "device/files/PresetManager.h"
+#include "device/files/PresetFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <mutex>
 #include <optional>
-#include <system_error>
 
 #include "device/catalogue/EffectCatalogue.h"
+#include "device/files/NameChecks.h"
 #include "device/records/ModuleTable.h"
-#include "device/service/NameChecks.h"
-#include "device/service/PopUpService.h"
-#include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Utf8.h"
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
@@ -33,20 +29,8 @@ constexpr int kGroupStride = 6;
 constexpr long kOffsetMinimum = 40;
 // Equaliser type whose parameters are placed by their slot numbers only.
 constexpr int kSlotPlacedEqType = 3;
-// A name that is taken is stamped this many times at most.
-constexpr int kMaxStamps = 8;
 
 const char* const kEqualiser = "EQ";
-
-std::mutex& environmentMutex() {
-  static std::mutex m;
-  return m;
-}
-PresetManager::Environment& sharedEnvironment() {
-  static PresetManager::Environment env;
-  return env;
-}
-
 int clampToInt(long v) { return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX)); }
 
 std::optional<long> optionalInteger(const json& object, const char* key) {
@@ -190,6 +174,9 @@ public:
   ModuleImport(const std::string& moduleName, const json& entry, std::vector<int>& words)
       : moduleName_(moduleName), entry_(entry), words_(words) {}
 
+  // Why the module cannot go to the unit; empty while it can.
+  std::string problem;
+
   void apply(const std::string& name, long v) {
     if (entry_.is_object()) return applyTyped(name, v);
     if (entry_.is_array() && entry_.size() >= 2) {
@@ -241,13 +228,19 @@ private:
 
   static long bandNumber(const std::string& name) { return clampToInt(EffectCatalogue::integerValue(json(name.substr(4)))); }
 
-  // Words the module does not have are never written.
+  // Words the module does not have are never written, nor words the unit
+  // cannot hold (a parameter the catalogue gives no limits).
   void write(long at, long v, const std::string& name) {
     if (at < kFirstParameterWord || at >= static_cast<long>(words_.size())) {
       fnd::log("preset import: %s has no word %ld for %s", moduleName_.c_str(), at, name.c_str());
       return;
     }
-    words_[static_cast<size_t>(at)] = clampToInt(v);
+    if (v < 0 || v > dev::kWordMax) {
+      if (problem.empty())
+        problem = moduleName_ + " " + name + " would be " + std::to_string(v) + ", which no word of the unit holds";
+      return;
+    }
+    words_[static_cast<size_t>(at)] = static_cast<int>(v);
   }
 
   const std::string& moduleName_;
@@ -271,6 +264,71 @@ bool wellFormed(const json& file, const json& catalogue) {
   return exp == file.end() || exp->is_object();
 }
 
+// A value of the file as an integer: a number (a fraction is dropped), true
+// or false, or a text that is a decimal number and nothing else (blanks
+// around it aside). Nothing for anything else. Beyond a long it saturates,
+// which no range below admits.
+std::optional<long> integerOf(const json& value) {
+  switch (value.type()) {
+    case json::value_t::number_integer:
+    case json::value_t::number_unsigned:
+    case json::value_t::number_float:
+    case json::value_t::boolean: return EffectCatalogue::integerValue(value);
+    case json::value_t::string: {
+      const std::string& text = value.get_ref<const std::string&>();
+      size_t i = text.find_first_not_of(' ');
+      const size_t end = text.find_last_not_of(' ');
+      if (i == std::string::npos) return std::nullopt;
+      if (text[i] == '+' || text[i] == '-') ++i;
+      if (i > end) return std::nullopt;
+      for (size_t k = i; k <= end; ++k)
+        if (text[k] < '0' || text[k] > '9') return std::nullopt;
+      return EffectCatalogue::integerValue(value);
+    }
+    default: return std::nullopt;
+  }
+}
+
+// Why member `key` of `object` cannot be sent as a word from lo to hi;
+// empty when it can or the member is absent (or null).
+std::string rangeProblem(const json& object, const char* key, long lo, long hi, const std::string& where) {
+  const json& value = memberOf(object, key);
+  if (value.is_null()) return {};
+  const std::optional<long> v = integerOf(value);
+  if (!v) return where + key + " is not a number (a " + value.type_name() + ")";
+  if (*v < lo || *v > hi)
+    return where + key + " is " + std::to_string(*v) + ", outside " + std::to_string(lo) + " to " + std::to_string(hi);
+  return {};
+}
+
+// Whether a module's catalogue entry has effect type `type`: a typed entry a
+// key numbered type + 1, a shared one a name at that place of its type list.
+bool hasType(const json& entry, long type) {
+  if (type < 0) return false;
+  if (entry.is_object()) {
+    for (const auto& item : entry.items())
+      if (keyNumber(item.key()) == type + 1) return true;
+    return false;
+  }
+  return entry.is_array() && !entry.empty() && entry[0].is_array() && type < static_cast<long>(entry[0].size());
+}
+
+// Why the "Exp" member cannot go to the unit; empty when it can.
+std::string expProblem(const json& exp) {
+  struct Limit {
+    const char* key;
+    long hi;
+  };
+  static constexpr Limit kLimits[] = {
+      {kFunctionKeys[0], dev::kModuleCount - 1}, {kFunctionKeys[1], dev::kExpParameterCount - 1},
+      {kFunctionKeys[2], 1},                     {kVolumeKeys[0], 1},
+      {kVolumeKeys[1], dev::kExpVolumeMax},      {kVolumeKeys[2], dev::kExpVolumeMax},
+  };
+  for (const Limit& limit : kLimits)
+    if (std::string problem = rangeProblem(exp, limit.key, 0, limit.hi, "Exp "); !problem.empty()) return problem;
+  return {};
+}
+
 // Three words of "Exp"; a key the file lacks keeps the record's word.
 std::vector<int> expWords(const json* exp, const char* const (&keys)[3], std::vector<int> words) {
   words.resize(std::max<size_t>(words.size(), 3), 0);
@@ -280,56 +338,16 @@ std::vector<int> expWords(const json* exp, const char* const (&keys)[3], std::ve
   return words;
 }
 
-std::string timeStamp(std::time_t t) {
-  std::tm local{};
-  localtime_r(&t, &local);
-  char buf[32];
-  // The calendar year (not the week-based one), then month to seconds.
-  if (std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &local) == 0) return "00000000000000";
-  return buf;
-}
-
-void showWarning(const PresetManager::Environment& env, const std::string& text) {
-  fnd::log("preset import refused: %s", text.c_str());
-  if (env.tips.showWarningWithTip) env.tips.showWarningWithTip(text);
-  else PopUpService::shared()->showWarningWithTip(text, nullptr);
-}
-
-void showFail(const PresetManager::Environment& env, const std::string& text) {
-  fnd::log("preset export failed: %s", text.c_str());
-  if (env.tips.showFailWithTip) env.tips.showFailWithTip(text);
-  else PopUpService::shared()->showFailWithTip(text, nullptr);
-}
-
-// The device service as the preset files use it.
-class ServicePresetFiles : public PresetFileService {
-public:
-  explicit ServicePresetFiles(std::shared_ptr<HIDServiceViewMode> service) : service_(std::move(service)) {}
-  HIDServiceModuleModePtr cachedPreset(long index) const override {
-    return index >= 0 && index < dev::kPresetCount ? service_->cachedPreset(static_cast<int>(index) + 1) : nullptr;
-  }
-  HIDServiceModuleModePtr currentPreset() const override { return service_->presetAllData(); }
-  json presetInfoDic() const override { return service_->presetInfoDic(); }
-  void sendPresetDataToDevice(const HIDServiceModuleModePtr& preset, long index,
-                              std::function<void(long)> result) override {
-    service_->sendPresetDataToDevice(*preset, static_cast<int>(index), std::move(result));
-  }
-  void updateCurrentPreset() override { service_->updateCurrentPreset(); }
-
-private:
-  std::shared_ptr<HIDServiceViewMode> service_;
-};
-
 }  // namespace
 
 // ---- Names and values ----
 
-std::string PresetManager::baseNameOf(std::string_view path) {
+std::string PresetFile::baseNameOf(std::string_view path) {
   const size_t slash = path.find_last_of('/');
   return deletingPathExtension(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string PresetManager::safeFileName(std::string_view name) {
+std::string PresetFile::safeFileName(std::string_view name) {
   std::string out;
   size_t i = 0;
   while (i < name.size()) {
@@ -339,21 +357,8 @@ std::string PresetManager::safeFileName(std::string_view name) {
       ++i;
       continue;
     }
-    // A whole, shortest-form UTF-8 sequence passes as it is.
-    size_t len = 0;
-    uint32_t cp = 0;
-    if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1Fu;
-    else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0Fu;
-    else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07u;
-    bool valid = len > 0 && i + len <= name.size();
-    for (size_t k = 1; valid && k < len; ++k) {
-      const auto c = static_cast<unsigned char>(name[i + k]);
-      if ((c & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (valid && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-      valid = false;
-    if (valid) {
+    // A whole UTF-8 sequence passes as it is.
+    if (const size_t len = fnd::utf8::sequenceLength(name, i); len > 0) {
       out.append(name.substr(i, len));
       i += len;
       continue;
@@ -366,31 +371,10 @@ std::string PresetManager::safeFileName(std::string_view name) {
   return out;
 }
 
-// ---- Environment ----
-
-void PresetManager::setEnvironment(Environment environment) {
-  std::lock_guard guard(environmentMutex());
-  sharedEnvironment() = std::move(environment);
-}
-
-PresetManager::Environment PresetManager::environment() {
-  Environment env;
-  {
-    std::lock_guard guard(environmentMutex());
-    env = sharedEnvironment();
-  }
-  if (!env.service) env.service = serviceFor(HIDServiceViewMode::shared());
-  return env;
-}
-
-std::shared_ptr<PresetFileService> PresetManager::serviceFor(std::shared_ptr<HIDServiceViewMode> service) {
-  return service ? std::make_shared<ServicePresetFiles>(std::move(service)) : nullptr;
-}
-
 // ---- Export ----
 
-json PresetManager::presetFileObject(const HIDServiceModuleMode& preset, const json& catalogue,
-                                     const std::string& presetName) {
+json PresetFile::presetFileObject(const HIDServiceModuleMode& preset, const json& catalogue,
+                                  const std::string& presetName) {
   json modules = json::object();
   for (int m = 0; m < dev::kModuleCount; ++m) {
     const std::string name = ModuleTable::moduleName(m);
@@ -427,101 +411,56 @@ json PresetManager::presetFileObject(const HIDServiceModuleMode& preset, const j
               {"Exp", std::move(exp)}};
 }
 
-bool PresetManager::ExportPreset(long index, const std::function<void(const std::string&)>& result) {
-  return ExportPreset(environment(), index, result);
-}
-
-bool PresetManager::ExportPreset(const Environment& env, long index,
-                                 const std::function<void(const std::string&)>& result) {
-  HIDServiceModuleModePtr preset = env.service && index >= 0 && index < dev::kPresetCount
-                                       ? env.service->cachedPreset(index)
-                                       : nullptr;
-  if (!preset) {
-    fnd::log("preset export: no cached preset %ld", index);
-    return false;
-  }
-  std::string name = safeFileName(HIDServiceModuleMode::stripTrailingBlanks(preset->presetName.get()));
-
-  auto defaults = env.defaults ? env.defaults : fnd::UserDefaults::standard();
-  const std::string folderText = defaults->stringForKey(kFolderDefault);
-  if (folderText.empty()) {
-    fnd::log("preset export: no computer preset folder is set");
-    showFail(env, kWriteFailed);
-    return false;
-  }
-  const fs::path folder(folderText);
-  std::error_code ec;
-  if (!fs::exists(folder, ec)) fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
-    fnd::log("preset export: %s is no folder and cannot be made one", folder.c_str());
-    showFail(env, kWriteFailed);
-    return false;
-  }
-
-  auto pathFor = [&](const std::string& n) { return folder / (n + "." + kExtension); };
-  fs::path path = pathFor(name);
-  for (int stamps = 0; fs::exists(fs::symlink_status(path, ec)); ++stamps) {
-    if (stamps == kMaxStamps) {
-      showFail(env, kWriteFailed);
-      return false;
-    }
-    name += "-" + timeStamp(env.now ? env.now() : std::time(nullptr));
-    path = pathFor(name);
-  }
-
-  const json catalogue = env.service->presetInfoDic();
-  std::string text;
-  try {
-    text = presetFileObject(*preset, catalogue, name).dump(4);
-  } catch (const json::exception& e) {
-    fnd::log("preset export: %s", e.what());
-    showFail(env, kWrongData);
-    return false;
-  }
-  text += '\n';
-
-  std::string why;
-  const bool written = env.write ? env.write(path, text, &why) : fnd::files::writeAtomically(path, text, &why);
-  if (!written) {
-    fnd::log("preset export: %s", why.c_str());
-    showFail(env, kWriteFailed);
-    return false;
-  }
-  fnd::log("write %ld bytes", static_cast<long>(text.size()));
-  if (result) result(name);
-  return true;
-}
-
 // ---- Import ----
 
-PresetManager::Imported PresetManager::presetFromFile(std::string_view text, const std::string& baseName,
-                                                      const HIDServiceModuleMode& target,
-                                                      const HIDServiceModuleMode& current, const json& catalogue) {
+PresetFile::Imported PresetFile::presetFromFile(std::string_view text, const std::string& baseName,
+                                                const HIDServiceModuleMode& target,
+                                                const HIDServiceModuleMode& current, const json& catalogue) {
   json file = json::parse(text, nullptr, false);
-  if (file.is_discarded() || !file.is_object()) return {nullptr, kWrongData};
-  if (memberOf(memberOf(file, "fileInfo"), "schema") != kSchema) return {nullptr, kWrongVersion};
-  if (!wellFormed(file, catalogue)) return {nullptr, kWrongData};
+  if (file.is_discarded() || !file.is_object()) return {nullptr, kWrongData, "not a JSON object"};
+  if (memberOf(memberOf(file, "fileInfo"), "schema") != kSchema) return {nullptr, kWrongVersion, "another schema"};
+  if (!wellFormed(file, catalogue)) return {nullptr, kWrongData, "a member of the wrong kind"};
+  // Every value is checked before anything is built: a file the unit could
+  // not hold is refused whole.
+  const json* exp = file.contains("Exp") ? &file.at("Exp") : nullptr;
+  if (exp)
+    if (std::string problem = expProblem(*exp); !problem.empty()) return {nullptr, kWrongData, problem};
 
   HIDServiceModuleModePtr preset = target.copy();
-  const json* exp = file.contains("Exp") ? &file.at("Exp") : nullptr;
   auto modules = file.find("effectModule");
   if (modules != file.end()) {
     for (const auto& [key, member] : modules->items()) {
       const int n = ModuleTable::moduleIndex(key);
       if (n < 0 || !catalogue.is_object() || !catalogue.contains(key)) continue;
+      const json& entry = catalogue.at(key);
+      const std::string where = key + " ";
+      if (std::string problem = rangeProblem(member, "SWITCH", 0, 1, where); !problem.empty())
+        return {nullptr, kWrongData, problem};
+      if (std::string problem = rangeProblem(member, "TYPE", 0, dev::kWordMax, where); !problem.empty())
+        return {nullptr, kWrongData, problem};
+      // A missing switch or type counts as 0.
+      const long type = integerOf(memberOf(member, "TYPE")).value_or(0);
+      if (!hasType(entry, type))
+        return {nullptr, kWrongData, where + "has no effect type " + std::to_string(type)};
+
       HIDServiceModelPtr base = current.module(n);
       HIDServiceModelPtr record = base ? base->copy() : fnd::make<HIDServiceModel>();
       std::vector<int> words = record->dataArr.get();
       // A module the current preset lacks still gets all its words.
       if (words.size() < static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()))
         words.resize(static_cast<size_t>(ModuleTable::modules[static_cast<size_t>(n)].words()), 0);
-      words[0] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "SWITCH")));
-      words[1] = clampToInt(EffectCatalogue::integerValue(memberOf(member, "TYPE")));
+      words[0] = static_cast<int>(integerOf(memberOf(member, "SWITCH")).value_or(0));
+      words[1] = static_cast<int>(type);
 
       const json& data = memberOf(member, "Data");
       if (data.is_object() && !data.empty()) {
-        ModuleImport import(key, catalogue.at(key), words);
-        for (const auto& [name, value] : data.items()) import.apply(name, clampToInt(EffectCatalogue::integerValue(value)));
+        ModuleImport import(key, entry, words);
+        for (const auto& [name, value] : data.items()) {
+          const std::optional<long> v = integerOf(value);
+          if (!v) return {nullptr, kWrongData, where + name + " is not a number"};
+          import.apply(name, clampToInt(*v));
+          if (!import.problem.empty()) return {nullptr, kWrongData, import.problem};
+        }
         record->setFuncDataArr(expWords(exp, kFunctionKeys, record->FuncDataArr.get()));
         record->setExpDataArr(expWords(exp, kVolumeKeys, record->ExpDataArr.get()));
       }
@@ -530,53 +469,5 @@ PresetManager::Imported PresetManager::presetFromFile(std::string_view text, con
     }
   }
   preset->setPresetName(firstCharacters(baseName, kNameLength));
-  return {preset, {}};
-}
-
-bool PresetManager::ImportPreset(const std::string& path, long index, std::function<void(long)> result) {
-  return ImportPreset(environment(), path, index, std::move(result));
-}
-
-bool PresetManager::ImportPreset(const Environment& env, const std::string& path, long index,
-                                 std::function<void(long)> result) {
-  const std::string baseName = baseNameOf(path);
-  if (!checkPresetName(baseName)) {
-    showWarning(env, kWrongFileName);
-    return false;
-  }
-  std::error_code ec;
-  if (!fs::exists(path, ec)) {
-    showWarning(env, kFileMissing);
-    return false;
-  }
-
-  HIDServiceModuleModePtr target =
-      env.service && index >= 0 && index < dev::kPresetCount ? env.service->cachedPreset(index) : nullptr;
-  HIDServiceModuleModePtr current = env.service ? env.service->currentPreset() : nullptr;
-  if (!target || !current) {
-    fnd::log("preset import: no cached preset %ld or no current preset", index);
-    return false;
-  }
-
-  std::string why;
-  const std::optional<std::string> text = fnd::files::readTextAtMost(path, kMaxFileSize, &why);
-  if (!text) {
-    fnd::log("preset import: %s", why.c_str());
-    showWarning(env, kWrongData);
-    return false;
-  }
-
-  Imported imported = presetFromFile(*text, baseName, *target, *current, env.service->presetInfoDic());
-  if (!imported.preset) {
-    showWarning(env, imported.refusal);
-    return false;
-  }
-
-  env.service->sendPresetDataToDevice(imported.preset, index, std::move(result));
-  const std::optional<int> selected = current->selectedPreset.get();
-  if (selected && *selected == index + 1) {
-    fnd::log("preset import into the current preset: %ld %d", index + 1, *selected);
-    env.service->updateCurrentPreset();
-  }
-  return true;
+  return {preset, {}, {}};
 }

@@ -1,4 +1,4 @@
-#include "device/service/NameChecks.h"
+#include "device/files/NameChecks.h"
 
 #include <algorithm>
 
