@@ -113,11 +113,17 @@ public:
 
 private:
   friend class LayoutConstraintAnimator;
+  friend class View;
   friend void addConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c);
   friend void removeConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c);
   void setUp(View* first, LayoutAttribute a1, LayoutRelation r, View* second, LayoutAttribute a2, double m,
              double c);
   void changed();
+  // While active, the constraint is listed with its items (View's
+  // namingConstraints_), and they here; a view that goes unlists itself.
+  void linkItems();
+  void unlinkItems();
+  void itemWillGo(const View* item);
 
   std::weak_ptr<View> first_;
   std::weak_ptr<View> second_;
@@ -131,6 +137,7 @@ private:
   float priority_ = 1000;
   std::string identifier_;
   std::weak_ptr<View> holder_;
+  View* linked_[2] = {nullptr, nullptr};
   uint64_t animationTick_ = 0;
 };
 
