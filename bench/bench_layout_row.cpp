@@ -26,6 +26,13 @@
 //   row_cells         the solver's tableau after the first pass (non-zero
 //                     coefficients).
 //
+// BM_ChildrenDropped: a window with a row of 20 views; 3,000 more children
+// made, each placed against the content view with the language, laid out and
+// dropped (taken out of the window and let go). dropped_growth: a layout pass
+// after one more such child comes and after it goes, median of 50, after the
+// 3,000 over before them; dead_constraints: constraints the content view still
+// holds that name a view no longer in the window.
+//
 // Runs offscreen. Counters only: nothing here passes or fails on time.
 #include <benchmark/benchmark.h>
 
@@ -182,6 +189,57 @@ void BM_Row(benchmark::State& st) {
   fnd::setLogSink(previous);
 }
 BENCHMARK(BM_Row)->Arg(1000)->Arg(2000)->Arg(4000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A child placed against the content view, laid out, then dropped; the time
+// of the two layout passes.
+double childInAndOut(Row& row) {
+  auto child = ui::View::create();
+  row.content->addSubview(child);
+  lc_makeConstraints(*child, [&](LCConstraintMaker& make) {
+    make.left().top().equalTo(row.content).offset(30);
+    make.size().equalTo(LCWrapTypedValue(ui::Size{40, 20}));
+  });
+  Clock::time_point start = Clock::now();
+  row.window->layoutIfNeeded();
+  double total = ms(Clock::now() - start);
+  child->removeFromSuperview();
+  child.reset();
+  start = Clock::now();
+  row.window->layoutIfNeeded();
+  return total + ms(Clock::now() - start);
+}
+
+void BM_ChildrenDropped(benchmark::State& st) {
+  constexpr int kChildren = 3000, kPasses = 50;
+  size_t logLines = 0;
+  fnd::LogSink previous = fnd::setLogSink([&logLines](const std::string&) { ++logLines; });
+  for (auto _ : st) {
+    Row row = makeRow(20);
+    const size_t held = row.content->constraints().size();
+    std::vector<double> before, after;
+    for (int i = 0; i < kPasses; ++i) before.push_back(childInAndOut(row));
+    std::vector<std::shared_ptr<ui::View>> children;
+    for (int i = 0; i < kChildren; ++i) {
+      children.push_back(ui::View::create());
+      row.content->addSubview(children.back());
+      lc_makeConstraints(*children.back(), [&](LCConstraintMaker& make) {
+        make.left().top().equalTo(row.content).offset(double(i % 100));
+        make.size().equalTo(LCWrapTypedValue(ui::Size{10, 10}));
+      });
+    }
+    row.window->layoutIfNeeded();
+    const size_t linesBefore = logLines;
+    for (auto& c : children) c->removeFromSuperview();
+    children.clear();
+    row.window->layoutIfNeeded();
+    for (int i = 0; i < kPasses; ++i) after.push_back(childInAndOut(row));
+    st.counters["dropped_growth"] = median(after) / median(before);
+    st.counters["dead_constraints"] = double(row.content->constraints().size() - held);
+    st.counters["log_lines"] = double(logLines - linesBefore);
+  }
+  fnd::setLogSink(previous);
+}
+BENCHMARK(BM_ChildrenDropped)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
