@@ -5,8 +5,9 @@
 //
 //     first.attribute  relation  multiplier * second.attribute + constant
 //
-//  - Items are held weakly; a constraint whose item has gone takes no part in
-//    the solve.
+//  - Items are held weakly. A view that goes deactivates the constraints
+//    naming it, and a view taken out of its superview those naming it (or a
+//    view inside it) that a view outside it holds (View.h).
 //  - Active means held by a view. setActive(true) gives the constraint to the
 //    closest common ancestor of its items (the item itself when there is one);
 //    when they have none it logs and stays inactive. Nothing here throws.

@@ -84,7 +84,8 @@ View::~View() {
   // Constraints naming this view that others hold go with it.
   for (LayoutConstraint* c : std::vector<LayoutConstraint*>(namingConstraints_)) {
     c->itemWillGo(this);
-    if (auto holder = c->holder()) removeConstraint(*holder, std::static_pointer_cast<LayoutConstraint>(c->shared_from_this()));
+    if (auto holder = c->holder())
+      removeConstraint(*holder, std::static_pointer_cast<LayoutConstraint>(c->shared_from_this()));
   }
   namingConstraints_.clear();
   // Hidden first, so taking the subviews' widgets out repaints nothing.
