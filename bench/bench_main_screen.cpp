@@ -19,6 +19,14 @@
 //   the p99 of writing the same reports straight to the backend's device,
 //   the two alternating. Not paced: what the program adds, not the wire
 //   (goal: at most 3). knob_p50_ratio: the same at the median.
+// layout_growth: the EXP screen and the system screen opened from the top
+//   bar's buttons and closed with their close controls, 1,000 times each, in
+//   the running main window (mouse clicks sent to the controls' widgets); the
+//   window's layout pass after a screen opens, median of 50, after the
+//   cycles over before them (goal: at most 1.1). rss_growth_mb beside it: the
+//   resident memory the cycles added (goal: at most 2); constraints_growth:
+//   the constraints held in the window after over before; log_lines: what the
+//   cycles logged.
 //
 // Runs offscreen. Counters only: nothing here passes or fails on time.
 
@@ -32,6 +40,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -39,6 +48,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -49,6 +59,7 @@
 #include <vector>
 
 #include "controls/GGCircularSlider.h"
+#include "controls/GGCoustomButton.h"
 #include "controls/GGPopView.h"
 #include "device/firmware/libupdate_zarvo.h"
 #include "device/records/DeviceConstants.h"
@@ -61,14 +72,17 @@
 #include "platform/ui/QtMainQueueDriver.h"
 #include "platform/ui/Style.h"
 #include "platform/ui/Window.h"
+#include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
 #include "screens/editor/GGEffectParmaView.h"
+#include "screens/exp/ExpViewController.h"
 #include "screens/models/EffectViewModel.h"
 #include "screens/models/GGEffectFunManager.h"
 #include "screens/presets/PresetView.h"
 #include "screens/shell/AppDelegate.h"
 #include "screens/shell/MainScreens.h"
 #include "screens/shell/ViewController.h"
+#include "screens/system/SystemViewController.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/unit/UnitApplication.h"
@@ -482,6 +496,143 @@ void BM_KnobTurn(benchmark::State& state) {
   fnd::setLogSink(previous);
 }
 BENCHMARK(BM_KnobTurn)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- the EXP and system screens opened and closed
+
+// A click at the middle of a view as the windowing system gives it to the
+// window: the pointer moves there, presses, releases and moves away. Each
+// click a second after the last, so that none counts as a double click.
+void click(ui::Window& window, ui::View& view) {
+  static unsigned long time = 1000000;
+  QWindow* handle = window.widget()->windowHandle();
+  const ui::Rect b = view.bounds();
+  const ui::Point w = view.convertPointToView({b.midX(), b.midY()}, nullptr);
+  const QPointF at(w.x, double(window.widget()->height()) - w.y), away(1, 1);
+  auto post = [&](QEvent::Type type, QPointF p, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent e(type, p, p, handle->mapToGlobal(p), button, held, Qt::NoModifier);
+    e.setTimestamp(time += 10);
+    QCoreApplication::sendEvent(handle, &e);
+  };
+  time += 1000;
+  post(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+  post(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+  post(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+  post(QEvent::MouseMove, away, Qt::NoButton, Qt::NoButton);
+}
+
+size_t constraintsUnder(const ui::View& v) {
+  size_t n = v.constraints().size();
+  for (const auto& s : v.subviews()) n += constraintsUnder(*s);
+  return n;
+}
+
+void BM_ScreensOpenedAndClosed(benchmark::State& state) {
+  size_t logLines = 0;
+  fnd::LogSink previous = fnd::setLogSink([&logLines](const std::string&) { ++logLines; });
+  constexpr int kCycles = 1000;
+  constexpr int kPasses = 50;
+  for (auto _ : state) {
+    Program p(/*paced=*/false);
+    p.launch();
+    std::string error;
+    if (!waitForMainScreen(p, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    // The window as a user finds it: the unit list filled with the names it
+    // reads a while after it is made.
+    auto presets = std::dynamic_pointer_cast<PresetView>(p.vc().presetView);
+    if (!presets || !dispatch::runMainLoopUntil([&] { return presets->deviceTableView->numberOfRows() > 0; }, kBound)) {
+      state.SkipWithError("the unit list did not show its names");
+      break;
+    }
+    dispatch::drainMainQueue();
+    ui::Window& window = p.window();
+    window.layoutIfNeeded();
+    auto top = std::dynamic_pointer_cast<TopView>(p.vc().topView);
+    if (!top || !top->expButton || !top->settingButton) {
+      state.SkipWithError("the main window has no top bar with its EXP and settings buttons");
+      break;
+    }
+    // The close control of a screen: the EXP screen's is one of its own
+    // buttons, the system screen's a button of the platform.
+    auto closeOf = [&](bool exp) -> std::shared_ptr<ui::View> {
+      if (exp) {
+        auto vc = ExpViewController::controllerOf(*top->expVC());
+        return vc ? std::static_pointer_cast<ui::View>(vc->closeButton.lock()) : nullptr;
+      }
+      auto vc = SystemViewController::controllerOf(*top->SystemVC());
+      return vc ? std::static_pointer_cast<ui::View>(vc->closeButton.lock()) : nullptr;
+    };
+    // Opens a screen and lays the window out; the pass's time, or a negative
+    // number when the screen did not open.
+    auto open = [&](bool exp) {
+      click(window, exp ? static_cast<ui::View&>(*top->expButton) : static_cast<ui::View&>(*top->settingButton));
+      dispatch::drainMainQueue();
+      if (!(exp ? top->isExpShown() : top->isSystemShown())) return -1.0;
+      const Clock::time_point start = Clock::now();
+      window.layoutIfNeeded();
+      return micros(Clock::now() - start);
+    };
+    auto close = [&](bool exp) {
+      auto control = closeOf(exp);
+      if (!control || !control->window()) return false;
+      click(window, *control);
+      dispatch::drainMainQueue();
+      window.layoutIfNeeded();
+      return !top->isExpShown() && !top->isSystemShown();
+    };
+    auto passes = [&](std::vector<double>& out) {
+      for (int i = 0; i < kPasses; ++i) {
+        const bool exp = i % 2 == 0;
+        const double us = open(exp);
+        if (us < 0 || !close(exp)) return false;
+        out.push_back(us);
+      }
+      return true;
+    };
+
+    std::vector<double> before, after;
+    if (!passes(before)) {
+      state.SkipWithError("a screen did not open or close");
+      break;
+    }
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    const double rssBefore = residentMegabytes();
+    const size_t constraintsBefore = constraintsUnder(*window.contentView());
+    const size_t linesBefore = logLines;
+
+    bool ok = true;
+    for (int i = 0; i < 2 * kCycles && ok; ++i) {
+      const bool exp = i % 2 == 0;
+      ok = open(exp) >= 0 && close(exp);
+      if (i % 100 == 0) QCoreApplication::processEvents();
+    }
+    if (!ok) {
+      state.SkipWithError("a screen did not open or close during the cycles");
+      break;
+    }
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    const double rssAfter = residentMegabytes();
+    const size_t constraintsAfter = constraintsUnder(*window.contentView());
+    const size_t lines = logLines - linesBefore;
+
+    if (!passes(after)) {
+      state.SkipWithError("a screen did not open or close after the cycles");
+      break;
+    }
+    state.counters["layout_before_us"] = percentile(before, 0.5);
+    state.counters["layout_after_us"] = percentile(after, 0.5);
+    state.counters["layout_growth"] = percentile(after, 0.5) / percentile(before, 0.5);
+    state.counters["rss_growth_mb"] = rssAfter - rssBefore;
+    state.counters["constraints_growth"] = double(constraintsAfter) / double(constraintsBefore);
+    state.counters["log_lines"] = double(lines);
+  }
+  fnd::setLogSink(previous);
+}
+BENCHMARK(BM_ScreensOpenedAndClosed)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

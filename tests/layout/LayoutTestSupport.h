@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "support/LogCapture.h"
+
+namespace ui {
+// Frames in test messages.
+inline void PrintTo(const Rect& r, std::ostream* os) { *os << describe(r); }
+}  // namespace ui
 
 namespace lctest {
 

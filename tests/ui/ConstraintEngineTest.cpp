@@ -454,6 +454,148 @@ TEST(ConstraintEngineFaults, AnItemThatGoesAwayTakesItsConstraintsOutOfTheSolve)
   window->layoutIfNeeded();  // no crash; b keeps its frame
   EXPECT_EQ(b->frame().size, (Size{30, 30}));
   EXPECT_EQ(ConstraintEngine::shared()->stats(*content).held, 2u);
+  EXPECT_EQ(ConstraintEngine::shared()->stats(*content).refused, 0u);
+  EXPECT_TRUE(content->constraints().empty());  // b's place went with a
+}
+
+// ---- views that leave or go
+
+// A view taken out of its superview takes along the constraints naming it or
+// a view inside it that a view outside it holds; those held inside stay.
+TEST(ConstraintEngineRemoval, AViewLeavingTakesTheConstraintsNamingItThatTheOutsideHolds) {
+  LogCapture log;
+  auto window = flippedWindow(400, 300);
+  auto content = window->contentView();
+  auto box = child(content);
+  auto inner = child(box);
+  auto other = child(content);
+  place(other, 200, 10, 50, 50);
+  box->setTranslatesAutoresizingMaskIntoConstraints(false);
+  inner->setTranslatesAutoresizingMaskIntoConstraints(false);
+  auto boxLeft = relate(box, A::Left, R::Equal, content, A::Left, 1, 10);
+  auto boxTop = relate(box, A::Top, R::Equal, other, A::Top);
+  auto otherToInner = relate(other, A::Height, R::Equal, inner, A::Height, 1, 20);
+  // Held by a view that does not contain its items: left out, but named.
+  auto stray = LayoutConstraint::constraintWithItem(box.get(), A::Width, R::Equal, nullptr, A::NotAnAttribute, 1, 9);
+  addConstraint(*other, stray);
+  auto boxWidth = fix(box, A::Width, 100);
+  auto boxHeight = fix(box, A::Height, 80);
+  auto innerPlace = relate(inner, A::Left, R::Equal, box, A::Left, 1, 5);
+  auto innerTop = relate(inner, A::Top, R::Equal, box, A::Top, 1, 5);
+  auto innerSize = fix(inner, A::Width, 30);
+  auto innerHeight = fix(inner, A::Height, 30);
+  window->layoutIfNeeded();
+  EXPECT_EQ(box->frame(), Rect(10, 10, 100, 80));
+  EXPECT_TRUE(log.has("does not contain its items"));  // the stray one
+  const size_t logged = log.lines.size();
+
+  box->removeFromSuperview();
+  for (auto& c : {boxLeft, boxTop, otherToInner, stray}) EXPECT_FALSE(c->isActive()) << c->description();
+  for (auto& c : {boxWidth, boxHeight, innerPlace, innerTop, innerSize, innerHeight})
+    EXPECT_TRUE(c->isActive()) << c->description();
+  EXPECT_EQ(other->constraints().size(), 2u);  // its own size
+  window->layoutIfNeeded();
+  auto stats = ConstraintEngine::shared()->stats(*content);
+  EXPECT_EQ(stats.refused, 0u);
+  EXPECT_EQ(log.lines.size(), logged);
+
+  // Back in, with a place again: its own constraints still lay it out.
+  content->addSubview(box);
+  relate(box, A::Left, R::Equal, content, A::Left, 1, 40);
+  relate(box, A::Top, R::Equal, content, A::Top, 1, 50);
+  window->layoutIfNeeded();
+  EXPECT_EQ(box->frame(), Rect(40, 50, 100, 80));
+  EXPECT_EQ(inner->frame(), Rect(5, 45, 30, 30));  // box is y-up
+}
+
+// However a view goes, no constraint naming it is left in a holder: not in
+// its old superview after it was taken out and dropped, not in a view that
+// held one naming it without containing it, and no holder that goes first
+// leaves the view a constraint that has gone.
+TEST(ConstraintEngineRemoval, AViewThatGoesLeavesNoConstraintBehind) {
+  LogCapture log;
+  auto window = flippedWindow(400, 300);
+  auto content = window->contentView();
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::shared_ptr<View>> made;
+    for (int i = 0; i < 100; ++i) {
+      made.push_back(child(content));
+      place(made.back(), i, 2 * i, 10, 10);
+    }
+    window->layoutIfNeeded();
+    for (auto& v : made) v->removeFromSuperview();
+    made.clear();
+    window->layoutIfNeeded();
+    EXPECT_TRUE(content->constraints().empty());
+    EXPECT_EQ(ConstraintEngine::shared()->stats(*content).held + ConstraintEngine::shared()->stats(*content).refused,
+              0u);
+  }
+  EXPECT_TRUE(log.lines.empty());
+
+  // Named by a constraint a view outside it holds, then destroyed.
+  auto holder = child(content);
+  auto named = View::create();
+  auto c = LayoutConstraint::constraintWithItem(named.get(), A::Width, R::Equal, nullptr, A::NotAnAttribute, 1, 9);
+  addConstraint(*holder, c);
+  EXPECT_EQ(holder->constraints().size(), 1u);
+  named.reset();
+  EXPECT_TRUE(holder->constraints().empty());
+  EXPECT_FALSE(c->isActive());
+
+  // The holder goes first: the views it named outlive the constraint.
+  auto left = View::create();
+  auto right = View::create();
+  auto between = View::create();
+  auto k = LayoutConstraint::constraintWithItem(left.get(), A::Width, R::Equal, right.get(), A::Width, 1, 0);
+  addConstraint(*between, k);
+  k.reset();
+  between.reset();
+  content->addSubview(left);
+  left->removeFromSuperview();
+  left.reset();
+  right.reset();
+}
+
+// A view taken out of the middle of a row, and put back, gives the frames a
+// new system would give, and the engine keeps its one system throughout.
+TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFreshSolve) {
+  Scene s;
+  s.window = flippedWindow(800, 100);
+  auto content = s.window->contentView();
+  auto stateView = [&](size_t i) {
+    auto& v = s.views[i];
+    v->setTranslatesAutoresizingMaskIntoConstraints(false);
+    if (i == 0) relate(v, A::Left, R::Equal, content, A::Left, 1, 4);
+    else relate(v, A::Left, R::Equal, s.views[i - 1], A::Right, 1, 2);
+    relate(v, A::Top, R::Equal, content, A::Top, 1, 10);
+    fix(v, A::Width, 20 + double(i % 3));
+    fix(v, A::Height, 20);
+  };
+  for (int i = 0; i < 24; ++i) s.views.push_back(child(content));
+  for (size_t i = 0; i < s.views.size(); ++i) stateView(i);
+  s.window->layoutIfNeeded();
+  expectSame(framesOf(s), freshFrames(s), "row");
+  View& root = *content;
+  for (size_t i : {12u, 13u, 5u}) {
+    auto v = s.views[i];
+    const Rect before = s.views[i + 1]->frame();
+    v->removeFromSuperview();
+    s.window->layoutIfNeeded();
+    EXPECT_EQ(s.views[i + 1]->frame(), before) << i;  // held where it was
+    Scene without = s;
+    without.views.erase(without.views.begin() + long(i));
+    expectSame(framesOf(without), freshFrames(without), "without a view");
+
+    content->addSubview(v, WindowOrderingMode::Above, s.views[i - 1].get());
+    stateView(i);
+    for (auto& c : std::vector<std::shared_ptr<LayoutConstraint>>(content->constraints()))
+      if (c->firstItem() == s.views[i + 1] && c->firstAttribute() == A::Left) c->setActive(false);
+    relate(s.views[i + 1], A::Left, R::Equal, v, A::Right, 1, 2);
+    s.window->layoutIfNeeded();
+    EXPECT_DOUBLE_EQ(s.views[23]->frame().maxX(), 4 + 24 * 2 - 2 + 8 * (20 + 21 + 22)) << i;
+    expectSame(framesOf(s), freshFrames(s), "put back");
+  }
+  EXPECT_EQ(ConstraintEngine::shared()->stats(root).systemsMade, 1u);
 }
 
 TEST(ConstraintEngineDetached, DetachedTreesAreSolvedOnRequestAndJoinWindowsLater) {

@@ -129,6 +129,7 @@ struct Solver::Impl {
   bool deferObjective = false;
   std::vector<Key> entered;
 
+  size_t pivots = 0;
   std::vector<Key> scratch;
   std::vector<double> ratios;
   std::vector<double> bestRatios;
@@ -295,6 +296,7 @@ struct Solver::Impl {
   }
 
   void pivot(Key entering, Key leaving) {
+    ++pivots;
     Row row = takeRow(leaving);
     row.solveFor(leaving, entering);
     substituteEverywhere(entering, row);
@@ -889,6 +891,16 @@ void Solver::updateVariables() {
 }
 
 void Solver::reset() { impl_ = std::make_unique<Impl>(); }
+
+Solver::Counts Solver::counts() const {
+  Counts n;
+  impl_->forEachRow([&](Key, const Row& row) {
+    ++n.rows;
+    n.cells += row.cells().size();
+  });
+  n.pivots = impl_->pivots;
+  return n;
+}
 
 std::string Solver::dump() const {
   const Impl& d = *impl_;

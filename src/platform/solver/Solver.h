@@ -72,6 +72,14 @@ public:
   // Forgets every constraint and edit variable.
   void reset();
 
+  // The tableau's size and the work done so far, for measurements.
+  struct Counts {
+    size_t rows = 0;
+    size_t cells = 0;  // non-zero coefficients in the rows
+    size_t pivots = 0;
+  };
+  Counts counts() const;
+
   // The tableau, objective and constraints as text, for debugging.
   std::string dump() const;
 

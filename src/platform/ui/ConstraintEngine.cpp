@@ -1,9 +1,11 @@
 #include "platform/ui/ConstraintEngine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/foundation/Log.h"
@@ -65,6 +67,52 @@ solver::Strength strengthOf(double priority) {
   return solver::Strength::withPriority(std::clamp(priority, 1e-3, 1000.0));
 }
 
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The solver, with the time spent in it added up.
+class TimedSolver {
+public:
+  explicit TimedSolver(double& seconds) : seconds_(seconds) {}
+  solver::Result addConstraint(const solver::Constraint& c) {
+    return timed([&] { return s_.addConstraint(c); });
+  }
+  solver::Result removeConstraint(const solver::Constraint& c) {
+    return timed([&] { return s_.removeConstraint(c); });
+  }
+  solver::Result setConstant(const solver::Constraint& c, double constant) {
+    return timed([&] { return s_.setConstant(c, constant); });
+  }
+  solver::Result addEditVariable(const solver::Variable& v, solver::Strength strength) {
+    return timed([&] { return s_.addEditVariable(v, strength); });
+  }
+  solver::Result removeEditVariable(const solver::Variable& v) {
+    return timed([&] { return s_.removeEditVariable(v); });
+  }
+  solver::Result suggestValue(const solver::Variable& v, double value) {
+    return timed([&] { return s_.suggestValue(v, value); });
+  }
+  solver::Solver::Counts counts() const { return s_.counts(); }
+  void updateVariables() {
+    timed([&] {
+      s_.updateVariables();
+      return solver::Result::Ok;
+    });
+  }
+
+private:
+  template <class F>
+  solver::Result timed(F&& f) {
+    const Clock::time_point start = Clock::now();
+    const solver::Result r = f();
+    seconds_ += secondsSince(start);
+    return r;
+  }
+  double& seconds_;
+  solver::Solver s_;
+};
+
 }  // namespace
 
 struct ConstraintEngine::System {
@@ -108,10 +156,11 @@ struct ConstraintEngine::System {
     bool logged = false;
     bool conflict = false;  // refused by the solver; tried again at each walk
     bool used = false;
+    size_t position = 0;  // place in the order of adding at the last walk
   };
 
   ConstraintEngine::Stats stats;
-  solver::Solver solver;
+  TimedSolver solver{stats.solverSeconds};
   std::weak_ptr<View> root;
   std::map<const View*, Vars> vars;
   std::map<const LayoutConstraint*, Record> records;
@@ -420,20 +469,38 @@ struct ConstraintEngine::System {
     for (auto& [k, v] : vars) v.used = false;
     for (auto& [k, r] : records) r.used = false;
 
-    std::vector<std::pair<View*, std::shared_ptr<LayoutConstraint>>> found;
+    struct Found {
+      size_t rank;  // tree order of the constraint's first item
+      std::shared_ptr<LayoutConstraint> c;
+    };
+    std::vector<Found> found;
+    std::unordered_map<const View*, size_t> treeOrder;
     std::vector<View*> stack{&rootView};
     std::vector<View*> unpinned;
     while (!stack.empty()) {
       View* v = stack.back();
       stack.pop_back();
+      treeOrder.emplace(v, treeOrder.size());
       if (v != &rootView && !v->translatesAutoresizingMaskIntoConstraints()) unpinned.push_back(v);
-      for (auto& c : v->constraints()) found.emplace_back(v, c);
+      for (auto& c : v->constraints()) found.push_back({0, c});
       for (auto it = v->subviews().rbegin(); it != v->subviews().rend(); ++it) stack.push_back(it->get());
     }
+    auto rank = [&](const View* v) {
+      auto it = treeOrder.find(v);
+      return it == treeOrder.end() ? treeOrder.size() : it->second;
+    };
+    // Each view's constraints together, the views in tree order (within a
+    // view: its holders in tree order, each holder's in the order added). A
+    // row stated view by view then grows its rows one view at a time; taken
+    // holder by holder, every view's own sizes would come after all the
+    // positions and be worked into all of them again.
+    for (Found& f : found) f.rank = rank(f.c->firstItem().get());
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.rank < b.rank; });
     varsFor(rootView);
     for (View* v : unpinned) varsFor(*v);
     std::vector<Record*> live;
-    for (auto& [holder, c] : found) {
+    for (size_t i = 0; i < found.size(); ++i) {
+      const auto& c = found[i].c;
       auto [it, made] = records.try_emplace(c.get());
       Record& r = it->second;
       if (!made && r.c.lock() != c) {  // a dead constraint's address, reused
@@ -442,16 +509,21 @@ struct ConstraintEngine::System {
       }
       if (made || r.c.expired()) r.c = c;
       r.used = true;
+      r.position = i;
       live.push_back(&r);
     }
-    // Out first, so that a constraint refused for a conflict can come in.
-    for (auto it = records.begin(); it != records.end();) {
-      if (!it->second.used) {
-        removeHeld(it->second);
-        it = records.erase(it);
-      } else {
-        ++it;
-      }
+    // Out first, so that a constraint refused for a conflict can come in;
+    // the last stated first, the reverse of the order they came in, so that
+    // a view taken out of a row splits the row once and its own constraints
+    // then go from short rows.
+    std::vector<std::pair<size_t, const LayoutConstraint*>> gone;
+    for (auto& [key, r] : records)
+      if (!r.used) gone.emplace_back(r.position, key);
+    std::sort(gone.begin(), gone.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (auto& [p, key] : gone) {
+      auto it = records.find(key);
+      removeHeld(it->second);
+      records.erase(it);
     }
     for (Record* r : live) {
       auto c = r->c.lock();
@@ -463,15 +535,24 @@ struct ConstraintEngine::System {
         if (r->sig.ancestor) varsFor(*const_cast<View*>(r->sig.ancestor));
       }
     }
-    applyOrder.clear();
+    // Views that take no part any more, out; then the holds of the others,
+    // in tree order.
+    std::vector<std::pair<size_t, Vars*>> kept;
     for (auto it = vars.begin(); it != vars.end();) {
       Vars& vv = it->second;
-      auto view = vv.view.lock();
-      if (!vv.used || !view) {
+      if (!vv.used || vv.view.expired()) {
         dropVars(vv);
         it = vars.erase(it);
-        continue;
+      } else {
+        kept.emplace_back(rank(it->first), &vv);
+        ++it;
       }
+    }
+    std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    applyOrder.clear();
+    for (auto& [r0, vp] : kept) {
+      Vars& vv = *vp;
+      auto view = vv.view.lock();
       const bool pinned = view.get() == &rootView || view->translatesAutoresizingMaskIntoConstraints();
       setEdits(vv, *view, pinned);
       vv.superview = view->superview();
@@ -480,7 +561,6 @@ struct ConstraintEngine::System {
       if (pinned) suggest(vv, visualFrame(*view));
       updateIntrinsic(vv, *view);
       if (!pinned) applyOrder.push_back(&vv);
-      ++it;
     }
     std::stable_sort(applyOrder.begin(), applyOrder.end(),
                      [](const Vars* a, const Vars* b) { return a->depth < b->depth; });
@@ -566,6 +646,7 @@ struct ConstraintEngine::System {
   }
 
   void run(View& rootView) {
+    const Clock::time_point start = Clock::now();
     if (structural || !update(rootView)) walk(rootView);
     structural = false;
     dirty = false;
@@ -576,6 +657,7 @@ struct ConstraintEngine::System {
     if (checkPins()) dirty = true;
     stats.held = stats.refused = 0;
     for (auto& [k, r] : records) ++(r.held ? stats.held : stats.refused);
+    stats.engineSeconds += secondsSince(start);
   }
 };
 
@@ -670,7 +752,13 @@ void ConstraintEngine::invalidate(View& root) {
 
 ConstraintEngine::Stats ConstraintEngine::stats(View& root) const {
   System* s = systemFor(root);
-  return s ? s->stats : Stats();
+  if (!s) return Stats();
+  Stats out = s->stats;
+  const solver::Solver::Counts n = s->solver.counts();
+  out.solverRows = n.rows;
+  out.solverCells = n.cells;
+  out.pivots = n.pivots;
+  return out;
 }
 
 }  // namespace ui

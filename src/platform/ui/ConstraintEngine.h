@@ -22,6 +22,13 @@
 //    constraint added or removed. Only a change of the tree or of constraint
 //    activation makes the engine walk the tree again, and even then the
 //    solver keeps everything that did not change.
+//  - Constraints go into the solver view by view: each view's constraints
+//    together (whichever views hold them), the views in tree order, and
+//    within that in the holders' tree order and the order they were added.
+//    Constraints that go come out in the reverse order. (A row of views
+//    stated view by view then costs far less memory and time than taken
+//    holder by holder, and a view taken out of it splits it once.) Which of
+//    two conflicting required constraints is refused follows this order.
 //  - Constraints that cannot be solved, and required ones that conflict with
 //    those already held, are logged once and left out.
 //
@@ -68,6 +75,11 @@ public:
     size_t suggestions = 0;       // edit variable values suggested
     size_t held = 0;              // layout constraints held in the solver now
     size_t refused = 0;           // layout constraints left out now
+    double engineSeconds = 0;     // time spent in passes (solver included)
+    double solverSeconds = 0;     // of which in the solver
+    size_t solverRows = 0;        // the solver's tableau now
+    size_t solverCells = 0;
+    size_t pivots = 0;            // pivots made so far
   };
   Stats stats(View& root) const;
 

@@ -39,7 +39,37 @@ bool isHorizontalAttribute(LayoutAttribute a) {
 }
 
 LayoutConstraint::~LayoutConstraint() {
+  // Still listed when it goes with the view holding it.
+  unlinkItems();
   if (animationTick_) AnimationClock::shared().unsubscribe(animationTick_);
+}
+
+void LayoutConstraint::linkItems() {
+  unlinkItems();
+  auto first = firstItem();
+  auto second = secondItem();
+  if (first) linked_[0] = first.get();
+  if (second && second != first) linked_[1] = second.get();
+  for (View* v : linked_)
+    if (v) v->namingConstraints_.push_back(this);
+}
+
+void LayoutConstraint::unlinkItems() {
+  for (View*& v : linked_) {
+    if (!v) continue;
+    auto& list = v->namingConstraints_;
+    auto it = std::find(list.begin(), list.end(), this);
+    if (it != list.end()) {
+      *it = list.back();
+      list.pop_back();
+    }
+    v = nullptr;
+  }
+}
+
+void LayoutConstraint::itemWillGo(const View* item) {
+  for (View*& v : linked_)
+    if (v == item) v = nullptr;
 }
 
 void LayoutConstraint::setUp(View* first, LayoutAttribute a1, LayoutRelation r, View* second, LayoutAttribute a2,
@@ -122,6 +152,7 @@ void addConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c) {
   ConstraintEngine::shared();  // the engine is there before the first constraint
   holder.constraintStorage().push_back(c);
   c->holder_ = holder.sharedFromThis();
+  c->linkItems();
   if (auto* engine = dynamic_cast<ConstraintEngine*>(layoutEngineHooks())) engine->constraintDidChange(*c, true);
 }
 
@@ -130,6 +161,7 @@ void removeConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c) 
   auto keep = c;
   auto& list = holder.constraintStorage();
   list.erase(std::remove(list.begin(), list.end(), c), list.end());
+  c->unlinkItems();
   if (auto* engine = dynamic_cast<ConstraintEngine*>(layoutEngineHooks())) engine->constraintDidChange(*c, true);
   c->holder_.reset();
 }

@@ -5,8 +5,9 @@
 //
 //     first.attribute  relation  multiplier * second.attribute + constant
 //
-//  - Items are held weakly; a constraint whose item has gone takes no part in
-//    the solve.
+//  - Items are held weakly. A view that goes deactivates the constraints
+//    naming it, and a view taken out of its superview those naming it (or a
+//    view inside it) that a view outside it holds (View.h).
 //  - Active means held by a view. setActive(true) gives the constraint to the
 //    closest common ancestor of its items (the item itself when there is one);
 //    when they have none it logs and stays inactive. Nothing here throws.
@@ -113,11 +114,17 @@ public:
 
 private:
   friend class LayoutConstraintAnimator;
+  friend class View;
   friend void addConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c);
   friend void removeConstraint(View& holder, const std::shared_ptr<LayoutConstraint>& c);
   void setUp(View* first, LayoutAttribute a1, LayoutRelation r, View* second, LayoutAttribute a2, double m,
              double c);
   void changed();
+  // While active, the constraint is listed with its items (View's
+  // namingConstraints_), and they here; a view that goes unlists itself.
+  void linkItems();
+  void unlinkItems();
+  void itemWillGo(const View* item);
 
   std::weak_ptr<View> first_;
   std::weak_ptr<View> second_;
@@ -131,6 +138,7 @@ private:
   float priority_ = 1000;
   std::string identifier_;
   std::weak_ptr<View> holder_;
+  View* linked_[2] = {nullptr, nullptr};
   uint64_t animationTick_ = 0;
 };
 

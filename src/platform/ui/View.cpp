@@ -11,6 +11,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/MainThreadCheck.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/ScrollView.h"
@@ -82,6 +83,13 @@ void View::init() {
 }
 
 View::~View() {
+  // Constraints naming this view that others hold go with it.
+  for (LayoutConstraint* c : std::vector<LayoutConstraint*>(namingConstraints_)) {
+    c->itemWillGo(this);
+    if (auto holder = c->holder())
+      removeConstraint(*holder, std::static_pointer_cast<LayoutConstraint>(c->shared_from_this()));
+  }
+  namingConstraints_.clear();
   // Hidden first, so taking the subviews' widgets out repaints nothing.
   if (widget_) widget_->hide();
   // Subviews held elsewhere live on, detached: take their widgets out of ours
@@ -358,6 +366,7 @@ void View::removeSubviewAt(size_t index) {
   auto it = std::find(subviews_.begin(), subviews_.end(), view);
   if (it != subviews_.end()) subviews_.erase(it);
   view->superview_ = nullptr;
+  view->dropConstraintsHeldOutside();
   view->widget_->hide();
   view->widget_->setParent(nullptr);
   const bool hadWindow = view->window_ != nullptr;
@@ -365,6 +374,23 @@ void View::removeSubviewAt(size_t index) {
   view->viewDidMoveToSuperview();
   if (hadWindow) view->notifyDidMoveToWindow();
   setNeedsLayout(true);
+}
+
+void View::dropConstraintsHeldOutside() {
+  std::vector<std::shared_ptr<LayoutConstraint>> out;
+  std::vector<View*> stack{this};
+  while (!stack.empty()) {
+    View* v = stack.back();
+    stack.pop_back();
+    for (LayoutConstraint* c : v->namingConstraints_) {
+      auto holder = c->holder();
+      if (holder && !holder->isDescendantOf(this))
+        out.push_back(std::static_pointer_cast<LayoutConstraint>(c->shared_from_this()));
+    }
+    for (auto& s : v->subviews_) stack.push_back(s.get());
+  }
+  for (auto& c : out)
+    if (auto holder = c->holder()) removeConstraint(*holder, c);
 }
 
 void View::restack() {

@@ -186,7 +186,11 @@ public:
   // ---- constraint layout: storage and hooks the constraint engine uses
   bool translatesAutoresizingMaskIntoConstraints() const { return translatesMask_; }
   void setTranslatesAutoresizingMaskIntoConstraints(bool t);
-  // Constraints held by this view, in the order they were added.
+  // Constraints held by this view, in the order they were added. A view
+  // taken out of its superview takes with it every constraint that names it
+  // or a view inside it and is held by a view outside it (those it holds
+  // itself, or views inside it hold, stay); a view that goes leaves no
+  // constraint naming it behind.
   const std::vector<std::shared_ptr<LayoutConstraint>>& constraints() const { return constraints_; }
   std::vector<std::shared_ptr<LayoutConstraint>>& constraintStorage() { return constraints_; }
   virtual Size intrinsicContentSize() const { return {NoIntrinsicMetric, NoIntrinsicMetric}; }
@@ -277,6 +281,9 @@ private:
   Point widgetOrigin() const { return widgetArea_.isNull() ? Point{} : widgetArea_.origin; }
   void insertSubview(std::shared_ptr<View> view, size_t index);
   void removeSubviewAt(size_t index);
+  // Deactivates the constraints naming this view or a view inside it that a
+  // view outside it holds.
+  void dropConstraintsHeldOutside();
   void paint(ViewWidget& w, const Rect& dirtyInWidget);
   // Visual top-left coordinates of the view (x right, y down) from bounds.
   Point toVisual(Point p) const;
@@ -303,6 +310,10 @@ private:
   bool autoresizesSubviews_ = true;
   bool translatesMask_ = true;
   std::vector<std::shared_ptr<LayoutConstraint>> constraints_;
+  // The active constraints (held by any view) that name this view as an
+  // item, kept by addConstraint and removeConstraint; unordered.
+  friend class LayoutConstraint;
+  std::vector<LayoutConstraint*> namingConstraints_;
   float hugging_[2] = {LayoutPriorityDefaultLow, LayoutPriorityDefaultLow};
   float compression_[2] = {LayoutPriorityDefaultHigh, LayoutPriorityDefaultHigh};
   bool needsLayout_ = false;
