@@ -59,7 +59,9 @@ struct ListRig {
   }
 
   std::shared_ptr<PresetListCell> cell(long row) {
-    return std::dynamic_pointer_cast<PresetListCell>(list->deviceTableView->viewAtColumn(0, row));
+    auto c = std::dynamic_pointer_cast<PresetListCell>(list->deviceTableView->viewAtColumn(0, row));
+    flushMain();  // a row coming into view has its labels' texts set on the main queue
+    return c;
   }
   std::string shownName(long row) {
     auto c = cell(row);

@@ -14,6 +14,11 @@ void ClipView::setDocumentView(std::shared_ptr<View> view) {
   if (document_) addSubview(document_);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  tellDocument();
+}
+
+void ClipView::tellDocument() {
+  if (auto* d = dynamic_cast<ClipViewDocument*>(document_.get())) d->clipViewVisibleRectDidChange(*this);
 }
 
 Rect ClipView::documentRect() const { return document_ ? document_->frame() : Rect::zero(); }
@@ -56,6 +61,8 @@ void ClipView::setBoundsOrigin(Point origin) {
   if (origin == bounds().origin) return;
   View::setBoundsOrigin(origin);
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  // Before the pointer is looked at: the rows coming into view have views.
+  tellDocument();
   // What lies under the pointer moved.
   if (document_ && window()) {
     document_->visibleRectDidChange();
@@ -68,11 +75,14 @@ void ClipView::subviewFrameDidChange(View& subview) {
   // A shrunk document may leave the offset past its end.
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  tellDocument();
 }
 
 void ClipView::setFrame(const Rect& frame) {
+  const Rect old = bounds();
   View::setFrame(frame);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
+  if (!(bounds() == old)) tellDocument();
 }
 
 }  // namespace ui

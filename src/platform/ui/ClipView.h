@@ -12,6 +12,20 @@
 
 namespace ui {
 
+class ClipView;
+
+// A document view that keeps views only for the part of it its clip view
+// shows (a table's rows in view) hears of every change of that part: a
+// scroll, a new size of the clip view, its own new size, becoming the
+// document.
+class ClipViewDocument {
+public:
+  virtual void clipViewVisibleRectDidChange(ClipView& clip) = 0;
+
+protected:
+  ~ClipViewDocument() = default;
+};
+
 class ClipView : public View {
 public:
   ClipView() = default;
@@ -39,6 +53,7 @@ public:
   void setFrame(const Rect& frame) override;
 
 private:
+  void tellDocument();
   std::shared_ptr<View> document_;
 };
 

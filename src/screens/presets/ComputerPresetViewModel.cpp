@@ -1,14 +1,19 @@
 #include "screens/presets/ComputerPresetViewModel.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <thread>
 #include <utility>
 
 #include "device/files/PresetManager.h"
@@ -21,16 +26,79 @@ namespace {
 
 constexpr const char* kDotExtension = ".pqv";
 
-// When the file at `path` (links followed) came into being, in nanoseconds:
-// its creation time where the file system records one, else its last
-// modification. Nothing for what is not a regular file or cannot be read.
-std::optional<int64_t> creationTime(const fs::path& path) {
+// When the file `name` in the folder `dir` (links followed) came into being,
+// in nanoseconds: its creation time where the file system records one, else
+// its last modification. Nothing for what is not a regular file or cannot be
+// read. One statx, looked up from the open folder.
+std::optional<int64_t> creationTime(int dir, const char* name) {
   struct statx st {};
-  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_TYPE | STATX_BTIME | STATX_MTIME, &st) != 0) return std::nullopt;
+  if (::statx(dir, name, AT_NO_AUTOMOUNT, STATX_TYPE | STATX_BTIME | STATX_MTIME, &st) != 0) return std::nullopt;
   if (!(st.stx_mask & STATX_TYPE) || !S_ISREG(st.stx_mode)) return std::nullopt;
   const statx_timestamp& t = (st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_mtime;
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
+
+// The entries of one listing: names kept end to end in one buffer, each
+// with the time its statx found.
+struct Listing {
+  struct Entry {
+    size_t offset = 0;  // of the file name in `names`, ending in '\0'
+    size_t baseLength = 0;  // the name without ".pqv"
+    std::optional<int64_t> born;
+  };
+  int dir = -1;
+  std::string names;
+  std::vector<Entry> entries;
+
+  const char* fileName(const Entry& e) const { return names.data() + e.offset; }
+  std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
+};
+
+// The statx of every entry, shared out in chunks between the calling thread
+// and workers of the global queue. The caller takes chunks too, so the
+// listing ends even when no worker is free; it then waits only for chunks a
+// worker has begun. A worker that starts late finds nothing left and
+// touches nothing but the shared counters.
+class StatChunks {
+public:
+  static constexpr size_t kChunk = 128;
+
+  static void run(Listing& listing) {
+    const size_t n = listing.entries.size();
+    const size_t chunks = (n + kChunk - 1) / kChunk;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t helpers = std::min<size_t>(cores - 1, chunks > 0 ? chunks - 1 : 0);
+    auto shared = std::make_shared<StatChunks>(listing, chunks);
+    for (size_t i = 0; i < helpers; ++i) dispatch::Queue::global()->async([shared] { shared->work(); });
+    shared->work();
+    std::unique_lock<std::mutex> lock(shared->mutex_);
+    shared->finished_.wait(lock, [&] { return shared->done_ == chunks; });
+  }
+
+  StatChunks(Listing& listing, size_t chunks) : listing_(listing), chunks_(chunks) {}
+
+private:
+  void work() {
+    for (;;) {
+      const size_t chunk = next_.fetch_add(1);
+      if (chunk >= chunks_) return;
+      const size_t end = std::min(listing_.entries.size(), (chunk + 1) * kChunk);
+      for (size_t i = chunk * kChunk; i < end; ++i) {
+        Listing::Entry& e = listing_.entries[i];
+        e.born = creationTime(listing_.dir, listing_.fileName(e));
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (++done_ == chunks_) finished_.notify_all();
+    }
+  }
+
+  Listing& listing_;
+  const size_t chunks_;
+  std::atomic<size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  size_t done_ = 0;
+};
 
 class Fd {
 public:
@@ -188,22 +256,44 @@ std::optional<std::string> ComputerPresetViewModel::presetNameOf(const std::stri
 }
 
 std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path& dir) {
-  std::vector<std::pair<int64_t, std::string>> found;
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const auto name = presetNameOf(it->path().filename().string());
-    if (!name) continue;
-    if (const auto born = creationTime(it->path())) found.emplace_back(*born, *name);
+  // One read of the folder, one statx per preset file, nothing else per file.
+  Listing listing;
+  listing.dir = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing.dir < 0) {
+    if (errno != ENOENT) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+    return {};
   }
-  if (ec && ec != std::errc::no_such_file_or_directory)
-    fnd::log("computer presets: listing %s: %s", dir.c_str(), ec.message().c_str());
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  DIR* stream = ::fdopendir(listing.dir);
+  if (!stream) {
+    fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+    ::close(listing.dir);
+    return {};
+  }
+  const size_t ext = std::strlen(kDotExtension);
+  errno = 0;
+  while (const dirent* d = ::readdir(stream)) {
+    // Folders are never listed: no need to look at them.
+    if (d->d_type == DT_DIR) continue;
+    const size_t length = std::strlen(d->d_name);
+    if (length <= ext || std::memcmp(d->d_name + length - ext, kDotExtension, ext) != 0) continue;
+    listing.entries.push_back({listing.names.size(), length - ext, std::nullopt});
+    listing.names.append(d->d_name, length + 1);
+  }
+  if (errno != 0) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+  StatChunks::run(listing);
+  ::closedir(stream);
+
+  std::vector<const Listing::Entry*> found;
+  found.reserve(listing.entries.size());
+  for (const auto& e : listing.entries)
+    if (e.born) found.push_back(&e);
+  // Newest first; names of the same time in name order.
+  std::sort(found.begin(), found.end(), [&](const Listing::Entry* a, const Listing::Entry* b) {
+    return *a->born != *b->born ? *a->born > *b->born : listing.baseName(*a) < listing.baseName(*b);
   });
   std::vector<std::string> names;
   names.reserve(found.size());
-  for (auto& f : found) names.push_back(std::move(f.second));
+  for (const auto* e : found) names.emplace_back(listing.baseName(*e));
   return names;
 }
 
