@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace ui {
 
@@ -46,6 +47,23 @@ std::optional<std::string> installedFamily(const std::string& family) {
 int pixelSize(double size) {
   if (!(size >= 1)) return 1;  // also NaN
   return static_cast<int>(std::lround(std::min(size, 4096.0)));
+}
+
+// The vertical metrics of a font, measured once per family, pixel size and
+// weight: labels ask for their line height at every layout and draw.
+struct Metrics {
+  double ascent = 0, descent = 0, leading = 0;
+};
+
+const Metrics& metricsOf(const Font& font) {
+  thread_local std::map<std::tuple<std::string, int, bool>, Metrics> cache;
+  auto key = std::make_tuple(font.familyName(), pixelSize(font.pointSize()), font.isBold());
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    const QFontMetricsF fm(font.toQFont());
+    it = cache.emplace(std::move(key), Metrics{fm.ascent(), fm.descent(), std::max(0.0, fm.leading())}).first;
+  }
+  return it->second;
 }
 
 // Names already looked up, with the family found (or none).
@@ -97,13 +115,16 @@ QFont Font::toQFont() const {
   return f;
 }
 
-double Font::ascender() const { return QFontMetricsF(toQFont()).ascent(); }
+double Font::ascender() const { return metricsOf(*this).ascent; }
 
-double Font::descender() const { return -QFontMetricsF(toQFont()).descent(); }
+double Font::descender() const { return -metricsOf(*this).descent; }
 
-double Font::leading() const { return std::max(0.0, QFontMetricsF(toQFont()).leading()); }
+double Font::leading() const { return metricsOf(*this).leading; }
 
-double Font::lineHeight() const { return ascender() - descender() + leading(); }
+double Font::lineHeight() const {
+  const Metrics& m = metricsOf(*this);
+  return m.ascent + m.descent + m.leading;
+}
 
 double Font::widthOfString(std::string_view text) const {
   return QFontMetricsF(toQFont()).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
