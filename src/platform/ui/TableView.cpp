@@ -307,15 +307,14 @@ void TableView::tile() {
   for (int pass = 0; pass < 4; ++pass) {
     tileAgain_ = false;
     tileOnce();
-    if (reloadAgain_) {
-      reloadAgain_ = false;
-      tiling_ = false;
-      reloadData();
-      return;
-    }
+    if (reloadAgain_) break;
     if (!tileAgain_) break;
   }
   tiling_ = false;
+  if (reloadAgain_) {
+    reloadAgain_ = false;
+    reloadData();
+  }
 }
 
 void TableView::tileOnce() {

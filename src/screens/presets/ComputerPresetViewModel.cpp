@@ -38,66 +38,73 @@ std::optional<int64_t> creationTime(int dir, const char* name) {
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-// The entries of one listing: names kept end to end in one buffer, each
-// with the time its statx found.
-struct Listing {
+// One listing of a folder. The reader hands the preset files it finds over
+// in batches as it goes; the statx of a batch is done by whoever takes it
+// first: workers of the global queue while the folder is still being read,
+// and the reader itself once it is. A worker that comes late finds nothing
+// left and touches nothing but this shared state, so the listing never
+// waits for a worker that has not begun, and ends even when none is free.
+class Listing {
+public:
+  static constexpr size_t kBatch = 128;
+
   struct Entry {
-    size_t offset = 0;  // of the file name in `names`, ending in '\0'
+    size_t offset = 0;      // of the file name in the batch's `names`, ending in '\0'
     size_t baseLength = 0;  // the name without ".pqv"
     std::optional<int64_t> born;
   };
-  int dir = -1;
-  std::string names;
-  std::vector<Entry> entries;
+  struct Batch {
+    std::string names;
+    std::vector<Entry> entries;
+    const char* fileName(const Entry& e) const { return names.data() + e.offset; }
+    std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
+  };
 
-  const char* fileName(const Entry& e) const { return names.data() + e.offset; }
-  std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
-};
+  explicit Listing(int dir) : dir_(dir) {}
 
-// The statx of every entry, shared out in chunks between the calling thread
-// and workers of the global queue. The caller takes chunks too, so the
-// listing ends even when no worker is free; it then waits only for chunks a
-// worker has begun. A worker that starts late finds nothing left and
-// touches nothing but the shared counters.
-class StatChunks {
-public:
-  static constexpr size_t kChunk = 128;
-
-  static void run(Listing& listing) {
-    const size_t n = listing.entries.size();
-    const size_t chunks = (n + kChunk - 1) / kChunk;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t helpers = std::min<size_t>(cores - 1, chunks > 0 ? chunks - 1 : 0);
-    auto shared = std::make_shared<StatChunks>(listing, chunks);
-    for (size_t i = 0; i < helpers; ++i) dispatch::Queue::global()->async([shared] { shared->work(); });
-    shared->work();
-    std::unique_lock<std::mutex> lock(shared->mutex_);
-    shared->finished_.wait(lock, [&] { return shared->done_ == chunks; });
+  // The reader: a full batch goes out to be looked at.
+  void add(std::unique_ptr<Batch> batch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    batches_.push_back(std::move(batch));
+    changed_.notify_one();
   }
-
-  StatChunks(Listing& listing, size_t chunks) : listing_(listing), chunks_(chunks) {}
-
-private:
-  void work() {
-    for (;;) {
-      const size_t chunk = next_.fetch_add(1);
-      if (chunk >= chunks_) return;
-      const size_t end = std::min(listing_.entries.size(), (chunk + 1) * kChunk);
-      for (size_t i = chunk * kChunk; i < end; ++i) {
-        Listing::Entry& e = listing_.entries[i];
-        e.born = creationTime(listing_.dir, listing_.fileName(e));
-      }
+  // The reader, at the end of the folder: helps with what is left, then
+  // waits for the batches workers are still on.
+  void finish() {
+    {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (++done_ == chunks_) finished_.notify_all();
+      allRead_ = true;
+      changed_.notify_all();
+    }
+    help();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return looked_ == batches_.size(); });
+  }
+  // Takes batches until none is left.
+  void help() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return taken_ < batches_.size() || allRead_; });
+      if (taken_ == batches_.size()) return;
+      Batch& batch = *batches_[taken_++];
+      lock.unlock();
+      for (Entry& e : batch.entries) e.born = creationTime(dir_, batch.fileName(e));
+      lock.lock();
+      ++looked_;
+      changed_.notify_all();
     }
   }
+  // After finish(): every batch, looked at.
+  const std::vector<std::unique_ptr<Batch>>& batches() const { return batches_; }
 
-  Listing& listing_;
-  const size_t chunks_;
-  std::atomic<size_t> next_{0};
+private:
+  const int dir_;
   std::mutex mutex_;
-  std::condition_variable finished_;
-  size_t done_ = 0;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Batch>> batches_;
+  size_t taken_ = 0;
+  size_t looked_ = 0;
+  bool allRead_ = false;
 };
 
 class Fd {
@@ -257,43 +264,64 @@ std::optional<std::string> ComputerPresetViewModel::presetNameOf(const std::stri
 
 std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path& dir) {
   // One read of the folder, one statx per preset file, nothing else per file.
-  Listing listing;
-  listing.dir = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listing.dir < 0) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
     if (errno != ENOENT) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
     return {};
   }
-  DIR* stream = ::fdopendir(listing.dir);
+  DIR* stream = ::fdopendir(fd);
   if (!stream) {
     fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
-    ::close(listing.dir);
+    ::close(fd);
     return {};
   }
+  auto listing = std::make_shared<Listing>(fd);
+  const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
+  bool helped = false;
   const size_t ext = std::strlen(kDotExtension);
+  auto batch = std::make_unique<Listing::Batch>();
+  size_t found = 0;
   errno = 0;
   while (const dirent* d = ::readdir(stream)) {
     // Folders are never listed: no need to look at them.
     if (d->d_type == DT_DIR) continue;
     const size_t length = std::strlen(d->d_name);
     if (length <= ext || std::memcmp(d->d_name + length - ext, kDotExtension, ext) != 0) continue;
-    listing.entries.push_back({listing.names.size(), length - ext, std::nullopt});
-    listing.names.append(d->d_name, length + 1);
+    batch->entries.push_back({batch->names.size(), length - ext, std::nullopt});
+    batch->names.append(d->d_name, length + 1);
+    if (batch->entries.size() < Listing::kBatch) continue;
+    found += batch->entries.size();
+    listing->add(std::move(batch));
+    batch = std::make_unique<Listing::Batch>();
+    // Workers join once there is work for more than one.
+    if (!helped) {
+      helped = true;
+      for (unsigned i = 0; i < helpers; ++i) dispatch::Queue::global()->async([listing] { listing->help(); });
+    }
   }
   if (errno != 0) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
-  StatChunks::run(listing);
+  if (!batch->entries.empty()) {
+    found += batch->entries.size();
+    listing->add(std::move(batch));
+  }
+  listing->finish();
   ::closedir(stream);
 
-  std::vector<const Listing::Entry*> found;
-  found.reserve(listing.entries.size());
-  for (const auto& e : listing.entries)
-    if (e.born) found.push_back(&e);
+  struct Found {
+    int64_t born;
+    std::string_view name;
+  };
+  std::vector<Found> listed;
+  listed.reserve(found);
+  for (const auto& b : listing->batches())
+    for (const auto& e : b->entries)
+      if (e.born) listed.push_back({*e.born, b->baseName(e)});
   // Newest first; names of the same time in name order.
-  std::sort(found.begin(), found.end(), [&](const Listing::Entry* a, const Listing::Entry* b) {
-    return *a->born != *b->born ? *a->born > *b->born : listing.baseName(*a) < listing.baseName(*b);
-  });
+  std::sort(listed.begin(), listed.end(),
+            [](const Found& a, const Found& b) { return a.born != b.born ? a.born > b.born : a.name < b.name; });
   std::vector<std::string> names;
-  names.reserve(found.size());
-  for (const auto* e : found) names.emplace_back(listing.baseName(*e));
+  names.reserve(listed.size());
+  for (const Found& f : listed) names.emplace_back(f.name);
   return names;
 }
 
