@@ -40,11 +40,13 @@ std::optional<int64_t> creationTime(int dir, const char* name) {
 
 // One listing of a folder. The reader hands the preset files it finds over
 // in batches as it goes; the statx of a batch is done by whoever takes it
-// first: workers of the global queue while the folder is still being read,
-// and the reader itself once it is. A worker that comes late finds nothing
-// left and touches nothing but this shared state, so the listing never
-// waits for a worker that has not begun, and ends even when none is free.
-class Listing {
+// first: workers of the global queue, called in while there are batches
+// waiting, and the reader itself once the folder is read. A worker takes
+// batches while there are any and then leaves; it never waits for the
+// reader, and the reader never waits for a worker that has not begun, so a
+// listing ends even when no worker is free. A worker that comes late finds
+// nothing left and touches nothing but this shared state.
+class Listing : public std::enable_shared_from_this<Listing> {
 public:
   static constexpr size_t kBatch = 128;
 
@@ -60,51 +62,57 @@ public:
     std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
   };
 
-  explicit Listing(int dir) : dir_(dir) {}
+  Listing(int dir, unsigned workers) : dir_(dir), workers_(workers) {}
 
-  // The reader: a full batch goes out to be looked at.
+  // The reader: a full batch goes out to be looked at, and a worker is
+  // called in when fewer than `workers` are at it.
   void add(std::unique_ptr<Batch> batch) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    batches_.push_back(std::move(batch));
-    changed_.notify_one();
-  }
-  // The reader, at the end of the folder: helps with what is left, then
-  // waits for the batches workers are still on.
-  void finish() {
+    bool callWorker = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      allRead_ = true;
-      changed_.notify_all();
+      batches_.push_back(std::move(batch));
+      if (working_ < workers_) {
+        ++working_;
+        callWorker = true;
+      }
     }
-    help();
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return looked_ == batches_.size(); });
+    if (callWorker) dispatch::Queue::global()->async([self = shared_from_this()] { self->work(); });
   }
-  // Takes batches until none is left.
-  void help() {
+  // The reader, at the end of the folder: takes what is left, then waits
+  // for the batches workers are still on.
+  void finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [&] { return taken_ < batches_.size() || allRead_; });
-      if (taken_ == batches_.size()) return;
-      Batch& batch = *batches_[taken_++];
-      lock.unlock();
-      for (Entry& e : batch.entries) e.born = creationTime(dir_, batch.fileName(e));
-      lock.lock();
-      ++looked_;
-      changed_.notify_all();
-    }
+    takeAll(lock);
+    allLooked_.wait(lock, [&] { return looked_ == batches_.size(); });
   }
   // After finish(): every batch, looked at.
   const std::vector<std::unique_ptr<Batch>>& batches() const { return batches_; }
 
 private:
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    takeAll(lock);
+    --working_;
+  }
+  // Looks at batches until none is waiting; `lock` is held on entry and exit.
+  void takeAll(std::unique_lock<std::mutex>& lock) {
+    while (taken_ < batches_.size()) {
+      Batch& batch = *batches_[taken_++];
+      lock.unlock();
+      for (Entry& e : batch.entries) e.born = creationTime(dir_, batch.fileName(e));
+      lock.lock();
+      if (++looked_ == batches_.size()) allLooked_.notify_all();
+    }
+  }
+
   const int dir_;
+  const unsigned workers_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable allLooked_;
   std::vector<std::unique_ptr<Batch>> batches_;
   size_t taken_ = 0;
   size_t looked_ = 0;
-  bool allRead_ = false;
+  unsigned working_ = 0;
 };
 
 class Fd {
@@ -275,9 +283,7 @@ std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path
     ::close(fd);
     return {};
   }
-  auto listing = std::make_shared<Listing>(fd);
-  const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
-  bool helped = false;
+  auto listing = std::make_shared<Listing>(fd, std::max(1u, std::thread::hardware_concurrency()) - 1);
   const size_t ext = std::strlen(kDotExtension);
   auto batch = std::make_unique<Listing::Batch>();
   size_t found = 0;
@@ -293,11 +299,6 @@ std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path
     found += batch->entries.size();
     listing->add(std::move(batch));
     batch = std::make_unique<Listing::Batch>();
-    // Workers join once there is work for more than one.
-    if (!helped) {
-      helped = true;
-      for (unsigned i = 0; i < helpers; ++i) dispatch::Queue::global()->async([listing] { listing->help(); });
-    }
   }
   if (errno != 0) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
   if (!batch->entries.empty()) {
