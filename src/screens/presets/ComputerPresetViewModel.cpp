@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -42,9 +43,9 @@ std::optional<int64_t> creationTime(int dir, const char* name) {
 // in batches as it goes; the statx of a batch is done by whoever takes it
 // first: workers of the global queue, called in while there are batches
 // waiting, and the reader itself once the folder is read. A worker takes
-// batches while there are any and then leaves; it never waits for the
-// reader, and the reader never waits for a worker that has not begun, so a
-// listing ends even when no worker is free. A worker that comes late finds
+// batches while they come and leaves when the reader is slow (never held
+// for longer than kStay without work), and the reader never waits for a
+// worker that has not begun, so a listing ends even when no worker is free. A worker that comes late finds
 // nothing left and touches nothing but this shared state.
 class Listing : public std::enable_shared_from_this<Listing> {
 public:
@@ -76,12 +77,15 @@ public:
         callWorker = true;
       }
     }
+    waiting_.notify_one();
     if (callWorker) dispatch::Queue::global()->async([self = shared_from_this()] { self->work(); });
   }
   // The reader, at the end of the folder: takes what is left, then waits
   // for the batches workers are still on.
   void finish() {
     std::unique_lock<std::mutex> lock(mutex_);
+    allRead_ = true;
+    waiting_.notify_all();
     takeAll(lock);
     allLooked_.wait(lock, [&] { return looked_ == batches_.size(); });
   }
@@ -91,7 +95,10 @@ public:
 private:
   void work() {
     std::unique_lock<std::mutex> lock(mutex_);
-    takeAll(lock);
+    // A worker stays while batches come in quick succession, so that it is
+    // not called in again for each; it leaves when the reader is slower.
+    do takeAll(lock);
+    while (!allRead_ && waiting_.wait_for(lock, kStay, [&] { return taken_ < batches_.size() || allRead_; }));
     --working_;
   }
   // Looks at batches until none is waiting; `lock` is held on entry and exit.
@@ -105,14 +112,19 @@ private:
     }
   }
 
+  // How long a worker waits for the reader's next batch before it leaves.
+  static constexpr auto kStay = std::chrono::milliseconds(2);
+
   const int dir_;
   const unsigned workers_;
   std::mutex mutex_;
+  std::condition_variable waiting_;
   std::condition_variable allLooked_;
   std::vector<std::unique_ptr<Batch>> batches_;
   size_t taken_ = 0;
   size_t looked_ = 0;
   unsigned working_ = 0;
+  bool allRead_ = false;
 };
 
 class Fd {
