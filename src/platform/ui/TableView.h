@@ -207,7 +207,9 @@ public:
   Rect rectOfRow(long row) const;
   // -1 outside every row.
   long rowAtPoint(Point p) const;
-  // The rows that have views now, first to last (a range; empty: first > last).
+  // The first and last rows that have views now (first > last: none). They
+  // are the rows in view and the spare rows, and any row made out of view
+  // since the last tile, so rows in between may have none.
   std::pair<long, long> rowsWithViews() const;
   // The views of a row. A row out of view has none, unless makeIfNecessary
   // asks the delegate for them now; they then stay until the next scroll,
