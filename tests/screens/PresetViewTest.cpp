@@ -184,10 +184,10 @@ TEST(PresetView, TheMarkFollowsTheNumberTheUnitSentWhateverTheThreadsTurns) {
       },
       kBound));
   input.join();
-  flushMain();
   EXPECT_TRUE(mainDrained);
   EXPECT_EQ(rig.list->presetVM->selectedIndex(), moved);
-  EXPECT_EQ(rig.list->deviceTableView->selectedRow(), moved);
+  // The change reaches the list through the background queue: wait for it.
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.list->deviceTableView->selectedRow() == moved; }, kBound));
 }
 
 TEST(PresetView, ClicksSwitchTheUnitAndAskToSaveWhenModified) {
