@@ -55,6 +55,13 @@ void ZrTableRowView::mouseExited(ui::Event&) {
   if (isActionSelect != 1) setBackgroundColor(ui::Color::clearColor());
 }
 
+void ZrTableRowView::prepareForReuse() {
+  ui::TableRowView::prepareForReuse();
+  if (isActionSelect != 1) return;
+  isActionSelect = 0;
+  setBackgroundColor(ui::Color::clearColor());
+}
+
 void ZrTableRowView::drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect&) {
   ctx.saveGState();
   ctx.setFillColor(ui::Color::rgb255(180, 180, 180, 0.5));

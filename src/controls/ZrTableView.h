@@ -5,7 +5,8 @@
 //    selection).
 //  - ZrTableRowView: grey (0.5 at 0.7) while the pointer is over it, a flat
 //    grey band 1 point inside its edges while selected; while isActionSelect
-//    is 1 its owner's background stays whatever the pointer does.
+//    is 1 its owner's background stays whatever the pointer does (until the
+//    table takes the view for another row).
 //  - ZrTableViewCell (one label) and PresetListCell (a number column 44
 //    wide, then the name): white system 12 labels, truncated at the tail.
 //  - ZrTabelCellView: the drop-down row, black 10-point text, lit grey while
@@ -49,6 +50,9 @@ public:
   void mouseEntered(ui::Event& e) override;
   void mouseExited(ui::Event& e) override;
   void drawSelectionInRect(ui::GraphicsContext& ctx, const ui::Rect& rect) override;
+  // A hold belongs to the row it was put on: a view taken for another row
+  // loses it and its colour.
+  void prepareForReuse() override;
 
 private:
   std::shared_ptr<ui::TrackingArea> area_;

@@ -4,6 +4,7 @@
 // into the unit).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -146,7 +147,9 @@ struct LibraryRig {
       parts.popUps = unit.sim.popUps;
       parts.nameLoadDelay = std::chrono::milliseconds(0);
       unitList = PresetView::create(parts);
+      // Polled often, waited for long: a loaded machine may be slow to confirm.
       unitList->importWait = std::chrono::milliseconds(50);
+      unitList->importWaits = 200;
       unitList->setFrame({0, 0, 260, 300});
       window->contentView()->addSubview(unitList);
       EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return unitList->deviceTableView->numberOfRows() == 200; }, kBound));
@@ -292,6 +295,51 @@ TEST(LocalPresetView, ListsTheFolderNewestFirstWithTheFirstRowSelected) {
   rig.menuAt(5, "Refresh");
   EXPECT_EQ(rig.table().numberOfRows(), 0);
   EXPECT_EQ(rig.table().selectedRow(), -1);
+}
+
+// Many files at once: each is looked at (by several threads), none lost or
+// twice; the order is that of their own birth times, ties by name; and the
+// list has row views and cells only for the rows in view.
+TEST(LocalPresetView, AFolderOfManyFilesIsListedWholeWithViewsOnlyForTheRowsInView) {
+  LibraryRig rig;
+  const int kFiles = 1500;
+  std::vector<std::pair<int64_t, std::string>> born;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "P" + std::to_string(i * 7919 % kFiles);
+    writeFile(rig.presets / (name + ".pqv"), "{}");
+    struct statx st {};
+    ASSERT_EQ(::statx(AT_FDCWD, (rig.presets / (name + ".pqv")).c_str(), 0, STATX_BTIME | STATX_MTIME, &st), 0);
+    const statx_timestamp& t = (st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_mtime;
+    born.emplace_back(int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec, name);
+  }
+  std::sort(born.begin(), born.end(),
+            [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+  std::vector<std::string> expected;
+  for (auto& b : born) expected.push_back(b.second);
+
+  rig.library->reloadPresetData();
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.table().numberOfRows() == kFiles; }, kBound));
+  EXPECT_EQ(rig.rows(), expected);
+  EXPECT_EQ(rig.table().selectedRow(), 0);
+  const auto inView = [&] { return long(rig.table().visibleRect().height() / LocalPresetView::kRowHeight) + 1; };
+  const size_t most = size_t(inView() + 2 * ui::TableView::kSpareRows);
+  EXPECT_LE(rig.table().subviews().size(), most);
+  EXPECT_EQ(rig.shownName(1), expected[1]);
+
+  // At the end: the last names in the views there, the first row still
+  // selected and drawn so once it is back in view.
+  rig.table().scrollRowToVisible(kFiles - 1);
+  EXPECT_LE(rig.table().subviews().size(), most);
+  EXPECT_EQ(rig.table().rowViewAtRow(0, false), nullptr);
+  for (long row : {long(kFiles) - 1, long(kFiles) - 4}) EXPECT_EQ(rig.shownName(row), expected[size_t(row)]);
+  EXPECT_EQ(rig.titleColour(kFiles - 1), ui::Color::whiteColor());
+  rig.window->layoutIfNeeded();
+  const auto png = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "library-scrolled-to-the-end.png";
+  EXPECT_TRUE(rig.window->widget()->grab().toImage().save(QString::fromStdString(png.string())));
+  rig.table().scrollRowToVisible(0);
+  EXPECT_EQ(rig.shownName(0), expected[0]);
+  EXPECT_EQ(rig.titleColour(0), kAccent);
+  EXPECT_EQ(rig.table().selectedRow(), 0);
 }
 
 TEST(LocalPresetView, TheFolderButtonAndShowInFinderRevealTheRightPath) {

@@ -113,8 +113,8 @@ struct TableRig {
     table->setDelegate(ds);
   }
   std::string cellText(long row) {
-    flushMain();  // labels take their text on the main queue
     auto cell = std::dynamic_pointer_cast<ZrTableViewCell>(table->viewAtColumn(0, row));
+    flushMain();  // labels take their text on the main queue
     return cell ? cell->titleLabel()->stringValue() : "<none>";
   }
 };

@@ -10,10 +10,14 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QWidget>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "controls/GGPopView.h"
 #include "device/TempFolder.h"
 #include "platform/ui/Window.h"
+#include "reactive/RSScheduler.h"
 #include "screens/PresetRig.h"
 #include "screens/presets/PresetTableViewDataSource.h"
 #include "screens/presets/PresetView.h"
@@ -46,7 +50,9 @@ struct ListRig {
     parts.emptyPreset = std::filesystem::path(QV450_RESOURCES_DIR) / "Empty.pqv";
     parts.nameLoadDelay = std::chrono::milliseconds(0);
     list = PresetView::create(parts);
+    // Polled often, waited for long: a loaded machine may be slow to confirm.
     list->importWait = std::chrono::milliseconds(50);
+    list->importWaits = 200;
     list->setFrame({0, 0, 260, 520});
     window->makeKeyAndOrderFront();
     window->contentView()->addSubview(list);
@@ -59,7 +65,9 @@ struct ListRig {
   }
 
   std::shared_ptr<PresetListCell> cell(long row) {
-    return std::dynamic_pointer_cast<PresetListCell>(list->deviceTableView->viewAtColumn(0, row));
+    auto c = std::dynamic_pointer_cast<PresetListCell>(list->deviceTableView->viewAtColumn(0, row));
+    flushMain();  // a row coming into view has its labels' texts set on the main queue
+    return c;
   }
   std::string shownName(long row) {
     auto c = cell(row);
@@ -132,6 +140,54 @@ TEST(PresetView, ShowsTheUnitsPresetsAndMarksTheCurrentOne) {
   const QImage image = rig.window->widget()->grab().toImage();
   const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "preset-list.png";
   EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
+}
+
+// A change of the current preset on the unit's input thread marks the row
+// of the number the unit sent, however the threads take turns: here the
+// input thread is held, halfway through handing the number to the view
+// model, until everything already on its way to the list has arrived.
+TEST(PresetView, TheMarkFollowsTheNumberTheUnitSentWhateverTheThreadsTurns) {
+  ListRig rig;
+  const long moved = rig.unitPreset() == 8 ? 9 : 8;
+  static thread_local bool onInputThread = false;
+  std::mutex m;
+  std::condition_variable cv;
+  bool backgroundDrained = false, mainDrained = false, done = false;
+  auto drained = [&](bool& flag) {
+    return [&] {
+      std::lock_guard<std::mutex> lock(m);
+      flag = true;
+      cv.notify_all();
+    };
+  };
+  // Before the view model's number changes, on the input thread: whatever
+  // was handed to the framework's background queue, and from there to the
+  // main queue, has been delivered.
+  rig.list->presetVM->addObserver("selectRow", fnd::KVOPrior, [&](const fnd::KVOChange& c) {
+    if (!c.isPrior || !onInputThread) return;
+    auto subscriptions = std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler());
+    subscriptions->backgroundScheduler()->schedule(drained(backgroundDrained));
+    std::unique_lock<std::mutex> lock(m);
+    EXPECT_TRUE(cv.wait_for(lock, kBound, [&] { return backgroundDrained; }));
+    dispatch::Queue::main()->async(drained(mainDrained));
+    EXPECT_TRUE(cv.wait_for(lock, kBound, [&] { return mainDrained; }));
+  });
+  std::thread input([&] {
+    onInputThread = true;
+    rig.unit.sim.service->presetAllData()->selectedPreset.set(static_cast<int>(moved) + 1);
+    drained(done)();
+  });
+  EXPECT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return done;
+      },
+      kBound));
+  input.join();
+  EXPECT_TRUE(mainDrained);
+  EXPECT_EQ(rig.list->presetVM->selectedIndex(), moved);
+  // The change reaches the list through the background queue: wait for it.
+  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return rig.list->deviceTableView->selectedRow() == moved; }, kBound));
 }
 
 TEST(PresetView, ClicksSwitchTheUnitAndAskToSaveWhenModified) {

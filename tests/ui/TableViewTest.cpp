@@ -1,7 +1,8 @@
 // The view-based table: rows and cells from the delegate, selection by
-// click, keys and code, hover rows, the context menu's clicked row, and rows
+// click, keys and code, hover rows, the context menu's clicked row, rows
 // dragged from one table and dropped on another (Qt's drag events sent to
-// the receiving table, as a windowing system would).
+// the receiving table, as a windowing system would), and a long table in a
+// scroll view that has views only for the rows in view and reuses them.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <memory>
 
 #include "platform/ui/Menu.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
@@ -248,6 +250,263 @@ TEST_F(TableFixture, DISABLED_ARowDraggedWithTheMouseLandsInTheOtherTable) {
   ASSERT_TRUE(fed) << "no drag loop ran";
   EXPECT_EQ(rightList->names, (std::vector<std::string>{"x", "c", "y"}));
   p.release(to);
+}
+
+// A long list in a scroll view that shows ten rows of 20 points. Its
+// delegate counts what it is asked and makes its views through the table,
+// so that views of rows gone out of view come back.
+struct LongList : TableViewDataSource, TableViewDelegate {
+  long rows = 10000;
+  long countsAsked = 0;
+  std::vector<long> cellsAsked;
+  long rowViewsMade = 0;
+  long cellsMade = 0;
+
+  static std::string name(long row) { return "Preset " + std::to_string(row); }
+  long numberOfRowsInTableView(TableView&) override {
+    ++countsAsked;
+    return rows;
+  }
+  std::shared_ptr<TableRowView> rowViewForRow(TableView& t, long) override {
+    return std::static_pointer_cast<TableRowView>(t.makeViewWithIdentifier("row"));
+  }
+  std::shared_ptr<View> viewForTableColumn(TableView& t, TableColumn* c, long row) override {
+    cellsAsked.push_back(row);
+    auto cell = std::static_pointer_cast<TableCellView>(t.makeViewWithIdentifier(c->identifier()));
+    cell->textField()->setStringValue(name(row));
+    return cell;
+  }
+};
+
+struct LongTableFixture : ::testing::Test {
+  static constexpr double kRow = 20;
+  static constexpr long kInView = 10;
+
+  void SetUp() override {
+    window = Window::create(Rect(0, 0, 240, 320));
+    scroll = View::create<ScrollView>(Rect(0, 0, 240, kRow * kInView));
+    table = View::create<TableView>(Rect(0, 0, 240, 0));
+    table->setRowHeight(kRow);
+    table->addTableColumn(std::make_shared<TableColumn>("name"));
+    table->registerViewMaker("row", [this] {
+      ++list->rowViewsMade;
+      return View::create<TableRowView>();
+    });
+    table->registerViewMaker("name", [this] {
+      ++list->cellsMade;
+      auto cell = View::create<TableCellView>();
+      auto label = TextField::labelWithString("");
+      cell->addSubview(label);
+      cell->setTextField(label);
+      return cell;
+    });
+    table->setDataSource(list);
+    table->setDelegate(list);
+    table->setAllowsMultipleSelection(true);
+    scroll->setDocumentView(table);
+    window->contentView()->addSubview(scroll);
+    window->makeKeyAndOrderFront();
+    table->reloadData();
+  }
+  void TearDown() override {
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  void scrollTo(double y) { scroll->contentView()->scrollToPoint({0, y}); }
+  // The rows that should have views: those in view and kSpareRows more on
+  // either side.
+  std::pair<long, long> expectedRows() const {
+    const Rect shown = scroll->documentVisibleRect();
+    const long first = long(shown.minY() / kRow), last = long(std::ceil(shown.maxY() / kRow)) - 1;
+    return {std::max(0L, first - TableView::kSpareRows), std::min(list->rows - 1, last + TableView::kSpareRows)};
+  }
+  // Every row with views has its own texts, is where its row is, and shows
+  // whether its row is selected; there are no other views.
+  void expectRowsShowTheirOwnData() {
+    const auto [first, last] = table->rowsWithViews();
+    EXPECT_EQ(long(table->subviews().size()), last - first + 1);
+    for (long row = first; row <= last; ++row) {
+      auto view = table->rowViewAtRow(row, false);
+      ASSERT_TRUE(view) << row;
+      EXPECT_EQ(view->frame(), table->rectOfRow(row)) << row;
+      EXPECT_EQ(view->isSelected(), table->selectedRowIndexes().count(row) > 0) << row;
+      EXPECT_EQ(view->isHovered(), row == table->hoveredRow()) << row;
+      auto cell = std::static_pointer_cast<TableCellView>(table->viewAtColumn(0, row, false));
+      ASSERT_TRUE(cell) << row;
+      EXPECT_EQ(cell->superview(), view.get()) << row;
+      EXPECT_EQ(cell->textField()->stringValue(), LongList::name(row)) << row;
+    }
+  }
+
+  std::shared_ptr<Window> window;
+  std::shared_ptr<ScrollView> scroll;
+  std::shared_ptr<TableView> table;
+  std::shared_ptr<LongList> list = std::make_shared<LongList>();
+};
+
+TEST_F(LongTableFixture, TheDelegateIsAskedOnlyForRowsComingIntoView) {
+  struct Step {
+    const char* what;
+    std::function<void(LongTableFixture&)> act;
+    std::pair<long, long> rows;  // with views afterwards
+    std::vector<long> asked;     // the rows whose cells were asked for, in order; empty: all of `rows`
+    bool reloads = false;        // the number of rows is asked for again
+  };
+  const Step steps[] = {
+      {"reload at the top", [](auto& f) { f.table->reloadData(); }, {0, 11}, {}, true},
+      {"three rows down", [](auto& f) { f.scrollTo(3 * kRow); }, {1, 14}, {12, 13, 14}},
+      {"half a row more", [](auto& f) { f.scrollTo(3.5 * kRow); }, {1, 15}, {15}},
+      {"the middle", [](auto& f) { f.scrollTo(5000); }, {248, 261}, {}},
+      {"the end", [](auto& f) { f.scrollTo(1e9); }, {9988, 9999}, {}},
+      {"a row scrolled into view (up, to the top)", [](auto& f) { f.table->scrollRowToVisible(4321); }, {4319, 4332},
+       {}},
+      {"a taller scroll view", [](auto& f) { f.scroll->setFrameSize({240, 15 * kRow}); }, {4319, 4337},
+       {4333, 4334, 4335, 4336, 4337}},
+      {"a row already in view", [](auto& f) { f.table->scrollRowToVisible(4330); }, {4319, 4337}, {-1}},
+      {"reloaded with five rows",
+       [](auto& f) {
+         f.list->rows = 5;
+         f.table->reloadData();
+       },
+       {0, 4}, {}, true},
+      {"reloaded empty",
+       [](auto& f) {
+         f.list->rows = 0;
+         f.table->reloadData();
+       },
+       {0, -1}, {-1}, true},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    list->cellsAsked.clear();
+    const long counts = list->countsAsked;
+    step.act(*this);
+    EXPECT_EQ(list->countsAsked - counts, step.reloads ? 1 : 0);
+    EXPECT_EQ(table->rowsWithViews(), step.rows);
+    EXPECT_EQ(table->rowsWithViews(), expectedRows());
+    std::vector<long> asked = step.asked;
+    if (asked.empty())
+      for (long r = step.rows.first; r <= step.rows.second; ++r) asked.push_back(r);
+    if (asked == std::vector<long>{-1}) asked.clear();
+    EXPECT_EQ(list->cellsAsked, asked);
+    expectRowsShowTheirOwnData();
+  }
+  EXPECT_EQ(table->numberOfRows(), 0);
+  EXPECT_EQ(table->rowViewAtRow(0), nullptr);
+}
+
+TEST_F(LongTableFixture, ScrollingReusesTheViewsOfRowsThatLeft) {
+  // Whatever the step, no more views are ever made than one view's worth of
+  // rows (a part row at each edge) and the spare rows.
+  const long most = kInView + 1 + 2 * TableView::kSpareRows;
+  for (double step : {1.0, kRow, 5 * kRow, kRow * kInView, 7 * kRow * kInView}) {
+    SCOPED_TRACE(step);
+    scrollTo(0);
+    for (int i = 1; i <= 60; ++i) {
+      scrollTo(step * i);
+      EXPECT_LE(table->subviews().size(), size_t(most));
+    }
+    EXPECT_LE(list->rowViewsMade, most);
+    EXPECT_LE(list->cellsMade, most);
+    expectRowsShowTheirOwnData();
+  }
+  // A reload makes no views either: the rows in view take their own back.
+  const auto before = table->rowViewAtRow(table->rowsWithViews().first + 3, false);
+  table->reloadData();
+  EXPECT_EQ(table->rowViewAtRow(table->rowsWithViews().first + 3, false), before);
+  EXPECT_LE(list->rowViewsMade, most);
+}
+
+TEST_F(LongTableFixture, SelectionStaysWithItsRowsAcrossScrolling) {
+  struct Case {
+    const char* what;
+    std::set<long> rows;
+  };
+  const Case cases[] = {
+      {"a row in view", {3}},
+      {"rows in and out of view", {3, 4, 250}},
+      {"a row out of view", {250}},
+      {"the last row", {9999}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    scrollTo(0);
+    table->selectRowIndexes(c.rows, false);
+    expectRowsShowTheirOwnData();
+    for (double y : {5000.0, 1e9, 0.0}) {
+      scrollTo(y);
+      EXPECT_EQ(table->selectedRowIndexes(), c.rows) << y;
+      EXPECT_EQ(table->selectedRow(), *c.rows.rbegin()) << y;
+      expectRowsShowTheirOwnData();
+    }
+    table->deselectAll();
+  }
+  // A click on a row whose view was another row's before selects that row.
+  Pointer p(*window);
+  scrollTo(5000);
+  p.click(table->convertPointToView({20, table->rectOfRow(253).midY()}, nullptr));
+  EXPECT_EQ(table->selectedRowIndexes(), std::set<long>{253});
+  expectRowsShowTheirOwnData();
+  scrollTo(0);
+
+  // The hovered row's view comes back hovered, and the view it had does not
+  // carry the hover to another row.
+  p.wait(1000);
+  p.move(table->convertPointToView({20, table->rectOfRow(2).midY()}, nullptr));
+  ASSERT_EQ(table->hoveredRow(), 2);
+  scrollTo(kRow * kInView);
+  expectRowsShowTheirOwnData();
+}
+
+// Rows the delegate gives heights of their own: asked once per row at each
+// reload, stacked from those heights; the views still only for rows in view.
+struct StepHeights : LongList {
+  long heightsAsked = 0;
+  double heightOfRow(TableView&, long row) override {
+    ++heightsAsked;
+    return row < 100 ? 20 : 10 + double(row % 3) * 10;  // 20 (or the table's), then 10, 20, 30...
+  }
+};
+
+TEST(TableView, RowsOfTheirOwnHeightsAreStackedAndFound) {
+  auto window = Window::create(Rect(0, 0, 240, 320));
+  auto scroll = View::create<ScrollView>(Rect(0, 0, 240, 200));
+  auto table = View::create<TableView>(Rect(0, 0, 240, 0));
+  auto list = std::make_shared<StepHeights>();
+  list->rows = 1000;
+  table->addTableColumn(std::make_shared<TableColumn>("name"));
+  table->registerViewMaker("row", [] { return View::create<TableRowView>(); });
+  table->registerViewMaker("name", [] {
+    auto cell = View::create<TableCellView>();
+    auto label = TextField::labelWithString("");
+    cell->addSubview(label);
+    cell->setTextField(label);
+    return cell;
+  });
+  table->setDataSource(list);
+  table->setDelegate(list);
+  scroll->setDocumentView(table);
+  window->contentView()->addSubview(scroll);
+  table->reloadData();
+  EXPECT_EQ(list->heightsAsked, 1000);
+  // Rows 0-99 are 20 high; from row 100 on they repeat 20 (100 % 3 == 1), 30, 10.
+  const double end = 100 * 20 + 300 * (20 + 30 + 10);
+  const struct {
+    long row;
+    double top, height;
+  } rows[] = {{0, 0, 20}, {99, 1980, 20}, {100, 2000, 20}, {101, 2020, 30}, {102, 2050, 10}, {999, end - 10, 10}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.row);
+    EXPECT_EQ(table->rectOfRow(r.row), Rect(0, r.top, 240, r.height));
+    EXPECT_EQ(table->rowAtPoint({5, r.top}), r.row);
+    EXPECT_EQ(table->rowAtPoint({5, r.top + r.height - 0.25}), r.row);
+  }
+  EXPECT_EQ(table->rowAtPoint({5, end}), -1);
+  EXPECT_EQ(table->frame().size.height, end);
+  scroll->contentView()->scrollToPoint({0, 2020});  // rows 101 (at 2020) to 110 (at 2200) fill the view
+  EXPECT_EQ(table->rowsWithViews(), (std::pair<long, long>{101 - TableView::kSpareRows, 110 + TableView::kSpareRows}));
+  EXPECT_EQ(list->heightsAsked, 1000);  // a scroll asks for no heights
+  window->close();
 }
 
 }  // namespace

@@ -27,7 +27,34 @@ struct Piece {
   int paragraph = 0;
   int start = 0;
   double width = 0;
+  std::shared_ptr<const QTextLayout> shaped;
 };
+
+// One line of text shaped once: its advance, and the shaped text kept for
+// drawing (the layout keeps its glyphs).
+struct ShapedLine {
+  double width = 0;
+  std::shared_ptr<const QTextLayout> shaped;
+};
+
+ShapedLine shapeLine(const QString& text, const QFont& font) {
+  if (text.isEmpty()) return {};
+  auto layout = std::make_shared<QTextLayout>(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  layout->setTextOption(option);
+  layout->setCacheEnabled(true);
+  layout->beginLayout();
+  QTextLine line = layout->createLine();
+  layout->endLayout();
+  if (!line.isValid()) return {};
+  return {line.horizontalAdvance(), std::move(layout)};
+}
+
+Piece pieceOf(const QString& text, int paragraph, int start, const QFont& font) {
+  ShapedLine shaped = shapeLine(text, font);
+  return {text, paragraph, start, shaped.width, std::move(shaped.shaped)};
+}
 
 bool wraps(LineBreakMode m) { return m == LineBreakMode::WordWrapping || m == LineBreakMode::CharWrapping; }
 
@@ -53,11 +80,10 @@ double alignmentFactor(TextAlignment a) {
   }
 }
 
-std::vector<Piece> breakParagraph(const QString& p, int index, const QFont& font, const QFontMetricsF& fm,
-                                  double width, LineBreakMode mode) {
+std::vector<Piece> breakParagraph(const QString& p, int index, const QFont& font, double width, LineBreakMode mode) {
   std::vector<Piece> out;
   if (p.isEmpty() || width <= 0 || !wraps(mode)) {
-    out.push_back({p, index, 0, fm.horizontalAdvance(p)});
+    out.push_back(pieceOf(p, index, 0, font));
     return out;
   }
   QTextLayout layout(p, font);
@@ -72,10 +98,10 @@ std::vector<Piece> breakParagraph(const QString& p, int index, const QFont& font
     // Trailing blanks at a break take no room.
     QString shown = text;
     while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
-    out.push_back({shown, index, line.textStart(), fm.horizontalAdvance(shown)});
+    out.push_back(pieceOf(shown, index, line.textStart(), font));
   }
   layout.endLayout();
-  if (out.empty()) out.push_back({QString(), index, 0, 0});
+  if (out.empty()) out.push_back({QString(), index, 0, 0, nullptr});
   return out;
 }
 
@@ -98,7 +124,7 @@ LaidOutText layOutText(const AttributedString& text, double width, double height
 
   std::vector<Piece> pieces;
   for (int i = 0; i < paragraphs.size(); ++i) {
-    auto broken = breakParagraph(paragraphs[i], i, out.font, fm, wrapWidth, style.lineBreakMode);
+    auto broken = breakParagraph(paragraphs[i], i, out.font, wrapWidth, style.lineBreakMode);
     pieces.insert(pieces.end(), broken.begin(), broken.end());
   }
 
@@ -124,15 +150,21 @@ LaidOutText layOutText(const AttributedString& text, double width, double height
       QString rest = paragraphs[piece.paragraph].mid(piece.start);
       for (int p = piece.paragraph + 1; p < paragraphs.size(); ++p) rest += QLatin1Char(' ') + paragraphs[p];
       lineText = fm.elidedText(rest, Qt::ElideRight, width > 0 ? width : 1e9);
-    } else if (elideEach || (truncateLast && i + 1 == shown && width > 0 && piece.width > width)) {
+    } else if ((elideEach || (truncateLast && i + 1 == shown)) && width > 0 && piece.width > width) {
+      // A line that fits stays as it is: no second shaping to find that out.
       lineText = fm.elidedText(lineText, elideEach ? elideMode(style.lineBreakMode) : Qt::ElideRight, width);
     }
     TextLine line;
     line.text = lineText;
-    line.width = lineText == piece.text ? piece.width : fm.horizontalAdvance(lineText);
+    if (lineText == piece.text) {
+      line.width = piece.width;
+      line.shaped = std::move(piece.shaped);
+    } else {
+      ShapedLine shaped = shapeLine(lineText, out.font);
+      line.width = shaped.width;
+      line.shaped = std::move(shaped.shaped);
+    }
     line.top = static_cast<double>(i) * pitch;
-    line.shaped.setText(line.text);
-    line.shaped.setTextFormat(Qt::PlainText);
     out.width = std::max(out.width, line.width);
     out.lines.push_back(std::move(line));
   }

@@ -16,6 +16,11 @@ void ClipView::setDocumentView(std::shared_ptr<View> view) {
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  tellDocument();
+}
+
+void ClipView::tellDocument() {
+  if (auto* d = dynamic_cast<ClipViewDocument*>(document_.get())) d->clipViewVisibleRectDidChange(*this);
 }
 
 void ClipView::setMaximumDocumentWidgetLength(double length) {
@@ -92,6 +97,8 @@ void ClipView::setBoundsOrigin(Point origin) {
   View::setBoundsOrigin(origin);
   updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  // Before the pointer is looked at: the rows coming into view have views.
+  tellDocument();
   // What lies under the pointer moved.
   if (document_ && window()) {
     document_->visibleRectDidChange();
@@ -105,6 +112,7 @@ void ClipView::subviewFrameDidChange(View& subview) {
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   updateDocumentWidgetArea();
   if (auto* sv = enclosingScrollView()) sv->reflectScrolledClipView(*this);
+  tellDocument();
 }
 
 void ClipView::willRemoveSubview(View* subview) {
@@ -114,9 +122,11 @@ void ClipView::willRemoveSubview(View* subview) {
 }
 
 void ClipView::setFrame(const Rect& frame) {
+  const Rect old = bounds();
   View::setFrame(frame);
   View::setBoundsOrigin(constrainScrollPoint(bounds().origin));
   updateDocumentWidgetArea();
+  if (!(bounds() == old)) tellDocument();
 }
 
 }  // namespace ui

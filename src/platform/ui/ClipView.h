@@ -18,6 +18,20 @@
 
 namespace ui {
 
+class ClipView;
+
+// A document view that keeps views only for the part of it its clip view
+// shows (a table's rows in view) hears of every change of that part: a
+// scroll, a new size of the clip view, its own new size, becoming the
+// document.
+class ClipViewDocument {
+public:
+  virtual void clipViewVisibleRectDidChange(ClipView& clip) = 0;
+
+protected:
+  ~ClipViewDocument() = default;
+};
+
 class ClipView : public View {
 public:
   ClipView() = default;
@@ -55,6 +69,7 @@ private:
   // document is too long for one widget.
   void updateDocumentWidgetArea();
 
+  void tellDocument();
   std::shared_ptr<View> document_;
   double maxWidgetLength_ = kMaximumDocumentWidgetLength;
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 #include "platform/foundation/Log.h"
 
@@ -70,6 +71,23 @@ int pixelSize(double size) {
   return static_cast<int>(std::lround(std::min(size, 4096.0)));
 }
 
+// The vertical metrics of a font, measured once per family, pixel size and
+// weight: labels ask for their line height at every layout and draw.
+struct Metrics {
+  double ascent = 0, descent = 0, leading = 0;
+};
+
+const Metrics& metricsOf(const Font& font) {
+  thread_local std::map<std::tuple<std::string, int, bool>, Metrics> cache;
+  auto key = std::make_tuple(font.familyName(), pixelSize(font.pointSize()), font.isBold());
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    const QFontMetricsF fm(font.toQFont());
+    it = cache.emplace(std::move(key), Metrics{fm.ascent(), fm.descent(), std::max(0.0, fm.leading())}).first;
+  }
+  return it->second;
+}
+
 // Names already looked up, with the family found (or none).
 std::map<std::string, std::optional<std::string>, std::less<>>& resolved() {
   static std::map<std::string, std::optional<std::string>, std::less<>> cache;
@@ -128,13 +146,16 @@ QFont Font::toQFont() const {
   return f;
 }
 
-double Font::ascender() const { return QFontMetricsF(toQFont()).ascent(); }
+double Font::ascender() const { return metricsOf(*this).ascent; }
 
-double Font::descender() const { return -QFontMetricsF(toQFont()).descent(); }
+double Font::descender() const { return -metricsOf(*this).descent; }
 
-double Font::leading() const { return std::max(0.0, QFontMetricsF(toQFont()).leading()); }
+double Font::leading() const { return metricsOf(*this).leading; }
 
-double Font::lineHeight() const { return ascender() - descender() + leading(); }
+double Font::lineHeight() const {
+  const Metrics& m = metricsOf(*this);
+  return m.ascent + m.descent + m.leading;
+}
 
 double Font::widthOfString(std::string_view text) const {
   return QFontMetricsF(toQFont()).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
-#include <QStaticText>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -334,7 +334,7 @@ void GraphicsContext::drawString(const AttributedString& text, const Rect& rect,
   withShadow([&](bool shadowPass) {
     painter_.setPen(shadowPass ? state_.shadow->shadowColor.toQColor() : text.foregroundColor.toQColor());
     for (const auto& line : laid->lines)
-      painter_.drawStaticText(QPointF(r.minX() + line.x, top + line.top), line.shaped);
+      if (line.shaped) line.shaped->draw(&painter_, QPointF(r.minX() + line.x, top + line.top));
   });
   painter_.restore();
 }

@@ -30,6 +30,10 @@ std::map<uint64_t, std::weak_ptr<TableView>>& liveTables() {
   return tables;
 }
 std::atomic<uint64_t> nextSerial{1};
+// Under this key a view made for reuse keeps its identifier.
+const char kReuseIdentifierKey = 0;
+// The pool of the table's own plain row views.
+constexpr const char* kPlainRowViewIdentifier = "ui.TableView.plainRowView";
 }  // namespace
 
 // ---- Pasteboard
@@ -63,6 +67,12 @@ void TableRowView::setTargetForDropOperation(bool t) {
   if (t == dropTarget_) return;
   dropTarget_ = t;
   setNeedsDisplay(true);
+}
+
+void TableRowView::prepareForReuse() {
+  setSelected(false);
+  setHovered(false);
+  setTargetForDropOperation(false);
 }
 
 void TableRowView::setBackgroundColor(std::optional<Color> c) {
@@ -160,115 +170,302 @@ void TableView::registerViewMaker(const std::string& identifier, std::function<s
 }
 
 std::shared_ptr<View> TableView::makeViewWithIdentifier(const std::string& identifier) {
+  auto spare = spareViews_.find(identifier);
+  if (spare != spareViews_.end() && !spare->second.empty()) {
+    auto view = std::move(spare->second.back());
+    spare->second.pop_back();
+    return view;
+  }
   auto it = makers_.find(identifier);
   if (it == makers_.end() || !it->second) return nullptr;
-  return it->second();
+  auto view = it->second();
+  if (view) view->lifetime().setAssociatedObject(&kReuseIdentifierKey, fnd::Value(identifier));
+  return view;
 }
 
 void TableView::setRowHeight(double h) {
   UI_ASSERT_MAIN_THREAD();
   rowHeight_ = h > 0 ? h : 1;
-  layoutRows();
+  measureRows();
+  tile();
 }
+
+// ---- row geometry
+
+double TableViewDelegate::heightOfRow(TableView& table, long) {
+  table.delegateGivesHeights_ = false;
+  return 0;
+}
+
+void TableView::measureRows() {
+  rowTops_.clear();
+  uniformHeight_ = rowHeight_;
+  auto dg = delegate();
+  if (!dg || count_ == 0) return;
+  delegateGivesHeights_ = true;
+  const double first = dg->heightOfRow(*this, 0);
+  if (!delegateGivesHeights_) return;
+  auto heightOf = [this](double h) { return h > 0 ? h : rowHeight_; };
+  uniformHeight_ = heightOf(first);
+  std::vector<double> tops;
+  for (long i = 1; i < count_; ++i) {
+    const double h = heightOf(dg->heightOfRow(*this, i));
+    if (tops.empty() && h == uniformHeight_) continue;
+    if (tops.empty()) {
+      // The first row of another height: from here on every top is kept.
+      tops.reserve(size_t(count_) + 1);
+      for (long j = 0; j <= i; ++j) tops.push_back(double(j) * uniformHeight_);
+    }
+    tops.push_back(tops.back() + h);
+  }
+  rowTops_ = std::move(tops);
+}
+
+double TableView::topOfRow(long row) const {
+  return rowTops_.empty() ? double(row) * uniformHeight_ : rowTops_[size_t(row)];
+}
+
+double TableView::heightOfRowAt(long row) const {
+  return rowTops_.empty() ? uniformHeight_ : rowTops_[size_t(row) + 1] - rowTops_[size_t(row)];
+}
+
+double TableView::rowsHeight() const { return rowTops_.empty() ? double(count_) * uniformHeight_ : rowTops_.back(); }
+
+long TableView::rowAtY(double y) const {
+  if (count_ == 0 || y < 0 || y >= rowsHeight()) return -1;
+  if (rowTops_.empty()) return std::min(count_ - 1, long(std::floor(y / uniformHeight_)));
+  auto it = std::upper_bound(rowTops_.begin(), rowTops_.end(), y);
+  return std::min(count_ - 1, long(it - rowTops_.begin()) - 1);
+}
+
+Rect TableView::rectOfRow(long row) const {
+  if (row < 0 || row >= count_) return Rect::zero();
+  return {0, topOfRow(row), bounds().width(), heightOfRowAt(row)};
+}
+
+long TableView::rowAtPoint(Point p) const {
+  if (p.x < 0 || p.x >= bounds().width()) return -1;
+  return rowAtY(p.y);
+}
+
+Rect TableView::shownRect() const {
+  Rect r = bounds();
+  const View* v = this;
+  for (View* s = superview(); s; v = s, s = s->superview()) {
+    r = v->convertRectToView(r, s).intersection(s->bounds());
+    if (r.isEmpty()) return Rect::zero();
+  }
+  if (v == this) return Rect::zero();
+  return convertRectFromView(r, v);
+}
+
+std::pair<long, long> TableView::rowsWithViews() const {
+  if (shown_.empty()) return {0, -1};
+  return {shown_.begin()->first, shown_.rbegin()->first};
+}
+
+// ---- views of the rows in view
 
 void TableView::reloadData() {
   UI_ASSERT_MAIN_THREAD();
+  if (tiling_) {
+    // Asked from inside a delegate call: done once that pass ends.
+    reloadAgain_ = true;
+    return;
+  }
   auto keep = sharedFromThis();
-  for (auto& r : rows_) r.view->removeFromSuperview();
-  rows_.clear();
   hoveredRow_ = -1;
   auto ds = dataSource();
-  auto dg = delegate();
   const long n = ds ? std::max(0L, ds->numberOfRowsInTableView(*this)) : 0;
-  double y = 0;
-  for (long i = 0; i < n; ++i) {
-    Row row;
-    const double h = dg ? dg->heightOfRow(*this, i) : 0;
-    row.height = h > 0 ? h : rowHeight_;
-    row.y = y;
-    y += row.height;
-    row.view = dg ? dg->rowViewForRow(*this, i) : nullptr;
-    if (!row.view) row.view = View::create<TableRowView>();
-    for (auto& col : columns_) {
-      auto cell = dg ? dg->viewForTableColumn(*this, col.get(), i) : nullptr;
-      row.cells.push_back(cell);
-      if (cell) row.view->addSubview(cell);
-    }
-    addSubview(row.view);
-    rows_.push_back(std::move(row));
-  }
+  count_ = n;
+  measureRows();
+  // Every row is asked again: the views go back first, last row first, so
+  // that rows still in view take their own views up again.
+  std::vector<std::shared_ptr<TableRowView>> leaving;
+  while (!shown_.empty()) releaseRow(shown_.rbegin()->first, leaving);
   // Keep the selection of rows that are still there.
-  std::set<long> kept;
-  for (long r : selection_) {
-    if (r < n) kept.insert(r);
-  }
+  std::set<long> kept(selection_.begin(), selection_.lower_bound(n));
   const bool changed = kept != selection_;
   selection_ = std::move(kept);
   if (!selection_.count(selectedRow_)) selectedRow_ = selection_.empty() ? -1 : *selection_.rbegin();
-  for (long r : selection_) rows_[size_t(r)].view->setSelected(true);
-  layoutRows();
+  if (dropTargetRow_ >= n) dropTargetRow_ = -1;
+  tile();
+  sweep(leaving);
+  setNeedsDisplay(true);
   if (changed) {
-    if (dg) dg->tableViewSelectionDidChange(*this);
+    if (auto dg = delegate()) dg->tableViewSelectionDidChange(*this);
     fnd::NotificationCenter::defaultCenter().post(TableViewSelectionDidChangeNotification,
                                                   fnd::Value(std::static_pointer_cast<fnd::Object>(keep)));
   }
 }
 
-void TableView::layoutRows() {
-  double y = 0;
-  for (auto& r : rows_) {
-    r.y = y;
-    y += r.height;
+void TableView::tile() {
+  if (tiling_) {
+    tileAgain_ = true;
+    return;
   }
+  auto keep = sharedFromThis();
+  tiling_ = true;
+  // A pass may move the table (its new height), which comes back here; and
+  // a delegate may reload from inside a pass. Both are done after it, a few
+  // times at most.
+  for (int pass = 0; pass < 4; ++pass) {
+    tileAgain_ = false;
+    tileOnce();
+    if (reloadAgain_) break;
+    if (!tileAgain_) break;
+  }
+  tiling_ = false;
+  if (reloadAgain_) {
+    reloadAgain_ = false;
+    reloadData();
+  }
+}
+
+void TableView::tileOnce() {
   // The table is as tall as its rows, and at least as tall as what shows it.
   double minHeight = 0;
   if (auto* clip = dynamic_cast<ClipView*>(superview())) minHeight = clip->bounds().height();
-  const Size want{frame().size.width, std::max(y, minHeight)};
+  const Size want{frame().size.width, std::max(rowsHeight(), minHeight)};
   if (!(want == frame().size)) Control::setFrameSize(want);
-  const double width = bounds().width();
-  for (auto& r : rows_) {
-    r.view->setFrame(Rect(0, r.y, width, r.height));
-    double x = 0;
-    for (size_t c = 0; c < r.cells.size(); ++c) {
-      const bool last = c + 1 == r.cells.size();
-      const double w = last ? std::max(0.0, width - x) : columns_[c]->width();
-      if (r.cells[c]) r.cells[c]->setFrame(Rect(x, 0, w, r.height));
-      x += w;
+
+  long first = 0, last = -1;
+  const Rect shown = shownRect();
+  if (count_ > 0 && !shown.isEmpty()) {
+    const long top = rowAtY(std::max(0.0, shown.minY()));
+    const long bottom = rowAtY(std::min(rowsHeight(), shown.maxY()) - 0.5);
+    if (top >= 0) {
+      first = std::max(0L, top - kSpareRows);
+      last = std::min(count_ - 1, (bottom >= top ? bottom : top) + kSpareRows);
     }
   }
-  setNeedsDisplay(true);
+  std::vector<std::shared_ptr<TableRowView>> leaving;
+  for (auto it = shown_.begin(); it != shown_.end();) {
+    const long row = (it++)->first;
+    if (row < first || row > last) releaseRow(row, leaving);
+  }
+  for (long row = first; row <= last; ++row) {
+    if (!shown_.count(row)) realizeRow(row);
+  }
+  for (auto& [row, view] : shown_) placeRow(row, *view);
+  sweep(leaving);
+}
+
+void TableView::recycleView(const std::shared_ptr<View>& view) {
+  if (!view) return;
+  const fnd::Value id = view->lifetime().associatedObject(&kReuseIdentifierKey);
+  if (!id.isString()) return;
+  spareViews_[id.asString()].push_back(view);
+}
+
+void TableView::releaseRow(long row, std::vector<std::shared_ptr<TableRowView>>& leaving) {
+  auto it = shown_.find(row);
+  if (it == shown_.end()) return;
+  std::shared_ptr<TableRowView> view = std::move(it->second);
+  shown_.erase(it);
+  if (hoveredRow_ == row) view->setHovered(false);
+  if (view->lifetime().associatedObject(&kReuseIdentifierKey).isString()) {
+    view->prepareForReuse();
+    recycleView(view);
+  }
+  for (auto& cell : view->cells_) recycleView(cell);
+  leaving.push_back(std::move(view));
+}
+
+std::shared_ptr<TableRowView> TableView::realizeRow(long row) {
+  auto dg = delegate();
+  std::shared_ptr<TableRowView> view = dg ? dg->rowViewForRow(*this, row) : nullptr;
+  if (!view) {
+    view = std::dynamic_pointer_cast<TableRowView>(makeViewWithIdentifier(kPlainRowViewIdentifier));
+    if (!view) {
+      view = View::create<TableRowView>();
+      view->setPostsFrameChangedNotifications(false);
+      view->lifetime().setAssociatedObject(&kReuseIdentifierKey, fnd::Value(std::string(kPlainRowViewIdentifier)));
+    }
+  }
+  std::vector<std::shared_ptr<View>> cells;
+  cells.reserve(columns_.size());
+  for (auto& col : columns_) cells.push_back(dg ? dg->viewForTableColumn(*this, col.get(), row) : nullptr);
+  // Cells the row view held for an earlier row and did not get back leave it.
+  for (auto& old : view->cells_) {
+    if (old && old->superview() == view.get() && std::find(cells.begin(), cells.end(), old) == cells.end())
+      old->removeFromSuperview();
+  }
+  for (auto& cell : cells) {
+    if (cell && cell->superview() != view.get()) view->addSubview(cell);
+  }
+  view->cells_ = std::move(cells);
+  view->setSelected(selection_.count(row) > 0);
+  view->setHovered(row == hoveredRow_);
+  view->setTargetForDropOperation(row == dropTargetRow_);
+  shown_[row] = view;
+  placeRow(row, *view);
+  if (view->superview() != this) addSubview(view);
+  return view;
+}
+
+void TableView::placeRow(long row, TableRowView& view) {
+  const double width = bounds().width();
+  const double height = heightOfRowAt(row);
+  view.setFrame(Rect(0, topOfRow(row), width, height));
+  double x = 0;
+  for (size_t c = 0; c < view.cells_.size() && c < columns_.size(); ++c) {
+    const bool last = c + 1 == view.cells_.size();
+    const double w = last ? std::max(0.0, width - x) : columns_[c]->width();
+    if (view.cells_[c]) view.cells_[c]->setFrame(Rect(x, 0, w, height));
+    x += w;
+  }
+}
+
+void TableView::sweep(const std::vector<std::shared_ptr<TableRowView>>& leaving) {
+  for (auto& view : leaving) {
+    if (view->superview() != this) continue;
+    bool inUse = false;
+    for (auto& [row, shown] : shown_) inUse = inUse || shown == view;
+    if (!inUse) view->removeFromSuperview();
+  }
 }
 
 void TableView::resizeSubviewsWithOldSize(Size oldSize) {
   Control::resizeSubviewsWithOldSize(oldSize);
-  if (oldSize.width != frame().size.width) layoutRows();
+  if (!(oldSize == frame().size)) tile();
 }
 
-Rect TableView::rectOfRow(long row) const {
-  if (row < 0 || row >= numberOfRows()) return Rect::zero();
-  const Row& r = rows_[size_t(row)];
-  return {0, r.y, bounds().width(), r.height};
+void TableView::viewDidMoveToSuperview() {
+  Control::viewDidMoveToSuperview();
+  tile();
 }
 
-long TableView::rowAtPoint(Point p) const {
-  if (p.x < 0 || p.x >= bounds().width()) return -1;
-  auto it = std::upper_bound(rows_.begin(), rows_.end(), p.y, [](double y, const Row& r) { return y < r.y; });
-  if (it == rows_.begin()) return -1;
-  --it;
-  if (p.y >= it->y + it->height) return -1;
-  return long(it - rows_.begin());
+void TableView::clipViewVisibleRectDidChange(ClipView&) { tile(); }
+
+std::shared_ptr<TableRowView> TableView::shownRowView(long row) const {
+  auto it = shown_.find(row);
+  return it == shown_.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<TableRowView> TableView::rowViewAtRow(long row) const {
-  if (row < 0 || row >= numberOfRows()) return nullptr;
-  return rows_[size_t(row)].view;
-}
-
-std::shared_ptr<View> TableView::viewAtColumn(long column, long row) const {
-  if (row < 0 || row >= numberOfRows() || column < 0 || size_t(column) >= rows_[size_t(row)].cells.size()) {
-    return nullptr;
+std::shared_ptr<TableRowView> TableView::rowViewAtRow(long row, bool makeIfNecessary) {
+  if (row < 0 || row >= count_) return nullptr;
+  if (auto view = shownRowView(row)) return view;
+  if (!makeIfNecessary || tiling_) return nullptr;
+  auto keep = sharedFromThis();
+  tiling_ = true;
+  auto view = realizeRow(row);
+  tiling_ = false;
+  if (reloadAgain_) {
+    reloadAgain_ = false;
+    reloadData();
+    return shownRowView(row);
   }
-  return rows_[size_t(row)].cells[size_t(column)];
+  // Nothing here moves the table; a tile now would take the row away again.
+  tileAgain_ = false;
+  return view;
+}
+
+std::shared_ptr<View> TableView::viewAtColumn(long column, long row, bool makeIfNecessary) {
+  if (column < 0 || size_t(column) >= columns_.size()) return nullptr;
+  auto view = rowViewAtRow(row, makeIfNecessary);
+  if (!view || size_t(column) >= view->cells_.size()) return nullptr;
+  return view->cells_[size_t(column)];
 }
 
 void TableView::scrollRowToVisible(long row) {
@@ -286,9 +483,12 @@ void TableView::applySelection(std::set<long> rows, long last) {
   auto keep = sharedFromThis();
   const bool changed = rows != selection_;
   for (long r : selection_) {
-    if (!rows.count(r)) rows_[size_t(r)].view->setSelected(false);
+    if (!rows.count(r))
+      if (auto view = shownRowView(r)) view->setSelected(false);
   }
-  for (long r : rows) rows_[size_t(r)].view->setSelected(true);
+  for (long r : rows) {
+    if (auto view = shownRowView(r)) view->setSelected(true);
+  }
   selection_ = std::move(rows);
   selectedRow_ = last;
   if (!changed) return;
@@ -334,9 +534,14 @@ void TableView::drawRect(GraphicsContext& ctx, const Rect& dirty) {
   ctx.saveGState();
   ctx.setFillColor(background_);
   ctx.fillRect(dirty);
-  if (gridStyle_ & SolidHorizontalGridLineMask) {
+  if ((gridStyle_ & SolidHorizontalGridLineMask) && count_ > 0) {
+    // Only the lines of the rows being painted.
     ctx.setFillColor(gridColor_);
-    for (auto& r : rows_) ctx.fillRect(Rect(0, r.y + r.height - 1, bounds().width(), 1));
+    const long first = std::max(0L, rowAtY(std::max(0.0, dirty.minY())));
+    long last = rowAtY(std::min(rowsHeight(), dirty.maxY() + 1) - 0.5);
+    if (last < 0) last = count_ - 1;
+    for (long r = first; r <= last; ++r)
+      ctx.fillRect(Rect(0, topOfRow(r) + heightOfRowAt(r) - 1, bounds().width(), 1));
   }
   if ((gridStyle_ & SolidVerticalGridLineMask) && !columns_.empty()) {
     ctx.setFillColor(gridColor_);
@@ -348,8 +553,7 @@ void TableView::drawRect(GraphicsContext& ctx, const Rect& dirty) {
   }
   // A drop between rows: a line above the target row.
   if (dropRow_ >= 0 && dropOp_ == TableViewDropOperation::Above) {
-    const double y = dropRow_ < numberOfRows() ? rows_[size_t(dropRow_)].y
-                                               : (rows_.empty() ? 0 : rows_.back().y + rows_.back().height);
+    const double y = dropRow_ < count_ ? topOfRow(dropRow_) : rowsHeight();
     ctx.setFillColor(Color::rgb255(60, 120, 220));
     ctx.fillRect(Rect(0, std::max(0.0, y - 1), bounds().width(), 2));
   }
@@ -369,9 +573,9 @@ void TableView::updateTrackingAreas() {
 
 void TableView::setHoveredRow(long row) {
   if (row == hoveredRow_) return;
-  if (auto old = rowViewAtRow(hoveredRow_)) old->setHovered(false);
+  if (auto old = shownRowView(hoveredRow_)) old->setHovered(false);
   hoveredRow_ = row;
-  if (auto now = rowViewAtRow(row)) now->setHovered(true);
+  if (auto now = shownRowView(row)) now->setHovered(true);
 }
 
 void TableView::mouseMoved(Event& e) { setHoveredRow(rowAtPoint(e.locationInView(*this))); }
@@ -508,7 +712,8 @@ void TableView::setDropRow(long row, TableViewDropOperation op) {
 }
 
 void TableView::clearDropFeedback() {
-  for (auto& r : rows_) r.view->setTargetForDropOperation(false);
+  for (auto& [row, view] : shown_) view->setTargetForDropOperation(false);
+  dropTargetRow_ = -1;
   if (dropRow_ != -1) setNeedsDisplay(true);
   dropRow_ = -1;
 }
@@ -539,10 +744,8 @@ bool TableView::updateDrop(const DraggingInfo& info, bool commit) {
   const TableViewDropOperation targetOp = dropOp_;
   bool ok = allowed != DragOperationNone && target >= 0 && target <= n;
   if (ok && commit) ok = ds->acceptDrop(*this, info, target, targetOp);
-  for (long i = 0; i < long(rows_.size()); ++i) {
-    rows_[size_t(i)].view->setTargetForDropOperation(!commit && ok && targetOp == TableViewDropOperation::On &&
-                                                     i == target);
-  }
+  dropTargetRow_ = !commit && ok && targetOp == TableViewDropOperation::On ? target : -1;
+  for (auto& [row, view] : shown_) view->setTargetForDropOperation(row == dropTargetRow_);
   if (commit || !ok) dropRow_ = -1;
   setNeedsDisplay(true);
   return ok;

@@ -1,12 +1,24 @@
 #pragma once
 // ui::TableView: a list whose rows and cells are views, flipped (y down).
 //
-//  - Rows are stacked from the top, each as tall as the delegate says (or
-//    rowHeight()). Each row is a TableRowView holding one cell view per
-//    column, made by the delegate; the table sizes its height to its rows.
+//  - Rows are stacked from the top, each rowHeight() tall unless the delegate
+//    answers heightOfRow. A delegate that does not override heightOfRow is
+//    never asked per row, so a table of any length costs nothing per row it
+//    does not show; one that does is asked for every row at each reload.
+//  - Views exist only for the rows the table shows (what its clip view and
+//    the other ancestors leave visible) and kSpareRows beyond each edge: the
+//    delegate is asked for a row's row view and cells when the row comes into
+//    view, after a reload, a scroll or a resize, and never for rows out of
+//    view. A row that leaves the view gives its views back: those made by
+//    makeViewWithIdentifier (and the table's own plain row views) wait in a
+//    pool and come back out of makeViewWithIdentifier for the next row that
+//    needs one, so scrolling makes no new views once the pool holds enough.
+//    Views the delegate keeps itself are only taken out of the table.
 //  - A click selects the row under it (after shouldSelectRow), Command adds
 //    to a multiple selection, and the release sends the action. clickedRow()
 //    is the row clicked, or the row of the context menu while it is open.
+//    The selection is a set of row numbers: a row view coming into view is
+//    told whether its row is selected.
 //  - Hover: the row under the pointer is hoveredRow(), and its row view
 //    knows it is hovered.
 //  - Drag and drop: dragging selected rows asks the data source to write
@@ -25,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/ClipView.h"
 #include "platform/ui/Control.h"
 
 class QDropEvent;
@@ -73,12 +86,18 @@ public:
   virtual void drawBackgroundInRect(GraphicsContext& ctx, const Rect& rect);
   // Only called while the row is selected.
   virtual void drawSelectionInRect(GraphicsContext& ctx, const Rect& rect);
+  // The row left the view and the table keeps this view for another row:
+  // forget what belonged to the old row (selected, hovered, drop target).
+  virtual void prepareForReuse();
 
 private:
+  friend class TableView;
   bool selected_ = false;
   bool hovered_ = false;
   bool dropTarget_ = false;
   std::optional<Color> background_;
+  // The cell views the table put in this row view, one per column.
+  std::vector<std::shared_ptr<View>> cells_;
 };
 
 // A cell view with the usual outlets.
@@ -135,17 +154,24 @@ public:
 class TableViewDelegate {
 public:
   virtual ~TableViewDelegate() = default;
+  // Asked only for rows coming into view.
   virtual std::shared_ptr<View> viewForTableColumn(TableView&, TableColumn*, long) { return nullptr; }
-  // Null: a plain TableRowView.
+  // Null: a plain TableRowView. Asked only for rows coming into view.
   virtual std::shared_ptr<TableRowView> rowViewForRow(TableView&, long) { return nullptr; }
-  // 0 or less: the table's rowHeight().
-  virtual double heightOfRow(TableView&, long) { return 0; }
+  // 0 or less: the table's rowHeight(). A delegate that overrides this is
+  // asked for every row at each reload; this base version tells the table
+  // that the rows are all rowHeight() tall, and is then not asked again.
+  virtual double heightOfRow(TableView& table, long row);
   virtual bool shouldSelectRow(TableView&, long) { return true; }
   virtual void tableViewSelectionDidChange(TableView&) {}
 };
 
-class TableView : public Control {
+class TableView : public Control, public ClipViewDocument {
 public:
+  // Rows beyond each edge of the view that keep their views, so that a
+  // small scroll brings rows in that are ready.
+  static constexpr long kSpareRows = 2;
+
   enum GridStyle : unsigned { GridNone = 0, SolidVerticalGridLineMask = 1, SolidHorizontalGridLineMask = 2 };
   // The MIME type a pasteboard type travels as.
   static std::string mimeTypeFor(const std::string& pasteboardType);
@@ -165,22 +191,31 @@ public:
   void setDelegate(std::weak_ptr<TableViewDelegate> d) { delegate_ = std::move(d); }
   std::shared_ptr<TableViewDelegate> delegate() const { return delegate_.lock(); }
 
-  // Cell views by identifier: null unless a maker was registered.
+  // Views by identifier: one that a row out of view gave back, else a new
+  // one from the maker registered for it, else null. Views made here go back
+  // to the pool of their identifier when their row leaves the view.
   void registerViewMaker(const std::string& identifier, std::function<std::shared_ptr<View>()> maker);
   std::shared_ptr<View> makeViewWithIdentifier(const std::string& identifier);
 
   // ---- rows
-  // Asks the data source and delegate again; keeps the selection of rows that
-  // still exist.
+  // Asks the data source for the number of rows, and the delegate for the
+  // views of the rows in view; keeps the selection of rows that still exist.
   void reloadData();
-  long numberOfRows() const { return long(rows_.size()); }
+  long numberOfRows() const { return count_; }
   double rowHeight() const { return rowHeight_; }
   void setRowHeight(double h);
   Rect rectOfRow(long row) const;
   // -1 outside every row.
   long rowAtPoint(Point p) const;
-  std::shared_ptr<TableRowView> rowViewAtRow(long row) const;
-  std::shared_ptr<View> viewAtColumn(long column, long row) const;
+  // The first and last rows that have views now (first > last: none). They
+  // are the rows in view and the spare rows, and any row made out of view
+  // since the last tile, so rows in between may have none.
+  std::pair<long, long> rowsWithViews() const;
+  // The views of a row. A row out of view has none, unless makeIfNecessary
+  // asks the delegate for them now; they then stay until the next scroll,
+  // resize or reload leaves them out.
+  std::shared_ptr<TableRowView> rowViewAtRow(long row, bool makeIfNecessary = true);
+  std::shared_ptr<View> viewAtColumn(long column, long row, bool makeIfNecessary = true);
   void scrollRowToVisible(long row);
 
   // ---- selection
@@ -236,16 +271,36 @@ public:
   void updateTrackingAreas() override;
   void drawRect(GraphicsContext& ctx, const Rect& dirty) override;
   void resizeSubviewsWithOldSize(Size oldSize) override;
+  void viewDidMoveToSuperview() override;
+  void clipViewVisibleRectDidChange(ClipView& clip) override;
 
 private:
-  struct Row {
-    double y = 0;
-    double height = 0;
-    std::shared_ptr<TableRowView> view;
-    std::vector<std::shared_ptr<View>> cells;
-  };
+  friend class TableViewDelegate;
   struct DropFilter;
-  void layoutRows();
+  // What the delegate answers for row heights, asked again at each reload.
+  void measureRows();
+  double topOfRow(long row) const;
+  double heightOfRowAt(long row) const;
+  double rowsHeight() const;
+  // The row at y in the bounds, or -1.
+  long rowAtY(double y) const;
+  // The part of the bounds the ancestors leave visible; empty without a
+  // superview.
+  Rect shownRect() const;
+  // Sizes the table to its rows and brings the views up to date with the
+  // rows in view: rows leaving give their views back, rows coming in get
+  // theirs from the delegate.
+  void tile();
+  void tileOnce();
+  // Gives the views of `row` back (to the pools, or to no one) and records
+  // its row view in `leaving`.
+  void releaseRow(long row, std::vector<std::shared_ptr<TableRowView>>& leaving);
+  std::shared_ptr<TableRowView> realizeRow(long row);
+  void placeRow(long row, TableRowView& view);
+  // Takes out of the table the leaving row views no row took up again.
+  void sweep(const std::vector<std::shared_ptr<TableRowView>>& leaving);
+  void recycleView(const std::shared_ptr<View>& view);
+  std::shared_ptr<TableRowView> shownRowView(long row) const;
   void setHoveredRow(long row);
   void applySelection(std::set<long> rows, long last);
   void clearDropFeedback();
@@ -258,8 +313,22 @@ private:
   std::weak_ptr<TableViewDataSource> dataSource_;
   std::weak_ptr<TableViewDelegate> delegate_;
   std::map<std::string, std::function<std::shared_ptr<View>()>> makers_;
-  std::vector<Row> rows_;
+  // Views given back by rows that left the view, by identifier.
+  std::map<std::string, std::vector<std::shared_ptr<View>>> spareViews_;
+  long count_ = 0;
+  // The row views in use, by row.
+  std::map<long, std::shared_ptr<TableRowView>> shown_;
+  // The tops of the rows and the end of the last, when the delegate gave
+  // rows of different heights; empty when every row is uniformHeight_ tall.
+  std::vector<double> rowTops_;
+  double uniformHeight_ = 24;
+  bool delegateGivesHeights_ = false;
   double rowHeight_ = 24;
+  // Tiling runs again when something it did (a new frame) asked for it.
+  bool tiling_ = false;
+  bool tileAgain_ = false;
+  bool reloadAgain_ = false;
+  long dropTargetRow_ = -1;
   std::set<long> selection_;
   long selectedRow_ = -1;
   bool allowsMultiple_ = false;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <QFont>
-#include <QStaticText>
 #include <QString>
+#include <QTextLayout>
 #include <memory>
 #include <vector>
 
@@ -16,9 +16,9 @@ struct TextLine {
   double x = 0;      // offset from the left of the layout box (alignment)
   double top = 0;    // from the top of the first line
   double width = 0;  // advance of the text
-  // The text shaped once for drawing; its glyphs are placed on the first
-  // draw and kept while the font and the transform stay the same.
-  QStaticText shaped;
+  // The text shaped once, when the line was measured, and kept for drawing
+  // from the top left of the line; none for an empty line.
+  std::shared_ptr<const QTextLayout> shaped;
 };
 
 struct LaidOutText {

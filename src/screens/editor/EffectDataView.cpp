@@ -366,9 +366,11 @@ bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {
 void EffectDataView::tableViewSelectionDidChange(ui::TableView&) { colourRows(); }
 
 void EffectDataView::colourRows() {
+  // Rows out of view have no cells; they are coloured when they come in.
   const long selected = myTableView->selectedRow();
-  for (long row = 0; row < myTableView->numberOfRows(); ++row) {
-    if (auto cell = std::dynamic_pointer_cast<EffectViewListCell>(myTableView->viewAtColumn(0, row)))
+  const auto [first, last] = myTableView->rowsWithViews();
+  for (long row = first; row <= last; ++row) {
+    if (auto cell = std::dynamic_pointer_cast<EffectViewListCell>(myTableView->viewAtColumn(0, row, false)))
       cell->title->setTextColor(row == selected ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
   }
 }

@@ -1,14 +1,20 @@
 #include "screens/presets/ComputerPresetViewModel.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <thread>
 #include <utility>
 
 #include "device/service/PresetManager.h"
@@ -22,16 +28,105 @@ namespace {
 
 constexpr const char* kDotExtension = ".pqv";
 
-// When the file at `path` (links followed) came into being, in nanoseconds:
-// its creation time where the file system records one, else its last
-// modification. Nothing for what is not a regular file or cannot be read.
-std::optional<int64_t> creationTime(const fs::path& path) {
+// When the file `name` in the folder `dir` (links followed) came into being,
+// in nanoseconds: its creation time where the file system records one, else
+// its last modification. Nothing for what is not a regular file or cannot be
+// read. One statx, looked up from the open folder.
+std::optional<int64_t> creationTime(int dir, const char* name) {
   struct statx st {};
-  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_TYPE | STATX_BTIME | STATX_MTIME, &st) != 0) return std::nullopt;
+  if (::statx(dir, name, AT_NO_AUTOMOUNT, STATX_TYPE | STATX_BTIME | STATX_MTIME, &st) != 0) return std::nullopt;
   if (!(st.stx_mask & STATX_TYPE) || !S_ISREG(st.stx_mode)) return std::nullopt;
   const statx_timestamp& t = (st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_mtime;
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
+
+// One listing of a folder. The reader hands the preset files it finds over
+// in batches as it goes; the statx of a batch is done by whoever takes it
+// first: workers of the global queue, called in while there are batches
+// waiting, and the reader itself once the folder is read. A worker takes
+// batches while they come and leaves when the reader is slow (never held
+// for longer than kStay without work), and the reader never waits for a
+// worker that has not begun, so a listing ends even when no worker is free. A worker that comes late finds
+// nothing left and touches nothing but this shared state.
+class Listing : public std::enable_shared_from_this<Listing> {
+public:
+  static constexpr size_t kBatch = 128;
+
+  struct Entry {
+    size_t offset = 0;      // of the file name in the batch's `names`, ending in '\0'
+    size_t baseLength = 0;  // the name without ".pqv"
+    std::optional<int64_t> born;
+  };
+  struct Batch {
+    std::string names;
+    std::vector<Entry> entries;
+    const char* fileName(const Entry& e) const { return names.data() + e.offset; }
+    std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
+  };
+
+  Listing(int dir, unsigned workers) : dir_(dir), workers_(workers) {}
+
+  // The reader: a full batch goes out to be looked at, and a worker is
+  // called in when fewer than `workers` are at it.
+  void add(std::unique_ptr<Batch> batch) {
+    bool callWorker = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      batches_.push_back(std::move(batch));
+      if (working_ < workers_) {
+        ++working_;
+        callWorker = true;
+      }
+    }
+    waiting_.notify_one();
+    if (callWorker) dispatch::Queue::global()->async([self = shared_from_this()] { self->work(); });
+  }
+  // The reader, at the end of the folder: takes what is left, then waits
+  // for the batches workers are still on.
+  void finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    allRead_ = true;
+    waiting_.notify_all();
+    takeAll(lock);
+    allLooked_.wait(lock, [&] { return looked_ == batches_.size(); });
+  }
+  // After finish(): every batch, looked at.
+  const std::vector<std::unique_ptr<Batch>>& batches() const { return batches_; }
+
+private:
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A worker stays while batches come in quick succession, so that it is
+    // not called in again for each; it leaves when the reader is slower.
+    do takeAll(lock);
+    while (!allRead_ && waiting_.wait_for(lock, kStay, [&] { return taken_ < batches_.size() || allRead_; }));
+    --working_;
+  }
+  // Looks at batches until none is waiting; `lock` is held on entry and exit.
+  void takeAll(std::unique_lock<std::mutex>& lock) {
+    while (taken_ < batches_.size()) {
+      Batch& batch = *batches_[taken_++];
+      lock.unlock();
+      for (Entry& e : batch.entries) e.born = creationTime(dir_, batch.fileName(e));
+      lock.lock();
+      if (++looked_ == batches_.size()) allLooked_.notify_all();
+    }
+  }
+
+  // How long a worker waits for the reader's next batch before it leaves.
+  static constexpr auto kStay = std::chrono::milliseconds(2);
+
+  const int dir_;
+  const unsigned workers_;
+  std::mutex mutex_;
+  std::condition_variable waiting_;
+  std::condition_variable allLooked_;
+  std::vector<std::unique_ptr<Batch>> batches_;
+  size_t taken_ = 0;
+  size_t looked_ = 0;
+  unsigned working_ = 0;
+  bool allRead_ = false;
+};
 
 class Fd {
 public:
@@ -162,22 +257,58 @@ std::optional<std::string> ComputerPresetViewModel::presetNameOf(const std::stri
 }
 
 std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path& dir) {
-  std::vector<std::pair<int64_t, std::string>> found;
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const auto name = presetNameOf(it->path().filename().string());
-    if (!name) continue;
-    if (const auto born = creationTime(it->path())) found.emplace_back(*born, *name);
+  // One read of the folder, one statx per preset file, nothing else per file.
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+    return {};
   }
-  if (ec && ec != std::errc::no_such_file_or_directory)
-    fnd::log("computer presets: listing %s: %s", dir.c_str(), ec.message().c_str());
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
+  DIR* stream = ::fdopendir(fd);
+  if (!stream) {
+    fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+    ::close(fd);
+    return {};
+  }
+  auto listing = std::make_shared<Listing>(fd, std::max(1u, std::thread::hardware_concurrency()) - 1);
+  const size_t ext = std::strlen(kDotExtension);
+  auto batch = std::make_unique<Listing::Batch>();
+  size_t found = 0;
+  errno = 0;
+  while (const dirent* d = ::readdir(stream)) {
+    // Folders are never listed: no need to look at them.
+    if (d->d_type == DT_DIR) continue;
+    const size_t length = std::strlen(d->d_name);
+    if (length <= ext || std::memcmp(d->d_name + length - ext, kDotExtension, ext) != 0) continue;
+    batch->entries.push_back({batch->names.size(), length - ext, std::nullopt});
+    batch->names.append(d->d_name, length + 1);
+    if (batch->entries.size() < Listing::kBatch) continue;
+    found += batch->entries.size();
+    listing->add(std::move(batch));
+    batch = std::make_unique<Listing::Batch>();
+  }
+  if (errno != 0) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
+  if (!batch->entries.empty()) {
+    found += batch->entries.size();
+    listing->add(std::move(batch));
+  }
+  listing->finish();
+  ::closedir(stream);
+
+  struct Found {
+    int64_t born;
+    std::string_view name;
+  };
+  std::vector<Found> listed;
+  listed.reserve(found);
+  for (const auto& b : listing->batches())
+    for (const auto& e : b->entries)
+      if (e.born) listed.push_back({*e.born, b->baseName(e)});
+  // Newest first; names of the same time in name order.
+  std::sort(listed.begin(), listed.end(),
+            [](const Found& a, const Found& b) { return a.born != b.born ? a.born > b.born : a.name < b.name; });
   std::vector<std::string> names;
-  names.reserve(found.size());
-  for (auto& f : found) names.push_back(std::move(f.second));
+  names.reserve(listed.size());
+  for (const Found& f : listed) names.emplace_back(f.name);
   return names;
 }
 

@@ -21,10 +21,6 @@ namespace {
 const ui::Color kSelectedColor = ui::Color::rgb255(GGEffectFunManager::kAccentRed, GGEffectFunManager::kAccentGreen,
                                                    GGEffectFunManager::kAccentBlue);
 
-void colourCell(const std::shared_ptr<ZrTableViewCell>& cell, const ui::Color& c) {
-  if (cell) cell->titleLabel()->setTextColor(c);
-}
-
 // A title-bar button showing `image` and its "_hover" and "_press" variants.
 std::shared_ptr<SWSTAnswerButton> barButton(ui::View& bar, const std::string& image) {
   auto button = ui::View::create<SWSTAnswerButton>();
@@ -90,6 +86,12 @@ void LocalPresetView::prepareUI() {
   deviceNameColumn = setUpPresetList(*computerScrollView, *computerTableView, kRowHeight, frame().size.width);
   computerTableView->setDelegate(self);
   computerTableView->setDataSource(self);
+  std::weak_ptr<ui::TableColumn> column = deviceNameColumn;
+  computerTableView->registerViewMaker(kCellIdentifier, [column] {
+    const auto c = column.lock();
+    return std::make_shared<ZrTableViewCell>(ui::Rect{0, 0, c ? c->width() : 0, kCellHeight});
+  });
+  computerTableView->registerViewMaker(kRowViewIdentifier, [] { return std::make_shared<ZrTableRowView>(); });
   // A click below the last row keeps the selection.
   computerTableView->setAllowsEmptySelection(false);
   computerScrollView->setDocumentView(computerTableView);
@@ -221,35 +223,33 @@ long LocalPresetView::numberOfRowsInTableView(ui::TableView&) {
 
 std::shared_ptr<ui::View> LocalPresetView::viewForTableColumn(ui::TableView& table, ui::TableColumn*, long row) {
   if (!presetVM || row < 0 || static_cast<size_t>(row) >= presetVM->presetNameArr.size()) return nullptr;
-  auto& cell = cellViewSourse[row];
-  if (!cell) cell = std::make_shared<ZrTableViewCell>(ui::Rect{0, 0, deviceNameColumn->width(), kCellHeight});
+  auto cell = std::dynamic_pointer_cast<ZrTableViewCell>(table.makeViewWithIdentifier(kCellIdentifier));
+  if (!cell) return nullptr;
   cell->titleLabel()->setStringValue(presetVM->presetNameArr[static_cast<size_t>(row)]);
-  colourCell(cell, row == table.selectedRow() ? kSelectedColor : ui::Color::whiteColor());
+  cell->titleLabel()->setTextColor(row == table.selectedRow() ? kSelectedColor : ui::Color::whiteColor());
   return cell;
 }
 
-std::shared_ptr<ui::TableRowView> LocalPresetView::rowViewForRow(ui::TableView&, long row) {
-  auto& rv = rowViewSourse[row];
-  if (!rv) rv = std::make_shared<ZrTableRowView>();
-  return rv;
+std::shared_ptr<ui::TableRowView> LocalPresetView::rowViewForRow(ui::TableView& table, long) {
+  return std::dynamic_pointer_cast<ZrTableRowView>(table.makeViewWithIdentifier(kRowViewIdentifier));
+}
+
+void LocalPresetView::colourRow(long row, const ui::Color& colour) {
+  if (auto cell = std::dynamic_pointer_cast<ZrTableViewCell>(computerTableView->viewAtColumn(0, row, false)))
+    cell->titleLabel()->setTextColor(colour);
 }
 
 bool LocalPresetView::shouldSelectRow(ui::TableView& table, long row) {
   if (row < 0) return false;
-  const auto old = cellViewSourse.find(table.selectedRow());
-  const auto now = cellViewSourse.find(row);
-  if (old != cellViewSourse.end() && now != cellViewSourse.end()) {
-    colourCell(old->second, ui::Color::whiteColor());
-    colourCell(now->second, kSelectedColor);
-  }
+  colourRow(table.selectedRow(), ui::Color::whiteColor());
+  colourRow(row, kSelectedColor);
   return true;
 }
 
 void LocalPresetView::selectRow(long row) {
   if (!computerTableView || row < 0 || row >= computerTableView->numberOfRows()) return;
-  if (auto it = cellViewSourse.find(computerTableView->selectedRow()); it != cellViewSourse.end())
-    colourCell(it->second, ui::Color::whiteColor());
-  if (auto it = cellViewSourse.find(row); it != cellViewSourse.end()) colourCell(it->second, kSelectedColor);
+  colourRow(computerTableView->selectedRow(), ui::Color::whiteColor());
+  colourRow(row, kSelectedColor);
   computerTableView->selectRowIndexes({row}, false);
 }
 

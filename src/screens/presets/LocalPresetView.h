@@ -2,7 +2,8 @@
 // (shows the computer preset folder in the file manager) and a refresh
 // button, over a one-column list of the preset files in that folder, newest
 // first. The selected row is drawn in the accent colour; after every listing
-// the first row is selected.
+// the first row is selected. Only the rows in view have a row view and a
+// cell; the table hands those of rows scrolled away to the rows coming in.
 //
 // The context menu adds files through an open panel (copies never replace a
 // file of the same name), deletes the file of the row it was opened on (no
@@ -42,6 +43,9 @@ public:
   static constexpr double kButtonWidth = 20;
   static constexpr double kRowHeight = 20;
   static constexpr double kCellHeight = 18;
+  // The identifiers the table reuses the row views and cells under.
+  static constexpr const char* kRowViewIdentifier = "ZrTableRowView";
+  static constexpr const char* kCellIdentifier = "ZrTableViewCell";
   // Texts shown by the panel.
   static constexpr const char* kTitle = "COMPUTER";
   static constexpr const char* kAlreadyExists = "'%s' already exists.";
@@ -66,8 +70,6 @@ public:
   std::shared_ptr<ZrTableView> computerTableView;
   std::shared_ptr<ui::TableColumn> deviceNameColumn;
   std::shared_ptr<ui::Menu> rightClickMenu;
-  std::map<long, std::shared_ptr<ZrTableRowView>> rowViewSourse;
-  std::map<long, std::shared_ptr<ZrTableViewCell>> cellViewSourse;
   ComputerPresetViewModelPtr presetVM;
 
   // Builds the panel the first time it is placed in a superview.
@@ -88,7 +90,7 @@ public:
   void exportPreset(const PresetDrop& drop);
 
   long numberOfRowsInTableView(ui::TableView&) override;
-  double heightOfRow(ui::TableView&, long) override { return kRowHeight; }
+  // Every row is kRowHeight tall (the table's row height): no height per row.
   std::shared_ptr<ui::View> viewForTableColumn(ui::TableView&, ui::TableColumn*, long row) override;
   std::shared_ptr<ui::TableRowView> rowViewForRow(ui::TableView&, long row) override;
   bool shouldSelectRow(ui::TableView&, long row) override;
@@ -104,6 +106,8 @@ private:
   // Selects `row` (when listed), recolouring the titles of the old and new
   // selected rows.
   void selectRow(long row);
+  // The title of `row`, when the row is in view, in `colour`.
+  void colourRow(long row, const ui::Color& colour);
   std::filesystem::path folder() const;
   PresetManager::Environment exportEnvironment() const;
 

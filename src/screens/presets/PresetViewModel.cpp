@@ -27,6 +27,13 @@ PresetViewModel::~PresetViewModel() { RSDispose(reloadObserver_); }
 
 void PresetViewModel::start() {
   std::weak_ptr<PresetViewModel> weak = std::static_pointer_cast<PresetViewModel>(shared_from_this());
+  // The channel is joined first, so that it writes selectRow (at once, on
+  // the thread of the change) before the observer below hands the change
+  // on: the fail block, which marks row selectRow - 1, then always reads the
+  // number the unit sent, not the one before it.
+  auto left = RSKVOChannel::initWithTarget(shared_from_this(), "selectRow", fnd::Value());
+  auto right = RSKVOChannel::initWithTarget(hidSVM->presetAllData(), "selectedPreset", fnd::Value());
+  (*left)["followingTerminal"] = (*right)["followingTerminal"];
   rs_valuesForKeyPath(hidSVM->presetAllData(), "selectedPreset", this)->subscribeNext([weak](const fnd::Value& v) {
     fnd::logLine("preset list: current preset " + v.description());
     dispatch::Queue::main()->async([weak] {
@@ -48,9 +55,6 @@ void PresetViewModel::start() {
     std::snprintf(text, sizeof text, "P%03d", n);
     presetNumArr.emplace_back(text);
   }
-  auto left = RSKVOChannel::initWithTarget(shared_from_this(), "selectRow", fnd::Value());
-  auto right = RSKVOChannel::initWithTarget(hidSVM->presetAllData(), "selectedPreset", fnd::Value());
-  (*left)["followingTerminal"] = (*right)["followingTerminal"];
 }
 
 long PresetViewModel::selectedIndex() const {

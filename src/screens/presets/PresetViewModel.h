@@ -5,7 +5,8 @@
 // another.
 //
 // The fail block (on the main queue, with nil) means the current preset
-// changed; the success block (on the main queue) means a name load ended.
+// changed, and selectRow already holds the new number when it runs; the
+// success block (on the main queue) means a name load ended.
 // A name load runs nameLoadDelay after loadData, on the main thread, and
 // follows every "reloadPresetName" notification.
 //
