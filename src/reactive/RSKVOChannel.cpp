@@ -56,17 +56,23 @@ void RSKVOChannel::setUp(const std::shared_ptr<fnd::Object>& target) {
   }
   auto self = std::static_pointer_cast<RSKVOChannel>(shared_from_this());
 
-  // The observation holds the channel: it lives until the target goes.
-  RSDisposablePtr observation = rs_observeKeyPath(
+  // The observation holds the channel: it lives until the target goes. The
+  // echo of a write of this channel is swallowed (before the value is read,
+  // where the observation allows).
+  auto swallowEcho = [self] {
+    RSKVOChannelData* data = self->currentThreadData();
+    if (!data || !data->ignoreNextUpdate) return false;
+    self->destroyCurrentThreadData();
+    return true;
+  };
+  RSDisposablePtr observation = rs_detail::observeKeyPathValues(
       target, keyPath_, fnd::KVOInitial, nullptr,
-      [self](const fnd::Value& value, const fnd::Dictionary&, bool causedByDealloc, bool affectedOnlyLastComponent) {
-        RSKVOChannelData* data = self->currentThreadData();
-        if (!causedByDealloc && affectedOnlyLastComponent && data && data->ignoreNextUpdate) {
-          self->destroyCurrentThreadData();
-          return;
-        }
+      [self, swallowEcho](const fnd::Value& value, const fnd::Dictionary&, bool causedByDealloc,
+                          bool affectedOnlyLastComponent) {
+        if (!causedByDealloc && affectedOnlyLastComponent && swallowEcho()) return;
         self->leadingTerminal()->sendNext(value);
-      });
+      },
+      swallowEcho);
 
   auto components = rs_keyPathComponents(keyPath_);
   oneComponent_ = components->size() == 1;
