@@ -27,10 +27,11 @@ HIDServiceModelPtr HIDServiceModuleMode::module(int index) const {
 
 std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules() const {
   return presetDataDic.read([](const ModuleDictionary& dictionary) {
+    // One walk: the keys of the nine are the single digits "0" to "8".
     std::array<HIDServiceModelPtr, dev::kModuleCount> records;
-    for (int i = 0; i < dev::kModuleCount; ++i) {
-      auto it = dictionary.find(moduleKey(i));
-      if (it != dictionary.end()) records[static_cast<size_t>(i)] = it->second;
+    for (const auto& [key, record] : dictionary) {
+      if (key.size() != 1 || key[0] < '0' || key[0] >= '0' + dev::kModuleCount) continue;
+      records[static_cast<size_t>(key[0] - '0')] = record;
     }
     return records;
   });

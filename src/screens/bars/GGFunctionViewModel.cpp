@@ -71,10 +71,7 @@ std::vector<int> GGFunctionViewModel::collectModuleStatus() const {
 
 void GGFunctionViewModel::getNowModuleStatus() { report(false); }
 
-void GGFunctionViewModel::moduleWordsChanged() {
-  FND_LOG_AT("GGFunctionViewModel", "current module words changed");
-  report(true);
-}
+void GGFunctionViewModel::moduleWordsChanged() { report(true); }
 
 void GGFunctionViewModel::report(bool onlyChanges) {
   std::lock_guard lock(reportMutex_);
@@ -89,6 +86,8 @@ void GGFunctionViewModel::report(bool onlyChanges) {
   // What was reported while a callback was missing is not known to the view.
   const bool statusKnown = onlyChanges && success && reportedStatus_ == status;
   const bool selectionKnown = onlyChanges && fail && reportedSelection_ == selected;
+  if (onlyChanges && !(statusKnown && selectionKnown))
+    FND_LOG_AT("GGFunctionViewModel", "current module words changed the bar");
   if (success && !statusKnown) success(fnd::toValue(status));
   if (fail && !selectionKnown) fail(selected ? fnd::Value(*selected) : fnd::Value());
   reportedStatus_ = success ? std::optional<std::vector<int>>(std::move(status)) : std::nullopt;
