@@ -27,14 +27,6 @@ PresetViewModel::~PresetViewModel() { RSDispose(reloadObserver_); }
 
 void PresetViewModel::start() {
   std::weak_ptr<PresetViewModel> weak = std::static_pointer_cast<PresetViewModel>(shared_from_this());
-  rs_valuesForKeyPath(hidSVM->presetAllData(), "selectedPreset", this)->subscribeNext([weak](const fnd::Value& v) {
-    fnd::logLine("preset list: current preset " + v.description());
-    dispatch::Queue::main()->async([weak] {
-      auto self = weak.lock();
-      if (!self) return;
-      if (Block fail = self->failBlock()) fail(fnd::Value());
-    });
-  });
   reloadObserver_ = rs_addObserverForName(fnd::NotificationCenter::defaultCenter(), HIDServiceViewMode::kReloadPresetName,
                                           fnd::Value())
                         ->subscribeNext([weak](const fnd::Value&) {
@@ -51,6 +43,18 @@ void PresetViewModel::start() {
   auto left = RSKVOChannel::initWithTarget(shared_from_this(), "selectRow", fnd::Value());
   auto right = RSKVOChannel::initWithTarget(hidSVM->presetAllData(), "selectedPreset", fnd::Value());
   (*left)["followingTerminal"] = (*right)["followingTerminal"];
+  // Observed after the channel: a change of the record is written into
+  // selectRow (at once, on the changing thread) before this observer is
+  // told of it, so the row the list marks on the main queue is never the
+  // previous one.
+  rs_valuesForKeyPath(hidSVM->presetAllData(), "selectedPreset", this)->subscribeNext([weak](const fnd::Value& v) {
+    fnd::logLine("preset list: current preset " + v.description());
+    dispatch::Queue::main()->async([weak] {
+      auto self = weak.lock();
+      if (!self) return;
+      if (Block fail = self->failBlock()) fail(fnd::Value());
+    });
+  });
 }
 
 long PresetViewModel::selectedIndex() const {
