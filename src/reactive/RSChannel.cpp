@@ -1,5 +1,7 @@
 #include "reactive/RSChannel.h"
 
+#include <atomic>
+
 #include "platform/foundation/Log.h"
 
 // ------------------------------------------------------------ RSChannelTerminal
@@ -25,6 +27,31 @@ void RSChannelTerminal::didSubscribeWithDisposable(const RSCompoundDisposablePtr
 
 // -------------------------------------------------------------------- RSChannel
 
+namespace {
+
+// Passes on a subject's error or completion and nothing else: ignoreValues()
+// subscribed to the other subject, without a step for each value.
+class EndForwarder final : public RSSubscriber {
+public:
+  explicit EndForwarder(RSSubscriberPtr other) : other_(std::move(other)) {}
+  void sendNext(const fnd::Value&) override {}
+  void sendError(const RSErrorPtr& error) override {
+    if (!ended_.exchange(true)) other_->sendError(error);
+  }
+  void sendCompleted() override {
+    if (!ended_.exchange(true)) other_->sendCompleted();
+  }
+  void didSubscribeWithDisposable(const RSCompoundDisposablePtr& disposable) override {
+    other_->didSubscribeWithDisposable(disposable);
+  }
+
+private:
+  const RSSubscriberPtr other_;
+  std::atomic<bool> ended_{false};
+};
+
+}  // namespace
+
 RSChannel::RSChannel() {
   // Replays only its end.
   auto leadingSubject = RSReplaySubject::replaySubjectWithCapacity(0);
@@ -33,9 +60,9 @@ RSChannel::RSChannel() {
   auto followingSubject = RSReplaySubject::replaySubjectWithCapacity(1);
   followingSubject->setNameWithFormat("followingSubject");
 
-  // An end on either side ends both.
-  leadingSubject->ignoreValues()->subscribe(followingSubject);
-  followingSubject->ignoreValues()->subscribe(leadingSubject);
+  // An end on either side ends both (the values ignored).
+  leadingSubject->subscribe(std::make_shared<EndForwarder>(followingSubject));
+  followingSubject->subscribe(std::make_shared<EndForwarder>(leadingSubject));
 
   leadingTerminal_ = RSChannelTerminal::initWithValues(leadingSubject, followingSubject);
   leadingTerminal_->setNameWithFormat("leadingTerminal");

@@ -70,10 +70,7 @@ RSCompoundDisposablePtr RSCompoundDisposable::compoundDisposableWithDisposables(
   return std::make_shared<RSCompoundDisposable>(disposables);
 }
 
-bool RSCompoundDisposable::isDisposed() const {
-  std::lock_guard lock(mutex_);
-  return disposed_;
-}
+bool RSCompoundDisposable::isDisposed() const { return disposed_.load(std::memory_order_acquire); }
 
 void RSCompoundDisposable::addDisposable(const RSDisposablePtr& disposable) {
   if (!disposable || disposable->isDisposed()) return;
@@ -124,8 +121,8 @@ void RSCompoundDisposable::dispose() {
   std::unique_ptr<std::vector<RSDisposablePtr>> rest;
   {
     std::lock_guard lock(mutex_);
-    if (disposed_) return;
-    disposed_ = true;
+    if (disposed_.load(std::memory_order_relaxed)) return;
+    disposed_.store(true, std::memory_order_release);
     inlineCopy.swap(inlineDisposables_);
     rest = std::move(disposables_);
   }

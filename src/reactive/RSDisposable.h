@@ -84,7 +84,8 @@ public:
 
 private:
   mutable std::mutex mutex_;
-  bool disposed_ = false;
+  // Written under the mutex; read without it.
+  std::atomic<bool> disposed_{false};
   std::array<RSDisposablePtr, 2> inlineDisposables_;
   std::unique_ptr<std::vector<RSDisposablePtr>> disposables_;
 };

@@ -40,7 +40,7 @@ RSReplaySubjectPtr rs_readInBackground(int fileDescriptor, size_t chunkSize) {
   read->buffer.resize(chunkSize > 0 ? chunkSize : 1);
 
   RSSchedulerPtr queue = RSScheduler::schedulerWithPriority(dispatch::Priority::Default, RSLabel("readInBackground"));
-  queue->scheduleRecursiveBlock([read, subject, fileDescriptor](const std::function<void()>& reschedule) {
+  queue->scheduleRecursiveBlock(subject, [read, subject, fileDescriptor](const std::function<void()>& reschedule) {
     pollfd waiting{read->fd, POLLIN, 0};
     int ready = ::poll(&waiting, 1, RSReadInBackgroundPollSliceMilliseconds);
     if (ready == 0 || (ready < 0 && errno == EINTR)) {

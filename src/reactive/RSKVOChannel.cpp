@@ -56,17 +56,23 @@ void RSKVOChannel::setUp(const std::shared_ptr<fnd::Object>& target) {
   }
   auto self = std::static_pointer_cast<RSKVOChannel>(shared_from_this());
 
-  // The observation holds the channel: it lives until the target goes.
-  RSDisposablePtr observation = rs_observeKeyPath(
+  // The observation holds the channel: it lives until the target goes. The
+  // echo of a write of this channel is swallowed (before the value is read,
+  // where the observation allows).
+  auto swallowEcho = [self] {
+    RSKVOChannelData* data = self->currentThreadData();
+    if (!data || !data->ignoreNextUpdate) return false;
+    self->destroyCurrentThreadData();
+    return true;
+  };
+  RSDisposablePtr observation = rs_detail::observeKeyPathValues(
       target, keyPath_, fnd::KVOInitial, nullptr,
-      [self](const fnd::Value& value, const fnd::Dictionary&, bool causedByDealloc, bool affectedOnlyLastComponent) {
-        RSKVOChannelData* data = self->currentThreadData();
-        if (!causedByDealloc && affectedOnlyLastComponent && data && data->ignoreNextUpdate) {
-          self->destroyCurrentThreadData();
-          return;
-        }
+      [self, swallowEcho](const fnd::Value& value, const fnd::Dictionary&, bool causedByDealloc,
+                          bool affectedOnlyLastComponent) {
+        if (!causedByDealloc && affectedOnlyLastComponent && swallowEcho()) return;
         self->leadingTerminal()->sendNext(value);
-      });
+      },
+      swallowEcho);
 
   auto components = rs_keyPathComponents(keyPath_);
   oneComponent_ = components->size() == 1;
@@ -84,21 +90,24 @@ void RSKVOChannel::setUp(const std::shared_ptr<fnd::Object>& target) {
   std::weak_ptr<RSDisposable> weakEnding = ending;
   std::weak_ptr<fnd::LifetimeState> targetLifetime = target->lifetime().weak();
 
+  // Values sent into the channel are written to the target; its end (the
+  // equivalent of finally()) stops the observation first.
   std::weak_ptr<RSKVOChannel> weakSelf = self;
-  leadingTerminal()
-      ->finally([observation, weakEnding, targetLifetime] {
-        observation->dispose();
-        if (auto entry = weakEnding.lock()) rs_detail::removeFromDeallocDisposable(targetLifetime, entry);
-      })
-      ->subscribeNext(
-          [weakSelf](const fnd::Value& value) {
-            if (auto channel = weakSelf.lock()) channel->write(value);
-          },
-          [weakSelf](const RSErrorPtr& error) {
-            auto channel = weakSelf.lock();
-            fnd::log("Received error in %s: %s", channel ? channel->description().c_str() : "(channel gone)",
-                     error ? error->description().c_str() : "(null)");
-          });
+  auto finish = [observation, weakEnding, targetLifetime] {
+    observation->dispose();
+    if (auto entry = weakEnding.lock()) rs_detail::removeFromDeallocDisposable(targetLifetime, entry);
+  };
+  leadingTerminal()->subscribe(RSSubscriber::subscriberWithNext(
+      [weakSelf](const fnd::Value& value) {
+        if (auto channel = weakSelf.lock()) channel->write(value);
+      },
+      [weakSelf, finish](const RSErrorPtr& error) {
+        finish();
+        auto channel = weakSelf.lock();
+        fnd::log("Received error in %s: %s", channel ? channel->description().c_str() : "(channel gone)",
+                 error ? error->description().c_str() : "(null)");
+      },
+      finish));
 
   rs_deallocDisposable(RSLifetimeRef(target.get()))->addDisposable(ending);
 }
@@ -118,7 +127,7 @@ void RSKVOChannel::write(const fnd::Value& value) {
     });
     return;
   }
-  writeNow(value);
+  writeTo(*object, value);
 }
 
 void RSKVOChannel::writeNow(const fnd::Value& value) {
@@ -127,9 +136,13 @@ void RSKVOChannel::writeNow(const fnd::Value& value) {
   std::shared_ptr<fnd::Object> object =
       oneComponent_ ? target : target->valueForKeyPath(keyPathWithoutLastComponent_).asObject();
   if (!object) return;
+  writeTo(*object, value);
+}
+
+void RSKVOChannel::writeTo(fnd::Object& object, const fnd::Value& value) {
   createCurrentThreadData();
   currentThreadData()->ignoreNextUpdate = true;
-  object->setValueForKey(lastComponent_, value.isNil() ? nilValue_ : value);
+  object.setValueForKey(lastComponent_, value.isNil() ? nilValue_ : value);
   // The change has been notified (and swallowed) by now, unless this thread
   // defers its notifications: then after them. A write that notified nothing
   // leaves no record that could swallow a later genuine change.

@@ -86,6 +86,7 @@ private:
   void setUp(const std::shared_ptr<fnd::Object>& target);
   void write(const fnd::Value& value);
   void writeNow(const fnd::Value& value);
+  void writeTo(fnd::Object& object, const fnd::Value& value);
 
   mutable std::mutex targetMutex_;
   std::weak_ptr<fnd::Object> target_;

@@ -38,6 +38,12 @@ fnd::Value valueAtPath(const fnd::Value& root, std::string_view path) {
   return dot == std::string_view::npos ? next : valueAtPath(next, path.substr(dot + 1));
 }
 
+using SwallowPtr = std::shared_ptr<const rs_detail::RSKVOSwallowBlock>;
+
+RSDisposablePtr observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                               unsigned options, const RSLifetimeRef& observer, RSKVOBlock block, bool wantsChange,
+                               SwallowPtr swallow);
+
 // Everything one observation level shares with its notifications.
 struct Level {
   std::string keyPath;
@@ -46,9 +52,12 @@ struct Level {
   bool oneComponent = false;
   unsigned options = 0;
   bool watchDeallocation = false;
+  // Whether the block reads the change dictionary (else it gets an empty one).
+  bool wantsChange = true;
   std::weak_ptr<fnd::LifetimeState> observer;
   const void* observerIdentity = nullptr;
   std::shared_ptr<const RSKVOBlock> block;
+  SwallowPtr swallow;
   // Everything attached to the head's current value.
   RSSerialDisposablePtr firstComponentDisposable;
 
@@ -68,26 +77,38 @@ struct Level {
     }
     if (tail) {
       RSLifetimeRef observerRef(observer.lock());
-      valueDisposable->addDisposable(rs_observeKeyPath(object, *tail, options & ~fnd::KVOInitial, observerRef, *block));
+      valueDisposable->addDisposable(
+          observeKeyPath(object, *tail, options & ~fnd::KVOInitial, observerRef, *block, wantsChange, swallow));
     }
   }
 
+  // Whether anything is ever attached to the head's value: a deallocation
+  // watch or the observation of the rest of the path. Without either there is
+  // nothing to take off before a change, nor to put on after it.
+  bool attaches() const { return watchDeallocation || tail.has_value(); }
+
   void notify(const std::shared_ptr<fnd::Object>& target, const fnd::KVOChange& change) const {
-    fnd::Dictionary dictionary = changeDictionary(change, options);
+    static const fnd::Dictionary kNoChange;
+    const fnd::Dictionary dictionary = wantsChange ? changeDictionary(change, options) : kNoChange;
     if (change.isPrior) {
       // The old value's nested observation and watch go now.
       RSDispose(firstComponentDisposable->disposable());
       if (options & fnd::KVOPrior) (*block)(target->valueForKeyPath(keyPath), dictionary, false, oneComponent);
       return;
     }
+    // A change the caller swallows, with nothing to move over to the new
+    // value: not even read.
+    if (oneComponent && !attaches() && swallow && (*swallow)()) return;
     fnd::Value value = target->valueForKey(head);
     if (value.isNil()) {
       (*block)(fnd::Value(), dictionary, false, oneComponent);
       return;
     }
-    auto fresh = RSCompoundDisposable::compoundDisposable();
-    RSDispose(firstComponentDisposable->swapInDisposable(fresh));
-    attach(value, fresh);
+    if (attaches()) {
+      auto fresh = RSCompoundDisposable::compoundDisposable();
+      RSDispose(firstComponentDisposable->swapInDisposable(fresh));
+      attach(value, fresh);
+    }
     if (oneComponent) {
       (*block)(value, dictionary, false, true);
     } else {
@@ -98,8 +119,11 @@ struct Level {
 
 }  // namespace
 
-RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
-                                  unsigned options, const RSLifetimeRef& observer, RSKVOBlock block) {
+namespace {
+
+RSDisposablePtr observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                               unsigned options, const RSLifetimeRef& observer, RSKVOBlock block, bool wantsChange,
+                               SwallowPtr swallow) {
   auto components = rs_keyPathComponents(keyPath);
   if (!receiver || !block || !components) return RSDisposable::disposableWithBlock(nullptr);
 
@@ -109,6 +133,8 @@ RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, 
   level->tail = rs_keyPathByDeletingFirstKeyPathComponent(keyPath);
   level->oneComponent = components->size() == 1;
   level->options = options;
+  level->wantsChange = wantsChange;
+  level->swallow = std::move(swallow);
   const fnd::PropertyAttributes* attributes = receiver->attributesForKey(level->head);
   level->watchDeallocation = attributes && attributes->isObject && attributes->weak;
   level->observer = observer.weak();
@@ -120,7 +146,10 @@ RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, 
   auto observation = RSCompoundDisposable::compoundDisposable();
   observation->addDisposable(level->firstComponentDisposable);
 
-  unsigned trampolineOptions = (options & ~static_cast<unsigned>(fnd::KVOInitial)) | fnd::KVOPrior;
+  // Told before each change too where something attached to the old value
+  // must go first, or where the caller asked for it.
+  unsigned trampolineOptions = options & ~static_cast<unsigned>(fnd::KVOInitial);
+  if (level->attaches()) trampolineOptions |= fnd::KVOPrior;
   std::shared_ptr<const Level> shared = level;
   observation->addDisposable(RSKVOTrampoline::initWithTarget(
       receiver, observer, level->head, trampolineOptions,
@@ -135,7 +164,7 @@ RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, 
 
   if (options & fnd::KVOInitial) {
     fnd::Value initial = receiver->valueForKeyPath(keyPath);
-    (*level->block)(initial, settingChange(initial), false, level->oneComponent);
+    (*level->block)(initial, wantsChange ? settingChange(initial) : fnd::Dictionary(), false, level->oneComponent);
   }
 
   // However it ends, the observation leaves no entry behind on either side.
@@ -155,9 +184,26 @@ RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, 
   return RSDisposable::disposableWithBlock([observation] { observation->dispose(); });
 }
 
-std::shared_ptr<RSSignal> rs_valuesAndChangesForKeyPath(const std::shared_ptr<fnd::Object>& receiver,
-                                                        std::string_view keyPath, unsigned options,
-                                                        const RSLifetimeRef& observer) {
+}  // namespace
+
+RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                                  unsigned options, const RSLifetimeRef& observer, RSKVOBlock block) {
+  return observeKeyPath(receiver, keyPath, options, observer, std::move(block), true, nullptr);
+}
+
+RSDisposablePtr rs_detail::observeKeyPathValues(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                                                unsigned options, const RSLifetimeRef& observer, RSKVOBlock block,
+                                                RSKVOSwallowBlock swallow) {
+  return observeKeyPath(receiver, keyPath, options, observer, std::move(block), false,
+                        swallow ? std::make_shared<const rs_detail::RSKVOSwallowBlock>(std::move(swallow)) : nullptr);
+}
+
+namespace {
+
+// The signal of rs_valuesAndChangesForKeyPath: its (value, change) tuples, or
+// with valuesOnly the values alone (no change dictionary is built).
+RSSignalPtr observationSignal(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                              unsigned options, const RSLifetimeRef& observer, bool valuesOnly) {
   std::string path(keyPath);
   std::weak_ptr<fnd::Object> weakReceiver = receiver;
   std::weak_ptr<fnd::LifetimeState> weakObserver = observer.weak();
@@ -170,36 +216,52 @@ std::shared_ptr<RSSignal> rs_valuesAndChangesForKeyPath(const std::shared_ptr<fn
     std::lock_guard guard(*lock);
   });
 
-  auto result = RSSignal::createSignal([=](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
-                  std::lock_guard guard(*lock);
-                  auto observerState = weakObserver.lock();
-                  auto strongReceiver = weakReceiver.lock();
-                  if (!strongReceiver) {
-                    subscriber->sendCompleted();
-                    return nullptr;
-                  }
-                  return rs_observeKeyPath(strongReceiver, path, options, RSLifetimeRef(observerState),
-                                           [subscriber](const fnd::Value& value, const fnd::Dictionary& change, bool,
-                                                        bool) {
-                                             subscriber->sendNext(fnd::Value(RSTwoTuple::pack(value, fnd::Value(change))));
-                                           });
-                })
-                    ->takeUntil(deallocSignal);
+  return RSSignal::createSignal([=](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
+           std::lock_guard guard(*lock);
+           auto observerState = weakObserver.lock();
+           auto strongReceiver = weakReceiver.lock();
+           if (!strongReceiver) {
+             subscriber->sendCompleted();
+             return nullptr;
+           }
+           if (valuesOnly) {
+             return rs_detail::observeKeyPathValues(
+                 strongReceiver, path, options, RSLifetimeRef(observerState),
+                 [subscriber](const fnd::Value& value, const fnd::Dictionary&, bool, bool) {
+                   subscriber->sendNext(value);
+                 });
+           }
+           return rs_observeKeyPath(
+               strongReceiver, path, options, RSLifetimeRef(observerState),
+               [subscriber](const fnd::Value& value, const fnd::Dictionary& change, bool, bool) {
+                 subscriber->sendNext(fnd::Value(RSTwoTuple::pack(value, fnd::Value(change))));
+               });
+         })
+      ->takeUntil(deallocSignal);
+}
+
+}  // namespace
+
+std::shared_ptr<RSSignal> rs_valuesAndChangesForKeyPath(const std::shared_ptr<fnd::Object>& receiver,
+                                                        std::string_view keyPath, unsigned options,
+                                                        const RSLifetimeRef& observer) {
+  RSSignalPtr result = observationSignal(receiver, keyPath, options, observer, false);
   if (RSDebugNamesEnabled()) {
-    result->setNameWithFormat("%s -rs_valueAndChangesForKeyPath: %s options: %lu observer: %s",
-                              RSDescription(fnd::Value(receiver)).c_str(), path.c_str(),
-                              static_cast<unsigned long>(options), observer.description().c_str());
+    result->setNameWithFormat("%s -rs_valueAndChangesForKeyPath: %.*s options: %lu observer: %s",
+                              RSDescription(fnd::Value(receiver)).c_str(), static_cast<int>(keyPath.size()),
+                              keyPath.data(), static_cast<unsigned long>(options), observer.description().c_str());
   }
   return result;
 }
 
 std::shared_ptr<RSSignal> rs_valuesForKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
                                               const RSLifetimeRef& observer) {
-  auto result = rs_valuesAndChangesForKeyPath(receiver, keyPath, fnd::KVOInitial, observer)
-                    ->map([](const fnd::Value& pair) {
-                      auto tuple = pair.asObject<RSTuple>();
-                      return tuple ? tuple->first() : fnd::Value();
-                    });
+  // The values of rs_valuesAndChangesForKeyPath's tuples, taken without making
+  // the tuples. Each still goes through a map: on a thread with a current
+  // scheduler it is passed on at once, from anywhere else through the
+  // subscription scheduler's background queue, in order.
+  auto result = observationSignal(receiver, keyPath, fnd::KVOInitial, observer, true)
+                    ->map([](const fnd::Value& value) { return value; });
   if (RSDebugNamesEnabled()) {
     result->setNameWithFormat("RSObserve(%s, %.*s)", RSDescription(fnd::Value(receiver)).c_str(),
                               static_cast<int>(keyPath.size()), keyPath.data());

@@ -52,6 +52,21 @@ using RSKVOBlock = std::function<void(const fnd::Value& value, const fnd::Dictio
 RSDisposablePtr rs_observeKeyPath(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
                                   unsigned options, const RSLifetimeRef& observer, RSKVOBlock block);
 
+namespace rs_detail {
+// Asked first about a change of the key path's last component (not one
+// caused by a deallocation): true swallows it, and the value is not even
+// read.
+using RSKVOSwallowBlock = std::function<bool()>;
+
+// rs_observeKeyPath for callers that read only the value: the block is given
+// an empty change dictionary, so none is ever built. With `swallow`, a change
+// it swallows does not reach the block (where nothing has to be attached to
+// the new value, the value is not read either).
+RSDisposablePtr observeKeyPathValues(const std::shared_ptr<fnd::Object>& receiver, std::string_view keyPath,
+                                     unsigned options, const RSLifetimeRef& observer, RSKVOBlock block,
+                                     RSKVOSwallowBlock swallow = nullptr);
+}  // namespace rs_detail
+
 std::shared_ptr<RSSignal> rs_valuesAndChangesForKeyPath(const std::shared_ptr<fnd::Object>& receiver,
                                                         std::string_view keyPath, unsigned options,
                                                         const RSLifetimeRef& observer);

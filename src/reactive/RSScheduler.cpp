@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "platform/dispatch/TimerSource.h"
+#include "platform/foundation/Log.h"
 #include "reactive/RSDebug.h"
+#include "reactive/RSSignal.h"
 
 namespace {
 
@@ -78,6 +80,8 @@ RSSchedulerPtr RSScheduler::scheduler() { return schedulerWithPriority(dispatch:
 
 bool RSScheduler::isOnMainThread() { return dispatch::isMainThread(); }
 
+bool RSScheduler::hasCurrentScheduler() { return tCurrentScheduler != nullptr || isOnMainThread(); }
+
 RSSchedulerPtr RSScheduler::currentScheduler() {
   if (tCurrentScheduler) return tCurrentScheduler;
   if (isOnMainThread()) return mainThreadScheduler();
@@ -100,6 +104,59 @@ RSDisposablePtr RSScheduler::afterDelay(RSTimeInterval delay, Block block) {
   auto date = std::chrono::system_clock::now() +
               std::chrono::duration_cast<std::chrono::system_clock::duration>(secondsToDuration(delay));
   return after(date, std::move(block));
+}
+
+namespace {
+
+void endWithError(const RSSubscriberPtr& subscriber, const std::string& what) {
+  // The scheduler running the task, else the queue (a timer's handler runs
+  // on its scheduler's queue without being its current scheduler's block).
+  RSSchedulerPtr running = RSScheduler::currentScheduler();
+  std::shared_ptr<dispatch::Queue> queue = running ? nullptr : dispatch::Queue::current();
+  const std::string where = running ? running->name() : queue ? queue->label() : std::string("the calling thread");
+  const std::string text = "a task on " + where + " threw: " + what;
+  fnd::log("%s; its subscription ends with an error", text.c_str());
+  subscriber->sendError(fnd::Error::withDescription(RSSignalErrorDomain, RSSignalErrorTaskThrew, text));
+}
+
+}  // namespace
+
+RSScheduler::Block RSScheduler::failingTo(const RSSubscriberPtr& subscriber, Block block) {
+  if (!subscriber || !block) return block;
+  return [subscriber, block = std::move(block)] {
+    try {
+      block();
+    } catch (const std::exception& e) {
+      endWithError(subscriber, e.what());
+    } catch (...) {
+      endWithError(subscriber, "an exception of unknown type");
+    }
+  };
+}
+
+RSDisposablePtr RSScheduler::schedule(const RSSubscriberPtr& subscriber, Block block) {
+  return schedule(failingTo(subscriber, std::move(block)));
+}
+
+RSDisposablePtr RSScheduler::after(RSDate date, const RSSubscriberPtr& subscriber, Block block) {
+  return after(date, failingTo(subscriber, std::move(block)));
+}
+
+RSDisposablePtr RSScheduler::after(RSDate date, RSTimeInterval interval, RSTimeInterval leeway,
+                                   const RSSubscriberPtr& subscriber, Block block) {
+  return after(date, interval, leeway, failingTo(subscriber, std::move(block)));
+}
+
+RSDisposablePtr RSScheduler::afterDelay(RSTimeInterval delay, const RSSubscriberPtr& subscriber, Block block) {
+  return afterDelay(delay, failingTo(subscriber, std::move(block)));
+}
+
+RSDisposablePtr RSScheduler::scheduleRecursiveBlock(const RSSubscriberPtr& subscriber, RecursiveBlock recursiveBlock) {
+  if (!subscriber) return scheduleRecursiveBlock(std::move(recursiveBlock));
+  return scheduleRecursiveBlock([subscriber, recursiveBlock = std::move(recursiveBlock)](
+                                    const std::function<void()>& reschedule) {
+    failingTo(subscriber, [&] { recursiveBlock(reschedule); })();
+  });
 }
 
 void RSScheduler::performAsCurrentScheduler(const Block& block) {
@@ -263,7 +320,7 @@ RSSubscriptionScheduler::RSSubscriptionScheduler()
       backgroundScheduler_(RSScheduler::scheduler()) {}
 
 RSDisposablePtr RSSubscriptionScheduler::schedule(Block block) {
-  if (RSScheduler::currentScheduler() == nullptr) return backgroundScheduler_->schedule(std::move(block));
+  if (!RSScheduler::hasCurrentScheduler()) return backgroundScheduler_->schedule(std::move(block));
   block();
   return nullptr;
 }

@@ -26,6 +26,7 @@
 
 #include "platform/dispatch/Queue.h"
 #include "reactive/RSDisposable.h"
+#include "reactive/RSSubscriber.h"
 
 using RSDate = std::chrono::system_clock::time_point;
 // Seconds.
@@ -78,6 +79,25 @@ public:
   // Disposing the result stops further runs.
   virtual RSDisposablePtr scheduleRecursiveBlock(RecursiveBlock recursiveBlock);
 
+  // The same, for work done for one subscriber. Should the block throw, the
+  // exception goes no further: it is logged and the subscriber is sent an
+  // error (RSSignalErrorTaskThrew, the exception's text in its description),
+  // so the subscription ends with an error rather than in silence. (The
+  // dispatch queues only log what a task without a subscriber throws.)
+  RSDisposablePtr schedule(const RSSubscriberPtr& subscriber, Block block);
+  RSDisposablePtr after(RSDate date, const RSSubscriberPtr& subscriber, Block block);
+  RSDisposablePtr after(RSDate date, RSTimeInterval interval, RSTimeInterval leeway,
+                        const RSSubscriberPtr& subscriber, Block block);
+  RSDisposablePtr afterDelay(RSTimeInterval delay, const RSSubscriberPtr& subscriber, Block block);
+  RSDisposablePtr scheduleRecursiveBlock(const RSSubscriberPtr& subscriber, RecursiveBlock recursiveBlock);
+  // The block, guarded as above (the block itself for a null subscriber).
+  static Block failingTo(const RSSubscriberPtr& subscriber, Block block);
+
+  // True when a block scheduled through the subscription scheduler would run
+  // at once on this thread: a scheduler's block runs here, or this is the
+  // main thread. Cheaper than currentScheduler() != nullptr.
+  static bool hasCurrentScheduler();
+
   // Runs the block with this scheduler as the current one, then restores the
   // previous entry.
   void performAsCurrentScheduler(const Block& block);
@@ -97,6 +117,10 @@ private:
 
 class RSQueueScheduler : public RSScheduler {
 public:
+  using RSScheduler::after;
+  using RSScheduler::schedule;
+  using RSScheduler::scheduleRecursiveBlock;
+
   RSQueueScheduler(std::optional<std::string> name, std::shared_ptr<dispatch::Queue> queue);
 
   const std::shared_ptr<dispatch::Queue>& queue() const { return queue_; }
@@ -128,6 +152,10 @@ private:
 
 class RSImmediateScheduler : public RSScheduler {
 public:
+  using RSScheduler::after;
+  using RSScheduler::schedule;
+  using RSScheduler::scheduleRecursiveBlock;
+
   RSImmediateScheduler();
 
   // Runs the block at once; returns null.
@@ -142,6 +170,10 @@ public:
 
 class RSSubscriptionScheduler : public RSScheduler {
 public:
+  using RSScheduler::after;
+  using RSScheduler::schedule;
+  using RSScheduler::scheduleRecursiveBlock;
+
   RSSubscriptionScheduler();
 
   const RSSchedulerPtr& backgroundScheduler() const { return backgroundScheduler_; }

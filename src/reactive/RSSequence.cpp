@@ -140,7 +140,7 @@ std::shared_ptr<RSSignal> RSSequence::signalWithScheduler(const RSSchedulerPtr& 
   auto result = RSSignal::createSignal([self, scheduler](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     // Runs are one after the other, never at once.
     auto remaining = std::make_shared<RSSequencePtr>(self);
-    return scheduler->scheduleRecursiveBlock([remaining, subscriber](const std::function<void()>& reschedule) {
+    return scheduler->scheduleRecursiveBlock(subscriber, [remaining, subscriber](const std::function<void()>& reschedule) {
       fnd::Value value = *remaining ? (*remaining)->head() : fnd::Value();
       if (value.isNil()) {
         subscriber->sendCompleted();

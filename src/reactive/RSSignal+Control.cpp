@@ -65,7 +65,20 @@ RSSignalPtr RSSignal::initially(std::function<void()> block) {
 }
 
 RSSignalPtr RSSignal::finally(std::function<void()> block) {
-  auto result = doError([block](const RSErrorPtr&) { block(); })->doCompleted([block] { block(); });
+  // doError() and doCompleted() of the block in one step.
+  RSSignalPtr self = selfSignal();
+  auto result = createSignal([self, block](const RSSubscriberPtr& subscriber) {
+    return self->subscribeNext(
+        [subscriber](const fnd::Value& value) { subscriber->sendNext(value); },
+        [block, subscriber](const RSErrorPtr& error) {
+          block();
+          subscriber->sendError(error);
+        },
+        [block, subscriber] {
+          block();
+          subscriber->sendCompleted();
+        });
+  });
   result->setNameWithFormat("[%s] -finally:", name().c_str());
   return result;
 }

@@ -20,14 +20,14 @@ RSSchedulerPtr currentOr(const RSSchedulerPtr& fallback) {
 // once it has run, its entry leaves the compound again, so a long-lived
 // subscription does not collect spent entries.
 void scheduleInCompound(const RSCompoundDisposablePtr& compound, const RSSchedulerPtr& scheduler,
-                        RSTimeInterval delay, std::function<void()> block) {
+                        RSTimeInterval delay, const RSSubscriberPtr& subscriber, std::function<void()> block) {
   struct Entry {
     std::mutex mutex;
     bool ran = false;
     RSDisposablePtr disposable;
   };
   auto entry = std::make_shared<Entry>();
-  RSDisposablePtr scheduled = scheduler->afterDelay(delay, [compound, entry, block = std::move(block)] {
+  RSDisposablePtr scheduled = scheduler->afterDelay(delay, subscriber, [compound, entry, block = std::move(block)] {
     RSDisposablePtr spent;
     {
       std::lock_guard lock(entry->mutex);
@@ -91,7 +91,7 @@ RSSignalPtr RSSignal::throttle(RSTimeInterval interval, Predicate predicate) {
           // while it runs the flush, which takes ours. Not part of the
           // subscription's disposable: a flush after disposal finds the
           // subscription ended and sends nothing.
-          RSDisposablePtr scheduled = scheduler->afterDelay(interval, [flush] { flush(true); });
+          RSDisposablePtr scheduled = scheduler->afterDelay(interval, subscriber, [flush] { flush(true); });
           std::lock_guard lock(state->mutex);
           if (state->hasHeld) state->pendingFlush->setDisposable(scheduled);  // unless it has run already
         },
@@ -122,8 +122,8 @@ RSSignalPtr RSSignal::delay(RSTimeInterval interval) {
   auto result = createSignal([self, interval](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     auto disposable = RSCompoundDisposable::compoundDisposable();
     RSSchedulerPtr background = RSScheduler::scheduler();
-    auto schedule = [disposable, background, interval](std::function<void()> block) {
-      scheduleInCompound(disposable, currentOr(background), interval, std::move(block));
+    auto schedule = [disposable, background, interval, subscriber](std::function<void()> block) {
+      scheduleInCompound(disposable, currentOr(background), interval, subscriber, std::move(block));
     };
     disposable->addDisposable(self->subscribeNext(
         [schedule, subscriber](const fnd::Value& value) { schedule([subscriber, value] { subscriber->sendNext(value); }); },
@@ -155,7 +155,7 @@ RSSignalPtr RSSignal::bufferWithTime(RSTimeInterval interval, const RSSchedulerP
       subscriber->sendNext(fnd::Value(tuple));
     };
     auto subscription = self->subscribeNext(
-        [state, flush, scheduler, interval](const fnd::Value& value) {
+        [state, flush, scheduler, interval, subscriber](const fnd::Value& value) {
           bool opensWindow;
           {
             std::lock_guard lock(state->mutex);
@@ -164,7 +164,7 @@ RSSignalPtr RSSignal::bufferWithTime(RSTimeInterval interval, const RSSchedulerP
           }
           if (!opensWindow) return;
           // Scheduled outside the lock, as in throttle().
-          RSDisposablePtr scheduled = scheduler->afterDelay(interval, flush);
+          RSDisposablePtr scheduled = scheduler->afterDelay(interval, subscriber, flush);
           std::lock_guard lock(state->mutex);
           if (!state->values.empty()) state->timer->setDisposable(scheduled);  // unless it has run already
         },
@@ -190,7 +190,7 @@ RSSignalPtr RSSignal::interval(RSTimeInterval interval, const RSSchedulerPtr& sc
   auto result = createSignal([interval, scheduler, leeway](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     auto start = std::chrono::system_clock::now() +
                  std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(interval));
-    return scheduler->after(start, interval, leeway, [subscriber] {
+    return scheduler->after(start, interval, leeway, subscriber, [subscriber] {
       subscriber->sendNext(fnd::Value(secondsSince1970(std::chrono::system_clock::now())));
     });
   });
@@ -212,7 +212,7 @@ RSSignalPtr RSSignal::timeout(RSTimeInterval interval, const RSSchedulerPtr& sch
   RSSignalPtr self = selfSignal();
   auto result = createSignal([self, interval, scheduler](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     auto disposable = RSCompoundDisposable::compoundDisposable();
-    disposable->addDisposable(scheduler->afterDelay(interval, [disposable, subscriber] {
+    disposable->addDisposable(scheduler->afterDelay(interval, subscriber, [disposable, subscriber] {
       disposable->dispose();
       subscriber->sendError(fnd::Error::make(RSSignalErrorDomain, RSSignalErrorTimedOut));
     }));
@@ -242,12 +242,12 @@ RSSignalPtr RSSignal::deliverOn(const RSSchedulerPtr& scheduler) {
     // subscription ended.
     return self->subscribeNext(
         [scheduler, subscriber](const fnd::Value& value) {
-          scheduler->schedule([subscriber, value] { subscriber->sendNext(value); });
+          scheduler->schedule(subscriber, [subscriber, value] { subscriber->sendNext(value); });
         },
         [scheduler, subscriber](const RSErrorPtr& error) {
-          scheduler->schedule([subscriber, error] { subscriber->sendError(error); });
+          scheduler->schedule(subscriber, [subscriber, error] { subscriber->sendError(error); });
         },
-        [scheduler, subscriber] { scheduler->schedule([subscriber] { subscriber->sendCompleted(); }); });
+        [scheduler, subscriber] { scheduler->schedule(subscriber, [subscriber] { subscriber->sendCompleted(); }); });
   });
   result->setNameWithFormat("[%s] -deliverOn: %s", name().c_str(),
                             scheduler ? scheduler->description().c_str() : "(null)");
@@ -259,7 +259,7 @@ RSSignalPtr RSSignal::subscribeOn(const RSSchedulerPtr& scheduler) {
   auto result = createSignal([self, scheduler](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     auto disposable = RSCompoundDisposable::compoundDisposable();
     disposable->addDisposable(
-        scheduler->schedule([self, subscriber, disposable] { disposable->addDisposable(self->subscribe(subscriber)); }));
+        scheduler->schedule(subscriber, [self, subscriber, disposable] { disposable->addDisposable(self->subscribe(subscriber)); }));
     return disposable;
   });
   result->setNameWithFormat("[%s] -subscribeOn: %s", name().c_str(),

@@ -91,7 +91,7 @@ RSDisposablePtr RSDynamicSignal::subscribe(const RSSubscriberPtr& subscriber) {
   RSSignalPtr self = selfSignal();
   auto passthrough = RSPassthroughSubscriber::create(subscriber, self, disposable);
   if (didSubscribe_) {
-    auto scheduling = RSScheduler::subscriptionScheduler()->schedule([self, passthrough, disposable] {
+    auto scheduling = RSScheduler::subscriptionScheduler()->schedule(passthrough, [self, passthrough, disposable] {
       auto& didSubscribe = static_cast<RSDynamicSignal&>(*self).didSubscribe_;
       disposable->addDisposable(didSubscribe(passthrough));
     });
@@ -106,7 +106,7 @@ RSSignalPtr RSEmptySignal::empty() {
 }
 
 RSDisposablePtr RSEmptySignal::subscribe(const RSSubscriberPtr& subscriber) {
-  return RSScheduler::subscriptionScheduler()->schedule([subscriber] { subscriber->sendCompleted(); });
+  return RSScheduler::subscriptionScheduler()->schedule(subscriber, [subscriber] { subscriber->sendCompleted(); });
 }
 
 RSErrorSignal::RSErrorSignal(RSErrorPtr error) : error_(std::move(error)) { RSStream::setName("+error:"); }
@@ -115,7 +115,7 @@ RSSignalPtr RSErrorSignal::error(const RSErrorPtr& error) { return fnd::make<RSE
 
 RSDisposablePtr RSErrorSignal::subscribe(const RSSubscriberPtr& subscriber) {
   RSErrorPtr error = error_;
-  return RSScheduler::subscriptionScheduler()->schedule([subscriber, error] { subscriber->sendError(error); });
+  return RSScheduler::subscriptionScheduler()->schedule(subscriber, [subscriber, error] { subscriber->sendError(error); });
 }
 
 RSSignalPtr RSReturnSignal::return_(const fnd::Value& value) {
@@ -128,7 +128,7 @@ RSSignalPtr RSReturnSignal::return_(const fnd::Value& value) {
 
 RSDisposablePtr RSReturnSignal::subscribe(const RSSubscriberPtr& subscriber) {
   fnd::Value value = value_;
-  return RSScheduler::subscriptionScheduler()->schedule([subscriber, value] {
+  return RSScheduler::subscriptionScheduler()->schedule(subscriber, [subscriber, value] {
     subscriber->sendNext(value);
     subscriber->sendCompleted();
   });
@@ -148,7 +148,6 @@ struct BindSource {
 struct BindState {
   std::atomic<int32_t> liveSources{1};
   RSCompoundDisposablePtr disposable = RSCompoundDisposable::compoundDisposable();
-  RSSignal::BindBlock bindBlock;
   RSSubscriberPtr subscriber;
 
   void completeSource(const std::shared_ptr<BindSource>& source) {
@@ -178,33 +177,77 @@ struct BindState {
 
 }  // namespace
 
+namespace {
+
+// Subscribes a bind subscription to its receiver: each value goes to
+// `takeValue`, which returns false once the receiver is no longer to be
+// taken from.
+RSDisposablePtr subscribeBindSource(const RSSignalPtr& receiver, const std::shared_ptr<BindState>& state,
+                                    std::function<bool(const fnd::Value&)> takeValue) {
+  auto selfSource = std::make_shared<BindSource>();
+  state->disposable->addDisposable(selfSource->disposable);
+  auto subscription = receiver->subscribeNext(
+      [state, selfSource, takeValue = std::move(takeValue)](const fnd::Value& value) {
+        if (state->disposable->isDisposed()) return;
+        if (!takeValue(value)) {
+          selfSource->disposable->dispose();
+          state->completeSource(selfSource);
+        }
+      },
+      [state](const RSErrorPtr& error) {
+        state->disposable->dispose();
+        state->subscriber->sendError(error);
+      },
+      [state, selfSource] { state->completeSource(selfSource); });
+  selfSource->disposable->setDisposable(subscription);
+  return state->disposable;
+}
+
+}  // namespace
+
 RSSignalPtr RSSignal::bind(std::function<BindBlock()> block) {
   RSSignalPtr self = selfSignal();
   auto result = createSignal([self, block](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
     auto state = std::make_shared<BindState>();
-    state->bindBlock = block();
     state->subscriber = subscriber;
+    return subscribeBindSource(self, state, [state, bindBlock = block()](const fnd::Value& value) {
+      bool stop = false;
+      RSSignalPtr signal = bindBlock(value, &stop);
+      if (signal) BindState::addSignal(state, signal);
+      return signal && !stop;
+    });
+  });
+  result->setNameWithFormat("[%s] -bind:", name().c_str());
+  return result;
+}
 
-    auto selfSource = std::make_shared<BindSource>();
-    state->disposable->addDisposable(selfSource->disposable);
-    auto subscription = self->subscribeNext(
-        [state, selfSource](const fnd::Value& value) {
-          if (state->disposable->isDisposed()) return;
-          bool stop = false;
-          RSSignalPtr signal = state->bindBlock(value, &stop);
-          if (signal) BindState::addSignal(state, signal);
-          if (!signal || stop) {
-            selfSource->disposable->dispose();
-            state->completeSource(selfSource);
+RSSignalPtr RSSignal::bindStepsDirectly(std::function<StepBlock()> block) {
+  RSSignalPtr self = selfSignal();
+  auto result = createSignal([self, block](const RSSubscriberPtr& subscriber) -> RSDisposablePtr {
+    auto state = std::make_shared<BindState>();
+    state->subscriber = subscriber;
+    return subscribeBindSource(self, state, [state, stepBlock = block()](const fnd::Value& value) {
+      bool stop = false;
+      Step step = stepBlock(value, &stop);
+      switch (step.kind) {
+        case Step::Kind::Value:
+          if (RSScheduler::hasCurrentScheduler()) {
+            state->subscriber->sendNext(step.value);
+          } else {
+            BindState::addSignal(state, return_(step.value));
           }
-        },
-        [state](const RSErrorPtr& error) {
-          state->disposable->dispose();
-          state->subscriber->sendError(error);
-        },
-        [state, selfSource] { state->completeSource(selfSource); });
-    selfSource->disposable->setDisposable(subscription);
-    return state->disposable;
+          break;
+        case Step::Kind::Nothing:
+          if (!RSScheduler::hasCurrentScheduler()) BindState::addSignal(state, empty());
+          break;
+        case Step::Kind::Stream:
+          BindState::addSignal(state, step.stream);
+          break;
+        case Step::Kind::Stop:
+          return false;
+      }
+      return !stop;
+    });
   });
   result->setNameWithFormat("[%s] -bind:", name().c_str());
   return result;

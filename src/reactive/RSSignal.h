@@ -53,6 +53,9 @@ inline constexpr int64_t RSSignalErrorNoMatchingCase = 2;
 // A value of the wrong kind where a signal, a tuple, an event or a block was
 // needed, or a missing signal.
 inline constexpr int64_t RSSignalErrorUnexpectedValue = 3;
+// Work scheduled for a subscription threw; the description holds what it
+// threw (RSScheduler::failingTo()).
+inline constexpr int64_t RSSignalErrorTaskThrew = 4;
 
 // Cases of switch_(): key to signal; nil is a valid key.
 using RSSignalCases = std::unordered_map<fnd::Value, RSSignalPtr>;
@@ -102,6 +105,14 @@ public:
   // result completes when the receiver (or the bind block's stop) and every
   // inner signal have completed; any error disposes everything first.
   RSSignalPtr bind(std::function<BindBlock()> block);
+  // bind() for a block of steps (RSStream.h), which the value-by-value
+  // operators use. A step of one value or of nothing is what a return_() or
+  // empty() would deliver: where such a signal, subscribed here, would run at
+  // once (a scheduler's block or the main thread runs here), the value is
+  // passed on (or nothing done) without making and subscribing one; anywhere
+  // else the step becomes that signal, so the value still reaches the
+  // subscriber through the subscription scheduler, in order.
+  RSSignalPtr bindStepsDirectly(std::function<StepBlock()> block);
   // The receiver's events, then (only after it completes) the other's.
   RSSignalPtr concat(const RSSignalPtr& signal);
   // Pairs of the n-th values of both as two-tuples; completes when a completed

@@ -39,6 +39,29 @@
 template <class S>
 using RSStreamBindBlock = std::function<std::shared_ptr<S>(const fnd::Value& value, bool* stop)>;
 
+// What an operator that works value by value makes of one value: one value
+// to pass on, nothing, a stream to pass on, or the end of the taking. It
+// stands for return_(value), empty(), the stream, or null in a bind block,
+// and means exactly that; a stream class may deliver the first two without
+// making a stream for each (see RSStreamOperators::bindSteps).
+template <class S>
+struct RSStreamStep {
+  enum class Kind { Value, Nothing, Stream, Stop };
+  Kind kind = Kind::Nothing;
+  fnd::Value value;
+  std::shared_ptr<S> stream;
+
+  static RSStreamStep pass(fnd::Value value) { return RSStreamStep{Kind::Value, std::move(value), nullptr}; }
+  static RSStreamStep nothing() { return RSStreamStep{Kind::Nothing, fnd::Value(), nullptr}; }
+  static RSStreamStep streamOf(std::shared_ptr<S> stream) {
+    return stream ? RSStreamStep{Kind::Stream, fnd::Value(), std::move(stream)} : nothing();
+  }
+  static RSStreamStep stop() { return RSStreamStep{Kind::Stop, fnd::Value(), nullptr}; }
+};
+
+template <class S>
+using RSStreamStepBlock = std::function<RSStreamStep<S>(const fnd::Value& value, bool* stop)>;
+
 class RSStream : public fnd::Object {
 public:
   virtual std::string name() const;
@@ -63,6 +86,8 @@ class RSStreamOperators {
 public:
   using StreamPtr = std::shared_ptr<S>;
   using BindBlock = RSStreamBindBlock<S>;
+  using Step = RSStreamStep<S>;
+  using StepBlock = RSStreamStepBlock<S>;
   using Predicate = std::function<bool(const fnd::Value& value)>;
   using MapBlock = std::function<fnd::Value(const fnd::Value& value)>;
   using FlattenMapBlock = std::function<StreamPtr(const fnd::Value& value)>;
@@ -83,6 +108,33 @@ public:
     return result;
   }
 
+  // bind() with a block of steps. Where the stream class has
+  // bindStepsDirectly() (signals) it delivers single values and nothing
+  // without making a stream for each; otherwise each step becomes the stream
+  // it stands for.
+  StreamPtr bindSteps(std::function<StepBlock()> block) {
+    if constexpr (requires(S& stream) { stream.bindStepsDirectly(block); }) {
+      return self()->bindStepsDirectly(std::move(block));
+    } else {
+      return self()->bind([block] {
+        return BindBlock([step = block()](const fnd::Value& value, bool* stop) -> StreamPtr {
+          Step result = step(value, stop);
+          switch (result.kind) {
+            case Step::Kind::Value:
+              return S::return_(result.value);
+            case Step::Kind::Nothing:
+              return S::empty();
+            case Step::Kind::Stream:
+              return result.stream;
+            case Step::Kind::Stop:
+              break;
+          }
+          return nullptr;
+        });
+      });
+    }
+  }
+
   // Every value must itself be a stream; nil counts as empty.
   StreamPtr flatten() {
     auto result = flattenMap([](const fnd::Value& value) { return streamFromValue(value); });
@@ -91,7 +143,9 @@ public:
   }
 
   StreamPtr map(MapBlock block) {
-    auto result = flattenMap([block](const fnd::Value& value) { return S::return_(block(value)); });
+    auto result = bindSteps([block] {
+      return StepBlock([block](const fnd::Value& value, bool*) { return Step::pass(block(value)); });
+    });
     result->setNameWithFormat("[%s] -map:", self()->name().c_str());
     return result;
   }
@@ -103,7 +157,10 @@ public:
   }
 
   StreamPtr filter(Predicate block) {
-    auto result = flattenMap([block](const fnd::Value& value) { return block(value) ? S::return_(value) : S::empty(); });
+    auto result = bindSteps([block] {
+      return StepBlock(
+          [block](const fnd::Value& value, bool*) { return block(value) ? Step::pass(value) : Step::nothing(); });
+    });
     result->setNameWithFormat("[%s] -filter:", self()->name().c_str());
     return result;
   }
@@ -120,10 +177,12 @@ public:
   template <class F>
   StreamPtr reduceEach(F&& block) {
     RSBlockPtr reduce = toBlock(std::forward<F>(block));
-    auto result = flattenMap([reduce](const fnd::Value& value) -> StreamPtr {
-      auto tuple = value.asObject<RSTuple>();
-      if (!tuple) return unexpected(value, "RSTuple");
-      return S::return_(RSBlockTrampoline::invokeBlock(*reduce, *tuple));
+    auto result = bindSteps([reduce] {
+      return StepBlock([reduce](const fnd::Value& value, bool*) {
+        auto tuple = value.asObject<RSTuple>();
+        if (!tuple) return Step::streamOf(unexpected(value, "RSTuple"));
+        return Step::pass(RSBlockTrampoline::invokeBlock(*reduce, *tuple));
+      });
     });
     result->setNameWithFormat("[%s] -reduceEach:", self()->name().c_str());
     return result;
@@ -136,12 +195,12 @@ public:
   }
 
   StreamPtr skip(uint64_t count) {
-    auto result = self()->bind([count] {
+    auto result = bindSteps([count] {
       auto skipped = std::make_shared<uint64_t>(0);
-      return BindBlock([count, skipped](const fnd::Value& value, bool*) -> StreamPtr {
-        if (*skipped >= count) return S::return_(value);
+      return StepBlock([count, skipped](const fnd::Value& value, bool*) {
+        if (*skipped >= count) return Step::pass(value);
         ++*skipped;
-        return S::empty();
+        return Step::nothing();
       });
     });
     result->setNameWithFormat("[%s] -skip: %lu", self()->name().c_str(), static_cast<unsigned long>(count));
@@ -150,12 +209,12 @@ public:
 
   StreamPtr take(uint64_t count) {
     if (count == 0) return S::empty();
-    auto result = self()->bind([count] {
+    auto result = bindSteps([count] {
       auto taken = std::make_shared<uint64_t>(0);
-      return BindBlock([count, taken](const fnd::Value& value, bool* stop) -> StreamPtr {
-        if (*taken >= count) return nullptr;
+      return StepBlock([count, taken](const fnd::Value& value, bool* stop) {
+        if (*taken >= count) return Step::stop();
         if (++*taken == count) *stop = true;
-        return S::return_(value);
+        return Step::pass(value);
       });
     });
     result->setNameWithFormat("[%s] -take: %lu", self()->name().c_str(), static_cast<unsigned long>(count));
@@ -163,15 +222,15 @@ public:
   }
 
   StreamPtr scanWithStart(const fnd::Value& start, ReduceWithIndexBlock reduce) {
-    auto result = self()->bind([start, reduce] {
+    auto result = bindSteps([start, reduce] {
       struct Running {
         fnd::Value value;
         uint64_t index = 0;
       };
       auto running = std::make_shared<Running>(Running{start, 0});
-      return BindBlock([reduce, running](const fnd::Value& value, bool*) -> StreamPtr {
+      return StepBlock([reduce, running](const fnd::Value& value, bool*) {
         running->value = reduce(running->value, value, running->index++);
-        return S::return_(running->value);
+        return Step::pass(running->value);
       });
     });
     result->setNameWithFormat("[%s] -scanWithStart: %s reduceWithIndex:", self()->name().c_str(),
@@ -209,10 +268,10 @@ public:
 
   // Ends, without passing it, at the first value the predicate accepts.
   StreamPtr takeUntilBlock(Predicate predicate) {
-    auto result = self()->bind([predicate] {
-      return BindBlock([predicate](const fnd::Value& value, bool*) -> StreamPtr {
-        if (predicate(value)) return nullptr;
-        return S::return_(value);
+    auto result = bindSteps([predicate] {
+      return StepBlock([predicate](const fnd::Value& value, bool*) {
+        if (predicate(value)) return Step::stop();
+        return Step::pass(value);
       });
     });
     result->setNameWithFormat("[%s] -takeUntilBlock:", self()->name().c_str());
@@ -228,14 +287,14 @@ public:
   // Drops values until the predicate accepts one; that one and every later
   // value pass.
   StreamPtr skipUntilBlock(Predicate predicate) {
-    auto result = self()->bind([predicate] {
+    auto result = bindSteps([predicate] {
       auto skipping = std::make_shared<bool>(true);
-      return BindBlock([predicate, skipping](const fnd::Value& value, bool*) -> StreamPtr {
+      return StepBlock([predicate, skipping](const fnd::Value& value, bool*) {
         if (*skipping) {
-          if (!predicate(value)) return S::empty();
+          if (!predicate(value)) return Step::nothing();
           *skipping = false;
         }
-        return S::return_(value);
+        return Step::pass(value);
       });
     });
     result->setNameWithFormat("[%s] -skipUntilBlock:", self()->name().c_str());
@@ -251,17 +310,17 @@ public:
   // The first value always passes (nil included); a value equal to the one
   // before it is dropped.
   StreamPtr distinctUntilChanged() {
-    auto result = self()->bind([] {
+    auto result = bindSteps([] {
       struct Last {
         fnd::Value value;
         bool initial = true;
       };
       auto last = std::make_shared<Last>();
-      return BindBlock([last](const fnd::Value& value, bool*) -> StreamPtr {
-        if (!last->initial && value == last->value) return S::empty();
+      return StepBlock([last](const fnd::Value& value, bool*) {
+        if (!last->initial && value == last->value) return Step::nothing();
         last->initial = false;
         last->value = value;
-        return S::return_(value);
+        return Step::pass(value);
       });
     });
     result->setNameWithFormat("[%s] -distinctUntilChanged", self()->name().c_str());

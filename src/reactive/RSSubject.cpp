@@ -1,10 +1,13 @@
 #include "reactive/RSSubject.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 // --------------------------------------------------------------------- RSSubject
 
-RSSubject::RSSubject() : disposable_(RSCompoundDisposable::compoundDisposable()) { subscribers_.reserve(1); }
+RSSubject::RSSubject()
+    : disposable_(RSCompoundDisposable::compoundDisposable()), subscribers_(std::make_shared<const SubscriberList>()) {}
 
 RSSubject::~RSSubject() { disposable_->dispose(); }
 
@@ -14,8 +17,13 @@ RSDisposablePtr RSSubject::subscribe(const RSSubscriberPtr& subscriber) {
   auto disposable = RSCompoundDisposable::compoundDisposable();
   auto passthrough = RSPassthroughSubscriber::create(subscriber, selfSubject(), disposable);
   {
+    std::shared_ptr<const SubscriberList> previous;  // dropped after unlocking
     std::lock_guard lock(subscribersMutex_);
-    subscribers_.push_back(passthrough);
+    auto list = std::make_shared<SubscriberList>();
+    list->reserve(subscribers_->size() + 1);
+    *list = *subscribers_;
+    list->push_back(passthrough);
+    previous = std::exchange(subscribers_, std::move(list));
   }
   std::weak_ptr<RSSubject> weakSelf = selfSubject();
   std::weak_ptr<RSPassthroughSubscriber> weakPassthrough = passthrough;
@@ -23,40 +31,46 @@ RSDisposablePtr RSSubject::subscribe(const RSSubscriberPtr& subscriber) {
     auto self = weakSelf.lock();
     auto passthrough = weakPassthrough.lock();
     if (!self || !passthrough) return;
-    RSPassthroughSubscriberPtr removed;  // dropped after unlocking
+    std::shared_ptr<const SubscriberList> previous;  // dropped after unlocking
     std::lock_guard lock(self->subscribersMutex_);
-    auto& list = self->subscribers_;
+    const SubscriberList& list = *self->subscribers_;
     auto it = std::find(list.rbegin(), list.rend(), passthrough);
     if (it != list.rend()) {
-      removed = std::move(*it);
-      list.erase(std::next(it).base());
+      auto shorter = std::make_shared<SubscriberList>(list);
+      shorter->erase(shorter->begin() + (std::distance(it, list.rend()) - 1));
+      previous = std::exchange(self->subscribers_, std::move(shorter));
     }
   }));
   return disposable;
 }
 
-std::vector<RSPassthroughSubscriberPtr> RSSubject::subscribers() const {
+std::shared_ptr<const RSSubject::SubscriberList> RSSubject::snapshot() const {
   std::lock_guard lock(subscribersMutex_);
   return subscribers_;
 }
 
+std::vector<RSPassthroughSubscriberPtr> RSSubject::subscribers() const { return *snapshot(); }
+
 void RSSubject::enumerateSubscribersUsingBlock(const std::function<void(const RSSubscriberPtr&)>& block) {
-  std::vector<RSPassthroughSubscriberPtr> copy = subscribers();
-  for (const auto& subscriber : copy) block(subscriber);
+  const std::shared_ptr<const SubscriberList> list = snapshot();
+  for (const auto& subscriber : *list) block(subscriber);
 }
 
 void RSSubject::sendNext(const fnd::Value& value) {
-  enumerateSubscribersUsingBlock([&value](const RSSubscriberPtr& subscriber) { subscriber->sendNext(value); });
+  const std::shared_ptr<const SubscriberList> list = snapshot();
+  for (const auto& subscriber : *list) subscriber->sendNext(value);
 }
 
 void RSSubject::sendError(const RSErrorPtr& error) {
   disposable_->dispose();
-  enumerateSubscribersUsingBlock([&error](const RSSubscriberPtr& subscriber) { subscriber->sendError(error); });
+  const std::shared_ptr<const SubscriberList> list = snapshot();
+  for (const auto& subscriber : *list) subscriber->sendError(error);
 }
 
 void RSSubject::sendCompleted() {
   disposable_->dispose();
-  enumerateSubscribersUsingBlock([](const RSSubscriberPtr& subscriber) { subscriber->sendCompleted(); });
+  const std::shared_ptr<const SubscriberList> list = snapshot();
+  for (const auto& subscriber : *list) subscriber->sendCompleted();
 }
 
 void RSSubject::didSubscribeWithDisposable(const RSCompoundDisposablePtr& disposable) {
@@ -86,7 +100,7 @@ RSReplaySubjectPtr RSReplaySubject::replaySubjectWithCapacity(uint64_t capacity)
 RSDisposablePtr RSReplaySubject::subscribe(const RSSubscriberPtr& subscriber) {
   auto disposable = RSCompoundDisposable::compoundDisposable();
   RSReplaySubjectPtr self = selfReplaySubject();
-  auto scheduling = RSScheduler::subscriptionScheduler()->schedule([self, subscriber, disposable] {
+  auto scheduling = RSScheduler::subscriptionScheduler()->schedule(subscriber, [self, subscriber, disposable] {
     std::lock_guard lock(self->mutex_);
     for (const auto& value : self->valuesReceived_) {
       if (disposable->isDisposed()) return;
@@ -106,14 +120,25 @@ RSDisposablePtr RSReplaySubject::subscribe(const RSSubscriberPtr& subscriber) {
 }
 
 void RSReplaySubject::sendNext(const fnd::Value& value) {
-  std::vector<fnd::Value> dropped;  // released after unlocking
+  // Released after unlocking. One value at a time goes out of a subject with
+  // a capacity, so one held without a vector does.
+  fnd::Value droppedOne;
+  std::vector<fnd::Value> dropped;
   std::lock_guard lock(mutex_);
-  valuesReceived_.push_back(value);
-  if (capacity_ != RSReplaySubjectUnlimitedCapacity && valuesReceived_.size() > capacity_) {
-    auto excess = static_cast<std::ptrdiff_t>(valuesReceived_.size() - capacity_);
-    dropped.assign(std::make_move_iterator(valuesReceived_.begin()),
-                   std::make_move_iterator(valuesReceived_.begin() + excess));
-    valuesReceived_.erase(valuesReceived_.begin(), valuesReceived_.begin() + excess);
+  if (capacity_ == 0) {
+    droppedOne = value;  // stored and gone at once: only the end is replayed
+  } else {
+    valuesReceived_.push_back(value);
+    if (capacity_ != RSReplaySubjectUnlimitedCapacity && valuesReceived_.size() > capacity_) {
+      auto excess = static_cast<std::ptrdiff_t>(valuesReceived_.size() - capacity_);
+      if (excess == 1) {
+        droppedOne = std::move(valuesReceived_.front());
+      } else {
+        dropped.assign(std::make_move_iterator(valuesReceived_.begin()),
+                       std::make_move_iterator(valuesReceived_.begin() + excess));
+      }
+      valuesReceived_.erase(valuesReceived_.begin(), valuesReceived_.begin() + excess);
+    }
   }
   RSSubject::sendNext(value);
 }
@@ -162,7 +187,7 @@ RSBehaviorSubjectPtr RSBehaviorSubject::behaviorSubjectWithDefaultValue(const fn
 RSDisposablePtr RSBehaviorSubject::subscribe(const RSSubscriberPtr& subscriber) {
   auto disposable = RSCompoundDisposable::compoundDisposable();
   auto self = std::static_pointer_cast<RSBehaviorSubject>(shared_from_this());
-  auto scheduling = RSScheduler::subscriptionScheduler()->schedule([self, subscriber, disposable] {
+  auto scheduling = RSScheduler::subscriptionScheduler()->schedule(subscriber, [self, subscriber, disposable] {
     std::lock_guard lock(self->mutex_);
     if (disposable->isDisposed()) return;
     subscriber->sendNext(self->currentValue_);

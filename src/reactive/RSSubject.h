@@ -58,9 +58,14 @@ protected:
   RSSubjectPtr selfSubject() { return std::static_pointer_cast<RSSubject>(shared_from_this()); }
 
 private:
+  using SubscriberList = std::vector<RSPassthroughSubscriberPtr>;
+  // The list as it stands, replaced (never changed) when a subscriber comes
+  // or goes, so a send takes it without copying it.
+  std::shared_ptr<const SubscriberList> snapshot() const;
+
   const RSCompoundDisposablePtr disposable_;
   mutable std::recursive_mutex subscribersMutex_;
-  std::vector<RSPassthroughSubscriberPtr> subscribers_;
+  std::shared_ptr<const SubscriberList> subscribers_;
 };
 
 class RSReplaySubject : public RSSubject {

@@ -22,10 +22,18 @@ inline constexpr const char* RSURLErrorDomain = "RSURLErrorDomain";
 inline constexpr int64_t RSURLErrorHTTPStatus = 1000;
 // Not an http:, https: or local file: URL.
 inline constexpr int64_t RSURLErrorUnsupportedURL = 1001;
+// The server sent more than the request's maximumContentLength; the user info
+// holds the bound under RSURLErrorMaximumKey. (A local file over the bound
+// fails with EFBIG in RSPOSIXErrorDomain.)
+inline constexpr int64_t RSURLErrorContentTooLarge = 1002;
 inline constexpr const char* RSURLErrorStatusCodeKey = "statusCode";
 inline constexpr const char* RSURLErrorURLKey = "URL";
+inline constexpr const char* RSURLErrorMaximumKey = "maximumContentLength";
 
 // Failures of reads from files and file descriptors: code is the errno value.
+// A file: URL must name a regular file (a folder fails with EISDIR; a pipe, a
+// socket or a device with EINVAL, without waiting for a writer or reading
+// without end).
 inline constexpr const char* RSPOSIXErrorDomain = "RSPOSIXErrorDomain";
 
 struct RSURLRequest {
@@ -35,6 +43,10 @@ struct RSURLRequest {
   fnd::Data HTTPBody;
   // Seconds to connect, and then the longest silence of the server.
   double timeoutInterval = 60.0;
+  // The most bytes of contents taken; more ends the request with an error.
+  // The editor's own file readers take at most as much.
+  uint64_t maximumContentLength = kDefaultMaximumContentLength;
+  static constexpr uint64_t kDefaultMaximumContentLength = 64u << 20;
 
   static RSURLRequest requestWithURL(std::string url) {
     RSURLRequest request;

@@ -138,7 +138,7 @@ RSSignalPtr rs_sendAsynchronousRequest(const RSURLRequest& request) {
     RSSchedulerPtr queue =
         RSScheduler::schedulerWithPriority(dispatch::Priority::Default, RSLabel("NSURLConnectionRSSupport"));
     RSDisposablePtr steps =
-        queue->scheduleRecursiveBlock([state, request, subscriber](const std::function<void()>& reschedule) {
+        queue->scheduleRecursiveBlock(subscriber, [state, request, subscriber](const std::function<void()>& reschedule) {
           if (state->cancelled) return;
           if (!state->transfer) state->transfer = std::make_unique<rs_detail::URLTransfer>(request);
           std::optional<rs_detail::URLResult> finished = state->transfer->step(kTransferSlice);
@@ -169,7 +169,7 @@ RSReplaySubjectPtr rs_readDataContentsOfURL(const std::string& url, const RSSche
   RSReplaySubjectPtr subject = RSReplaySubject::subject();
   subject->setNameWithFormat("+rs_readContentsOfURL: %s scheduler: %s", url.c_str(),
                              scheduler ? scheduler->description().c_str() : "(null)");
-  (scheduler ? scheduler : RSScheduler::scheduler())->schedule([subject, url] {
+  (scheduler ? scheduler : RSScheduler::scheduler())->schedule(subject, [subject, url] {
     rs_detail::URLResult result = readContents(url);
     if (result.error) {
       subject->sendError(result.error);
@@ -187,7 +187,7 @@ RSReplaySubjectPtr rs_readStringContentsOfURL(const std::string& url,
   RSReplaySubjectPtr subject = RSReplaySubject::subject();
   subject->setNameWithFormat("+rs_readContentsOfURL: %s usedEncoding:scheduler: %s", url.c_str(),
                              scheduler ? scheduler->description().c_str() : "(null)");
-  (scheduler ? scheduler : RSScheduler::scheduler())->schedule([subject, url, usedEncoding] {
+  (scheduler ? scheduler : RSScheduler::scheduler())->schedule(subject, [subject, url, usedEncoding] {
     rs_detail::URLResult result = readContents(url);
     if (result.error) {
       subject->sendError(result.error);

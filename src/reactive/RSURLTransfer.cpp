@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <new>
+#include <stdexcept>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -48,29 +51,63 @@ bool startsWithNoCase(const std::string& text, const char* prefix) {
   return true;
 }
 
-URLResult readLocalFile(const std::string& url, const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return URLResult{nullptr, {}, posixError(errno, "cannot open " + path)};
+// Opens a file for reading without ever waiting: a named pipe with no writer
+// would hold open() until one comes. The descriptor, or -1 with errno set.
+int openWithoutWaiting(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+// The contents of a regular file, at most maxBytes of them. Anything else (a
+// folder, a pipe, a device, which could block or never end) is refused
+// before a byte is read.
+URLResult readLocalFile(const std::string& url, const std::string& path, uint64_t maxBytes) {
+  auto failed = [&](int code, const std::string& what) { return URLResult{nullptr, {}, posixError(code, what)}; };
+  const int fd = openWithoutWaiting(path);
+  if (fd < 0) return failed(errno, "cannot open " + path);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return URLResult{nullptr, {}, posixError(EISDIR, "cannot read " + path)};
-  }
+  if (::fstat(fd, &info) != 0) return failed(errno, "cannot read " + path);
+  if (S_ISDIR(info.st_mode)) return failed(EISDIR, "cannot read " + path);
+  if (!S_ISREG(info.st_mode)) return failed(EINVAL, "cannot read " + path + ": not a regular file");
+  const std::string tooLarge = "cannot read " + path + ": more than " + std::to_string(maxBytes) + " bytes";
+  const uint64_t known = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+  if (known > maxBytes) return failed(EFBIG, tooLarge);
+
+  // Room for one byte more than expected, so that a file grown past the bound
+  // shows on the last read.
+  constexpr uint64_t kChunk = 64 * 1024;
+  const uint64_t ceiling = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
   fnd::Data bytes;
-  uint8_t buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + n);
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      int code = errno;
-      ::close(fd);
-      return URLResult{nullptr, {}, posixError(code, "cannot read " + path)};
+  size_t used = 0;
+  try {
+    bytes.resize(static_cast<size_t>(std::min(known > 0 ? known + 1 : kChunk, ceiling)));
+    for (;;) {
+      if (used == bytes.size()) {
+        if (bytes.size() >= ceiling) return failed(EFBIG, tooLarge);
+        bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() * 2, ceiling)));
+      }
+      const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return failed(errno, "cannot read " + path);
+      }
+      if (n == 0) break;
+      used += static_cast<size_t>(n);
+      if (used > maxBytes) return failed(EFBIG, tooLarge);
     }
+  } catch (const std::bad_alloc&) {
+    return failed(ENOMEM, "cannot read " + path);
+  } catch (const std::length_error&) {
+    return failed(ENOMEM, "cannot read " + path);
   }
-  ::close(fd);
+  bytes.resize(used);
   return URLResult{std::make_shared<RSURLResponse>(url, 0, fnd::Dictionary{}), std::move(bytes), nullptr};
 }
 
@@ -118,6 +155,8 @@ struct URLTransfer::Curl {
   char errorBuffer[CURL_ERROR_SIZE] = {};
   std::string url;
   fnd::Data body;
+  uint64_t maxBytes = RSURLRequest::kDefaultMaximumContentLength;
+  bool tooLarge = false;
   fnd::Dictionary::Map responseHeaders;
 
   ~Curl() {
@@ -129,8 +168,18 @@ struct URLTransfer::Curl {
 
   static size_t write(char* data, size_t size, size_t count, void* self) {
     auto* curl = static_cast<Curl*>(self);
-    curl->body.insert(curl->body.end(), data, data + size * count);
-    return size * count;
+    const size_t n = size * count;
+    // A body over the bound ends the transfer (a short count is its error).
+    if (n > curl->maxBytes - std::min<uint64_t>(curl->body.size(), curl->maxBytes)) {
+      curl->tooLarge = true;
+      return 0;
+    }
+    try {
+      curl->body.insert(curl->body.end(), data, data + n);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+    return n;
   }
 
   static size_t header(char* data, size_t size, size_t count, void* self) {
@@ -147,6 +196,17 @@ struct URLTransfer::Curl {
   }
 
   URLResult finish(CURLcode code) {
+    if (tooLarge) {
+      return URLResult{nullptr,
+                       {},
+                       fnd::Error::make(RSURLErrorDomain, RSURLErrorContentTooLarge,
+                                        fnd::Dictionary{{fnd::LocalizedDescriptionKey,
+                                                         fnd::Value("more than " + std::to_string(maxBytes) +
+                                                                    " bytes of contents (" + url + ")")},
+                                                        {RSURLErrorURLKey, fnd::Value(url)},
+                                                        {RSURLErrorMaximumKey, fnd::Value(static_cast<int64_t>(
+                                                                                   std::min<uint64_t>(maxBytes, INT64_MAX)))}})};
+    }
     if (code != CURLE_OK) {
       std::string description = curl_easy_strerror(code);
       if (errorBuffer[0]) description += std::string(": ") + errorBuffer;
@@ -164,7 +224,7 @@ struct URLTransfer::Curl {
 
 URLTransfer::URLTransfer(const RSURLRequest& request) {
   if (std::optional<std::string> path = localPathOfFileURL(request.URL)) {
-    immediate_ = readLocalFile(request.URL, *path);
+    immediate_ = readLocalFile(request.URL, *path, request.maximumContentLength);
     return;
   }
   if (!startsWithNoCase(request.URL, "http://") && !startsWithNoCase(request.URL, "https://")) {
@@ -176,6 +236,7 @@ URLTransfer::URLTransfer(const RSURLRequest& request) {
   curl_ = std::make_unique<Curl>();
   Curl& c = *curl_;
   c.url = request.URL;
+  c.maxBytes = request.maximumContentLength;
   c.multi = curl_multi_init();
   c.easy = curl_easy_init();
   if (!c.multi || !c.easy) {

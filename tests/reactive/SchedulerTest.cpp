@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -262,3 +264,46 @@ TEST(TestSchedulerTest, RepetitionReschedulesUntilDisposed) {
 }
 
 }  // namespace
+
+// Work scheduled for a subscription that throws ends that subscription with
+// an error carrying what was thrown: on a background queue, on the main
+// queue, inline on the main thread, from a timer.
+TEST(SchedulerTest, ATaskThatThrowsEndsItsSubscriptionWithAnError) {
+  auto throwing = [](const fnd::Value&) -> fnd::Value { throw std::runtime_error("no room for it"); };
+  auto throwingSubscription = RSSignal::createSignal([](const RSSubscriberPtr&) -> RSDisposablePtr {
+    throw std::runtime_error("no room for it");
+  });
+  const RSSignalPtr one = RSSignal::return_(fnd::Value(1));
+  struct Case {
+    const char* what;
+    std::function<RSSignalPtr()> signal;
+    bool subscribeOffTheMainThread;
+  };
+  const Case cases[] = {
+      {"subscribed on the background queue", [&] { return throwingSubscription; }, true},
+      {"subscribed inline on the main thread", [&] { return throwingSubscription; }, false},
+      {"subscribeOn", [&] { return throwingSubscription->subscribeOn(RSScheduler::scheduler()); }, false},
+      {"deliverOn a queue", [&] { return one->deliverOn(RSScheduler::scheduler())->map(throwing); }, false},
+      {"deliverOn the main queue", [&] { return one->deliverOn(RSScheduler::mainThreadScheduler())->map(throwing); },
+       true},
+      {"delay", [&] { return one->delay(0.001)->map(throwing); }, true},
+      {"interval", [&] { return RSSignal::interval(0.001, RSScheduler::scheduler())->map(throwing); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rstest::Recorder recorder;
+    RSDisposablePtr subscription;
+    if (c.subscribeOffTheMainThread) {
+      std::thread([&] { subscription = recorder.subscribe(c.signal()); }).join();
+    } else {
+      subscription = recorder.subscribe(c.signal());
+    }
+    ASSERT_TRUE(pumpUntil([&] { return recorder.ended(); }));
+    ASSERT_TRUE(recorder.failed());
+    EXPECT_EQ(recorder.error()->domain(), RSSignalErrorDomain);
+    EXPECT_EQ(recorder.error()->code(), RSSignalErrorTaskThrew);
+    EXPECT_NE(recorder.error()->localizedDescription().find("no room for it"), std::string::npos);
+    EXPECT_EQ(recorder.events().size(), 1u);  // nothing before, nothing after
+    RSDispose(subscription);
+  }
+}

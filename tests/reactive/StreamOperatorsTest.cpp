@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ReactiveTestSupport.h"
 #include "reactive/RSBlockTrampoline.h"
 #include "reactive/RSSignal.h"
+#include "reactive/RSSubject.h"
 
 using rstest::Recorder;
 using rstest::sequenceSignal;
@@ -146,6 +149,58 @@ TEST(BlockTrampolineTest, CallsWithTupleElements) {
   RSBlockTrampoline trampoline(block);
   EXPECT_EQ(trampoline.performWith("a", "b", "c"), fnd::Value("abc"));
   EXPECT_EQ(trampoline.invokeWithArguments(*RSThreeTuple::pack(1, 2, 3)), fnd::Value("123"));
+}
+
+}  // namespace
+
+namespace {
+
+// The per-value operators on a subject fed either where a scheduler runs (the
+// main thread: each event reaches the subscriber before the send returns) or
+// from a plain thread (each goes through the subscription scheduler's
+// background queue: none before that queue runs, then all in order with the
+// end last).
+TEST(StreamOperatorsTest, PerValueOperatorsDeliverAtOnceOnASchedulerAndInOrderThroughTheQueueElsewhere) {
+  using Op = std::function<RSSignalPtr(const RSSignalPtr&)>;
+  struct Case {
+    const char* name;
+    Op op;
+    std::vector<std::string> events;  // for 1, 2, 2, 3, completed
+  };
+  const Case cases[] = {
+      {"map", [](const RSSignalPtr& s) { return s->map([](const fnd::Value& v) { return fnd::Value(v.intValue() * 10); }); },
+       {"next:10", "next:20", "next:20", "next:30", "completed"}},
+      {"filter", [](const RSSignalPtr& s) { return s->filter([](const fnd::Value& v) { return v.intValue() % 2 == 1; }); },
+       {"next:1", "next:3", "completed"}},
+      {"skip", [](const RSSignalPtr& s) { return s->skip(1); }, {"next:2", "next:2", "next:3", "completed"}},
+      {"take", [](const RSSignalPtr& s) { return s->take(2); }, {"next:1", "next:2", "completed"}},
+      {"distinctUntilChanged", [](const RSSignalPtr& s) { return s->distinctUntilChanged(); },
+       {"next:1", "next:2", "next:3", "completed"}},
+      {"ignoreValues", [](const RSSignalPtr& s) { return s->ignoreValues(); }, {"completed"}},
+  };
+  auto feed = [](const RSSubjectPtr& subject) {
+    for (int v : {1, 2, 2, 3}) subject->sendNext(fnd::Value(v));
+    subject->sendCompleted();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto onMain = RSSubject::subject();
+    Recorder atOnce;
+    atOnce.subscribe(c.op(onMain));
+    feed(onMain);
+    EXPECT_EQ(atOnce.events(), c.events);  // nothing pumped
+
+    auto fromThread = RSSubject::subject();
+    Recorder queued;
+    queued.subscribe(c.op(fromThread));
+    {
+      rstest::BackgroundGate gate;
+      std::thread(feed, fromThread).join();
+      EXPECT_TRUE(queued.events().empty());
+    }
+    ASSERT_TRUE(rstest::waitUntil([&] { return queued.ended(); }));
+    EXPECT_EQ(queued.events(), c.events);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -155,4 +157,54 @@ TEST_F(URLSignalsTest, ReadingTextFindsItsEncodingAndRefusesWhatIsNotText) {
   binary.subscribe(rs_readStringContentsOfURL(writeFile("b.bin", "ab\xC3"), nullptr, RSScheduler::scheduler()));
   ASSERT_TRUE(ended(binary));
   EXPECT_EQ(binary.error()->code(), EILSEQ);
+}
+
+// What could block a thread or be read without end, and what is larger than
+// the request takes, ends with an error that says why.
+TEST_F(URLSignalsTest, ReadsThatCouldNotEndWellFailWithTheirCause) {
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);  // no writer ever opens it
+  std::filesystem::create_directory(dir_ / "folder");
+  const std::string hundred = writeFile("hundred.bin", std::string(100, 'x'));
+  const uint64_t whole = RSURLRequest::kDefaultMaximumContentLength;
+  struct Case {
+    std::string url;
+    uint64_t maximum;
+    const char* domain;  // null: read whole
+    int64_t code;
+  };
+  const Case cases[] = {
+      {"file:///dev/zero", whole, RSPOSIXErrorDomain, EINVAL},
+      {"file://" + (dir_ / "pipe").string(), whole, RSPOSIXErrorDomain, EINVAL},
+      {"file://" + (dir_ / "folder").string(), whole, RSPOSIXErrorDomain, EISDIR},
+      {hundred, 99, RSPOSIXErrorDomain, EFBIG},
+      {hundred, 100, nullptr, 0},
+      {server_.url("/ok"), 4, RSURLErrorDomain, RSURLErrorContentTooLarge},
+      {server_.url("/ok"), 5, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url + " at most " + std::to_string(c.maximum));
+    RSURLRequest request = RSURLRequest::requestWithURL(c.url);
+    request.maximumContentLength = c.maximum;
+    Recorder recorder;
+    recorder.subscribe(rs_sendAsynchronousRequest(request));
+    ASSERT_TRUE(ended(recorder));
+    if (!c.domain) {
+      ASSERT_TRUE(recorder.completed());
+      EXPECT_EQ(dataOf(recorder.values().at(0)).size(), c.maximum);
+      continue;
+    }
+    ASSERT_TRUE(recorder.failed());
+    EXPECT_EQ(recorder.error()->domain(), c.domain);
+    EXPECT_EQ(recorder.error()->code(), c.code);
+    EXPECT_NE(recorder.error()->localizedDescription().find(c.url.substr(c.url.rfind('/'))), std::string::npos);
+  }
+
+  // The reads on a scheduler the same way: the device and the pipe.
+  for (const std::string& url : {std::string("file:///dev/zero"), "file://" + (dir_ / "pipe").string()}) {
+    Recorder recorder;
+    recorder.subscribe(rs_readDataContentsOfURL(url, RSScheduler::scheduler()));
+    ASSERT_TRUE(ended(recorder)) << url;
+    ASSERT_TRUE(recorder.failed()) << url;
+    EXPECT_EQ(recorder.error()->code(), EINVAL) << url;
+  }
 }

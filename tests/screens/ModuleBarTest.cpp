@@ -186,3 +186,54 @@ TEST(ModuleBarBounds, ValuesNoUnitShouldGiveAreIgnored) {
   flushMainQueue();
   EXPECT_FALSE(bar->btns()[2]->isOn());
 }
+
+// A change of the current module's words is passed on to the bar only when
+// what the bar shows changes: an edit of parameter words (each knob step)
+// reports nothing; being asked always reports.
+TEST(ModuleBarBounds, OnlyChangesOfWhatTheBarShowsAreReported) {
+  Recorder recorder;
+  TempFolder folder;
+  GGEffectFunManager::Parts parts;
+  parts.service = recorder.service;
+  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  parts.diaryFile = folder / "diary";
+  auto manager = GGEffectFunManager::create(parts);
+  loadUnit(recorder, 4, 6 + 2);
+
+  auto model = GGFunctionViewModel::create({recorder.service, manager});
+  size_t statuses = 0, selections = 0;
+  model->initWithBlock([&](const fnd::Value&) { ++statuses; }, [&](const fnd::Value&) { ++selections; });
+  model->getNowModuleStatus();
+  ASSERT_EQ(statuses, 1u);
+  ASSERT_EQ(selections, 1u);
+
+  const auto record = recorder.service->presetDataModel();
+  std::vector<int> words = currentWords(4, 2);
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    size_t statuses, selections;  // reports it adds
+  };
+  const Step steps[] = {
+      {"a parameter word", [&] { words[3] += 1; }, 0, 0},
+      {"the same words again", [] {}, 0, 0},
+      {"the on/off word", [&] { words[0] ^= 1; }, 1, 0},
+      {"another module selected",
+       [&] {
+         recorder.service->presetAllData()->setSelectedModule(5);
+         words = currentWords(4, 5);
+       },
+       1, 1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    const size_t statusesBefore = statuses, selectionsBefore = selections;
+    step.change();
+    record->setDataArr(words);
+    EXPECT_EQ(statuses - statusesBefore, step.statuses);
+    EXPECT_EQ(selections - selectionsBefore, step.selections);
+  }
+  model->getNowModuleStatus();
+  EXPECT_EQ(statuses, 4u);
+  EXPECT_EQ(selections, 3u);
+}

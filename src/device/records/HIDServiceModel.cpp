@@ -14,10 +14,12 @@ std::vector<int> logIfEmpty(std::vector<int> words) {
 HIDServiceModel::HIDServiceModel()
     : dataArr(this, "dataArr", {}, logIfEmpty), FuncDataArr(this, "FuncDataArr"), ExpDataArr(this, "ExpDataArr") {}
 
+HIDServiceModel::HIDServiceModel(std::vector<int> data, std::vector<int> function, std::vector<int> volume)
+    : dataArr(this, "dataArr", logIfEmpty(std::move(data)), logIfEmpty),
+      FuncDataArr(this, "FuncDataArr", std::move(function)),
+      ExpDataArr(this, "ExpDataArr", std::move(volume)) {}
+
 std::shared_ptr<HIDServiceModel> HIDServiceModel::copy() const {
-  auto out = fnd::make<HIDServiceModel>();
-  out->setDataArr(dataArr.get());
-  out->setFuncDataArr(FuncDataArr.get());
-  out->setExpDataArr(ExpDataArr.get());
-  return out;
+  // Nothing observes the new record yet: made with its words rather than set.
+  return fnd::make<HIDServiceModel>(dataArr.get(), FuncDataArr.get(), ExpDataArr.get());
 }

@@ -11,6 +11,9 @@
 class HIDServiceModel : public fnd::Object {
 public:
   HIDServiceModel();
+  // A record holding these words from the start (an empty dataArr is logged,
+  // as by the setter).
+  HIDServiceModel(std::vector<int> data, std::vector<int> function, std::vector<int> volume);
 
   // Word 0 on/off, word 1 effect type, then the parameter values; as many
   // words as the module's byte length / 2. An empty list is stored (and
@@ -25,7 +28,7 @@ public:
   void setFuncDataArr(std::vector<int> words) { FuncDataArr.set(std::move(words)); }
   void setExpDataArr(std::vector<int> words) { ExpDataArr.set(std::move(words)); }
 
-  // A new, independent record with the same words (set through the setters).
+  // A new, independent record with the same words.
   std::shared_ptr<HIDServiceModel> copy() const;
   std::shared_ptr<HIDServiceModel> mutableCopy() const { return copy(); }
 

@@ -1,5 +1,7 @@
 #include "device/records/HIDServiceModuleMode.h"
 
+#include <utility>
+
 #include "device/records/DeviceConstants.h"
 
 HIDServiceModuleMode::HIDServiceModuleMode()
@@ -16,27 +18,57 @@ std::string HIDServiceModuleMode::stripTrailingBlanks(std::string name) {
 }
 
 HIDServiceModelPtr HIDServiceModuleMode::module(int index) const {
-  ModuleDictionary modules = presetDataDic.get();
-  auto it = modules.find(moduleKey(index));
-  return it == modules.end() ? nullptr : it->second;
+  const std::string key = moduleKey(index);
+  return presetDataDic.read([&key](const ModuleDictionary& modules) -> HIDServiceModelPtr {
+    auto it = modules.find(key);
+    return it == modules.end() ? nullptr : it->second;
+  });
+}
+
+std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules() const {
+  return presetDataDic.read([](const ModuleDictionary& dictionary) {
+    // One walk: the keys of the nine are the single digits "0" to "8".
+    std::array<HIDServiceModelPtr, dev::kModuleCount> records;
+    for (const auto& [key, record] : dictionary) {
+      if (key.size() != 1 || key[0] < '0' || key[0] >= '0' + dev::kModuleCount) continue;
+      records[static_cast<size_t>(key[0] - '0')] = record;
+    }
+    return records;
+  });
 }
 
 void HIDServiceModuleMode::setModule(int index, HIDServiceModelPtr record) {
   if (index < 0 || index >= dev::kModuleCount) return;
-  presetDataDic.update([&](ModuleDictionary& modules) { modules[moduleKey(index)] = std::move(record); });
+  HIDServiceModelPtr replaced;  // released after unlocking: its end may run observers that need the lock
+  presetDataDic.modify([&](ModuleDictionary& modules) { replaced = std::exchange(modules[moduleKey(index)], std::move(record)); });
 }
 
-void HIDServiceModuleMode::storeModule(int index, const HIDServiceModel& edited) {
-  if (index < 0 || index >= dev::kModuleCount) return;
-  setModule(index, edited.copy());
-  setExpWords(edited.FuncDataArr.get(), edited.ExpDataArr.get());
+void HIDServiceModuleMode::storeModule(int index, const HIDServiceModel& edited) { storeModule(index, edited.copy()); }
+
+void HIDServiceModuleMode::storeModule(int index, HIDServiceModelPtr fresh) {
+  if (index < 0 || index >= dev::kModuleCount || !fresh) return;
+  const std::vector<int> function = fresh->FuncDataArr.get();
+  const std::vector<int> volume = fresh->ExpDataArr.get();
+  setModule(index, std::move(fresh));
+  setExpWords(function, volume);
 }
 
 void HIDServiceModuleMode::setExpWords(const std::vector<int>& function, const std::vector<int>& volume) {
-  for (const auto& [key, record] : presetDataDic.get()) {
-    if (!record) continue;
-    record->setFuncDataArr(function);
-    record->setExpDataArr(volume);
+  // Records other than the nine by index (none are made) get them too.
+  std::vector<HIDServiceModelPtr> records;
+  presetDataDic.read([&records](const ModuleDictionary& modules) {
+    records.reserve(modules.size());
+    for (const auto& [key, record] : modules)
+      if (record) records.push_back(record);
+    return 0;
+  });
+  // A record that has them already is left alone: an edit that does not
+  // touch the EXP words sets none of them.
+  for (const HIDServiceModelPtr& record : records) {
+    if (!record->FuncDataArr.read([&](const std::vector<int>& words) { return words == function; }))
+      record->setFuncDataArr(function);
+    if (!record->ExpDataArr.read([&](const std::vector<int>& words) { return words == volume; }))
+      record->setExpDataArr(volume);
   }
 }
 

@@ -2,11 +2,13 @@
 // records under the keys "0" to "8".
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "device/records/DeviceConstants.h"
 #include "device/records/HIDServiceModel.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Property.h"
@@ -38,13 +40,19 @@ public:
 
   // The record of module `index` (0 to 8), or null when there is none.
   HIDServiceModelPtr module(int index) const;
+  // The nine records by module index (null where there is none), read at
+  // once without copying the dictionary.
+  std::array<HIDServiceModelPtr, dev::kModuleCount> modules() const;
   // Puts `record` itself under the key of `index` (ignored outside 0 to 8).
   void setModule(int index, HIDServiceModelPtr record);
   // Stores a copy of an edited module record under `index` and gives every
   // other module record of this preset the same EXP words, so that whichever
   // module a reader takes them from, it finds the current ones.
   void storeModule(int index, const HIDServiceModel& edited);
-  // Gives every module record of this preset these EXP words.
+  // The same with a new record that nothing else holds, stored as it is.
+  void storeModule(int index, HIDServiceModelPtr fresh);
+  // Gives every module record of this preset these EXP words (a record that
+  // has them already is not set again).
   void setExpWords(const std::vector<int>& function, const std::vector<int>& volume);
 
   // A new, independent preset: the same values and copies of the nine module

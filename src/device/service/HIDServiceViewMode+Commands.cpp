@@ -70,9 +70,8 @@ void HIDServiceViewMode::sendModuleData() {
   PresetRecord::writeWords(payload, words, count);
   send(static_cast<uint8_t>(host::kModuleWordsFirst + module),
        std::span<const uint8_t>(payload.data(), static_cast<size_t>(info.length)));
-  const HIDServiceModelPtr edited = presetDataModel_->copy();
-  edited->setDataArr(words);
-  presetAllData_->storeModule(module, *edited);
+  presetAllData_->storeModule(module, fnd::make<HIDServiceModel>(std::move(words), presetDataModel_->FuncDataArr.get(),
+                                                                 presetDataModel_->ExpDataArr.get()));
   didChangeData.set(1);
 }
 

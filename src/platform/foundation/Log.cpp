@@ -18,14 +18,17 @@ LogSink& sinkRef() {
 }
 
 std::string vformat(const char* fmt, va_list args) {
+  // Most lines fit the stack buffer: formatted once, without a heap buffer.
+  char small[256];
   va_list copy;
   va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, fmt, copy);
+  int n = std::vsnprintf(small, sizeof small, fmt, copy);
   va_end(copy);
   if (n < 0) return std::string();
-  std::vector<char> buf(static_cast<size_t>(n) + 1);
-  std::vsnprintf(buf.data(), buf.size(), fmt, args);
-  return std::string(buf.data(), static_cast<size_t>(n));
+  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
+  std::string out(static_cast<size_t>(n), '\0');
+  std::vsnprintf(out.data(), out.size() + 1, fmt, args);
+  return out;
 }
 }  // namespace
 

@@ -136,7 +136,10 @@ std::string Object::description() const {
   return "<" + className() + ": " + buf + ">";
 }
 
-void Object::registerProperty(PropertyBase* p) { properties_.push_back(p); }
+void Object::registerProperty(PropertyBase* p) {
+  if (properties_.empty()) properties_.reserve(8);
+  properties_.push_back(p);
+}
 
 PropertyBase* Object::propertyForKey(std::string_view key) const {
   for (PropertyBase* p : properties_)
@@ -281,50 +284,74 @@ std::vector<std::shared_ptr<Object::Registration>> Object::snapshot(std::string_
 }
 
 void Object::willChangeValueForKey(std::string_view key) {
-  auto regs = snapshot(key);
   PendingChange change{this, std::string(key), Value(), {}};
-  bool wantsOld = false;
-  for (auto& r : regs) wantsOld = wantsOld || (r->options & KVOOld);
-  if (wantsOld) change.oldValue = valueForKey(key);
-  for (auto& r : regs) {
-    if (!(r->options & KVOPrior)) continue;
-    KVOChange prior;
-    prior.key = change.key;
-    prior.isPrior = true;
-    if (r->options & KVOOld) prior.oldValue = change.oldValue;
-    DeferNotifications::deliver([r, prior] {
-      if (r->active) r->callback(prior);
-    });
+  {
+    std::lock_guard guard(observers_->mutex);
+    auto it = observers_->byKey.find(key);
+    if (it != observers_->byKey.end()) change.registrations.assign(it->second.begin(), it->second.end());
   }
-  change.registrations.assign(regs.begin(), regs.end());
+  bool wantsOld = false;
+  bool wantsPrior = false;
+  for (auto& r : change.registrations) {
+    const unsigned options = static_cast<const Registration*>(r.get())->options;
+    wantsOld = wantsOld || (options & KVOOld);
+    wantsPrior = wantsPrior || (options & KVOPrior);
+  }
+  if (wantsOld) change.oldValue = valueForKey(key);
+  if (wantsPrior) {
+    for (auto& erased : change.registrations) {
+      auto r = std::static_pointer_cast<Registration>(erased);
+      if (!(r->options & KVOPrior)) continue;
+      KVOChange prior;
+      prior.key = change.key;
+      prior.isPrior = true;
+      if (r->options & KVOOld) prior.oldValue = change.oldValue;
+      DeferNotifications::deliver([r, prior] {
+        if (r->active) r->callback(prior);
+      });
+    }
+  }
   pending().push_back(std::move(change));
 }
 
 void Object::didChangeValueForKey(std::string_view key) {
-  std::vector<std::shared_ptr<Registration>> regs;
+  std::vector<std::shared_ptr<void>> regs;
   Value oldValue;
   auto& stack = pending();
   bool found = false;
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     if (it->object == this && it->key == key) {
       oldValue = std::move(it->oldValue);
-      for (auto& r : it->registrations) regs.push_back(std::static_pointer_cast<Registration>(r));
+      regs = std::move(it->registrations);
       stack.erase(std::next(it).base());
       found = true;
       break;
     }
   }
-  if (!found) regs = snapshot(key);  // a did-change without its will-change
+  if (!found) {
+    // A did-change without its will-change.
+    std::lock_guard guard(observers_->mutex);
+    auto it = observers_->byKey.find(key);
+    if (it != observers_->byKey.end()) regs.assign(it->second.begin(), it->second.end());
+  }
   if (regs.empty()) return;
   bool wantsNew = false;
-  for (auto& r : regs) wantsNew = wantsNew || (r->options & KVONew);
+  for (auto& r : regs) wantsNew = wantsNew || (static_cast<const Registration*>(r.get())->options & KVONew);
   Value newValue = wantsNew ? valueForKey(key) : Value();
-  for (auto& r : regs) {
+  // Outside a deferring scope each observer is called at once, as deliver()
+  // would, without wrapping the call.
+  const bool deferred = DeferNotifications::active();
+  for (auto& erased : regs) {
+    auto r = std::static_pointer_cast<Registration>(erased);
     KVOChange change;
     change.key = std::string(key);
     if (r->options & KVONew) change.newValue = newValue;
     if (r->options & KVOOld) change.oldValue = oldValue;
-    DeferNotifications::deliver([r, change] {
+    if (!deferred) {
+      if (r->active) r->callback(change);
+      continue;
+    }
+    DeferNotifications::deliver([r = std::move(r), change = std::move(change)] {
       if (r->active) r->callback(change);
     });
   }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "platform/foundation/Object.h"
 
@@ -75,12 +76,23 @@ public:
   }
   T operator()() const { return get(); }
 
+  // What f makes of the stored value, called under the owner's lock without
+  // copying the value (the result is returned by value). f must keep no
+  // reference to it and take no other object's lock.
+  template <class F>
+  auto read(F&& f) const {
+    std::lock_guard guard(lock());
+    return std::forward<F>(f)(std::as_const(value_));
+  }
+
   void set(T v) {
     if (transform_) v = transform_(std::move(v));
     willChange();
+    Value converted;  // released after unlocking, with the old value
     {
       std::lock_guard guard(lock());
       std::swap(value_, v);  // the old value goes with v, after unlocking
+      std::swap(converted, converted_);
     }
     didChange();
   }
@@ -92,15 +104,37 @@ public:
   void update(F&& f) {
     willChange();
     T previous;
+    Value converted;
     {
       std::lock_guard guard(lock());
       previous = value_;
       f(value_);
+      std::swap(converted, converted_);
     }
     didChange();
   }
 
-  Value getValue() const override { return ValueTraits<T>::toValue(get()); }
+  // The same without keeping a copy of the whole value: f moves out whatever
+  // it drops, to the caller, who releases it after this returns.
+  template <class F>
+  void modify(F&& f) {
+    willChange();
+    Value converted;
+    {
+      std::lock_guard guard(lock());
+      std::forward<F>(f)(value_);
+      std::swap(converted, converted_);
+    }
+    didChange();
+  }
+
+  // Converted once per stored value: every reader of one change (each
+  // observer of it, say) shares the one conversion.
+  Value getValue() const override {
+    std::lock_guard guard(lock());
+    if (converted_.isNil()) converted_ = ValueTraits<T>::toValue(value_);
+    return converted_;
+  }
   bool setValue(const Value& v) override {
     if (attributes_.readonly) return false;
     set(ValueTraits<T>::fromValue(v));
@@ -110,6 +144,9 @@ public:
 private:
   T value_;
   Transform transform_;
+  // value_ as a Value, made on the first read after each change (nil: none
+  // yet; a value that converts to nil is converted again, which is cheap).
+  mutable Value converted_;
 };
 
 // A property that key-value coding may read but not write; the owner writes it

@@ -223,8 +223,10 @@ struct ValueTraits<std::vector<T>> {
     return Value(Array(std::move(out)));
   }
   static std::vector<T> fromValue(const Value& v) {
+    const Array& items = v.asArray();
     std::vector<T> out;
-    for (const auto& x : v.asArray()) out.push_back(ValueTraits<T>::fromValue(x));
+    out.reserve(items.size());
+    for (const auto& x : items) out.push_back(ValueTraits<T>::fromValue(x));
     return out;
   }
 };

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QThread>
 #include <QTimer>
+#include <deque>
 #include <exception>
+#include <mutex>
 
 #include "platform/foundation/Log.h"
 
@@ -19,10 +21,10 @@ QEvent::Type taskEventType() {
   return type;
 }
 
+// Asks the receiver to run the first of its waiting tasks.
 class TaskEvent final : public QEvent {
 public:
-  explicit TaskEvent(dispatch::Task t) : QEvent(taskEventType()), task(std::move(t)) {}
-  dispatch::Task task;
+  TaskEvent() : QEvent(taskEventType()) {}
 };
 
 }  // namespace
@@ -34,10 +36,37 @@ public:
   // The innermost runSlice loop, quit as soon as a task has run.
   QEventLoop* slice = nullptr;
 
+  // The tasks wait here; one event is posted for the first of them at a
+  // time, and it posts the next one's before its task runs (so a nested loop
+  // in a task runs the later ones). Posting an event wakes the event loop
+  // (a system call each time): a burst of tasks wakes it once.
+  void post(dispatch::Task task) {
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+      if (eventPosted_) return;
+      eventPosted_ = true;
+    }
+    QCoreApplication::postEvent(this, new TaskEvent());
+  }
+
 protected:
   void customEvent(QEvent* event) override {
     if (event->type() != taskEventType()) return;
-    dispatch::Task task = std::move(static_cast<TaskEvent*>(event)->task);
+    dispatch::Task task;
+    bool more = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (tasks_.empty()) {
+        eventPosted_ = false;
+        return;
+      }
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+      more = !tasks_.empty();
+      eventPosted_ = more;
+    }
+    if (more) QCoreApplication::postEvent(this, new TaskEvent());
     ++ran;
     try {
       if (task) task();
@@ -48,6 +77,11 @@ protected:
     }
     if (slice) slice->quit();
   }
+
+private:
+  std::mutex mutex_;
+  std::deque<dispatch::Task> tasks_;
+  bool eventPosted_ = false;
 };
 
 QtMainQueueDriver::QtMainQueueDriver() : receiver_(new Receiver()) {}
@@ -59,9 +93,7 @@ QtMainQueueDriver::~QtMainQueueDriver() {
     receiver_->deleteLater();
 }
 
-void QtMainQueueDriver::post(dispatch::Task task) {
-  QCoreApplication::postEvent(receiver_, new TaskEvent(std::move(task)));
-}
+void QtMainQueueDriver::post(dispatch::Task task) { receiver_->post(std::move(task)); }
 
 size_t QtMainQueueDriver::drain() {
   size_t count = 0;

@@ -22,51 +22,76 @@ void GGFunctionViewModel::bind() {
   // The record is a stable object of the service: observed once.
   const HIDServiceModelPtr record = hid_->presetDataModel();
   rs_valuesForKeyPath(record, "dataArr", this)->subscribeNext([weak](const fnd::Value&) {
-    FND_LOG_AT("GGFunctionViewModel", "current module words changed");
-    if (auto vm = weak.lock()) vm->getNowModuleStatus();
+    if (auto vm = weak.lock()) vm->moduleWordsChanged();
   });
   auto left = RSKVOChannel::initWithTarget(self, "moduleStatus", fnd::Value());
   auto right = RSKVOChannel::initWithTarget(record, "dataArr", fnd::Value());
   (*left)["followingTerminal"] = (*right)["followingTerminal"];
 }
 
+namespace {
+
+size_t moduleCount(const HIDServiceModuleMode& preset) {
+  return preset.presetDataDic.read([](const HIDServiceModuleMode::ModuleDictionary& modules) { return modules.size(); });
+}
+
+// Word 0 of a record, read in place; nothing when it has no words.
+std::optional<int> firstWord(const HIDServiceModel& record) {
+  return record.dataArr.read(
+      [](const std::vector<int>& words) { return words.empty() ? std::nullopt : std::optional<int>(words[0]); });
+}
+
+}  // namespace
+
 std::vector<int> GGFunctionViewModel::collectModuleStatus() const {
   const HIDServiceModuleModePtr preset = hid_->presetAllData();
-  const HIDServiceModuleMode::ModuleDictionary modules = preset->presetDataDic.get();
+  const size_t count = moduleCount(*preset);
   std::vector<int> status;
-  if (modules.size() < static_cast<size_t>(kModuleCount)) {
-    FND_LOG_AT("GGFunctionViewModel", "current preset holds %zu modules", modules.size());
+  if (count < static_cast<size_t>(kModuleCount)) {
+    FND_LOG_AT("GGFunctionViewModel", "current preset holds %zu modules", count);
     return status;
   }
   const std::optional<int> selected = preset->selectedModule.get();
+  const auto records = preset->modules();
+  status.reserve(kModuleCount);
   for (int i = 0; i < kModuleCount; ++i) {
-    std::vector<int> words;
-    if (selected && *selected == i) {
-      words = hid_->presetDataModel()->dataArr.get();
-    } else if (auto it = modules.find(HIDServiceModuleMode::moduleKey(i)); it != modules.end() && it->second) {
-      words = it->second->dataArr.get();
-    }
-    if (words.empty()) {
+    const HIDServiceModelPtr& stored = records[static_cast<size_t>(i)];
+    const std::optional<int> word = selected && *selected == i ? firstWord(*hid_->presetDataModel())
+                                    : stored                    ? firstWord(*stored)
+                                                                : std::nullopt;
+    if (!word) {
       // A hole would shift every later module onto the wrong button: stop here.
       FND_LOG_AT("GGFunctionViewModel", "module %d has no words", i);
       break;
     }
-    status.push_back(words[0]);
+    status.push_back(*word);
   }
   return status;
 }
 
-void GGFunctionViewModel::getNowModuleStatus() {
-  if (hid_->presetAllData()->presetDataDic.get().size() < static_cast<size_t>(kModuleCount)) {
+void GGFunctionViewModel::getNowModuleStatus() { report(false); }
+
+void GGFunctionViewModel::moduleWordsChanged() { report(true); }
+
+void GGFunctionViewModel::report(bool onlyChanges) {
+  std::lock_guard lock(reportMutex_);
+  if (moduleCount(*hid_->presetAllData()) < static_cast<size_t>(kModuleCount)) {
     FND_LOG_AT("GGFunctionViewModel", "current preset incomplete: nothing reported");
     return;
   }
-  const std::vector<int> status = collectModuleStatus();
-  if (Block block = successBlock()) block(fnd::toValue(status));
-  if (Block block = failBlock()) {
-    const std::optional<int> selected = hid_->presetAllData()->selectedModule.get();
-    block(selected ? fnd::Value(*selected) : fnd::Value());
-  }
+  std::vector<int> status = collectModuleStatus();
+  const std::optional<int> selected = hid_->presetAllData()->selectedModule.get();
+  const Block success = successBlock();
+  const Block fail = failBlock();
+  // What was reported while a callback was missing is not known to the view.
+  const bool statusKnown = onlyChanges && success && reportedStatus_ == status;
+  const bool selectionKnown = onlyChanges && fail && reportedSelection_ == selected;
+  if (onlyChanges && !(statusKnown && selectionKnown))
+    FND_LOG_AT("GGFunctionViewModel", "current module words changed the bar");
+  if (success && !statusKnown) success(fnd::toValue(status));
+  if (fail && !selectionKnown) fail(selected ? fnd::Value(*selected) : fnd::Value());
+  reportedStatus_ = success ? std::optional<std::vector<int>>(std::move(status)) : std::nullopt;
+  reportedSelection_ = fail ? std::optional<std::optional<int>>(selected) : std::nullopt;
 }
 
 void GGFunctionViewModel::changeModuleStatus(bool on) {

@@ -15,6 +15,8 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "device/records/BaseViewModel.h"
@@ -46,6 +48,10 @@ public:
   // Reports the nine on/off words and the selected module through the
   // callbacks; nothing while the current preset has fewer than nine modules.
   void getNowModuleStatus();
+  // The same for a change of the current module's words: the callbacks are
+  // called only when what they would be given differs from what they were
+  // given last (a knob's edit changes no on/off word and no selection).
+  void moduleWordsChanged();
   // The nine on/off words as getNowModuleStatus reports them.
   std::vector<int> collectModuleStatus() const;
   // Switches the current module on or off on the unit; nothing while there
@@ -58,9 +64,17 @@ public:
 
 private:
   void bind();
+  // Collects and reports; with onlyChanges, nothing when the state is the
+  // one reported last.
+  void report(bool onlyChanges);
 
   HIDServiceViewModePtr hid_;
   GGEffectFunManagerPtr manager_;
+  // Changes arrive on the main thread and on the background queue: one report
+  // at a time, in the order of the callbacks' calls.
+  std::mutex reportMutex_;
+  std::optional<std::vector<int>> reportedStatus_;
+  std::optional<std::optional<int>> reportedSelection_;
 };
 
 using GGFunctionViewModelPtr = std::shared_ptr<GGFunctionViewModel>;

@@ -52,7 +52,13 @@ void EffectViewModel::startReady() {
   using Work = std::function<void(EffectViewModel&, const fnd::Value&)>;
   auto deliver = [weak](Work work) {
     return [weak, work](const fnd::Value& value) {
-      if (auto self = weak.lock()) self->onMain([work, value](EffectViewModel& vm) { work(vm, value); });
+      auto self = weak.lock();
+      if (!self) return;
+      if (dispatch::isMainThread()) {
+        work(*self, value);  // already there: no closure to carry it
+        return;
+      }
+      self->onMain([work, value](EffectViewModel& vm) { work(vm, value); });
     };
   };
   rs_valuesForKeyPath(service_->presetAllData(), "selectedModule", this)
