@@ -36,10 +36,11 @@ public:
   // The innermost runSlice loop, quit as soon as a task has run.
   QEventLoop* slice = nullptr;
 
-  // The tasks wait here; one event is posted for the first of them at a
-  // time, and it posts the next one's before its task runs (so a nested loop
-  // in a task runs the later ones). Posting an event wakes the event loop
-  // (a system call each time): a burst of tasks wakes it once.
+  // The tasks wait here, with at most one event for them in Qt's queue:
+  // posting an event wakes the event loop (a system call each time), so a
+  // burst of tasks wakes it once. The event runs the tasks that were waiting
+  // when it arrived, in order; before each task it makes sure an event is
+  // queued for the ones after it, so that a nested loop in a task runs them.
   void post(dispatch::Task task) {
     {
       std::lock_guard lock(mutex_);
@@ -53,29 +54,33 @@ public:
 protected:
   void customEvent(QEvent* event) override {
     if (event->type() != taskEventType()) return;
-    dispatch::Task task;
-    bool more = false;
+    size_t batch = 0;
     {
       std::lock_guard lock(mutex_);
-      if (tasks_.empty()) {
-        eventPosted_ = false;
-        return;
+      eventPosted_ = false;  // this was the one in the queue
+      batch = tasks_.size();
+    }
+    for (; batch > 0; --batch) {
+      dispatch::Task task;
+      bool postNext = false;
+      {
+        std::lock_guard lock(mutex_);
+        if (tasks_.empty()) break;  // a nested loop ran them
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+        if (!tasks_.empty() && !eventPosted_) postNext = eventPosted_ = true;
       }
-      task = std::move(tasks_.front());
-      tasks_.pop_front();
-      more = !tasks_.empty();
-      eventPosted_ = more;
+      if (postNext) QCoreApplication::postEvent(this, new TaskEvent());
+      ++ran;
+      try {
+        if (task) task();
+      } catch (const std::exception& e) {
+        fnd::log("dispatch: a main-queue task threw: %s", e.what());
+      } catch (...) {
+        fnd::log("dispatch: a main-queue task threw a non-standard exception");
+      }
+      if (slice) slice->quit();
     }
-    if (more) QCoreApplication::postEvent(this, new TaskEvent());
-    ++ran;
-    try {
-      if (task) task();
-    } catch (const std::exception& e) {
-      fnd::log("dispatch: a main-queue task threw: %s", e.what());
-    } catch (...) {
-      fnd::log("dispatch: a main-queue task threw a non-standard exception");
-    }
-    if (slice) slice->quit();
   }
 
 private:
