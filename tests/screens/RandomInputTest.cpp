@@ -6,8 +6,8 @@
 // X server the test runs under. The program's alerts, file panels, file
 // manager and end are the platform handlers', answered at random from the
 // seed; when the program ends (the unit reset, the update done, the window
-// closed) the test starts it again on a new unit. One start in eight is of a
-// unit in its boot loader, with the update window.
+// closed, or after a while) the test starts it again on a new unit. One start
+// in six is of a unit in its boot loader, with the update window.
 //
 // It fails on a crash or a sanitizer's report (the process dies, having
 // printed its seed), and on a main thread that stops turning its event loop
@@ -46,6 +46,7 @@
 #include "screens/ScreensTestSupport.h"
 #include "screens/ShellRig.h"
 #include "screens/shell/UpdateWindowController.h"
+#include "screens/system/SystemViewController.h"
 #include "sim/bootloader/SimBootloader.h"
 #include "sim/bootloader/TestFirmwareImage.h"
 #include "support/RandomUser.h"
@@ -63,10 +64,12 @@ namespace {
 
 constexpr auto kStallLimit = std::chrono::seconds(5);
 constexpr uint64_t kDefaultSeconds = 60;
-constexpr int kBootLoaderOdds = 8;
-// The update window has one button: a program in the boot loader is started
-// again after this long (an update takes less).
+constexpr int kBootLoaderOdds = 6;
+// How long a program runs before the test starts another, if it has not
+// ended by itself: so that start-ups and the update window get their share.
+// The update window has one button, and an update takes less than this.
 constexpr auto kBootLoaderTime = std::chrono::seconds(20);
+constexpr int kShortestLife = 40, kLongestLife = 160;  // seconds, in the application
 // How long the user waits for the program to say what it shows.
 constexpr auto kLookBound = std::chrono::seconds(2);
 // A program that shows no window this long after its start or since its
@@ -78,8 +81,13 @@ uint64_t fromEnvironment(const char* name, uint64_t fallback) {
   return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
+// Said when the process dies of a sanitizer's report or an exception.
 uint64_t gSeed = 0;
-void sayTheSeedOnDeath() { std::fprintf(stderr, "\n*** random input died: QV450_RANDOM_SEED=%llu\n", (unsigned long long)gSeed); }
+const xtest::RandomUser* gUser = nullptr;
+void sayTheSeedOnDeath() {
+  if (gUser) std::fprintf(stderr, "\n*** the last actions:\n%s", gUser->recent().c_str());
+  std::fprintf(stderr, "\n*** random input died: QV450_RANDOM_SEED=%llu\n", (unsigned long long)gSeed);
+}
 
 // The files the open panels offer: good and bad ones of every kind the
 // program opens, odd names, a folder and a missing file, and whatever the
@@ -146,10 +154,13 @@ struct Program {
   ui::ScopedPlatformHandlers handlers;
   bool boot;
   bool started = false;
-  const Clock::time_point startedAt = Clock::now();
+  Clock::time_point endAt;
 
-  Program(bool inBootLoader, ui::PlatformHandlers stubs, const PanelFiles& files)
-      : rig(inBootLoader ? identityWith('B') : sim::Identity{}), handlers(std::move(stubs)), boot(inBootLoader) {
+  Program(bool inBootLoader, Clock::duration life, ui::PlatformHandlers stubs, const PanelFiles& files)
+      : rig(inBootLoader ? identityWith('B') : sim::Identity{}),
+        handlers(std::move(stubs)),
+        boot(inBootLoader),
+        endAt(Clock::now() + life) {
     rig.sim.unit->setPaced(true);
     GGPopView::installAsPopUpService();
     // Some files in the library from the start.
@@ -195,11 +206,8 @@ public:
   explicit Stage(uint64_t seed) : rng_(seed ^ 0x9E3779B97F4A7C15ull) {}
 
   Program* program() const { return program_.get(); }
-  // The program asked to end the process, or has had its time in the boot
-  // loader.
-  bool ended() const {
-    return ended_ || (program_ && program_->boot && Clock::now() - program_->startedAt > kBootLoaderTime);
-  }
+  // The program asked to end the process, or has had its time.
+  bool ended() const { return ended_ || (program_ && Clock::now() > program_->endAt); }
   std::string problem;
 
   // Ends the program there is and starts a new one.
@@ -210,7 +218,10 @@ public:
     const bool boot = std::uniform_int_distribution<int>(0, kBootLoaderOdds - 1)(rng_) == 0;
     ++starts_;
     if (boot) ++bootStarts_;
-    program_ = std::make_unique<Program>(boot, handlers(), files_);
+    const Clock::duration life =
+        boot ? Clock::duration(kBootLoaderTime)
+             : std::chrono::seconds(std::uniform_int_distribution<int>(kShortestLife, kLongestLife)(rng_));
+    program_ = std::make_unique<Program>(boot, life, handlers(), files_);
     if (!program_->started) {
       problem = std::string("the program did not start") + (boot ? " (boot loader)" : "");
       return;
@@ -351,7 +362,8 @@ private:
     auto* overlay = dynamic_cast<const GGPopView*>(&v);
     if (overlay && !overlay->isFinished()) {
       front = true;
-      for (const auto& sub : v.subviews()) seen_.insert(sub->className());
+      for (const auto& sub : v.subviews())
+        seen_.insert(SystemViewController::controllerOf(*sub) ? "SystemViewController" : sub->className());
     }
     for (const auto& sub : v.subviews()) collect(*sub, widget, front, s);
   }
@@ -484,6 +496,19 @@ TEST(RandomInput, DISABLED_TheProgramTakesRandomInputWithoutCrashOrStall) {
     return s ? s->look() : std::nullopt;
   });
   ASSERT_EQ(user.problem(), "");
+  struct Announce {
+    explicit Announce(const xtest::RandomUser& user) : previous(std::set_terminate([] {
+      sayTheSeedOnDeath();
+      std::abort();
+    })) {
+      gUser = &user;
+    }
+    ~Announce() {
+      gUser = nullptr;
+      std::set_terminate(previous);
+    }
+    std::terminate_handler previous;
+  } announce(user);
   xtest::StallWatchdog watchdog(kStallLimit, name, [&user] { return "*** the last actions:\n" + user.recent(); });
   Heartbeat heartbeat(watchdog);
 
