@@ -169,6 +169,10 @@ struct Program {
     for (const char* name : {"Empty.pqv", "noise.pqv", "empty.pqv"}) fs::copy_file(files.folder / name, library / name);
     if (boot) {
       loader = sim::SimBootloader::install(*rig.sim.unit);
+      // As the unit does: it restarts once the image is written.
+      sim::SimBootloader::Knobs knobs;
+      knobs.leaveBusAfterFinish = true;
+      loader->setKnobs(knobs);
       auto timing = rig.sim.hid->timing();
       timing.progressFirstTick = std::chrono::milliseconds(20);
       timing.progressInterval = std::chrono::milliseconds(5);
@@ -195,7 +199,6 @@ struct Program {
     PopUpService::setShared(nullptr);
     flushMainQueue();
   }
-
 };
 
 // The test's state on the main thread: the program under test, the answers

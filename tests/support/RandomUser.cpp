@@ -122,8 +122,12 @@ void RandomUser::run() {
       std::this_thread::sleep_for(50ms);
       continue;
     }
-    act(*scene);
-    ++actions_;
+    // Now and then a burst: a few actions on what was shown, without
+    // waiting for the program to catch up.
+    for (int n = chance(20) ? between(2, 6) : 1; n > 0 && !stopping_; --n) {
+      act(*scene);
+      ++actions_;
+    }
     pauseMs(0, 30);
   }
   keyboard_.flush();
