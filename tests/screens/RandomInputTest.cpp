@@ -32,8 +32,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <random>
+#include <set>
 
 #include "controls/GGPopView.h"
 #include "device/TempFolder.h"
