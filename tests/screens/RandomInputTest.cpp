@@ -39,6 +39,7 @@
 #include "device/TempFolder.h"
 #include "device/service/PopUpService.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/PlatformHandlers.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
@@ -338,11 +339,16 @@ private:
     const QPoint corner = widget->mapToGlobal(local.topLeft());
     return {corner.x(), corner.y(), local.width(), local.height()};
   }
+  static bool isButton(const ui::View& v) {
+    static const std::set<std::string> kinds = {"GGSwitch", "GGCoustomButton", "GGFunctionButton",
+                                                "EffectInsertButton"};
+    return dynamic_cast<const ui::Button*>(&v) || kinds.count(v.className());
+  }
   static bool isControl(const ui::View& v) {
     static const std::set<std::string> kinds = {
-        "GGSwitch",       "GGCoustomButton",     "GGStepSlider", "GGFunctionButton", "GGVerticalSliderView",
-        "EffectInsertButton", "CLCollectionViewCell", "PresetListCell", "EffectViewListCell", "ZrTableViewCell",
-        "ZrTabelCellView",    "GGDrawSlider",         "GGSlider",       "LADSlider",          "myScroller"};
+        "GGStepSlider",   "GGVerticalSliderView", "CLCollectionViewCell", "PresetListCell", "EffectViewListCell",
+        "ZrTableViewCell", "ZrTabelCellView",     "GGDrawSlider",         "GGSlider",       "LADSlider",
+        "myScroller"};
     return dynamic_cast<const ui::Control*>(&v) || dynamic_cast<const ui::TableRowView*>(&v) ||
            kinds.count(v.className());
   }
@@ -359,6 +365,8 @@ private:
     auto* field = dynamic_cast<const ui::TextField*>(&v);
     if (field && field->isEditable())
       s.fields.push_back(area);
+    else if (isButton(v))
+      s.buttons.push_back(area);
     else if (isControl(v))
       s.controls.push_back(area);
     // A screen or question over the window is what the user faces.

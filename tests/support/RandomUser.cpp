@@ -144,7 +144,8 @@ RandomUser::Point RandomUser::aim(const Scene& s) {
   auto pick = [&](const std::vector<Area>& areas) { return inside(areas[size_t(between(0, int(areas.size()) - 1))]); };
   if (!s.front.empty() && chance(55)) return pick(s.front);
   const int roll = between(0, 99);
-  if (roll < 40 && !s.controls.empty()) return pick(s.controls);
+  if (roll < 25 && !s.buttons.empty()) return pick(s.buttons);
+  if (roll < 42 && !s.controls.empty()) return pick(s.controls);
   if (roll < 50 && !s.fields.empty()) return pick(s.fields);
   if (roll < 75 && !s.views.empty()) return pick(s.views);
   if (roll < 95 && !s.windows.empty()) return pick(s.windows);

@@ -42,7 +42,8 @@ struct Scene {
   Area screen;
   std::vector<Area> windows;   // its visible windows
   std::vector<Area> views;     // every visible view
-  std::vector<Area> controls;  // what acts on clicks: buttons, switches, knobs, sliders, rows
+  std::vector<Area> buttons;   // buttons and switches
+  std::vector<Area> controls;  // what else acts on the pointer: knobs, sliders, lists and their rows
   std::vector<Area> fields;    // what takes text
   std::vector<Area> front;     // the parts of the frontmost surface, when one is open
 };
