@@ -214,9 +214,19 @@ public:
   bool ended() const { return ended_ || (program_ && Clock::now() > program_->endAt); }
   std::string problem;
 
+  // Counts what the unit received and forgets it (a record kept for tests
+  // that look at it, which would grow through a long run).
+  void countFrames() {
+    if (!program_) return;
+    auto& unit = *program_->rig.sim.unit;
+    for (const auto& f : unit.receivedFrames()) ++frames_[f.cmd];
+    unit.clearReceived();
+  }
+
   // Ends the program there is and starts a new one.
   void restart() {
     ready_ = false;
+    countFrames();
     program_.reset();
     ended_ = false;
     const bool boot = std::uniform_int_distribution<int>(0, kBootLoaderOdds - 1)(rng_) == 0;
@@ -280,6 +290,12 @@ public:
     for (const auto& what : seen_) s += " " + what + ";";
     s += " alerts:";
     for (const auto& [text, n] : alerts_) s += "\n  " + std::to_string(n) + " x \"" + text + "\"";
+    s += "\nframes the units received, by command:";
+    char item[32];
+    for (const auto& [cmd, n] : frames_) {
+      std::snprintf(item, sizeof item, " %02X x%d", cmd, n);
+      s += item;
+    }
     return s;
   }
 
@@ -416,6 +432,7 @@ private:
   Clock::time_point lastWindow_;
   int starts_ = 0, bootStarts_ = 0, openPanels_ = 0, savePanels_ = 0, reveals_ = 0;
   std::map<std::string, int> alerts_;
+  std::map<uint8_t, int> frames_;
   // What the user met over the window: screens and questions, popovers, menus.
   mutable std::set<std::string> seen_;
 };
@@ -539,11 +556,11 @@ TEST(RandomInput, DISABLED_TheProgramTakesRandomInputWithoutCrashOrStall) {
       stage->restart();
       ASSERT_EQ(stage->problem, "") << "the last actions:\n" << user.recent();
     }
-    // What the unit received is kept for tests that look at it; not here.
-    stage->program()->rig.sim.unit->clearReceived();
+    stage->countFrames();
   }
   stage->close();
   user.stop();
+  stage->countFrames();
   std::fprintf(stderr, "%s: %llu actions in %llu s (%s); %s\n", name.c_str(), (unsigned long long)user.actions(),
                (unsigned long long)seconds, user.summary().c_str(), stage->summary().c_str());
   stage->end();

@@ -163,7 +163,6 @@ void RandomUser::moveTo(Point p) {
   pointer_.moveTo(p.x + (p.x > 2 ? -2 : 2), p.y + 1);
   pointer_.moveTo(p.x, p.y, 5);
   pointer_.flush();
-  last_ = p;
 }
 
 void RandomUser::click(XPointer::Button button, Point p, int count, unsigned modifiers) {
@@ -194,7 +193,6 @@ void RandomUser::drag(Point from, Point to, XPointer::Button button) {
   pauseMs(0, 100);
   pointer_.release(button);
   pointer_.flush();
-  last_ = to;
 }
 
 void RandomUser::act(const Scene& s) {

@@ -2,9 +2,10 @@
 // server the tests run under: clicks, double and triple clicks, right and
 // middle clicks, long presses, drags, wheel turns, hovering, single keys
 // with and without modifiers, and typed text with characters from many
-// scripts. Half of its aims or more go at what the program shows (the front
-// surface first: an open menu's items, a popover, a screen over the window),
-// the rest anywhere in the program's windows or on the screen.
+// scripts, now and then several actions in a burst. Most of its aims go at
+// what the program shows (the front surface first: an open menu's items, a
+// popover, a screen over the window; then buttons, other controls, fields,
+// any view), the rest anywhere in the program's windows or on the screen.
 //
 // It runs on a thread of its own, so that the program's thread only turns
 // its event loop, as with a person at the keyboard; before each action it
@@ -105,7 +106,6 @@ private:
   std::atomic<uint64_t> actions_{0};
   std::atomic<uint64_t> counts_[kKinds] = {};
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-  Point last_{-1, -1};
 
   mutable std::timed_mutex logMutex_;
   std::deque<std::string> log_;
