@@ -13,7 +13,8 @@ namespace xtest {
 
 class XPointer {
 public:
-  enum Button { Left = 1, Middle = 2, Right = 3 };
+  // The wheel's notches come as presses of buttons 4 to 7.
+  enum Button { Left = 1, Middle = 2, Right = 3, WheelUp = 4, WheelDown = 5, WheelLeft = 6, WheelRight = 7 };
 
   // Opens the display named by $DISPLAY.
   XPointer();
