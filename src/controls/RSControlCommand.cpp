@@ -29,7 +29,7 @@ RSCommandPtr rs_command(const ui::Control& control) {
   return control.lifetime().associatedObject(&kCommandKey).asObject<RSCommand>();
 }
 
-void setRac_command(ui::Control& control, const RSCommandPtr& command) {
+void setRs_command(ui::Control& control, const RSCommandPtr& command) {
   control.lifetime().setAssociatedObject(&kCommandKey, command ? fnd::Value(command) : fnd::Value());
   if (auto previous = control.lifetime().associatedObject(&kEnabledBindingKey).asObject<EnabledBinding>()) {
     previous->dispose();

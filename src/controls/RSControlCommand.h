@@ -1,4 +1,4 @@
-// Binding a command to a control. setRac_command(control, command) makes the
+// Binding a command to a control. setRs_command(control, command) makes the
 // control run the command when it acts (a click executes the command with
 // the control as input) and keeps the control enabled exactly while the
 // command is: the command's `enabled` values are written to the control's
@@ -20,7 +20,7 @@ class Control;
 
 // The control's command, or null.
 RSCommandPtr rs_command(const ui::Control& control);
-void setRac_command(ui::Control& control, const RSCommandPtr& command);
+void setRs_command(ui::Control& control, const RSCommandPtr& command);
 
 // Makes the control its own target with rs_commandPerformAction as its
 // action, logging a warning when this replaces another target.

@@ -36,7 +36,7 @@ std::string lc_key(const ui::View& view) {
   return v.isString() ? v.asString() : std::string();
 }
 
-void setMas_key(ui::View& view, const std::string& key) {
+void setLc_key(ui::View& view, const std::string& key) {
   view.lifetime().setAssociatedObject(&kKeyTag, key.empty() ? fnd::Value() : fnd::Value(key));
 }
 

@@ -52,7 +52,7 @@ LC_VIEW_ATTRIBUTE_PTR(lc_baseline)
 
 // The view's debugging label; empty when none is set.
 std::string lc_key(const ui::View& view);
-void setMas_key(ui::View& view, const std::string& key);
+void setLc_key(ui::View& view, const std::string& key);
 
 // The language's constraints installed with this view as first view, in the
 // order they were installed; each at most once.

@@ -35,7 +35,7 @@ public:
     std::lock_guard lock(objectLock());
     return proxiedDelegate_.lock();
   }
-  void setRac_proxiedDelegate(const std::shared_ptr<Interface>& delegate) {
+  void setRs_proxiedDelegate(const std::shared_ptr<Interface>& delegate) {
     std::lock_guard lock(objectLock());
     proxiedDelegate_ = delegate;
   }

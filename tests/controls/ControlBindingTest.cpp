@@ -41,7 +41,7 @@ TEST_F(CommandFixture, ABoundCommandDisablesItsButtonWhileItRuns) {
     work = RSReplaySubject::subject();
     return std::static_pointer_cast<RSSignal>(work);
   });
-  setRac_command(*button, command);
+  setRs_command(*button, command);
   EXPECT_EQ(rs_command(*button), command);
   EXPECT_TRUE(button->isEnabled());
 
@@ -70,7 +70,7 @@ TEST_F(CommandFixture, TheEnabledInputAppliesAtOnceAndRemovingTheCommandReenable
   button->setTarget(other);
   button->setAction([](ui::Control&) {}, "other");
 
-  setRac_command(*button, command);
+  setRs_command(*button, command);
   EXPECT_FALSE(button->isEnabled());  // the first value, at once
   enabled->sendNext(fnd::Value(true));
   EXPECT_TRUE(runUntil([&] { return button->isEnabled(); }));
@@ -79,7 +79,7 @@ TEST_F(CommandFixture, TheEnabledInputAppliesAtOnceAndRemovingTheCommandReenable
 
   // A second command takes over quietly; the first one's binding is over.
   auto second = RSCommand::initWithSignalBlock([](const fnd::Value&) { return RSSignal::empty(); });
-  setRac_command(*button, second);
+  setRs_command(*button, second);
   fnd::setLogSink(previous);
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find("hijacks the control's existing target and action"), std::string::npos);
@@ -89,7 +89,7 @@ TEST_F(CommandFixture, TheEnabledInputAppliesAtOnceAndRemovingTheCommandReenable
 
   // No command: enabled, target and action left as they are.
   button->setEnabled(false);
-  setRac_command(*button, nullptr);
+  setRs_command(*button, nullptr);
   EXPECT_TRUE(button->isEnabled());
   EXPECT_EQ(rs_command(*button), nullptr);
   EXPECT_EQ(button->actionName(), RSCommandActionName);

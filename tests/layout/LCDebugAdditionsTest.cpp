@@ -34,11 +34,11 @@ std::shared_ptr<LCLayoutConstraint> make(ui::View* a, LayoutAttribute a1, Layout
 TEST(LCDebugAdditions, DescriptionsOfConstraints) {
   LCDebugAdditions::install();
   auto button = ui::View::create<Button>();
-  setMas_key(*button, "b");
+  setLc_key(*button, "b");
   auto a = ui::View::create();
-  setMas_key(*a, "a");
+  setLc_key(*a, "a");
   auto c = ui::View::create();
-  setMas_key(*c, "c");
+  setLc_key(*c, "c");
 
   EXPECT_EQ(make(button.get(), LayoutAttribute::Width, LayoutRelation::Equal, nullptr, LayoutAttribute::NotAnAttribute,
                  1, 44, 250, "w")
@@ -88,7 +88,7 @@ TEST(LCDebugAdditions, KeysFromStatementsReachTheLog) {
   LogCapture log;
   auto window = flippedWindow(200, 100);
   auto v = addChild(window->contentView());
-  setMas_key(*v, "panel");
+  setLc_key(*v, "panel");
   lc_makeConstraints(*v, [](LCConstraintMaker& make) {
     make.width().equalTo(50).key("fixed");
     make.width().equalTo(60).key("clash");

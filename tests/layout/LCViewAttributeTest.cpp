@@ -66,7 +66,7 @@ TEST(LCViewAdditions, ClosestCommonSuperviewKeyAndInstalledSet) {
   EXPECT_EQ(lc_closestCommonSuperview(kid.get(), other.get()), nullptr);
 
   EXPECT_EQ(lc_key(*kid), "");
-  setMas_key(*kid, "kid");
+  setLc_key(*kid, "kid");
   EXPECT_EQ(lc_key(*kid), "kid");
   EXPECT_EQ(lc_key(*sibling), "");
 

@@ -135,7 +135,7 @@ TEST(DelegateProxyTest, ForwardsWhatItDoesNotTurnIntoSignals) {
   Recorder selections;
   auto proxy = fnd::make<PickerDelegateProxy>();
   auto real = std::make_shared<RealDelegate>();
-  proxy->setRac_proxiedDelegate(real);
+  proxy->setRs_proxiedDelegate(real);
   PickerDelegate& delegate = *proxy;  // what the delegating object holds
 
   selections.subscribe(proxy->signalForSelector("didSelect"));
@@ -156,7 +156,7 @@ TEST(DelegateProxyTest, HoldsTheRealDelegateWeaklyAndAnswersDefaultsWithoutOne) 
   Recorder should;
   auto proxy = fnd::make<PickerDelegateProxy>();
   auto real = std::make_shared<RealDelegate>();
-  proxy->setRac_proxiedDelegate(real);
+  proxy->setRs_proxiedDelegate(real);
   real.reset();
   EXPECT_EQ(proxy->rs_proxiedDelegate(), nullptr);
   EXPECT_FALSE(proxy->shouldSelect(2));

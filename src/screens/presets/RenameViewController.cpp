@@ -28,7 +28,7 @@ void RenameViewController::build() {
   okButton = std::make_shared<ui::Button>(ui::Rect{165, 1, 30, 19});
   okButton->setTitle("OK");
   std::weak_ptr<RenameViewController> weak = std::static_pointer_cast<RenameViewController>(shared_from_this());
-  setRac_command(*okButton, RSCommand::initWithSignalBlock([weak](const fnd::Value&) {
+  setRs_command(*okButton, RSCommand::initWithSignalBlock([weak](const fnd::Value&) {
                    if (auto self = weak.lock()) self->save();
                    return RSSignal::empty();
                  }));
