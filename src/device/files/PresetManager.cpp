@@ -11,9 +11,9 @@
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
 #include "device/service/NameChecks.h"
-#include "device/service/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PopUpService.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
