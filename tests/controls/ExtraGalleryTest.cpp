@@ -26,32 +26,9 @@ namespace {
 
 using ui::Rect;
 
-QImage snapshot(QWidget* widget, const char* name) {
-  const QImage image = widget->grab().toImage();
-  const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
-  return image;
-}
-
-QImage snapshot(ui::Window& window, const char* name) {
-  window.layoutIfNeeded();
-  return snapshot(window.widget(), name);
-}
-
-template <class T, class... A>
-std::shared_ptr<T> put(ui::View& in, A&&... args) {
-  auto v = ui::View::create<T>(std::forward<A>(args)...);
-  in.addSubview(v);
-  return v;
-}
-
-void caption(ui::View& in, double x, double y, const std::string& text) {
-  auto l = ui::TextField::labelWithString(text);
-  l->setTextColor(ui::Color::calibratedWhite(0.8));
-  l->setFont(ui::Font::systemFontOfSize(10));
-  l->setFrameOrigin({x, y});
-  in.addSubview(l);
-}
+using controls_test::caption;
+using controls_test::put;
+using controls_test::snapshot;
 
 ui::View& darkContent(controls_test::WindowFixture& w) {
   auto& c = *w.window->contentView();

@@ -34,29 +34,9 @@ namespace {
 
 using ui::Rect;
 
-QImage snapshot(ui::Window& window, const char* name) {
-  window.layoutIfNeeded();
-  const QImage image = window.widget()->grab().toImage();
-  const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
-  return image;
-}
-
-template <class T>
-std::shared_ptr<T> put(ui::View& in, Rect frame) {
-  auto v = ui::View::create<T>(frame);
-  in.addSubview(v);
-  return v;
-}
-
-std::shared_ptr<ui::TextField> caption(ui::View& in, double x, double y, const std::string& text) {
-  auto l = ui::TextField::labelWithString(text);
-  l->setTextColor(ui::Color::calibratedWhite(0.8));
-  l->setFont(ui::Font::systemFontOfSize(10));
-  l->setFrameOrigin({x, y});
-  in.addSubview(l);
-  return l;
-}
+using controls_test::caption;
+using controls_test::put;
+using controls_test::snapshot;
 
 struct Names : ui::TableViewDataSource, ui::TableViewDelegate {
   std::vector<std::string> names{"P01 Clean", "P02 Crunch", "P03 Lead", "P04 Ambient"};

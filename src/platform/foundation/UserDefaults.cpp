@@ -21,7 +21,7 @@ constexpr uint64_t kMaxFileSize = 16u << 20;
 // {"$bytes": "<hex>"} and read back as the string it was; every other string
 // is written as it is, so the file stays readable and older files still load.
 constexpr const char* kBytesKey = "$bytes";
-constexpr int kMaxDepth = 64;
+constexpr int kMaxDefaultsDepth = 64;
 
 bool isUtf8(std::string_view s) {
   size_t i = 0;
@@ -62,7 +62,7 @@ Value encodeForFile(const Value& v, int depth) {
     for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
     return Value(Dictionary{{kBytesKey, Value(hex)}});
   }
-  if (depth >= kMaxDepth) return v;
+  if (depth >= kMaxDefaultsDepth) return v;
   if (v.isArray()) {
     std::vector<Value> items;
     for (const Value& x : v.asArray()) items.push_back(encodeForFile(x, depth + 1));
@@ -96,7 +96,7 @@ std::optional<std::string> bytesOf(const Dictionary& d) {
 }
 
 Value decodeFromFile(const Value& v, int depth) {
-  if (depth >= kMaxDepth) return v;
+  if (depth >= kMaxDefaultsDepth) return v;
   if (v.isArray()) {
     std::vector<Value> items;
     for (const Value& x : v.asArray()) items.push_back(decodeFromFile(x, depth + 1));
