@@ -19,13 +19,13 @@ using fnd::files::ReadFailure;
 
 namespace {
 
-struct TempDir {
+struct ScratchDir {
   fs::path path;
-  TempDir() {
-    char tmpl[] = "/tmp/qv450-test-XXXXXX";
-    path = mkdtemp(tmpl);
+  ScratchDir() {
+    std::string tmpl = (fs::temp_directory_path() / "qv450-test-XXXXXX").string();
+    path = mkdtemp(tmpl.data());
   }
-  ~TempDir() {
+  ~ScratchDir() {
     std::error_code ec;
     fs::remove_all(path, ec);
   }
@@ -53,7 +53,7 @@ Outcome readAtMost(const fs::path& p, uint64_t max) {
 }  // namespace
 
 TEST(FileRead, FoldersIOErrorsAndEndlessFilesAreFailuresNotExceptions) {
-  TempDir dir;
+  ScratchDir dir;
   // A folder, and a file whose read fails with EIO (this process's own
   // memory at address 0, which is never mapped).
   fs::create_directories(dir.path / "folder.wav");
@@ -76,7 +76,7 @@ TEST(FileRead, FoldersIOErrorsAndEndlessFilesAreFailuresNotExceptions) {
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
-  TempDir dir;
+  ScratchDir dir;
   std::string big(5'000'003, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + i / 7);
   writeFile(dir.path / "big", big);
@@ -101,7 +101,7 @@ TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
 }
 
 TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
-  TempDir dir;
+  ScratchDir dir;
   const fs::path file = dir.path / "defaults.json";
   // A Latin-1 folder name, a lone continuation byte, a cut-off sequence,
   // and an encoded surrogate: none of them UTF-8.
@@ -139,7 +139,7 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
 }
 
 TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
-  TempDir dir;
+  ScratchDir dir;
   fs::create_directories(dir.path / "folder" / "defaults.json");
   auto folder = fnd::UserDefaults::withFile(dir.path / "folder" / "defaults.json");
   EXPECT_TRUE(folder->objectForKey("a").isNil());
