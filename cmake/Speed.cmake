@@ -28,28 +28,46 @@ set(qv450_pch_std
   <cstdlib> <cstring> <deque> <filesystem> <functional> <map> <memory> <mutex>
   <optional> <set> <span> <string> <string_view> <thread> <utility> <vector>)
 set(qv450_pch_json <nlohmann/json.hpp>)
-set(qv450_pch_gtest <gtest/gtest.h> <gmock/gmock.h>)
+set(qv450_pch_gtest <gtest/gtest.h>)
 set(qv450_pch_qt
   <QApplication> <QColor> <QCoreApplication> <QEvent> <QFont> <QFontMetricsF>
   <QImage> <QKeyEvent> <QLineEdit> <QMouseEvent> <QPainter> <QPainterPath>
   <QPixmap> <QString> <QTimer> <QWidget> <QWindow>)
 
-# qv450_speed_up(TARGET [KINDS...]): unity batches for TARGET, and a
+# qv450_speed_up(TARGET [QT] [KINDS...]): unity batches for TARGET, and a
 # precompiled header of the standard library plus the named kinds (json,
-# gtest, qt) for a target with more than one source file.
+# gtest, qt) for a target with more than one source file. QT says that the
+# target links Qt (and so compiles with Qt's flags). Targets of the same
+# kinds and Qt use share one precompiled header: the first one makes it.
 function(qv450_speed_up target)
+  cmake_parse_arguments(S "QT" "" "" ${ARGN})
   get_target_property(srcs ${target} SOURCES)
   list(FILTER srcs INCLUDE REGEX "\\.(cpp|cc|cxx)$")
   list(LENGTH srcs count)
-  if(QV450_UNITY_BUILD AND count GREATER 1)
+  if(count LESS 2)
+    return()
+  endif()
+  if(QV450_UNITY_BUILD)
     set_target_properties(${target} PROPERTIES
       UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${QV450_UNITY_BATCH})
   endif()
-  if(QV450_PCH AND count GREATER 1)
-    set(headers ${qv450_pch_std})
-    foreach(kind IN LISTS ARGN)
+  if(NOT QV450_PCH)
+    return()
+  endif()
+  set(kinds std ${S_UNPARSED_ARGUMENTS})
+  if(S_QT)
+    list(APPEND kinds with-qt-flags)
+  endif()
+  string(JOIN "_" key ${kinds})
+  get_property(donor GLOBAL PROPERTY QV450_PCH_${key})
+  if(donor)
+    target_precompile_headers(${target} REUSE_FROM ${donor})
+  else()
+    set(headers)
+    foreach(kind IN LISTS kinds)
       list(APPEND headers ${qv450_pch_${kind}})
     endforeach()
     target_precompile_headers(${target} PRIVATE ${headers})
+    set_property(GLOBAL PROPERTY QV450_PCH_${key} ${target})
   endif()
 endfunction()

@@ -34,7 +34,7 @@ function(qv450_gtest name dir)
     QV450_RESOURCES_DIR="${QV450_RESOURCES_BUILD_DIR}"
     QV450_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   if(T_QT)
-    qv450_speed_up(${name} gtest json qt)
+    qv450_speed_up(${name} QT gtest json qt)
   else()
     qv450_speed_up(${name} gtest json)
   endif()
