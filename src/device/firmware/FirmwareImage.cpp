@@ -78,7 +78,8 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
   for (size_t n = 1; n <= count; ++n) {
     const std::string which = "section " + std::to_string(n);
     if (headOffset < kFirstHeadOffset || headOffset > size || size - headOffset < kHeadSize) {
-      refuse(error, "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
+      refuse(error,
+             "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
       return std::nullopt;
     }
     if (!visited.insert(headOffset).second) {
@@ -112,7 +113,8 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
     s.ackType = b[h + 22];
     s.firstBlock = static_cast<uint16_t>(b[h + 27] | b[h + 28] << 8);
     if (s.blockCount() > 0 && (s.ackType == dev::boot::kReplyHello || s.ackType == announceType)) {
-      refuse(error, "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
+      refuse(error,
+             "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
       return std::nullopt;
     }
     image.sections_.push_back(s);
