@@ -33,6 +33,11 @@ function(qv450_gtest name dir)
   target_compile_definitions(${name} PRIVATE
     QV450_RESOURCES_DIR="${QV450_RESOURCES_BUILD_DIR}"
     QV450_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(T_QT)
+    qv450_speed_up(${name} QT gtest json qt)
+  else()
+    qv450_speed_up(${name} gtest json)
+  endif()
   math(EXPR last "${T_SHARDS} - 1")
   foreach(i RANGE ${last})
     set(tname ${name})

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "device/files/Zr_Backup.h"
@@ -21,10 +22,20 @@ namespace {
 const uint8_t kVersion[21] = {'V', '1', '.', '0', '.', '0', 0, 'V', '1', '.', '0', '.', '0', 0,
                               'V', '1', '.', '0', '.', '0', 0};
 
-std::shared_ptr<Zr_Backup> newReader() {
-  static const std::filesystem::path dir =
+// The readers' documents folder. Made before the first reader, so it goes
+// after the last one, when the process ends.
+struct ScratchFolder {
+  std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("qv450-fuzz-backup-" + std::to_string(getpid()));
-  auto r = Zr_Backup::initWithBackupDevice("Brisco_QV450", kVersion, 21, {dir, nullptr});
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+
+std::shared_ptr<Zr_Backup> newReader() {
+  static const ScratchFolder scratch;
+  auto r = Zr_Backup::initWithBackupDevice("Brisco_QV450", kVersion, 21, {scratch.dir, nullptr});
   if (!r) std::abort();
   return r;
 }

@@ -26,9 +26,9 @@
 #include "device/records/DeviceConstants.h"
 #include "device/records/ModuleTable.h"
 #include "device/service/HIDServiceViewMode.h"
-#include "device/service/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PopUpService.h"
 
 namespace {
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the build, the tests and the editor use.
-# Run as root (or through sudo). Safe to run again.
+# Installs the Debian 12 packages of one use. Run as root, or it uses sudo.
+# Safe to run again: it installs only what is missing.
+#
+#   scripts/install-deps.sh run    building and running the editor (run.sh)
+#   scripts/install-deps.sh test   that and everything the tests need (test.sh, CI)
 set -euo pipefail
 
-packages=(
+# Building and running the editor. Add a package the program needs at run
+# time here (the test set includes this one).
+run_packages=(
   # toolchain and build
-  g++ cmake ninja-build pkgconf make
-  # tests, benchmarks, sanitizers, fuzzing (clang 14 for ThreadSanitizer and libFuzzer)
-  libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev llvm-14
+  g++ cmake ninja-build pkgconf
   # libraries
   qt6-base-dev qt6-svg-dev libhidapi-dev nlohmann-json3-dev
   libcurl4-openssl-dev  # HTTP client of the signal framework's URL requests
@@ -15,13 +18,28 @@ packages=(
   # sized for it), Noto Sans CJK and Liberation Sans stand in for the fonts the
   # layouts name
   fonts-roboto-unhinted fonts-noto-cjk fonts-liberation2
-  # headless GUI tests
+)
+
+# The tests on top of that.
+test_packages=(
+  # tests, benchmarks, sanitizers, fuzzing (clang 14 for ThreadSanitizer and libFuzzer)
+  libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev llvm-14
+  # headless GUI tests with a real X server
   xvfb xauth
   libxtst-dev  # real pointer input in the tests under xvfb-run (the X test extension)
   # the USB test VM: emulator, initramfs tools and the guest kernel (tiny-initramfs
   # satisfies the kernel's initramfs dependency without udev and systemd upgrades)
   qemu-system-x86 busybox-static cpio xz-utils linux-image-amd64 tiny-initramfs
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -2,21 +2,47 @@
 # Sets everything up, builds and runs every test:
 #  1. an ASan+UBSan build (g++) of everything, all tests and the fuzz corpora;
 #  2. a ThreadSanitizer build (clang 14) of the Qt-free layers and their tests.
-# Any sanitizer finding, failed, skipped or timed-out test fails the run.
+# Any sanitizer finding, failed, skipped or timed-out test fails the run, and
+# so does an include against the layer order (scripts/check-layers.sh, first).
+# A test that leaves files in $HOME or /tmp fails the run under CI and is
+# reported elsewhere (other programs may write there too).
+#   QV450_JOBS=n        at most n compiles and n tests at once (default: one per core)
+#   QV450_BUILD_DIR=d   where the builds go (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${QV450_JOBS:-$(nproc)}
 build=${QV450_BUILD_DIR:-$root/build}
 
+# Processor time (user + system) of the finished child processes so far, in
+# whole seconds (what a phase would take on one core), into $cpu_now. The
+# shell's own `times` must run in this shell, not in a subshell.
+cpu_file=$(mktemp "${TMPDIR:-/tmp}/qv450-test-times-XXXXXX")
+trap 'rm -f "$cpu_file"' EXIT
+children_cpu() {
+  times > "$cpu_file"
+  cpu_now=$(tail -n 1 "$cpu_file" | awk '{
+    t = 0
+    for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] }
+    printf "%d", t
+  }')
+}
 phase_start=$(date +%s)
+children_cpu
+phase_cpu=$cpu_now
 phase() {
-  local now; now=$(date +%s)
-  printf '== phase "%s" took %ds\n' "$1" $((now - phase_start))
+  local now
+  now=$(date +%s)
+  children_cpu
+  printf '== phase "%s" took %ds (processor time %ds)\n' "$1" $((now - phase_start)) $((cpu_now - phase_cpu))
   phase_start=$now
+  phase_cpu=$cpu_now
 }
 
-bash scripts/install-deps.sh
+bash scripts/check-layers.sh
+phase "layer check"
+
+bash scripts/install-deps.sh test
 phase "install dependencies"
 
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/qv450-runtime-$(id -u)}
@@ -45,19 +71,37 @@ run_ctest() {
   fi
 }
 
-cmake -S . -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+# configure DIR [cmake arguments]: the log stays in DIR, shown on failure.
+configure() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  cmake -S . -B "$dir" -G Ninja "$@" > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
+}
+
+# Names in /tmp and the home folder (three levels down, the compiler cache
+# aside), to see what the tests leave behind. The X server's socket folders
+# are the system's.
+leftovers_snapshot() {
+  {
+    find /tmp -mindepth 1 -maxdepth 1 \
+      ! -name .X11-unix ! -name .ICE-unix ! -name .XIM-unix ! -name .font-unix ! -name '.X*-lock'
+    find "$HOME" -mindepth 1 -maxdepth 3 ! -path "$HOME/.cache/ccache*" ! -path "$HOME/.ccache*"
+  } 2>/dev/null | sort
+}
+
+configure "$build/asan" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS="-O1 -g1" \
-  -DQV450_SANITIZE=address -DQV450_WERROR=ON > "$build-asan-configure.log" 2>&1 \
-  || { cat "$build-asan-configure.log"; exit 1; }
+  -DQV450_SANITIZE=address -DQV450_WERROR=ON
 cmake --build "$build/asan" -j"$jobs"
 phase "ASan+UBSan build"
+before_tests=$(leftovers_snapshot)
 run_ctest "$build/asan" "$build/asan/ctest.log"
 phase "ASan+UBSan tests"
 
-cmake -S . -B "$build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+configure "$build/tsan" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_CXX_FLAGS="-O1 -g1" \
-  -DQV450_SANITIZE=thread -DQV450_WITH_QT=OFF -DQV450_BUILD_FUZZ=OFF -DQV450_WERROR=ON \
-  > "$build-tsan-configure.log" 2>&1 || { cat "$build-tsan-configure.log"; exit 1; }
+  -DQV450_SANITIZE=thread -DQV450_WITH_QT=OFF -DQV450_BUILD_FUZZ=OFF -DQV450_WERROR=ON
 cmake --build "$build/tsan" -j"$jobs"
 phase "ThreadSanitizer build"
 # The suites whose tests run many threads go three times: a race that shows
@@ -67,5 +111,16 @@ run_ctest "$build/tsan" "$build/tsan/ctest.log" -E "$thread_heavy"
 phase "ThreadSanitizer tests"
 run_ctest "$build/tsan" "$build/tsan/ctest-repeat.log" -R "$thread_heavy" --repeat until-fail:3
 phase "ThreadSanitizer tests of the thread-heavy suites, three times"
+
+left=$(comm -13 <(echo "$before_tests") <(leftovers_snapshot))
+if [ -n "$left" ]; then
+  echo "new in /tmp or $HOME since the tests started:"
+  echo "$left"
+  if [ "${CI:-}" = true ]; then
+    echo "the tests left files behind: each test writes only in its own temporary folder"
+    exit 1
+  fi
+  echo "(not a failure outside CI: other programs may have written them)"
+fi
 
 echo "all tests passed"

@@ -145,8 +145,8 @@ std::shared_ptr<SimBackend> SimBackend::forEnvironment(const std::string& value)
   if (value == "boot") {
     identity.mode = 'B';
   } else if (value != "app") {
-    fnd::log("%s=%s: expected \"app\" or \"boot\"; simulating a unit in application mode", hid::kSimulatorVariable,
-             value.c_str());
+    fnd::log("%s=%s: expected \"app\", \"boot\" or \"off\"; simulating a unit in application mode",
+             hid::kSimulatorVariable, value.c_str());
   }
   auto unit = std::make_shared<SimulatedUnit>(identity);
   unit->setPaced(true);

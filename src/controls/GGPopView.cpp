@@ -4,9 +4,9 @@
 
 #include "controls/GGFrame.h"
 #include "controls/NSPopNormalView.h"
-#include "device/service/PopUpService.h"
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"

@@ -1,6 +1,5 @@
 #include "controls/ZrTextField.h"
 
-#include <QLineEdit>
 #include <cctype>
 #include <cmath>
 
@@ -92,9 +91,7 @@ void ZrTextFieldCell::drawInteriorWithFrame(ui::GraphicsContext&, const ui::Rect
 void ZrEditTextFieldCell::setUpFieldEditorAttributes(QLineEdit& editor) const {
   ZrTextFieldCell::setUpFieldEditorAttributes(editor);
   // The line editor draws its caret in the text colour.
-  QPalette pal = editor.palette();
-  pal.setColor(QPalette::Text, Qt::white);
-  editor.setPalette(pal);
+  setFieldEditorTextColor(editor, ui::Color::whiteColor());
 }
 
 // ---- TitleLabel

@@ -198,6 +198,18 @@ TEST(ZrTextFieldCell, CentresOneLineAndKeepsTallText) {
   EXPECT_EQ(cell->titleRectForBounds(Rect(0, 0, 200, 20)).height(), 20);
 }
 
+TEST(ZrEditTextFieldCell, TheEditorWritesWhiteWhateverTheCellsTextColour) {
+  controls_test::WindowFixture w;
+  auto field = ui::View::create<ui::TextField>(Rect(10, 10, 100, 22));
+  field->setCell(std::make_shared<ZrEditTextFieldCell>());
+  field->setEditable(true);
+  field->setTextColor(ui::Color::blackColor());
+  w.window->contentView()->addSubview(field);
+  w.window->makeFirstResponder(field.get());
+  ASSERT_TRUE(field->isEditing());
+  EXPECT_EQ(field->fieldEditor()->palette().color(QPalette::Text), QColor(Qt::white));
+}
+
 TEST(TitleLabel, TextArrivesOnTheMainQueueInOrderFromAnyThread) {
   auto label = ui::View::create<TitleLabel>();
   label->setStringValue("first");

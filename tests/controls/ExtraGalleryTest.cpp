@@ -29,31 +29,11 @@ namespace {
 
 using ui::Rect;
 
-QImage snapshot(QWidget* widget, const char* name) {
-  const QImage image = widget->grab().toImage();
-  const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
-  return image;
-}
-
-QImage snapshot(ui::Window& window, const char* name) {
-  window.layoutIfNeeded();
-  return snapshot(window.widget(), name);
-}
-
-template <class T, class... A>
-std::shared_ptr<T> put(ui::View& in, A&&... args) {
-  auto v = ui::View::create<T>(std::forward<A>(args)...);
-  in.addSubview(v);
-  return v;
-}
-
-// The colour the picture shows at a point of `view`, in the view's own
-// coordinates.
-QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
-  const ui::Point w = view.convertPointToView(p, nullptr);
-  return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
-}
+using controls_test::caption;
+using controls_test::colourAt;
+using controls_test::near;
+using controls_test::put;
+using controls_test::snapshot;
 
 // The lightest lightness the picture shows within `view` (clear of its
 // edges, where a neighbour's caption may reach).
@@ -63,19 +43,6 @@ int lightestIn(const QImage& image, const ui::View& view) {
   for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
     for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) best = std::max(best, colourAt(image, view, {x, y}).lightness());
   return best;
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance = 3) {
-  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-         std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-void caption(ui::View& in, double x, double y, const std::string& text) {
-  auto l = ui::TextField::labelWithString(text);
-  l->setTextColor(ui::Color::calibratedWhite(0.8));
-  l->setFont(ui::Font::systemFontOfSize(10));
-  l->setFrameOrigin({x, y});
-  in.addSubview(l);
 }
 
 ui::View& darkContent(controls_test::WindowFixture& w) {

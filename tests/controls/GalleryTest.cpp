@@ -36,20 +36,11 @@ namespace {
 
 using ui::Rect;
 
-QImage snapshot(ui::Window& window, const char* name) {
-  window.layoutIfNeeded();
-  const QImage image = window.widget()->grab().toImage();
-  const auto path = std::filesystem::path(QV450_RESOURCES_DIR).parent_path() / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path.string())));
-  return image;
-}
-
-// The colour the picture shows at a point of `view`, in the view's own
-// coordinates.
-QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
-  const ui::Point w = view.convertPointToView(p, nullptr);
-  return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
-}
+using controls_test::caption;
+using controls_test::colourAt;
+using controls_test::near;
+using controls_test::put;
+using controls_test::snapshot;
 
 // The most saturated colour the picture shows within `r` of `view`.
 QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
@@ -71,27 +62,6 @@ int whitePixelsIn(const QImage& image, const ui::View& view, Rect r) {
       if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
     }
   return n;
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance = 3) {
-  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-         std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-template <class T>
-std::shared_ptr<T> put(ui::View& in, Rect frame) {
-  auto v = ui::View::create<T>(frame);
-  in.addSubview(v);
-  return v;
-}
-
-std::shared_ptr<ui::TextField> caption(ui::View& in, double x, double y, const std::string& text) {
-  auto l = ui::TextField::labelWithString(text);
-  l->setTextColor(ui::Color::calibratedWhite(0.8));
-  l->setFont(ui::Font::systemFontOfSize(10));
-  l->setFrameOrigin({x, y});
-  in.addSubview(l);
-  return l;
 }
 
 struct Names : ui::TableViewDataSource, ui::TableViewDelegate {

@@ -25,7 +25,7 @@ using Kind = sim::UnitTransfer::Kind;
 namespace {
 
 // Temporary backup files in a folder.
-std::vector<std::string> temporaries(const fs::path& dir) {
+std::vector<std::string> temporaryBackups(const fs::path& dir) {
   std::vector<std::string> found;
   if (!fs::is_directory(dir)) return found;
   for (const auto& e : fs::directory_iterator(dir)) {
@@ -82,7 +82,7 @@ struct BackupRig {
 
   fs::path docs() const { return folder / "docs"; }
   fs::path file(const std::string& name = "unit.bqv") const { return folder / name; }
-  bool temporaryLeft() const { return !temporaries(folder.path()).empty() || !temporaries(docs()).empty(); }
+  bool temporaryLeft() const { return !temporaryBackups(folder.path()).empty() || !temporaryBackups(docs()).empty(); }
   std::vector<std::string> tips() const { return rig.popUps->tips(); }
   bool waitForTips(size_t n) const {
     return dispatch::runMainLoopUntil([&] { return tips().size() >= n; }, kBound);
@@ -563,7 +563,7 @@ TEST(Backup, TwoBackupsAtOnceKeepApart) {
     EXPECT_EQ(Bytes(ir.begin() + 16, ir.end()), rig->transfer->data(Kind::IR, 0)) << name;
   }
   EXPECT_FALSE(a.temporaryLeft());
-  EXPECT_TRUE(temporaries(a.docs()).empty());
+  EXPECT_TRUE(temporaryBackups(a.docs()).empty());
 }
 
 // The host never had the first unit's rhythm: the backup leaves it out, and

@@ -20,11 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const uint8_t kVersion[21] = {'V', '1', '.', '0', '.', '0', 0, 'V', '1', '.', '0', '.', '0', 0,
+const uint8_t kBackupVersion[21] = {'V', '1', '.', '0', '.', '0', 0, 'V', '1', '.', '0', '.', '0', 0,
                               'V', '1', '.', '0', '.', '0', 0};
 
 Zr_BackupPtr writer(Zr_Backup::Options options) {
-  return Zr_Backup::initWithBackupDevice("Brisco_QV450", kVersion, 21, std::move(options));
+  return Zr_Backup::initWithBackupDevice("Brisco_QV450", kBackupVersion, 21, std::move(options));
 }
 
 // One section of one record whose bytes are all `fill`.
@@ -34,7 +34,7 @@ bool writeOne(Zr_Backup& b, uint8_t fill) {
 }
 
 uint8_t recordFill(const fs::path& file) {
-  auto reader = Zr_Backup::forReading("Brisco_QV450", kVersion, 21);
+  auto reader = Zr_Backup::forReading("Brisco_QV450", kBackupVersion, 21);
   if (!reader->readFile(file.string()) || !reader->getSubHeadData(0) || !reader->getData(0, 0)) return 0;
   return reader->typeData().dataStart.at(0);
 }
@@ -94,7 +94,7 @@ TEST(BackupTemporary, AReaderMakesNoTemporaryAndKeepsTheFileItReads) {
   ASSERT_TRUE(b && writeOne(*b, 0x44));
   ASSERT_TRUE(b->exportBackupFileForPath((docs / "tempBackup.VUR").string()));
   const std::string bytes = TempFolder::read(docs / "tempBackup.VUR");
-  auto reader = Zr_Backup::forReading("Brisco_QV450", kVersion, 21);
+  auto reader = Zr_Backup::forReading("Brisco_QV450", kBackupVersion, 21);
   EXPECT_TRUE(reader->filePath().empty());
   EXPECT_TRUE(reader->readFile((docs / "tempBackup.VUR").string()));
   reader.reset();

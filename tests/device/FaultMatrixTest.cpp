@@ -107,7 +107,7 @@ constexpr milliseconds kAtOnce{400};                          // "at the removal
 
 const std::string kBackupFailed = std::string("tip fail: ") + SettingViewModel::kBackupFailedTip;
 const std::string kBackupDone = std::string("tip success: ") + SettingViewModel::kBackupSuccessTip;
-const std::string kRestoreFailedTip = std::string("fail: ") + SettingViewModel::kRestoreFailedTip;
+const std::string kRecordedRestoreFailedTip = std::string("fail: ") + SettingViewModel::kRestoreFailedTip;
 
 Expect ends(std::string end, milliseconds within, Memory memory = Memory::Equal) {
   return {std::move(end), false, memory, within};
@@ -787,7 +787,7 @@ void Flows::runRestore(const Case& c) {
   // A preset not confirmed shows the failure tip, once; a unit that goes
   // may end the restore before that.
   if (failed && !c.expect.disconnected)
-    EXPECT_EQ(tips, std::vector<std::string>{kRestoreFailedTip});
+    EXPECT_EQ(tips, std::vector<std::string>{kRecordedRestoreFailedTip});
   else if (!failed)
     EXPECT_TRUE(tips.empty()) << testing::PrintToString(tips);
   else

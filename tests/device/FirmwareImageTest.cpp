@@ -12,7 +12,7 @@
 
 namespace {
 
-void putU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+void putLE32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
@@ -49,7 +49,7 @@ TEST(FirmwareImage, ReadsHeaderAndChainedSections) {
   EXPECT_TRUE(image->data(0).empty());
 
   // A wait limit below 10000 steps stands for 100000.
-  putU32(bytes, 32, 9999);
+  putLE32(bytes, 32, 9999);
   EXPECT_EQ(FirmwareImage::parse(bytes)->announceWaitLimit(), 100000u);
 }
 
@@ -62,17 +62,17 @@ TEST(FirmwareImage, RejectsImagesThatCannotBeSentWhole) {
   EXPECT_NE(rejection(b).find("no section"), std::string::npos);
   b = good, b[47] = 3;  // head 2 names no next head (offset 0, the file header)
   EXPECT_NE(rejection(b).find("section 3"), std::string::npos);
-  b = good, putU32(b, 2688 + 13, 128), b[47] = 3;  // head 2 points back to head 1
+  b = good, putLE32(b, 2688 + 13, 128), b[47] = 3;  // head 2 points back to head 1
   EXPECT_NE(rejection(b).find("loop"), std::string::npos);
-  b = good, putU32(b, 128 + 13, 4000);  // head 2 runs past the end
+  b = good, putLE32(b, 128 + 13, 4000);  // head 2 runs past the end
   EXPECT_NE(rejection(b).find("section 2"), std::string::npos);
-  b = good, putU32(b, 128 + 17, 4096);  // section 1's data runs past the end
+  b = good, putLE32(b, 128 + 17, 4096);  // section 1's data runs past the end
   EXPECT_NE(rejection(b).find("section 1"), std::string::npos);
-  b = good, putU32(b, 2688 + 9, 0);  // no data position for section 2
+  b = good, putLE32(b, 2688 + 9, 0);  // no data position for section 2
   EXPECT_NE(rejection(b).find("section 2"), std::string::npos);
-  b = good, putU32(b, 2688 + 17, 0x80000000u);  // negative length
+  b = good, putLE32(b, 2688 + 17, 0x80000000u);  // negative length
   EXPECT_NE(rejection(b).find("negative"), std::string::npos);
-  b = good, putU32(b, 128 + 17, 100), putU32(b, 2688 + 17, 511);  // no whole block anywhere
+  b = good, putLE32(b, 128 + 17, 100), putLE32(b, 2688 + 17, 511);  // no whole block anywhere
   EXPECT_NE(rejection(b).find("block"), std::string::npos);
   // Answers that could never be told apart from the others.
   b = good, b[42] = 0x01;
@@ -84,8 +84,8 @@ TEST(FirmwareImage, RejectsImagesThatCannotBeSentWhole) {
   // Sections overlapping the heads leave nothing to reckon the percentage by.
   auto tiny = sim::makeTestFirmware(sim::TestFirmwareSpec::withBlocks(1));
   tiny[47] = 2;
-  putU32(tiny, 128 + 13, 128 + 512);  // head 2 is section 1's data block
-  putU32(tiny, 640 + 9, 641), putU32(tiny, 640 + 17, 512), tiny[640 + 22] = 0x05;
+  putLE32(tiny, 128 + 13, 128 + 512);  // head 2 is section 1's data block
+  putLE32(tiny, 640 + 9, 641), putLE32(tiny, 640 + 17, 512), tiny[640 + 22] = 0x05;
   EXPECT_NE(rejection(tiny).find("shorter"), std::string::npos);
 }
 

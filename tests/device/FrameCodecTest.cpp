@@ -14,7 +14,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes frameOf(uint8_t cmd, Bytes payload) { return frame::build(cmd, payload); }
+Bytes codecFrame(uint8_t cmd, Bytes payload) { return frame::build(cmd, payload); }
 
 Bytes concat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -57,24 +57,24 @@ TEST(FrameCodecTest, CrcIsCrc16Gsm) {
 }
 
 TEST(FrameCodecTest, BuildsTheProtocolsFramesExactly) {
-  EXPECT_EQ(frameOf(0xB4, {0x05, 0x00}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
-  EXPECT_EQ(frameOf(0x00, {}), (Bytes{0xAA, 0x55, 0x01, 0x00, 0x00, 0xC8, 0xCF}));
-  EXPECT_EQ(frameOf(0xC1, {0x00}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC1, 0x00, 0x37, 0xF2}));
-  EXPECT_EQ(frameOf(0xA1, {0x03}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xA1, 0x03, 0x0C, 0xBB}));
-  EXPECT_EQ(frameOf(0xB5, {0x00, 0x02, 0x01, 0x01}),
+  EXPECT_EQ(codecFrame(0xB4, {0x05, 0x00}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
+  EXPECT_EQ(codecFrame(0x00, {}), (Bytes{0xAA, 0x55, 0x01, 0x00, 0x00, 0xC8, 0xCF}));
+  EXPECT_EQ(codecFrame(0xC1, {0x00}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xC1, 0x00, 0x37, 0xF2}));
+  EXPECT_EQ(codecFrame(0xA1, {0x03}), (Bytes{0xAA, 0x55, 0x02, 0x00, 0xA1, 0x03, 0x0C, 0xBB}));
+  EXPECT_EQ(codecFrame(0xB5, {0x00, 0x02, 0x01, 0x01}),
             (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x01, 0x01, 0xC6, 0x41}));
-  EXPECT_EQ(frameOf(0x44, {0x00, 0x03}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0x44, 0x00, 0x03, 0xE0, 0x23}));
+  EXPECT_EQ(codecFrame(0x44, {0x00, 0x03}), (Bytes{0xAA, 0x55, 0x03, 0x00, 0x44, 0x00, 0x03, 0xE0, 0x23}));
 
   // A frame of 520 bytes (L = 514) has its length field low byte first.
-  const Bytes big = frameOf(0xB5, Bytes(513, 0x11));
+  const Bytes big = codecFrame(0xB5, Bytes(513, 0x11));
   ASSERT_EQ(big.size(), 520u);
   EXPECT_EQ(big[2], 0x02);
   EXPECT_EQ(big[3], 0x02);
   EXPECT_TRUE(frame::isValid(big));
 
   // Nothing that does not fit the largest frame.
-  EXPECT_EQ(frameOf(0x01, Bytes(frame::kMaxLength - 1, 0)).size(), frame::kMaxFrameSize);
-  EXPECT_TRUE(frameOf(0x01, Bytes(frame::kMaxLength, 0)).empty());
+  EXPECT_EQ(codecFrame(0x01, Bytes(frame::kMaxLength - 1, 0)).size(), frame::kMaxFrameSize);
+  EXPECT_TRUE(codecFrame(0x01, Bytes(frame::kMaxLength, 0)).empty());
 }
 
 TEST(FrameCodecTest, SealWritesTheCrcOnlyWhenTheLengthFits) {
@@ -142,9 +142,9 @@ TEST(FrameCodecTest, ReportPayloadClampsTheCountByte) {
 }
 
 TEST(FrameCodecTest, ReassemblesFramesAcrossAndWithinReports) {
-  const Bytes a = frameOf(0x20, Bytes(159, 0x42));  // 166 bytes
-  const Bytes b = frameOf(0x34, {0x09});
-  const Bytes c = frameOf(0x16, {0x07});
+  const Bytes a = codecFrame(0x20, Bytes(159, 0x42));  // 166 bytes
+  const Bytes b = codecFrame(0x34, {0x09});
+  const Bytes c = codecFrame(0x16, {0x07});
 
   {  // one report holding exactly one frame: delivered, nothing left
     Collector col;
@@ -183,8 +183,8 @@ TEST(FrameCodecTest, ReassemblesFramesAcrossAndWithinReports) {
 }
 
 TEST(FrameCodecTest, BadBytesAreKeptOrDroppedAsTheReceiveRulesSay) {
-  const Bytes good = frameOf(0x34, {0x09});
-  Bytes bad = frameOf(0x16, {0x07});
+  const Bytes good = codecFrame(0x34, {0x09});
+  Bytes bad = codecFrame(0x16, {0x07});
   bad.back() ^= 0xFF;
 
   {  // a bad CRC is not delivered and stays until a good frame takes it along
@@ -215,7 +215,7 @@ TEST(FrameCodecTest, BadBytesAreKeptOrDroppedAsTheReceiveRulesSay) {
 }
 
 TEST(FrameCodecTest, ImpossibleLengthsAndFloodsDoNotStallReception) {
-  const Bytes good = frameOf(0x34, {0x09});
+  const Bytes good = codecFrame(0x34, {0x09});
   {  // L = 0xFFFF can never complete: the frame behind it still arrives
     Collector col;
     col.put(concat({{0xAA, 0x55, 0xFF, 0xFF, 0x01}, good}));
@@ -230,7 +230,7 @@ TEST(FrameCodecTest, ImpossibleLengthsAndFloodsDoNotStallReception) {
   }
   {  // the largest frame still arrives
     Collector col;
-    const Bytes largest = frameOf(0x44, Bytes(frame::kMaxLength - 1, 0xAA));
+    const Bytes largest = codecFrame(0x44, Bytes(frame::kMaxLength - 1, 0xAA));
     for (const auto& r : frame::splitReports(largest)) {
       const auto p = frame::reportPayload(r);
       col.put(Bytes(p.begin(), p.end()));
@@ -263,7 +263,7 @@ TEST(FrameCodecTest, AgreesWithTheLiteralRulesOnRandomStreams) {
     Bytes stream;
     const int pieces = 1 + static_cast<int>(rng() % 12);
     for (int i = 0; i < pieces; ++i) {
-      Bytes f = frameOf(static_cast<uint8_t>(rng()), Bytes(rng() % 180, static_cast<uint8_t>(rng())));
+      Bytes f = codecFrame(static_cast<uint8_t>(rng()), Bytes(rng() % 180, static_cast<uint8_t>(rng())));
       switch (rng() % 5) {
         case 0: f[rng() % f.size()] ^= static_cast<uint8_t>(1 + rng() % 255); break;  // corrupted
         case 1: f.resize(rng() % f.size()); break;                                      // cut short

@@ -10,6 +10,7 @@
 #include "HIDServiceViewModeTestSupport.h"
 #include "TempFolder.h"
 #include "sim/unit/UnitTransfer.h"
+#include "support/WaveFile.h"
 
 using namespace svc_test;
 using Transfer = sim::UnitTransfer;
@@ -37,13 +38,8 @@ struct Results {
   }
 };
 
-void put16(Bytes& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using test_files::put16;
+using test_files::put32;
 
 // A mono 16-bit WAVE of 512 samples: sample j is (j * 97 - 20000) as int16.
 int16_t sample(size_t j) { return static_cast<int16_t>(static_cast<int>(j) * 97 - 20000); }
@@ -84,9 +80,9 @@ uint32_t nrWord(size_t j) { return j == 0 ? 0x11223344u : static_cast<uint32_t>(
 
 // A service with a recording sink and the catalogue loaded, with a short
 // acknowledgement bound.
-struct Rig : Recorder {
+struct TransferRig : Recorder {
   TempFolder folder;
-  Rig() {
+  TransferRig() {
     service->loadXML();
     service->setTransferTiming({kShortBound});
   }
@@ -106,7 +102,7 @@ constexpr int kCab = 3;
 // ---- Frames and acknowledgements, written out by hand ----
 
 TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
-  Rig rig;
+  TransferRig rig;
   Results results;
   rig.service->sendFileToDevice(0, rig.file("My Cab.wav", wave(44100)), 28, results.block());
 
@@ -143,7 +139,7 @@ TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
 }
 
 TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
-  Rig rig;
+  TransferRig rig;
   Results results;
   rig.service->sendFileToDevice(1, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x02, 0x01, 0x01}}}));
@@ -164,7 +160,7 @@ TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
 }
 
 TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
-  Rig rig;
+  TransferRig rig;
   Results nr, ir;
   rig.service->sendFileToDevice(6, "", 55, nr.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x00, 0x00, 0x00}}}));
@@ -183,7 +179,7 @@ TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
 }
 
 TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
-  Rig rig;
+  TransferRig rig;
   HIDServiceViewMode::ImportFile_Para para;
   para.firstPara = {7, 1, 1, 1};
   std::memcpy(para.name.data(), "Backed Up Cab 16", 16);
@@ -212,7 +208,7 @@ TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
 // ---- Result codes: checked in order, nothing sent on a refusal ----
 
 TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
-  Rig rig;
+  TransferRig rig;
   struct Case {
     const char* what;
     int type;
@@ -247,7 +243,7 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
 }
 
 TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
-  Rig rig;
+  TransferRig rig;
   Results results;
   rig.service->sendFileToDevice(0, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
   rig.take();
@@ -262,7 +258,7 @@ TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
 // ---- One transfer at a time; only the awaited acknowledgement counts ----
 
 TEST(IRNRTransferAcknowledgements, StrayAcknowledgementsAndPresetConfirmationsDoNotEndATransfer) {
-  Rig rig;
+  TransferRig rig;
   Results first, second;
   rig.service->sendFileToDevice(0, rig.file("First.wav", wave(44100)), 26, first.block());
   rig.take();
@@ -287,7 +283,7 @@ TEST(IRNRTransferAcknowledgements, StrayAcknowledgementsAndPresetConfirmationsDo
 }
 
 TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWithFailureOnce) {
-  Rig rig;
+  TransferRig rig;
   Results results;
   const std::string before = rig.label(kCab, 30);
   rig.service->sendFileToDevice(0, rig.file("Stuck.wav", wave(44100)), 30, results.block());
@@ -308,7 +304,7 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
 }
 
 TEST(IRNRTransferExport, AskingForTheSlotsSendsC4OrC5) {
-  Rig rig;
+  TransferRig rig;
   rig.service->revicedIRNRData(0);
   rig.service->revicedIRNRData(1);
   rig.service->revicedIRNRData(2);

@@ -17,17 +17,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put(Bytes& b, uint64_t v, int bytes) {
+void putLE(Bytes& b, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 // A mono 24-bit PCM WAVE file of the given points.
 Bytes wave24(uint32_t rate, const std::vector<uint32_t>& points) {
   Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0};
-  put(b, 1, 2), put(b, 1, 2), put(b, rate, 4), put(b, rate * 3, 4), put(b, 3, 2), put(b, 24, 2);
+  putLE(b, 1, 2), putLE(b, 1, 2), putLE(b, rate, 4), putLE(b, rate * 3, 4), putLE(b, 3, 2), putLE(b, 24, 2);
   b.insert(b.end(), {'d', 'a', 't', 'a'});
-  put(b, points.size() * 3, 4);
-  for (uint32_t p : points) put(b, p, 3);
+  putLE(b, points.size() * 3, 4);
+  for (uint32_t p : points) putLE(b, p, 3);
   return b;
 }
 

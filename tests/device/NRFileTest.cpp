@@ -24,7 +24,7 @@ Bytes nrFile(const std::vector<uint32_t>& words, const std::string& ending = "2.
   return b;
 }
 
-const std::vector<uint32_t> kWords = [] {
+const std::vector<uint32_t> kNRWords = [] {
   std::vector<uint32_t> w(512);
   for (size_t i = 0; i < w.size(); ++i) w[i] = static_cast<uint32_t>(i * 2654435761u);
   return w;
@@ -40,23 +40,23 @@ int64_t codeOf(const Bytes& file) {
 TEST(NRFile, AcceptsExactlyTheFilesWhoseSumAndEndingMatch) {
   Zr_NR nr;
   fnd::ErrorPtr error;
-  nr.OpenData(nrFile(kWords), "slot.amp", &error);
+  nr.OpenData(nrFile(kNRWords), "slot.amp", &error);
   EXPECT_FALSE(error);
-  EXPECT_EQ(std::vector<uint32_t>(nr.databuff.begin(), nr.databuff.end()), kWords);
+  EXPECT_EQ(std::vector<uint32_t>(nr.databuff.begin(), nr.databuff.end()), kNRWords);
   // Bytes between the sum and the ending are not read; the sum keeps its low
   // 32 bits (512 x 0xFFFFFFFF is 0xFFFFFE00).
-  EXPECT_EQ(codeOf(nrFile(kWords, "2.0", "anything")), 0);
+  EXPECT_EQ(codeOf(nrFile(kNRWords, "2.0", "anything")), 0);
   const Bytes wrapped = nrFile(std::vector<uint32_t>(512, 0xFFFFFFFFu));
   EXPECT_EQ(wrapped[2049], 0xFE);
   EXPECT_EQ(codeOf(wrapped), 0);
   // A changed word: 1005, also when the ending is wrong too; the right sum
   // with another ending: 1004.
-  Bytes changed = nrFile(kWords);
+  Bytes changed = nrFile(kNRWords);
   changed[100] ^= 1;
   EXPECT_EQ(codeOf(changed), Zr_NR::kErrorChecksum);
   changed.back() = '1';
   EXPECT_EQ(codeOf(changed), Zr_NR::kErrorChecksum);
-  EXPECT_EQ(codeOf(nrFile(kWords, "2.1")), Zr_NR::kErrorFormat);
+  EXPECT_EQ(codeOf(nrFile(kNRWords, "2.1")), Zr_NR::kErrorFormat);
   // Too short to hold words, sum and ending, however it ends: 1004.
   EXPECT_EQ(codeOf(Bytes{'2', '.', '0'}), Zr_NR::kErrorFormat);
   EXPECT_EQ(codeOf(Bytes{}), Zr_NR::kErrorFormat);
@@ -69,7 +69,7 @@ TEST(NRFile, AcceptsExactlyTheFilesWhoseSumAndEndingMatch) {
 
 TEST(NRFile, ARefusedFileLeavesTheWordsAndIsNamedInTheText) {
   TempFolder tmp;
-  Bytes bad = nrFile(kWords);
+  Bytes bad = nrFile(kNRWords);
   bad[0] ^= 1;
   TempFolder::write(tmp / "Tube NR.amp", bad);
   Zr_NR nr;
@@ -90,7 +90,7 @@ TEST(NRFile, ARefusedFileLeavesTheWordsAndIsNamedInTheText) {
   std::filesystem::create_directories(tmp / "Folder.amp");
   std::filesystem::create_symlink("/proc/self/mem", tmp / "Broken.amp");
   std::filesystem::create_symlink("/dev/zero", tmp / "Endless.amp");
-  TempFolder::write(tmp / "Padded.amp", nrFile(kWords, "2.0", std::string(Zr_NR::kMaxFileSize, ' ')));
+  TempFolder::write(tmp / "Padded.amp", nrFile(kNRWords, "2.0", std::string(Zr_NR::kMaxFileSize, ' ')));
   for (const char* name : {"Folder.amp", "Broken.amp", "Endless.amp", "Padded.amp"}) {
     error.reset();
     nr.OpenFilePath((tmp / name).string(), &error);

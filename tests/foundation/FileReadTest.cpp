@@ -22,13 +22,13 @@ using fnd::files::ReadFailure;
 
 namespace {
 
-struct TempDir {
+struct ScratchDir {
   fs::path path;
-  TempDir() {
-    char tmpl[] = "/tmp/qv450-test-XXXXXX";
-    path = mkdtemp(tmpl);
+  ScratchDir() {
+    std::string tmpl = (fs::temp_directory_path() / "qv450-test-XXXXXX").string();
+    path = mkdtemp(tmpl.data());
   }
-  ~TempDir() {
+  ~ScratchDir() {
     std::error_code ec;
     fs::remove_all(path, ec);
   }
@@ -58,7 +58,7 @@ Outcome readAtMost(const fs::path& p, uint64_t max) {
 // (A named pipe held open by a writer is refused at once too; the readers
 // of user files show it in tests/device/UserFileReadersTest.cpp.)
 TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
-  TempDir dir;
+  ScratchDir dir;
   fs::create_directories(dir.path / "folder.wav");
   // A file whose read fails with EIO (this process's own memory at address
   // 0, which is never mapped), a device without end, a named pipe.
@@ -81,7 +81,7 @@ TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
-  TempDir dir;
+  ScratchDir dir;
   std::string big(5'000'003, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + i / 7);
   writeFile(dir.path / "big", big);
@@ -102,7 +102,7 @@ TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
 }
 
 TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
-  TempDir dir;
+  ScratchDir dir;
   const fs::path file = dir.path / "defaults.json";
   // A Latin-1 folder name, a lone continuation byte, a cut-off sequence,
   // and an encoded surrogate: none of them UTF-8.
@@ -140,7 +140,7 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
 }
 
 TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
-  TempDir dir;
+  ScratchDir dir;
   fs::create_directories(dir.path / "folder" / "defaults.json");
   auto folder = fnd::UserDefaults::withFile(dir.path / "folder" / "defaults.json");
   EXPECT_TRUE(folder->objectForKey("a").isNil());
@@ -155,7 +155,7 @@ TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
   for (const auto& [what, bytes] : {std::pair<std::string, std::string>{"not JSON", "{\"computerPresetPath\": "},
                                     {"not a dictionary", "[\"/home/u/p\"]"},
                                     {"too large", tooLarge}}) {
-    TempDir dir;
+    ScratchDir dir;
     const fs::path file = dir.path / "defaults.json";
     const fs::path aside = dir.path / "defaults.json.unreadable";
     writeFile(file, bytes);

@@ -21,8 +21,8 @@ namespace {
 struct TempDir {
   fs::path path;
   TempDir() {
-    char tmpl[] = "/tmp/qv450-test-XXXXXX";
-    path = mkdtemp(tmpl);
+    std::string tmpl = (fs::temp_directory_path() / "qv450-test-XXXXXX").string();
+    path = mkdtemp(tmpl.data());
   }
   ~TempDir() {
     std::error_code ec;

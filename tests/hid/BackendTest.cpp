@@ -71,8 +71,11 @@ TEST(BackendTest, QV450SimulatorSelectsTheSimulatedUnit) {
   EXPECT_EQ(identifiedMode(app), 'A');
   env.set("boot");
   EXPECT_EQ(identifiedMode(hid::createBackend()), 'B');
-  env.set("");
-  EXPECT_EQ(hid::createBackend()->name(), "hidapi-hidraw");
+  // Empty or "off": the real unit, with a simulator at hand.
+  for (const char* real : {"", "off"}) {
+    env.set(real);
+    EXPECT_EQ(hid::createBackend()->name(), "hidapi-hidraw") << real;
+  }
 
   hid::setSimulatorFactory(previousFactory);
   fnd::setLogSink(previousSink);

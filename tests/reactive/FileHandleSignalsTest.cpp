@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -48,7 +49,8 @@ TEST(ReadInBackgroundTest, PipeIsReadChunkByChunkUntilItsEnd) {
 }
 
 TEST(ReadInBackgroundTest, ChunksAreBoundedAndAnEmptyFileCompletesWithoutValue) {
-  char path[] = "/tmp/qv450-read-XXXXXX";
+  std::string pathName = (std::filesystem::temp_directory_path() / "qv450-read-XXXXXX").string();
+  char* path = pathName.data();
   int fd = ::mkstemp(path);
   ASSERT_GE(fd, 0);
   Recorder empty;

@@ -31,8 +31,8 @@ class URLSignalsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(server_.running());
-    char pattern[] = "/tmp/qv450-url-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "qv450-url-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -15,8 +15,8 @@ namespace {
 class UserDefaultsChannelTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qv450-defaults-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "qv450-defaults-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     defaults_ = fnd::UserDefaults::withFile(dir_ / "defaults.json");
   }

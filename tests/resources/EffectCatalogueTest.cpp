@@ -29,7 +29,7 @@ using Slot = EffectCatalogue::UserSlot;
 
 constexpr int kAmp = 2, kCab = 3, kEq = 5, kDelay = 7, kReverb = 8;
 
-std::string resource(const char* name) { return std::string(QV450_RESOURCES_DIR) + "/" + name; }
+std::string builtResource(const char* name) { return std::string(QV450_RESOURCES_DIR) + "/" + name; }
 
 // A catalogue of the right shape and nothing more: every typed module has one
 // type with one parameter per word, the shared ones their full name lists.
@@ -101,7 +101,7 @@ TEST(EffectCatalogueLoad, ReadsTheShippedFilesFromTheResourcesFolder) {
   std::string error;
   auto c = EffectCatalogue::load(&error);
   ASSERT_TRUE(c) << error;
-  auto byPath = EffectCatalogue::load(resource("preset.json"), resource("effects.json"), &error);
+  auto byPath = EffectCatalogue::load(builtResource("preset.json"), builtResource("effects.json"), &error);
   ASSERT_TRUE(byPath) << error;
   EXPECT_EQ(c->presetInfoDic(), byPath->presetInfoDic());
   EXPECT_EQ(c->slotTable(), byPath->slotTable());
@@ -124,22 +124,22 @@ TEST_F(EffectCatalogueFiles, MissingFilesAreRefusedByName) {
   EXPECT_TRUE(log.has("effects.json is missing"));
 
   error.clear();
-  EXPECT_FALSE(EffectCatalogue::load(dir / "none.json", resource("effects.json"), &error));
+  EXPECT_FALSE(EffectCatalogue::load(dir / "none.json", builtResource("effects.json"), &error));
   EXPECT_NE(error.find("none.json is missing"), std::string::npos) << error;
 
   error.clear();
-  EXPECT_FALSE(EffectCatalogue::load(dir, resource("effects.json"), &error));
+  EXPECT_FALSE(EffectCatalogue::load(dir, builtResource("effects.json"), &error));
   EXPECT_NE(error.find("is not a file"), std::string::npos) << error;
 
   // A read that fails (EIO) is a refusal with its reason.
   fs::create_symlink("/proc/self/mem", dir / "broken.json");
   error.clear();
-  EXPECT_FALSE(EffectCatalogue::load(resource("preset.json"), dir / "broken.json", &error));
+  EXPECT_FALSE(EffectCatalogue::load(builtResource("preset.json"), dir / "broken.json", &error));
   EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
 }
 
 TEST_F(EffectCatalogueFiles, MalformedFilesAreRefusedWithAReason) {
-  std::ifstream in(resource("preset.json"), std::ios::binary);
+  std::ifstream in(builtResource("preset.json"), std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(good.size(), 1000u);
   struct Case {
@@ -158,18 +158,18 @@ TEST_F(EffectCatalogueFiles, MalformedFilesAreRefusedWithAReason) {
   for (const Case& c : cases) {
     std::string error;
     const fs::path path = write(std::string(c.name) + ".json", c.text);
-    EXPECT_FALSE(EffectCatalogue::load(path, resource("effects.json"), &error)) << c.name;
+    EXPECT_FALSE(EffectCatalogue::load(path, builtResource("effects.json"), &error)) << c.name;
     EXPECT_NE(error.find(c.expect), std::string::npos) << c.name << ": " << error;
     // The slot table is held to the same standard.
     error.clear();
-    EXPECT_FALSE(EffectCatalogue::load(resource("preset.json"), path, &error)) << c.name;
+    EXPECT_FALSE(EffectCatalogue::load(builtResource("preset.json"), path, &error)) << c.name;
     EXPECT_NE(error.find(c.expect), std::string::npos) << c.name << ": " << error;
   }
 
   json lacking = json::parse(good);
   lacking.erase("REVERB");
   std::string error;
-  EXPECT_FALSE(EffectCatalogue::load(write("lacking.json", lacking.dump()), resource("effects.json"), &error));
+  EXPECT_FALSE(EffectCatalogue::load(write("lacking.json", lacking.dump()), builtResource("effects.json"), &error));
   EXPECT_NE(error.find("catalogue lacks REVERB"), std::string::npos) << error;
 }
 

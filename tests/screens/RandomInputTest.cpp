@@ -37,7 +37,7 @@
 
 #include "controls/GGPopView.h"
 #include "device/TempFolder.h"
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/PlatformHandlers.h"

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint8_t kSetPage = 0xB4, kSetInput = 0xA4, kSetScreen = 0xA5, kSetCab = 0xA6, kSetOtg = 0xA7;
+constexpr uint8_t kSetPageCommand = 0xB4, kSetInput = 0xA4, kSetScreen = 0xA5, kSetCab = 0xA6, kSetOtg = 0xA7;
 constexpr uint8_t kReset = 0x8B, kRestoreStart = 0xBA, kRestoreEnd = 0xBB;
 // A whole backup or restore moves 200 presets and the user slots.
 constexpr auto kLong = std::chrono::seconds(60);
@@ -80,7 +80,7 @@ struct SystemRig {
     for (const auto& f : shell.sim.received(cmd)) out.push_back(f.payload.empty() ? -1 : f.payload[0]);
     return out;
   }
-  int lastPage() const { return firstBytes(kSetPage).back(); }
+  int lastPage() const { return firstBytes(kSetPageCommand).back(); }
   bool waitFor(uint8_t cmd, size_t n, std::chrono::seconds bound = svc_test::kBound) const {
     return dispatch::runMainLoopUntil([&] { return count(cmd) >= n; }, bound);
   }
@@ -152,7 +152,7 @@ TEST(SystemScreen, ShowsAndFollowsTheUnitAndClosesWithNoOrTheCloseControl) {
   ASSERT_TRUE(rig.launched);
   auto vc = rig.open();
   ASSERT_NE(vc, nullptr);
-  ASSERT_TRUE(rig.waitFor(kSetPage, 1));
+  ASSERT_TRUE(rig.waitFor(kSetPageCommand, 1));
   EXPECT_EQ(rig.lastPage(), TopView::kSystemPage);
 
   // The unit's levels (input 12, screen 10, OTG 15) and outputs (left on).
@@ -184,16 +184,16 @@ TEST(SystemScreen, ShowsAndFollowsTheUnitAndClosesWithNoOrTheCloseControl) {
 
   // The close control and "NO" go to page 5 and close the pop-up; the
   // settings button shows the same screen again.
-  const size_t pages = rig.count(kSetPage);
+  const size_t pages = rig.count(kSetPageCommand);
   rig.click(*vc->closeButton.lock());
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isSystemShown(); }));
-  ASSERT_TRUE(rig.waitFor(kSetPage, pages + 1));
+  ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 1));
   EXPECT_EQ(rig.lastPage(), SystemViewController::kClosePage);
   EXPECT_EQ(rig.open(), vc);
-  ASSERT_TRUE(rig.waitFor(kSetPage, pages + 2));
+  ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 2));
   rig.click(*vc->resetNoButton.lock());
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isSystemShown(); }));
-  ASSERT_TRUE(rig.waitFor(kSetPage, pages + 3));
+  ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 3));
   EXPECT_EQ(rig.lastPage(), SystemViewController::kClosePage);
 }
 
@@ -205,7 +205,7 @@ TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
   ASSERT_NE(vc, nullptr);
   auto& in = vc->inputSliderView;
   ASSERT_TRUE(runUntil([&] { return value(in) == 10; }));
-  const size_t pages = rig.count(kSetPage);
+  const size_t pages = rig.count(kSetPageCommand);
 
   // Each whole value passed is sent, and the release's once more, after the
   // input page once. (The slider's first drag of all also reports the value
@@ -216,14 +216,14 @@ TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
   if (sent.size() == 4 && sent.front() == 10) sent.erase(sent.begin());
   EXPECT_EQ(sent, (std::vector<int>{11, 12, 12}));
   EXPECT_EQ(rig.shell.sim.received(kSetInput).back().payload, (svc_test::Bytes{12, 0}));
-  ASSERT_EQ(rig.count(kSetPage), pages + 1);
+  ASSERT_EQ(rig.count(kSetPageCommand), pages + 1);
   EXPECT_EQ(rig.lastPage(), SystemViewController::kInputPage);
   EXPECT_EQ(rig.unit()->system().inputLevel, 12);
   EXPECT_EQ(text(in), SettingModel::levelText(12));
   const size_t inputs = rig.count(kSetInput);
   rig.dragTo(*in, 11);
   ASSERT_TRUE(rig.waitFor(kSetInput, inputs + 2));
-  EXPECT_EQ(rig.count(kSetPage), pages + 1);  // the unit is on the input page
+  EXPECT_EQ(rig.count(kSetPageCommand), pages + 1);  // the unit is on the input page
   EXPECT_EQ(rig.unit()->system().inputLevel, 11);
 
   // Steps; at the ends of the ranges the unchanged value is sent again.
@@ -418,7 +418,7 @@ TEST(SystemScreen, ResetAsksFirstAndIsSentBeforeTheProcessEnds) {
   ASSERT_TRUE(rig.launched);
   auto vc = rig.open();
   ASSERT_NE(vc, nullptr);
-  const size_t pages = rig.count(kSetPage);
+  const size_t pages = rig.count(kSetPageCommand);
 
   rig.click(*vc->resetYesButton.lock());
   ASSERT_NE(rig.question(), nullptr);
@@ -427,7 +427,7 @@ TEST(SystemScreen, ResetAsksFirstAndIsSentBeforeTheProcessEnds) {
   EXPECT_EQ(rig.question(), nullptr);
   EXPECT_TRUE(rig.bar->isSystemShown());
   svc_test::runFor(std::chrono::milliseconds(100));
-  EXPECT_EQ(rig.count(kSetPage), pages);
+  EXPECT_EQ(rig.count(kSetPageCommand), pages);
   EXPECT_EQ(rig.count(kReset), 0u);
 
   size_t resetsAtExit = 0;

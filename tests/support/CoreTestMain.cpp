@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "platform/dispatch/Queue.h"
+#include "support/TestSandbox.h"
 
 int main(int argc, char** argv) {
+  const testing_support::TestSandbox sandbox;
   testing::InitGoogleTest(&argc, argv);
   dispatch::setMainThread();
   dispatch::setMainQueueDriver(std::make_shared<dispatch::ManualMainQueueDriver>());

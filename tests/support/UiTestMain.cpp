@@ -9,8 +9,10 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/QtMainQueueDriver.h"
 #include "platform/ui/Style.h"
+#include "support/TestSandbox.h"
 
 int main(int argc, char** argv) {
+  const testing_support::TestSandbox sandbox;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
   testing::InitGoogleTest(&argc, argv);

@@ -21,7 +21,7 @@ namespace {
 using A = LayoutAttribute;
 using R = LayoutRelation;
 
-class FlippedView : public View {
+class FlippedLayoutView : public View {
 public:
   using View::View;
   bool isFlipped() const override { return true; }
@@ -60,7 +60,7 @@ std::shared_ptr<View> child(const std::shared_ptr<View>& parent, Rect frame = {}
 
 std::shared_ptr<Window> flippedWindow(double w, double h) {
   auto window = Window::create(Rect(0, 0, w, h));
-  window->setContentView(View::create<FlippedView>(Rect(0, 0, w, h)));
+  window->setContentView(View::create<FlippedLayoutView>(Rect(0, 0, w, h)));
   return window;
 }
 
@@ -76,7 +76,7 @@ TEST(ConstraintEngineFrames, NestedViewsInYUpAndFlippedSuperviews) {
   EXPECT_EQ(box->frame(), Rect(10, 180, 200, 100));
   EXPECT_EQ(inner->frame(), Rect(5, 60, 50, 30));
 
-  auto flipped = View::create<FlippedView>();
+  auto flipped = View::create<FlippedLayoutView>();
   content->addSubview(flipped);
   place(flipped, 250, 0, 100, 200);
   auto f = child(flipped);
@@ -209,7 +209,7 @@ TEST(ConstraintEngineAutoresizing, FramePlacedNeighboursAreHeldAsTheyAre) {
 
 // ---- incremental updates against a fresh solve
 
-struct Scene {
+struct LayoutScene {
   std::shared_ptr<Window> window;
   std::vector<std::shared_ptr<View>> views;
   std::vector<std::shared_ptr<LayoutConstraint>> constraints;
@@ -217,8 +217,8 @@ struct Scene {
 
 // Rows of boxes in nested holders, equal widths, gaps, an optional preferred
 // width and inequalities.
-Scene makeScene() {
-  Scene s;
+LayoutScene makeLayoutScene() {
+  LayoutScene s;
   s.window = flippedWindow(800, 600);
   auto content = s.window->contentView();
   auto pane = child(content, Rect(0, 0, 800, 600));
@@ -254,14 +254,14 @@ Scene makeScene() {
   return s;
 }
 
-std::vector<Rect> framesOf(const Scene& s) {
+std::vector<Rect> framesOf(const LayoutScene& s) {
   std::vector<Rect> out;
   for (auto& v : s.views) out.push_back(v->frame());
   return out;
 }
 
 // The frames a new engine gives the same tree from scratch.
-std::vector<Rect> freshFrames(const Scene& s) {
+std::vector<Rect> freshFrames(const LayoutScene& s) {
   auto fresh = std::make_shared<ConstraintEngine>();
   auto previous = setLayoutEngineHooks(fresh);
   fresh->invalidate(*s.window->contentView());
@@ -282,7 +282,7 @@ void expectSame(const std::vector<Rect>& a, const std::vector<Rect>& b, const ch
 }
 
 TEST(ConstraintEngineIncremental, UpdatesGiveTheFramesOfAFreshSolveWithoutRebuilding) {
-  Scene s = makeScene();
+  LayoutScene s = makeLayoutScene();
   auto engine = ConstraintEngine::shared();
   View& root = *s.window->contentView();
   expectSame(framesOf(s), freshFrames(s), "start");
@@ -599,7 +599,7 @@ TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFres
 }
 
 TEST(ConstraintEngineDetached, DetachedTreesAreSolvedOnRequestAndJoinWindowsLater) {
-  auto root = View::create<FlippedView>(Rect(0, 0, 300, 200));
+  auto root = View::create<FlippedLayoutView>(Rect(0, 0, 300, 200));
   auto v = child(root);
   place(v, 20, 30, 40, 50);
   root->layoutSubtreeIfNeeded();

@@ -160,7 +160,7 @@ TEST_F(ScrollFixture, DraggingTheKnobAndClickingTheSlotScroll) {
 }
 
 // A cell with an area over its visible part, made again whenever asked.
-class Cell : public testing::RecordingView {
+class DocumentRow : public testing::RecordingView {
 public:
   using RecordingView::RecordingView;
   void updateTrackingAreas() override {
@@ -174,8 +174,8 @@ public:
 };
 
 TEST_F(ScrollFixture, ContentScrolledFromUnderAStillPointerExitsAndEnters) {
-  auto cell = View::create<Cell>(Rect(0, 0, 100, 50));  // at the document's top
-  auto lower = View::create<Cell>(Rect(0, 50, 100, 50));
+  auto cell = View::create<DocumentRow>(Rect(0, 0, 100, 50));  // at the document's top
+  auto lower = View::create<DocumentRow>(Rect(0, 50, 100, 50));
   doc->addSubview(cell);
   doc->addSubview(lower);
   Pointer p(*window);

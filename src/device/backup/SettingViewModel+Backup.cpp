@@ -14,15 +14,7 @@ using namespace setting_view_model;
 
 namespace {
 
-uint8_t lowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
-
-// The number after the five-character prefix of "VOL: 50" or "BPM: 120"; 0
-// when there is none (a record the unit never reported).
-int numberAfterPrefix(const std::string& text) {
-  constexpr size_t kPrefix = 5;
-  if (text.size() <= kPrefix) return 0;
-  return static_cast<int>(fnd::Value(text.substr(kPrefix)).intValue());
-}
+using dev::lowByte;
 
 // At most `limit` bytes of UTF-8 text, never ending inside a character.
 std::string utf8Prefix(const std::string& text, size_t limit) {
@@ -200,10 +192,11 @@ bool SettingViewModel::exportRhythm(Backup& job) {
     FND_LOG_AT(kClass, "backup: the unit has not reported its rhythm; no rhythm section");
     return true;
   }
-  const int bpm = numberAfterPrefix(system->rhythm_bpm.get());
+  const int bpm = HIDServiceSystemModel::rhythmNumber(system->rhythm_bpm.get());
+  const int volume = HIDServiceSystemModel::rhythmNumber(system->rhythm_vol.get());
   const std::array<uint8_t, kRhythmRecordSize> record = {
       lowByte(system->rhythm_switch.get().value_or(0)), lowByte(system->rhythm_mode.get().value_or(0)),
-      lowByte(system->rhythm_style.get().value_or(0)),  lowByte(numberAfterPrefix(system->rhythm_vol.get())),
+      lowByte(system->rhythm_style.get().value_or(0)),  lowByte(volume),
       lowByte(bpm),                                     lowByte(bpm >> 8)};
   return job.file->setDataHeadForDataName(kRhythmSection, 0, kRhythmRecordSize, 1, dev::unit_cmd::kRhythm, 1, 0, 1) &&
          job.file->addData(record.data(), kRhythmRecordSize, 0);

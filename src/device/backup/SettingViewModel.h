@@ -26,11 +26,11 @@
 #include <memory>
 #include <string>
 
-#include "device/records/BaseViewModel.h"
-#include "device/service/HIDServiceViewMode.h"
-#include "device/service/PopUpService.h"
 #include "device/files/SettingModel.h"
 #include "device/files/Zr_Backup.h"
+#include "device/records/BaseViewModel.h"
+#include "device/service/HIDServiceViewMode.h"
+#include "platform/foundation/PopUpService.h"
 
 class SettingViewModel : public BaseViewModel {
 public:

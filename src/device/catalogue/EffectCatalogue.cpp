@@ -23,7 +23,6 @@ namespace {
 constexpr int kMaxNesting = 16;
 // The shipped documents are some tens of kilobytes.
 constexpr uint64_t kMaxDocumentSize = 16u << 20;
-constexpr long kWordMax = 0xFFFF;
 // Problems of a usable catalogue logged at load, at most.
 constexpr size_t kLoggedProblems = 20;
 
@@ -72,7 +71,7 @@ int defaultWordOf(const json& p) {
   const auto choices = p.find("item");
   const bool isChoice = choices != p.end() && choices->is_array() && !choices->empty();
   if (!isChoice && minimum < 0) value -= minimum;
-  return static_cast<int>(std::clamp(value, 0L, kWordMax));
+  return static_cast<int>(std::clamp(value, 0L, EffectCatalogue::kWordMax));
 }
 
 std::string cleanSlotName(std::string_view name) {
@@ -220,7 +219,8 @@ std::vector<EffectCatalogue::ParameterSlot> EffectCatalogue::parameterSlots(int 
     if (!s.is_object()) continue;
     ParameterSlot slot;
     slot.index = static_cast<int>(std::clamp(integerValue(s.value("index", json())), long{INT_MIN}, long{INT_MAX}));
-    slot.current = static_cast<int>(std::clamp(integerValue(s.value("current", json())), 0L, kWordMax));
+    slot.current =
+        static_cast<int>(std::clamp(integerValue(s.value("current", json())), 0L, EffectCatalogue::kWordMax));
     const auto names = s.find("names");
     if (names != s.end() && names->is_array())
       for (const json& n : *names)

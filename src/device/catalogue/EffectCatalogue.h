@@ -43,6 +43,8 @@ public:
   static constexpr int kFirstNRType = 55;
   // A slot name is at most this many bytes (the unit's name field).
   static constexpr size_t kUserSlotNameSize = 16;
+  // The largest value a module word holds (16 bits on the wire).
+  static constexpr long kWordMax = 0xFFFF;
 
   // One parameter slot of a module: slot `index` holds module word index + 2;
   // `names` are the parameters any type stores there; `current` is the word

@@ -48,7 +48,6 @@ const std::set<std::string> kItemKeys{"parmaIndex", "sub_typeName", "typeName", 
                                       "fromValue", "current", "unit", "per_unit", "control", "item",
                                       "itemValue", "sliderSetValue", "beControlValue"};
 
-constexpr long kWordMax = 0xFFFF;
 
 struct Module {
   int index;
@@ -168,6 +167,7 @@ void checkParameter(const json& p, size_t k, const Module& m, const std::string&
   }
   if (*lo >= *hi || *cur < *lo || *cur > *hi) out.push_back(at + "value outside its limits");
   // With a negative minimum the word is the offset from it.
+  constexpr long kWordMax = EffectCatalogue::kWordMax;
   if (*lo < -kWordMax || *hi > kWordMax || (*lo < 0 ? *hi - *lo : *hi) > kWordMax)
     out.push_back(at + "word does not fit 16 bits");
   if (*slot < 0 || *slot >= m.paramWords) out.push_back(at + "slot beyond the module's words");
@@ -288,7 +288,7 @@ Problems EffectCatalogueChecker::checkControls(const json& catalogue, const json
           auto ratio = ratioOf(r);
           if (!ratio)
             out.push_back(at + "bad ratio " + (r.is_string() ? r.get<std::string>() : std::string("(not text)")));
-          else if (hi && static_cast<double>(*hi) / *ratio > kWordMax)
+          else if (hi && static_cast<double>(*hi) / *ratio > EffectCatalogue::kWordMax)
             out.push_back(at + "scaled word does not fit 16 bits");
         }
         const auto cur = intAt(p, "current");
@@ -340,7 +340,7 @@ Problems EffectCatalogueChecker::checkSlotTable(const json& catalogue, const jso
       if (!s["index"].is_number_integer() || s["index"].get<long>() != static_cast<long>(i))
         out.push_back(at + "index is not its position");
       const auto word = intOf(s["current"]);
-      if (!word || *word < 0 || *word > kWordMax)
+      if (!word || *word < 0 || *word > EffectCatalogue::kWordMax)
         out.push_back(at + "current is not a 16-bit word");
       else if (!types.empty() && i < defaults.size() && *word != defaults[i])
         out.push_back(at + "current " + std::to_string(*word) + " is not the first type's default " +

@@ -13,7 +13,7 @@ uint32_t readU32(const std::vector<uint8_t>& b, size_t at) {
          static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-bool fail(std::string* error, std::string text) {
+bool refuse(std::string* error, std::string text) {
   if (error) *error = std::move(text);
   return false;
 }
@@ -54,22 +54,22 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
   const std::vector<uint8_t>& b = image.bytes_;
   const size_t size = b.size();
   if (size > kMaxFileSize) {
-    fail(error, "the firmware image is too large (" + std::to_string(size) + " bytes)");
+    refuse(error, "the firmware image is too large (" + std::to_string(size) + " bytes)");
     return std::nullopt;
   }
   if (size < kFirstDataOffset) {
-    fail(error, "the firmware image is too short for its header and first section head (" + std::to_string(size) +
+    refuse(error, "the firmware image is too short for its header and first section head (" + std::to_string(size) +
                     " bytes)");
     return std::nullopt;
   }
   const size_t count = b[47];
   if (count == 0) {
-    fail(error, "the firmware image has no section");
+    refuse(error, "the firmware image has no section");
     return std::nullopt;
   }
   const uint8_t announceType = b[42];
   if (announceType == dev::boot::kReplyHello) {
-    fail(error, "the firmware image's answer type for packet 02 is 01, which is the answer to packet 00");
+    refuse(error, "the firmware image's answer type for packet 02 is 01, which is the answer to packet 00");
     return std::nullopt;
   }
 
@@ -78,11 +78,12 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
   for (size_t n = 1; n <= count; ++n) {
     const std::string which = "section " + std::to_string(n);
     if (headOffset < kFirstHeadOffset || headOffset > size || size - headOffset < kHeadSize) {
-      fail(error, "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
+      refuse(error,
+             "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
       return std::nullopt;
     }
     if (!visited.insert(headOffset).second) {
-      fail(error, "the section heads of the firmware image form a loop at " + which);
+      refuse(error, "the section heads of the firmware image form a loop at " + which);
       return std::nullopt;
     }
     Section s;
@@ -90,7 +91,7 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
     const size_t h = headOffset;
     const auto length = static_cast<int32_t>(readU32(b, h + 17));
     if (length < 0) {
-      fail(error, which + " of the firmware image has a negative length");
+      refuse(error, which + " of the firmware image has a negative length");
       return std::nullopt;
     }
     s.dataLength = static_cast<size_t>(length);
@@ -99,31 +100,32 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
     } else {
       const auto position = static_cast<int32_t>(readU32(b, h + 9));
       if (position < 1) {
-        fail(error, which + " of the firmware image has no valid data position");
+        refuse(error, which + " of the firmware image has no valid data position");
         return std::nullopt;
       }
       s.dataOffset = static_cast<size_t>(position) - 1;
     }
     if (s.dataOffset > size || size - s.dataOffset < s.dataLength) {
-      fail(error, "the data of " + which + " runs past the end of the firmware image");
+      refuse(error, "the data of " + which + " runs past the end of the firmware image");
       return std::nullopt;
     }
     s.blockType = b[h + 21];
     s.ackType = b[h + 22];
     s.firstBlock = static_cast<uint16_t>(b[h + 27] | b[h + 28] << 8);
     if (s.blockCount() > 0 && (s.ackType == dev::boot::kReplyHello || s.ackType == announceType)) {
-      fail(error, "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
+      refuse(error,
+             "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
       return std::nullopt;
     }
     image.sections_.push_back(s);
     headOffset = readU32(b, h + 13);
   }
   if (image.totalBlocks() == 0) {
-    fail(error, "the firmware image holds no whole 512-byte block");
+    refuse(error, "the firmware image holds no whole 512-byte block");
     return std::nullopt;
   }
   if (image.percentBase() == 0) {
-    fail(error, "the firmware image is shorter than its sections claim");
+    refuse(error, "the firmware image is shorter than its sections claim");
     return std::nullopt;
   }
   return image;
@@ -136,12 +138,12 @@ std::optional<FirmwareImage> FirmwareImage::load(const std::filesystem::path& pa
   if (bytes) return parse(std::move(*bytes), error);
   const std::string image = "the firmware image " + path.string();
   switch (failure) {
-    case fnd::files::ReadFailure::missing: fail(error, image + " was not found"); break;
+    case fnd::files::ReadFailure::missing: refuse(error, image + " was not found"); break;
     case fnd::files::ReadFailure::tooLarge:
-      fail(error, image + " is too large (more than " + std::to_string(kMaxFileSize) + " bytes)");
+      refuse(error, image + " is too large (more than " + std::to_string(kMaxFileSize) + " bytes)");
       break;
     // A folder, a pipe, a device, an unreadable file: the reader's own words.
-    default: fail(error, "the firmware image cannot be used: " + readError); break;
+    default: refuse(error, "the firmware image cannot be used: " + readError); break;
   }
   return std::nullopt;
 }

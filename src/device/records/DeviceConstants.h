@@ -9,6 +9,10 @@ namespace dev {
 // ---- Presets and effect modules ----
 
 inline constexpr int kPresetCount = 200;
+// A preset's number on the unit: 1 to kPresetCount.
+inline constexpr bool isPresetNumber(int n) { return n >= 1 && n <= kPresetCount; }
+// The low byte of a value, as the unit's one-byte fields carry it.
+inline constexpr uint8_t lowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
 inline constexpr int kModuleCount = 9;
 // Unit pages 6 to 14 are the nine effect modules (module index = page - 6).
 inline constexpr int kFirstModulePage = 6;

@@ -1,6 +1,7 @@
 #include "device/records/HIDServiceSystemModel.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Value.h"
 
 HIDServiceSystemModel::HIDServiceSystemModel()
     : inputLevel(this, "inputLevel"),
@@ -33,6 +34,12 @@ std::shared_ptr<HIDServiceSystemModel> HIDServiceSystemModel::copy() const {
 
 std::string HIDServiceSystemModel::outCabStatusText(int left, int right) {
   return fnd::format(" CAB-L: %s\n CAB-R: %s", left != 0 ? "ON" : "THRU", right != 0 ? "ON" : "THRU");
+}
+
+int HIDServiceSystemModel::rhythmNumber(const std::string& text) {
+  constexpr size_t kPrefix = 5;
+  if (text.size() <= kPrefix) return 0;
+  return static_cast<int>(fnd::Value(text.substr(kPrefix)).intValue());
 }
 
 std::string HIDServiceSystemModel::rhythmVolText(int volume) { return fnd::format("VOL: %d", volume); }

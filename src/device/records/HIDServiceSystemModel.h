@@ -47,6 +47,9 @@ public:
   static std::string outCabStatusText(int left, int right);
   static std::string rhythmVolText(int volume);
   static std::string rhythmBpmText(int bpm);
+  // The number after the five-character prefix of those two texts; 0 when
+  // there is none (a record the unit never reported).
+  static int rhythmNumber(const std::string& text);
 
   std::string className() const override { return "HIDServiceSystemModel"; }
 };

@@ -13,27 +13,18 @@ namespace host = dev::host_cmd;
 
 namespace {
 
-bool isPresetNumber(int n) { return n >= 1 && n <= dev::kPresetCount; }
-
-uint8_t lowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
+using dev::isPresetNumber;
+using dev::lowByte;
 
 // The first `count` characters of UTF-8 text (a broken sequence counts one
 // character per byte).
-std::string firstCharacters(const std::string& text, size_t count) {
+std::string firstCharactersOf(const std::string& text, size_t count) {
   size_t i = 0;
   for (size_t characters = 0; i < text.size() && characters < count; ++characters) {
     ++i;
     while (i < text.size() && (static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) ++i;
   }
   return text.substr(0, i);
-}
-
-// The number after the five-character prefix of "VOL: 50" or "BPM: 120"; 0
-// when there is none.
-int numberAfterPrefix(const std::string& text) {
-  constexpr size_t kPrefix = 5;
-  if (text.size() <= kPrefix) return 0;
-  return static_cast<int>(fnd::Value(text.substr(kPrefix)).intValue());
 }
 
 }  // namespace
@@ -120,7 +111,7 @@ void HIDServiceViewMode::sendSave(int n, const std::string& name, int /*type*/) 
     FND_LOG_AT("HIDServiceViewMode", "preset %d not saved: no such preset", n);
     return;
   }
-  const std::string stored = firstCharacters(name, dev::kPresetNameSize);
+  const std::string stored = firstCharactersOf(name, dev::kPresetNameSize);
   std::array<uint8_t, dev::kPresetSavedPayloadSize> payload{};
   payload[0] = static_cast<uint8_t>(n);
   PresetRecord::encodeName(stored, std::span<uint8_t>(payload).subspan(1));
@@ -250,9 +241,10 @@ void HIDServiceViewMode::sendSystem(int which) {
 void HIDServiceViewMode::sendRhythm() {
   Locked locked(*this);
   const HIDServiceSystemModel& system = *systemDataModel_;
-  const int bpm = numberAfterPrefix(system.rhythm_bpm.get());
+  const int bpm = HIDServiceSystemModel::rhythmNumber(system.rhythm_bpm.get());
+  const int volume = HIDServiceSystemModel::rhythmNumber(system.rhythm_vol.get());
   send(host::kRhythm, {lowByte(system.rhythm_switch.get().value_or(0)), lowByte(system.rhythm_mode.get().value_or(0)),
-                       lowByte(system.rhythm_style.get().value_or(0)), lowByte(numberAfterPrefix(system.rhythm_vol.get())),
+                       lowByte(system.rhythm_style.get().value_or(0)), lowByte(volume),
                        lowByte(bpm), lowByte(bpm >> 8)});
 }
 

@@ -15,6 +15,8 @@ namespace cmd = dev::unit_cmd;
 
 namespace {
 
+using dev::isPresetNumber;
+
 constexpr size_t kLoggedFrameBytes = 22;
 
 std::string hexPrefix(std::span<const uint8_t> bytes) {
@@ -23,8 +25,6 @@ std::string hexPrefix(std::span<const uint8_t> bytes) {
   for (size_t i = 0; i < n; ++i) out += fnd::format(i ? " %02X" : "%02X", bytes[i]);
   return out;
 }
-
-bool isPresetNumber(int n) { return n >= 1 && n <= dev::kPresetCount; }
 
 int word(std::span<const uint8_t> payload, size_t index) { return ModuleTable::readWord(&payload[2 * index]); }
 

@@ -41,7 +41,7 @@ bool isTransferCommand(int cmd) { return cmd == host::kIRTransfer || cmd == host
 
 const char* kindName(uint8_t cmd) { return cmd == host::kIRTransfer ? "IR" : "NR"; }
 
-bool isPrintableAscii(std::string_view text) {
+bool isWholePrintableAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
 }
 
@@ -100,7 +100,7 @@ void HIDServiceViewMode::importFile(bool ir, const std::string& path, int index,
   // The name goes to the unit's name field byte for byte: the whole of it
   // must be printable, not only the part the name rule looks at.
   const std::string name = deletingPathExtension(std::filesystem::path(path).filename().string());
-  if (!checkIR_NRName(name) || !isPrintableAscii(name)) {
+  if (!checkIR_NRName(name) || !isWholePrintableAscii(name)) {
     FND_LOG_AT("HIDServiceViewMode", "%s file name refused: %s", ir ? "IR" : "NR", name.c_str());
     report(result, kTransferBadName);
     return;

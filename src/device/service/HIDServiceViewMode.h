@@ -38,14 +38,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/catalogue/EffectCatalogue.h"
 #include "device/records/BaseViewModel.h"
 #include "device/records/DeviceConstants.h"
-#include "device/catalogue/EffectCatalogue.h"
 #include "device/records/HIDServiceModel.h"
 #include "device/records/HIDServiceModuleMode.h"
 #include "device/records/HIDServiceSystemModel.h"
-#include "device/service/PopUpService.h"
 #include "device/transport/ZarvoHIDDelegate.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/foundation/Property.h"
 
 class libupdate_zarvo;

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "device/files/NameChecks.h"
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 #include "platform/foundation/Log.h"
 
@@ -41,7 +42,7 @@ SimulatorFactory setSimulatorFactory(SimulatorFactory factory) {
 
 std::shared_ptr<Backend> createBackend() {
   const char* value = std::getenv(kSimulatorVariable);
-  if (value != nullptr && *value != '\0') {
+  if (value != nullptr && *value != '\0' && std::string_view(value) != kSimulatorOff) {
     SimulatorFactory factory;
     {
       std::lock_guard guard(factoryMutex());

@@ -74,11 +74,13 @@ using SimulatorFactory = std::function<std::shared_ptr<Backend>(const std::strin
 // it). Returns the previous factory.
 SimulatorFactory setSimulatorFactory(SimulatorFactory factory);
 
-// The name of the environment variable that selects the simulated unit.
+// The name of the environment variable that selects the simulated unit, and
+// its value that asks for the real unit (as unset or empty does).
 inline constexpr const char* kSimulatorVariable = "QV450_SIMULATOR";
+inline constexpr const char* kSimulatorOff = "off";
 
 // The backend the program uses: the simulated unit when QV450_SIMULATOR is set
-// (and a simulator is registered), otherwise hidapi.
+// to anything but "off" (and a simulator is registered), otherwise hidapi.
 std::shared_ptr<Backend> createBackend();
 
 // Blocks, on the calling thread, every signal except those a fault raises on

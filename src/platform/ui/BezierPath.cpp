@@ -5,17 +5,11 @@
 #include <cmath>
 
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/QtGeometry.h"
 
 namespace ui {
 
 namespace {
-
-QPointF qp(Point p) { return {p.x, p.y}; }
-
-QRectF qr(const Rect& r) {
-  const Rect s = r.standardized();
-  return {s.origin.x, s.origin.y, s.size.width, s.size.height};
-}
 
 // Setting the fill rule on an empty QPainterPath would add a move to (0, 0),
 // so the rule is set once the path has elements (see changed()).
@@ -84,21 +78,21 @@ void BezierPath::strokeLine(Point from, Point to) {
 }
 
 void BezierPath::moveTo(Point p) {
-  path_->moveTo(qp(p));
+  path_->moveTo(toQPointF(p));
   changed();
 }
 
 void BezierPath::lineTo(Point p) {
   if (path_->elementCount() == 0)
-    path_->moveTo(qp(p));
+    path_->moveTo(toQPointF(p));
   else
-    path_->lineTo(qp(p));
+    path_->lineTo(toQPointF(p));
   changed();
 }
 
 void BezierPath::curveTo(Point end, Point control1, Point control2) {
-  if (path_->elementCount() == 0) path_->moveTo(qp(control1));
-  path_->cubicTo(qp(control1), qp(control2), qp(end));
+  if (path_->elementCount() == 0) path_->moveTo(toQPointF(control1));
+  path_->cubicTo(toQPointF(control1), toQPointF(control2), toQPointF(end));
   changed();
 }
 
@@ -109,17 +103,17 @@ void BezierPath::changed() {
 }
 
 void BezierPath::appendRect(const Rect& r) {
-  path_->addRect(qr(r));
+  path_->addRect(toQRectF(r));
   changed();
 }
 
 void BezierPath::appendOval(const Rect& r) {
-  path_->addEllipse(qr(r));
+  path_->addEllipse(toQRectF(r));
   changed();
 }
 
 void BezierPath::appendRoundedRect(const Rect& r, double xRadius, double yRadius) {
-  const QRectF q = qr(r);
+  const QRectF q = toQRectF(r);
   const double rx = std::clamp(xRadius, 0.0, q.width() / 2);
   const double ry = std::clamp(yRadius, 0.0, q.height() / 2);
   if (rx <= 0 || ry <= 0)
@@ -167,7 +161,7 @@ Rect BezierPath::bounds() const {
   return {b.x(), b.y(), b.width(), b.height()};
 }
 
-bool BezierPath::containsPoint(Point p) const { return path_->contains(qp(p)); }
+bool BezierPath::containsPoint(Point p) const { return path_->contains(toQPointF(p)); }
 
 void BezierPath::setLineDash(std::vector<double> pattern, double phase) {
   dash_ = std::move(pattern);

@@ -12,18 +12,14 @@
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/Gradient.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/QtGeometry.h"
 #include "platform/ui/TextLines.h"
 
 namespace ui {
 
 namespace {
 
-thread_local GraphicsContext* tCurrent = nullptr;
-
-QRectF qr(const Rect& r) {
-  const Rect s = r.standardized();
-  return {s.origin.x, s.origin.y, s.size.width, s.size.height};
-}
+thread_local GraphicsContext* tCurrentContext = nullptr;
 
 QPainter::CompositionMode compositionMode(CompositingOperation op) {
   switch (op) {
@@ -89,7 +85,7 @@ void flipAbout(QPainter& p, double y) {
 }  // namespace
 
 GraphicsContext::GraphicsContext(QPainter& painter, const Rect& bounds, bool flipped)
-    : painter_(painter), bounds_(bounds.standardized()), flipped_(flipped), previous_(tCurrent) {
+    : painter_(painter), bounds_(bounds.standardized()), flipped_(flipped), previous_(tCurrentContext) {
   painter_.save();
   if (flipped_) {
     painter_.translate(-bounds_.origin.x, -bounds_.origin.y);
@@ -100,16 +96,16 @@ GraphicsContext::GraphicsContext(QPainter& painter, const Rect& bounds, bool fli
   painter_.setRenderHint(QPainter::Antialiasing, true);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  tCurrent = this;
+  tCurrentContext = this;
 }
 
 GraphicsContext::~GraphicsContext() {
   for (size_t i = 0; i < saved_.size(); ++i) painter_.restore();
   painter_.restore();
-  tCurrent = previous_;
+  tCurrentContext = previous_;
 }
 
-GraphicsContext* GraphicsContext::current() { return tCurrent; }
+GraphicsContext* GraphicsContext::current() { return tCurrentContext; }
 
 double GraphicsContext::deviceScale() const {
   const QTransform t = painter_.combinedTransform();
@@ -202,7 +198,7 @@ void GraphicsContext::withShadow(Draw&& draw) {
 void GraphicsContext::fillRect(const Rect& r) { fillRect(r, CompositingOperation::SourceOver); }
 
 void GraphicsContext::fillRect(const Rect& r, CompositingOperation op) {
-  const QRectF rect = qr(r);
+  const QRectF rect = toQRectF(r);
   if (rect.isEmpty()) return;
   painter_.save();
   painter_.setCompositionMode(compositionMode(op));
@@ -228,7 +224,7 @@ void GraphicsContext::strokePath(const BezierPath& path) {
 }
 
 void GraphicsContext::clipToRect(const Rect& r) {
-  painter_.setClipRect(qr(r), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  painter_.setClipRect(toQRectF(r), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
 void GraphicsContext::clipToPath(const BezierPath& path) {
@@ -238,7 +234,7 @@ void GraphicsContext::clipToPath(const BezierPath& path) {
 void GraphicsContext::drawLinearGradient(const Gradient& g, Point from, Point to, const Rect* within) {
   QRectF area;
   if (within) {
-    area = qr(*within);
+    area = toQRectF(*within);
   } else {
     area = painter_.worldTransform().inverted().mapRect(QRectF(painter_.window()));
     if (painter_.hasClipping()) area = area.intersected(painter_.clipBoundingRect());
@@ -299,7 +295,7 @@ void GraphicsContext::drawImagePart(const Image& img, const Rect& dst, const Rec
   const double py = bmp.height() / img.size().height;
   const QRectF source(srcPoints.minX() * px, (img.size().height - srcPoints.maxY()) * py, srcPoints.width() * px,
                       srcPoints.height() * py);
-  const QRectF target = qr(dst);
+  const QRectF target = toQRectF(dst);
   withShadow([&](bool shadowPass) {
     if (!shadowPass) {
       painter_.drawImage(target, bmp, source);

@@ -89,6 +89,12 @@ void TextFieldCell::setUpFieldEditorAttributes(QLineEdit& editor) const {
   }
 }
 
+void TextFieldCell::setFieldEditorTextColor(QLineEdit& editor, const Color& color) {
+  QPalette pal = editor.palette();
+  pal.setColor(QPalette::Text, color.toQColor());
+  editor.setPalette(pal);
+}
+
 // ---- the editor's keys and focus
 
 struct TextField::EditorHooks : QObject {

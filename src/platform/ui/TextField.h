@@ -72,6 +72,9 @@ public:
   void drawInteriorWithFrame(GraphicsContext& ctx, const Rect& frame, View& view) override;
   // Sets the editor's font, colours and caret colour from the cell.
   virtual void setUpFieldEditorAttributes(QLineEdit& editor) const;
+  // For cells that override the above: the colour the editor draws its
+  // text and caret in.
+  static void setFieldEditorTextColor(QLineEdit& editor, const Color& color);
 
 private:
   Color textColor_ = Color::blackColor();

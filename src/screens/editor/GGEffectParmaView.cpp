@@ -46,7 +46,7 @@ std::shared_ptr<SWSTAnswerButton> makeStepButton(Rect frame, const std::string& 
 }
 
 // The cell's layout, in the cell's own y-up points (180 x 150).
-void buildLayout(ui::LayoutLoad& load) {
+void buildParmaViewLayout(ui::LayoutLoad& load) {
   using V = GGEffectParmaView;
   auto cell = load.add(ui::View::create<V>(Rect(0, 0, V::kWidth, V::kHeight)), true);
   auto bg = load.add(ui::View::create<ui::View>(Rect(5, 5, 170, 140)));
@@ -81,7 +81,7 @@ void buildLayout(ui::LayoutLoad& load) {
 
 void GGEffectParmaView::registerLayout() {
   auto& registry = ui::LayoutRegistry::shared();
-  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildLayout);
+  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildParmaViewLayout);
 }
 
 std::shared_ptr<GGEffectParmaView> GGEffectParmaView::createView() {

@@ -17,7 +17,7 @@
 
 namespace {
 
-const ui::Color kAccent = ui::Color::rgb255(138, 214, 255);
+const ui::Color kExpAccent = ui::Color::rgb255(138, 214, 255);
 
 // Module buttons in creation order, with their module indices; button n
 // sits at x = 95 (n mod 3), y = 20 + 45 (n div 3), so the top row reads
@@ -66,7 +66,7 @@ std::shared_ptr<ui::View> panel(ui::LayoutLoad& load, ui::Rect frame) {
 // The screen's layout, 640 x 390: the assignment group on the left (modules
 // above, their parameters below), the volume group on the right, and along
 // the top the group titles, the volume switch and the close control.
-void buildLayout(ui::LayoutLoad& load) {
+void buildExpLayout(ui::LayoutLoad& load) {
   auto root = load.add(ui::View::create<ui::View>(ui::Rect(0, 0, 640, 390)), true);
   root->setWantsLayer(true);
   root->layer().setBackgroundColor(ui::Color::rgb255(36, 35, 35));
@@ -122,7 +122,7 @@ void buildLayout(ui::LayoutLoad& load) {
 
 void ExpViewController::registerLayout() {
   auto& registry = ui::LayoutRegistry::shared();
-  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildLayout);
+  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildExpLayout);
 }
 
 std::shared_ptr<ExpViewController> ExpViewController::create(Parts parts) {
@@ -200,7 +200,7 @@ std::shared_ptr<GGCoustomButton> ExpViewController::makeButton(const std::string
   button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
   button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
   button->setDefaultTitleColor(ui::Color::whiteColor());
-  button->setSelectedTitleColor(kAccent);
+  button->setSelectedTitleColor(kExpAccent);
   button->setDefaultFont(ui::Font::systemFontOfSize(13));
   button->setDefaultTitle(title);
   button->setTarget(shared_from_this());

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "device/records/BaseViewModel.h"
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 
 class ComputerPresetViewModel : public BaseViewModel {
 public:

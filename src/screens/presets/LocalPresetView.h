@@ -27,7 +27,7 @@
 #include "controls/ZrTableView.h"
 #include "device/service/PresetManager.h"
 #include "device/service/HIDServiceViewMode.h"
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"

@@ -23,7 +23,7 @@
 
 #include "device/records/BaseViewModel.h"
 #include "device/service/HIDServiceViewMode.h"
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 #include "platform/foundation/Property.h"
 #include "reactive/RSDisposable.h"
 

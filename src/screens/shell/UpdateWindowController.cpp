@@ -28,7 +28,7 @@ const ui::Color kBackground = ui::Color::rgb255(38, 38, 38);
 
 // The window: the start button in the middle, the bar and the percentage
 // under it (y-up).
-void buildLayout(ui::LayoutLoad& load) {
+void buildUpdateWindowLayout(ui::LayoutLoad& load) {
   using C = UpdateWindowController;
   auto* owner = dynamic_cast<C*>(load.owner());
   auto window = load.add(ui::Window::create(ui::Rect(0, 0, C::kWidth, C::kHeight), ui::Window::Titled | ui::Window::Closable),
@@ -69,7 +69,7 @@ void buildLayout(ui::LayoutLoad& load) {
 void registerLayout() {
   auto& registry = ui::LayoutRegistry::shared();
   if (!registry.hasBuilder(UpdateWindowController::kLayout))
-    registry.registerBuilder(UpdateWindowController::kLayout, buildLayout);
+    registry.registerBuilder(UpdateWindowController::kLayout, buildUpdateWindowLayout);
 }
 
 }  // namespace

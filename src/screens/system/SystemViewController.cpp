@@ -28,7 +28,7 @@ constexpr const char* kClass = "SystemViewController";
 // The key under which a screen holder keeps its controller.
 constexpr char kControllerKey = 0;
 
-const ui::Color kAccent = ui::Color::rgb255(138, 214, 255);
+const ui::Color kSystemAccent = ui::Color::rgb255(138, 214, 255);
 
 }  // namespace
 
@@ -93,7 +93,7 @@ std::shared_ptr<ui::TextField> makeLabel(const std::string& text, ui::Rect frame
 // holders on the left, the output switches and the four buttons in a column
 // on the right, the version at the bottom left, the close control at the top
 // right.
-void buildLayout(ui::LayoutLoad& load) {
+void buildSystemLayout(ui::LayoutLoad& load) {
   using ui::Rect;
   auto* owner = dynamic_cast<SystemViewController*>(load.owner());
   auto root = load.add(ui::View::create<ui::View>(Rect(0, 0, 560, 380)), true);
@@ -144,7 +144,7 @@ void buildLayout(ui::LayoutLoad& load) {
     close->backgroundColors[s] = ui::Color::rgb255(36, 35, 35);
   }
   close->backgroundColors[SWSTAnswerButton::Hover] = ui::Color::rgb255(60, 60, 60);
-  close->backgroundColors[SWSTAnswerButton::Highlight] = kAccent;
+  close->backgroundColors[SWSTAnswerButton::Highlight] = kSystemAccent;
   close->setTitle("X");
   close->updateButtonApperaceWithState(SWSTAnswerButton::Normal);
   root->addSubview(close);
@@ -198,7 +198,7 @@ private:
 
 void SystemViewController::registerLayout() {
   auto& registry = ui::LayoutRegistry::shared();
-  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildLayout);
+  if (!registry.hasBuilder(kLayoutName)) registry.registerBuilder(kLayoutName, buildSystemLayout);
 }
 
 SystemViewController::SystemViewController(Parts parts)
@@ -285,7 +285,7 @@ void SystemViewController::prepareUI() {
     button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
     button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
     button->setDefaultTitleColor(ui::Color::whiteColor());
-    button->setSelectedTitleColor(kAccent);
+    button->setSelectedTitleColor(kSystemAccent);
     button->setDefaultFont(ui::Font::systemFontOfSize(14));
     button->setDefaultTitle(b.title);
     button->setTarget(delegate);

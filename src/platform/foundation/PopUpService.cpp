@@ -1,4 +1,4 @@
-#include "device/service/PopUpService.h"
+#include "platform/foundation/PopUpService.h"
 
 #include <mutex>
 

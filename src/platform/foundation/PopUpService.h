@@ -1,7 +1,9 @@
-// What the device layer needs of the pop-up service: three kinds of tip and
-// closing every open confirm panel. The controls layer installs the real one
-// with setShared(); until then (and without a window) the default writes the
-// tips to the log.
+// The pop-up service as the layers below the controls see it: three kinds of
+// tip and closing every open confirm panel. The device layer raises tips
+// through it; the controls layer installs the real one (GGPopView) with
+// setShared(). It lives here, below both, so that neither depends on the
+// other. Until one is installed (and without a window) the default writes
+// the tips to the log.
 #pragma once
 
 #include <memory>
