@@ -149,7 +149,7 @@ class Stage;
 // The program on a new simulated unit, as it starts: the main window, or
 // with the unit in its boot loader the update window. Its platform handlers
 // are the stage's.
-struct Program {
+struct RunningProgram {
   ShellRig rig;
   std::shared_ptr<sim::SimBootloader> loader;
   ui::ScopedPlatformHandlers handlers;
@@ -157,7 +157,7 @@ struct Program {
   bool started = false;
   Clock::time_point endAt;
 
-  Program(bool inBootLoader, Clock::duration life, ui::PlatformHandlers stubs, const PanelFiles& files)
+  RunningProgram(bool inBootLoader, Clock::duration life, ui::PlatformHandlers stubs, const PanelFiles& files)
       : rig(inBootLoader ? identityWith('B') : sim::Identity{}),
         handlers(std::move(stubs)),
         boot(inBootLoader),
@@ -194,7 +194,7 @@ struct Program {
     }
   }
 
-  ~Program() {
+  ~RunningProgram() {
     for (const auto& w : ui::Application::shared().windows())
       if (w->isVisible()) w->close();
     PopUpService::setShared(nullptr);
@@ -209,7 +209,7 @@ class Stage : public std::enable_shared_from_this<Stage> {
 public:
   explicit Stage(uint64_t seed) : rng_(seed ^ 0x9E3779B97F4A7C15ull) {}
 
-  Program* program() const { return program_.get(); }
+  RunningProgram* program() const { return program_.get(); }
   // The program asked to end the process, or has had its time.
   bool ended() const { return ended_ || (program_ && Clock::now() > program_->endAt); }
   std::string problem;
@@ -235,7 +235,7 @@ public:
     const Clock::duration life =
         boot ? Clock::duration(kBootLoaderTime)
              : std::chrono::seconds(std::uniform_int_distribution<int>(kShortestLife, kLongestLife)(rng_));
-    program_ = std::make_unique<Program>(boot, life, handlers(), files_);
+    program_ = std::make_unique<RunningProgram>(boot, life, handlers(), files_);
     if (!program_->started) {
       problem = std::string("the program did not start") + (boot ? " (boot loader)" : "");
       return;
@@ -425,7 +425,7 @@ private:
 
   std::mt19937_64 rng_;
   PanelFiles files_;
-  std::unique_ptr<Program> program_;
+  std::unique_ptr<RunningProgram> program_;
   bool ready_ = false;
   bool ended_ = false;
   std::atomic<bool> closing_{false};

@@ -77,7 +77,7 @@ struct At {
   Event event;
 };
 
-struct Case {
+struct PressCase {
   const char* name;
   std::vector<At> events;
   int steps;
@@ -85,7 +85,7 @@ struct Case {
 
 // The steps: a click 1; a hold 1 at 0.3 s, 1 each 0.1 s after, 1 at the
 // release; a hold that the pointer leaves stops repeating there.
-const Case kCases[] = {
+const PressCase kPressCases[] = {
     {"a click", {{0, Event::Down}, {100, Event::Up}}, 1},
     {"a clean hold", {{0, Event::Down}, {950, Event::Up}}, 7 + 1},
     // The click's start, due at 300, must not begin repeating for the hold;
@@ -123,7 +123,7 @@ struct StepButtonRepeat : ::testing::Test {
 
 TEST_F(StepButtonRepeat, EachPressSequenceStepsAsOftenAsItShouldOnEveryOwner) {
   for (const Owner& owner : kOwners) {
-    for (const Case& c : kCases) {
+    for (const PressCase& c : kPressCases) {
       for (const bool up : {true, false}) {
         SCOPED_TRACE(std::string(owner.name) + ", " + c.name + (up ? ", up" : ", down"));
         now = 0;

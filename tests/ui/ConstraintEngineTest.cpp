@@ -559,7 +559,7 @@ TEST(ConstraintEngineRemoval, AViewThatGoesLeavesNoConstraintBehind) {
 // A view taken out of the middle of a row, and put back, gives the frames a
 // new system would give, and the engine keeps its one system throughout.
 TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFreshSolve) {
-  Scene s;
+  LayoutScene s;
   s.window = flippedWindow(800, 100);
   auto content = s.window->contentView();
   auto stateView = [&](size_t i) {
@@ -582,7 +582,7 @@ TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFres
     v->removeFromSuperview();
     s.window->layoutIfNeeded();
     EXPECT_EQ(s.views[i + 1]->frame(), before) << i;  // held where it was
-    Scene without = s;
+    LayoutScene without = s;
     without.views.erase(without.views.begin() + long(i));
     expectSame(framesOf(without), freshFrames(without), "without a view");
 
