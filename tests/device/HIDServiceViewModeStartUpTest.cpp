@@ -38,25 +38,23 @@ void expectCacheMatchesUnit(const SimRig& rig) {
 
 TEST(HIDServiceViewModeConnect, StatusFollowsTheUnitsIdentity) {
   struct Case {
+    const char* what;
     sim::Identity identity;
+    bool plugged;
     std::string status;
   };
   sim::Identity app, boot, oldFirmware, unknownMode;
   boot.mode = 'B';
   oldFirmware.version = "V1.0.4";
   unknownMode.mode = 'Q';
-  for (const Case& c : {Case{app, "A"}, Case{boot, "B"}, Case{oldFirmware, "L"}, Case{unknownMode, "D"}}) {
+  for (const Case& c : {Case{"application", app, true, "A"}, Case{"boot loader", boot, true, "B"},
+                        Case{"older firmware", oldFirmware, true, "L"}, Case{"unknown mode", unknownMode, true, "D"},
+                        Case{"no unit", app, false, "D"}}) {
     SimRig rig(c.identity);
+    if (!c.plugged) rig.unit->unplug();
     rig.service->init();
-    EXPECT_EQ(rig.service->deviceStatus.get(), c.status) << "mode " << c.identity.mode;
+    EXPECT_EQ(rig.service->deviceStatus.get(), c.status) << c.what;
   }
-}
-
-TEST(HIDServiceViewModeConnect, NoUnitGivesD) {
-  SimRig rig;
-  rig.unit->unplug();
-  rig.service->init();
-  EXPECT_EQ(rig.service->deviceStatus.get(), "D");
 }
 
 TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlockOnce) {

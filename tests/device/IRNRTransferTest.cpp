@@ -166,22 +166,29 @@ TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
 }
 
 TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
+  struct Case {
+    int type, index;
+    Bytes frame;  // the one frame, whole
+    int module;
+    std::string label;
+  };
+  const Case cases[] = {
+      {6, 55, {0xAA, 0x55, 0x05, 0x00, 0xB7, 0x00, 0x00, 0x00, 0x00, 0xCF, 0xB2}, kAmp, "56:Empty"},
+      {5, 28, {0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}, kCab, "29:EMPTY"},
+  };
   Rig rig;
-  Results nr, ir;
-  rig.service->sendFileToDevice(6, "", 55, nr.block());
-  EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x00, 0x00, 0x00}}}));
-  rig.ack(0xB7, 0);
-  EXPECT_EQ(nr.get(), (std::vector<long>{1}));
-  EXPECT_EQ(rig.label(kAmp, 55), "56:Empty");
-
-  rig.service->sendFileToDevice(5, "", 28, ir.block());
-  const auto sent = rig.take();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}));
-  rig.ack(0xB5, 0);
-  EXPECT_EQ(ir.get(), (std::vector<long>{1}));
-  EXPECT_EQ(rig.label(kCab, 28), "29:EMPTY");
-  EXPECT_TRUE(rig.take().empty());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Results results;
+    rig.service->sendFileToDevice(c.type, "", c.index, results.block());
+    const auto sent = rig.take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), c.frame);
+    rig.ack(sent[0].cmd, 0);
+    EXPECT_EQ(results.get(), (std::vector<long>{1}));
+    EXPECT_EQ(rig.label(c.module, static_cast<size_t>(c.index)), c.label);
+    EXPECT_TRUE(rig.take().empty());
+  }
 }
 
 TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
