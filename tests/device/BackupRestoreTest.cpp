@@ -664,7 +664,6 @@ TEST(Restore, ALateConfirmationOfAFailedRestoreDoesNotCountForTheRetry) {
 TEST(Restore, TheIRSlotsWaitTheirPause) {
   SettingViewModel::Timing timing = fastTiming();
   timing.irPause = std::chrono::milliseconds(150);
-  timing.recordAck = std::chrono::milliseconds(1000);
   BackupRig b({}, timing);
   Bytes ir{'C', 'a', 'b'};
   ir.resize(1552, 3);

@@ -99,7 +99,7 @@ std::ostream& operator<<(std::ostream& os, const Case& c) { return os << name(c.
 
 // The time constants of the flows, shortened.
 constexpr milliseconds kIdentifyPoll{10};
-constexpr int kIdentifyPolls = 10;                            // one attempt: 100 ms
+constexpr int kIdentifyPolls = 40;                            // one attempt: 400 ms
 constexpr milliseconds kBulkRetry{200};                       // start-up re-request
 constexpr milliseconds kTransferAck{1000};                    // IR / NR acknowledgement
 constexpr milliseconds kSlotTimeout{700};                     // backup: each exported slot
@@ -571,6 +571,7 @@ void Flows::runIdentify(const Case& c) {
     auto again = libupdate_zarvo::create(rig.sims);
     HIDClass::Timing t = again->hidclass().timing();
     t.identifyPoll = kIdentifyPoll;
+    t.identifyPolls = kIdentifyPolls;
     t.readSlice = milliseconds(5);
     again->hidclass().setTiming(t);
     again->setPid(HIDServiceViewMode::kProductId, HIDServiceViewMode::kVendorId, HIDServiceViewMode::kVersionNumber);

@@ -3,6 +3,7 @@
 // repeated streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "HIDServiceViewModeTestSupport.h"
@@ -195,9 +196,12 @@ TEST(HIDServiceViewModeStartUp, ReadThatStopsHalfWayIsAskedForAgain) {
   // stream past a retry as well).
   const int requests = rig.app->bulkRequests();
   EXPECT_GE(requests, 2);
+  // Record 5 is fetched at the end of a stream (of each, when another one
+  // crossed its answer).
   std::vector<int> asked;
   for (const auto& f : rig.received(0xA1)) asked.push_back(f.payload.at(0));
-  EXPECT_EQ(asked, (std::vector<int>{5}));
+  EXPECT_FALSE(asked.empty());
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 5), static_cast<long>(asked.size()));
   expectCacheMatchesUnit(rig);
   // Done: no more requests.
   ASSERT_TRUE(rig.waitPast(2 * timing.bulkReadRetry));

@@ -87,7 +87,7 @@ public:
     std::shared_ptr<dispatch::Queue> queue;
     {
       std::unique_lock lock(state_->mutex);
-      if (!state_->changed.wait_for(lock, 5s, [&] { return state_->queue != nullptr; })) return false;
+      if (!state_->changed.wait_for(lock, 10s, [&] { return state_->queue != nullptr; })) return false;
       queue = state_->queue;
     }
     return queue->sync([] {});
@@ -129,6 +129,7 @@ protected:
     auto updater = libupdate_zarvo::create(backend);
     HIDClass::Timing t;
     t.identifyPoll = 10ms;
+    t.identifyPolls = 50;  // half a second an attempt: an answer is never taken for silence
     t.readSlice = 10ms;
     updater->hidclass().setTiming(t);
     updater->setPid(0x5703, 0x0483, 200);
@@ -202,7 +203,7 @@ TEST_F(UpdaterTest, SendsOnlyToAnIdentifiedUnitAndForwardsInOrder) {
   updater->setHidDelegate(receiver);
   unit->clearReceived();
   updater->sendCMD(0xB4, page, 3);
-  ASSERT_TRUE(unit->waitForFrames(1, 2s));
+  ASSERT_TRUE(unit->waitForFrames(1, 10s));
   EXPECT_EQ(unit->receivedFrames()[0].bytes, (std::vector<uint8_t>{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
 
   const uint8_t payload[1] = {1};
@@ -211,11 +212,11 @@ TEST_F(UpdaterTest, SendsOnlyToAnIdentifiedUnitAndForwardsInOrder) {
   unit->sendFrame(0x17, payload);
   std::unique_lock lock(receiver->mutex);
   // Pulling the plug drops what the host has not read yet.
-  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 3; }));
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return receiver->events.size() == 3; }));
   lock.unlock();
   unit->unplug();
   lock.lock();
-  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 4; }));
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return receiver->events.size() == 4; }));
   EXPECT_EQ(receiver->events, (std::vector<std::string>{"frame 22", "frame 48", "frame 23", "gone"}));
 }
 
@@ -255,7 +256,7 @@ TEST_F(UpdaterTest, FullUpdateReportsRisingProgressAndOneHundredOnce) {
   }
   EXPECT_EQ(loader->packetTypes().back(), 0xFF);
   std::unique_lock lock(receiver->mutex);
-  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return !receiver->events.empty(); }));
   EXPECT_EQ(receiver->events, std::vector<std::string>{"gone"});  // boot-loader answers stay with the engine
 }
 
@@ -268,7 +269,7 @@ TEST_F(UpdaterTest, QuickUpdateEndsWithOneHundredBeforeTheFirstTick) {
   Window window;
   updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
                        window.errorBlock());
-  ASSERT_TRUE(window.waitForEnd(5s));
+  ASSERT_TRUE(window.waitForEnd(10s));
   EXPECT_EQ(window.calls(), std::vector<std::string>{"p100"});
   EXPECT_TRUE(updater->time()->isCancelled());
 }
@@ -292,9 +293,9 @@ TEST_F(UpdaterTest, EachFailureReachesTheErrorCallbackOnceAndAtOnce) {
     auto t = updater->timing();
     t.progressFirstTick = 60s;  // only the end of the worker can report
     updater->setTiming(t);
-    updater->engine().waitStep = 20us;
+    updater->engine().waitStep = 100us;  // a second for each answer: never late, only missing
     updater->engine().helloWaitSteps = 10000;
-    updater->engine().blockAckTimeout = 100ms;
+    updater->engine().blockAckTimeout = 1s;
     sim::SimBootloader::Knobs knobs;
     c.knobs(knobs);
     loader->setKnobs(knobs);
@@ -502,17 +503,17 @@ TEST_F(UpdaterTest, SimulatorInItsBootLoaderTakesATestImage) {
   Window missing;
   const auto absent = std::filesystem::temp_directory_path() / "qv450-no-bundle" / libupdate_zarvo::kFirmwareImageName;
   updater->beginUpdate(absent.string(), missing.progressBlock(), missing.errorBlock());
-  ASSERT_TRUE(missing.waitForEnd(2s));
+  ASSERT_TRUE(missing.waitForEnd(10s));
   EXPECT_EQ(missing.calls(), std::vector<std::string>{"e6"});
   EXPECT_NE(updater->updateErrorText().find("not found"), std::string::npos);
 
   Window window;
   updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
                        window.errorBlock());
-  ASSERT_TRUE(window.waitForEnd(5s));
+  ASSERT_TRUE(window.waitForEnd(10s));
   EXPECT_EQ(window.calls().back(), "p100");
   std::unique_lock lock(receiver->mutex);
-  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return !receiver->events.empty(); }));
 }
 
 }  // namespace
