@@ -412,9 +412,18 @@ struct Rig {
   std::shared_ptr<libupdate_zarvo> hid;
   std::shared_ptr<RecordingPopUps> popUps = std::make_shared<RecordingPopUps>();
   HIDServiceViewModePtr service;
-  std::atomic<int> disconnections{0};
-  ProgressLog progress;
-  Ends ends;
+  // What the flows report, held by every callback: a HID thread that holds
+  // the last reference to the updater is let go when the case ends, and may
+  // still be inside one of them.
+  struct Reports {
+    std::atomic<int> disconnections{0};
+    ProgressLog progress;
+    Ends ends;
+  };
+  std::shared_ptr<Reports> reports = std::make_shared<Reports>();
+  std::atomic<int>& disconnections = reports->disconnections;
+  ProgressLog& progress = reports->progress;
+  Ends& ends = reports->ends;
   std::string firstPath;
 
   explicit Rig(bool bootLoader, const sim::TestFirmwareSpec& firmware = {}) {
@@ -448,9 +457,9 @@ struct Rig {
     parts.timing.bulkReadRetry = kBulkRetry;
     service = HIDServiceViewMode::create(parts);
     service->setTransferTiming({kTransferAck});
-    service->setDisconnectionBlock([this] {
-      disconnections.fetch_add(1);
-      ends.add("disconnected");
+    service->setDisconnectionBlock([reports = reports] {
+      reports->ends.add("disconnected");
+      reports->disconnections.fetch_add(1);
     });
   }
   ~Rig() {
@@ -462,8 +471,11 @@ struct Rig {
   void readAll() {
     service->init();
     ASSERT_EQ(service->deviceStatus.get(), "A");
-    service->getAllData(progress.block());
+    service->getAllData(progressBlock());
     ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  }
+  HIDServiceViewMode::ProgressBlock progressBlock() const {
+    return [reports = reports, log = reports->progress.block()](int v) { log(v); };
   }
   // Waits for the flow's ending; the disconnection handling counts as one
   // only when asked.
@@ -589,12 +601,12 @@ void Flows::runStartUp(const Case& c) {
   // The read ends with its first 201. The service reports 201 for every
   // current preset the unit sends; a unit asked again after a late frame
   // may send a whole second stream, whose 201 ends nothing new.
-  rig.service->startBulkRead([&rig](int v) {
-    const auto before = rig.progress.get();
-    rig.progress.block()(v);
+  rig.service->startBulkRead([reports = rig.reports](int v) {
+    const auto before = reports->progress.get();
+    reports->progress.block()(v);
     if (v == HIDServiceViewMode::kProgressDone &&
         std::find(before.begin(), before.end(), HIDServiceViewMode::kProgressDone) == before.end())
-      rig.ends.add("progress 201");
+      reports->ends.add("progress 201");
   });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8 + kBound, true)) << "no ending";
   // Re-requests, late frames and the read's own give-up bound have had
@@ -667,7 +679,7 @@ void Flows::runImport(const Case& c, bool ir) {
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   const int index = slot + (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
   rig.service->sendFileToDevice(ir ? 0 : 1, (rig.folder / fileName).string(), index,
-                                [&rig](long r) { rig.ends.add("result " + std::to_string(r)); });
+                                [reports = rig.reports](long r) { reports->ends.add("result " + std::to_string(r)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck + kBound)) << "no ending";
   if (c.expect.disconnected) {
     ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
@@ -834,8 +846,8 @@ void Flows::runFirmware(const Case& c) {
 
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   rig.hid->beginUpdate(
-      image.string(), [&rig](int p) { if (p >= 100) rig.ends.add("update p" + std::to_string(p)); },
-      [&rig](int s) { rig.ends.add("update e" + std::to_string(s)); });
+      image.string(), [reports = rig.reports](int p) { if (p >= 100) reports->ends.add("update p" + std::to_string(p)); },
+      [reports = rig.reports](int s) { reports->ends.add("update e" + std::to_string(s)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBound)) << "no ending";
   Rig::settle(kBlockAck);
   expectEnding(rig, c.expect, flowEndings(rig));
