@@ -48,7 +48,10 @@ bool FaultyDevice::write(const hid::Report& report) {
       return inner_->write(r);  // fails: the unit has gone
     case FrameFault::Delay:
       // The write of the frame's first report stalls; the rest follow.
-      if (toUnit_.firstReport) std::this_thread::sleep_for(d.delay);
+      if (toUnit_.firstReport) {
+        plan_->countStall();
+        std::this_thread::sleep_for(d.delay);
+      }
       return inner_->write(r);
     case FrameFault::None:
     case FrameFault::Corrupt:

@@ -92,6 +92,16 @@ int FaultPlan::frames(Way way, uint8_t cmd) const {
   return it == counts_.end() ? 0 : it->second;
 }
 
+void FaultPlan::countStall() {
+  std::lock_guard guard(mutex_);
+  ++stalls_;
+}
+
+int FaultPlan::stalls() const {
+  std::lock_guard guard(mutex_);
+  return stalls_;
+}
+
 std::optional<FaultPlan::Clock::time_point> FaultPlan::firedAt() const {
   std::lock_guard guard(mutex_);
   return firedAt_;

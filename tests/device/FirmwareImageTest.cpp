@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "device/firmware/FirmwareImage.h"
@@ -54,39 +55,45 @@ TEST(FirmwareImage, ReadsHeaderAndChainedSections) {
 }
 
 TEST(FirmwareImage, RejectsImagesThatCannotBeSentWhole) {
-  const auto good = sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections());
-  auto b = good;
-
-  EXPECT_NE(rejection(std::vector<uint8_t>(good.begin(), good.begin() + 600)).find("too short"), std::string::npos);
-  b = good, b[47] = 0;
-  EXPECT_NE(rejection(b).find("no section"), std::string::npos);
-  b = good, b[47] = 3;  // head 2 names no next head (offset 0, the file header)
-  EXPECT_NE(rejection(b).find("section 3"), std::string::npos);
-  b = good, putLE32(b, 2688 + 13, 128), b[47] = 3;  // head 2 points back to head 1
-  EXPECT_NE(rejection(b).find("loop"), std::string::npos);
-  b = good, putLE32(b, 128 + 13, 4000);  // head 2 runs past the end
-  EXPECT_NE(rejection(b).find("section 2"), std::string::npos);
-  b = good, putLE32(b, 128 + 17, 4096);  // section 1's data runs past the end
-  EXPECT_NE(rejection(b).find("section 1"), std::string::npos);
-  b = good, putLE32(b, 2688 + 9, 0);  // no data position for section 2
-  EXPECT_NE(rejection(b).find("section 2"), std::string::npos);
-  b = good, putLE32(b, 2688 + 17, 0x80000000u);  // negative length
-  EXPECT_NE(rejection(b).find("negative"), std::string::npos);
-  b = good, putLE32(b, 128 + 17, 100), putLE32(b, 2688 + 17, 511);  // no whole block anywhere
-  EXPECT_NE(rejection(b).find("block"), std::string::npos);
-  // Answers that could never be told apart from the others.
-  b = good, b[42] = 0x01;
-  rejection(b);
-  b = good, b[128 + 22] = 0x01;
-  EXPECT_NE(rejection(b).find("section 1"), std::string::npos);
-  b = good, b[2688 + 22] = 0x03;
-  EXPECT_NE(rejection(b).find("section 2"), std::string::npos);
-  // Sections overlapping the heads leave nothing to reckon the percentage by.
-  auto tiny = sim::makeTestFirmware(sim::TestFirmwareSpec::withBlocks(1));
-  tiny[47] = 2;
-  putLE32(tiny, 128 + 13, 128 + 512);  // head 2 is section 1's data block
-  putLE32(tiny, 640 + 9, 641), putLE32(tiny, 640 + 17, 512), tiny[640 + 22] = 0x05;
-  EXPECT_NE(rejection(tiny).find("shorter"), std::string::npos);
+  using Image = std::vector<uint8_t>;
+  struct Case {
+    const char* what;
+    std::function<void(Image&)> change;  // applied to the good two-section image
+    const char* says;                    // part of the reason given
+  };
+  const Case cases[] = {
+      {"too short for its heads", [](Image& b) { b.resize(600); }, "too short"},
+      {"no section", [](Image& b) { b[47] = 0; }, "no section"},
+      {"head 2 names no next head (offset 0, the file header)", [](Image& b) { b[47] = 3; }, "section 3"},
+      {"head 2 points back to head 1", [](Image& b) { putLE32(b, 2688 + 13, 128), b[47] = 3; }, "loop"},
+      {"head 2 runs past the end", [](Image& b) { putLE32(b, 128 + 13, 4000); }, "section 2"},
+      {"section 1's data runs past the end", [](Image& b) { putLE32(b, 128 + 17, 4096); }, "section 1"},
+      {"no data position for section 2", [](Image& b) { putLE32(b, 2688 + 9, 0); }, "section 2"},
+      {"a negative length", [](Image& b) { putLE32(b, 2688 + 17, 0x80000000u); }, "negative"},
+      {"no whole block anywhere", [](Image& b) { putLE32(b, 128 + 17, 100), putLE32(b, 2688 + 17, 511); }, "block"},
+      // Answers that could never be told apart from the others.
+      {"the announcement answered as the hello", [](Image& b) { b[42] = 0x01; }, "packet 02"},
+      {"section 1 acknowledged as the hello", [](Image& b) { b[128 + 22] = 0x01; }, "section 1"},
+      {"section 2 acknowledged as the announcement", [](Image& b) { b[2688 + 22] = 0x03; }, "section 2"},
+      // Sections overlapping the heads leave nothing to reckon the
+      // percentage by.
+      {"head 2 is section 1's data block",
+       [](Image& b) {
+         b = sim::makeTestFirmware(sim::TestFirmwareSpec::withBlocks(1));
+         b[47] = 2;
+         putLE32(b, 128 + 13, 128 + 512);
+         putLE32(b, 640 + 9, 641), putLE32(b, 640 + 17, 512), b[640 + 22] = 0x05;
+       },
+       "shorter"},
+  };
+  const Image good = sim::makeTestFirmware(sim::TestFirmwareSpec::twoSections());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Image b = good;
+    c.change(b);
+    const std::string why = rejection(b);
+    EXPECT_NE(why.find(c.says), std::string::npos) << why;
+  }
 }
 
 TEST(FirmwareImage, LoadSaysTrulyWhyAFileCannotBeUsed) {

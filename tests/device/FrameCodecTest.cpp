@@ -141,116 +141,72 @@ TEST(FrameCodecTest, ReportPayloadClampsTheCountByte) {
   EXPECT_TRUE(frame::reportPayload(Bytes{7}).empty());
 }
 
-TEST(FrameCodecTest, ReassemblesFramesAcrossAndWithinReports) {
-  const Bytes a = codecFrame(0x20, Bytes(159, 0x42));  // 166 bytes
+// Bytes fed in chunks: the frames delivered (none before the last chunk) and
+// what stays queued for the next report.
+TEST(FrameCodecTest, ReassemblyDeliversGoodFramesAndKeepsOrDropsTheRest) {
+  const Bytes a = codecFrame(0x20, Bytes(159, 0x42));  // 166 bytes, three reports
   const Bytes b = codecFrame(0x34, {0x09});
   const Bytes c = codecFrame(0x16, {0x07});
-
-  {  // one report holding exactly one frame: delivered, nothing left
-    Collector col;
-    col.put(b);
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], b);
-    EXPECT_EQ(col.r.size(), 0u);
-  }
-  {  // over three reports: nothing before the last byte
-    Collector col;
-    const auto reports = frame::splitReports(a);
-    for (size_t i = 0; i < reports.size(); ++i) {
-      EXPECT_TRUE(col.frames.empty()) << i;
-      col.put(Bytes(frame::reportPayload(reports[i]).begin(), frame::reportPayload(reports[i]).end()));
-    }
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], a);
-  }
-  {  // garbage, then two frames, in one report
-    Collector col;
-    col.put(concat({{0x01, 0x55, 0x02}, b, c}));
-    ASSERT_EQ(col.frames.size(), 2u);
-    EXPECT_EQ(col.frames[0], b);
-    EXPECT_EQ(col.frames[1], c);
-    EXPECT_EQ(col.r.size(), 0u);
-  }
-  {  // a header split right after AA, and after its length
-    Collector col;
-    col.put({0xAA});
-    col.put({0x55, 0x02});
-    EXPECT_EQ(col.r.queue(), (Bytes{0xAA, 0x55, 0x02}));
-    col.put(Bytes(b.begin() + 3, b.end()));
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], b);
-  }
-}
-
-TEST(FrameCodecTest, BadBytesAreKeptOrDroppedAsTheReceiveRulesSay) {
-  const Bytes good = codecFrame(0x34, {0x09});
   Bytes bad = codecFrame(0x16, {0x07});
   bad.back() ^= 0xFF;
-
-  {  // a bad CRC is not delivered and stays until a good frame takes it along
+  const Bytes largest = codecFrame(0x44, Bytes(frame::kMaxLength - 1, 0xAA));
+  const auto reportsOf = [](const Bytes& f) {
+    std::vector<Bytes> chunks;
+    for (const auto& r : frame::splitReports(f)) {
+      const auto p = frame::reportPayload(r);
+      chunks.emplace_back(p.begin(), p.end());
+    }
+    return chunks;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Bytes> chunks;
+    std::vector<Bytes> frames;
+    Bytes queue;
+  };
+  const Case cases[] = {
+      {"one report holding exactly one frame", {b}, {b}, {}},
+      {"a frame over three reports", reportsOf(a), {a}, {}},
+      {"garbage, then two frames, in one report", {concat({{0x01, 0x55, 0x02}, b, c})}, {b, c}, {}},
+      {"a header split right after AA, and after its length", {{0xAA}, {0x55, 0x02}}, {}, {0xAA, 0x55, 0x02}},
+      {"the rest of that frame", {{0xAA}, {0x55, 0x02}, Bytes(b.begin() + 3, b.end())}, {b}, {}},
+      {"a bad CRC stays", {bad}, {}, bad},
+      {"until a good frame takes it along", {bad, b}, {b}, {}},
+      {"a queue ending with a lone AA keeps only that byte", {{0x10, 0x20, 0xAA}}, {}, {0xAA}},
+      {"no AA at all: emptied", {{0x10, 0x20, 0x55}}, {}, {}},
+      {"an incomplete frame cuts the bytes before it", {concat({{1, 2, 3}, Bytes(b.begin(), b.begin() + 5)})}, {},
+       Bytes(b.begin(), b.begin() + 5)},
+      {"L = 0xFFFF can never complete: the frame behind it still arrives",
+       {concat({{0xAA, 0x55, 0xFF, 0xFF, 0x01}, b})}, {b}, {}},
+      {"L = 10235 likewise; L = 0 has no command byte",
+       {concat({{0xAA, 0x55, 0xFB, 0x27}, {0xAA, 0x55, 0x00, 0x00, 0xFF, 0xFF}, b})}, {b}, {}},
+      {"the largest frame", reportsOf(largest), {largest}, {}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
     Collector col;
-    col.put(bad);
-    EXPECT_TRUE(col.frames.empty());
-    EXPECT_EQ(col.r.queue(), bad);
-    col.put(good);
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], good);
-    EXPECT_EQ(col.r.size(), 0u);
-  }
-  {  // a queue ending with a lone AA keeps only that byte
-    Collector col;
-    col.put({0x10, 0x20, 0xAA});
-    EXPECT_EQ(col.r.queue(), (Bytes{0xAA}));
-  }
-  {  // no AA at all: emptied
-    Collector col;
-    col.put({0x10, 0x20, 0x55});
-    EXPECT_EQ(col.r.size(), 0u);
-  }
-  {  // an incomplete frame cuts the bytes before it
-    Collector col;
-    col.put(concat({{1, 2, 3}, Bytes(good.begin(), good.begin() + 5)}));
-    EXPECT_EQ(col.r.queue(), Bytes(good.begin(), good.begin() + 5));
+    for (size_t i = 0; i < k.chunks.size(); ++i) {
+      EXPECT_TRUE(col.frames.empty()) << "before chunk " << i;
+      col.put(k.chunks[i]);
+    }
+    EXPECT_EQ(col.frames, k.frames);
+    EXPECT_EQ(col.r.queue(), k.queue);
   }
 }
 
-TEST(FrameCodecTest, ImpossibleLengthsAndFloodsDoNotStallReception) {
+// AA bytes that never make a header.
+TEST(FrameCodecTest, AFloodOfJunkStaysBoundedAndDoesNotStallReception) {
   const Bytes good = codecFrame(0x34, {0x09});
-  {  // L = 0xFFFF can never complete: the frame behind it still arrives
-    Collector col;
-    col.put(concat({{0xAA, 0x55, 0xFF, 0xFF, 0x01}, good}));
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], good);
+  Collector col;
+  Bytes junk(63);
+  for (size_t i = 0; i < junk.size(); ++i) junk[i] = (i % 2) ? 0xAA : 0x01;
+  junk.back() = 0x01;
+  for (int i = 0; i < 2000; ++i) {
+    col.put(junk);
+    ASSERT_LE(col.r.size(), frame::kQueueLimit + junk.size());
   }
-  {  // L = 10235 likewise; L = 0 has no command byte
-    Collector col;
-    col.put(concat({{0xAA, 0x55, 0xFB, 0x27}, {0xAA, 0x55, 0x00, 0x00, 0xFF, 0xFF}, good}));
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], good);
-  }
-  {  // the largest frame still arrives
-    Collector col;
-    const Bytes largest = codecFrame(0x44, Bytes(frame::kMaxLength - 1, 0xAA));
-    for (const auto& r : frame::splitReports(largest)) {
-      const auto p = frame::reportPayload(r);
-      col.put(Bytes(p.begin(), p.end()));
-    }
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], largest);
-  }
-  {  // a flood of AA bytes that never make a header stays bounded
-    Collector col;
-    Bytes junk(63);
-    for (size_t i = 0; i < junk.size(); ++i) junk[i] = (i % 2) ? 0xAA : 0x01;
-    junk.back() = 0x01;
-    for (int i = 0; i < 2000; ++i) {
-      col.put(junk);
-      ASSERT_LE(col.r.size(), frame::kQueueLimit + junk.size());
-    }
-    col.put(good);
-    ASSERT_EQ(col.frames.size(), 1u);
-    EXPECT_EQ(col.frames[0], good);
-  }
+  col.put(good);
+  EXPECT_EQ(col.frames, std::vector<Bytes>{good});
 }
 
 using Reference = testsupport::LiteralReassembler;

@@ -3,6 +3,7 @@
 // repeated streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "HIDServiceViewModeTestSupport.h"
@@ -38,25 +39,23 @@ void expectCacheMatchesUnit(const SimRig& rig) {
 
 TEST(HIDServiceViewModeConnect, StatusFollowsTheUnitsIdentity) {
   struct Case {
+    const char* what;
     sim::Identity identity;
+    bool plugged;
     std::string status;
   };
   sim::Identity app, boot, oldFirmware, unknownMode;
   boot.mode = 'B';
   oldFirmware.version = "V1.0.4";
   unknownMode.mode = 'Q';
-  for (const Case& c : {Case{app, "A"}, Case{boot, "B"}, Case{oldFirmware, "L"}, Case{unknownMode, "D"}}) {
+  for (const Case& c : {Case{"application", app, true, "A"}, Case{"boot loader", boot, true, "B"},
+                        Case{"older firmware", oldFirmware, true, "L"}, Case{"unknown mode", unknownMode, true, "D"},
+                        Case{"no unit", app, false, "D"}}) {
     SimRig rig(c.identity);
+    if (!c.plugged) rig.unit->unplug();
     rig.service->init();
-    EXPECT_EQ(rig.service->deviceStatus.get(), c.status) << "mode " << c.identity.mode;
+    EXPECT_EQ(rig.service->deviceStatus.get(), c.status) << c.what;
   }
-}
-
-TEST(HIDServiceViewModeConnect, NoUnitGivesD) {
-  SimRig rig;
-  rig.unit->unplug();
-  rig.service->init();
-  EXPECT_EQ(rig.service->deviceStatus.get(), "D");
 }
 
 TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlockOnce) {
@@ -71,7 +70,7 @@ TEST(HIDServiceViewModeConnect, UnplugCallsTheDisconnectionBlockOnce) {
   // A second report of the loss (the start-up read giving up as well) does
   // not alert twice; the kept disHIDBlock is the screens', never called here.
   rig.service->disconnectDevice();
-  dispatch::runMainLoop(20ms);
+  dispatch::drainMainQueue();
   EXPECT_EQ(calls.load(), 1);
   EXPECT_EQ(disHID.load(), 0);
   EXPECT_TRUE(rig.service->disHIDBlock());
@@ -168,10 +167,15 @@ TEST(HIDServiceViewModeStartUp, UnansweredRequestIsMadeAgain) {
   rig.service->init();
   rig.service->startBulkRead(progress.block());
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-  // Each request is page 5 then all data; no more once records arrive.
-  dispatch::runMainLoop(100ms);
-  EXPECT_EQ(rig.app->bulkRequests(), 3);
-  EXPECT_EQ(rig.received(0xB4).size(), 3u);
+  // Requests are made on the main thread, as is this count: it holds every
+  // request made before the end. The two ignored ones were made again; on a
+  // loaded machine a retry may also fire before the third answer lands.
+  const int requests = rig.app->bulkRequests();
+  EXPECT_GE(requests, 3);
+  // Each request is page 5 then all data; none once the read is done.
+  ASSERT_TRUE(rig.waitPast(2 * timing.bulkReadRetry));
+  EXPECT_EQ(rig.app->bulkRequests(), requests);
+  EXPECT_EQ(rig.received(0xB4).size(), static_cast<size_t>(requests));
   EXPECT_EQ(progress.get().size(), 201u);
   expectCacheMatchesUnit(rig);
 }
@@ -188,14 +192,20 @@ TEST(HIDServiceViewModeStartUp, ReadThatStopsHalfWayIsAskedForAgain) {
   rig.service->init();
   rig.service->startBulkRead(progress.block());
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-  EXPECT_EQ(rig.app->bulkRequests(), 2);
+  // At least the one request again (a loaded machine may stall the second
+  // stream past a retry as well).
+  const int requests = rig.app->bulkRequests();
+  EXPECT_GE(requests, 2);
+  // Record 5 is fetched at the end of a stream (of each, when another one
+  // crossed its answer).
   std::vector<int> asked;
   for (const auto& f : rig.received(0xA1)) asked.push_back(f.payload.at(0));
-  EXPECT_EQ(asked, (std::vector<int>{5}));
+  EXPECT_FALSE(asked.empty());
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 5), static_cast<long>(asked.size()));
   expectCacheMatchesUnit(rig);
   // Done: no more requests.
-  dispatch::runMainLoop(120ms);
-  EXPECT_EQ(rig.app->bulkRequests(), 2);
+  ASSERT_TRUE(rig.waitPast(2 * timing.bulkReadRetry));
+  EXPECT_EQ(rig.app->bulkRequests(), requests);
 }
 
 TEST(HIDServiceViewModeStartUp, RepeatedStreamNeitherShiftsNorDuplicates) {
@@ -246,7 +256,7 @@ TEST(HIDServiceViewModeStartUp, AReadThatMakesNoProgressEndsAsADisconnection) {
     rig.service->startBulkRead(progress.block());
     ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return disconnections.load() > 0; }, kBound)) << c.what;
     const int requests = rig.app->bulkRequests();
-    dispatch::runMainLoop(150ms);
+    ASSERT_TRUE(rig.waitPast(2 * timing.bulkReadRetry)) << c.what;
     EXPECT_EQ(disconnections.load(), 1) << c.what;
     if (c.exact)
       EXPECT_EQ(requests, 1 + HIDServiceViewMode::kBulkReadRetries) << c.what;

@@ -203,6 +203,16 @@ struct SimRig {
   bool waitFor(uint8_t cmd, size_t count) const {
     return dispatch::runMainLoopUntil([&] { return received(cmd).size() >= count; }, kBound);
   }
+  // Runs the main queue until a task queued `delay` from now has run. Every
+  // main-queue timer the service armed before, due sooner, has fired by then,
+  // and what it sent has reached the unit (the service writes on the thread
+  // that sends). This, not a pause, is how a test shows that nothing more
+  // came.
+  static bool waitPast(std::chrono::milliseconds delay) {
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    dispatch::Queue::main()->after(delay, [ran] { ran->store(true); });
+    return dispatch::runMainLoopUntil([&] { return ran->load(); }, kBound + delay);
+  }
 };
 
 // Progress values as the start-up reported them (any thread).

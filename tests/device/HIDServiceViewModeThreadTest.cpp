@@ -15,14 +15,15 @@ using namespace svc_test;
 
 namespace {
 
-// True when another thread can use the service now, within a bound: it
-// cannot while this thread holds the service's lock.
+// True when another thread can use the service now: it cannot while this
+// thread holds the service's lock. The bound is one only a thread blocked on
+// that lock reaches.
 bool serviceFreeForOthers(const HIDServiceViewModePtr& service) {
   auto other = std::async(std::launch::async, [service] {
     service->sendChangePage(17);
     return service->allPresetDataArr2().size();
   });
-  return other.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  return other.wait_for(kBound) == std::future_status::ready;
 }
 
 }  // namespace

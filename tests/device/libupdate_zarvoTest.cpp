@@ -45,16 +45,61 @@ public:
   libupdate_zarvo::ValueBlock errorBlock() {
     return [this](int s) { error(s); };
   }
+  // Waits until every task queued by now on the queue the callbacks run on
+  // has run: a tick that would call again has done so by then.
+  bool drain() {
+    std::shared_ptr<dispatch::Queue> queue;
+    {
+      std::lock_guard guard(mutex_);
+      queue = queue_;
+    }
+    return queue && queue->sync([] {});
+  }
 
 private:
   void add(std::string s) {
     std::lock_guard guard(mutex_);
     calls_.push_back(std::move(s));
+    queue_ = dispatch::Queue::current();
     changed_.notify_all();
   }
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> calls_;
+  std::shared_ptr<dispatch::Queue> queue_;
+};
+
+// The queue an update reports on, caught from inside it by the progress
+// timer's cancel handler, which runs there once the timer's last call has
+// returned. Set before the update can end.
+class ProgressQueue {
+public:
+  explicit ProgressQueue(libupdate_zarvo& updater) {
+    updater.time()->setCancelHandler([state = state_] {
+      std::lock_guard guard(state->mutex);
+      state->queue = dispatch::Queue::current();
+      state->changed.notify_all();
+    });
+  }
+  // Waits for the timer's cancel, then for every task queued on the queue by
+  // now (the worker's last tick among them, once the cancel has joined it).
+  bool drain() {
+    std::shared_ptr<dispatch::Queue> queue;
+    {
+      std::unique_lock lock(state_->mutex);
+      if (!state_->changed.wait_for(lock, 10s, [&] { return state_->queue != nullptr; })) return false;
+      queue = state_->queue;
+    }
+    return queue->sync([] {});
+  }
+
+private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::shared_ptr<dispatch::Queue> queue;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 class Receiver : public ZarvoHIDDelegate {
@@ -84,6 +129,7 @@ protected:
     auto updater = libupdate_zarvo::create(backend);
     HIDClass::Timing t;
     t.identifyPoll = 10ms;
+    t.identifyPolls = 50;  // half a second an attempt: an answer is never taken for silence
     t.readSlice = 10ms;
     updater->hidclass().setTiming(t);
     updater->setPid(0x5703, 0x0483, 200);
@@ -157,7 +203,7 @@ TEST_F(UpdaterTest, SendsOnlyToAnIdentifiedUnitAndForwardsInOrder) {
   updater->setHidDelegate(receiver);
   unit->clearReceived();
   updater->sendCMD(0xB4, page, 3);
-  ASSERT_TRUE(unit->waitForFrames(1, 2s));
+  ASSERT_TRUE(unit->waitForFrames(1, 10s));
   EXPECT_EQ(unit->receivedFrames()[0].bytes, (std::vector<uint8_t>{0xAA, 0x55, 0x03, 0x00, 0xB4, 0x05, 0x00, 0xCC, 0xE7}));
 
   const uint8_t payload[1] = {1};
@@ -166,11 +212,11 @@ TEST_F(UpdaterTest, SendsOnlyToAnIdentifiedUnitAndForwardsInOrder) {
   unit->sendFrame(0x17, payload);
   std::unique_lock lock(receiver->mutex);
   // Pulling the plug drops what the host has not read yet.
-  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 3; }));
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return receiver->events.size() == 3; }));
   lock.unlock();
   unit->unplug();
   lock.lock();
-  ASSERT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return receiver->events.size() == 4; }));
+  ASSERT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return receiver->events.size() == 4; }));
   EXPECT_EQ(receiver->events, (std::vector<std::string>{"frame 22", "frame 48", "frame 23", "gone"}));
 }
 
@@ -187,7 +233,9 @@ TEST_F(UpdaterTest, FullUpdateReportsRisingProgressAndOneHundredOnce) {
   updater->beginUpdate(image(spec).string(), window.progressBlock(), window.errorBlock());
   EXPECT_TRUE(updater->isUpdating());
   ASSERT_TRUE(window.waitForEnd(10s));
-  std::this_thread::sleep_for(30ms);  // several ticks: nothing more comes
+  // Nothing more comes: the worker joined, every tick queued has run.
+  updater->cancelUpdate();
+  ASSERT_TRUE(window.drain());
   auto calls = window.calls();
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.back(), "p100");
@@ -208,7 +256,7 @@ TEST_F(UpdaterTest, FullUpdateReportsRisingProgressAndOneHundredOnce) {
   }
   EXPECT_EQ(loader->packetTypes().back(), 0xFF);
   std::unique_lock lock(receiver->mutex);
-  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return !receiver->events.empty(); }));
   EXPECT_EQ(receiver->events, std::vector<std::string>{"gone"});  // boot-loader answers stay with the engine
 }
 
@@ -221,7 +269,7 @@ TEST_F(UpdaterTest, QuickUpdateEndsWithOneHundredBeforeTheFirstTick) {
   Window window;
   updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
                        window.errorBlock());
-  ASSERT_TRUE(window.waitForEnd(5s));
+  ASSERT_TRUE(window.waitForEnd(10s));
   EXPECT_EQ(window.calls(), std::vector<std::string>{"p100"});
   EXPECT_TRUE(updater->time()->isCancelled());
 }
@@ -245,9 +293,9 @@ TEST_F(UpdaterTest, EachFailureReachesTheErrorCallbackOnceAndAtOnce) {
     auto t = updater->timing();
     t.progressFirstTick = 60s;  // only the end of the worker can report
     updater->setTiming(t);
-    updater->engine().waitStep = 20us;
+    updater->engine().waitStep = 100us;  // a second for each answer: never late, only missing
     updater->engine().helloWaitSteps = 10000;
-    updater->engine().blockAckTimeout = 100ms;
+    updater->engine().blockAckTimeout = 1s;
     sim::SimBootloader::Knobs knobs;
     c.knobs(knobs);
     loader->setKnobs(knobs);
@@ -255,8 +303,9 @@ TEST_F(UpdaterTest, EachFailureReachesTheErrorCallbackOnceAndAtOnce) {
     if (c.missingImage) path = path.parent_path() / libupdate_zarvo::kFirmwareImageName;
     Window window;
     updater->beginUpdate(path.string(), window.progressBlock(), window.errorBlock());
-    ASSERT_TRUE(window.waitForEnd(3s));
-    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(window.waitForEnd(10s));
+    updater->cancelUpdate();  // joins the worker: its last tick is queued
+    ASSERT_TRUE(window.drain());
     EXPECT_EQ(window.calls(), std::vector<std::string>{"e" + std::to_string(c.status)});
     EXPECT_FALSE(updater->updateErrorText().empty());
     if (c.missingImage) {
@@ -289,17 +338,17 @@ TEST_F(UpdaterTest, UpdatesStartedTogetherFromTwoThreadsRunOnce) {
   t1.join();
   t2.join();
   EXPECT_TRUE(updater->isUpdating());
-  ASSERT_TRUE(unit->waitForFrames(5, 3s));  // identify, AA, 00, 02, a block
-  std::this_thread::sleep_for(30ms);
+  ASSERT_TRUE(unit->waitForFrames(5, 10s));  // identify, AA, 00, 02, a block
+  // The cancel joins the worker: every packet it sent has reached the unit.
+  updater->cancelUpdate();
+  EXPECT_FALSE(updater->isUpdating());
   const auto types = loader->packetTypes();
   ASSERT_FALSE(types.empty());
   EXPECT_EQ(std::count(types.begin(), types.end(), types.front()), 1) << "one update's opening packet only";
-  // Only the running update reports (its progress); neither ends in an error.
+  // Only the running update reported (its progress); neither ended in an error.
   EXPECT_TRUE(a.calls().empty() || b.calls().empty());
   for (const auto& call : a.calls()) EXPECT_EQ(call.front(), 'p');
   for (const auto& call : b.calls()) EXPECT_EQ(call.front(), 'p');
-  updater->cancelUpdate();
-  EXPECT_FALSE(updater->isUpdating());
 }
 
 TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
@@ -311,18 +360,21 @@ TEST_F(UpdaterTest, CancelDuringAnUpdateStopsWorkerAndTimerQuickly) {
   Window window;
   updater->beginUpdate(image(sim::TestFirmwareSpec::withBlocks(8)).string(), window.progressBlock(),
                        window.errorBlock());
-  ASSERT_TRUE(unit->waitForFrames(7, 3s));  // identify, AA, 00, 02 and three blocks
+  ProgressQueue progressQueue(*updater);
+  ASSERT_TRUE(unit->waitForFrames(7, 10s));  // identify, AA, 00, 02 and three blocks
   // A second update is refused while this one runs.
   Window second;
   updater->beginUpdate(imagePath.string(), second.progressBlock(), second.errorBlock());
-  std::this_thread::sleep_for(40ms);  // a few ticks with the percentage moved
+  // A tick has seen the percentage move.
+  for (int i = 0; i < 10000 && window.calls().empty(); ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(window.calls().empty());
   const auto before = std::chrono::steady_clock::now();
   updater->cancelUpdate();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 30s);  // not the minute's wait for the block
   EXPECT_FALSE(updater->isUpdating());
   EXPECT_TRUE(updater->time()->isCancelled());
   auto seen = window.calls().size();
-  std::this_thread::sleep_for(30ms);
+  ASSERT_TRUE(progressQueue.drain());
   EXPECT_EQ(window.calls().size(), seen);
   EXPECT_TRUE(second.calls().empty());
   EXPECT_EQ(unit->receivedCount(), 7u);  // nothing after the third block
@@ -379,12 +431,13 @@ TEST_F(UpdaterTest, NoCallbackRunsOrStartsOnceCancelUpdateHasReturned) {
     auto race = std::make_shared<Race>();
     race->hold = std::chrono::microseconds(round % 3 == 0 ? 0 : 300 * (round % 3));
     updater->beginUpdate(path, [race](int) { race->call(); }, [race](int) { race->call(); });
+    ProgressQueue progressQueue(*updater);
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 3));
     updater->cancelUpdate();
     race->cancelReturned = true;
     EXPECT_EQ(race->inside.load(), 0);
     const int calls = race->calls.load();
-    std::this_thread::sleep_for(10ms);  // ten more ticks would have come
+    ASSERT_TRUE(progressQueue.drain());  // every tick queued has run
     EXPECT_EQ(race->calls.load(), calls);
     EXPECT_EQ(race->startedAfterCancel.load(), 0);
     EXPECT_TRUE(FirmwareEngine::isFinal(updater->engine().status())) << updater->engine().status();
@@ -400,18 +453,32 @@ TEST_F(UpdaterTest, ACallbackMayCancelItsOwnUpdate) {
   t.progressInterval = 1ms;
   updater->setTiming(t);
   unit->setPaced(true);
-  auto cancelled = std::make_shared<std::atomic<int>>(0);
+  // Calls, and the queue they ran on (held by the callback).
+  struct Calls {
+    std::atomic<int> count{0};
+    std::mutex mutex;
+    std::shared_ptr<dispatch::Queue> queue;
+  };
+  auto cancelled = std::make_shared<Calls>();
   std::weak_ptr<libupdate_zarvo> weak = updater;
   updater->beginUpdate(image(sim::TestFirmwareSpec::withBlocks(200)).string(),
                        [weak, cancelled](int) {
                          if (auto u = weak.lock()) u->cancelUpdate();
-                         ++*cancelled;
+                         std::lock_guard guard(cancelled->mutex);
+                         cancelled->queue = dispatch::Queue::current();
+                         ++cancelled->count;
                        },
                        nullptr);
-  for (int i = 0; i < 5000 && cancelled->load() == 0; ++i) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(cancelled->load(), 1);
+  for (int i = 0; i < 10000 && cancelled->count.load() == 0; ++i) std::this_thread::sleep_for(1ms);
   updater->cancelUpdate();  // joins the worker
+  std::shared_ptr<dispatch::Queue> queue;
+  {
+    std::lock_guard guard(cancelled->mutex);
+    queue = cancelled->queue;
+  }
+  ASSERT_TRUE(queue);
+  EXPECT_TRUE(queue->sync([] {}));  // every tick queued has run: no second call
+  EXPECT_EQ(cancelled->count.load(), 1);
   EXPECT_EQ(updater->engine().status(), FirmwareEngine::StatusCancelled);
 }
 
@@ -436,17 +503,17 @@ TEST_F(UpdaterTest, SimulatorInItsBootLoaderTakesATestImage) {
   Window missing;
   const auto absent = std::filesystem::temp_directory_path() / "qv450-no-bundle" / libupdate_zarvo::kFirmwareImageName;
   updater->beginUpdate(absent.string(), missing.progressBlock(), missing.errorBlock());
-  ASSERT_TRUE(missing.waitForEnd(2s));
+  ASSERT_TRUE(missing.waitForEnd(10s));
   EXPECT_EQ(missing.calls(), std::vector<std::string>{"e6"});
   EXPECT_NE(updater->updateErrorText().find("not found"), std::string::npos);
 
   Window window;
   updater->beginUpdate(image(sim::TestFirmwareSpec::twoSections()).string(), window.progressBlock(),
                        window.errorBlock());
-  ASSERT_TRUE(window.waitForEnd(5s));
+  ASSERT_TRUE(window.waitForEnd(10s));
   EXPECT_EQ(window.calls().back(), "p100");
   std::unique_lock lock(receiver->mutex);
-  EXPECT_TRUE(receiver->gone.wait_for(lock, 2s, [&] { return !receiver->events.empty(); }));
+  EXPECT_TRUE(receiver->gone.wait_for(lock, 10s, [&] { return !receiver->events.empty(); }));
 }
 
 }  // namespace

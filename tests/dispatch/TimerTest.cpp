@@ -232,7 +232,11 @@ TEST(TimerRealClock, CancelFromAnotherThreadWhileTheHandlerRunsOnAConcurrentQueu
   ASSERT_TRUE(waitUntil([&] { return cancelHandlerRan.load(); }));
   EXPECT_EQ(insideAtCancelHandler.load(), 0);
   EXPECT_LE(callsAtCancelHandler.load(), callsAtCancel + 1);
-  std::this_thread::sleep_for(20ms);
+  // A task due several intervals from now is taken from the queue after any
+  // fire due before it: once it has run, and no call is inside, none came.
+  auto markerRan = std::make_shared<std::atomic<bool>>(false);
+  queue->after(10ms, [markerRan] { markerRan->store(true); });
+  ASSERT_TRUE(waitUntil([&] { return markerRan->load() && inside.load() == 0; }));
   EXPECT_EQ(calls.load(), callsAtCancelHandler.load());
   EXPECT_EQ(most.load(), 1);
 }
