@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "device/TempFolder.h"
@@ -317,6 +318,44 @@ TEST(ModuleEditorWithUnit, PictureOfTheAmpModule) {
       accent = std::abs(c.red() - 138) < 40 && std::abs(c.green() - 214) < 30 && c.blue() > 215;
     }
   EXPECT_TRUE(accent);
+}
+
+// The unit turns to another module's page after the editor is made and
+// before its first refresh has run: the refresh finds the records on the new
+// module while the type list is still the old module's, and must wait for the
+// list rather than take the unit's type for an unknown one.
+TEST(ModuleEditorWithUnit, APageTurnedBeforeTheFirstRefreshShowsThatModule) {
+  TempFolder folder;
+  ProgressLog progress;
+  SimRig sim;
+  GGEffectFunManagerPtr manager = readUnitAndMakeManager(sim, progress, folder, false);
+  const int from = sim.service->presetAllData()->selectedModule.get().value_or(0);
+  const int to = from == 2 ? 7 : 2;
+  auto window = ui::Window::create(ui::Rect(0, 0, 900, 430));
+  auto editor = EffectDataView::create({sim.service, manager, shippedSlotTable}, ui::Rect(0, 0, 900, 430));
+  window->contentView()->addSubview(editor);
+  const size_t pages = sim.received(0xB4).size();
+  sim.app->changePage(dev::kFirstModulePage + to);
+  // The records take the page on the unit's thread; the main queue, with the
+  // first refresh on it, has not run.
+  const auto until = std::chrono::steady_clock::now() + kBound;
+  while (sim.service->presetAllData()->selectedModule.get() != to && std::chrono::steady_clock::now() < until)
+    std::this_thread::yield();
+  ASSERT_EQ(sim.service->presetAllData()->selectedModule.get(), to);
+  const std::string name = EffectViewModel::moduleName(to);
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        return editor->titleTF->stringValue() == name && editor->moduleParamViewModel->curModel &&
+               editor->moduleParamViewModel->curModel->effectName == name;
+      },
+      kBound)) << editor->titleTF->stringValue() << ", pages asked: " << sim.received(0xB4).size() - pages;
+  flushMainQueue();
+  EXPECT_EQ(sim.received(0xB4).size(), pages);  // the editor asked for no page
+  EXPECT_EQ(sim.app->editBuffer().page, dev::kFirstModulePage + to);
+  window->close();
+  editor.reset();
+  window.reset();
+  flushMainQueue();
 }
 
 // ---- the knob cell alone

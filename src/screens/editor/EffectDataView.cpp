@@ -215,10 +215,15 @@ void EffectDataView::needToReload() {
   hid = parts_.service ? parts_.service : HIDServiceViewMode::shared();
   const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
   const int module = selectedModule();
+  const auto& models = moduleTypeViewModel->models();
+  // The unit has turned to another module since the type list was built (the
+  // records change on the unit's thread, the list on the main queue): the
+  // type word belongs to a module the list is not of, and the list's rebuild
+  // brings a refresh of its own.
+  if (!models.empty() && models.front()->effectName != EffectViewModel::moduleName(module)) return;
   titleTF->setStringValue(EffectViewModel::moduleName(module));
   statusSwitch->setIsOn(manager->currentEffectIsOpen());
   const int64_t index = manager->currentEffectTypeIndex();
-  const auto& models = moduleTypeViewModel->models();
   if (index < 0 || index >= static_cast<int64_t>(models.size())) {
     hid->sendChangePage(kFallbackPage);
     return;
