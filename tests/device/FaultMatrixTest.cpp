@@ -662,7 +662,8 @@ void Flows::runImport(const Case& c, bool ir) {
 
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   const int index = slot + (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
-  rig.service->sendFileToDevice(ir ? 0 : 1, (rig.folder / fileName).string(), index,
+  rig.service->sendFileToDevice(ir ? dev::TransferKind::ImportIR : dev::TransferKind::ImportNR,
+                                (rig.folder / fileName).string(), index,
                                 [&rig](long r) { rig.ends.add("result " + std::to_string(r)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck)) << "no ending";
   Rig::settle(kTransferAck / 2 + c.expect.within / 4);

@@ -100,6 +100,7 @@ struct Rig : Recorder {
 
 constexpr int kAmp = 2;
 constexpr int kCab = 3;
+using Kind = dev::TransferKind;
 
 }  // namespace
 
@@ -108,7 +109,7 @@ constexpr int kCab = 3;
 TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
   Rig rig;
   Results results;
-  rig.service->sendFileToDevice(0, rig.file("My Cab.wav", wave(44100)), 28, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("My Cab.wav", wave(44100)), 28, results.block());
 
   auto sent = rig.take();
   ASSERT_EQ(sent.size(), 1u);
@@ -145,7 +146,7 @@ TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
 TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
   Rig rig;
   Results results;
-  rig.service->sendFileToDevice(1, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
+  rig.service->sendFileToDevice(Kind::ImportNR, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x02, 0x01, 0x01}}}));
   rig.ack(0xB7, 0);
   rig.take();
@@ -166,13 +167,13 @@ TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
 TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
   Rig rig;
   Results nr, ir;
-  rig.service->sendFileToDevice(6, "", 55, nr.block());
+  rig.service->sendFileToDevice(Kind::ClearNR, "", 55, nr.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x00, 0x00, 0x00}}}));
   rig.ack(0xB7, 0);
   EXPECT_EQ(nr.get(), (std::vector<long>{1}));
   EXPECT_EQ(rig.label(kAmp, 55), "56:Empty");
 
-  rig.service->sendFileToDevice(5, "", 28, ir.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 28, ir.block());
   const auto sent = rig.take();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), (Bytes{0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}));
@@ -191,7 +192,7 @@ TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
   for (size_t i = 0; i < 1536; ++i) raw[i] = static_cast<uint8_t>(i * 13 + 1);
   ASSERT_TRUE(rig.service->setImportStruct(para));
   Results results;
-  rig.service->sendFileToDevice(3, "", -1, results.block());
+  rig.service->sendFileToDevice(Kind::ResendIR, "", -1, results.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB5, {0x00, 0x07, 0x01, 0x01}}}));
   rig.ack(0xB5, 0);
   const auto name = rig.take().at(0).payload;
@@ -215,21 +216,22 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
   Rig rig;
   struct Case {
     const char* what;
-    int type;
+    Kind type;
     std::string path;
     int index;
     long code;
   };
   Bytes badRate = wave(22050);
   const std::vector<Case> cases = {
-      {"a name byte outside printable ASCII, file missing too", 0, (rig.folder / "Cab\x1f.wav").string(), 26, 1001},
-      {"an NR name with a tab", 1, rig.file("Amp\tX.amp", nrFile(nrWord)), 55, 1001},
-      {"a non-ASCII character after a dot", 0, rig.file("Cab.\xc3\xa9.wav", wave(44100)), 26, 1001},
-      {"a missing IR file", 0, (rig.folder / "Gone.wav").string(), 26, 1002},
-      {"an NR file with a wrong sum", 1, rig.file("Bad Sum.amp", nrFile(nrWord, false)), 55, 1002},
-      {"a 22.05 kHz WAVE the reader cannot convert", 0, rig.file("Slow.wav", badRate), 26, 1002},
-      {"a list index that is no user slot", 0, rig.file("Fine.wav", wave(44100)), 25, 1002},
-      {"a clear outside the user slots", 6, "", 65, 1002},
+      {"a name byte outside printable ASCII, file missing too", Kind::ImportIR,
+       (rig.folder / "Cab\x1f.wav").string(), 26, 1001},
+      {"an NR name with a tab", Kind::ImportNR, rig.file("Amp\tX.amp", nrFile(nrWord)), 55, 1001},
+      {"a non-ASCII character after a dot", Kind::ImportIR, rig.file("Cab.\xc3\xa9.wav", wave(44100)), 26, 1001},
+      {"a missing IR file", Kind::ImportIR, (rig.folder / "Gone.wav").string(), 26, 1002},
+      {"an NR file with a wrong sum", Kind::ImportNR, rig.file("Bad Sum.amp", nrFile(nrWord, false)), 55, 1002},
+      {"a 22.05 kHz WAVE the reader cannot convert", Kind::ImportIR, rig.file("Slow.wav", badRate), 26, 1002},
+      {"a list index that is no user slot", Kind::ImportIR, rig.file("Fine.wav", wave(44100)), 25, 1002},
+      {"a clear outside the user slots", Kind::ClearNR, "", 65, 1002},
   };
   for (const Case& c : cases) {
     Results results;
@@ -238,10 +240,10 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
     EXPECT_TRUE(rig.take().empty()) << c.what;
     EXPECT_FALSE(rig.service->isTransferring()) << c.what;
   }
-  // Types 2 and 7 do nothing at all.
+  // Values outside the enum do nothing at all.
   Results none;
-  rig.service->sendFileToDevice(2, "", 26, none.block());
-  rig.service->sendFileToDevice(7, "", 26, none.block());
+  rig.service->sendFileToDevice(static_cast<Kind>(2), "", 26, none.block());
+  rig.service->sendFileToDevice(static_cast<Kind>(7), "", 26, none.block());
   EXPECT_TRUE(none.get().empty());
   EXPECT_TRUE(rig.take().empty());
 }
@@ -249,7 +251,7 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
 TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
   Rig rig;
   Results results;
-  rig.service->sendFileToDevice(0, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
   rig.take();
   rig.ack(0xB5, 0);
   const auto name = rig.take().at(0).payload;
@@ -264,10 +266,10 @@ TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
 TEST(IRNRTransferAcknowledgements, StrayAcknowledgementsAndPresetConfirmationsDoNotEndATransfer) {
   Rig rig;
   Results first, second;
-  rig.service->sendFileToDevice(0, rig.file("First.wav", wave(44100)), 26, first.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("First.wav", wave(44100)), 26, first.block());
   rig.take();
   // A second transfer is refused while the first runs; the first goes on.
-  rig.service->sendFileToDevice(5, "", 27, second.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 27, second.block());
   EXPECT_EQ(second.get(), (std::vector<long>{1002}));
   EXPECT_TRUE(rig.take().empty());
 
@@ -290,7 +292,7 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
   Rig rig;
   Results results;
   const std::string before = rig.label(kCab, 30);
-  rig.service->sendFileToDevice(0, rig.file("Stuck.wav", wave(44100)), 30, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Stuck.wav", wave(44100)), 30, results.block());
   rig.ack(0xB5, 0);
   rig.ack(0xB5, 1);
   ASSERT_TRUE(results.waitForOne());
@@ -303,7 +305,7 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
   EXPECT_EQ(rig.label(kCab, 30), before);
   Results next;
   rig.take();
-  rig.service->sendFileToDevice(5, "", 30, next.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 30, next.block());
   EXPECT_EQ(rig.take().size(), 1u);
 }
 
@@ -343,7 +345,7 @@ struct UnitRig : SimRig {
 TEST(IRNRTransferUnit, ImportAndClearReachTheUnitsSlots) {
   UnitRig rig;
   Results ir, nr, clear;
-  rig.service->sendFileToDevice(0, rig.file("Room Mic.wav", wave(44100)), 29, ir.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Room Mic.wav", wave(44100)), 29, ir.block());
   ASSERT_TRUE(ir.waitForOne());
   EXPECT_EQ(ir.get(), (std::vector<long>{1}));
   EXPECT_EQ(rig.app->irName(3), "Room Mic");
@@ -354,14 +356,14 @@ TEST(IRNRTransferUnit, ImportAndClearReachTheUnitsSlots) {
   EXPECT_EQ(planes[1024 + 5], 0);
   EXPECT_EQ(rig.service->effectCatalogue()->typeNames(kCab)[29], "30:Room Mic");
 
-  rig.service->sendFileToDevice(1, rig.file("Stack.amp", nrFile(nrWord)), 64, nr.block());
+  rig.service->sendFileToDevice(Kind::ImportNR, rig.file("Stack.amp", nrFile(nrWord)), 64, nr.block());
   ASSERT_TRUE(nr.waitForOne());
   EXPECT_EQ(nr.get(), (std::vector<long>{1}));
   EXPECT_EQ(rig.app->nrName(9), "Stack");
   EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[0], 0x11);
   EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[3 * 512], 0x44);
 
-  rig.service->sendFileToDevice(5, "", 29, clear.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 29, clear.block());
   ASSERT_TRUE(clear.waitForOne());
   EXPECT_EQ(rig.app->irName(3), "Empty");
   EXPECT_FALSE(rig.transfer->inUse(Transfer::Kind::IR, 3));
@@ -390,7 +392,7 @@ TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
     rig.transfer->setKnobs(c.knobs);
     Results results;
     const auto start = std::chrono::steady_clock::now();
-    rig.service->sendFileToDevice(0, rig.file("Fault.wav", wave(44100)), 26, results.block());
+    rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Fault.wav", wave(44100)), 26, results.block());
     ASSERT_TRUE(results.waitForOne()) << c.what;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.what;
     dispatch::runMainLoop(std::chrono::milliseconds(150));
@@ -402,19 +404,21 @@ TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
 // The unit leaves the bus in the middle of an import: the transfer ends at
 // the removal with 1002, once, long before its acknowledgement bound.
 TEST(IRNRTransferUnit, UnpluggingEndsATransferAtTheRemoval) {
-  for (int type : {0, 1}) {
+  for (Kind type : {Kind::ImportIR, Kind::ImportNR}) {
     UnitRig rig;
     rig.service->setTransferTiming({std::chrono::seconds(30)});
     Transfer::Knobs knobs;
     knobs.leaveBusAfterAnswers = 2;
     rig.transfer->setKnobs(knobs);
     Results results;
-    const std::string file = type == 0 ? rig.file("Gone.wav", wave(44100)) : rig.file("Gone.amp", nrFile(nrWord));
-    rig.service->sendFileToDevice(type, file, type == 0 ? 26 : 55, results.block());
-    ASSERT_TRUE(results.waitForOne()) << type;
+    const bool ir = type == Kind::ImportIR;
+    SCOPED_TRACE(ir ? "IR" : "NR");
+    const std::string file = ir ? rig.file("Gone.wav", wave(44100)) : rig.file("Gone.amp", nrFile(nrWord));
+    rig.service->sendFileToDevice(type, file, ir ? 26 : 55, results.block());
+    ASSERT_TRUE(results.waitForOne());
     dispatch::runMainLoop(std::chrono::milliseconds(100));
-    EXPECT_EQ(results.get(), (std::vector<long>{1002})) << type;
-    EXPECT_FALSE(rig.service->isTransferring()) << type;
-    EXPECT_FALSE(rig.unit->isPlugged()) << type;
+    EXPECT_EQ(results.get(), (std::vector<long>{1002}));
+    EXPECT_FALSE(rig.service->isTransferring());
+    EXPECT_FALSE(rig.unit->isPlugged());
   }
 }

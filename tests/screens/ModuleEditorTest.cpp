@@ -162,7 +162,7 @@ TEST(ModuleEditorWithUnit, ADraggedKnobReachesTheUnitAndItsEchoIsNotAppliedAgain
   // every send of the drag. (The knob itself may show an echo of an earlier
   // send for a moment, so its value is read at the end.)
   const size_t markers = w.sim.received(0xA4).size();
-  w.sim.service->sendSystem(1);
+  w.sim.service->sendSystem(dev::SystemSetting::InputLevel);
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return w.sim.received(0xA4).size() > markers; }, kBound));
   const std::vector<int> expected = w.unitWords(7);
   EXPECT_NE(expected[at], before[at]) << "the drag did not reach the unit";

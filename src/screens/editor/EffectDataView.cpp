@@ -58,8 +58,9 @@ std::weak_ptr<EffectDataView> EffectDataView::weakSelf() {
 int EffectDataView::selectedModule() const { return hid->presetAllData()->selectedModule.get().value_or(0); }
 
 bool EffectDataView::isUserSlotRow(int module, long row) {
-  if (module == kAmpModule) return row >= kFirstUserNRRow && row < kFirstUserNRRow + kUserSlots;
-  if (module == kCabModule) return row >= kFirstUserIRRow && row < kFirstUserIRRow + kUserSlots;
+  const auto slotRow = [row](long first) { return row >= first && row < first + EffectCatalogue::kUserSlotCount; };
+  if (module == kAmpModule) return slotRow(EffectCatalogue::kFirstNRType);
+  if (module == kCabModule) return slotRow(EffectCatalogue::kFirstIRType);
   return false;
 }
 
@@ -225,7 +226,9 @@ void EffectDataView::needToReload() {
   statusSwitch->setIsOn(manager->currentEffectIsOpen());
   const int64_t index = manager->currentEffectTypeIndex();
   if (index < 0 || index >= static_cast<int64_t>(models.size())) {
-    hid->sendChangePage(kFallbackPage);
+    // A type the module does not list: the unit is asked for the first
+    // module's page.
+    hid->sendChangePage(dev::kFirstModulePage);
     return;
   }
   const GGFuncEffectModelPtr model = models[static_cast<size_t>(index)];
@@ -397,7 +400,8 @@ void EffectDataView::importIRAtIndex(long row) {
   panel.setAllowedFileTypes({nr ? "amp" : "wav"});
   if (panel.runModal() != ui::ModalResponseOK || panel.URL().empty()) return;
   std::weak_ptr<EffectDataView> weak = weakSelf();
-  hid->sendFileToDevice(nr ? 1 : 0, panel.URL().string(), static_cast<int>(row), [weak, nr](long result) {
+  const auto kind = nr ? dev::TransferKind::ImportNR : dev::TransferKind::ImportIR;
+  hid->sendFileToDevice(kind, panel.URL().string(), static_cast<int>(row), [weak, nr](long result) {
     dispatch::Queue::main()->async([weak, nr, result] {
       auto panel = weak.lock();
       if (!panel) return;
@@ -446,7 +450,8 @@ void EffectDataView::deleteCancel() {
 void EffectDataView::deleteConfirmAndIndex(bool isIR, long row) {
   deleteCancel();
   std::weak_ptr<EffectDataView> weak = weakSelf();
-  hid->sendFileToDevice(isIR ? 5 : 6, "", static_cast<int>(row), [weak](long) {
+  const auto kind = isIR ? dev::TransferKind::ClearIR : dev::TransferKind::ClearNR;
+  hid->sendFileToDevice(kind, "", static_cast<int>(row), [weak](long) {
     dispatch::Queue::main()->async([weak] {
       if (auto panel = weak.lock()) panel->moduleTypeViewModel->refreshViewData();
     });

@@ -50,10 +50,7 @@ public:
   std::string className() const override { return "EffectDataView"; }
 
   static constexpr double kItemWidth = 180, kItemHeight = 150, kRowHeight = 20;
-  static constexpr long kFirstUserIRRow = 26, kFirstUserNRRow = 55, kUserSlots = 10;
   static constexpr int kAmpModule = 2, kCabModule = 3;
-  // Asked for when the unit reports a type the module does not list.
-  static constexpr int kFallbackPage = 6;
 
   void layout() override;
 

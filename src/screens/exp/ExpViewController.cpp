@@ -307,7 +307,7 @@ void ExpViewController::prepareObersver() {
 // ---- actions
 
 void ExpViewController::closeAction() {
-  hid_->sendChangePage(kClosePage);
+  hid_->sendChangePage(dev::page::kHome);
   auto root = view();
   if (ui::Window* window = root ? root->window() : nullptr)
     if (const auto& content = window->contentView()) GGPopView::hideViewInView(content.get());
@@ -407,7 +407,7 @@ void ExpViewController::refreshExpVol() {
 // ---- volume
 
 void ExpViewController::sendExpVolData() {
-  hid_->sendChangePage(kVolumePage);
+  hid_->sendChangePage(dev::page::kExpVolume);
   hid_->sendExpvol({volModel->on.get() ? 1 : 0, static_cast<int>(std::trunc(volModel->minValue.get())),
                     static_cast<int>(std::trunc(volModel->maxValue.get()))});
 }

@@ -43,7 +43,7 @@ struct SystemViewController::Level {
   const char* recordKey;
   long stepType;
   int page;
-  int send;
+  dev::SystemSetting send;
   bool decibels;  // the value text is the decibel text, else the number
 };
 
@@ -54,11 +54,11 @@ using Level = SystemViewController::Level;
 const std::array<Level, 3>& levels() {
   static const std::array<Level, 3> all{{
       {"INPUT LEVEL", 0, 21, &SettingModel::inputLevel, &HIDServiceSystemModel::inputLevel, "inputLevel",
-       SettingModel::kInputLevel, SystemViewController::kInputPage, SystemViewController::kSendInput, true},
+       SettingModel::kInputLevel, dev::page::kInputLevel, dev::SystemSetting::InputLevel, true},
       {"SCREEN", 1, 20, &SettingModel::screenLevel, &HIDServiceSystemModel::screenLevel, "screenLevel",
-       SettingModel::kScreenLevel, SystemViewController::kScreenPage, SystemViewController::kSendScreen, false},
+       SettingModel::kScreenLevel, dev::page::kScreenLevel, dev::SystemSetting::ScreenLevel, false},
       {"OTG OUTPUT", 0, 21, &SettingModel::otgLevel, &HIDServiceSystemModel::OtgOutLevel, "OtgOutLevel",
-       SettingModel::kOtgLevel, SystemViewController::kOtgPage, SystemViewController::kSendOtg, true},
+       SettingModel::kOtgLevel, dev::page::kOtgLevel, dev::SystemSetting::OtgLevel, true},
   }};
   return all;
 }
@@ -425,8 +425,8 @@ void SystemViewController::totalRefreshView() {
 void SystemViewController::switchChanged(bool left, bool on) {
   const HIDServiceSystemModelPtr system = hid_->systemDataModel();
   (left ? system->leftOutCab : system->rightOutCab).set(on ? 1 : 0);
-  viewModel_->sendToChangePageIFNeed(kCabPage);
-  hid_->sendSystem(kSendCab);
+  viewModel_->sendToChangePageIFNeed(dev::page::kOutCab);
+  hid_->sendSystem(dev::SystemSetting::OutCab);
 }
 
 std::shared_ptr<PopUpService> SystemViewController::popUps() const {
@@ -452,7 +452,7 @@ std::shared_ptr<GGPopView> SystemViewController::screenPopUp() {
 }
 
 void SystemViewController::closeAction(ui::View&) {
-  hid_->sendChangePage(kClosePage);
+  hid_->sendChangePage(dev::page::kHome);
   if (auto container = popUpContainer()) GGPopView::hideViewInView(container.get());
 }
 
