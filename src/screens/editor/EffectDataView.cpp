@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controls/AccentColor.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/Queue.h"
@@ -349,7 +350,7 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
         if (auto panel = weak.lock()) panel->exportIRAtIndexAndTitle(static_cast<long>(button.index), name);
       };
     }
-    cell->title->setTextColor(row == table.selectedRow() ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+    cell->title->setTextColor(row == table.selectedRow() ? accentColor() : ui::Color::whiteColor());
   }
   return cell;
 }
@@ -377,7 +378,7 @@ void EffectDataView::colourRows() {
   const long selected = myTableView->selectedRow();
   for (long row = 0; row < myTableView->numberOfRows(); ++row) {
     if (auto cell = std::dynamic_pointer_cast<EffectViewListCell>(myTableView->viewAtColumn(0, row)))
-      cell->title->setTextColor(row == selected ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+      cell->title->setTextColor(row == selected ? accentColor() : ui::Color::whiteColor());
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/AccentColor.h"
 #include "controls/GGPopView.h"
 #include "layout/LCConstraintMaker.h"
 #include "platform/dispatch/Queue.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const ui::Color kAccent = ui::Color::rgb255(138, 214, 255);
 
 // Module buttons in creation order, with their module indices; button n
 // sits at x = 95 (n mod 3), y = 20 + 45 (n div 3), so the top row reads
@@ -200,7 +200,7 @@ std::shared_ptr<GGCoustomButton> ExpViewController::makeButton(const std::string
   button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
   button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
   button->setDefaultTitleColor(ui::Color::whiteColor());
-  button->setSelectedTitleColor(kAccent);
+  button->setSelectedTitleColor(accentColor());
   button->setDefaultFont(ui::Font::systemFontOfSize(13));
   button->setDefaultTitle(title);
   button->setTarget(shared_from_this());

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "controls/AccentColor.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 #include "reactive/RSKVOChannel.h"
@@ -49,8 +50,8 @@ std::shared_ptr<GGEffectFunManager> GGEffectFunManager::create(Parts parts) {
 }
 
 GGEffectFunManager::GGEffectFunManager(Parts parts)
-    : mainColor(this, "mainColor", [] { return ui::Color::rgb255(kAccentRed, kAccentGreen, kAccentBlue); }),
-      selectColor(this, "selectColor", [] { return ui::Color::rgb255(kAccentRed, kAccentGreen, kAccentBlue); }),
+    : mainColor(this, "mainColor", [] { return accentColor(); }),
+      selectColor(this, "selectColor", [] { return accentColor(); }),
       enterColor(this, "enterColor", [this] { return makeEnterColor(); }),
       filePath(this, "filePath", [this] { return makeFilePath(); }),
       service_(parts.service ? parts.service : HIDServiceViewMode::shared()),

@@ -1,5 +1,6 @@
 #include "screens/presets/LocalPresetView.h"
 
+#include "controls/AccentColor.h"
 #include "screens/presets/PresetTableViewDataSource.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const ui::Color kSelectedColor = ui::Color::rgb255(GGEffectFunManager::kAccentRed, GGEffectFunManager::kAccentGreen,
-                                                   GGEffectFunManager::kAccentBlue);
 
 void colourCell(const std::shared_ptr<ZrTableViewCell>& cell, const ui::Color& c) {
   if (cell) cell->titleLabel()->setTextColor(c);
@@ -224,7 +223,7 @@ std::shared_ptr<ui::View> LocalPresetView::viewForTableColumn(ui::TableView& tab
   auto& cell = cellViewSourse[row];
   if (!cell) cell = std::make_shared<ZrTableViewCell>(ui::Rect{0, 0, deviceNameColumn->width(), kCellHeight});
   cell->titleLabel()->setStringValue(presetVM->presetNameArr[static_cast<size_t>(row)]);
-  colourCell(cell, row == table.selectedRow() ? kSelectedColor : ui::Color::whiteColor());
+  colourCell(cell, row == table.selectedRow() ? accentColor() : ui::Color::whiteColor());
   return cell;
 }
 
@@ -240,7 +239,7 @@ bool LocalPresetView::shouldSelectRow(ui::TableView& table, long row) {
   const auto now = cellViewSourse.find(row);
   if (old != cellViewSourse.end() && now != cellViewSourse.end()) {
     colourCell(old->second, ui::Color::whiteColor());
-    colourCell(now->second, kSelectedColor);
+    colourCell(now->second, accentColor());
   }
   return true;
 }
@@ -249,7 +248,7 @@ void LocalPresetView::selectRow(long row) {
   if (!computerTableView || row < 0 || row >= computerTableView->numberOfRows()) return;
   if (auto it = cellViewSourse.find(computerTableView->selectedRow()); it != cellViewSourse.end())
     colourCell(it->second, ui::Color::whiteColor());
-  if (auto it = cellViewSourse.find(row); it != cellViewSourse.end()) colourCell(it->second, kSelectedColor);
+  if (auto it = cellViewSourse.find(row); it != cellViewSourse.end()) colourCell(it->second, accentColor());
   computerTableView->selectRowIndexes({row}, false);
 }
 

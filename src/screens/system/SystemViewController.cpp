@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "controls/AccentColor.h"
 #include "controls/StartLoadingView.h"
 #include "controls/SettingResetView.h"
 #include "layout/LCConstraintMaker.h"
@@ -28,7 +29,6 @@ constexpr const char* kClass = "SystemViewController";
 // The key under which a screen holder keeps its controller.
 constexpr char kControllerKey = 0;
 
-const ui::Color kAccent = ui::Color::rgb255(138, 214, 255);
 
 }  // namespace
 
@@ -144,7 +144,7 @@ void buildLayout(ui::LayoutLoad& load) {
     close->backgroundColors[s] = ui::Color::rgb255(36, 35, 35);
   }
   close->backgroundColors[SWSTAnswerButton::Hover] = ui::Color::rgb255(60, 60, 60);
-  close->backgroundColors[SWSTAnswerButton::Highlight] = kAccent;
+  close->backgroundColors[SWSTAnswerButton::Highlight] = accentColor();
   close->setTitle("X");
   close->updateButtonApperaceWithState(SWSTAnswerButton::Normal);
   root->addSubview(close);
@@ -285,7 +285,7 @@ void SystemViewController::prepareUI() {
     button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
     button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
     button->setDefaultTitleColor(ui::Color::whiteColor());
-    button->setSelectedTitleColor(kAccent);
+    button->setSelectedTitleColor(accentColor());
     button->setDefaultFont(ui::Font::systemFontOfSize(14));
     button->setDefaultTitle(b.title);
     button->setTarget(delegate);
