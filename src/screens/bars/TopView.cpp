@@ -9,6 +9,7 @@
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
@@ -77,8 +78,8 @@ std::shared_ptr<TopView> TopView::create(Parts parts) {
 }
 
 TopView::TopView(Parts parts)
-    : hid_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      manager_(parts.manager ? parts.manager : GGEffectFunManager::shareManager()) {}
+    : hid_(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(std::move(parts.manager), GGEffectFunManager::shareManager)) {}
 
 TopView::PageScreen TopView::screenForPage(int64_t page) {
   auto among = [page](const auto& pages) { return std::find(pages.begin(), pages.end(), page) != pages.end(); };

@@ -7,6 +7,7 @@
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/FilePanel.h"
@@ -49,8 +50,9 @@ std::shared_ptr<EffectDataView> EffectDataView::create(Parts parts, ui::Rect fra
 
 EffectDataView::EffectDataView(ui::Rect frame, Parts parts)
     : ui::View(frame),
-      hid(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      parts_(std::move(parts)) {}
+      hid(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(std::move(parts.manager), GGEffectFunManager::shareManager)),
+      loadSlotTable_(std::move(parts.loadSlotTable)) {}
 
 std::weak_ptr<EffectDataView> EffectDataView::weakSelf() {
   return std::static_pointer_cast<EffectDataView>(sharedFromThis());
@@ -173,9 +175,7 @@ void EffectDataView::prepareTypeTableView() {
 }
 
 void EffectDataView::justAddObverser() {
-  EffectViewModel::Parts modelParts{hid, parts_.manager, parts_.loadSlotTable};
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  moduleTypeViewModel = EffectViewModel::create(modelParts);
+  moduleTypeViewModel = EffectViewModel::create({hid, manager_, loadSlotTable_});
   std::weak_ptr<EffectDataView> weak = weakSelf();
   moduleTypeViewModel->initWithBlock(
       [weak](const fnd::Value&) {
@@ -191,8 +191,8 @@ void EffectDataView::justAddObverser() {
   // at the end of the start-up read) shows it at once, not only at the next
   // change.
   moduleTypeViewModel->refreshData();
-  moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager});
-  rs_valuesForKeyPath(manager, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
+  moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager_});
+  rs_valuesForKeyPath(manager_, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
     auto model = value.asObject<GGFuncEffectModel>();
     auto panel = weak.lock();
     if (!model || !panel) return;
@@ -214,8 +214,7 @@ void EffectDataView::layout() {
 // ---- refresh
 
 void EffectDataView::needToReload() {
-  hid = parts_.service ? parts_.service : HIDServiceViewMode::shared();
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
+  const GGEffectFunManagerPtr& manager = manager_;
   const int module = selectedModule();
   const auto& models = moduleTypeViewModel->models();
   // The unit has turned to another module since the type list was built (the
@@ -255,8 +254,7 @@ void EffectDataView::needToReload() {
 }
 
 void EffectDataView::noteSent() {
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  const auto sent = manager->tempDataArray.get();
+  const auto sent = manager_->tempDataArray.get();
   if (!sent) return;
   sentWords_.push_back(*sent);
   while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
@@ -363,9 +361,8 @@ std::shared_ptr<ui::TableRowView> EffectDataView::rowViewForRow(ui::TableView& t
 bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {
   const auto& models = moduleTypeViewModel->models();
   if (row < 0 || row >= static_cast<long>(models.size())) return true;
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  manager->setCurrentEffectTypeIndex(row);
-  manager->setCurrentEffectDataModel(models[static_cast<size_t>(row)]);
+  manager_->setCurrentEffectTypeIndex(row);
+  manager_->setCurrentEffectDataModel(models[static_cast<size_t>(row)]);
   moduleTypeViewModel->sendToHid(row);
   noteSent();
   table.reloadData();

@@ -87,7 +87,7 @@ public:
   void deleteConfirmAndIndex(bool isIR, long row);
 
   // ---- parts
-  HIDServiceViewModePtr hid;
+  const HIDServiceViewModePtr hid;
   // The open delete question's overlay; held weakly, so an overlay never
   // outlives the window that shows it.
   std::weak_ptr<GGPopView> deleteIRView;
@@ -116,7 +116,8 @@ private:
   // older sends are then forgotten. Any other words forget them all.
   bool isOwnEcho(const std::vector<int>& words);
 
-  const Parts parts_;
+  const GGEffectFunManagerPtr manager_;
+  const EffectViewModel::SlotTableLoader loadSlotTable_;
   std::map<std::string, GGEffectParmaViewPtr> cellSource_;
   std::deque<std::vector<int>> sentWords_;
   static constexpr size_t kSentWordsKept = 64;

@@ -6,6 +6,7 @@
 #include "controls/AccentColor.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "reactive/RSKVOChannel.h"
 
 namespace fs = std::filesystem;
@@ -54,8 +55,8 @@ GGEffectFunManager::GGEffectFunManager(Parts parts)
       selectColor(this, "selectColor", [] { return accentColor(); }),
       enterColor(this, "enterColor", [this] { return makeEnterColor(); }),
       filePath(this, "filePath", [this] { return makeFilePath(); }),
-      service_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      defaults_(parts.defaults ? parts.defaults : fnd::UserDefaults::standard()),
+      service_(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      defaults_(fnd::partOr(std::move(parts.defaults), fnd::UserDefaults::standard)),
       diaryFile_(parts.diaryFile ? *parts.diaryFile : fnd::paths::homeDir() / "diary") {}
 
 GGEffectFunManager::~GGEffectFunManager() {

@@ -11,6 +11,7 @@
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Color.h"
@@ -204,7 +205,7 @@ void SystemViewController::registerLayout() {
 SystemViewController::SystemViewController(Parts parts)
     : ui::ViewController(kLayoutName),
       parts_(parts),
-      hid_(parts.service ? parts.service : HIDServiceViewMode::shared()) {}
+      hid_(fnd::partOr(parts_.service, HIDServiceViewMode::shared)) {}
 
 SystemViewController::~SystemViewController() {
   // A backup or restore still running stops here, within its bound.
@@ -430,7 +431,7 @@ void SystemViewController::switchChanged(bool left, bool on) {
 }
 
 std::shared_ptr<PopUpService> SystemViewController::popUps() const {
-  return parts_.popUps ? parts_.popUps : PopUpService::shared();
+  return fnd::partOr(parts_.popUps, PopUpService::shared);
 }
 
 // ---- closing
