@@ -217,11 +217,15 @@ void EffectDataView::needToReload() {
   const GGEffectFunManagerPtr& manager = manager_;
   const int module = selectedModule();
   const auto& models = moduleTypeViewModel->models();
-  // The unit has turned to another module since the type list was built (the
-  // records change on the unit's thread, the list on the main queue): the
-  // type word belongs to a module the list is not of, and the list's rebuild
-  // brings a refresh of its own.
-  if (!models.empty() && models.front()->effectName != EffectViewModel::moduleName(module)) return;
+  // The records are on another module than the type list (the unit's page
+  // reaches the records on its thread and the list on the main queue, and a
+  // late page change can name a module the records have left): the type word
+  // is not of this list. The list is rebuilt for the records' module, and
+  // the refill that follows refreshes the panel again.
+  if (!models.empty() && models.front()->effectName != EffectViewModel::moduleName(module)) {
+    moduleTypeViewModel->refreshViewData();
+    return;
+  }
   titleTF->setStringValue(EffectViewModel::moduleName(module));
   statusSwitch->setIsOn(manager->currentEffectIsOpen());
   const int64_t index = manager->currentEffectTypeIndex();
