@@ -214,7 +214,6 @@ void EffectDataView::layout() {
 // ---- refresh
 
 void EffectDataView::needToReload() {
-  const GGEffectFunManagerPtr& manager = manager_;
   const int module = selectedModule();
   const auto& models = moduleTypeViewModel->models();
   // The records are on another module than the type list (the unit's page
@@ -227,8 +226,8 @@ void EffectDataView::needToReload() {
     return;
   }
   titleTF->setStringValue(EffectViewModel::moduleName(module));
-  statusSwitch->setIsOn(manager->currentEffectIsOpen());
-  const int64_t index = manager->currentEffectTypeIndex();
+  statusSwitch->setIsOn(manager_->currentEffectIsOpen());
+  const int64_t index = manager_->currentEffectTypeIndex();
   if (index < 0 || index >= static_cast<int64_t>(models.size())) {
     // A type the module does not list: the unit is asked for the first
     // module's page.
@@ -236,11 +235,11 @@ void EffectDataView::needToReload() {
     return;
   }
   const GGFuncEffectModelPtr model = models[static_cast<size_t>(index)];
-  const GGFuncEffectModelPtr shown = manager->currentEffectDataModel.get();
+  const GGFuncEffectModelPtr shown = manager_->currentEffectDataModel.get();
   const bool sameKind = shown && shown->effectName == model->effectName && model->effectName != "CAB" &&
                         model->effectName != "AMP";
   if (!sameKind) myTableView->reloadData();
-  manager->setCurrentEffectDataModel(model);
+  manager_->setCurrentEffectDataModel(model);
   if (index != myTableView->selectedRow()) {
     myTableView->reloadData();
     // The AMP list leaves its last types out: a type not listed is not
