@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/AccentColor.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Popover.h"
@@ -55,8 +56,8 @@ public:
   void setDefaultHeight(double d);
   const ui::Color& normalColor() const { return normalColor_; }
   void setNormalColor(const ui::Color& c);
-  ui::Color enterColor = ui::Color::rgb255(138, 214, 255);
-  ui::Color pressColor = ui::Color::rgb255(138, 214, 255);
+  ui::Color enterColor = accentColor();
+  ui::Color pressColor = accentColor();
 
   // The y of the triangle's base line (its apex is d further down).
   double baseY() const;

@@ -1,5 +1,6 @@
 #include "controls/EffectInsertButton.h"
 
+#include "controls/AccentColor.h"
 #include "controls/GGFrame.h"
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
@@ -22,7 +23,7 @@ void EffectInsertButton::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
   const double w = gg_width(*this), h = gg_height(*this);
   ctx.saveGState();
   if (isMouseDown_) {
-    ctx.setFillColor(ui::Color::rgb255(138, 214, 255));
+    ctx.setFillColor(accentColor());
     ctx.fillRect(pressedRect());
   }
   ui::BezierPath strokes;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "controls/AccentColor.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BezierPath.h"
@@ -55,7 +56,7 @@ void GGSlierCell::drawBarInside(ui::GraphicsContext& ctx, const ui::Rect& b, boo
   ui::BezierPath bar;
   bar.appendRoundedRect(filled, barHeight / 2, barHeight / 2);
   ctx.saveGState();
-  ctx.setFillColor(ui::Color::rgb255(138, 214, 255));
+  ctx.setFillColor(accentColor());
   ctx.fillPath(bar);
   ctx.restoreGState();
 }
@@ -64,7 +65,7 @@ void GGSlierCell::drawBarInside(ui::GraphicsContext& ctx, const ui::Rect& b, boo
 
 GGSlider::GGSlider(ui::FromLayout)
     : GGSlider(ui::Image::imageNamed("sliderHandle"), ui::Image::imageNamed("sliderHandle_hover"),
-               ui::Color::rgb255(100, 100, 100), ui::Color::rgb255(138, 214, 255), 8) {}
+               ui::Color::rgb255(100, 100, 100), accentColor(), 8) {}
 
 GGSlider::GGSlider(std::shared_ptr<ui::Image> knob, std::shared_ptr<ui::Image> hover, ui::Color minColor,
                    ui::Color maxColor, double barHeight) {

@@ -3,18 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/AccentColor.h"
 #include "controls/GGFrame.h"
 #include "platform/ui/Event.h"
-
-namespace {
-ui::Color& accent() {
-  static ui::Color c = ui::Color::rgb255(138, 214, 255);
-  return c;
-}
-}  // namespace
-
-ui::Color GGStepSlider::accentColor() { return accent(); }
-void GGStepSlider::setAccentColor(const ui::Color& c) { accent() = c; }
 
 GGStepSlider::GGStepSlider() { setWantsLayer(true); }
 

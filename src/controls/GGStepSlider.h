@@ -28,10 +28,6 @@ public:
   static constexpr double kMargin = 8;
   using StepFn = std::function<void(GGStepSlider& slider, long index)>;
 
-  // The colour of the selected bar, shared by every stepped slider.
-  static ui::Color accentColor();
-  static void setAccentColor(const ui::Color& c);
-
   GGStepSlider();
   explicit GGStepSlider(ui::Rect frame);
   std::string className() const override { return "GGStepSlider"; }

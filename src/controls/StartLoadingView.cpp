@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "controls/AccentColor.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/BezierPath.h"
@@ -49,7 +50,7 @@ void TTActivityView::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
   // The bottom dot's centre, 6 above the bottom edge; the others go round.
   const double radius = centre.y - (b.minY() + kDotSide / 2);
   ctx.saveGState();
-  ctx.setFillColor(ui::Color::rgb255(138, 214, 255));
+  ctx.setFillColor(accentColor());
   for (int k = 0; k < kDots; ++k) {
     const double s = dotScale(k, elapsed_);
     if (s <= 0) continue;

@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
+#include "controls/AccentColor.h"
 #include "controls/GGFrame.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/ImageView.h"
 
 namespace {
-const ui::Color kFill = ui::Color::rgb255(138, 214, 255);
 
 std::shared_ptr<TitleLabel> makeLabel(ui::View& in) {
   auto l = ui::View::create<TitleLabel>();
@@ -55,7 +55,7 @@ void ZrLoadingMaskView::drawRect(ui::GraphicsContext& ctx, const ui::Rect&) {
   const ui::Rect b = bounds();
   if (!(progress_ > 0)) return;
   ctx.saveGState();
-  ctx.setFillColor(kFill.withAlphaComponent(0.8));
+  ctx.setFillColor(accentColor().withAlphaComponent(0.8));
   ctx.fillRect(ui::Rect(0, 0, progress_ * b.width(), b.height()));
   ctx.restoreGState();
 }
@@ -99,10 +99,10 @@ void ZrLoadingView::prepareUI() {
     cancelButton_->borderColors[SWSTAnswerButton::Normal] = ui::Color::whiteColor();
     cancelButton_->cornerRadii[SWSTAnswerButton::Normal] = 3.0;
     cancelButton_->borderColors[SWSTAnswerButton::Hover] = ui::Color::lightGrayColor();
-    cancelButton_->borderColors[SWSTAnswerButton::Highlight] = kFill;
+    cancelButton_->borderColors[SWSTAnswerButton::Highlight] = accentColor();
     cancelButton_->titleColors[SWSTAnswerButton::Normal] = ui::Color::whiteColor();
     cancelButton_->titleColors[SWSTAnswerButton::Hover] = ui::Color::lightGrayColor();
-    cancelButton_->titleColors[SWSTAnswerButton::Highlight] = kFill;
+    cancelButton_->titleColors[SWSTAnswerButton::Highlight] = accentColor();
     cancelButton_->setFont(ui::Font::systemFontOfSize(14));
     cancelButton_->setTitle("Cancel");
     cancelButton_->updateButtonApperaceWithState(SWSTAnswerButton::Normal);

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "controls/AccentColor.h"
 #include "controls/ControlsTestSupport.h"
 #include "controls/GGDrawSlider.h"
 #include "controls/GGPopView.h"
@@ -150,7 +151,7 @@ TEST_F(StepFixture, SelectionTakesOnlyRealStepsAndPaintsOneBar) {
   EXPECT_EQ(s->viewArr()[0]->layer().backgroundColor(), s->defaultColor());  // nothing lit yet
   s->setSelectIndex(3);
   for (size_t i = 0; i < 5; ++i)
-    EXPECT_EQ(s->viewArr()[i]->layer().backgroundColor(), i == 3 ? GGStepSlider::accentColor() : s->defaultColor());
+    EXPECT_EQ(s->viewArr()[i]->layer().backgroundColor(), i == 3 ? accentColor() : s->defaultColor());
   EXPECT_TRUE(changes.empty());
 }
 

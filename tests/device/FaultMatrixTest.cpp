@@ -678,7 +678,7 @@ void Flows::runImport(const Case& c, bool ir) {
 
   if (auto rule = ruleFor(c)) rig.plan->add(*rule);
   const int index = slot + (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
-  rig.service->sendFileToDevice(ir ? 0 : 1, (rig.folder / fileName).string(), index,
+  rig.service->sendFileToDevice(ir ? dev::TransferKind::ImportIR : dev::TransferKind::ImportNR, (rig.folder / fileName).string(), index,
                                 [reports = rig.reports](long r) { reports->ends.add("result " + std::to_string(r)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck + kBound)) << "no ending";
   if (c.expect.disconnected) {

@@ -261,7 +261,12 @@ TEST(HIDServiceViewModeCommands, SystemAndRhythm) {
   system->setLeftOutCab(0);
   system->setRightOutCab(1);
   system->setOtgOutLevel(0x10F);
-  for (int s : {1, 2, 3, 4, 0, 5, 7}) r.service->sendSystem(s);
+  using dev::SystemSetting;
+  for (SystemSetting s :
+       {SystemSetting::InputLevel, SystemSetting::ScreenLevel, SystemSetting::OutCab, SystemSetting::OtgLevel})
+    r.service->sendSystem(s);
+  // A value outside the enum sends nothing.
+  for (int s : {0, 5, 7}) r.service->sendSystem(static_cast<SystemSetting>(s));
   EXPECT_EQ(r.take(), (std::vector<Sent>{{0xA4, {21, 0}}, {0xA5, {20, 0}}, {0xA6, {0, 0, 1, 0}}, {0xA7, {0x0F, 0}}}));
   EXPECT_EQ(system->outCabStatus.get(), " CAB-L: THRU\n CAB-R: ON");
 
@@ -308,10 +313,10 @@ TEST(HIDServiceViewModeCommands, TheUnitAppliesEveryCommand) {
   std::atomic<long> written{0};
   service->sendPresetDataToDevice(*record, 99, [&](long v) { written = v; });
   service->systemDataModel()->setInputLevel(3);
-  service->sendSystem(1);
+  service->sendSystem(dev::SystemSetting::InputLevel);
   service->systemDataModel()->setLeftOutCab(0);
   service->systemDataModel()->setRightOutCab(1);
-  service->sendSystem(3);
+  service->sendSystem(dev::SystemSetting::OutCab);
   service->systemDataModel()->setRhythm_vol("VOL: 70");
   service->systemDataModel()->setRhythm_bpm("BPM: 140");
   service->sendRhythm();

@@ -98,6 +98,7 @@ struct TransferRig : Recorder {
 
 constexpr int kAmp = 2;
 constexpr int kCab = 3;
+using Kind = dev::TransferKind;
 
 }  // namespace
 
@@ -106,7 +107,7 @@ constexpr int kCab = 3;
 TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
   TransferRig rig;
   Results results;
-  rig.service->sendFileToDevice(0, rig.file("My Cab.wav", wave(44100)), 28, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("My Cab.wav", wave(44100)), 28, results.block());
 
   auto sent = rig.take();
   ASSERT_EQ(sent.size(), 1u);
@@ -143,7 +144,7 @@ TEST(IRNRTransferFrames, IRImportIsFiveFramesEachAfterItsAcknowledgement) {
 TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
   TransferRig rig;
   Results results;
-  rig.service->sendFileToDevice(1, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
+  rig.service->sendFileToDevice(Kind::ImportNR, rig.file("Amp One.amp", nrFile(nrWord)), 57, results.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB7, {0x00, 0x02, 0x01, 0x01}}}));
   rig.ack(0xB7, 0);
   rig.take();
@@ -163,20 +164,21 @@ TEST(IRNRTransferFrames, NRImportSendsFourPlanesHighByteFirst) {
 
 TEST(IRNRTransferFrames, ClearIsOneFrameAndLabelsTheSlotEmpty) {
   struct Case {
-    int type, index;
+    Kind kind;
+    int index;
     Bytes frame;  // the one frame, whole
     int module;
     std::string label;
   };
   const Case cases[] = {
-      {6, 55, {0xAA, 0x55, 0x05, 0x00, 0xB7, 0x00, 0x00, 0x00, 0x00, 0xCF, 0xB2}, kAmp, "56:Empty"},
-      {5, 28, {0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}, kCab, "29:EMPTY"},
+      {Kind::ClearNR, 55, {0xAA, 0x55, 0x05, 0x00, 0xB7, 0x00, 0x00, 0x00, 0x00, 0xCF, 0xB2}, kAmp, "56:Empty"},
+      {Kind::ClearIR, 28, {0xAA, 0x55, 0x05, 0x00, 0xB5, 0x00, 0x02, 0x00, 0x00, 0xE5, 0x51}, kCab, "29:EMPTY"},
   };
   TransferRig rig;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     Results results;
-    rig.service->sendFileToDevice(c.type, "", c.index, results.block());
+    rig.service->sendFileToDevice(c.kind, "", c.index, results.block());
     const auto sent = rig.take();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(frameOf(sent[0].cmd, sent[0].payload), c.frame);
@@ -196,7 +198,7 @@ TEST(IRNRTransferFrames, RestoreResendCarriesTheStoredBytesAsTheyAre) {
   for (size_t i = 0; i < 1536; ++i) raw[i] = static_cast<uint8_t>(i * 13 + 1);
   ASSERT_TRUE(rig.service->setImportStruct(para));
   Results results;
-  rig.service->sendFileToDevice(3, "", -1, results.block());
+  rig.service->sendFileToDevice(Kind::ResendIR, "", -1, results.block());
   EXPECT_EQ(rig.take(), (std::vector<Sent>{{0xB5, {0x00, 0x07, 0x01, 0x01}}}));
   rig.ack(0xB5, 0);
   const auto name = rig.take().at(0).payload;
@@ -220,21 +222,22 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
   TransferRig rig;
   struct Case {
     const char* what;
-    int type;
+    Kind type;
     std::string path;
     int index;
     long code;
   };
   Bytes badRate = wave(22050);
   const std::vector<Case> cases = {
-      {"a name byte outside printable ASCII, file missing too", 0, (rig.folder / "Cab\x1f.wav").string(), 26, 1001},
-      {"an NR name with a tab", 1, rig.file("Amp\tX.amp", nrFile(nrWord)), 55, 1001},
-      {"a non-ASCII character after a dot", 0, rig.file("Cab.\xc3\xa9.wav", wave(44100)), 26, 1001},
-      {"a missing IR file", 0, (rig.folder / "Gone.wav").string(), 26, 1002},
-      {"an NR file with a wrong sum", 1, rig.file("Bad Sum.amp", nrFile(nrWord, false)), 55, 1002},
-      {"a 22.05 kHz WAVE the reader cannot convert", 0, rig.file("Slow.wav", badRate), 26, 1002},
-      {"a list index that is no user slot", 0, rig.file("Fine.wav", wave(44100)), 25, 1002},
-      {"a clear outside the user slots", 6, "", 65, 1002},
+      {"a name byte outside printable ASCII, file missing too", Kind::ImportIR,
+       (rig.folder / "Cab\x1f.wav").string(), 26, 1001},
+      {"an NR name with a tab", Kind::ImportNR, rig.file("Amp\tX.amp", nrFile(nrWord)), 55, 1001},
+      {"a non-ASCII character after a dot", Kind::ImportIR, rig.file("Cab.\xc3\xa9.wav", wave(44100)), 26, 1001},
+      {"a missing IR file", Kind::ImportIR, (rig.folder / "Gone.wav").string(), 26, 1002},
+      {"an NR file with a wrong sum", Kind::ImportNR, rig.file("Bad Sum.amp", nrFile(nrWord, false)), 55, 1002},
+      {"a 22.05 kHz WAVE the reader cannot convert", Kind::ImportIR, rig.file("Slow.wav", badRate), 26, 1002},
+      {"a list index that is no user slot", Kind::ImportIR, rig.file("Fine.wav", wave(44100)), 25, 1002},
+      {"a clear outside the user slots", Kind::ClearNR, "", 65, 1002},
   };
   for (const Case& c : cases) {
     Results results;
@@ -243,10 +246,10 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
     EXPECT_TRUE(rig.take().empty()) << c.what;
     EXPECT_FALSE(rig.service->isTransferring()) << c.what;
   }
-  // Types 2 and 7 do nothing at all.
+  // Values outside the enum do nothing at all.
   Results none;
-  rig.service->sendFileToDevice(2, "", 26, none.block());
-  rig.service->sendFileToDevice(7, "", 26, none.block());
+  rig.service->sendFileToDevice(static_cast<Kind>(2), "", 26, none.block());
+  rig.service->sendFileToDevice(static_cast<Kind>(7), "", 26, none.block());
   EXPECT_TRUE(none.get().empty());
   EXPECT_TRUE(rig.take().empty());
 }
@@ -254,7 +257,7 @@ TEST(IRNRTransferCodes, RefusalsComeAtOnceAndSendNothing) {
 TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
   TransferRig rig;
   Results results;
-  rig.service->sendFileToDevice(0, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Twenty Chars Long Cb.wav", wave(48000)), 35, results.block());
   rig.take();
   rig.ack(0xB5, 0);
   const auto name = rig.take().at(0).payload;
@@ -269,10 +272,10 @@ TEST(IRNRTransferCodes, ALongNameIsSentAndLabelledWithItsFirstSixteenBytes) {
 TEST(IRNRTransferAcknowledgements, StrayAcknowledgementsAndPresetConfirmationsDoNotEndATransfer) {
   TransferRig rig;
   Results first, second;
-  rig.service->sendFileToDevice(0, rig.file("First.wav", wave(44100)), 26, first.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("First.wav", wave(44100)), 26, first.block());
   rig.take();
   // A second transfer is refused while the first runs; the first goes on.
-  rig.service->sendFileToDevice(5, "", 27, second.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 27, second.block());
   EXPECT_EQ(second.get(), (std::vector<long>{1002}));
   EXPECT_TRUE(rig.take().empty());
 
@@ -295,7 +298,7 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
   TransferRig rig(kShortBound);
   Results results;
   const std::string before = rig.label(kCab, 30);
-  rig.service->sendFileToDevice(0, rig.file("Stuck.wav", wave(44100)), 30, results.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Stuck.wav", wave(44100)), 30, results.block());
   rig.ack(0xB5, 0);
   rig.ack(0xB5, 1);
   ASSERT_TRUE(results.waitForOne());
@@ -308,7 +311,7 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
   EXPECT_EQ(rig.label(kCab, 30), before);
   Results next;
   rig.take();
-  rig.service->sendFileToDevice(5, "", 30, next.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 30, next.block());
   EXPECT_EQ(rig.take().size(), 1u);
 }
 
@@ -361,7 +364,7 @@ struct UnitRig : SimRig {
 TEST(IRNRTransferUnit, ImportAndClearReachTheUnitsSlots) {
   UnitRig rig;
   Results ir, nr, clear;
-  rig.service->sendFileToDevice(0, rig.file("Room Mic.wav", wave(44100)), 29, ir.block());
+  rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Room Mic.wav", wave(44100)), 29, ir.block());
   ASSERT_TRUE(ir.waitForOne());
   EXPECT_EQ(ir.get(), (std::vector<long>{1}));
   EXPECT_EQ(rig.app->irName(3), "Room Mic");
@@ -372,14 +375,14 @@ TEST(IRNRTransferUnit, ImportAndClearReachTheUnitsSlots) {
   EXPECT_EQ(planes[1024 + 5], 0);
   EXPECT_EQ(rig.service->effectCatalogue()->typeNames(kCab)[29], "30:Room Mic");
 
-  rig.service->sendFileToDevice(1, rig.file("Stack.amp", nrFile(nrWord)), 64, nr.block());
+  rig.service->sendFileToDevice(Kind::ImportNR, rig.file("Stack.amp", nrFile(nrWord)), 64, nr.block());
   ASSERT_TRUE(nr.waitForOne());
   EXPECT_EQ(nr.get(), (std::vector<long>{1}));
   EXPECT_EQ(rig.app->nrName(9), "Stack");
   EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[0], 0x11);
   EXPECT_EQ(rig.transfer->data(Transfer::Kind::NR, 9)[3 * 512], 0x44);
 
-  rig.service->sendFileToDevice(5, "", 29, clear.block());
+  rig.service->sendFileToDevice(Kind::ClearIR, "", 29, clear.block());
   ASSERT_TRUE(clear.waitForOne());
   EXPECT_EQ(rig.app->irName(3), "Empty");
   EXPECT_FALSE(rig.transfer->inUse(Transfer::Kind::IR, 3));
@@ -421,7 +424,7 @@ TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
 // The unit leaves the bus in the middle of an import: the transfer ends at
 // the removal with 1002, once, long before its acknowledgement bound.
 TEST(IRNRTransferUnit, UnpluggingEndsATransferAtTheRemoval) {
-  for (int type : {0, 1}) {
+  for (Kind type : {Kind::ImportIR, Kind::ImportNR}) {
     UnitRig rig;
     rig.service->setTransferTiming({std::chrono::seconds(30)});
     Transfer::Knobs knobs;

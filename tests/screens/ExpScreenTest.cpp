@@ -103,7 +103,7 @@ TEST(ExpScreen, OpensFromTheTopBarOfTheMainWindowAndClosesItself) {
   auto vc = ExpViewController::controllerOf(*bar->expVC());
   ASSERT_NE(vc, nullptr);
   ASSERT_TRUE(rig.sim.waitFor(kPage, pages + 1));
-  EXPECT_EQ(rig.sim.received(kPage).back().payload.at(0), TopView::kExpPage);
+  EXPECT_EQ(rig.sim.received(kPage).back().payload.at(0), dev::page::kExp);
   flushMainQueue();
   // It shows the unit's assignment at once.
   const auto function = rig.sim.app->editBuffer().data.expFunction;
@@ -149,7 +149,7 @@ TEST(ExpScreen, OpensFromTheTopBarOfTheMainWindowAndClosesItself) {
   clickIn(rig.window(), *vc->closeButton.lock());
   EXPECT_FALSE(bar->isExpShown());
   ASSERT_TRUE(rig.sim.waitFor(kPage, pages + 2));
-  EXPECT_EQ(rig.sim.received(kPage).back().payload.at(0), ExpViewController::kClosePage);
+  EXPECT_EQ(rig.sim.received(kPage).back().payload.at(0), dev::page::kHome);
   clickIn(rig.window(), *bar->expButton);
   ASSERT_TRUE(bar->isExpShown());
   EXPECT_EQ(ExpViewController::controllerOf(*bar->expVC()), vc);
@@ -247,7 +247,7 @@ TEST(ExpScreen, VolumeSwitchSlidersAndStepsWithTheirLimits) {
   ASSERT_TRUE(rig.sim.waitFor(kVolume, 1));
   EXPECT_EQ(rig.lastSent(kVolume), wordBytes({1, 39, 40}));
   ASSERT_EQ(rig.sim.received(kPage).size(), pages + 1);
-  EXPECT_EQ(rig.lastSent(kPage).at(0), ExpViewController::kVolumePage);
+  EXPECT_EQ(rig.lastSent(kPage).at(0), dev::page::kExpVolume);
   ASSERT_TRUE(runUntil([&] { return ExpRig::text(minView) == "39"; }));
   EXPECT_EQ(ExpRig::value(minView), 39);
 

@@ -60,7 +60,7 @@ struct Flow {
   // nothing of `cmd` after `before`.
   void expectNothingMore(uint8_t cmd, size_t before) {
     const size_t markers = count(0xA4);
-    rig.sim.service->sendSystem(1);  // the input level the unit already has
+    rig.sim.service->sendSystem(dev::SystemSetting::InputLevel);  // the input level the unit already has
     ASSERT_TRUE(rig.sim.waitFor(0xA4, markers + 1));
     EXPECT_EQ(count(cmd), before) << "command 0x" << std::hex << int(cmd);
   }
@@ -70,7 +70,7 @@ struct Flow {
   // frame the host decodes after all earlier answers, then the main queue.
   void settle() {
     const size_t markers = count(0xA4);
-    rig.sim.service->sendSystem(1);
+    rig.sim.service->sendSystem(dev::SystemSetting::InputLevel);
     ASSERT_TRUE(rig.sim.waitFor(0xA4, markers + 1));
     const int volume = unit().rhythm().volume == 99 ? 98 : 99;
     unit().setRhythm({0, 0, 0, static_cast<uint8_t>(volume), 100});

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "device/TempFolder.h"
@@ -161,7 +162,7 @@ TEST(ModuleEditorWithUnit, ADraggedKnobReachesTheUnitAndItsEchoIsNotAppliedAgain
   // every send of the drag. (The knob itself may show an echo of an earlier
   // send for a moment, so its value is read at the end.)
   const size_t markers = w.sim.received(0xA4).size();
-  w.sim.service->sendSystem(1);
+  w.sim.service->sendSystem(dev::SystemSetting::InputLevel);
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return w.sim.received(0xA4).size() > markers; }, kBound));
   const std::vector<int> expected = w.unitWords(7);
   EXPECT_NE(expected[at], before[at]) << "the drag did not reach the unit";
@@ -317,6 +318,61 @@ TEST(ModuleEditorWithUnit, PictureOfTheAmpModule) {
       accent = std::abs(c.red() - 138) < 40 && std::abs(c.green() - 214) < 30 && c.blue() > 215;
     }
   EXPECT_TRUE(accent);
+}
+
+// The unit turns to another module's page after the editor is made and
+// before its first refresh has run, so the refresh finds the records on the
+// new module while the type list is still the old module's; in the second
+// case the module bar then selects a third module before the unit's page
+// change has reached the main queue, whose late news names a module the
+// records have left. The editor ends on the records' module either way, with
+// that module's types, and asks the unit for no page of its own.
+TEST(ModuleEditorWithUnit, PagesTurnedBeforeTheEditorCatchesUpShowTheRecordsModule) {
+  struct Case {
+    const char* what;
+    bool barSelects;
+  };
+  for (const Case& c : {Case{"the unit's page only", false}, Case{"then the module bar's", true}}) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    ProgressLog progress;
+    SimRig sim;
+    GGEffectFunManagerPtr manager = readUnitAndMakeManager(sim, progress, folder, false);
+    const int from = sim.service->presetAllData()->selectedModule.get().value_or(0);
+    const int unitTurnsTo = from == 2 ? 7 : 2;
+    const int shown = c.barSelects ? 3 : unitTurnsTo;
+    auto window = ui::Window::create(ui::Rect(0, 0, 900, 430));
+    auto editor = EffectDataView::create({sim.service, manager, shippedSlotTable}, ui::Rect(0, 0, 900, 430));
+    window->contentView()->addSubview(editor);
+    const size_t pages = sim.received(0xB4).size();
+    sim.app->changePage(dev::kFirstModulePage + unitTurnsTo);
+    // The records take the page on the unit's thread; the main queue, with
+    // the first refresh on it, has not run.
+    const auto until = std::chrono::steady_clock::now() + kBound;
+    while (sim.service->presetAllData()->selectedModule.get() != unitTurnsTo && std::chrono::steady_clock::now() < until)
+      std::this_thread::yield();
+    ASSERT_EQ(sim.service->presetAllData()->selectedModule.get(), unitTurnsTo);
+    if (c.barSelects) sim.service->sendChangePage(dev::kFirstModulePage + shown);
+    const std::string name = EffectViewModel::moduleName(shown);
+    const auto& types = editor->moduleTypeViewModel->models();
+    ASSERT_TRUE(dispatch::runMainLoopUntil(
+        [&] {
+          return editor->titleTF->stringValue() == name && editor->moduleParamViewModel->curModel &&
+                 editor->moduleParamViewModel->curModel->effectName == name && !types.empty() &&
+                 types.front()->effectName == name;
+        },
+        kBound))
+        << editor->titleTF->stringValue() << ", pages asked: " << sim.received(0xB4).size() - pages;
+    flushMainQueue();
+    EXPECT_EQ(editor->titleTF->stringValue(), name);
+    EXPECT_EQ(types.front()->effectName, name);
+    EXPECT_EQ(sim.received(0xB4).size(), pages + (c.barSelects ? 1 : 0));  // none from the editor
+    EXPECT_EQ(sim.app->editBuffer().page, dev::kFirstModulePage + shown);
+    window->close();
+    editor.reset();
+    window.reset();
+    flushMainQueue();
+  }
 }
 
 // ---- the knob cell alone

@@ -59,7 +59,7 @@ struct Program {
   void settle() {
     flushMainQueue();
     const size_t markers = count(App::kSetInputLevel);
-    rig.sim.service->sendSystem(1);  // the input level the unit already has
+    rig.sim.service->sendSystem(dev::SystemSetting::InputLevel);  // the input level the unit already has
     ASSERT_TRUE(rig.sim.waitFor(App::kSetInputLevel, markers + 1));
   }
 

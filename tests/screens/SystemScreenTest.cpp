@@ -153,7 +153,7 @@ TEST(SystemScreen, ShowsAndFollowsTheUnitAndClosesWithNoOrTheCloseControl) {
   auto vc = rig.open();
   ASSERT_NE(vc, nullptr);
   ASSERT_TRUE(rig.waitFor(kSetPageCommand, 1));
-  EXPECT_EQ(rig.lastPage(), TopView::kSystemPage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kSettings);
 
   // The unit's levels (input 12, screen 10, OTG 15) and outputs (left on).
   EXPECT_EQ(value(vc->inputSliderView), 12);
@@ -188,13 +188,13 @@ TEST(SystemScreen, ShowsAndFollowsTheUnitAndClosesWithNoOrTheCloseControl) {
   rig.click(*vc->closeButton.lock());
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isSystemShown(); }));
   ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 1));
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kClosePage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kHome);
   EXPECT_EQ(rig.open(), vc);
   ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 2));
   rig.click(*vc->resetNoButton.lock());
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isSystemShown(); }));
   ASSERT_TRUE(rig.waitFor(kSetPageCommand, pages + 3));
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kClosePage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kHome);
 }
 
 TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
@@ -217,7 +217,7 @@ TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
   EXPECT_EQ(sent, (std::vector<int>{11, 12, 12}));
   EXPECT_EQ(rig.shell.sim.received(kSetInput).back().payload, (svc_test::Bytes{12, 0}));
   ASSERT_EQ(rig.count(kSetPageCommand), pages + 1);
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kInputPage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kInputLevel);
   EXPECT_EQ(rig.unit()->system().inputLevel, 12);
   EXPECT_EQ(text(in), SettingModel::levelText(12));
   const size_t inputs = rig.count(kSetInput);
@@ -236,12 +236,12 @@ TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
   rig.click(*vc->screenSliderView->downButton.lock());
   ASSERT_TRUE(rig.waitFor(kSetScreen, 1));
   EXPECT_EQ(rig.firstBytes(kSetScreen), std::vector<int>{1});
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kScreenPage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kScreenLevel);
   rig.click(*vc->otgSliderView->upButton.lock());
   rig.click(*vc->otgSliderView->upButton.lock());
   ASSERT_TRUE(rig.waitFor(kSetOtg, 2));
   EXPECT_EQ(rig.firstBytes(kSetOtg), (std::vector<int>{16, 17}));
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kOtgPage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kOtgLevel);
   EXPECT_EQ(rig.unit()->system().otgLevel, 17);
   EXPECT_EQ(value(vc->otgSliderView), 17);
   EXPECT_EQ(text(vc->otgSliderView), SettingModel::levelText(17));
@@ -255,7 +255,7 @@ TEST(SystemScreen, DragsStepsAndSwitchesReachTheUnit) {
   auto right = vc->cabRightSwitch.lock();
   rig.click(*left);
   ASSERT_TRUE(rig.waitFor(kSetCab, 1));
-  EXPECT_EQ(rig.lastPage(), SystemViewController::kCabPage);
+  EXPECT_EQ(rig.lastPage(), dev::page::kOutCab);
   EXPECT_EQ(rig.shell.sim.service->systemDataModel()->leftOutCab.get(), 0);
   EXPECT_EQ(rig.unit()->system().leftOutCab, 0);
   rig.click(*right);

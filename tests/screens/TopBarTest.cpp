@@ -2,6 +2,8 @@
 // the EXP and output states from the unit, preset up and down with the
 // modified-data prompt, saving with a good and a refused name, the switches
 // reaching the unit, and the EXP and system pop-ups following the unit's page.
+#include <set>
+
 #include "controls/GGCoustomButton.h"
 #include "controls/NSPopNormalView.h"
 #include "controls/SettingResetView.h"
@@ -84,6 +86,18 @@ TEST(TopBarPieces, WrapAroundNamesAndLabels) {
             "EXP: " + HIDServiceViewMode::moduleName(7) + " - " + GGEffectFunManager::expParamName(53));
   EXPECT_EQ(TopView::expLabelText({2, 61, 1}), "EXP: AMP - ");
   EXPECT_EQ(TopView::expLabelText({40, -3, 1}), "EXP:  - ");
+}
+
+// The pages on which the unit shows its system or its EXP settings, as the
+// unit documents them; every other page closes both screens.
+TEST(TopBarPieces, EachUnitPageOpensTheDocumentedScreen) {
+  using Screen = TopView::PageScreen;
+  const std::set<int> system{4, 17, 20, 21, 23, 24};
+  const std::set<int> exp{1, 15, 16, 22};
+  for (int page = -1; page <= 40; ++page) {
+    const Screen expected = system.count(page) ? Screen::System : exp.count(page) ? Screen::Exp : Screen::None;
+    EXPECT_EQ(TopView::screenForPage(page), expected) << "page " << page;
+  }
 }
 
 TEST(TopBarWithUnit, ShowsTheUnitsNameAssignmentAndOutputs) {
@@ -255,7 +269,7 @@ TEST(TopBarWithUnit, PopUpsFollowTheUnitsPage) {
   ASSERT_TRUE(rig.bar->isExpShown());
   snapshot(*rig.window.window, "screens-top-bar-exp.png");
   ASSERT_TRUE(rig.sim.waitFor(0xB4, pages + 1));
-  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), TopView::kExpPage);
+  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), dev::page::kExp);
   // While it shows, the preset buttons do nothing.
   rig.click(*rig.bar->downButton);
   EXPECT_TRUE(rig.loads().empty());
@@ -271,11 +285,11 @@ TEST(TopBarWithUnit, PopUpsFollowTheUnitsPage) {
   rig.click(*close);
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isExpShown(); }));
   ASSERT_TRUE(rig.sim.waitFor(0xB4, pages + 2));
-  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), TopBarScreens::kClosePage);
+  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), dev::page::kHome);
   rig.click(*rig.bar->expButton);
   ASSERT_TRUE(rig.bar->isExpShown());
   ASSERT_TRUE(rig.sim.waitFor(0xB4, pages + 3));
-  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), TopView::kExpPage);
+  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), dev::page::kExp);
 
   // Settings (the EXP overlay covers the bar's button, so called directly):
   // the EXP screen goes when the unit reaches the system page.
@@ -284,5 +298,5 @@ TEST(TopBarWithUnit, PopUpsFollowTheUnitsPage) {
   ASSERT_TRUE(rig.bar->isSystemShown());
   ASSERT_TRUE(runUntil([&] { return !rig.bar->isExpShown(); }));
   ASSERT_TRUE(rig.sim.waitFor(0xB4, pages + 4));
-  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), TopView::kSystemPage);
+  EXPECT_EQ(rig.sim.received(0xB4).back().payload.at(0), dev::page::kSettings);
 }

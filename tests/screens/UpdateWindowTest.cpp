@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "controls/AccentColor.h"
 #include "controls/GGCoustomButton.h"
 #include "controls/ITProgressBar.h"
 #include "platform/ui/TextField.h"
@@ -120,7 +121,7 @@ TEST(UpdateWindow, WritesTheImageAndTheUnitsRestartSaysSuccess) {
   ASSERT_TRUE(rig.waitFor([&] { return rig.update->state() == State::done; }));
   EXPECT_EQ(rig.label(), "100%");
   EXPECT_EQ(rig.button().defaultTitle(), "Update Success !");
-  EXPECT_EQ(rig.button().defaultTitleColor(), UpdateWindowController::kSuccessColor);
+  EXPECT_EQ(rig.button().defaultTitleColor(), accentColor());
   EXPECT_EQ(rig.bar(), 1.0);
   rig.snapshot("update-window-done.png");
   // The update runs once per process: a click after the end starts none
@@ -291,7 +292,7 @@ TEST(UpdateWindow, NinetyNinePercentIsDone) {
   EXPECT_EQ(rig.label(), "100%");
   EXPECT_EQ(rig.bar(), 1.0);
   EXPECT_EQ(rig.button().defaultTitle(), "Update Success !");
-  EXPECT_EQ(rig.button().defaultTitleColor(), UpdateWindowController::kSuccessColor);
+  EXPECT_EQ(rig.button().defaultTitleColor(), accentColor());
   rig.update->applyProgress(40);
   EXPECT_EQ(rig.label(), "100%");
   EXPECT_EQ(rig.bar(), 1.0);

@@ -180,7 +180,7 @@ bool SettingViewModel::restoreSlots(Zr_Backup& file, int section, bool ir) {
     std::copy_n(record.dataStart.begin(), kSlotNameSize, para->name.begin());
     std::memcpy(para->data.data(), record.dataStart.data() + kSlotNameSize, dataBytes);
     if (!hid_->setImportStruct(*para)) return false;
-    hid_->sendFileToDevice(ir ? 3 : 4, "", -1, ackBlock());
+    hid_->sendFileToDevice(ir ? dev::TransferKind::ResendIR : dev::TransferKind::ResendNR, "", -1, ackBlock());
     const long result = waitForAck(timing_.recordAck);
     if (result == 0) {
       if (!cancelled()) fnd::log(ir ? "IR超时" : "NR超时");
@@ -209,7 +209,10 @@ void SettingViewModel::restoreSystem(Zr_Backup& file, int section) {
   system->setLeftOutCab(w[2]);
   system->setRightOutCab(w[3]);
   system->setOtgOutLevel(w[4]);
-  for (int which = 1; which <= 4; ++which) hid_->sendSystem(which);
+  using dev::SystemSetting;
+  for (SystemSetting which :
+       {SystemSetting::InputLevel, SystemSetting::ScreenLevel, SystemSetting::OutCab, SystemSetting::OtgLevel})
+    hid_->sendSystem(which);
 }
 
 void SettingViewModel::restoreRhythm(Zr_Backup& file, int section) {

@@ -1,6 +1,7 @@
 // Constants of the unit's protocol and data layouts, named once.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -108,17 +109,32 @@ inline constexpr uint8_t kExportIR = 0xC4;
 inline constexpr uint8_t kExportNR = 0xC5;
 }  // namespace host_cmd
 
-// Unit pages the host sets with 0xB4 [page, 0] (6 to 14 are the modules).
+// Unit pages: the unit reports the one it shows (0x34) and the host sets one
+// with 0xB4 [page, 0], only when the unit is not on it already. Pages
+// kFirstModulePage to kLastModulePage are the nine modules.
 namespace page {
-inline constexpr int kExp = 1;
-inline constexpr int kSettings = 4;
-inline constexpr int kHome = 5;  // leaving the EXP or settings screen; start of the bulk read
-inline constexpr int kInputLevel = 17;
-inline constexpr int kOutCab = 20;
-inline constexpr int kExpVolume = 22;
-inline constexpr int kScreenLevel = 23;
-inline constexpr int kOtgLevel = 24;
+inline constexpr int kExp = 1;          // the EXP screen opened
+inline constexpr int kSettings = 4;     // the system screen opened
+inline constexpr int kHome = 5;         // the EXP or system screen closed; start of the bulk read
+inline constexpr int kInputLevel = 17;  // the system screen's input level
+inline constexpr int kOutCab = 20;      // its CAB-L and CAB-R switches
+inline constexpr int kExpVolume = 22;   // the EXP screen's volume, before each change
+inline constexpr int kScreenLevel = 23; // the system screen's screen level
+inline constexpr int kOtgLevel = 24;    // and its OTG output level
+// The pages on which the unit shows its system settings or its EXP settings:
+// the editor opens its matching screen on them and closes both on any other.
+// Pages 15, 16 and 21 are reached on the unit's panel only.
+inline constexpr std::array<int, 6> kSystemScreenPages{kSettings, kInputLevel, kOutCab, 21, kScreenLevel, kOtgLevel};
+inline constexpr std::array<int, 4> kExpScreenPages{kExp, 15, 16, kExpVolume};
 }  // namespace page
+
+// What HIDServiceViewMode::sendSystem sends from the system record: each
+// value one command (0xA4 to 0xA7).
+enum class SystemSetting { InputLevel = 1, ScreenLevel = 2, OutCab = 3, OtgLevel = 4 };
+
+// What HIDServiceViewMode::sendFileToDevice does: import a user IR or NR
+// file into a slot, re-send the slot a backup placed, or clear a slot.
+enum class TransferKind { ImportIR = 0, ImportNR = 1, ResendIR = 3, ResendNR = 4, ClearIR = 5, ClearNR = 6 };
 
 // Payload sizes of the unit's frames (the decoder drops shorter ones).
 inline constexpr size_t kRhythmPayloadSize = 6;    // switch, mode, style, volume, bpm word

@@ -57,3 +57,10 @@ public:
     p[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
   }
 };
+
+// Module i lies on unit page dev::kFirstModulePage + i.
+static_assert([] {
+  for (size_t i = 0; i < ModuleTable::modules.size(); ++i)
+    if (ModuleTable::modules[i].page != dev::kFirstModulePage + static_cast<int>(i)) return false;
+  return true;
+}());

@@ -213,24 +213,24 @@ void HIDServiceViewMode::sendExpvol(const std::vector<int>& words) {
   sendThreeWords(host::kExpVolume, words);
 }
 
-void HIDServiceViewMode::sendSystem(int which) {
+void HIDServiceViewMode::sendSystem(dev::SystemSetting which) {
   Locked locked(*this);
   const HIDServiceSystemModel& system = *systemDataModel_;
   switch (which) {
-    case 1:
+    case dev::SystemSetting::InputLevel:
       send(host::kInputLevel, {lowByte(system.inputLevel.get().value_or(0)), 0x00});
       break;
-    case 2:
+    case dev::SystemSetting::ScreenLevel:
       send(host::kScreenLevel, {lowByte(system.screenLevel.get().value_or(0)), 0x00});
       break;
-    case 3: {
+    case dev::SystemSetting::OutCab: {
       const uint8_t left = lowByte(system.leftOutCab.get().value_or(0));
       const uint8_t right = lowByte(system.rightOutCab.get().value_or(0));
       systemDataModel_->setOutCabStatus(HIDServiceSystemModel::outCabStatusText(left, right));
       send(host::kOutCab, {left, 0x00, right, 0x00});
       break;
     }
-    case 4:
+    case dev::SystemSetting::OtgLevel:
       send(host::kOtgLevel, {lowByte(system.OtgOutLevel.get().value_or(0)), 0x00});
       break;
     default:

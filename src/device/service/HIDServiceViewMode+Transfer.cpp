@@ -57,19 +57,21 @@ void report(const HIDServiceViewMode::ImportBlock& block, long result) {
 
 }  // namespace
 
-void HIDServiceViewMode::sendFileToDevice(int type, const std::string& path, int index, ImportBlock result) {
+void HIDServiceViewMode::sendFileToDevice(dev::TransferKind type, const std::string& path, int index,
+                                          ImportBlock result) {
+  using Kind = dev::TransferKind;
   switch (type) {
-    case 0:
-    case 1:
-      importFile(type == 0, path, index, std::move(result));
+    case Kind::ImportIR:
+    case Kind::ImportNR:
+      importFile(type == Kind::ImportIR, path, index, std::move(result));
       return;
-    case 3:
-    case 4:
-      beginTransfer(type == 3 ? host::kIRTransfer : host::kNRTransfer, nullptr, std::move(result));
+    case Kind::ResendIR:
+    case Kind::ResendNR:
+      beginTransfer(type == Kind::ResendIR ? host::kIRTransfer : host::kNRTransfer, nullptr, std::move(result));
       return;
-    case 5:
-    case 6: {
-      const bool ir = type == 5;
+    case Kind::ClearIR:
+    case Kind::ClearNR: {
+      const bool ir = type == Kind::ClearIR;
       const int slot = index - (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);
       if (slot < 0 || slot >= dev::kUserSlotCount) {
         FND_LOG_AT("HIDServiceViewMode", "list index %d is no user %s slot: nothing cleared", index, ir ? "IR" : "NR");
@@ -83,12 +85,12 @@ void HIDServiceViewMode::sendFileToDevice(int type, const std::string& path, int
       return;
     }
     default:
-      FND_LOG_AT("HIDServiceViewMode", "transfer type %d does nothing", type);
+      FND_LOG_AT("HIDServiceViewMode", "transfer type %d does nothing", static_cast<int>(type));
       return;
   }
 }
 
-// Types 0 and 1, on the caller's thread: the name, then the file, then the
+// ImportIR and ImportNR, on the caller's thread: the name, then the file, then the
 // transfer; nothing is sent unless all three are right.
 void HIDServiceViewMode::importFile(bool ir, const std::string& path, int index, ImportBlock result) {
   const int slot = index - (ir ? EffectCatalogue::kFirstIRType : EffectCatalogue::kFirstNRType);

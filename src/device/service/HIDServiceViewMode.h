@@ -216,9 +216,9 @@ public:
   // modified. Only the low byte of each value goes to the unit.
   void sendFunction(const std::vector<int>& words);
   void sendExpvol(const std::vector<int>& words);
-  // 1 input level, 2 screen level, 3 output cab, 4 OTG level, from the system
-  // record; other values send nothing.
-  void sendSystem(int which);
+  // One value of the system record to the unit; the output cab sends both
+  // sides (and sets outCabStatus). A value outside the enum sends nothing.
+  void sendSystem(dev::SystemSetting which);
   void sendRhythm();
   void sendReset();
 
@@ -368,20 +368,20 @@ public:
     std::chrono::milliseconds acknowledgement{2500};
   };
 
-  // type 0: the IR file at `path` into CAB list index `index` (26 to 35);
-  // 1: the NR file into AMP list index 55 to 64; 3 / 4: re-sends the IR / NR
-  // placed with setImportStruct (index unused); 5 / 6: clears that IR / NR
-  // slot. Other types do nothing. `result` is called once: 1001 or 1002 at
+  // ImportIR: the IR file at `path` into CAB list index `index` (26 to 35);
+  // ImportNR: the NR file into AMP list index 55 to 64; ResendIR / ResendNR:
+  // re-sends the IR / NR placed with setImportStruct (index unused); ClearIR /
+  // ClearNR: clears that IR / NR slot. A value outside the enum does nothing. `result` is called once: 1001 or 1002 at
   // once, or when the transfer ends (1 on the HID thread when the unit took
   // the last frame). One transfer at a time: another is refused with 1002.
-  void sendFileToDevice(int type, const std::string& path, int index, ImportBlock result);
+  void sendFileToDevice(dev::TransferKind type, const std::string& path, int index, ImportBlock result);
   // Sends frame m of the transfer in the transfer record (cmd 0xB5 IR, 0xB7 NR).
   void sendIR_NRData(int m, int cmd);
   // Asks the unit for its user IR (0) or NR (1) slots; the frames come to the
   // revicedIRNR block.
   void revicedIRNRData(int kind);
   ImportFile_Para importStruct() const;
-  // Places a backup's slot for types 3 and 4; refused while a transfer runs.
+  // Places a backup's slot for ResendIR and ResendNR; refused while a transfer runs.
   bool setImportStruct(const ImportFile_Para& para);
   bool isTransferring() const;
   TransferTiming transferTiming() const;

@@ -112,5 +112,5 @@ void GGFunctionViewModel::changePage(int64_t index) {
     FND_LOG_AT("GGFunctionViewModel", "no module %lld", static_cast<long long>(index));
     return;
   }
-  hid_->sendChangePage(static_cast<int>(index) + kFirstModulePage);
+  hid_->sendChangePage(static_cast<int>(index) + dev::kFirstModulePage);
 }

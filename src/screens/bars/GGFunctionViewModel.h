@@ -26,9 +26,7 @@
 
 class GGFunctionViewModel : public BaseViewModel {
 public:
-  static constexpr int kModuleCount = 9;
-  // Unit pages 6 to 14 are the nine modules.
-  static constexpr int kFirstModulePage = 6;
+  static constexpr int kModuleCount = dev::kModuleCount;
 
   struct Parts {
     HIDServiceViewModePtr service;  // HIDServiceViewMode::shared()

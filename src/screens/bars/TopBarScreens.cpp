@@ -58,7 +58,7 @@ std::shared_ptr<ui::View> TopBarScreens::placeholder(const std::string& name, co
   std::weak_ptr<ui::View> weakPanel = panel;
   std::weak_ptr<HIDServiceViewMode> weakService = service;
   close->setAction([weakPanel, weakService](ui::Control&) {
-    if (auto hid = weakService.lock()) hid->sendChangePage(kClosePage);
+    if (auto hid = weakService.lock()) hid->sendChangePage(dev::page::kHome);
     if (auto p = weakPanel.lock())
       if (auto* overlay = dynamic_cast<GGPopView*>(p->superview())) overlay->hideAnimated(true);
   });

@@ -2,7 +2,8 @@
 // ("ExpViewController") and the system settings screen
 // ("SystemViewController"), by name. A screen whose maker has not been
 // registered yet is a plain panel that names it and closes itself with its
-// "Close" button, as the real screens do: page 5 to the unit, overlay closed.
+// "Close" button, as the real screens do: dev::page::kHome to the unit,
+// overlay closed.
 //
 // Main thread only.
 #pragma once
@@ -18,8 +19,6 @@ class TopBarScreens {
 public:
   static constexpr const char* kExpScreen = "ExpViewController";
   static constexpr const char* kSystemScreen = "SystemViewController";
-  // The page the screens' close buttons send.
-  static constexpr int kClosePage = 5;
 
   using Maker = std::function<std::shared_ptr<ui::View>(const HIDServiceViewModePtr& service)>;
 

@@ -1,5 +1,7 @@
 #include "screens/bars/TopView.h"
 
+#include <algorithm>
+
 #include "controls/SettingResetView.h"
 #include "device/files/NameChecks.h"
 #include "layout/LCConstraintMaker.h"
@@ -7,6 +9,7 @@
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
@@ -75,18 +78,14 @@ std::shared_ptr<TopView> TopView::create(Parts parts) {
 }
 
 TopView::TopView(Parts parts)
-    : hid_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      manager_(parts.manager ? parts.manager : GGEffectFunManager::shareManager()) {}
+    : hid_(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(std::move(parts.manager), GGEffectFunManager::shareManager)) {}
 
 TopView::PageScreen TopView::screenForPage(int64_t page) {
-  switch (page) {
-    case 4: case 17: case 20: case 21: case 23: case 24:
-      return PageScreen::System;
-    case 1: case 15: case 16: case 22:
-      return PageScreen::Exp;
-    default:
-      return PageScreen::None;
-  }
+  auto among = [page](const auto& pages) { return std::find(pages.begin(), pages.end(), page) != pages.end(); };
+  if (among(dev::page::kSystemScreenPages)) return PageScreen::System;
+  if (among(dev::page::kExpScreenPages)) return PageScreen::Exp;
+  return PageScreen::None;
 }
 
 std::string TopView::cleanName(const std::string& typed) {
@@ -257,7 +256,7 @@ void TopView::prepareCabUI() {
       } else {
         v->hid_->systemDataModel()->setRightOutCab(on ? 1 : 0);
       }
-      v->hid_->sendSystem(3);
+      v->hid_->sendSystem(dev::SystemSetting::OutCab);
     };
     return sw;
   };
@@ -409,13 +408,13 @@ void TopView::pageRule(int64_t page) {
 void TopView::goExp() {
   if (isExpShown()) return;
   showScreen(true);
-  hid_->sendChangePage(kExpPage);
+  hid_->sendChangePage(dev::page::kExp);
 }
 
 void TopView::goSetting() {
   if (isSystemShown()) return;
   showScreen(false);
-  hid_->sendChangePage(kSystemPage);
+  hid_->sendChangePage(dev::page::kSettings);
 }
 
 // ---- presets

@@ -29,10 +29,8 @@
 
 class TopView : public ui::View, public ui::TextFieldDelegate {
 public:
-  static constexpr int kPresetCount = 200;
-  static constexpr size_t kNameLength = 14;
-  static constexpr int kExpPage = 1;
-  static constexpr int kSystemPage = 4;
+  static constexpr int kPresetCount = dev::kPresetCount;
+  static constexpr size_t kNameLength = dev::kPresetNameSize;
   static constexpr const char* kModifiedQuestion =
       "The current preset data has been modified,  would you like to save it?";
   static constexpr const char* kSavedTip = "Preset save successful!";
@@ -45,7 +43,7 @@ public:
   explicit TopView(Parts parts);
   std::string className() const override { return "TopView"; }
 
-  // Which pop-up a unit page asks for.
+  // Which pop-up a unit page asks for (dev::page's screen page sets).
   enum class PageScreen { None, Exp, System };
   static PageScreen screenForPage(int64_t page);
   // The preset the up and down buttons go to from preset n.

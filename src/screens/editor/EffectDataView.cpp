@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controls/AccentColor.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/FilePanel.h"
@@ -48,8 +50,9 @@ std::shared_ptr<EffectDataView> EffectDataView::create(Parts parts, ui::Rect fra
 
 EffectDataView::EffectDataView(ui::Rect frame, Parts parts)
     : ui::View(frame),
-      hid(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      parts_(std::move(parts)) {}
+      hid(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(std::move(parts.manager), GGEffectFunManager::shareManager)),
+      loadSlotTable_(std::move(parts.loadSlotTable)) {}
 
 std::weak_ptr<EffectDataView> EffectDataView::weakSelf() {
   return std::static_pointer_cast<EffectDataView>(sharedFromThis());
@@ -58,8 +61,9 @@ std::weak_ptr<EffectDataView> EffectDataView::weakSelf() {
 int EffectDataView::selectedModule() const { return hid->presetAllData()->selectedModule.get().value_or(0); }
 
 bool EffectDataView::isUserSlotRow(int module, long row) {
-  if (module == kAmpModule) return row >= kFirstUserNRRow && row < kFirstUserNRRow + kUserSlots;
-  if (module == kCabModule) return row >= kFirstUserIRRow && row < kFirstUserIRRow + kUserSlots;
+  const auto slotRow = [row](long first) { return row >= first && row < first + EffectCatalogue::kUserSlotCount; };
+  if (module == kAmpModule) return slotRow(EffectCatalogue::kFirstNRType);
+  if (module == kCabModule) return slotRow(EffectCatalogue::kFirstIRType);
   return false;
 }
 
@@ -171,9 +175,7 @@ void EffectDataView::prepareTypeTableView() {
 }
 
 void EffectDataView::justAddObverser() {
-  EffectViewModel::Parts modelParts{hid, parts_.manager, parts_.loadSlotTable};
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  moduleTypeViewModel = EffectViewModel::create(modelParts);
+  moduleTypeViewModel = EffectViewModel::create({hid, manager_, loadSlotTable_});
   std::weak_ptr<EffectDataView> weak = weakSelf();
   moduleTypeViewModel->initWithBlock(
       [weak](const fnd::Value&) {
@@ -189,8 +191,8 @@ void EffectDataView::justAddObverser() {
   // at the end of the start-up read) shows it at once, not only at the next
   // change.
   moduleTypeViewModel->refreshData();
-  moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager});
-  rs_valuesForKeyPath(manager, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
+  moduleParamViewModel = std::make_shared<EffectDataViewModel>(EffectDataViewModel::Parts{hid, manager_});
+  rs_valuesForKeyPath(manager_, "currentEffectDataModel", this)->subscribeNext([weak](const fnd::Value& value) {
     auto model = value.asObject<GGFuncEffectModel>();
     auto panel = weak.lock();
     if (!model || !panel) return;
@@ -212,23 +214,32 @@ void EffectDataView::layout() {
 // ---- refresh
 
 void EffectDataView::needToReload() {
-  hid = parts_.service ? parts_.service : HIDServiceViewMode::shared();
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
   const int module = selectedModule();
-  titleTF->setStringValue(EffectViewModel::moduleName(module));
-  statusSwitch->setIsOn(manager->currentEffectIsOpen());
-  const int64_t index = manager->currentEffectTypeIndex();
   const auto& models = moduleTypeViewModel->models();
+  // The records are on another module than the type list (the unit's page
+  // reaches the records on its thread and the list on the main queue, and a
+  // late page change can name a module the records have left): the type word
+  // is not of this list. The list is rebuilt for the records' module, and
+  // the refill that follows refreshes the panel again.
+  if (!models.empty() && models.front()->effectName != EffectViewModel::moduleName(module)) {
+    moduleTypeViewModel->refreshViewData();
+    return;
+  }
+  titleTF->setStringValue(EffectViewModel::moduleName(module));
+  statusSwitch->setIsOn(manager_->currentEffectIsOpen());
+  const int64_t index = manager_->currentEffectTypeIndex();
   if (index < 0 || index >= static_cast<int64_t>(models.size())) {
-    hid->sendChangePage(kFallbackPage);
+    // A type the module does not list: the unit is asked for the first
+    // module's page.
+    hid->sendChangePage(dev::kFirstModulePage);
     return;
   }
   const GGFuncEffectModelPtr model = models[static_cast<size_t>(index)];
-  const GGFuncEffectModelPtr shown = manager->currentEffectDataModel.get();
+  const GGFuncEffectModelPtr shown = manager_->currentEffectDataModel.get();
   const bool sameKind = shown && shown->effectName == model->effectName && model->effectName != "CAB" &&
                         model->effectName != "AMP";
   if (!sameKind) myTableView->reloadData();
-  manager->setCurrentEffectDataModel(model);
+  manager_->setCurrentEffectDataModel(model);
   if (index != myTableView->selectedRow()) {
     myTableView->reloadData();
     // The AMP list leaves its last types out: a type not listed is not
@@ -246,8 +257,7 @@ void EffectDataView::needToReload() {
 }
 
 void EffectDataView::noteSent() {
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  const auto sent = manager->tempDataArray.get();
+  const auto sent = manager_->tempDataArray.get();
   if (!sent) return;
   sentWords_.push_back(*sent);
   while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
@@ -341,7 +351,7 @@ std::shared_ptr<ui::View> EffectDataView::viewForTableColumn(ui::TableView& tabl
         if (auto panel = weak.lock()) panel->exportIRAtIndexAndTitle(static_cast<long>(button.index), name);
       };
     }
-    cell->title->setTextColor(row == table.selectedRow() ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+    cell->title->setTextColor(row == table.selectedRow() ? accentColor() : ui::Color::whiteColor());
   }
   return cell;
 }
@@ -354,9 +364,8 @@ std::shared_ptr<ui::TableRowView> EffectDataView::rowViewForRow(ui::TableView& t
 bool EffectDataView::shouldSelectRow(ui::TableView& table, long row) {
   const auto& models = moduleTypeViewModel->models();
   if (row < 0 || row >= static_cast<long>(models.size())) return true;
-  const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  manager->setCurrentEffectTypeIndex(row);
-  manager->setCurrentEffectDataModel(models[static_cast<size_t>(row)]);
+  manager_->setCurrentEffectTypeIndex(row);
+  manager_->setCurrentEffectDataModel(models[static_cast<size_t>(row)]);
   moduleTypeViewModel->sendToHid(row);
   noteSent();
   table.reloadData();
@@ -371,7 +380,7 @@ void EffectDataView::colourRows() {
   const auto [first, last] = myTableView->rowsWithViews();
   for (long row = first; row <= last; ++row) {
     if (auto cell = std::dynamic_pointer_cast<EffectViewListCell>(myTableView->viewAtColumn(0, row, false)))
-      cell->title->setTextColor(row == selected ? ui::Color::rgb255(138, 214, 255) : ui::Color::whiteColor());
+      cell->title->setTextColor(row == selected ? accentColor() : ui::Color::whiteColor());
   }
 }
 
@@ -394,7 +403,8 @@ void EffectDataView::importIRAtIndex(long row) {
   panel.setAllowedFileTypes({nr ? "amp" : "wav"});
   if (panel.runModal() != ui::ModalResponseOK || panel.URL().empty()) return;
   std::weak_ptr<EffectDataView> weak = weakSelf();
-  hid->sendFileToDevice(nr ? 1 : 0, panel.URL().string(), static_cast<int>(row), [weak, nr](long result) {
+  const auto kind = nr ? dev::TransferKind::ImportNR : dev::TransferKind::ImportIR;
+  hid->sendFileToDevice(kind, panel.URL().string(), static_cast<int>(row), [weak, nr](long result) {
     dispatch::Queue::main()->async([weak, nr, result] {
       auto panel = weak.lock();
       if (!panel) return;
@@ -443,7 +453,8 @@ void EffectDataView::deleteCancel() {
 void EffectDataView::deleteConfirmAndIndex(bool isIR, long row) {
   deleteCancel();
   std::weak_ptr<EffectDataView> weak = weakSelf();
-  hid->sendFileToDevice(isIR ? 5 : 6, "", static_cast<int>(row), [weak](long) {
+  const auto kind = isIR ? dev::TransferKind::ClearIR : dev::TransferKind::ClearNR;
+  hid->sendFileToDevice(kind, "", static_cast<int>(row), [weak](long) {
     dispatch::Queue::main()->async([weak] {
       if (auto panel = weak.lock()) panel->moduleTypeViewModel->refreshViewData();
     });

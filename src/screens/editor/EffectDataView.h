@@ -50,10 +50,7 @@ public:
   std::string className() const override { return "EffectDataView"; }
 
   static constexpr double kItemWidth = 180, kItemHeight = 150, kRowHeight = 20;
-  static constexpr long kFirstUserIRRow = 26, kFirstUserNRRow = 55, kUserSlots = 10;
   static constexpr int kAmpModule = 2, kCabModule = 3;
-  // Asked for when the unit reports a type the module does not list.
-  static constexpr int kFallbackPage = 6;
 
   void layout() override;
 
@@ -90,7 +87,7 @@ public:
   void deleteConfirmAndIndex(bool isIR, long row);
 
   // ---- parts
-  HIDServiceViewModePtr hid;
+  const HIDServiceViewModePtr hid;
   // The open delete question's overlay; held weakly, so an overlay never
   // outlives the window that shows it.
   std::weak_ptr<GGPopView> deleteIRView;
@@ -119,7 +116,8 @@ private:
   // older sends are then forgotten. Any other words forget them all.
   bool isOwnEcho(const std::vector<int>& words);
 
-  const Parts parts_;
+  const GGEffectFunManagerPtr manager_;
+  const EffectViewModel::SlotTableLoader loadSlotTable_;
   std::map<std::string, GGEffectParmaViewPtr> cellSource_;
   std::deque<std::vector<int>> sentWords_;
   static constexpr size_t kSentWordsKept = 64;

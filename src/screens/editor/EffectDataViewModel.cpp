@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "device/records/ModuleTable.h"
+#include "platform/foundation/Parts.h"
 #include "screens/models/CatalogueText.h"
 
 EffectDataViewModel::EffectDataViewModel(Parts parts)
-    : service_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      manager_(parts.manager ? parts.manager : GGEffectFunManager::shareManager()) {}
+    : service_(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(std::move(parts.manager), GGEffectFunManager::shareManager)) {}
 
 std::vector<int> EffectDataViewModel::configHidData() const {
   const int module = service_->presetAllData()->selectedModule.get().value_or(-1);

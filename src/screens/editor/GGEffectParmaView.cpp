@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "controls/AccentColor.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
@@ -40,7 +41,7 @@ std::shared_ptr<SWSTAnswerButton> makeStepButton(Rect frame, const std::string& 
     button->backgroundColors[s] = ui::Color::rgb255(36, 35, 35);
   }
   button->backgroundColors[SWSTAnswerButton::Hover] = ui::Color::rgb255(60, 60, 60);
-  button->backgroundColors[SWSTAnswerButton::Highlight] = ui::Color::rgb255(138, 214, 255);
+  button->backgroundColors[SWSTAnswerButton::Highlight] = accentColor();
   button->setTitle(title);
   return button;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/AccentColor.h"
 #include "controls/GGPopView.h"
 #include "layout/LCConstraintMaker.h"
 #include "platform/dispatch/Queue.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const ui::Color kExpAccent = ui::Color::rgb255(138, 214, 255);
 
 // Module buttons in creation order, with their module indices; button n
 // sits at x = 95 (n mod 3), y = 20 + 45 (n div 3), so the top row reads
@@ -200,7 +200,7 @@ std::shared_ptr<GGCoustomButton> ExpViewController::makeButton(const std::string
   button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
   button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
   button->setDefaultTitleColor(ui::Color::whiteColor());
-  button->setSelectedTitleColor(kExpAccent);
+  button->setSelectedTitleColor(accentColor());
   button->setDefaultFont(ui::Font::systemFontOfSize(13));
   button->setDefaultTitle(title);
   button->setTarget(shared_from_this());
@@ -307,7 +307,7 @@ void ExpViewController::prepareObersver() {
 // ---- actions
 
 void ExpViewController::closeAction() {
-  hid_->sendChangePage(kClosePage);
+  hid_->sendChangePage(dev::page::kHome);
   auto root = view();
   if (ui::Window* window = root ? root->window() : nullptr)
     if (const auto& content = window->contentView()) GGPopView::hideViewInView(content.get());
@@ -407,7 +407,7 @@ void ExpViewController::refreshExpVol() {
 // ---- volume
 
 void ExpViewController::sendExpVolData() {
-  hid_->sendChangePage(kVolumePage);
+  hid_->sendChangePage(dev::page::kExpVolume);
   hid_->sendExpvol({volModel->on.get() ? 1 : 0, static_cast<int>(std::trunc(volModel->minValue.get())),
                     static_cast<int>(std::trunc(volModel->maxValue.get()))});
 }

@@ -36,13 +36,10 @@
 class ExpViewController : public ui::ViewController, public GGVerticalSliderViewDelegate {
 public:
   static constexpr const char* kLayoutName = "ExpViewController";
-  static constexpr int kModuleCount = 9;
+  static constexpr int kModuleCount = dev::kModuleCount;
   static constexpr int kEffectButtonCount = 15;
   static constexpr int kVolumeMin = 0;
-  static constexpr int kVolumeMax = 100;
-  // The page the close control sends, and the one the volume settings need.
-  static constexpr int kClosePage = 5;
-  static constexpr int kVolumePage = 22;
+  static constexpr int kVolumeMax = dev::kExpVolumeMax;
 
   struct Parts {
     HIDServiceViewModePtr service;  // HIDServiceViewMode::shared() when null

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <ctime>
 
+#include "controls/AccentColor.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "reactive/RSKVOChannel.h"
 
 namespace fs = std::filesystem;
@@ -49,12 +51,12 @@ std::shared_ptr<GGEffectFunManager> GGEffectFunManager::create(Parts parts) {
 }
 
 GGEffectFunManager::GGEffectFunManager(Parts parts)
-    : mainColor(this, "mainColor", [] { return ui::Color::rgb255(kAccentRed, kAccentGreen, kAccentBlue); }),
-      selectColor(this, "selectColor", [] { return ui::Color::rgb255(kAccentRed, kAccentGreen, kAccentBlue); }),
+    : mainColor(this, "mainColor", [] { return accentColor(); }),
+      selectColor(this, "selectColor", [] { return accentColor(); }),
       enterColor(this, "enterColor", [this] { return makeEnterColor(); }),
       filePath(this, "filePath", [this] { return makeFilePath(); }),
-      service_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      defaults_(parts.defaults ? parts.defaults : fnd::UserDefaults::standard()),
+      service_(fnd::partOr(std::move(parts.service), HIDServiceViewMode::shared)),
+      defaults_(fnd::partOr(std::move(parts.defaults), fnd::UserDefaults::standard)),
       diaryFile_(parts.diaryFile ? *parts.diaryFile : fnd::paths::homeDir() / "diary") {}
 
 GGEffectFunManager::~GGEffectFunManager() {

@@ -45,8 +45,6 @@ public:
   static constexpr const char* kComputerPresetPathKey = "computerPresetPath";
   // The hover colour when the default is missing or is not a 24-bit colour.
   static constexpr uint32_t kDefaultEnterColor = 0x888888;
-  // The accent colour.
-  static constexpr int kAccentRed = 138, kAccentGreen = 214, kAccentBlue = 255;
   // The computer preset folder's name: the product name, then "Preset".
   static constexpr const char* kPresetFolderName = "VLTfx RigPreset";
   static constexpr size_t kExpParameterCount = 61;

@@ -1,5 +1,6 @@
 #include "screens/presets/LocalPresetView.h"
 
+#include "controls/AccentColor.h"
 #include "screens/presets/PresetTableViewDataSource.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const ui::Color kSelectedColor = ui::Color::rgb255(GGEffectFunManager::kAccentRed, GGEffectFunManager::kAccentGreen,
-                                                   GGEffectFunManager::kAccentBlue);
 
 // A title-bar button showing `image` and its "_hover" and "_press" variants.
 std::shared_ptr<SWSTAnswerButton> barButton(ui::View& bar, const std::string& image) {
@@ -226,7 +225,7 @@ std::shared_ptr<ui::View> LocalPresetView::viewForTableColumn(ui::TableView& tab
   auto cell = std::dynamic_pointer_cast<ZrTableViewCell>(table.makeViewWithIdentifier(kCellIdentifier));
   if (!cell) return nullptr;
   cell->titleLabel()->setStringValue(presetVM->presetNameArr[static_cast<size_t>(row)]);
-  cell->titleLabel()->setTextColor(row == table.selectedRow() ? kSelectedColor : ui::Color::whiteColor());
+  cell->titleLabel()->setTextColor(row == table.selectedRow() ? accentColor() : ui::Color::whiteColor());
   return cell;
 }
 
@@ -242,14 +241,14 @@ void LocalPresetView::colourRow(long row, const ui::Color& colour) {
 bool LocalPresetView::shouldSelectRow(ui::TableView& table, long row) {
   if (row < 0) return false;
   colourRow(table.selectedRow(), ui::Color::whiteColor());
-  colourRow(row, kSelectedColor);
+  colourRow(row, accentColor());
   return true;
 }
 
 void LocalPresetView::selectRow(long row) {
   if (!computerTableView || row < 0 || row >= computerTableView->numberOfRows()) return;
   colourRow(computerTableView->selectedRow(), ui::Color::whiteColor());
-  colourRow(row, kSelectedColor);
+  colourRow(row, accentColor());
   computerTableView->selectRowIndexes({row}, false);
 }
 

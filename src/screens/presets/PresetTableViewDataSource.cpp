@@ -1,5 +1,6 @@
 #include "screens/presets/PresetTableViewDataSource.h"
 
+#include "controls/AccentColor.h"
 #include "platform/foundation/Log.h"
 
 std::shared_ptr<PresetTableViewDataSource> PresetTableViewDataSource::create(Parts parts) {
@@ -23,7 +24,7 @@ std::shared_ptr<PresetTableViewDataSource> PresetTableViewDataSource::create(Par
     ds->isDragID = parts.dragTypes;
     if (parts.table) parts.table->registerForDraggedTypes(*parts.dragTypes);
   }
-  ds->selectColor = ui::Color::rgb255(138, 214, 255);
+  ds->selectColor = accentColor();
   ds->enterColor = parts.enterColor;
   return ds;
 }

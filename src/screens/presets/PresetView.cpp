@@ -1,5 +1,6 @@
 #include "screens/presets/PresetView.h"
 
+#include "controls/AccentColor.h"
 #include "screens/presets/PresetTableViewDataSource.h"
 
 #include <cstdio>
@@ -14,7 +15,6 @@
 
 namespace {
 
-const ui::Color kCurrentColor = ui::Color::rgb255(138, 214, 255);
 const ui::Color kRenameColor = ui::Color::rgb255(3, 99, 211);
 
 void colourCell(PresetListCell* cell, const ui::Color& c) {
@@ -143,7 +143,7 @@ std::shared_ptr<ui::View> PresetView::viewForTableColumn(ui::TableView&, ui::Tab
   cell->titleLabel()->setStringValue(presetVM->presetNameArr[static_cast<size_t>(row)]);
   if (static_cast<size_t>(row) < presetVM->presetNumArr.size())
     cell->numberLabel()->setStringValue(presetVM->presetNumArr[static_cast<size_t>(row)]);
-  colourCell(cell.get(), row == presetVM->selectedIndex() ? kCurrentColor : ui::Color::whiteColor());
+  colourCell(cell.get(), row == presetVM->selectedIndex() ? accentColor() : ui::Color::whiteColor());
   return cell;
 }
 
@@ -165,7 +165,7 @@ void PresetView::justTableview(long row) {
   const long old = deviceTableView->selectedRow();
   if (auto it = cellViewSourse.find(old); it != cellViewSourse.end()) colourCell(it->second.get(), ui::Color::whiteColor());
   if (row < 0 || row >= deviceTableView->numberOfRows()) return;
-  if (auto it = cellViewSourse.find(row); it != cellViewSourse.end()) colourCell(it->second.get(), kCurrentColor);
+  if (auto it = cellViewSourse.find(row); it != cellViewSourse.end()) colourCell(it->second.get(), accentColor());
   deviceTableView->selectRowIndexes({row}, false);
   deviceTableView->scrollRowToVisible(row);
 }

@@ -6,6 +6,7 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Parts.h"
 #include "reactive/RSKVOChannel.h"
 #include "reactive/RSNotificationSignals.h"
 #include "reactive/RSObservation.h"
@@ -18,8 +19,8 @@ std::shared_ptr<PresetViewModel> PresetViewModel::create(Parts parts) {
 }
 
 PresetViewModel::PresetViewModel(Parts parts)
-    : hidSVM(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      popUps(parts.popUps ? parts.popUps : PopUpService::shared()),
+    : hidSVM(fnd::partOr(parts.service, HIDServiceViewMode::shared)),
+      popUps(fnd::partOr(parts.popUps, PopUpService::shared)),
       selectRow(this, "selectRow"),
       nameLoadDelay(parts.nameLoadDelay) {}
 

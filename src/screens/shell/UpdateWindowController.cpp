@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "controls/AccentColor.h"
 #include "controls/GGCoustomButton.h"
 #include "controls/ITProgressBar.h"
 #include "device/firmware/FirmwareEngine.h"
@@ -20,7 +21,6 @@
 #include "platform/ui/Workspace.h"
 
 const ui::Color UpdateWindowController::kRunningBackground = ui::Color::srgb(238 / 255.0, 238 / 255.0, 238 / 255.0);
-const ui::Color UpdateWindowController::kSuccessColor = ui::Color::rgb255(138, 214, 255);
 
 namespace {
 
@@ -247,7 +247,7 @@ void UpdateWindowController::applyProgress(int percent) {
     if (label) label->setStringValue(kDonePercentText);
     if (auto button = updateBtn.lock()) {
       button->setDefaultTitle(kSuccessTitle);
-      button->setDefaultTitleColor(kSuccessColor);
+      button->setDefaultTitleColor(accentColor());
     }
     if (bar) bar->setFloatValue(1.0);
     return;

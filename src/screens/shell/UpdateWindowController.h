@@ -54,7 +54,6 @@ public:
   static constexpr double kWidth = 480;
   static constexpr double kHeight = 240;
   static const ui::Color kRunningBackground;  // sRGB (238, 238, 238)
-  static const ui::Color kSuccessColor;       // RGB (138, 214, 255)
 
   enum class State { ready, running, done, failed };
 

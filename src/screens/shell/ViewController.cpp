@@ -9,6 +9,7 @@
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
@@ -59,7 +60,8 @@ ViewController::Screens& ViewController::screens() {
 }
 
 ViewController::ViewController(ui::FromLayout, ShellParts parts)
-    : parts_(std::move(parts)), defaults_(parts_.defaults ? parts_.defaults : fnd::UserDefaults::standard()) {
+    : hid(fnd::partOr(std::move(parts.hid), HIDServiceViewMode::shared)),
+      defaults_(fnd::partOr(std::move(parts.defaults), fnd::UserDefaults::standard)) {
   const std::pair<const char*, int64_t> colours[] = {{kSliderColorKey, kDefaultSliderColor},
                                                       {kSelectedColorKey, kDefaultSelectedColor},
                                                       {kEnterColorKey, kDefaultEnterColor}};
@@ -87,7 +89,6 @@ void ViewController::viewDidLoad() {
 }
 
 void ViewController::connect() {
-  hid = parts_.hid ? parts_.hid : HIDServiceViewMode::shared();
   std::weak_ptr<ViewController> weak = std::static_pointer_cast<ViewController>(shared_from_this());
   hid->setDisconnectionBlock([weak] {
     dispatch::mainQueue()->async([weak] {
@@ -221,7 +222,7 @@ std::shared_ptr<UpdateWindowController> ViewController::updateVC() {
 }
 
 std::string ViewController::finalMessage() {
-  const bool inBootLoader = hid && hid->deviceStatus.get() == std::optional<std::string>("B");
+  const bool inBootLoader = hid->deviceStatus.get() == std::optional<std::string>("B");
   return inBootLoader && updateVC()->progressValue() > kUpdateDone ? kUpdateSuccessText : kDisconnectedText;
 }
 

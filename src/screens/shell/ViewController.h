@@ -115,7 +115,6 @@ private:
   void unitLost();
   std::string finalMessage();
 
-  ShellParts parts_;
   std::shared_ptr<fnd::UserDefaults> defaults_;
   std::shared_ptr<UpdateWindowController> updateVC_;
   std::weak_ptr<StartLoadingView> loadingView_;

@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <functional>
 
+#include "controls/AccentColor.h"
 #include "controls/StartLoadingView.h"
 #include "controls/SettingResetView.h"
 #include "layout/LCConstraintMaker.h"
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Color.h"
@@ -28,7 +30,6 @@ constexpr const char* kClass = "SystemViewController";
 // The key under which a screen holder keeps its controller.
 constexpr char kControllerKey = 0;
 
-const ui::Color kSystemAccent = ui::Color::rgb255(138, 214, 255);
 
 }  // namespace
 
@@ -43,7 +44,7 @@ struct SystemViewController::Level {
   const char* recordKey;
   long stepType;
   int page;
-  int send;
+  dev::SystemSetting send;
   bool decibels;  // the value text is the decibel text, else the number
 };
 
@@ -54,11 +55,11 @@ using Level = SystemViewController::Level;
 const std::array<Level, 3>& levels() {
   static const std::array<Level, 3> all{{
       {"INPUT LEVEL", 0, 21, &SettingModel::inputLevel, &HIDServiceSystemModel::inputLevel, "inputLevel",
-       SettingModel::kInputLevel, SystemViewController::kInputPage, SystemViewController::kSendInput, true},
+       SettingModel::kInputLevel, dev::page::kInputLevel, dev::SystemSetting::InputLevel, true},
       {"SCREEN", 1, 20, &SettingModel::screenLevel, &HIDServiceSystemModel::screenLevel, "screenLevel",
-       SettingModel::kScreenLevel, SystemViewController::kScreenPage, SystemViewController::kSendScreen, false},
+       SettingModel::kScreenLevel, dev::page::kScreenLevel, dev::SystemSetting::ScreenLevel, false},
       {"OTG OUTPUT", 0, 21, &SettingModel::otgLevel, &HIDServiceSystemModel::OtgOutLevel, "OtgOutLevel",
-       SettingModel::kOtgLevel, SystemViewController::kOtgPage, SystemViewController::kSendOtg, true},
+       SettingModel::kOtgLevel, dev::page::kOtgLevel, dev::SystemSetting::OtgLevel, true},
   }};
   return all;
 }
@@ -144,7 +145,7 @@ void buildSystemLayout(ui::LayoutLoad& load) {
     close->backgroundColors[s] = ui::Color::rgb255(36, 35, 35);
   }
   close->backgroundColors[SWSTAnswerButton::Hover] = ui::Color::rgb255(60, 60, 60);
-  close->backgroundColors[SWSTAnswerButton::Highlight] = kSystemAccent;
+  close->backgroundColors[SWSTAnswerButton::Highlight] = accentColor();
   close->setTitle("X");
   close->updateButtonApperaceWithState(SWSTAnswerButton::Normal);
   root->addSubview(close);
@@ -204,7 +205,7 @@ void SystemViewController::registerLayout() {
 SystemViewController::SystemViewController(Parts parts)
     : ui::ViewController(kLayoutName),
       parts_(parts),
-      hid_(parts.service ? parts.service : HIDServiceViewMode::shared()) {}
+      hid_(fnd::partOr(parts_.service, HIDServiceViewMode::shared)) {}
 
 SystemViewController::~SystemViewController() {
   // A backup or restore still running stops here, within its bound.
@@ -285,7 +286,7 @@ void SystemViewController::prepareUI() {
     button->setDefaultBackgroundImage(ui::Image::imageNamed("FunctionButton"));
     button->setSelectedBackgroundImage(ui::Image::imageNamed("FunctionButton_Select"));
     button->setDefaultTitleColor(ui::Color::whiteColor());
-    button->setSelectedTitleColor(kSystemAccent);
+    button->setSelectedTitleColor(accentColor());
     button->setDefaultFont(ui::Font::systemFontOfSize(14));
     button->setDefaultTitle(b.title);
     button->setTarget(delegate);
@@ -425,12 +426,12 @@ void SystemViewController::totalRefreshView() {
 void SystemViewController::switchChanged(bool left, bool on) {
   const HIDServiceSystemModelPtr system = hid_->systemDataModel();
   (left ? system->leftOutCab : system->rightOutCab).set(on ? 1 : 0);
-  viewModel_->sendToChangePageIFNeed(kCabPage);
-  hid_->sendSystem(kSendCab);
+  viewModel_->sendToChangePageIFNeed(dev::page::kOutCab);
+  hid_->sendSystem(dev::SystemSetting::OutCab);
 }
 
 std::shared_ptr<PopUpService> SystemViewController::popUps() const {
-  return parts_.popUps ? parts_.popUps : PopUpService::shared();
+  return fnd::partOr(parts_.popUps, PopUpService::shared);
 }
 
 // ---- closing
@@ -452,7 +453,7 @@ std::shared_ptr<GGPopView> SystemViewController::screenPopUp() {
 }
 
 void SystemViewController::closeAction(ui::View&) {
-  hid_->sendChangePage(kClosePage);
+  hid_->sendChangePage(dev::page::kHome);
   if (auto container = popUpContainer()) GGPopView::hideViewInView(container.get());
 }
 

@@ -46,20 +46,6 @@ public:
   static constexpr const char* kLayoutName = "SystemViewController";
   static constexpr const char* kVersion = "V1.0.5";
 
-  // Unit pages: the levels', the output switches', and the one closing the
-  // screen goes to.
-  static constexpr int kInputPage = 17;
-  static constexpr int kCabPage = 20;
-  static constexpr int kScreenPage = 23;
-  static constexpr int kOtgPage = 24;
-  static constexpr int kClosePage = 5;
-
-  // What sendSystem sends.
-  static constexpr int kSendInput = 1;
-  static constexpr int kSendScreen = 2;
-  static constexpr int kSendCab = 3;
-  static constexpr int kSendOtg = 4;
-
   static constexpr const char* kBackupExtension = "bqv";
   static constexpr const char* kBackupName = "VLTfx Rig";
   static constexpr const char* kSaveMessage = "Choose the path to creat the document";
