@@ -413,7 +413,7 @@ TEST(IRNRTransferUnit, EveryFaultOfTheUnitEndsWithFailureOnceWithinTheBound) {
     UnitRig rig(c.bound);
     rig.transfer->setKnobs(c.knobs);
     Results results;
-    rig.service->sendFileToDevice(0, rig.file("Fault.wav", wave(44100)), 26, results.block());
+    rig.service->sendFileToDevice(Kind::ImportIR, rig.file("Fault.wav", wave(44100)), 26, results.block());
     ASSERT_TRUE(results.waitForOne()) << c.what;
     if (rig.unit->isPlugged()) rig.settle();
     EXPECT_EQ(results.get(), c.expected) << c.what;
@@ -431,12 +431,14 @@ TEST(IRNRTransferUnit, UnpluggingEndsATransferAtTheRemoval) {
     knobs.leaveBusAfterAnswers = 2;
     rig.transfer->setKnobs(knobs);
     Results results;
-    const std::string file = type == 0 ? rig.file("Gone.wav", wave(44100)) : rig.file("Gone.amp", nrFile(nrWord));
-    rig.service->sendFileToDevice(type, file, type == 0 ? 26 : 55, results.block());
-    ASSERT_TRUE(results.waitForOne()) << type;
+    const bool ir = type == Kind::ImportIR;
+    SCOPED_TRACE(ir ? "IR" : "NR");
+    const std::string file = ir ? rig.file("Gone.wav", wave(44100)) : rig.file("Gone.amp", nrFile(nrWord));
+    rig.service->sendFileToDevice(type, file, ir ? 26 : 55, results.block());
+    ASSERT_TRUE(results.waitForOne());
     // Ended by the removal, on the HID thread, long before the bound.
-    EXPECT_EQ(results.get(), (std::vector<long>{1002})) << type;
-    EXPECT_FALSE(rig.service->isTransferring()) << type;
-    EXPECT_FALSE(rig.unit->isPlugged()) << type;
+    EXPECT_EQ(results.get(), (std::vector<long>{1002}));
+    EXPECT_FALSE(rig.service->isTransferring());
+    EXPECT_FALSE(rig.unit->isPlugged());
   }
 }
