@@ -85,6 +85,29 @@ TEST_F(EventsFixture, APressGoesToTheViewHitTestNamesAndItsDragsAndReleaseFollow
   }
 }
 
+TEST_F(EventsFixture, EachButtonsPressDragAndReleaseReachTheirOwnHandlers) {
+  const struct {
+    Qt::MouseButton button;
+    Log log;
+  } cases[] = {
+      {Qt::LeftButton, {"down:1", "drag", "up:1"}},
+      {Qt::RightButton, {"rdown", "rdrag", "rup"}},
+      {Qt::MiddleButton, {"odown", "odrag", "oup"}},
+      {Qt::BackButton, {"odown", "odrag", "oup"}},
+  };
+  Pointer p(*window);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log.front());
+    left->log.clear();
+    p.wait(1000);
+    p.press({50, 150}, c.button);
+    p.move({150, 100});  // over the other view: the drag stays with the pressed one
+    p.release({150, 100}, c.button);
+    EXPECT_EQ(left->log, c.log);
+    EXPECT_TRUE(right->log.empty()) << right->log.front();
+  }
+}
+
 TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseOrAMove) {
   Pointer p(*window);
   p.click({10, 10});

@@ -95,6 +95,10 @@ public:
     if (passRightMouse) View::rightMouseDown(e);
   }
   void rightMouseUp(Event& e) override { note("rup", e); }
+  void rightMouseDragged(Event& e) override { note("rdrag", e); }
+  void otherMouseDown(Event& e) override { note("odown", e); }
+  void otherMouseDragged(Event& e) override { note("odrag", e); }
+  void otherMouseUp(Event& e) override { note("oup", e); }
   // Null from hitTestOverride: the default hit test.
   View* hitTest(Point p) override {
     if (hitTestOverride) return hitTestOverride(p);

@@ -33,6 +33,20 @@ int buttonNumber(Qt::MouseButton b) {
   }
 }
 
+// The view's handler of a mouse button's press, drag or release: the left
+// button's (button 0), the right one's (1), or the one for any other.
+enum class MousePhase { Down, Dragged, Up };
+
+void handMouseTo(View& target, Event& ev, MousePhase phase) {
+  using Handler = void (Responder::*)(Event&);
+  static constexpr Handler kHandlers[3][3] = {
+      {&Responder::mouseDown, &Responder::rightMouseDown, &Responder::otherMouseDown},
+      {&Responder::mouseDragged, &Responder::rightMouseDragged, &Responder::otherMouseDragged},
+      {&Responder::mouseUp, &Responder::rightMouseUp, &Responder::otherMouseUp},
+  };
+  (target.*kHandlers[static_cast<int>(phase)][std::clamp(ev.buttonNumber(), 0, 2)])(ev);
+}
+
 unsigned modifiersFrom(Qt::KeyboardModifiers m) {
   unsigned out = 0;
   if (m & Qt::ShiftModifier) out |= ShiftKeyMask;
@@ -305,13 +319,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       if (!target) return;
       press.down = true;
       press.view = target;
-      if (button == 0) {
-        target->mouseDown(ev);
-      } else if (button == 1) {
-        target->rightMouseDown(ev);
-      } else {
-        target->otherMouseDown(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Down);
       break;
     }
     case QEvent::MouseMove: {
@@ -319,13 +327,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       if (dragging < 0) return;
       std::shared_ptr<View> target = presses_[dragging].view.lock();
       if (!target) return;
-      if (ev.type() == EventType::LeftMouseDragged) {
-        target->mouseDragged(ev);
-      } else if (ev.type() == EventType::RightMouseDragged) {
-        target->rightMouseDragged(ev);
-      } else if (ev.type() == EventType::OtherMouseDragged) {
-        target->otherMouseDragged(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Dragged);  // the event names the dragging button
       break;
     }
     case QEvent::MouseButtonRelease: {
@@ -333,13 +335,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       std::shared_ptr<View> target = press.view.lock();
       press = {};
       if (!target) return;
-      if (button == 0) {
-        target->mouseUp(ev);
-      } else if (button == 1) {
-        target->rightMouseUp(ev);
-      } else {
-        target->otherMouseUp(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Up);
       break;
     }
     default:
