@@ -536,11 +536,17 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
       state.SkipWithError("a screen did not open or close");
       break;
     }
-    QCoreApplication::processEvents();
-    malloc_trim(0);
-    const double rssBefore = residentMegabytes();
-    const size_t constraintsBefore = constraintsUnder(*window.contentView());
-    const size_t linesBefore = logLines;
+    // What the cycles may leave behind: memory, constraints, log lines.
+    struct Held {
+      double rssMb;
+      size_t constraints, logLines;
+    };
+    auto held = [&] {
+      QCoreApplication::processEvents();
+      malloc_trim(0);
+      return Held{residentMegabytes(), constraintsUnder(*window.contentView()), logLines};
+    };
+    const Held heldBefore = held();
 
     bool ok = true;
     for (int i = 0; i < 2 * kCycles && ok; ++i) {
@@ -552,11 +558,7 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
       state.SkipWithError("a screen did not open or close during the cycles");
       break;
     }
-    QCoreApplication::processEvents();
-    malloc_trim(0);
-    const double rssAfter = residentMegabytes();
-    const size_t constraintsAfter = constraintsUnder(*window.contentView());
-    const size_t lines = logLines - linesBefore;
+    const Held heldAfter = held();
 
     if (!passes(after)) {
       state.SkipWithError("a screen did not open or close after the cycles");
@@ -565,9 +567,9 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
     state.counters["layout_before_us"] = percentile(before, 0.5);
     state.counters["layout_after_us"] = percentile(after, 0.5);
     state.counters["layout_growth"] = percentile(after, 0.5) / percentile(before, 0.5);
-    state.counters["rss_growth_mb"] = rssAfter - rssBefore;
-    state.counters["constraints_growth"] = double(constraintsAfter) / double(constraintsBefore);
-    state.counters["log_lines"] = double(lines);
+    state.counters["rss_growth_mb"] = heldAfter.rssMb - heldBefore.rssMb;
+    state.counters["constraints_growth"] = double(heldAfter.constraints) / double(heldBefore.constraints);
+    state.counters["log_lines"] = double(heldAfter.logLines - heldBefore.logLines);
   }
   fnd::setLogSink(previous);
 }

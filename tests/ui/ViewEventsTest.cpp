@@ -167,6 +167,14 @@ TEST_F(EventsFixture, TabMovesBetweenKeyViewsInTreeOrder) {
   EXPECT_EQ(window->firstResponder(), right.get());
   p.key(Qt::Key_Tab, "\t");
   EXPECT_EQ(window->firstResponder(), left.get());
+  // Shift-Tab goes back, round to the last, and from no key view to the last.
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), right.get());
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), left.get());
+  window->makeFirstResponder(nullptr);
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), right.get());
 }
 
 TEST_F(EventsFixture, MonitorsSeeEventsFirstAndMaySwallowThem) {

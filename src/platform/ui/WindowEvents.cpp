@@ -137,28 +137,30 @@ void keyViews(View& v, std::vector<View*>& out) {
   if (v.canBecomeKeyView()) out.push_back(&v);
   for (auto& s : v.subviews()) keyViews(*s, out);
 }
+
+// The key view one step (1 or -1) from the first responder among the key
+// views under `content` in tree order, wrapping round; the first (going
+// back, the last) when the first responder is none of them; null when
+// there are none.
+View* keyViewFrom(View& content, Responder* first, int step) {
+  std::vector<View*> views;
+  keyViews(content, views);
+  if (views.empty()) return nullptr;
+  const auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(first));
+  if (it == views.end()) return step > 0 ? views.front() : views.back();
+  const auto n = static_cast<long>(views.size());
+  return views[static_cast<size_t>(((it - views.begin()) + step + n) % n)];
+}
 }  // namespace
 
 void Window::selectNextKeyView() {
   UI_ASSERT_MAIN_THREAD();
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
-  makeFirstResponder(next);
+  if (View* next = contentView_ ? keyViewFrom(*contentView_, firstResponder(), 1) : nullptr) makeFirstResponder(next);
 }
 
 void Window::selectPreviousKeyView() {
   UI_ASSERT_MAIN_THREAD();
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
-  makeFirstResponder(prev);
+  if (View* prev = contentView_ ? keyViewFrom(*contentView_, firstResponder(), -1) : nullptr) makeFirstResponder(prev);
 }
 
 void Window::keyDown(Event& e) {
