@@ -73,16 +73,12 @@ struct NameList : TableViewDataSource, TableViewDelegate {
   }
 };
 
-struct TableFixture : ::testing::Test {
+struct TableFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 400, 300));
     left = makeTable(Rect(0, 0, 200, 300), leftList, {"a", "b", "c", "d"});
     right = makeTable(Rect(200, 0, 200, 300), rightList, {"x", "y"});
     window->makeKeyAndOrderFront();
-  }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   std::shared_ptr<TableView> makeTable(Rect frame, const std::shared_ptr<NameList>& list,
                                        std::vector<std::string> names) {
@@ -113,7 +109,6 @@ struct TableFixture : ::testing::Test {
     return dropped.isAccepted();
   }
 
-  std::shared_ptr<Window> window;
   std::shared_ptr<NameList> leftList = std::make_shared<NameList>();
   std::shared_ptr<NameList> rightList = std::make_shared<NameList>();
   std::shared_ptr<TableView> left, right;
@@ -281,7 +276,7 @@ struct LongList : TableViewDataSource, TableViewDelegate {
   }
 };
 
-struct LongTableFixture : ::testing::Test {
+struct LongTableFixture : testing::WindowFixture {
   static constexpr double kRow = 20;
   static constexpr long kInView = 10;
 
@@ -310,10 +305,6 @@ struct LongTableFixture : ::testing::Test {
     window->makeKeyAndOrderFront();
     table->reloadData();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
   void scrollTo(double y) { scroll->contentView()->scrollToPoint({0, y}); }
   // The rows that should have views: those in view and kSpareRows more on
   // either side.
@@ -340,7 +331,6 @@ struct LongTableFixture : ::testing::Test {
     }
   }
 
-  std::shared_ptr<Window> window;
   std::shared_ptr<ScrollView> scroll;
   std::shared_ptr<TableView> table;
   std::shared_ptr<LongList> list = std::make_shared<LongList>();

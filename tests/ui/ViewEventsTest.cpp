@@ -18,7 +18,7 @@ using testing::Pointer;
 using testing::RecordingView;
 using Log = std::vector<std::string>;
 
-struct EventsFixture : ::testing::Test {
+struct EventsFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 200, 200));
     left = View::create<RecordingView>(Rect(0, 0, 100, 200));
@@ -27,11 +27,6 @@ struct EventsFixture : ::testing::Test {
     window->contentView()->addSubview(right);
     window->makeKeyAndOrderFront();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-  std::shared_ptr<Window> window;
   std::shared_ptr<RecordingView> left, right;
 };
 
