@@ -38,6 +38,7 @@ using ui::Rect;
 
 using controls_test::caption;
 using controls_test::colourAt;
+using controls_test::eachColourIn;
 using controls_test::near;
 using controls_test::put;
 using controls_test::snapshot;
@@ -45,22 +46,16 @@ using controls_test::snapshot;
 // The most saturated colour the picture shows within `r` of `view`.
 QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
   QColor best(0, 0, 0);
-  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
-    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
-      const QColor c = colourAt(image, view, {x, y});
-      if (c.hsvSaturation() > best.hsvSaturation()) best = c;
-    }
+  eachColourIn(image, view, r, [&](const QColor& c) {
+    if (c.hsvSaturation() > best.hsvSaturation()) best = c;
+  });
   return best;
 }
 
 // How many pixels within `r` of `view` are nearly white (drawn text).
 int whitePixelsIn(const QImage& image, const ui::View& view, Rect r) {
   int n = 0;
-  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
-    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
-      const QColor c = colourAt(image, view, {x, y});
-      if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
-    }
+  eachColourIn(image, view, r, [&](const QColor& c) { n += c.red() > 220 && c.green() > 220 && c.blue() > 220; });
   return n;
 }
 

@@ -5,9 +5,9 @@
 #include <QImage>
 #include <filesystem>
 
-#include "device/TempFolder.h"
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
+#include "support/TempFolder.h"
 #include "ui/DrawingTestSupport.h"
 
 namespace ui {

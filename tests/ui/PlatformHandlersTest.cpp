@@ -13,10 +13,10 @@
 #include <functional>
 #include <memory>
 
-#include "device/TempFolder.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/Workspace.h"
+#include "support/TempFolder.h"
 
 namespace ui {
 namespace {
