@@ -80,21 +80,20 @@ TEST(DelayTest, ValuesAndCompletionLaterErrorsAtOnce) {
 }
 
 TEST(BufferWithTimeTest, WindowsAsTuplesAndTheRestAtCompletion) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
+  VirtualTime time;
   Recorder recorder;
-  recorder.subscribe(subject->bufferWithTime(1.0, scheduler));
-  subject->sendNext(fnd::Value(1));
-  subject->sendNext(fnd::Value());
-  EXPECT_EQ(scheduler->scheduledActions().size(), 1u);  // one flush per window
-  scheduler->stepAll();
-  subject->sendNext(fnd::Value(3));
-  subject->sendCompleted();
+  recorder.subscribe(time.subject->bufferWithTime(1.0, time.scheduler));
+  time.subject->sendNext(fnd::Value(1));
+  time.subject->sendNext(fnd::Value());
+  EXPECT_EQ(time.scheduler->scheduledActions().size(), 1u);  // one flush per window
+  time.scheduler->stepAll();
+  time.subject->sendNext(fnd::Value(3));
+  time.subject->sendCompleted();
   ASSERT_EQ(recorder.values().size(), 2u);
   EXPECT_EQ(rstest::tupleValues(recorder.values()[0]), (Values{fnd::Value(1), fnd::Value()}));
   EXPECT_EQ(rstest::tupleValues(recorder.values()[1]), (Values{fnd::Value(3)}));
   EXPECT_TRUE(recorder.completed());
-  scheduler->stepAll();
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.values().size(), 2u);
 }
 
@@ -123,26 +122,24 @@ TEST(TimeOperatorsTest, DisposingWithAValueWaitingSendsNothing) {
 }
 
 TEST(TimeoutTest, FailsEvenWhileValuesKeepComing) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
+  VirtualTime time;
   Recorder recorder;
-  recorder.subscribe(subject->timeout(1.0, scheduler));
-  subject->sendNext(fnd::Value(1));
-  subject->sendNext(fnd::Value(2));
-  scheduler->stepAll();
+  recorder.subscribe(time.subject->timeout(1.0, time.scheduler));
+  time.subject->sendNext(fnd::Value(1));
+  time.subject->sendNext(fnd::Value(2));
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"next:1", "next:2", "error:1"}));
   EXPECT_EQ(recorder.error()->domain(), RSSignalErrorDomain);
-  subject->sendNext(fnd::Value(3));
+  time.subject->sendNext(fnd::Value(3));
   EXPECT_EQ(recorder.values().size(), 2u);
 }
 
 TEST(TimeoutTest, EndingInTimeCancelsIt) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
+  VirtualTime time;
   Recorder recorder;
-  recorder.subscribe(subject->timeout(1.0, scheduler));
-  subject->sendCompleted();
-  scheduler->stepAll();
+  recorder.subscribe(time.subject->timeout(1.0, time.scheduler));
+  time.subject->sendCompleted();
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"completed"}));
 }
 
