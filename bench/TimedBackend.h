@@ -52,7 +52,8 @@ private:
   };
   class Device final : public hid::Device {
   public:
-    Device(std::shared_ptr<hid::Device> inner, std::shared_ptr<Log> log) : inner_(std::move(inner)), log_(std::move(log)) {}
+    Device(std::shared_ptr<hid::Device> inner, std::shared_ptr<Log> log)
+        : inner_(std::move(inner)), log_(std::move(log)) {}
     const hid::DeviceInfo& info() const override { return inner_->info(); }
     bool write(const hid::Report& report) override {
       const bool ok = inner_->write(report);

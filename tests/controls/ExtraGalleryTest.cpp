@@ -31,7 +31,6 @@ using ui::Rect;
 
 using controls_test::caption;
 using controls_test::colourAt;
-using controls_test::eachColourIn;
 using controls_test::near;
 using controls_test::put;
 using controls_test::snapshot;
@@ -40,7 +39,8 @@ using controls_test::snapshot;
 // edges, where a neighbour's caption may reach).
 int lightestIn(const QImage& image, const ui::View& view) {
   int best = 0;
-  eachColourIn(image, view, view.bounds().insetBy(3, 3), [&](const QColor& c) { best = std::max(best, c.lightness()); });
+  controls_test::eachColourIn(image, view, view.bounds().insetBy(3, 3),
+                              [&](const QColor& c) { best = std::max(best, c.lightness()); });
   return best;
 }
 

@@ -38,7 +38,6 @@ using ui::Rect;
 
 using controls_test::caption;
 using controls_test::colourAt;
-using controls_test::eachColourIn;
 using controls_test::near;
 using controls_test::put;
 using controls_test::snapshot;
@@ -46,7 +45,7 @@ using controls_test::snapshot;
 // The most saturated colour the picture shows within `r` of `view`.
 QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
   QColor best(0, 0, 0);
-  eachColourIn(image, view, r, [&](const QColor& c) {
+  controls_test::eachColourIn(image, view, r, [&](const QColor& c) {
     if (c.hsvSaturation() > best.hsvSaturation()) best = c;
   });
   return best;
@@ -55,7 +54,9 @@ QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
 // How many pixels within `r` of `view` are nearly white (drawn text).
 int whitePixelsIn(const QImage& image, const ui::View& view, Rect r) {
   int n = 0;
-  eachColourIn(image, view, r, [&](const QColor& c) { n += c.red() > 220 && c.green() > 220 && c.blue() > 220; });
+  controls_test::eachColourIn(image, view, r, [&](const QColor& c) {
+    if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
+  });
   return n;
 }
 
