@@ -22,7 +22,6 @@
 // two times: 1 for work linear in the items, 2 for quadratic.
 #include <benchmark/benchmark.h>
 
-#include <QAbstractListModel>
 #include <QApplication>
 #include <QImage>
 #include <QListView>
@@ -31,10 +30,10 @@
 #include <QStyledItemDelegate>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <unistd.h>
 
+#include "bench/BenchQt.h"
+#include "bench/BenchSupport.h"
 #include "layout/collection/CLCollectionView.h"
 #include "layout/collection/CLCollectionViewGridLayout.h"
 #include "platform/ui/AttributedString.h"
@@ -55,14 +54,8 @@ constexpr int kDocumentHeight = (kItems + kColumns - 1) / kColumns * kItemHeight
 std::string titleOf(int i) { return "Param " + std::to_string(i); }
 std::string valueOf(int i) { return std::to_string(i * 37 % 1000); }
 
-long residentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
-double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using bench::residentBytes;
+using bench::seconds;
 
 // ---- ours
 
@@ -131,20 +124,13 @@ struct Ours {
 
 // ---- Qt's
 
-class Model : public QAbstractListModel {
+class Model : public bench::CountedRowsModel<QAbstractListModel> {
 public:
-  int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : count; }
   QVariant data(const QModelIndex& index, int role) const override {
     if (role == Qt::DisplayRole) return QString::fromStdString(titleOf(index.row()));
     if (role == Qt::UserRole) return QString::fromStdString(valueOf(index.row()));
     return {};
   }
-  void setCount(int n) {
-    beginResetModel();
-    count = n;
-    endResetModel();
-  }
-  int count = 0;
 };
 
 class Delegate : public QStyledItemDelegate {
@@ -404,12 +390,4 @@ BENCHMARK(BM_CollectionSelection)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::runOffscreen(argc, argv, bench::Platform::Views); }

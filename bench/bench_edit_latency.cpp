@@ -15,6 +15,8 @@
 #include <random>
 #include <thread>
 
+#include "bench/BenchSupport.h"
+#include "bench/TimedBackend.h"
 #include "device/codec/FrameCodec.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "device/firmware/libupdate_zarvo.h"
@@ -28,53 +30,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto i = static_cast<size_t>(p * static_cast<double>(v.size() - 1));
-  return v[i];
-}
-
-// The simulated backend, with the moment the last output report was written
-// (the write call returned).
-class TimedBackend final : public hid::Backend {
-public:
-  explicit TimedBackend(std::shared_ptr<hid::Backend> inner) : inner_(std::move(inner)) {}
-  std::string name() const override { return inner_->name(); }
-  bool init() override { return inner_->init(); }
-  std::vector<hid::DeviceInfo> enumerate(uint16_t v, uint16_t p, uint16_t r) override { return inner_->enumerate(v, p, r); }
-  hid::OpenResult open(const hid::DeviceInfo& info) override {
-    hid::OpenResult result = inner_->open(info);
-    if (result.device) result.device = std::make_shared<Device>(result.device, written_);
-    return result;
-  }
-  Clock::time_point lastWritten() const { return Clock::time_point(Clock::duration(written_->load())); }
-
-private:
-  using Stamp = std::atomic<Clock::rep>;
-  class Device final : public hid::Device {
-  public:
-    Device(std::shared_ptr<hid::Device> inner, std::shared_ptr<Stamp> written)
-        : inner_(std::move(inner)), written_(std::move(written)) {}
-    const hid::DeviceInfo& info() const override { return inner_->info(); }
-    bool write(const hid::Report& report) override {
-      const bool ok = inner_->write(report);
-      written_->store(Clock::now().time_since_epoch().count());
-      return ok;
-    }
-    int read(hid::Report& out, std::chrono::milliseconds timeout) override { return inner_->read(out, timeout); }
-
-  private:
-    std::shared_ptr<hid::Device> inner_;
-    std::shared_ptr<Stamp> written_;
-  };
-  std::shared_ptr<hid::Backend> inner_;
-  std::shared_ptr<Stamp> written_ = std::make_shared<Stamp>(0);
-};
-
-double micros(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double, std::micro>(to - from).count();
-}
+using bench::percentile;
+using bench::TimedBackend;
 
 void BM_EditLatency(benchmark::State& state) {
   fnd::LogSink previous = fnd::setLogSink([](const std::string&) {});
@@ -127,12 +84,12 @@ void BM_EditLatency(benchmark::State& state) {
       auto turnKnob = [&] {
         const auto start = Clock::now();
         service->sendModuleData();
-        knob.push_back(micros(start, backend->lastWritten()));
+        knob.push_back(bench::micros(backend->lastWritten() - start));
       };
       auto writeRaw = [&] {
         const auto start = Clock::now();
         for (const auto& r : reports) device->write(r);
-        raw.push_back(micros(start, backend->lastWritten()));
+        raw.push_back(bench::micros(backend->lastWritten() - start));
       };
       if (i % 2) {
         turnKnob();

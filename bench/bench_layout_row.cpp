@@ -42,11 +42,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/BenchQt.h"
+#include "bench/BenchSupport.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/foundation/Log.h"
@@ -61,21 +62,9 @@ using Clock = std::chrono::steady_clock;
 constexpr double kLead = 4, kGap = 2, kTop = 10, kWidth = 8, kHeight = 20;
 constexpr int kMoves = 5;
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double residentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;  // kB
-  return 0;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::median;
+using bench::residentMegabytes;
+using bench::millis;
 
 class FlippedView : public ui::View {
 public:
@@ -118,7 +107,7 @@ Row makeRow(size_t n) {
     row.content->addSubview(row.views.back());
   }
   for (size_t i = 0; i < n; ++i) state(row, i);
-  row.makeMs = ms(Clock::now() - start);
+  row.makeMs = millis(Clock::now() - start);
   row.window->layoutIfNeeded();
   return row;
 }
@@ -135,7 +124,7 @@ bool laidOut(const Row& row) {
   const Clock::time_point start = Clock::now();
   row.views[i]->removeFromSuperview();
   row.window->layoutIfNeeded();
-  return ms(Clock::now() - start);
+  return millis(Clock::now() - start);
 }
 
 // View i back into the row, stated again with its neighbour, laid out.
@@ -146,7 +135,7 @@ bool laidOut(const Row& row) {
   lc_remakeConstraints(*row.views[i + 1], [](LCConstraintMaker&) {});
   state(row, i + 1);
   row.window->layoutIfNeeded();
-  return ms(Clock::now() - start);
+  return millis(Clock::now() - start);
 }
 
 void BM_Row(benchmark::State& st) {
@@ -158,7 +147,7 @@ void BM_Row(benchmark::State& st) {
     const double before = residentMegabytes();
     const Clock::time_point start = Clock::now();
     Row row = makeRow(n);
-    const double solveMs = ms(Clock::now() - start);
+    const double solveMs = millis(Clock::now() - start);
     const double mb = residentMegabytes() - before;
     const auto stats = engine->stats(*row.content);
     if (!laidOut(row)) {
@@ -201,12 +190,12 @@ double childInAndOut(Row& row) {
   });
   Clock::time_point start = Clock::now();
   row.window->layoutIfNeeded();
-  double total = ms(Clock::now() - start);
+  double total = millis(Clock::now() - start);
   child->removeFromSuperview();
   child.reset();
   start = Clock::now();
   row.window->layoutIfNeeded();
-  return total + ms(Clock::now() - start);
+  return total + millis(Clock::now() - start);
 }
 
 void BM_ChildrenDropped(benchmark::State& st) {
@@ -243,13 +232,4 @@ BENCHMARK(BM_ChildrenDropped)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::runOffscreen(argc, argv, bench::Platform::Views); }

@@ -47,10 +47,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <malloc.h>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -58,6 +56,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchQt.h"
+#include "bench/BenchSupport.h"
+#include "bench/TimedBackend.h"
 #include "controls/GGCircularSlider.h"
 #include "controls/GGCoustomButton.h"
 #include "controls/GGPopView.h"
@@ -69,8 +70,6 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/PlatformHandlers.h"
-#include "platform/ui/QtMainQueueDriver.h"
-#include "platform/ui/Style.h"
 #include "platform/ui/Window.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
@@ -96,78 +95,11 @@ namespace fs = std::filesystem;
 // Bound of every wait on the program or the unit.
 constexpr auto kBound = 20s;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
-}
-
-double residentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;  // kB
-  return 0;
-}
-
-// The simulated backend, with the moment the last output report was written
-// (the write call returned) and, while asked, the reports written.
-class TimedBackend final : public hid::Backend {
-public:
-  explicit TimedBackend(std::shared_ptr<hid::Backend> inner) : inner_(std::move(inner)) {}
-  std::string name() const override { return inner_->name(); }
-  bool init() override { return inner_->init(); }
-  std::vector<hid::DeviceInfo> enumerate(uint16_t v, uint16_t p, uint16_t r) override {
-    return inner_->enumerate(v, p, r);
-  }
-  hid::OpenResult open(const hid::DeviceInfo& info) override {
-    hid::OpenResult result = inner_->open(info);
-    if (result.device) result.device = std::make_shared<Device>(result.device, log_);
-    return result;
-  }
-  Clock::time_point lastWritten() const { return Clock::time_point(Clock::duration(log_->written.load())); }
-  // Keeps the reports written from now until take().
-  void record() {
-    std::lock_guard guard(log_->mutex);
-    log_->kept.clear();
-    log_->recording = true;
-  }
-  std::vector<hid::Report> take() {
-    std::lock_guard guard(log_->mutex);
-    log_->recording = false;
-    return std::move(log_->kept);
-  }
-
-private:
-  struct Log {
-    std::atomic<Clock::rep> written{0};
-    std::mutex mutex;
-    bool recording = false;
-    std::vector<hid::Report> kept;
-  };
-  class Device final : public hid::Device {
-  public:
-    Device(std::shared_ptr<hid::Device> inner, std::shared_ptr<Log> log) : inner_(std::move(inner)), log_(std::move(log)) {}
-    const hid::DeviceInfo& info() const override { return inner_->info(); }
-    bool write(const hid::Report& report) override {
-      const bool ok = inner_->write(report);
-      log_->written.store(Clock::now().time_since_epoch().count());
-      std::lock_guard guard(log_->mutex);
-      if (log_->recording) log_->kept.push_back(report);
-      return ok;
-    }
-    int read(hid::Report& out, std::chrono::milliseconds timeout) override { return inner_->read(out, timeout); }
-
-  private:
-    std::shared_ptr<hid::Device> inner_;
-    std::shared_ptr<Log> log_;
-  };
-  std::shared_ptr<hid::Backend> inner_;
-  std::shared_ptr<Log> log_ = std::make_shared<Log>();
-};
+using bench::micros;
+using bench::percentile;
+using bench::residentMegabytes;
+using bench::seconds;
+using bench::TimedBackend;
 
 // A scratch folder for the program's defaults and preset folder.
 class ScratchFolder {
@@ -279,14 +211,22 @@ private:
   std::shared_ptr<std::atomic<Clock::rep>> readEnd_ = std::make_shared<std::atomic<Clock::rep>>(0);
 };
 
-// Waits for the main screen; false (with the reason in `error`) when the
-// program ended or the screen did not come in time.
-bool waitForMainScreen(Program& p, std::string& error) {
+// Starts the program and waits for its main screen; false (the benchmark
+// told why) when the program ended or the screen did not come in time.
+bool launchToMainScreen(Program& p, benchmark::State& state) {
+  p.launch();
   const bool built = dispatch::runMainLoopUntil([&] { return p.ended() || p.vc().mainScreenBuilt(); }, kBound);
   ViewController::screens() = {};  // built once: the makers need not hold this program's service
   if (built && p.vc().mainScreenBuilt()) return true;
-  error = p.ended() ? "the program ended during its start-up" : "the main screen was not built in time";
+  state.SkipWithError(p.ended() ? "the program ended during its start-up" : "the main screen was not built in time");
   return false;
+}
+
+// Waits until the unit list shows the names it reads a while after it is
+// made; false when it has no list or they did not come in time.
+bool unitListNamed(Program& p) {
+  auto presets = std::dynamic_pointer_cast<PresetView>(p.vc().presetView);
+  return presets && dispatch::runMainLoopUntil([&] { return presets->deviceTableView->numberOfRows() > 0; }, kBound);
 }
 
 // ---- start-up to the main screen
@@ -298,12 +238,7 @@ void BM_MainScreen(benchmark::State& state) {
     std::vector<double> ratios, readMs, screenMs, namesMs;
     for (int i = 0; i < kStartUps; ++i) {
       Program p(/*paced=*/true);
-      p.launch();
-      std::string error;
-      if (!waitForMainScreen(p, error)) {
-        state.SkipWithError(error.c_str());
-        break;
-      }
+      if (!launchToMainScreen(p, state)) break;
       // Work the new screens posted while they were built, then the layout
       // and one paint of the whole window.
       dispatch::drainMainQueue();
@@ -323,8 +258,7 @@ void BM_MainScreen(benchmark::State& state) {
       screenMs.push_back(1000 * screen);
       // Not in the ratio: the unit list reads its names a fixed while after
       // it is made; when they show, painted, is reported beside it.
-      auto presets = std::dynamic_pointer_cast<PresetView>(p.vc().presetView);
-      if (presets && dispatch::runMainLoopUntil([&] { return presets->deviceTableView->numberOfRows() > 0; }, kBound)) {
+      if (unitListNamed(p)) {
         p.window().layoutIfNeeded();
         (void)p.window().widget()->grab();
         namesMs.push_back(1000 * seconds(Clock::now() - *ended));
@@ -383,10 +317,11 @@ void send(QWidget* target, const KnobEvent& k) {
 }
 
 // One turn: the knob's events, then the main-queue work they left. Named and
-// kept out of line so that an instruction count can be taken of it alone:
-//   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*turnKnobOnce*' \
+// kept out of line so that an instruction count can be taken of it alone
+// (the command on one line; '*writeReportsRaw*' for the same reports
+// written straight):
+//   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*turnKnobOnce*'
 //     bench_main_screen --benchmark_filter=KnobTurn
-// (and '*writeReportsRaw*' for the same reports written straight).
 [[gnu::noinline]] void turnKnobOnce(QWidget* target, const std::vector<KnobEvent>& drag) {
   for (const KnobEvent& e : drag) send(target, e);
   dispatch::drainMainQueue();
@@ -406,12 +341,7 @@ void BM_KnobTurn(benchmark::State& state) {
   constexpr int kModule = 7;
   for (auto _ : state) {
     Program p(/*paced=*/false);
-    p.launch();
-    std::string error;
-    if (!waitForMainScreen(p, error)) {
-      state.SkipWithError(error.c_str());
-      break;
-    }
+    if (!launchToMainScreen(p, state)) break;
     auto editor = std::dynamic_pointer_cast<EffectDataView>(p.vc().moduleView);
     if (!editor) {
       state.SkipWithError("the main window has no module editor");
@@ -548,16 +478,10 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
   constexpr int kPasses = 50;
   for (auto _ : state) {
     Program p(/*paced=*/false);
-    p.launch();
-    std::string error;
-    if (!waitForMainScreen(p, error)) {
-      state.SkipWithError(error.c_str());
-      break;
-    }
+    if (!launchToMainScreen(p, state)) break;
     // The window as a user finds it: the unit list filled with the names it
     // reads a while after it is made.
-    auto presets = std::dynamic_pointer_cast<PresetView>(p.vc().presetView);
-    if (!presets || !dispatch::runMainLoopUntil([&] { return presets->deviceTableView->numberOfRows() > 0; }, kBound)) {
+    if (!unitListNamed(p)) {
       state.SkipWithError("the unit list did not show its names");
       break;
     }
@@ -612,11 +536,17 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
       state.SkipWithError("a screen did not open or close");
       break;
     }
-    QCoreApplication::processEvents();
-    malloc_trim(0);
-    const double rssBefore = residentMegabytes();
-    const size_t constraintsBefore = constraintsUnder(*window.contentView());
-    const size_t linesBefore = logLines;
+    // What the cycles may leave behind: memory, constraints, log lines.
+    struct Held {
+      double rssMb;
+      size_t constraints, logLines;
+    };
+    auto held = [&] {
+      QCoreApplication::processEvents();
+      malloc_trim(0);
+      return Held{residentMegabytes(), constraintsUnder(*window.contentView()), logLines};
+    };
+    const Held heldBefore = held();
 
     bool ok = true;
     for (int i = 0; i < 2 * kCycles && ok; ++i) {
@@ -628,11 +558,7 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
       state.SkipWithError("a screen did not open or close during the cycles");
       break;
     }
-    QCoreApplication::processEvents();
-    malloc_trim(0);
-    const double rssAfter = residentMegabytes();
-    const size_t constraintsAfter = constraintsUnder(*window.contentView());
-    const size_t lines = logLines - linesBefore;
+    const Held heldAfter = held();
 
     if (!passes(after)) {
       state.SkipWithError("a screen did not open or close after the cycles");
@@ -641,9 +567,9 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
     state.counters["layout_before_us"] = percentile(before, 0.5);
     state.counters["layout_after_us"] = percentile(after, 0.5);
     state.counters["layout_growth"] = percentile(after, 0.5) / percentile(before, 0.5);
-    state.counters["rss_growth_mb"] = rssAfter - rssBefore;
-    state.counters["constraints_growth"] = double(constraintsAfter) / double(constraintsBefore);
-    state.counters["log_lines"] = double(lines);
+    state.counters["rss_growth_mb"] = heldAfter.rssMb - heldBefore.rssMb;
+    state.counters["constraints_growth"] = double(heldAfter.constraints) / double(heldBefore.constraints);
+    state.counters["log_lines"] = double(heldAfter.logLines - heldBefore.logLines);
   }
   fnd::setLogSink(previous);
 }
@@ -651,18 +577,4 @@ BENCHMARK(BM_ScreensOpenedAndClosed)->Iterations(1)->Unit(benchmark::kMillisecon
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
-  QApplication qapp(argc, argv);
-  ui::applyApplicationStyle();
-  dispatch::setMainThread();
-  ui::installQtMainQueueDriver();
-  GGPopView::installAsPopUpService();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  dispatch::shutdown(std::chrono::seconds(5));
-  return 0;
-}
+int main(int argc, char** argv) { return bench::runOffscreen(argc, argv, bench::Platform::Program); }

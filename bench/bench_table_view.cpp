@@ -43,7 +43,6 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QHeaderView>
 #include <QImage>
@@ -59,14 +58,11 @@
 #include <string>
 #include <vector>
 
-#include "controls/GGPopView.h"
+#include "bench/BenchQt.h"
+#include "bench/BenchSupport.h"
 #include "controls/ZrTableView.h"
 #include "device/service/HIDServiceViewMode.h"
-#include "platform/dispatch/MainQueueDriver.h"
-#include "platform/dispatch/Queue.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/ui/QtMainQueueDriver.h"
-#include "platform/ui/Style.h"
 #include "platform/ui/Window.h"
 #include "screens/models/GGEffectFunManager.h"
 #include "screens/presets/LocalPresetView.h"
@@ -84,20 +80,8 @@ constexpr double kRowHeight = 20;
 constexpr int kPages = 200;
 constexpr int kFiles = 10000;
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-long residentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
+using bench::median;
+using bench::residentBytes;
 
 double heapInUse() {
   const struct mallinfo2 m = mallinfo2();
@@ -181,20 +165,13 @@ struct Ours {
 
 // ---- Qt's
 
-class Model : public QAbstractTableModel {
+class Model : public bench::CountedRowsModel<QAbstractTableModel> {
 public:
-  int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : count; }
   int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 1; }
   QVariant data(const QModelIndex& index, int role) const override {
     if (role == Qt::DisplayRole) return QString::fromStdString(nameOf(index.row()));
     return {};
   }
-  void setCount(int n) {
-    beginResetModel();
-    count = n;
-    endResetModel();
-  }
-  int count = 0;
 };
 
 struct Theirs {
@@ -242,7 +219,7 @@ template <class Fn>
 double timed(Fn&& fn) {
   const auto t0 = Clock::now();
   fn();
-  return ms(Clock::now() - t0);
+  return bench::millis(Clock::now() - t0);
 }
 
 // First, while the heap is fresh.
@@ -421,19 +398,4 @@ BENCHMARK(BM_Library)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!std::getenv("XDG_RUNTIME_DIR")) setenv("XDG_RUNTIME_DIR", "/tmp", 0);
-  QApplication qapp(argc, argv);
-  ui::applyApplicationStyle();
-  dispatch::setMainThread();
-  ui::installQtMainQueueDriver();
-  GGPopView::installAsPopUpService();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  dispatch::shutdown(std::chrono::seconds(5));
-  dispatch::setMainQueueDriver(nullptr);
-  return 0;
-}
+int main(int argc, char** argv) { return bench::runOffscreen(argc, argv, bench::Platform::Program); }

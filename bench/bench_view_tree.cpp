@@ -16,11 +16,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/BenchQt.h"
+#include "bench/BenchSupport.h"
 #include "platform/ui/AttributedString.h"
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
@@ -134,14 +134,8 @@ size_t countNodes(const ui::View& v) {
   return n;
 }
 
-long residentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
-double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using bench::residentBytes;
+using bench::seconds;
 
 // First, while the heap is fresh.
 void BM_ViewTreeMemory(benchmark::State& state) {
@@ -226,12 +220,4 @@ BENCHMARK(BM_ViewTreeRenderOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::runOffscreen(argc, argv, bench::Platform::Views); }

@@ -84,6 +84,14 @@ inline QColor colourAt(const QImage& image, const ui::View& view, ui::Point p) {
   return image.pixelColor(static_cast<int>(w.x), image.height() - 1 - static_cast<int>(w.y));
 }
 
+// Hands `visit` the colour the picture shows at the middle of each point
+// within `r` of `view`.
+template <class Visit>
+void eachColourIn(const QImage& image, const ui::View& view, ui::Rect r, Visit&& visit) {
+  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
+    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) visit(colourAt(image, view, {x, y}));
+}
+
 inline bool near(const QColor& a, const QColor& b, int tolerance = 3) {
   return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
          std::abs(a.blue() - b.blue()) <= tolerance;

@@ -39,9 +39,8 @@ using controls_test::snapshot;
 // edges, where a neighbour's caption may reach).
 int lightestIn(const QImage& image, const ui::View& view) {
   int best = 0;
-  const Rect r = view.bounds().insetBy(3, 3);
-  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
-    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) best = std::max(best, colourAt(image, view, {x, y}).lightness());
+  controls_test::eachColourIn(image, view, view.bounds().insetBy(3, 3),
+                              [&](const QColor& c) { best = std::max(best, c.lightness()); });
   return best;
 }
 

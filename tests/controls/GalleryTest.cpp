@@ -45,22 +45,18 @@ using controls_test::snapshot;
 // The most saturated colour the picture shows within `r` of `view`.
 QColor mostSaturatedIn(const QImage& image, const ui::View& view, Rect r) {
   QColor best(0, 0, 0);
-  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
-    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
-      const QColor c = colourAt(image, view, {x, y});
-      if (c.hsvSaturation() > best.hsvSaturation()) best = c;
-    }
+  controls_test::eachColourIn(image, view, r, [&](const QColor& c) {
+    if (c.hsvSaturation() > best.hsvSaturation()) best = c;
+  });
   return best;
 }
 
 // How many pixels within `r` of `view` are nearly white (drawn text).
 int whitePixelsIn(const QImage& image, const ui::View& view, Rect r) {
   int n = 0;
-  for (double y = r.minY() + 0.5; y < r.maxY(); y += 1)
-    for (double x = r.minX() + 0.5; x < r.maxX(); x += 1) {
-      const QColor c = colourAt(image, view, {x, y});
-      if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
-    }
+  controls_test::eachColourIn(image, view, r, [&](const QColor& c) {
+    if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++n;
+  });
   return n;
 }
 

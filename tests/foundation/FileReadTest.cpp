@@ -15,28 +15,13 @@
 
 #include "platform/foundation/Files.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using fnd::Value;
 using fnd::files::ReadFailure;
 
 namespace {
-
-struct ScratchDir {
-  fs::path path;
-  ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "qv450-test-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
-
-void writeFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 struct Outcome {
   bool read = false;
@@ -58,40 +43,40 @@ Outcome readAtMost(const fs::path& p, uint64_t max) {
 // (A named pipe held open by a writer is refused at once too; the readers
 // of user files show it in tests/device/UserFileReadersTest.cpp.)
 TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
-  ScratchDir dir;
-  fs::create_directories(dir.path / "folder.wav");
+  TempFolder dir;
+  fs::create_directories(dir.path() / "folder.wav");
   // A file whose read fails with EIO (this process's own memory at address
   // 0, which is never mapped), a device without end, a named pipe.
-  fs::create_symlink("/proc/self/mem", dir.path / "broken.wav");
-  fs::create_symlink("/dev/zero", dir.path / "endless.wav");
-  ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
+  fs::create_symlink("/proc/self/mem", dir.path() / "broken.wav");
+  fs::create_symlink("/dev/zero", dir.path() / "endless.wav");
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe.wav").c_str(), 0600), 0);
   for (auto [name, failure, says] : {std::tuple{"missing", ReadFailure::missing, "there is no file"},
                                      {"folder.wav", ReadFailure::notRegular, "is a folder"},
                                      {"broken.wav", ReadFailure::cannotRead, "Input/output error"},
                                      {"endless.wav", ReadFailure::notRegular, "is a device"},
                                      {"pipe.wav", ReadFailure::notRegular, "is a named pipe"}}) {
-    const Outcome o = readAtMost(dir.path / name, 1000);
+    const Outcome o = readAtMost(dir.path() / name, 1000);
     EXPECT_FALSE(o.read) << name;
     EXPECT_EQ(o.failure, failure) << name;
     EXPECT_NE(o.error.find(says), std::string::npos) << name << ": " << o.error;
     if (std::string_view(name) != "endless.wav") {
-      EXPECT_FALSE(fnd::files::readAll(dir.path / name)) << name;
+      EXPECT_FALSE(fnd::files::readAll(dir.path() / name)) << name;
     }
   }
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
-  ScratchDir dir;
+  TempFolder dir;
   std::string big(5'000'003, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + i / 7);
-  writeFile(dir.path / "big", big);
-  auto bytes = fnd::files::readAll(dir.path / "big");
+  TempFolder::write(dir.path() / "big", big);
+  auto bytes = fnd::files::readAll(dir.path() / "big");
   ASSERT_TRUE(bytes);
   EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == big);
-  EXPECT_EQ(readAtMost(dir.path / "big", big.size()).size, big.size());
-  EXPECT_EQ(readAtMost(dir.path / "big", big.size() - 1).failure, ReadFailure::tooLarge);
-  writeFile(dir.path / "empty", "");
-  Outcome empty = readAtMost(dir.path / "empty", 0);
+  EXPECT_EQ(readAtMost(dir.path() / "big", big.size()).size, big.size());
+  EXPECT_EQ(readAtMost(dir.path() / "big", big.size() - 1).failure, ReadFailure::tooLarge);
+  TempFolder::write(dir.path() / "empty", "");
+  Outcome empty = readAtMost(dir.path() / "empty", 0);
   EXPECT_TRUE(empty.read);
   EXPECT_EQ(empty.size, 0u);
 
@@ -102,8 +87,8 @@ TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
 }
 
 TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
-  ScratchDir dir;
-  const fs::path file = dir.path / "defaults.json";
+  TempFolder dir;
+  const fs::path file = dir.path() / "defaults.json";
   // A Latin-1 folder name, a lone continuation byte, a cut-off sequence,
   // and an encoded surrogate: none of them UTF-8.
   const std::string latin1 = "/home/u/Pr\xE9sets";
@@ -130,24 +115,24 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
   EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
   // A file written before holds ordinary strings, and a dictionary stored
   // by a caller stays a dictionary.
-  writeFile(file, R"({"computerPresetPath": "/home/u/VLTfx RigPreset", "d": {"$bytes": "41", "x": 1}})");
+  TempFolder::write(file, R"({"computerPresetPath": "/home/u/VLTfx RigPreset", "d": {"$bytes": "41", "x": 1}})");
   again->reload();
   EXPECT_EQ(again->stringForKey("computerPresetPath"), "/home/u/VLTfx RigPreset");
   EXPECT_TRUE(again->objectForKey("d").isDictionary());
-  writeFile(file, R"({"$bytes": "41"})");
+  TempFolder::write(file, R"({"$bytes": "41"})");
   again->reload();
   EXPECT_EQ(again->stringForKey("$bytes"), "41");
 }
 
 TEST(UserDefaults, ADefaultsFileThatIsAFolderOrUnreadableLoadsEmpty) {
-  ScratchDir dir;
-  fs::create_directories(dir.path / "folder" / "defaults.json");
-  auto folder = fnd::UserDefaults::withFile(dir.path / "folder" / "defaults.json");
+  TempFolder dir;
+  fs::create_directories(dir.path() / "folder" / "defaults.json");
+  auto folder = fnd::UserDefaults::withFile(dir.path() / "folder" / "defaults.json");
   EXPECT_TRUE(folder->objectForKey("a").isNil());
   EXPECT_FALSE(folder->setObjectForKey("a", Value(1)));
-  fs::create_directories(dir.path / "broken");
-  fs::create_symlink("/proc/self/mem", dir.path / "broken" / "defaults.json");
-  EXPECT_TRUE(fnd::UserDefaults::withFile(dir.path / "broken" / "defaults.json")->objectForKey("a").isNil());
+  fs::create_directories(dir.path() / "broken");
+  fs::create_symlink("/proc/self/mem", dir.path() / "broken" / "defaults.json");
+  EXPECT_TRUE(fnd::UserDefaults::withFile(dir.path() / "broken" / "defaults.json")->objectForKey("a").isNil());
 }
 
 TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
@@ -155,10 +140,10 @@ TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
   for (const auto& [what, bytes] : {std::pair<std::string, std::string>{"not JSON", "{\"computerPresetPath\": "},
                                     {"not a dictionary", "[\"/home/u/p\"]"},
                                     {"too large", tooLarge}}) {
-    ScratchDir dir;
-    const fs::path file = dir.path / "defaults.json";
-    const fs::path aside = dir.path / "defaults.json.unreadable";
-    writeFile(file, bytes);
+    TempFolder dir;
+    const fs::path file = dir.path() / "defaults.json";
+    const fs::path aside = dir.path() / "defaults.json.unreadable";
+    TempFolder::write(file, bytes);
     auto d = fnd::UserDefaults::withFile(file);
     EXPECT_TRUE(d->objectForKey("computerPresetPath").isNil()) << what;
     // Reading alone leaves the file where it is.
@@ -170,11 +155,11 @@ TEST(UserDefaults, AFileThatCannotBeReadIsKeptAsideBeforeANewOneIsWritten) {
     // Later changes write over the new file only; a second unreadable file
     // goes beside the first copy, which is never written over.
     ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(0x123456))) << what;
-    writeFile(file, "second " + what);
+    TempFolder::write(file, "second " + what);
     d->reload();
     ASSERT_TRUE(d->setObjectForKey("theme_enterColor", Value(1))) << what;
     EXPECT_TRUE(fnd::files::readText(aside) == bytes) << what;
-    EXPECT_EQ(fnd::files::readText(dir.path / "defaults.json.unreadable-2"), "second " + what);
+    EXPECT_EQ(fnd::files::readText(dir.path() / "defaults.json.unreadable-2"), "second " + what);
     EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("theme_enterColor"), 1) << what;
   }
 }

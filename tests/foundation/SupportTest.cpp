@@ -13,29 +13,10 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using fnd::Value;
-
-namespace {
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "qv450-test-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path, fs::perms::owner_all, ec);
-    fs::remove_all(path, ec);
-  }
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-}  // namespace
 
 TEST(Notifications, ByNameAndSenderSynchronouslyOnThePostingThread) {
   fnd::NotificationCenter center;
@@ -91,8 +72,8 @@ TEST(NotificationsThreads, PostWhileAnotherThreadAddsAndRemoves) {
 }
 
 TEST(UserDefaults, SurviveARestartAndNotifyObservers) {
-  TempDir dir;
-  fs::path file = dir.path / "cfg" / "defaults.json";  // the folder does not exist yet
+  TempFolder dir;
+  fs::path file = dir.path() / "cfg" / "defaults.json";  // the folder does not exist yet
   {
     auto d = fnd::UserDefaults::withFile(file);
     std::vector<Value> seen;
@@ -110,63 +91,53 @@ TEST(UserDefaults, SurviveARestartAndNotifyObservers) {
 }
 
 TEST(UserDefaults, AFailedWriteKeepsTheLastGoodFile) {
-  TempDir dir;
-  fs::path file = dir.path / "defaults.json";
+  TempFolder dir;
+  fs::path file = dir.path() / "defaults.json";
   auto d = fnd::UserDefaults::withFile(file);
   ASSERT_TRUE(d->setObjectForKey("a", Value(1)));
-  std::string good = slurp(file);
+  std::string good = TempFolder::read(file);
   // A write that cannot happen (the folder is a regular file; folder
   // permissions would not stop root) must fail and leave nothing behind.
   auto broken = fnd::UserDefaults::withFile(file / "sub.json");
   EXPECT_FALSE(broken->setObjectForKey("a", Value(2)));
-  EXPECT_EQ(slurp(file), good);
+  EXPECT_EQ(TempFolder::read(file), good);
   // No temporary files are left beside the good file.
   size_t entries = 0;
-  for (auto& e : fs::directory_iterator(dir.path)) (void)e, ++entries;
+  for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
   EXPECT_EQ(entries, 1u);
 }
 
-TEST(UserDefaults, AHalfWrittenOrGarbageFileIsIgnoredNotFatal) {
-  TempDir dir;
-  fs::path file = dir.path / "defaults.json";
-  std::ofstream(file) << "{\"a\": 1, \"b\": ";  // cut short
-  auto d = fnd::UserDefaults::withFile(file);
-  EXPECT_TRUE(d->objectForKey("a").isNil());
-  EXPECT_TRUE(d->setObjectForKey("c", Value(3)));
-  EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("c"), 3);
-}
-
 TEST(AtomicFiles, ReplaceKeepsOldUntilTheNewIsWhole) {
-  TempDir dir;
-  fs::path dest = dir.path / "preset.pqv";
+  TempFolder dir;
+  fs::path dest = dir.path() / "preset.pqv";
   ASSERT_TRUE(fnd::files::writeAtomically(dest, std::string_view("old")));
   ASSERT_TRUE(fnd::files::writeAtomically(dest, std::string_view("new content")));
-  EXPECT_EQ(slurp(dest), "new content");
+  EXPECT_EQ(TempFolder::read(dest), "new content");
   std::string error;
   EXPECT_FALSE(fnd::files::writeAtomically(dest / "x", std::string_view("y"), &error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(slurp(dest), "new content");
+  EXPECT_EQ(TempFolder::read(dest), "new content");
 }
 
 TEST(AtomicFiles, MoveReplacingAcrossFileSystems) {
-  TempDir dir;
-  fs::path src = dir.path / "tempBackup.VUR";
+  TempFolder dir;
+  fs::path src = dir.path() / "tempBackup.VUR";
   std::ofstream(src) << "backup";
-  fs::path dest = dir.path / "out" / "unit.bqv";
+  fs::path dest = dir.path() / "out" / "unit.bqv";
   ASSERT_TRUE(fnd::files::writeAtomically(dest, std::string_view("previous")));
   ASSERT_TRUE(fnd::files::moveReplacing(src, dest));
-  EXPECT_EQ(slurp(dest), "backup");
+  EXPECT_EQ(TempFolder::read(dest), "backup");
   EXPECT_FALSE(fs::exists(src));
   // /dev/shm is another file system on Linux: the copy path is taken.
   if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0) {
     fs::path shm = fs::path("/dev/shm") / ("qv450-move-" + std::to_string(getpid()));
     std::ofstream(shm) << "from another fs";
     EXPECT_TRUE(fnd::files::moveReplacing(shm, dest));
-    EXPECT_EQ(slurp(dest), "from another fs");
+    EXPECT_EQ(TempFolder::read(dest), "from another fs");
     EXPECT_FALSE(fs::exists(shm));
   }
-  EXPECT_FALSE(fnd::files::moveReplacing(dir.path / "missing", dest));
-  EXPECT_EQ(slurp(dest).empty(), false);
+  EXPECT_FALSE(fnd::files::moveReplacing(dir.path() / "missing", dest));
+  EXPECT_EQ(TempFolder::read(dest).empty(), false);
 }
 
 TEST(Log, LinesCanBeCapturedAndFormatted) {

@@ -13,6 +13,7 @@
 
 #include "device/codec/FrameCodec.h"
 #include "sim/SimBackend.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -157,7 +158,8 @@ TEST(SimulatedUnitTest, TracesEveryReportThatCrosses) {
   for (int i = 0; i < 64; ++i) ab += "ab";
   EXPECT_EQ(sim::SimTrace::line(1.5, sim::SimTrace::Direction::UnitToHost, Bytes(64, 0xAB)), "1.500000 U2H " + ab);
 
-  const auto path = std::filesystem::temp_directory_path() / ("qv450-trace-" + std::to_string(::getpid()) + ".txt");
+  TempFolder folder;
+  const auto path = folder / "trace.txt";
   {
     Link link;
     auto trace = sim::SimTrace::open(path.string());
@@ -172,7 +174,6 @@ TEST(SimulatedUnitTest, TracesEveryReportThatCrosses) {
   std::ifstream in(path);
   std::vector<std::string> lines;
   for (std::string l; std::getline(in, l);) lines.push_back(l);
-  std::filesystem::remove(path);
   ASSERT_EQ(lines.size(), 3u);
   const std::regex shape(R"(^\d+\.\d{6} (H2U|U2H) [0-9a-f]{128}$)");
   for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, shape)) << l;

@@ -18,9 +18,7 @@ using ui::LayoutRelation;
 
 namespace {
 
-struct Tree {
-  std::shared_ptr<ui::Window> window = flippedWindow(400, 300);
-  std::shared_ptr<ui::View> content = window->contentView();
+struct Tree : FlippedScene {
   std::shared_ptr<ui::View> a = addChild(content);
   std::shared_ptr<ui::View> b = addChild(content);
 };

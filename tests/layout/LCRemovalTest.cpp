@@ -18,9 +18,7 @@ using ui::Rect;
 
 namespace {
 
-struct Scene {
-  std::shared_ptr<ui::Window> window = flippedWindow(400, 300);
-  std::shared_ptr<ui::View> content = window->contentView();
+struct Scene : FlippedScene {
   std::shared_ptr<ui::View> neighbour = addChild(content);
   std::shared_ptr<ui::View> view;
   // A label is 80 x 20 of content.
@@ -31,7 +29,6 @@ struct Scene {
       make.size().equalTo(LCWrapTypedValue(ui::Size{50, 50}));
     });
   }
-  void layout() { window->layoutIfNeeded(); }
 };
 
 }  // namespace

@@ -50,4 +50,12 @@ inline std::shared_ptr<ui::Window> flippedWindow(double w, double h) {
   return window;
 }
 
+// A window of 400 x 300 with a flipped content view, laid out on
+// request: where most statements are tried.
+struct FlippedScene {
+  std::shared_ptr<ui::Window> window = flippedWindow(400, 300);
+  std::shared_ptr<ui::View> content = window->contentView();
+  void layout() { window->layoutIfNeeded(); }
+};
+
 }  // namespace lctest

@@ -1,24 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "KVOTestSupport.h"
-#include "ReactiveTestSupport.h"
-#include "reactive/RSSubject.h"
-#include "reactive/RSSubscriptingAssignmentTrampoline.h"
 #include "reactive/RSValueTransformer.h"
-
-TEST(SubscriptingAssignmentTrampolineTest, AssigningASignalBindsTheKeyPathWithTheNilValue) {
-  EXPECT_EQ(RSSubscriptingAssignmentTrampoline::initWithTarget(nullptr, fnd::Value()), nullptr);
-
-  auto node = fnd::make<rstest::Node>();
-  auto subject = RSSubject::subject();
-  auto trampoline = RSSubscriptingAssignmentTrampoline::initWithTarget(node, fnd::Value("none"));
-  ASSERT_NE(trampoline, nullptr);
-  (*trampoline)["value"] = subject;
-  subject->sendNext(fnd::Value(4));
-  EXPECT_EQ(node->value.get(), fnd::Value(4));
-  subject->sendNext(fnd::Value());
-  EXPECT_EQ(node->value.get(), fnd::Value("none"));
-}
 
 TEST(ValueTransformerTest, TransformsWithItsBlockNilIncluded) {
   bool calledWithNil = false;

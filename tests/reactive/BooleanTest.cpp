@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "KVOTestSupport.h"
 #include "ReactiveTestSupport.h"
 #include "platform/foundation/Log.h"
 #include "reactive/RSSubject.h"
+#include "reactive/RSSubscriptingAssignmentTrampoline.h"
 
 using rstest::Node;
 using rstest::Recorder;
@@ -39,14 +41,35 @@ TEST(BooleanTest, NotAndOr) {
   EXPECT_EQ(wrong.events(), (std::vector<std::string>{"error:" + std::to_string(RSSignalErrorUnexpectedValue)}));
 }
 
+// Bound through setKeyPath or by assigning to a trampoline's key, every
+// value is written, and the nil value for nil.
 TEST(SetKeyPathTest, WritesEveryValueAndTheNilValueForNil) {
-  auto node = fnd::make<Node>();
-  auto subject = RSSubject::subject();
-  subject->setKeyPath("value", node, fnd::Value("nothing"));
-  subject->sendNext(fnd::Value(1));
-  EXPECT_EQ(node->value.get(), fnd::Value(1));
-  subject->sendNext(fnd::Value());
-  EXPECT_EQ(node->value.get(), fnd::Value("nothing"));
+  EXPECT_EQ(RSSubscriptingAssignmentTrampoline::initWithTarget(nullptr, fnd::Value()), nullptr);
+  const struct {
+    const char* what;
+    std::function<void(const RSSignalPtr&, const std::shared_ptr<Node>&)> bind;
+  } cases[] = {
+      {"setKeyPath",
+       [](const RSSignalPtr& signal, const std::shared_ptr<Node>& node) {
+         signal->setKeyPath("value", node, fnd::Value("nothing"));
+       }},
+      {"a trampoline's key assigned",
+       [](const RSSignalPtr& signal, const std::shared_ptr<Node>& node) {
+         auto trampoline = RSSubscriptingAssignmentTrampoline::initWithTarget(node, fnd::Value("nothing"));
+         ASSERT_NE(trampoline, nullptr);
+         (*trampoline)["value"] = signal;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto node = fnd::make<Node>();
+    auto subject = RSSubject::subject();
+    c.bind(subject, node);
+    subject->sendNext(fnd::Value(1));
+    EXPECT_EQ(node->value.get(), fnd::Value(1));
+    subject->sendNext(fnd::Value());
+    EXPECT_EQ(node->value.get(), fnd::Value("nothing"));
+  }
 }
 
 TEST(SetKeyPathTest, WritesAKeyPathAndEndsWithDisposal) {

@@ -2,6 +2,7 @@
 // scheduler (so it is the current scheduler), and every delay lands on it.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "KVOTestSupport.h"
@@ -55,17 +56,6 @@ TEST(ThrottleTest, CompletionSendsTheHeldValueAndAFailingValuePassesAtOnce) {
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"next:0", "next:2", "completed"}));
 }
 
-TEST(ThrottleTest, DisposingWithAHeldValueSendsNothing) {
-  VirtualTime time;
-  Recorder recorder;
-  auto subscription = recorder.subscribe(time.subject->throttle(1.0));
-  time.send(fnd::Value(1));
-  time.scheduler->step();
-  subscription->dispose();
-  time.scheduler->stepAll();
-  EXPECT_TRUE(recorder.events().empty());
-}
-
 TEST(DelayTest, ValuesAndCompletionLaterErrorsAtOnce) {
   VirtualTime time;
   Recorder recorder;
@@ -89,68 +79,67 @@ TEST(DelayTest, ValuesAndCompletionLaterErrorsAtOnce) {
   EXPECT_EQ(failed.events().size(), 1u);
 }
 
-TEST(DelayTest, DisposingCancelsWhatWaits) {
+TEST(BufferWithTimeTest, WindowsAsTuplesAndTheRestAtCompletion) {
   VirtualTime time;
   Recorder recorder;
-  auto subscription = recorder.subscribe(time.subject->delay(1.0));
-  time.send(fnd::Value(1));
-  time.scheduler->step();
-  subscription->dispose();
+  recorder.subscribe(time.subject->bufferWithTime(1.0, time.scheduler));
+  time.subject->sendNext(fnd::Value(1));
+  time.subject->sendNext(fnd::Value());
+  EXPECT_EQ(time.scheduler->scheduledActions().size(), 1u);  // one flush per window
   time.scheduler->stepAll();
-  EXPECT_TRUE(recorder.events().empty());
-}
-
-TEST(BufferWithTimeTest, WindowsAsTuplesAndTheRestAtCompletion) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
-  Recorder recorder;
-  recorder.subscribe(subject->bufferWithTime(1.0, scheduler));
-  subject->sendNext(fnd::Value(1));
-  subject->sendNext(fnd::Value());
-  EXPECT_EQ(scheduler->scheduledActions().size(), 1u);  // one flush per window
-  scheduler->stepAll();
-  subject->sendNext(fnd::Value(3));
-  subject->sendCompleted();
+  time.subject->sendNext(fnd::Value(3));
+  time.subject->sendCompleted();
   ASSERT_EQ(recorder.values().size(), 2u);
   EXPECT_EQ(rstest::tupleValues(recorder.values()[0]), (Values{fnd::Value(1), fnd::Value()}));
   EXPECT_EQ(rstest::tupleValues(recorder.values()[1]), (Values{fnd::Value(3)}));
   EXPECT_TRUE(recorder.completed());
-  scheduler->stepAll();
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.values().size(), 2u);
 }
 
-TEST(BufferWithTimeTest, DisposingInTheMiddleSendsNothing) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
-  Recorder recorder;
-  auto subscription = recorder.subscribe(subject->bufferWithTime(1.0, scheduler));
-  subject->sendNext(fnd::Value(1));
-  subscription->dispose();
-  scheduler->stepAll();
-  EXPECT_TRUE(recorder.events().empty());
+// A value held, delayed or buffered when the subscription is disposed is
+// never sent, and nothing else comes after.
+TEST(TimeOperatorsTest, DisposingWithAValueWaitingSendsNothing) {
+  const struct {
+    const char* what;
+    std::function<RSSignalPtr(VirtualTime&)> apply;
+  } cases[] = {
+      {"throttle", [](VirtualTime& t) { return t.subject->throttle(1.0); }},
+      {"delay", [](VirtualTime& t) { return t.subject->delay(1.0); }},
+      {"bufferWithTime", [](VirtualTime& t) { return t.subject->bufferWithTime(1.0, t.scheduler); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    VirtualTime time;
+    Recorder recorder;
+    auto subscription = recorder.subscribe(c.apply(time));
+    time.send(fnd::Value(1));
+    time.scheduler->step();
+    subscription->dispose();
+    time.scheduler->stepAll();
+    EXPECT_TRUE(recorder.events().empty());
+  }
 }
 
 TEST(TimeoutTest, FailsEvenWhileValuesKeepComing) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
+  VirtualTime time;
   Recorder recorder;
-  recorder.subscribe(subject->timeout(1.0, scheduler));
-  subject->sendNext(fnd::Value(1));
-  subject->sendNext(fnd::Value(2));
-  scheduler->stepAll();
+  recorder.subscribe(time.subject->timeout(1.0, time.scheduler));
+  time.subject->sendNext(fnd::Value(1));
+  time.subject->sendNext(fnd::Value(2));
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"next:1", "next:2", "error:1"}));
   EXPECT_EQ(recorder.error()->domain(), RSSignalErrorDomain);
-  subject->sendNext(fnd::Value(3));
+  time.subject->sendNext(fnd::Value(3));
   EXPECT_EQ(recorder.values().size(), 2u);
 }
 
 TEST(TimeoutTest, EndingInTimeCancelsIt) {
-  auto scheduler = std::make_shared<RSTestScheduler>();
-  auto subject = RSSubject::subject();
+  VirtualTime time;
   Recorder recorder;
-  recorder.subscribe(subject->timeout(1.0, scheduler));
-  subject->sendCompleted();
-  scheduler->stepAll();
+  recorder.subscribe(time.subject->timeout(1.0, time.scheduler));
+  time.subject->sendCompleted();
+  time.scheduler->stepAll();
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"completed"}));
 }
 

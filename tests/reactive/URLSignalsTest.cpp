@@ -4,11 +4,11 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 #include "LocalHTTPServer.h"
 #include "ReactiveTestSupport.h"
 #include "reactive/RSURLSignals.h"
+#include "support/TempFolder.h"
 
 using rstest::Recorder;
 
@@ -31,14 +31,10 @@ class URLSignalsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(server_.running());
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv450-url-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string writeFile(const std::string& name, const std::string& contents) {
-    std::ofstream(dir_ / name, std::ios::binary) << contents;
+    TempFolder::write(dir_ / name, contents);
     return "file://" + (dir_ / name).string();
   }
   static bool ended(const Recorder& recorder) {
@@ -46,7 +42,7 @@ protected:
   }
 
   rstest::LocalHTTPServer server_;
-  std::filesystem::path dir_;
+  TempFolder dir_;
 };
 
 }  // namespace

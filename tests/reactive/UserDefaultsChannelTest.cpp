@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <thread>
 
 #include "KVOTestSupport.h"
 #include "ReactiveTestSupport.h"
 #include "reactive/RSUserDefaultsChannel.h"
+#include "support/TempFolder.h"
 
 using rstest::Recorder;
 
@@ -14,17 +14,9 @@ namespace {
 
 class UserDefaultsChannelTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv450-defaults-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    defaults_ = fnd::UserDefaults::withFile(dir_ / "defaults.json");
-  }
-  void TearDown() override {
-    defaults_.reset();
-    std::filesystem::remove_all(dir_);
-  }
-  std::filesystem::path dir_;
+  void SetUp() override { defaults_ = fnd::UserDefaults::withFile(dir_ / "defaults.json"); }
+  void TearDown() override { defaults_.reset(); }
+  TempFolder dir_;
   Recorder recorder;  // outlives the defaults, whose end completes the channel
   std::shared_ptr<fnd::UserDefaults> defaults_;
 };

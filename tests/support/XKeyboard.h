@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/XTestDisplay.h"
+
 namespace xtest {
 
 // Key symbols of the X keymap, by value.
@@ -31,12 +33,13 @@ public:
 
   // Opens the display named by $DISPLAY.
   XKeyboard();
+  // Puts the keymap back.
   ~XKeyboard();
   XKeyboard(const XKeyboard&) = delete;
   XKeyboard& operator=(const XKeyboard&) = delete;
 
   // Empty when the keyboard can be driven, else what is missing.
-  const std::string& problem() const { return problem_; }
+  const std::string& problem() const { return display_.problem(); }
 
   // Presses and releases the key of `sym` with the modifiers held; false
   // when the keymap has no such key and no spare key code is left.
@@ -61,8 +64,7 @@ private:
   void press(const Key& key, unsigned modifiers);
   std::vector<unsigned> modifierCodes(unsigned modifiers) const;
 
-  void* display_ = nullptr;
-  std::string problem_;
+  XTestDisplay display_;
   int minCode_ = 0, maxCode_ = 0;
   int perCode_ = 0;
   // The server's keymap as found, and as changed.

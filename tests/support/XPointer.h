@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "support/XTestDisplay.h"
+
 namespace xtest {
 
 class XPointer {
@@ -16,14 +18,8 @@ public:
   // The wheel's notches come as presses of buttons 4 to 7.
   enum Button { Left = 1, Middle = 2, Right = 3, WheelUp = 4, WheelDown = 5, WheelLeft = 6, WheelRight = 7 };
 
-  // Opens the display named by $DISPLAY.
-  XPointer();
-  ~XPointer();
-  XPointer(const XPointer&) = delete;
-  XPointer& operator=(const XPointer&) = delete;
-
   // Empty when the pointer can be driven, else what is missing.
-  const std::string& problem() const { return problem_; }
+  const std::string& problem() const { return display_.problem(); }
 
   // Each call queues one event; the server makes it `afterMs` after the one
   // before, by its own clock. flush() sends what is queued.
@@ -33,8 +29,7 @@ public:
   void flush();
 
 private:
-  void* display_ = nullptr;
-  std::string problem_;
+  XTestDisplay display_;
 };
 
 }  // namespace xtest

@@ -27,15 +27,11 @@ using testing::Pointer;
 using testing::RecordingView;
 using Log = std::vector<std::string>;
 
-struct ControlWindow : ::testing::Test {
+struct ControlWindow : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 300, 200));
     window->makeKeyAndOrderFront();
     QCoreApplication::processEvents();  // the activation arrives through the event loop
-  }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   template <class T>
   std::shared_ptr<T> add(Rect frame, View* parent = nullptr) {
@@ -43,7 +39,6 @@ struct ControlWindow : ::testing::Test {
     (parent ? *parent : *window->contentView()).addSubview(v);
     return v;
   }
-  std::shared_ptr<Window> window;
 };
 
 TEST(Control, ActionRunsForALiveOrAbsentTargetOnlyAndNumbersReadLikeText) {

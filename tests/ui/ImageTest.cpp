@@ -7,6 +7,7 @@
 
 #include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
+#include "support/TempFolder.h"
 #include "ui/DrawingTestSupport.h"
 
 namespace ui {
@@ -18,20 +19,12 @@ using testing::near;
 // Points imageNamed at a fresh folder for one test.
 class ScratchImages {
 public:
-  ScratchImages() : dir_(fs::temp_directory_path() / ("qv450-images-" + std::to_string(::getpid()))) {
-    fs::create_directories(dir_);
-    previous_ = Image::searchDirectories();
-    Image::setSearchDirectories({dir_});
-  }
-  ~ScratchImages() {
-    Image::setSearchDirectories(previous_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  const fs::path& dir() const { return dir_; }
+  ScratchImages() : previous_(Image::searchDirectories()) { Image::setSearchDirectories({folder_.path()}); }
+  ~ScratchImages() { Image::setSearchDirectories(previous_); }
+  const fs::path& dir() const { return folder_.path(); }
 
 private:
-  fs::path dir_;
+  TempFolder folder_;
   std::vector<fs::path> previous_;
 };
 

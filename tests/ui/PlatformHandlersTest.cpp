@@ -10,13 +10,13 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "platform/ui/Alert.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/Workspace.h"
+#include "support/TempFolder.h"
 
 namespace ui {
 namespace {
@@ -55,25 +55,11 @@ private:
   bool timedOut_ = false;
 };
 
-class ScratchFolder {
-public:
-  ScratchFolder() : dir_(fs::temp_directory_path() / ("qv450-panels-" + std::to_string(::getpid()))) {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  fs::path touch(const std::string& name) const {
-    std::ofstream(dir_ / name) << "x";
-    return dir_ / name;
-  }
-  const fs::path& dir() const { return dir_; }
-
-private:
-  fs::path dir_;
-};
+// A file of the folder, written.
+fs::path touch(const TempFolder& folder, const std::string& name) {
+  TempFolder::write(folder / name, "x");
+  return folder / name;
+}
 
 QAbstractButton* buttonTitled(QMessageBox* box, const QString& title) {
   for (QAbstractButton* b : box->buttons())
@@ -122,12 +108,12 @@ TEST(AlertDialogTest, ClosingAOneButtonAlertCountsAsThatButton) {
 }
 
 TEST(FilePanelDialogTest, RealOpenPanelChoosesAnAllowedFile) {
-  ScratchFolder folder;
-  const fs::path preset = folder.touch("Clean.pqv");
-  folder.touch("notes.txt");
+  TempFolder folder;
+  const fs::path preset = touch(folder, "Clean.pqv");
+  touch(folder, "notes.txt");
   OpenPanel panel;
   panel.setAllowedFileTypes({"pqv"});
-  panel.setDirectory(folder.dir());
+  panel.setDirectory(folder.path());
   QStringList filters;
   ModalAnswer answer([&](QWidget* w) {
     auto* dialog = qobject_cast<QFileDialog*>(w);
@@ -146,10 +132,10 @@ TEST(FilePanelDialogTest, RealOpenPanelChoosesAnAllowedFile) {
 }
 
 TEST(FilePanelDialogTest, RealPanelsCancelAndSaveWithTheExtension) {
-  ScratchFolder folder;
+  TempFolder folder;
   {
     OpenPanel panel;
-    panel.setDirectory(folder.dir());
+    panel.setDirectory(folder.path());
     ModalAnswer answer([](QWidget* w) {
       auto* dialog = qobject_cast<QFileDialog*>(w);
       if (!dialog) return false;
@@ -160,7 +146,7 @@ TEST(FilePanelDialogTest, RealPanelsCancelAndSaveWithTheExtension) {
     EXPECT_TRUE(panel.URLs().empty());
   }
   SavePanel save;
-  save.setDirectory(folder.dir());
+  save.setDirectory(folder.path());
   save.setNameFieldStringValue("VLTfx Rig");
   save.setAllowedFileTypes({"bqv"});
   save.setMessage("Choose the path to creat the document");
@@ -174,7 +160,7 @@ TEST(FilePanelDialogTest, RealPanelsCancelAndSaveWithTheExtension) {
   });
   ASSERT_EQ(save.runModal(), ModalResponseOK);
   EXPECT_EQ(save.URL().filename(), "VLTfx Rig.bqv");
-  EXPECT_EQ(fs::canonical(save.URL().parent_path()), fs::canonical(folder.dir()));
+  EXPECT_EQ(fs::canonical(save.URL().parent_path()), fs::canonical(folder.path()));
   EXPECT_EQ(title, "Choose the path to creat the document");
 }
 
@@ -209,8 +195,8 @@ TEST(PlatformHandlersTest, ReplacedHandlersSeeTheRequests) {
 }
 
 TEST(PlatformHandlersTest, PanelsHoldTheirAnswersToTheRequest) {
-  ScratchFolder folder;
-  const fs::path a = folder.touch("a.PQV"), b = folder.touch("b.txt"), c = folder.touch("c.pqv");
+  TempFolder folder;
+  const fs::path a = touch(folder, "a.PQV"), b = touch(folder, "b.txt"), c = touch(folder, "c.pqv");
   std::vector<fs::path> answer;
   PlatformHandlers h;
   h.runOpenPanel = [&](const OpenPanelRequest&) { return std::optional(answer); };
@@ -220,7 +206,7 @@ TEST(PlatformHandlersTest, PanelsHoldTheirAnswersToTheRequest) {
   OpenPanel open;
   open.setAllowedFileTypes({"pqv"});
   open.setAllowsMultipleSelection(true);
-  answer = {a, b, c, folder.dir()};
+  answer = {a, b, c, folder.path()};
   ASSERT_EQ(open.runModal(), ModalResponseOK);
   EXPECT_EQ(open.URLs(), (std::vector<fs::path>{a, c}));  // case-blind; no other type, no folder
   open.setAllowsMultipleSelection(false);
@@ -230,18 +216,18 @@ TEST(PlatformHandlersTest, PanelsHoldTheirAnswersToTheRequest) {
   EXPECT_EQ(open.runModal(), ModalResponseCancel);
 
   SavePanel save;
-  save.setDirectory(folder.dir());
+  save.setDirectory(folder.path());
   save.setAllowedFileTypes({"bqv"});
   save.setNameFieldStringValue("backup");
   ASSERT_EQ(save.runModal(), ModalResponseOK);
-  EXPECT_EQ(save.URL(), folder.dir() / "backup.bqv");
+  EXPECT_EQ(save.URL(), folder.path() / "backup.bqv");
   save.setNameFieldStringValue("backup.BQV");
   save.runModal();
-  EXPECT_EQ(save.URL(), folder.dir() / "backup.BQV");
+  EXPECT_EQ(save.URL(), folder.path() / "backup.BQV");
   save.setAllowsOtherFileTypes(true);
   save.setNameFieldStringValue("backup.txt");
   save.runModal();
-  EXPECT_EQ(save.URL(), folder.dir() / "backup.txt");
+  EXPECT_EQ(save.URL(), folder.path() / "backup.txt");
   save.setNameFieldStringValue("");
   EXPECT_EQ(save.runModal(), ModalResponseCancel);
 }

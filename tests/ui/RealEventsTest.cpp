@@ -20,7 +20,7 @@ using testing::RecordingView;
 using Log = std::vector<std::string>;
 using Button = RealPointer::Button;
 
-struct RealEvents : ::testing::Test {
+struct RealEvents : testing::WindowFixture {
   void SetUp() override {
     ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
     window = Window::create(Rect(40, 40, 300, 200));
@@ -35,10 +35,8 @@ struct RealEvents : ::testing::Test {
   }
   void TearDown() override {
     pointer.reset();
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    WindowFixture::TearDown();
   }
-  std::shared_ptr<Window> window;
   std::shared_ptr<RecordingView> left, right;
   std::unique_ptr<RealPointer> pointer;
 };

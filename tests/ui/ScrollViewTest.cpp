@@ -27,7 +27,7 @@ public:
   bool isFlipped() const override { return true; }
 };
 
-struct ScrollFixture : ::testing::Test {
+struct ScrollFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 200, 200));
     scroll = View::create<ScrollView>(Rect(0, 0, 100, 100));
@@ -37,12 +37,7 @@ struct ScrollFixture : ::testing::Test {
     window->contentView()->addSubview(scroll);
     window->makeKeyAndOrderFront();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
   ClipView& clip() { return *scroll->contentView(); }
-  std::shared_ptr<Window> window;
   std::shared_ptr<ScrollView> scroll;
   std::shared_ptr<View> doc;
 };

@@ -26,6 +26,15 @@ namespace {
 
 using testing::Pointer;
 
+// A table cell showing its text in a label.
+std::shared_ptr<View> labelledCell() {
+  auto cell = View::create<TableCellView>();
+  auto label = TextField::labelWithString("");
+  cell->addSubview(label);
+  cell->setTextField(label);
+  return cell;
+}
+
 // A list of names that can be dragged out of it and dropped into it.
 struct NameList : TableViewDataSource, TableViewDelegate {
   std::vector<std::string> names;
@@ -64,29 +73,19 @@ struct NameList : TableViewDataSource, TableViewDelegate {
   }
 };
 
-struct TableFixture : ::testing::Test {
+struct TableFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 400, 300));
     left = makeTable(Rect(0, 0, 200, 300), leftList, {"a", "b", "c", "d"});
     right = makeTable(Rect(200, 0, 200, 300), rightList, {"x", "y"});
     window->makeKeyAndOrderFront();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
   std::shared_ptr<TableView> makeTable(Rect frame, const std::shared_ptr<NameList>& list,
                                        std::vector<std::string> names) {
     list->names = std::move(names);
     auto t = View::create<TableView>(frame);
     t->addTableColumn(std::make_shared<TableColumn>("name"));
-    t->registerViewMaker("name", [] {
-      auto cell = View::create<TableCellView>();
-      auto label = TextField::labelWithString("");
-      cell->addSubview(label);
-      cell->setTextField(label);
-      return cell;
-    });
+    t->registerViewMaker("name", labelledCell);
     t->setDataSource(list);
     t->setDelegate(list);
     t->registerForDraggedTypes({"drag"});
@@ -110,7 +109,6 @@ struct TableFixture : ::testing::Test {
     return dropped.isAccepted();
   }
 
-  std::shared_ptr<Window> window;
   std::shared_ptr<NameList> leftList = std::make_shared<NameList>();
   std::shared_ptr<NameList> rightList = std::make_shared<NameList>();
   std::shared_ptr<TableView> left, right;
@@ -278,9 +276,12 @@ struct LongList : TableViewDataSource, TableViewDelegate {
   }
 };
 
-struct LongTableFixture : ::testing::Test {
+struct LongTableFixture : testing::WindowFixture {
   static constexpr double kRow = 20;
   static constexpr long kInView = 10;
+
+  LongTableFixture() = default;
+  explicit LongTableFixture(std::shared_ptr<LongList> rows) : list(std::move(rows)) {}
 
   void SetUp() override {
     window = Window::create(Rect(0, 0, 240, 320));
@@ -294,11 +295,7 @@ struct LongTableFixture : ::testing::Test {
     });
     table->registerViewMaker("name", [this] {
       ++list->cellsMade;
-      auto cell = View::create<TableCellView>();
-      auto label = TextField::labelWithString("");
-      cell->addSubview(label);
-      cell->setTextField(label);
-      return cell;
+      return labelledCell();
     });
     table->setDataSource(list);
     table->setDelegate(list);
@@ -307,10 +304,6 @@ struct LongTableFixture : ::testing::Test {
     window->contentView()->addSubview(scroll);
     window->makeKeyAndOrderFront();
     table->reloadData();
-  }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   void scrollTo(double y) { scroll->contentView()->scrollToPoint({0, y}); }
   // The rows that should have views: those in view and kSpareRows more on
@@ -338,7 +331,6 @@ struct LongTableFixture : ::testing::Test {
     }
   }
 
-  std::shared_ptr<Window> window;
   std::shared_ptr<ScrollView> scroll;
   std::shared_ptr<TableView> table;
   std::shared_ptr<LongList> list = std::make_shared<LongList>();
@@ -461,6 +453,7 @@ TEST_F(LongTableFixture, SelectionStaysWithItsRowsAcrossScrolling) {
 // Rows the delegate gives heights of their own: asked once per row at each
 // reload, stacked from those heights; the views still only for rows in view.
 struct StepHeights : LongList {
+  StepHeights() { rows = 1000; }
   long heightsAsked = 0;
   double heightOfRow(TableView&, long row) override {
     ++heightsAsked;
@@ -468,27 +461,13 @@ struct StepHeights : LongList {
   }
 };
 
-TEST(TableView, RowsOfTheirOwnHeightsAreStackedAndFound) {
-  auto window = Window::create(Rect(0, 0, 240, 320));
-  auto scroll = View::create<ScrollView>(Rect(0, 0, 240, 200));
-  auto table = View::create<TableView>(Rect(0, 0, 240, 0));
-  auto list = std::make_shared<StepHeights>();
-  list->rows = 1000;
-  table->addTableColumn(std::make_shared<TableColumn>("name"));
-  table->registerViewMaker("row", [] { return View::create<TableRowView>(); });
-  table->registerViewMaker("name", [] {
-    auto cell = View::create<TableCellView>();
-    auto label = TextField::labelWithString("");
-    cell->addSubview(label);
-    cell->setTextField(label);
-    return cell;
-  });
-  table->setDataSource(list);
-  table->setDelegate(list);
-  scroll->setDocumentView(table);
-  window->contentView()->addSubview(scroll);
-  table->reloadData();
-  EXPECT_EQ(list->heightsAsked, 1000);
+struct StepHeightsFixture : LongTableFixture {
+  StepHeightsFixture() : LongTableFixture(std::make_shared<StepHeights>()) {}
+  long heightsAsked() const { return static_cast<const StepHeights&>(*list).heightsAsked; }
+};
+
+TEST_F(StepHeightsFixture, RowsOfTheirOwnHeightsAreStackedAndFound) {
+  EXPECT_EQ(heightsAsked(), 1000);
   // Rows 0-99 are 20 high; from row 100 on they repeat 20 (100 % 3 == 1), 30, 10.
   const double end = 100 * 20 + 300 * (20 + 30 + 10);
   const struct {
@@ -505,8 +484,7 @@ TEST(TableView, RowsOfTheirOwnHeightsAreStackedAndFound) {
   EXPECT_EQ(table->frame().size.height, end);
   scroll->contentView()->scrollToPoint({0, 2020});  // rows 101 (at 2020) to 110 (at 2200) fill the view
   EXPECT_EQ(table->rowsWithViews(), (std::pair<long, long>{101 - TableView::kSpareRows, 110 + TableView::kSpareRows}));
-  EXPECT_EQ(list->heightsAsked, 1000);  // a scroll asks for no heights
-  window->close();
+  EXPECT_EQ(heightsAsked(), 1000);  // a scroll asks for no heights
 }
 
 }  // namespace

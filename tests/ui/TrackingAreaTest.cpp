@@ -33,18 +33,13 @@ public:
   int updates = 0;
 };
 
-struct TrackingFixture : ::testing::Test {
+struct TrackingFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 200, 200));
     hover = View::create<Hover>(Rect(50, 50, 50, 50));
     window->contentView()->addSubview(hover);
     window->makeKeyAndOrderFront();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-  std::shared_ptr<Window> window;
   std::shared_ptr<Hover> hover;
 };
 

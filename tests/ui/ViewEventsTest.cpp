@@ -18,7 +18,7 @@ using testing::Pointer;
 using testing::RecordingView;
 using Log = std::vector<std::string>;
 
-struct EventsFixture : ::testing::Test {
+struct EventsFixture : testing::WindowFixture {
   void SetUp() override {
     window = Window::create(Rect(0, 0, 200, 200));
     left = View::create<RecordingView>(Rect(0, 0, 100, 200));
@@ -27,11 +27,6 @@ struct EventsFixture : ::testing::Test {
     window->contentView()->addSubview(right);
     window->makeKeyAndOrderFront();
   }
-  void TearDown() override {
-    window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-  std::shared_ptr<Window> window;
   std::shared_ptr<RecordingView> left, right;
 };
 
@@ -82,6 +77,29 @@ TEST_F(EventsFixture, APressGoesToTheViewHitTestNamesAndItsDragsAndReleaseFollow
       if (v == c.receiver) continue;
       EXPECT_TRUE(v->log.empty()) << v->log.front();
     }
+  }
+}
+
+TEST_F(EventsFixture, EachButtonsPressDragAndReleaseReachTheirOwnHandlers) {
+  const struct {
+    Qt::MouseButton button;
+    Log log;
+  } cases[] = {
+      {Qt::LeftButton, {"down:1", "drag", "up:1"}},
+      {Qt::RightButton, {"rdown", "rdrag", "rup"}},
+      {Qt::MiddleButton, {"odown", "odrag", "oup"}},
+      {Qt::BackButton, {"odown", "odrag", "oup"}},
+  };
+  Pointer p(*window);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log.front());
+    left->log.clear();
+    p.wait(1000);
+    p.press({50, 150}, c.button);
+    p.move({150, 100});  // over the other view: the drag stays with the pressed one
+    p.release({150, 100}, c.button);
+    EXPECT_EQ(left->log, c.log);
+    EXPECT_TRUE(right->log.empty()) << right->log.front();
   }
 }
 
@@ -144,6 +162,14 @@ TEST_F(EventsFixture, TabMovesBetweenKeyViewsInTreeOrder) {
   EXPECT_EQ(window->firstResponder(), right.get());
   p.key(Qt::Key_Tab, "\t");
   EXPECT_EQ(window->firstResponder(), left.get());
+  // Shift-Tab goes back, round to the last, and from no key view to the last.
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), right.get());
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), left.get());
+  window->makeFirstResponder(nullptr);
+  p.key(Qt::Key_Backtab, "\t", Qt::ShiftModifier);
+  EXPECT_EQ(window->firstResponder(), right.get());
 }
 
 TEST_F(EventsFixture, MonitorsSeeEventsFirstAndMaySwallowThem) {

@@ -1,7 +1,9 @@
-// Driving windows of views in tests: pointer and key input sent to a window's
-// Qt window, as the windowing system would, at points in y-up window
-// coordinates; and a view that records what reaches it.
+// Driving windows of views in tests: a fixture owning a window, pointer and
+// key input sent to a window's Qt window, as the windowing system would, at
+// points in y-up window coordinates; and a view that records what reaches it.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -17,6 +19,16 @@
 #include "platform/ui/Window.h"
 
 namespace ui::testing {
+
+// The base of tests with a window of their own: the window is closed after
+// the test and what it let go is deleted, so that none outlives its test.
+struct WindowFixture : ::testing::Test {
+  void TearDown() override {
+    if (window) window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  std::shared_ptr<Window> window;
+};
 
 class Pointer {
 public:
@@ -95,6 +107,10 @@ public:
     if (passRightMouse) View::rightMouseDown(e);
   }
   void rightMouseUp(Event& e) override { note("rup", e); }
+  void rightMouseDragged(Event& e) override { note("rdrag", e); }
+  void otherMouseDown(Event& e) override { note("odown", e); }
+  void otherMouseDragged(Event& e) override { note("odrag", e); }
+  void otherMouseUp(Event& e) override { note("oup", e); }
   // Null from hitTestOverride: the default hit test.
   View* hitTest(Point p) override {
     if (hitTestOverride) return hitTestOverride(p);

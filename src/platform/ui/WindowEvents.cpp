@@ -33,6 +33,20 @@ int buttonNumber(Qt::MouseButton b) {
   }
 }
 
+// The view's handler of a mouse button's press, drag or release: the left
+// button's (button 0), the right one's (1), or the one for any other.
+enum class MousePhase { Down, Dragged, Up };
+
+void handMouseTo(View& target, Event& ev, MousePhase phase) {
+  using Handler = void (Responder::*)(Event&);
+  static constexpr Handler kHandlers[3][3] = {
+      {&Responder::mouseDown, &Responder::rightMouseDown, &Responder::otherMouseDown},
+      {&Responder::mouseDragged, &Responder::rightMouseDragged, &Responder::otherMouseDragged},
+      {&Responder::mouseUp, &Responder::rightMouseUp, &Responder::otherMouseUp},
+  };
+  (target.*kHandlers[static_cast<int>(phase)][std::clamp(ev.buttonNumber(), 0, 2)])(ev);
+}
+
 unsigned modifiersFrom(Qt::KeyboardModifiers m) {
   unsigned out = 0;
   if (m & Qt::ShiftModifier) out |= ShiftKeyMask;
@@ -123,28 +137,30 @@ void keyViews(View& v, std::vector<View*>& out) {
   if (v.canBecomeKeyView()) out.push_back(&v);
   for (auto& s : v.subviews()) keyViews(*s, out);
 }
+
+// The key view one step (1 or -1) from the first responder among the key
+// views under `content` in tree order, wrapping round; the first (going
+// back, the last) when the first responder is none of them; null when
+// there are none.
+View* keyViewFrom(View& content, Responder* first, int step) {
+  std::vector<View*> views;
+  keyViews(content, views);
+  if (views.empty()) return nullptr;
+  const auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(first));
+  if (it == views.end()) return step > 0 ? views.front() : views.back();
+  const auto n = static_cast<long>(views.size());
+  return views[static_cast<size_t>(((it - views.begin()) + step + n) % n)];
+}
 }  // namespace
 
 void Window::selectNextKeyView() {
   UI_ASSERT_MAIN_THREAD();
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* next = it == views.end() || it + 1 == views.end() ? views.front() : *(it + 1);
-  makeFirstResponder(next);
+  if (View* next = contentView_ ? keyViewFrom(*contentView_, firstResponder(), 1) : nullptr) makeFirstResponder(next);
 }
 
 void Window::selectPreviousKeyView() {
   UI_ASSERT_MAIN_THREAD();
-  if (!contentView_) return;
-  std::vector<View*> views;
-  keyViews(*contentView_, views);
-  if (views.empty()) return;
-  auto it = std::find(views.begin(), views.end(), dynamic_cast<View*>(firstResponder()));
-  View* prev = it == views.end() || it == views.begin() ? views.back() : *(it - 1);
-  makeFirstResponder(prev);
+  if (View* prev = contentView_ ? keyViewFrom(*contentView_, firstResponder(), -1) : nullptr) makeFirstResponder(prev);
 }
 
 void Window::keyDown(Event& e) {
@@ -305,13 +321,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       if (!target) return;
       press.down = true;
       press.view = target;
-      if (button == 0) {
-        target->mouseDown(ev);
-      } else if (button == 1) {
-        target->rightMouseDown(ev);
-      } else {
-        target->otherMouseDown(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Down);
       break;
     }
     case QEvent::MouseMove: {
@@ -319,13 +329,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       if (dragging < 0) return;
       std::shared_ptr<View> target = presses_[dragging].view.lock();
       if (!target) return;
-      if (ev.type() == EventType::LeftMouseDragged) {
-        target->mouseDragged(ev);
-      } else if (ev.type() == EventType::RightMouseDragged) {
-        target->rightMouseDragged(ev);
-      } else if (ev.type() == EventType::OtherMouseDragged) {
-        target->otherMouseDragged(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Dragged);  // the event names the dragging button
       break;
     }
     case QEvent::MouseButtonRelease: {
@@ -333,13 +337,7 @@ void Window::deliverMouse(View&, QMouseEvent& e) {
       std::shared_ptr<View> target = press.view.lock();
       press = {};
       if (!target) return;
-      if (button == 0) {
-        target->mouseUp(ev);
-      } else if (button == 1) {
-        target->rightMouseUp(ev);
-      } else {
-        target->otherMouseUp(ev);
-      }
+      handMouseTo(*target, ev, MousePhase::Up);
       break;
     }
     default:
