@@ -49,27 +49,43 @@ void HIDServiceModuleMode::storeModule(int index, HIDServiceModelPtr fresh) {
   if (index < 0 || index >= dev::kModuleCount || !fresh) return;
   const std::vector<int> function = fresh->FuncDataArr.get();
   const std::vector<int> volume = fresh->ExpDataArr.get();
+  const HIDServiceModel* stored = fresh.get();
   setModule(index, std::move(fresh));
-  setExpWords(function, volume);
+  giveExpWords(function, volume, stored);
 }
 
 void HIDServiceModuleMode::setExpWords(const std::vector<int>& function, const std::vector<int>& volume) {
-  // Records other than the nine by index (none are made) get them too.
-  std::vector<HIDServiceModelPtr> records;
-  presetDataDic.read([&records](const ModuleDictionary& modules) {
-    records.reserve(modules.size());
-    for (const auto& [key, record] : modules)
-      if (record) records.push_back(record);
+  giveExpWords(function, volume, nullptr);
+}
+
+void HIDServiceModuleMode::giveExpWords(const std::vector<int>& function, const std::vector<int>& volume,
+                                        const HIDServiceModel* holder) {
+  // Records other than the nine by index (none are made) get them too. The
+  // nine are taken without a list of their own; only more would need one.
+  std::array<HIDServiceModelPtr, dev::kModuleCount> nine;
+  std::vector<HIDServiceModelPtr> more;
+  presetDataDic.read([&](const ModuleDictionary& modules) {
+    size_t n = 0;
+    for (const auto& [key, record] : modules) {
+      if (!record || record.get() == holder) continue;
+      if (n < nine.size())
+        nine[n++] = record;
+      else
+        more.push_back(record);
+    }
     return 0;
   });
   // A record that has them already is left alone: an edit that does not
   // touch the EXP words sets none of them.
-  for (const HIDServiceModelPtr& record : records) {
+  auto give = [&](const HIDServiceModelPtr& record) {
     if (!record->FuncDataArr.read([&](const std::vector<int>& words) { return words == function; }))
       record->setFuncDataArr(function);
     if (!record->ExpDataArr.read([&](const std::vector<int>& words) { return words == volume; }))
       record->setExpDataArr(volume);
-  }
+  };
+  for (const HIDServiceModelPtr& record : nine)
+    if (record) give(record);
+  for (const HIDServiceModelPtr& record : more) give(record);
 }
 
 std::shared_ptr<HIDServiceModuleMode> HIDServiceModuleMode::copy() const {

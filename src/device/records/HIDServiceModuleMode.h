@@ -66,6 +66,10 @@ public:
   static std::string stripTrailingBlanks(std::string name);
 
   std::string className() const override { return "HIDServiceModuleMode"; }
+
+private:
+  // setExpWords for every record but `holder` (one known to hold them).
+  void giveExpWords(const std::vector<int>& function, const std::vector<int>& volume, const HIDServiceModel* holder);
 };
 
 using HIDServiceModuleModePtr = std::shared_ptr<HIDServiceModuleMode>;

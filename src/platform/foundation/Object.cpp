@@ -338,23 +338,31 @@ void Object::didChangeValueForKey(std::string_view key) {
   bool wantsNew = false;
   for (auto& r : regs) wantsNew = wantsNew || (static_cast<const Registration*>(r.get())->options & KVONew);
   Value newValue = wantsNew ? valueForKey(key) : Value();
-  // Outside a deferring scope each observer is called at once, as deliver()
-  // would, without wrapping the call.
-  const bool deferred = DeferNotifications::active();
-  for (auto& erased : regs) {
-    auto r = std::static_pointer_cast<Registration>(erased);
+  // Every observer of the change is called in registration order, at once or,
+  // inside a deferring scope, from one queued task: the change is told to
+  // each as its options ask.
+  auto notify = [](const std::vector<std::shared_ptr<void>>& registrations, KVOChange& change, const Value& newValue,
+                   const Value& oldValue) {
+    for (const auto& erased : registrations) {
+      const auto* r = static_cast<const Registration*>(erased.get());
+      if (!r->active) continue;
+      change.newValue = r->options & KVONew ? newValue : Value();
+      change.oldValue = r->options & KVOOld ? oldValue : Value();
+      r->callback(change);
+    }
+  };
+  if (!DeferNotifications::active()) {
     KVOChange change;
     change.key = std::string(key);
-    if (r->options & KVONew) change.newValue = newValue;
-    if (r->options & KVOOld) change.oldValue = oldValue;
-    if (!deferred) {
-      if (r->active) r->callback(change);
-      continue;
-    }
-    DeferNotifications::deliver([r = std::move(r), change = std::move(change)] {
-      if (r->active) r->callback(change);
-    });
+    notify(regs, change, newValue, oldValue);
+    return;
   }
+  DeferNotifications::deliver([notify, regs = std::move(regs), key = std::string(key), newValue = std::move(newValue),
+                               oldValue = std::move(oldValue)] {
+    KVOChange change;
+    change.key = key;
+    notify(regs, change, newValue, oldValue);
+  });
 }
 
 // ---- PropertyBase / ComputedProperty ----
