@@ -26,9 +26,15 @@ HIDServiceModelPtr HIDServiceModuleMode::module(int index) const {
 }
 
 std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules() const {
-  return presetDataDic.read([](const ModuleDictionary& dictionary) {
+  size_t count = 0;
+  return modules(count);
+}
+
+std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules(size_t& count) const {
+  return presetDataDic.read([&count](const ModuleDictionary& dictionary) {
     // One walk: the keys of the nine are the single digits "0" to "8".
     std::array<HIDServiceModelPtr, dev::kModuleCount> records;
+    count = dictionary.size();
     for (const auto& [key, record] : dictionary) {
       if (key.size() != 1 || key[0] < '0' || key[0] >= '0' + dev::kModuleCount) continue;
       records[static_cast<size_t>(key[0] - '0')] = record;
