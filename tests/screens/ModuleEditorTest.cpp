@@ -8,16 +8,20 @@
 #include <QImage>
 #include <QWidget>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "device/TempFolder.h"
+#include "device/records/DeviceConstants.h"
 #include "platform/dispatch/MainQueueDriver.h"
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Window.h"
 #include "reactive/RSObservation.h"
+#include "reactive/RSScheduler.h"
 #include "reactive/RSSignal.h"
 #include "controls/SettingResetView.h"
 #include "screens/editor/EffectDataView.h"
@@ -485,4 +489,75 @@ TEST(ModuleEditorWithUnit, AKnobSendFromAShortRecordSendsTheWholeModule) {
   EffectDataViewModel lone({w.sim.service, w.manager});
   w.sim.service->presetAllData()->setSelectedModule(std::nullopt);
   EXPECT_TRUE(lone.configHidData().empty());
+}
+
+// The unit turns to another module while the editor's first refresh still
+// waits on the main queue, and the change has already been carried to the
+// main queue behind it: the refresh finds the type list built for the module
+// before, leaves the panel to the refresh the new module brings, and asks
+// the unit for no page of its own.
+TEST(ModuleEditorWithUnit, AModuleTheUnitTurnsToBeforeTheFirstRefreshIsShown) {
+  TempFolder folder;
+  ProgressLog progress;
+  SimRig sim;
+  auto manager = readUnitAndMakeManager(sim, progress, folder, false);
+  constexpr int kAmp = 2;
+  ASSERT_NE(sim.service->presetAllData()->selectedModule.get(), kAmp);
+  // AMP on a type beyond the first module's list, and within its own.
+  auto firstTypes = EffectViewModel::create({sim.service, manager, shippedSlotTable});
+  const auto listed = static_cast<int>(firstTypes->models().size());
+  firstTypes.reset();
+  std::vector<int> amp = sim.app->editBuffer().data.moduleWords(kAmp);
+  amp[1] = listed;
+  sim.app->turnKnob(kAmp, amp);
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        const auto record = sim.service->presetAllData()->module(kAmp);
+        return record && record->dataArr.get() == amp;
+      },
+      kBound));
+  const size_t pages = sim.received(dev::host_cmd::kChangePage).size();
+
+  auto window = ui::Window::create(ui::Rect(0, 0, 900, 430));
+  auto editor = EffectDataView::create({sim.service, manager, shippedSlotTable}, ui::Rect(0, 0, 900, 430));
+  window->contentView()->addSubview(editor);
+  // Observed after the editor's view model: by the time this observer runs on
+  // the input thread, the view model has handed the change to the framework's
+  // background queue, and a task queued there after it finds it on the main
+  // queue, behind the first refresh.
+  std::mutex m;
+  std::condition_variable cv;
+  bool carried = false;
+  const fnd::KVOToken token =
+      sim.service->presetDataModel()->addObserver("dataArr", 0, [&](const fnd::KVOChange&) {
+        if (dispatch::isMainThread()) return;
+        auto subscriptions = std::static_pointer_cast<RSSubscriptionScheduler>(RSScheduler::subscriptionScheduler());
+        subscriptions->backgroundScheduler()->schedule([&] {
+          std::lock_guard lock(m);
+          carried = true;
+          cv.notify_all();
+        });
+      });
+  sim.app->changePage(6 + kAmp);
+  {
+    std::unique_lock lock(m);
+    ASSERT_TRUE(cv.wait_for(lock, kBound, [&] { return carried; }));
+  }
+  sim.service->presetDataModel()->removeObserver(token);
+
+  ASSERT_TRUE(dispatch::runMainLoopUntil(
+      [&] {
+        return editor->titleTF->stringValue() == "AMP" && editor->moduleParamViewModel->curModel &&
+               editor->moduleParamViewModel->curModel->effectName == "AMP";
+      },
+      kBound));
+  flushMainQueue();
+  EXPECT_EQ(editor->myTableView->selectedRow(), listed);
+  EXPECT_EQ(sim.received(dev::host_cmd::kChangePage).size(), pages);
+  EXPECT_EQ(sim.service->presetAllData()->selectedModule.get(), kAmp);
+
+  window->close();
+  editor.reset();
+  window.reset();
+  flushMainQueue();
 }

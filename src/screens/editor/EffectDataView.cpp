@@ -215,6 +215,11 @@ void EffectDataView::needToReload() {
   hid = parts_.service ? parts_.service : HIDServiceViewMode::shared();
   const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
   const int module = selectedModule();
+  // The unit chose another module since the type list was built, and the
+  // change is on its way to the view model: the list and the record's words
+  // belong to different modules, so neither the panel nor the unit's page is
+  // touched now. The view model's refill for the new module refreshes again.
+  if (EffectViewModel::moduleFor(module) != moduleTypeViewModel->module()) return;
   titleTF->setStringValue(EffectViewModel::moduleName(module));
   statusSwitch->setIsOn(manager->currentEffectIsOpen());
   const int64_t index = manager->currentEffectTypeIndex();

@@ -91,8 +91,8 @@ void EffectViewModel::changeEffectIndex() { changeEffectIndex(selectedModule());
 void EffectViewModel::changeEffectIndex(int module) {
   // What was sent for the previous module says nothing about this one.
   manager_->setTempDataArray(std::nullopt);
-  module_ = module;
-  const std::string name = moduleName(module);
+  module_ = moduleFor(module);
+  const std::string name = moduleName(module_);
   const json catalogue = service_->presetInfoDic();
   json value;
   if (!name.empty() && catalogue.is_object()) {
