@@ -252,9 +252,11 @@ void EffectDataView::needToReload() {
 
 void EffectDataView::noteSent() {
   const GGEffectFunManagerPtr manager = parts_.manager ? parts_.manager : GGEffectFunManager::shareManager();
-  const auto sent = manager->tempDataArray.get();
-  if (!sent) return;
-  sentWords_.push_back(*sent);
+  const bool noted = manager->tempDataArray.read([this](const std::optional<std::vector<int>>& sent) {
+    if (sent) sentWords_.push_back(*sent);
+    return sent.has_value();
+  });
+  if (!noted) return;
   while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
 }
 
