@@ -318,10 +318,10 @@ void send(QWidget* target, const KnobEvent& k) {
 
 // One turn: the knob's events, then the main-queue work they left. Named and
 // kept out of line so that an instruction count can be taken of it alone
-// (the command on one line; '*writeReportsRaw*' for the same reports
-// written straight):
-//   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*turnKnobOnce*'
-//     bench_main_screen --benchmark_filter=KnobTurn
+// (on one line; QV450_BENCH_KNOB_TURNS=200 keeps the run short):
+//   valgrind --tool=callgrind --collect-atstart=no
+//     --toggle-collect='*turnKnobOnce*' bench_main_screen --benchmark_filter=KnobTurn
+// and '*writeReportsRaw*' for the same reports written straight.
 [[gnu::noinline]] void turnKnobOnce(QWidget* target, const std::vector<KnobEvent>& drag) {
   for (const KnobEvent& e : drag) send(target, e);
   dispatch::drainMainQueue();

@@ -41,7 +41,7 @@ void SimulatedUnit::sendReport(std::span<const uint8_t> report) {
     if (!plugged_ || connection_ == 0) return;  // nobody listens: the report is lost
     outbox_.push_back(std::move(bytes));
   }
-  changed_.notify_all();
+  hostSide_.notify_all();
 }
 
 void SimulatedUnit::sendBytes(std::span<const uint8_t> bytes) {
@@ -75,7 +75,7 @@ size_t SimulatedUnit::receivedCount() const {
 
 bool SimulatedUnit::waitForFrames(size_t count, Clock::duration bound) const {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, bound, [&] { return received_.size() >= count; });
+  return framesArrived_.wait_for(lock, bound, [&] { return received_.size() >= count; });
 }
 
 void SimulatedUnit::clearReceived() {
@@ -96,7 +96,7 @@ void SimulatedUnit::received(std::span<const uint8_t> f) {
     received_.push_back(rf);
     if (!identifyRequest) handler = (identity_.mode == 'B' ? bootLoader_ : application_)[rf.cmd];
   }
-  changed_.notify_all();
+  framesArrived_.notify_all();
   if (identifyRequest) {
     answerIdentify();
     return;
@@ -124,7 +124,7 @@ void SimulatedUnit::unplug() {
     plugged_ = false;
     outbox_.clear();
   }
-  changed_.notify_all();
+  hostSide_.notify_all();
 }
 
 void SimulatedUnit::plugIn() {
@@ -134,7 +134,7 @@ void SimulatedUnit::plugIn() {
     connection_ = 0;
     outbox_.clear();
   }
-  changed_.notify_all();
+  hostSide_.notify_all();
 }
 
 bool SimulatedUnit::isPlugged() const {
@@ -188,7 +188,7 @@ uint64_t SimulatedUnit::hostOpen() {
     outbox_.clear();
   }
   assembler_.clear();
-  changed_.notify_all();
+  hostSide_.notify_all();
   return connection;
 }
 
@@ -199,7 +199,7 @@ void SimulatedUnit::hostClose(uint64_t connection) {
     connection_ = 0;
     outbox_.clear();
   }
-  changed_.notify_all();
+  hostSide_.notify_all();
 }
 
 bool SimulatedUnit::hostWrite(uint64_t connection, const hid::Report& report) {
@@ -238,7 +238,7 @@ int SimulatedUnit::hostRead(uint64_t connection, hid::Report& out, std::chrono::
       if (now >= deadline) return 0;
       Clock::time_point until = deadline;
       if (!outbox_.empty()) until = std::min(until, nextToHost_);
-      changed_.wait_until(lock, until);
+      hostSide_.wait_until(lock, until);
     }
     bytes = std::move(outbox_.front());
     outbox_.pop_front();

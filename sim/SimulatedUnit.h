@@ -142,7 +142,12 @@ private:
   const Clock::time_point started_;
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  // Two conditions under mutex_: the host's end (reports to read, the plug,
+  // the connection) and the frames received from the host. Kept apart so
+  // that a host write, which completes a frame, does not wake the host's
+  // reading thread for nothing.
+  mutable std::condition_variable hostSide_;
+  mutable std::condition_variable framesArrived_;
   Identity identity_;
   bool plugged_ = true;
   bool paced_ = false;

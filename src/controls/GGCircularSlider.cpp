@@ -111,8 +111,12 @@ void GGCircularSlider::configValue(double x) {
 }
 
 void GGCircularSlider::setCurrentAngle(double a) {
+  // The knob's own drawing is its ring of dots: redrawn only when a dot goes
+  // on or off. The needle, drawn over it, shows every angle.
+  const bool dotsChange = litDots(a) != litDots(currentAngle_);
   currentAngle_ = a;
-  setNeedsDisplay(true);
+  if (dotsChange) setNeedsDisplay(true);
+  if (needleImageView_) needleImageView_->setNeedsDisplay(true);
   if (circularValueChange) {
     auto fn = circularValueChange;
     fn(value(), false);
@@ -149,7 +153,6 @@ void GGCircularSlider::turnTo(double d) {
   if (degrees > 135) d = kHalfTravel;
   if (d == currentAngle_) return;
   setCurrentAngle(d);
-  if (needleImageView_) needleImageView_->setNeedsDisplay(true);
 }
 
 void GGCircularSlider::absoluteRotateAngle(double a) {

@@ -140,13 +140,18 @@ void RSKVOChannel::writeNow(const fnd::Value& value) {
 }
 
 void RSKVOChannel::writeTo(fnd::Object& object, const fnd::Value& value) {
-  createCurrentThreadData();
-  currentThreadData()->ignoreNextUpdate = true;
+  RSKVOChannelData* data = currentThreadData();
+  if (!data) data = &tChannelData.emplace_back(RSKVOChannelData::dataForChannel(this));
+  data->ignoreNextUpdate = true;
   object.setValueForKey(lastComponent_, value.isNil() ? nilValue_ : value);
   // The change has been notified (and swallowed) by now, unless this thread
   // defers its notifications: then after them. A write that notified nothing
   // leaves no record that could swallow a later genuine change.
   const void* owner = this;
+  if (!fnd::DeferNotifications::active()) {
+    destroyThreadData(owner);
+    return;
+  }
   fnd::DeferNotifications::deliver([owner] { destroyThreadData(owner); });
 }
 

@@ -126,7 +126,10 @@ void RSReplaySubject::sendNext(const fnd::Value& value) {
   std::vector<fnd::Value> dropped;
   std::lock_guard lock(mutex_);
   if (capacity_ == 0) {
-    droppedOne = value;  // stored and gone at once: only the end is replayed
+    // Nothing kept: only the end is replayed.
+  } else if (capacity_ == 1 && valuesReceived_.size() == 1) {
+    // The latest value only: replaced in place.
+    droppedOne = std::exchange(valuesReceived_.front(), value);
   } else {
     valuesReceived_.push_back(value);
     if (capacity_ != RSReplaySubjectUnlimitedCapacity && valuesReceived_.size() > capacity_) {

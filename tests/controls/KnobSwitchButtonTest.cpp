@@ -155,6 +155,30 @@ TEST_F(KnobFixture, ValuesRoundUpAboveFourFifthsAndStayWithinTheSpan) {
   EXPECT_EQ(knob->value(), 0);
 }
 
+TEST_F(KnobFixture, ATurnRedrawsTheRingOnlyWhenADotGoesOnOrOff) {
+  // Angles as the ring counts them: s steps of 15 degrees from the start.
+  auto angle = [](double s) { return (135 - 15 * s) * kPi / 180; };
+  struct Case {
+    double from, to;
+    bool ring;
+  } cases[] = {
+      {3.2, 3.7, false},   // within one dot
+      {3.7, 4.2, true},    // the next dot lights
+      {4.2, 3.9, true},    // and goes off again
+      {0.0, 0.5, true},    // the first dot
+      {17.9, 18.0, true},  // the last
+      {18.0, 18.0, false}, // no turn at all
+  };
+  for (const Case& c : cases) {
+    knob->setCurrentAngle(angle(c.from));
+    (void)window->widget()->grab();  // painted: nothing waits for display
+    ASSERT_FALSE(knob->needsDisplay());
+    knob->setCurrentAngle(angle(c.to));
+    EXPECT_EQ(knob->needsDisplay(), c.ring) << c.from << " to " << c.to;
+    EXPECT_TRUE(knob->needleImageView()->needsDisplay()) << c.from << " to " << c.to;
+  }
+}
+
 TEST(GGCircularSlider, DotsAreLitUpToTheNeedle) {
   auto litAt = [](double s) { return GGCircularSlider::litDots((135 - 15 * s) * kPi / 180); };
   EXPECT_EQ(litAt(0), 0);

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <limits>
+#include <thread>
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "device/TempFolder.h"
@@ -307,6 +308,23 @@ TEST(EffectViewModelBounds, ModuleIndexOutsideTheTable) {
   EXPECT_TRUE(editor.model->models().empty());
   EXPECT_EQ(EffectViewModel::moduleName(9), "");
   EXPECT_EQ(EffectViewModel::moduleName(-1), "");
+}
+
+// The unit's reading thread picks one module and this window, on the main
+// thread, another right after: the first change reaches the main queue last,
+// and the list must still be the module the record holds.
+TEST(EffectViewModelBounds, ASelectionCarriedLateGivesWayToTheOneTheRecordHolds) {
+  RecordedEditor editor;
+  editor.recorder.service->loadXML();
+  loadUnit(editor.recorder, 1, 13);
+  auto preset = editor.recorder.service->presetAllData();
+  constexpr int kAmp = 2, kDelay = 7;
+  std::thread([&] { preset->setSelectedModule(kAmp); }).join();  // waits for the main queue
+  preset->setSelectedModule(kDelay);                               // handled at once
+  flushMainQueue();
+  EXPECT_EQ(editor.model->module(), kDelay);
+  ASSERT_FALSE(editor.model->models().empty());
+  EXPECT_EQ(editor.model->models().front()->effectName, "DELAY");
 }
 
 TEST(EffectViewModelBounds, SlotTableLongerThanTheModulesWords) {

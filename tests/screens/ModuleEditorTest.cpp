@@ -14,6 +14,7 @@
 
 #include "device/HIDServiceViewModeTestSupport.h"
 #include "device/TempFolder.h"
+#include "device/records/DeviceConstants.h"
 #include "platform/dispatch/MainQueueDriver.h"
 #include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/Queue.h"

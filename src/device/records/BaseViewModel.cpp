@@ -18,6 +18,16 @@ BaseViewModel::Block BaseViewModel::failBlock() const {
   return failBlock_;
 }
 
+bool BaseViewModel::hasSuccessBlock() const {
+  std::lock_guard guard(objectLock());
+  return static_cast<bool>(successBlock_);
+}
+
+bool BaseViewModel::hasFailBlock() const {
+  std::lock_guard guard(objectLock());
+  return static_cast<bool>(failBlock_);
+}
+
 void BaseViewModel::setSuccessBlock(Block block) {
   Block previous;  // released outside the lock
   std::lock_guard guard(objectLock());

@@ -20,6 +20,9 @@ public:
   // Copies of the callbacks (empty when unset); call them outside any lock.
   Block successBlock() const;
   Block failBlock() const;
+  // Whether each callback is set, without copying it.
+  bool hasSuccessBlock() const;
+  bool hasFailBlock() const;
   void setSuccessBlock(Block block);
   void setFailBlock(Block block);
 

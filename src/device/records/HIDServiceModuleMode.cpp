@@ -26,9 +26,15 @@ HIDServiceModelPtr HIDServiceModuleMode::module(int index) const {
 }
 
 std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules() const {
-  return presetDataDic.read([](const ModuleDictionary& dictionary) {
+  size_t count = 0;
+  return modules(count);
+}
+
+std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules(size_t& count) const {
+  return presetDataDic.read([&count](const ModuleDictionary& dictionary) {
     // One walk: the keys of the nine are the single digits "0" to "8".
     std::array<HIDServiceModelPtr, dev::kModuleCount> records;
+    count = dictionary.size();
     for (const auto& [key, record] : dictionary) {
       if (key.size() != 1 || key[0] < '0' || key[0] >= '0' + dev::kModuleCount) continue;
       records[static_cast<size_t>(key[0] - '0')] = record;
@@ -49,27 +55,43 @@ void HIDServiceModuleMode::storeModule(int index, HIDServiceModelPtr fresh) {
   if (index < 0 || index >= dev::kModuleCount || !fresh) return;
   const std::vector<int> function = fresh->FuncDataArr.get();
   const std::vector<int> volume = fresh->ExpDataArr.get();
+  const HIDServiceModel* stored = fresh.get();
   setModule(index, std::move(fresh));
-  setExpWords(function, volume);
+  giveExpWords(function, volume, stored);
 }
 
 void HIDServiceModuleMode::setExpWords(const std::vector<int>& function, const std::vector<int>& volume) {
-  // Records other than the nine by index (none are made) get them too.
-  std::vector<HIDServiceModelPtr> records;
-  presetDataDic.read([&records](const ModuleDictionary& modules) {
-    records.reserve(modules.size());
-    for (const auto& [key, record] : modules)
-      if (record) records.push_back(record);
+  giveExpWords(function, volume, nullptr);
+}
+
+void HIDServiceModuleMode::giveExpWords(const std::vector<int>& function, const std::vector<int>& volume,
+                                        const HIDServiceModel* holder) {
+  // Records other than the nine by index (none are made) get them too. The
+  // nine are taken without a list of their own; only more would need one.
+  std::array<HIDServiceModelPtr, dev::kModuleCount> nine;
+  std::vector<HIDServiceModelPtr> more;
+  presetDataDic.read([&](const ModuleDictionary& modules) {
+    size_t n = 0;
+    for (const auto& [key, record] : modules) {
+      if (!record || record.get() == holder) continue;
+      if (n < nine.size())
+        nine[n++] = record;
+      else
+        more.push_back(record);
+    }
     return 0;
   });
   // A record that has them already is left alone: an edit that does not
   // touch the EXP words sets none of them.
-  for (const HIDServiceModelPtr& record : records) {
+  auto give = [&](const HIDServiceModelPtr& record) {
     if (!record->FuncDataArr.read([&](const std::vector<int>& words) { return words == function; }))
       record->setFuncDataArr(function);
     if (!record->ExpDataArr.read([&](const std::vector<int>& words) { return words == volume; }))
       record->setExpDataArr(volume);
-  }
+  };
+  for (const HIDServiceModelPtr& record : nine)
+    if (record) give(record);
+  for (const HIDServiceModelPtr& record : more) give(record);
 }
 
 std::shared_ptr<HIDServiceModuleMode> HIDServiceModuleMode::copy() const {

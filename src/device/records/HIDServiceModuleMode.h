@@ -43,6 +43,8 @@ public:
   // The nine records by module index (null where there is none), read at
   // once without copying the dictionary.
   std::array<HIDServiceModelPtr, dev::kModuleCount> modules() const;
+  // The same, with the number of records in the dictionary, in one read.
+  std::array<HIDServiceModelPtr, dev::kModuleCount> modules(size_t& count) const;
   // Puts `record` itself under the key of `index` (ignored outside 0 to 8).
   void setModule(int index, HIDServiceModelPtr record);
   // Stores a copy of an edited module record under `index` and gives every
@@ -66,6 +68,10 @@ public:
   static std::string stripTrailingBlanks(std::string name);
 
   std::string className() const override { return "HIDServiceModuleMode"; }
+
+private:
+  // setExpWords for every record but `holder` (one known to hold them).
+  void giveExpWords(const std::vector<int>& function, const std::vector<int>& volume, const HIDServiceModel* holder);
 };
 
 using HIDServiceModuleModePtr = std::shared_ptr<HIDServiceModuleMode>;

@@ -31,12 +31,18 @@ std::string firstCharactersOf(const std::string& text, size_t count) {
 
 void HIDServiceViewMode::sendModuleData(std::vector<int> words) {
   Locked locked(*this);
-  presetDataModel_->setDataArr(std::move(words));
-  sendModuleData();
+  presetDataModel_->setDataArr(words);
+  // Sent from the list just stored: nothing can change the record while the
+  // lock is held, so it need not be read back.
+  sendModuleWords(std::move(words));
 }
 
 void HIDServiceViewMode::sendModuleData() {
   Locked locked(*this);
+  sendModuleWords(presetDataModel_->dataArr.get());
+}
+
+void HIDServiceViewMode::sendModuleWords(std::vector<int> words) {
   const int module = selectedModuleIndex();
   const int page = dev::kFirstModulePage + module;
   // The words go to the selected module's page: when the unit shows any other
@@ -47,7 +53,6 @@ void HIDServiceViewMode::sendModuleData() {
   }
   const ModuleInfo& info = ModuleTable::modules[static_cast<size_t>(module)];
   const auto count = static_cast<size_t>(info.words());
-  std::vector<int> words = presetDataModel_->dataArr.get();
   if (words.size() < count) {
     // A short list keeps the module's other words as the preset holds them.
     FND_LOG_AT("HIDServiceViewMode", "module %d: %zu words given, %zu needed; the rest are the stored ones", module,

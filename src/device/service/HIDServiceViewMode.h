@@ -248,6 +248,8 @@ private:
     member = std::forward<U>(value);
   }
 
+  // sendModuleData's work, under the lock, for the edited module's words.
+  void sendModuleWords(std::vector<int> words);
   // Sending: frames the command through the sink (or the updater).
   void send(uint8_t cmd, std::span<const uint8_t> payload);
   void send(uint8_t cmd, std::initializer_list<uint8_t> payload);

@@ -43,19 +43,27 @@ void Lifetime::removeHook(const std::weak_ptr<LifetimeState>& weakState, HookId 
 }
 
 void Lifetime::end() {
+  // An object's end runs twice (its deleter, then its destructor): the second
+  // finds it over without locking.
+  if (state_->ended.load(std::memory_order_acquire)) return;
   std::vector<std::pair<uint64_t, std::function<void()>>> hooks;
+  bool associated;
   {
     std::unique_lock lock(state_->mutex);
     if (state_->ended) return;
     state_->ended = true;
     hooks.swap(state_->hooks);
+    // Nothing is associated after the end, so none there now means none to
+    // release below.
+    associated = !state_->associated.empty();
   }
   for (auto& [id, hook] : hooks) hook();
   hooks.clear();
-  std::map<const void*, Value> associated;
+  if (!associated) return;
+  std::map<const void*, Value> released;
   {
     std::unique_lock lock(state_->mutex);
-    associated.swap(state_->associated);
+    released.swap(state_->associated);
   }
   // Released here, outside the lock.
 }

@@ -7,6 +7,7 @@
 // end run at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -24,7 +25,9 @@ struct LifetimeState {
   std::vector<std::pair<uint64_t, std::function<void()>>> hooks;
   std::map<const void*, Value> associated;
   uint64_t nextHookId = 1;
-  bool ended = false;
+  // Set under the mutex, once; read without it where a stale false only
+  // means taking the mutex to find out.
+  std::atomic<bool> ended{false};
 };
 
 class Lifetime {

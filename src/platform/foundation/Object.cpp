@@ -24,28 +24,49 @@ struct Object::Registration {
 };
 
 struct Object::Observers {
+  using List = std::vector<std::shared_ptr<Registration>>;
   std::mutex mutex;
-  std::map<std::string, std::vector<std::shared_ptr<Registration>>, std::less<>> byKey;
+  // Each key's observers. A list is never changed once made: adding or
+  // removing an observer makes a new one, so a change takes the list it
+  // tells with one reference, without copying it.
+  std::map<std::string, std::shared_ptr<const List>, std::less<>> byKey;
+
+  // Under the mutex.
+  void add(std::string_view key, std::shared_ptr<Registration> reg) {
+    auto& slot = byKey[std::string(key)];
+    auto list = std::make_shared<List>();
+    if (slot) {
+      list->reserve(slot->size() + 1);
+      *list = *slot;
+    }
+    list->push_back(std::move(reg));
+    slot = std::move(list);
+  }
 
   // Unregisters one observer; it is never called again once this returns on
   // the notifying thread. The registration is released by the caller, outside
   // the lock.
   std::shared_ptr<Registration> take(const KVOToken& token) {
+    std::shared_ptr<const List> previous;  // released after unlocking
     std::lock_guard guard(mutex);
     auto it = byKey.find(token.key);
     if (it == byKey.end()) return nullptr;
-    auto& regs = it->second;
-    std::shared_ptr<Registration> removed;
-    for (auto r = regs.begin(); r != regs.end(); ++r) {
-      if ((*r)->id == token.id) {
-        (*r)->active = false;
-        removed = *r;
-        regs.erase(r);
-        break;
+    const List& regs = *it->second;
+    for (size_t i = 0; i < regs.size(); ++i) {
+      if (regs[i]->id != token.id) continue;
+      std::shared_ptr<Registration> removed = regs[i];
+      removed->active = false;
+      if (regs.size() == 1) {
+        previous = std::move(it->second);
+        byKey.erase(it);
+      } else {
+        auto shorter = std::make_shared<List>(regs);
+        shorter->erase(shorter->begin() + static_cast<std::ptrdiff_t>(i));
+        previous = std::exchange(it->second, std::move(shorter));
       }
+      return removed;
     }
-    if (regs.empty()) byKey.erase(it);
-    return removed;
+    return nullptr;
   }
 };
 
@@ -62,7 +83,7 @@ struct PendingChange {
   const Object* object;
   std::string key;
   Value oldValue;
-  std::vector<std::shared_ptr<void>> registrations;  // Object::Registration, type-erased
+  std::shared_ptr<const void> registrations;  // the key's Object::Observers::List then, type-erased; null for none
 };
 thread_local std::vector<PendingChange> pendingChanges;
 
@@ -216,7 +237,7 @@ KVOToken Object::addObserver(std::string_view key, unsigned options, KVOCallback
   reg->callback = std::move(cb);
   {
     std::lock_guard guard(observers_->mutex);
-    observers_->byKey[std::string(key)].push_back(reg);
+    observers_->add(key, reg);
   }
   if (options & KVOInitial) {
     KVOChange change;
@@ -239,7 +260,7 @@ KVOToken Object::addObserver(std::string_view key, unsigned options, Lifetime& o
   std::lock_guard guard(observers_->mutex);
   auto it = observers_->byKey.find(token.key);
   if (it != observers_->byKey.end()) {
-    for (auto& r : it->second) {
+    for (const auto& r : *it->second) {
       if (r->id == token.id) {
         r->observerLifetime = observer.weak();
         r->observerHook = hook;
@@ -258,7 +279,7 @@ void Object::removeObserver(const KVOToken& token) {
 size_t Object::observerCount(std::string_view key) const {
   std::lock_guard guard(observers_->mutex);
   auto it = observers_->byKey.find(key);
-  return it == observers_->byKey.end() ? 0 : it->second.size();
+  return it == observers_->byKey.end() ? 0 : it->second->size();
 }
 
 void Object::dropAllObservers() {
@@ -266,7 +287,7 @@ void Object::dropAllObservers() {
   {
     std::lock_guard guard(observers_->mutex);
     for (auto& [key, regs] : observers_->byKey)
-      for (auto& r : regs) {
+      for (const auto& r : *regs) {
         r->active = false;
         all.push_back(r);
       }
@@ -276,31 +297,29 @@ void Object::dropAllObservers() {
     if (r->observerHook) Lifetime::removeHook(r->observerLifetime, r->observerHook);
 }
 
-std::vector<std::shared_ptr<Object::Registration>> Object::snapshot(std::string_view key) const {
+std::shared_ptr<const void> Object::snapshot(std::string_view key) const {
   std::lock_guard guard(observers_->mutex);
   auto it = observers_->byKey.find(key);
-  if (it == observers_->byKey.end()) return {};
+  if (it == observers_->byKey.end()) return nullptr;
   return it->second;
 }
 
 void Object::willChangeValueForKey(std::string_view key) {
-  PendingChange change{this, std::string(key), Value(), {}};
-  {
-    std::lock_guard guard(observers_->mutex);
-    auto it = observers_->byKey.find(key);
-    if (it != observers_->byKey.end()) change.registrations.assign(it->second.begin(), it->second.end());
+  PendingChange change{this, std::string(key), Value(), snapshot(key)};
+  if (!change.registrations) {
+    pending().push_back(std::move(change));
+    return;
   }
+  const auto& regs = *static_cast<const Observers::List*>(change.registrations.get());
   bool wantsOld = false;
   bool wantsPrior = false;
-  for (auto& r : change.registrations) {
-    const unsigned options = static_cast<const Registration*>(r.get())->options;
-    wantsOld = wantsOld || (options & KVOOld);
-    wantsPrior = wantsPrior || (options & KVOPrior);
+  for (const auto& r : regs) {
+    wantsOld = wantsOld || (r->options & KVOOld);
+    wantsPrior = wantsPrior || (r->options & KVOPrior);
   }
   if (wantsOld) change.oldValue = valueForKey(key);
   if (wantsPrior) {
-    for (auto& erased : change.registrations) {
-      auto r = std::static_pointer_cast<Registration>(erased);
+    for (const auto& r : regs) {
       if (!(r->options & KVOPrior)) continue;
       KVOChange prior;
       prior.key = change.key;
@@ -315,46 +334,50 @@ void Object::willChangeValueForKey(std::string_view key) {
 }
 
 void Object::didChangeValueForKey(std::string_view key) {
-  std::vector<std::shared_ptr<void>> regs;
+  std::shared_ptr<const void> erased;
   Value oldValue;
   auto& stack = pending();
   bool found = false;
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     if (it->object == this && it->key == key) {
       oldValue = std::move(it->oldValue);
-      regs = std::move(it->registrations);
+      erased = std::move(it->registrations);
       stack.erase(std::next(it).base());
       found = true;
       break;
     }
   }
-  if (!found) {
-    // A did-change without its will-change.
-    std::lock_guard guard(observers_->mutex);
-    auto it = observers_->byKey.find(key);
-    if (it != observers_->byKey.end()) regs.assign(it->second.begin(), it->second.end());
-  }
-  if (regs.empty()) return;
+  // A did-change without its will-change tells the observers there are now.
+  if (!found) erased = snapshot(key);
+  if (!erased) return;
+  std::shared_ptr<const Observers::List> regs(erased, static_cast<const Observers::List*>(erased.get()));
   bool wantsNew = false;
-  for (auto& r : regs) wantsNew = wantsNew || (static_cast<const Registration*>(r.get())->options & KVONew);
+  for (const auto& r : *regs) wantsNew = wantsNew || (r->options & KVONew);
   Value newValue = wantsNew ? valueForKey(key) : Value();
-  // Outside a deferring scope each observer is called at once, as deliver()
-  // would, without wrapping the call.
-  const bool deferred = DeferNotifications::active();
-  for (auto& erased : regs) {
-    auto r = std::static_pointer_cast<Registration>(erased);
+  // Every observer of the change is called in registration order, at once or,
+  // inside a deferring scope, from one queued task: the change is told to
+  // each as its options ask.
+  auto notify = [](const Observers::List& registrations, KVOChange& change, const Value& newValue,
+                   const Value& oldValue) {
+    for (const auto& r : registrations) {
+      if (!r->active) continue;
+      change.newValue = r->options & KVONew ? newValue : Value();
+      change.oldValue = r->options & KVOOld ? oldValue : Value();
+      r->callback(change);
+    }
+  };
+  if (!DeferNotifications::active()) {
     KVOChange change;
     change.key = std::string(key);
-    if (r->options & KVONew) change.newValue = newValue;
-    if (r->options & KVOOld) change.oldValue = oldValue;
-    if (!deferred) {
-      if (r->active) r->callback(change);
-      continue;
-    }
-    DeferNotifications::deliver([r = std::move(r), change = std::move(change)] {
-      if (r->active) r->callback(change);
-    });
+    notify(*regs, change, newValue, oldValue);
+    return;
   }
+  DeferNotifications::deliver([notify, regs = std::move(regs), key = std::string(key), newValue = std::move(newValue),
+                               oldValue = std::move(oldValue)] {
+    KVOChange change;
+    change.key = key;
+    notify(*regs, change, newValue, oldValue);
+  });
 }
 
 // ---- PropertyBase / ComputedProperty ----

@@ -111,7 +111,8 @@ private:
   struct Observers;
   void registerProperty(PropertyBase* p);
   PropertyBase* propertyForKey(std::string_view key) const;
-  std::vector<std::shared_ptr<Registration>> snapshot(std::string_view key) const;
+  // The observers of `key` as one shared list (Observers::List), or null.
+  std::shared_ptr<const void> snapshot(std::string_view key) const;
   void dropAllObservers();
 
   Lifetime lifetime_;

@@ -241,10 +241,9 @@ Point View::toBase(Point p) const {
 }
 
 Point View::fromBase(Point p) const {
-  std::vector<const View*> chain;
-  for (const View* v = this; v; v = v->superview_) chain.push_back(v);
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->fromSuperview(p);
-  return p;
+  // From the root down to this view.
+  if (superview_) p = superview_->fromBase(p);
+  return fromSuperview(p);
 }
 
 Point View::convertPointFromView(Point p, const View* view) const {
@@ -656,6 +655,16 @@ View* View::hitTest(Point p) {
     if (!frame_.contains(p)) return nullptr;
   }
   const Point local = superview_ || window_ ? fromSuperview(p) : p;
+  // Frontmost first: the last subview of the highest z position. Subviews all
+  // at one z position (the usual case) are taken in reverse as they stand.
+  const bool oneLevel = std::all_of(subviews_.begin(), subviews_.end(), [this](const std::shared_ptr<View>& s) {
+    return s->layer_.zPosition_ == subviews_.front()->layer_.zPosition_;
+  });
+  if (oneLevel) {
+    for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it)
+      if (View* hit = (*it)->hitTest(local)) return hit;
+    return this;
+  }
   std::vector<View*> order;
   for (auto& s : subviews_) order.push_back(s.get());
   std::stable_sort(order.begin(), order.end(),

@@ -31,10 +31,6 @@ void GGFunctionViewModel::bind() {
 
 namespace {
 
-size_t moduleCount(const HIDServiceModuleMode& preset) {
-  return preset.presetDataDic.read([](const HIDServiceModuleMode::ModuleDictionary& modules) { return modules.size(); });
-}
-
 // Word 0 of a record, read in place; nothing when it has no words.
 std::optional<int> firstWord(const HIDServiceModel& record) {
   return record.dataArr.read(
@@ -45,14 +41,18 @@ std::optional<int> firstWord(const HIDServiceModel& record) {
 
 std::vector<int> GGFunctionViewModel::collectModuleStatus() const {
   const HIDServiceModuleModePtr preset = hid_->presetAllData();
-  const size_t count = moduleCount(*preset);
-  std::vector<int> status;
+  size_t count = 0;
+  const auto records = preset->modules(count);
   if (count < static_cast<size_t>(kModuleCount)) {
     FND_LOG_AT("GGFunctionViewModel", "current preset holds %zu modules", count);
-    return status;
+    return {};
   }
-  const std::optional<int> selected = preset->selectedModule.get();
-  const auto records = preset->modules();
+  return collectModuleStatus(records, preset->selectedModule.get());
+}
+
+std::vector<int> GGFunctionViewModel::collectModuleStatus(const std::array<HIDServiceModelPtr, kModuleCount>& records,
+                                                          std::optional<int> selected) const {
+  std::vector<int> status;
   status.reserve(kModuleCount);
   for (int i = 0; i < kModuleCount; ++i) {
     const HIDServiceModelPtr& stored = records[static_cast<size_t>(i)];
@@ -75,19 +75,24 @@ void GGFunctionViewModel::moduleWordsChanged() { report(true); }
 
 void GGFunctionViewModel::report(bool onlyChanges) {
   std::lock_guard lock(reportMutex_);
-  if (moduleCount(*hid_->presetAllData()) < static_cast<size_t>(kModuleCount)) {
+  // The preset's records and the selection, each read once.
+  const HIDServiceModuleModePtr preset = hid_->presetAllData();
+  size_t count = 0;
+  const auto records = preset->modules(count);
+  if (count < static_cast<size_t>(kModuleCount)) {
     FND_LOG_AT("GGFunctionViewModel", "current preset incomplete: nothing reported");
     return;
   }
-  std::vector<int> status = collectModuleStatus();
-  const std::optional<int> selected = hid_->presetAllData()->selectedModule.get();
+  const std::optional<int> selected = preset->selectedModule.get();
+  std::vector<int> status = collectModuleStatus(records, selected);
+  // What was reported while a callback was missing is not known to the view.
+  const bool statusKnown = onlyChanges && reportedStatus_ == status && hasSuccessBlock();
+  const bool selectionKnown = onlyChanges && reportedSelection_ == selected && hasFailBlock();
+  // A knob's edit: nothing to tell, and the callbacks are not even copied.
+  if (statusKnown && selectionKnown) return;
   const Block success = successBlock();
   const Block fail = failBlock();
-  // What was reported while a callback was missing is not known to the view.
-  const bool statusKnown = onlyChanges && success && reportedStatus_ == status;
-  const bool selectionKnown = onlyChanges && fail && reportedSelection_ == selected;
-  if (onlyChanges && !(statusKnown && selectionKnown))
-    FND_LOG_AT("GGFunctionViewModel", "current module words changed the bar");
+  if (onlyChanges) FND_LOG_AT("GGFunctionViewModel", "current module words changed the bar");
   if (success && !statusKnown) success(fnd::toValue(status));
   if (fail && !selectionKnown) fail(selected ? fnd::Value(*selected) : fnd::Value());
   reportedStatus_ = success ? std::optional<std::vector<int>>(std::move(status)) : std::nullopt;

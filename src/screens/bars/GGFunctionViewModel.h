@@ -14,6 +14,7 @@
 // must hop to the main queue themselves. requests come from the main thread.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -65,6 +66,10 @@ private:
   // Collects and reports; with onlyChanges, nothing when the state is the
   // one reported last.
   void report(bool onlyChanges);
+  // The on/off words from the preset's records as read, with the selected
+  // module's from the edited record.
+  std::vector<int> collectModuleStatus(const std::array<HIDServiceModelPtr, kModuleCount>& records,
+                                       std::optional<int> selected) const;
 
   HIDServiceViewModePtr hid_;
   GGEffectFunManagerPtr manager_;

@@ -257,9 +257,11 @@ void EffectDataView::needToReload() {
 }
 
 void EffectDataView::noteSent() {
-  const auto sent = manager_->tempDataArray.get();
-  if (!sent) return;
-  sentWords_.push_back(*sent);
+  const bool noted = manager_->tempDataArray.read([this](const std::optional<std::vector<int>>& sent) {
+    if (sent) sentWords_.push_back(*sent);
+    return sent.has_value();
+  });
+  if (!noted) return;
   while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
 }
 

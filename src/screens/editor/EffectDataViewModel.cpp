@@ -27,7 +27,7 @@ std::vector<int> EffectDataViewModel::configHidData() const {
       if (!slot || slot->index < 0) continue;
       const auto at = static_cast<size_t>(slot->index) + 2;
       if (at >= words.size()) continue;
-      const int64_t value = catalogue_text::integerValue(slot->current.get());
+      const int64_t value = slot->current.read([](const std::string& text) { return catalogue_text::integerValue(text); });
       words[at] = static_cast<int>(std::clamp<int64_t>(value, kWordMin, kWordMax));
     }
   }

@@ -157,7 +157,15 @@ std::string GGEffectParmaView::withUnit(const std::string& text) const {
 }
 
 void GGEffectParmaView::showValue(const std::string& text) {
-  if (auto label = valueLabel.lock()) label->setStringValue(text);
+  auto label = valueLabel.lock();
+  if (!label) return;
+  // The label applies its texts later, in the order asked: the last text
+  // asked of it is what it comes to show, so asking for it again (a knob
+  // turned less than a whole step, its release) changes nothing.
+  if (label == shownBy_.lock() && shownText_ == text) return;
+  label->setStringValue(text);
+  shownBy_ = label;
+  shownText_ = text;
 }
 
 double GGEffectParmaView::minimum() const {

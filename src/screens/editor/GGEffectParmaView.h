@@ -82,6 +82,9 @@ private:
   void send();
 
   GGEffectItemModelPtr itemModel_;
+  // The text last asked of the value label, and that label.
+  std::weak_ptr<TitleLabel> shownBy_;
+  std::string shownText_;
   AutoRepeat repeat_{[this](bool up, bool atRelease) { up ? upComplete(atRelease) : downComplete(atRelease); }};
 };
 

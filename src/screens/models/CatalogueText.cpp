@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/foundation/Value.h"
 
@@ -41,11 +40,7 @@ float floatValue(const std::string& text) {
   return static_cast<float>(negative ? -out : out);
 }
 
-std::string integerText(int64_t value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value));
-  return buffer;
-}
+std::string integerText(int64_t value) { return std::to_string(value); }
 
 int64_t truncated(float value) {
   if (std::isnan(value)) return 0;

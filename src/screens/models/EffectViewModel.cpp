@@ -62,10 +62,12 @@ void EffectViewModel::startReady() {
     };
   };
   rs_valuesForKeyPath(service_->presetAllData(), "selectedModule", this)
-      ->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value& value) {
-        const int module = static_cast<int>(std::clamp<int64_t>(value.intValue(), -1, dev::kModuleCount));
-        FND_LOG_AT("EffectViewModel", "selected module %d", module);
-        vm.changeEffectIndex(module);
+      ->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value&) {
+        // The selection as the record holds it now: a change made on the
+        // unit's reading thread reaches the main queue after one made here
+        // since, and taking the value it carried would list the wrong module.
+        vm.changeEffectIndex();
+        FND_LOG_AT("EffectViewModel", "selected module %d", vm.module());
       }));
   rs_valuesForKeyPath(service_->presetDataModel(), "dataArr", this)
       ->subscribeNext(deliver([](EffectViewModel& vm, const fnd::Value&) {
@@ -91,8 +93,8 @@ void EffectViewModel::changeEffectIndex() { changeEffectIndex(selectedModule());
 void EffectViewModel::changeEffectIndex(int module) {
   // What was sent for the previous module says nothing about this one.
   manager_->setTempDataArray(std::nullopt);
-  module_ = module;
-  const std::string name = moduleName(module);
+  module_ = moduleFor(module);
+  const std::string name = moduleName(module_);
   const json catalogue = service_->presetInfoDic();
   json value;
   if (!name.empty() && catalogue.is_object()) {

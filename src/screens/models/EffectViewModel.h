@@ -13,6 +13,7 @@
 // the main queue, in order, before anything is rebuilt.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/records/BaseViewModel.h"
+#include "device/records/DeviceConstants.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "screens/models/GGEffectFunManager.h"
 #include "screens/models/GGFuncEffectModel.h"
@@ -46,6 +48,12 @@ public:
 
   // The selected module's effect types in type-number order.
   const std::vector<GGFuncEffectModelPtr>& models() const { return models_; }
+  // The module models() was built for: the record's selected module as the
+  // view model last took it (-1 to kModuleCount, the ends meaning none). A
+  // change of the selection made off the main thread reaches it only once
+  // carried there, so for a while it may lag behind the record.
+  int module() const { return module_; }
+  static int moduleFor(int selected) { return std::clamp(selected, -1, dev::kModuleCount); }
   std::string titleStr;
 
   void startReady();
