@@ -4,6 +4,7 @@
 #include "device/firmware/libupdate_zarvo.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 
 using namespace setting_view_model;
 
@@ -23,7 +24,7 @@ const std::array<uint8_t, SettingViewModel::kBackupVersionLength> SettingViewMod
 SettingViewModel::SettingViewModel() : SettingViewModel(Parts{}) {}
 
 SettingViewModel::SettingViewModel(Parts parts)
-    : hid_(parts.hid ? parts.hid : HIDServiceViewMode::shared()),
+    : hid_(fnd::partOr(parts.hid, HIDServiceViewMode::shared)),
       model_(fnd::make<SettingModel>()),
       popUps_(parts.popUps),
       backupOptions_(parts.backupOptions),

@@ -8,6 +8,7 @@
 #include "platform/foundation/PopUpService.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Parts.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -107,7 +108,7 @@ bool PresetManager::ExportPreset(const Environment& env, long index,
   }
   std::string name = PresetFile::safeFileName(HIDServiceModuleMode::stripTrailingBlanks(preset->presetName.get()));
 
-  auto defaults = env.defaults ? env.defaults : fnd::UserDefaults::standard();
+  auto defaults = fnd::partOr(env.defaults, fnd::UserDefaults::standard);
   const std::string folderText = defaults->stringForKey(kFolderDefault);
   if (folderText.empty()) {
     fnd::log("preset export: no computer preset folder is set");

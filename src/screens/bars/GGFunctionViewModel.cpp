@@ -4,6 +4,7 @@
 #include "reactive/RSKVOChannel.h"
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
+#include "platform/foundation/Parts.h"
 
 std::shared_ptr<GGFunctionViewModel> GGFunctionViewModel::create(Parts parts) {
   auto model = fnd::make<GGFunctionViewModel>(std::move(parts));
@@ -12,8 +13,8 @@ std::shared_ptr<GGFunctionViewModel> GGFunctionViewModel::create(Parts parts) {
 }
 
 GGFunctionViewModel::GGFunctionViewModel(Parts parts)
-    : hid_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      manager_(parts.manager ? parts.manager : GGEffectFunManager::shareManager()) {}
+    : hid_(fnd::partOr(parts.service, HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(parts.manager, GGEffectFunManager::shareManager)) {}
 
 void GGFunctionViewModel::bind() {
   manager_->bindHidModel();

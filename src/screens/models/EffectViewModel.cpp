@@ -10,6 +10,7 @@
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
 #include "screens/models/CatalogueText.h"
+#include "platform/foundation/Parts.h"
 
 using nlohmann::json;
 
@@ -31,8 +32,8 @@ std::shared_ptr<EffectViewModel> EffectViewModel::create(Parts parts) {
 }
 
 EffectViewModel::EffectViewModel(Parts parts)
-    : service_(parts.service ? parts.service : HIDServiceViewMode::shared()),
-      manager_(parts.manager ? parts.manager : GGEffectFunManager::shareManager()),
+    : service_(fnd::partOr(parts.service, HIDServiceViewMode::shared)),
+      manager_(fnd::partOr(parts.manager, GGEffectFunManager::shareManager)),
       loadSlotTable_(parts.loadSlotTable ? parts.loadSlotTable : readSlotTable) {}
 
 void EffectViewModel::onMain(std::function<void(EffectViewModel&)> fn) {
