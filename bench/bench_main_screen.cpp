@@ -26,7 +26,8 @@
 //   cycles over before them (goal: at most 1.1). rss_growth_mb beside it: the
 //   resident memory the cycles added (goal: at most 2); constraints_growth:
 //   the constraints held in the window after over before; log_lines: what the
-//   cycles logged.
+//   cycles logged; solver_cells_growth: the cells of the solver's tableau
+//   after over before.
 //
 // Runs offscreen. Counters only: nothing here passes or fails on time.
 
@@ -70,6 +71,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/PlatformHandlers.h"
+#include "platform/ui/ConstraintEngine.h"
 #include "platform/ui/Window.h"
 #include "screens/bars/TopView.h"
 #include "screens/editor/EffectDataView.h"
@@ -474,7 +476,10 @@ size_t constraintsUnder(const ui::View& v) {
 void BM_ScreensOpenedAndClosed(benchmark::State& state) {
   size_t logLines = 0;
   fnd::LogSink previous = fnd::setLogSink([&logLines](const std::string&) { ++logLines; });
-  constexpr int kCycles = 1000;
+  // More to see whether what the cycles leave grows with them:
+  // QV450_BENCH_SCREEN_CYCLES.
+  const char* cyclesAsked = std::getenv("QV450_BENCH_SCREEN_CYCLES");
+  const int kCycles = cyclesAsked && std::atoi(cyclesAsked) > 0 ? std::atoi(cyclesAsked) : 1000;
   constexpr int kPasses = 50;
   for (auto _ : state) {
     Program p(/*paced=*/false);
@@ -539,12 +544,13 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
     // What the cycles may leave behind: memory, constraints, log lines.
     struct Held {
       double rssMb;
-      size_t constraints, logLines;
+      size_t constraints, logLines, solverCells;
     };
     auto held = [&] {
       QCoreApplication::processEvents();
       malloc_trim(0);
-      return Held{residentMegabytes(), constraintsUnder(*window.contentView()), logLines};
+      const auto stats = ui::ConstraintEngine::shared()->stats(*window.contentView());
+      return Held{residentMegabytes(), constraintsUnder(*window.contentView()), logLines, stats.solverCells};
     };
     const Held heldBefore = held();
 
@@ -570,6 +576,7 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
     state.counters["rss_growth_mb"] = heldAfter.rssMb - heldBefore.rssMb;
     state.counters["constraints_growth"] = double(heldAfter.constraints) / double(heldBefore.constraints);
     state.counters["log_lines"] = double(heldAfter.logLines - heldBefore.logLines);
+    state.counters["solver_cells_growth"] = double(heldAfter.solverCells) / double(heldBefore.solverCells);
   }
   fnd::setLogSink(previous);
 }
