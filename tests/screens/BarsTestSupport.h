@@ -34,11 +34,7 @@ struct UnitRig {
     sim.service->init();
     sim.service->getAllData(progress.block());
     EXPECT_TRUE(runUntil([&] { return progress.done(); }));
-    GGEffectFunManager::Parts parts;
-    parts.service = sim.service;
-    parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-    parts.diaryFile = folder / "diary";
-    manager = GGEffectFunManager::create(parts);
+    manager = makeManager(sim.service, folder);
   }
   const std::shared_ptr<sim::UnitApplication>& unit() const { return sim.app; }
   const HIDServiceViewModePtr& service() const { return sim.service; }

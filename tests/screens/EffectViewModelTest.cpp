@@ -260,11 +260,7 @@ struct RecordedEditor {
   EffectViewModelPtr model;
 
   explicit RecordedEditor(EffectViewModel::SlotTableLoader slots = shippedSlotTable) {
-    GGEffectFunManager::Parts parts;
-    parts.service = recorder.service;
-    parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-    parts.diaryFile = folder / "diary";
-    manager = GGEffectFunManager::create(parts);
+    manager = makeManager(recorder.service, folder);
     model = EffectViewModel::create({recorder.service, manager, std::move(slots)});
   }
 };

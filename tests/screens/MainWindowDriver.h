@@ -32,7 +32,9 @@
 #include "screens/ShellRig.h"
 #include "screens/bars/GGFunctionBottomView.h"
 #include "screens/bars/TopView.h"
+#include "device/records/DeviceConstants.h"
 #include "screens/editor/EffectDataView.h"
+#include "screens/models/EffectViewModel.h"
 #include "screens/presets/PresetView.h"
 #include "screens/shell/ViewController.h"
 #include "ui/ViewTestSupport.h"
@@ -108,6 +110,14 @@ public:
   PresetView& list() const { return as<PresetView>(rig_.vc().presetView); }
   GGFunctionBottomView& bar() const { return as<GGFunctionBottomView>(rig_.vc().chainView); }
   EffectDataView& editor() const { return as<EffectDataView>(rig_.vc().moduleView); }
+  // Whether the unit shows module m's page and the editor the same module:
+  // its title, and the knobs of its type.
+  bool showsModule(int m) const {
+    const std::string name = EffectViewModel::moduleName(m);
+    EffectDataView& e = editor();
+    return rig_.sim.app->editBuffer().page == dev::kFirstModulePage + m && e.titleTF->stringValue() == name &&
+           e.moduleParamViewModel->curModel && e.moduleParamViewModel->curModel->effectName == name;
+  }
 
   // ---- the pointer
   static ui::Point inWindow(const ui::View& view, ui::Point local) { return view.convertPointToView(local, nullptr); }

@@ -91,12 +91,7 @@ struct Flow {
   // Chooses module m in the module bar and waits for the editor to show it.
   void chooseModule(int m) {
     w->click(*w->bar().btns().at(static_cast<size_t>(m)));
-    ASSERT_TRUE(waitUntil([&] {
-      auto& editor = w->editor();
-      return unit().editBuffer().page == 6 + m && editor.titleTF->stringValue() == EffectViewModel::moduleName(m) &&
-             editor.moduleParamViewModel->curModel &&
-             editor.moduleParamViewModel->curModel->effectName == EffectViewModel::moduleName(m);
-    })) << "module " << m << " not shown";
+    ASSERT_TRUE(waitUntil([&] { return w->showsModule(m); })) << "module " << m << " not shown";
     flushMainQueue();
     w->window().layoutIfNeeded();
   }
@@ -685,11 +680,7 @@ TEST(MainWindowPieces, AModuleFrameDecodedWhileAScreenSendsDoesNotGoOutInstead) 
   Recorder recorder;
   loadUnit(recorder, 1, 6 + 7);
   TempFolder folder;
-  GGEffectFunManager::Parts parts;
-  parts.service = recorder.service;
-  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  parts.diaryFile = folder / "diary";
-  const GGEffectFunManagerPtr manager = GGEffectFunManager::create(parts);
+  const GGEffectFunManagerPtr manager = makeManager(recorder.service, folder);
   EffectDataViewModel editor({recorder.service, manager});
   const auto bar = GGFunctionViewModel::create({recorder.service, manager});
   flushMainQueue();
@@ -733,11 +724,7 @@ TEST(MainWindowPieces, AnEchoOvertakenByANewerSendLeavesTheKnobsAlone) {
   Recorder recorder;
   loadUnit(recorder, 1, 6 + 7);
   TempFolder folder;
-  GGEffectFunManager::Parts parts;
-  parts.service = recorder.service;
-  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  parts.diaryFile = folder / "diary";
-  const GGEffectFunManagerPtr manager = GGEffectFunManager::create(parts);
+  const GGEffectFunManagerPtr manager = makeManager(recorder.service, folder);
   recorder.service->loadXML();
   const auto types = EffectViewModel::create({recorder.service, manager, shippedSlotTable});
   flushMainQueue();

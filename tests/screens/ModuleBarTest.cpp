@@ -138,11 +138,7 @@ TEST(ModuleBarWithUnit, TheUnitsPanelShowsInTheBar) {
 TEST(ModuleBarBounds, ValuesNoUnitShouldGiveAreIgnored) {
   Recorder recorder;
   TempFolder folder;
-  GGEffectFunManager::Parts parts;
-  parts.service = recorder.service;
-  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  parts.diaryFile = folder / "diary";
-  auto manager = GGEffectFunManager::create(parts);
+  auto manager = makeManager(recorder.service, folder);
 
   // Before any data: nothing reported, nothing switched, nothing sent.
   auto bar = GGFunctionBottomView::create({recorder.service, manager});
@@ -193,11 +189,7 @@ TEST(ModuleBarBounds, ValuesNoUnitShouldGiveAreIgnored) {
 TEST(ModuleBarBounds, OnlyChangesOfWhatTheBarShowsAreReported) {
   Recorder recorder;
   TempFolder folder;
-  GGEffectFunManager::Parts parts;
-  parts.service = recorder.service;
-  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  parts.diaryFile = folder / "diary";
-  auto manager = GGEffectFunManager::create(parts);
+  auto manager = makeManager(recorder.service, folder);
   loadUnit(recorder, 4, 6 + 2);
 
   auto model = GGFunctionViewModel::create({recorder.service, manager});

@@ -72,12 +72,7 @@ struct Program {
   // The module from the module bar, shown in the editor.
   void chooseModule(int m) {
     clickOnce(*w->bar().btns().at(static_cast<size_t>(m)));
-    ASSERT_TRUE(waitUntil([&] {
-      auto& editor = w->editor();
-      return unit().editBuffer().page == 6 + m && editor.titleTF->stringValue() == EffectViewModel::moduleName(m) &&
-             editor.moduleParamViewModel->curModel &&
-             editor.moduleParamViewModel->curModel->effectName == EffectViewModel::moduleName(m);
-    })) << "module " << m << " not shown";
+    ASSERT_TRUE(waitUntil([&] { return w->showsModule(m); })) << "module " << m << " not shown";
     flushMainQueue();
     w->window().layoutIfNeeded();
   }

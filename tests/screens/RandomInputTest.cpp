@@ -169,15 +169,7 @@ struct RunningProgram {
     fs::create_directories(library);
     for (const char* name : {"Empty.pqv", "noise.pqv", "empty.pqv"}) fs::copy_file(files.folder / name, library / name);
     if (boot) {
-      loader = sim::SimBootloader::install(*rig.sim.unit);
-      // As the unit does: it restarts once the image is written.
-      sim::SimBootloader::Knobs knobs;
-      knobs.leaveBusAfterFinish = true;
-      loader->setKnobs(knobs);
-      auto timing = rig.sim.hid->timing();
-      timing.progressFirstTick = std::chrono::milliseconds(20);
-      timing.progressInterval = std::chrono::milliseconds(5);
-      rig.sim.hid->setTiming(timing);
+      loader = rig.installRestartingBootLoader();
       const fs::path image = rig.folder / libupdate_zarvo::kFirmwareImageName;
       TempFolder::write(image, sim::makeTestFirmware(sim::TestFirmwareSpec::withBlocks(40)));
       rig.launch();

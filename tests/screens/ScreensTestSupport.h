@@ -35,6 +35,17 @@ inline void flushMainQueue() {
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return reached; }, kBound));
 }
 
+// An editor state manager over `service`, with its defaults and diary in
+// `folder`.
+template <class Folder>
+GGEffectFunManagerPtr makeManager(const HIDServiceViewModePtr& service, const Folder& folder) {
+  GGEffectFunManager::Parts parts;
+  parts.service = service;
+  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
+  parts.diaryFile = folder / "diary";
+  return GGEffectFunManager::create(parts);
+}
+
 // Reads the whole simulated unit into the rig's service (the unit echoing
 // each module write when `echo`), then makes an editor state manager of the
 // rig's own, with its defaults and diary in `folder`.
@@ -48,11 +59,7 @@ GGEffectFunManagerPtr readUnitAndMakeManager(SimRig& sim, ProgressLog& progress,
   sim.service->init();
   sim.service->getAllData(progress.block());
   EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-  GGEffectFunManager::Parts parts;
-  parts.service = sim.service;
-  parts.defaults = fnd::UserDefaults::withFile(folder / "defaults.json");
-  parts.diaryFile = folder / "diary";
-  return GGEffectFunManager::create(parts);
+  return makeManager(sim.service, folder);
 }
 
 }  // namespace svc_test

@@ -21,6 +21,7 @@
 #include "screens/shell/AppDelegate.h"
 #include "screens/shell/MainScreens.h"
 #include "screens/shell/ViewController.h"
+#include "sim/bootloader/SimBootloader.h"
 
 namespace svc_test {
 
@@ -64,6 +65,19 @@ struct ShellRig {
   void launch() {
     app = fnd::make<AppDelegate>(ShellParts{sim.service, defaults});
     app->launch();
+  }
+  // A boot loader on the unit that restarts it once the image is written,
+  // as the unit does, with the updater's progress ticks made quick.
+  std::shared_ptr<sim::SimBootloader> installRestartingBootLoader() {
+    auto loader = sim::SimBootloader::install(*sim.unit);
+    sim::SimBootloader::Knobs knobs;
+    knobs.leaveBusAfterFinish = true;
+    loader->setKnobs(knobs);
+    auto timing = sim.hid->timing();
+    timing.progressFirstTick = std::chrono::milliseconds(20);
+    timing.progressInterval = std::chrono::milliseconds(5);
+    sim.hid->setTiming(timing);
+    return loader;
   }
   ViewController& vc() const { return *app->viewController(); }
   ui::Window& window() const { return *app->baseWindow(); }

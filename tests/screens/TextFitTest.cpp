@@ -369,14 +369,7 @@ TEST(TextFit, EveryLabelAndButtonOfEveryScreenHoldsItsText) {
   {
     SCOPED_TRACE("the firmware update window");
     ShellRig rig{identityWith('B')};
-    auto loader = sim::SimBootloader::install(*rig.sim.unit);
-    sim::SimBootloader::Knobs knobs;
-    knobs.leaveBusAfterFinish = true;
-    loader->setKnobs(knobs);
-    auto timing = rig.sim.hid->timing();
-    timing.progressFirstTick = std::chrono::milliseconds(20);
-    timing.progressInterval = std::chrono::milliseconds(5);
-    rig.sim.hid->setTiming(timing);
+    auto loader = rig.installRestartingBootLoader();
     rig.launch();
     auto update = rig.vc().updateVC();
     ASSERT_TRUE(update && update->window());
