@@ -484,6 +484,9 @@ void BM_ScreensOpenedAndClosed(benchmark::State& state) {
   for (auto _ : state) {
     Program p(/*paced=*/false);
     if (!launchToMainScreen(p, state)) break;
+    // Like the program's own simulated unit, this one keeps no record of the
+    // frames it is sent: what grows here is the program's.
+    p.unit->setKeepsRecord(false);
     // The window as a user finds it: the unit list filled with the names it
     // reads a while after it is made.
     if (!unitListNamed(p)) {

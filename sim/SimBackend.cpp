@@ -150,6 +150,8 @@ std::shared_ptr<SimBackend> SimBackend::forEnvironment(const std::string& value)
   }
   auto unit = std::make_shared<SimulatedUnit>(identity);
   unit->setPaced(true);
+  // Nothing reads back what the program sends it.
+  unit->setKeepsRecord(false);
   // In its boot loader the unit takes a firmware update (of a test image; see
   // resources/tools/make_test_firmware.py) and restarts, leaving the bus.
   SimBootloader::Knobs bootKnobs;

@@ -70,17 +70,26 @@ std::vector<ReceivedFrame> SimulatedUnit::receivedFrames() const {
 
 size_t SimulatedUnit::receivedCount() const {
   std::lock_guard guard(mutex_);
-  return received_.size();
+  return receivedCount_;
 }
 
 bool SimulatedUnit::waitForFrames(size_t count, Clock::duration bound) const {
   std::unique_lock lock(mutex_);
-  return framesArrived_.wait_for(lock, bound, [&] { return received_.size() >= count; });
+  return framesArrived_.wait_for(lock, bound, [&] { return receivedCount_ >= count; });
 }
 
 void SimulatedUnit::clearReceived() {
+  std::vector<ReceivedFrame> dropped;  // freed after unlocking
   std::lock_guard guard(mutex_);
-  received_.clear();
+  dropped.swap(received_);
+  receivedCount_ = 0;
+}
+
+void SimulatedUnit::setKeepsRecord(bool keeps) {
+  std::vector<ReceivedFrame> dropped;  // freed after unlocking
+  std::lock_guard guard(mutex_);
+  keepsRecord_ = keeps;
+  if (!keeps) dropped.swap(received_);
 }
 
 void SimulatedUnit::received(std::span<const uint8_t> f) {
@@ -93,7 +102,8 @@ void SimulatedUnit::received(std::span<const uint8_t> f) {
   Handler handler;
   {
     std::lock_guard guard(mutex_);
-    received_.push_back(rf);
+    ++receivedCount_;
+    if (keepsRecord_) received_.push_back(rf);
     if (!identifyRequest) handler = (identity_.mode == 'B' ? bootLoader_ : application_)[rf.cmd];
   }
   framesArrived_.notify_all();

@@ -13,7 +13,8 @@
 //     (application or boot loader), called for every good frame the host
 //     sends; a handler answers through sendFrame(). Presets, records, IR/NR,
 //     backup and the boot loader are added as handler sets;
-//   - a record of every frame received, with its time, for assertions;
+//   - a record of every frame received, with its time, for assertions (a
+//     unit nobody asserts on keeps none: see setKeepsRecord);
 //   - sending any frame, byte stream or raw report a test asks for (the
 //     unit's panel and fault knobs build on these).
 //
@@ -104,11 +105,18 @@ public:
   size_t pendingReports() const;
 
   // --- what the host sent ---
+  // The frames kept since the last clearReceived(), in order.
   std::vector<ReceivedFrame> receivedFrames() const;
+  // The frames received since the last clearReceived(), kept or not.
   size_t receivedCount() const;
   // Waits until at least `count` frames were received; false after `bound`.
   bool waitForFrames(size_t count, Clock::duration bound) const;
   void clearReceived();
+  // Whether received frames are kept for receivedFrames() (they are by
+  // default). A unit that runs for as long as the program does keeps none,
+  // or the record would grow with every frame the host sends; turning it off
+  // drops what was kept. Frames are counted and handled either way.
+  void setKeepsRecord(bool keeps);
 
   // --- USB ---
   // Pulls the plug: reads of the host fail, writes fail, and the unit is no
@@ -159,6 +167,8 @@ private:
   uint64_t toHost_ = 0;
   uint64_t fromHost_ = 0;
   std::vector<ReceivedFrame> received_;
+  size_t receivedCount_ = 0;
+  bool keepsRecord_ = true;
   std::array<Handler, 256> application_;
   std::array<Handler, 256> bootLoader_;
   std::shared_ptr<SimTrace> trace_;

@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "device/codec/FrameCodec.h"
+#include "platform/foundation/Log.h"
 #include "sim/SimBackend.h"
+#include "sim/unit/UnitApplication.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -198,6 +200,31 @@ TEST(SimulatedUnitTest, UnpluggingAndReopeningEndTheConnection) {
   EXPECT_FALSE(again->write(reportOf(kIdentifyRequest)));
   EXPECT_TRUE(link.backend->enumerate(0x0483, 0x5703, 200).empty());
   EXPECT_EQ(link.backend->open(again->info()).device, nullptr);
+}
+
+// The unit the program itself runs on (QV450_SIMULATOR) is sent a page change
+// each time a screen opens or closes, for as long as the program runs: it
+// takes and counts every frame but keeps none of them.
+TEST(SimulatedUnitTest, TheProgramsOwnUnitKeepsNoRecordOfWhatItIsSent) {
+  auto previousSink = fnd::setLogSink([](const std::string&) {});
+  constexpr size_t kFrames = 2000;
+  for (const char* mode : {"app", "boot"}) {
+    SCOPED_TRACE(mode);
+    auto backend = sim::SimBackend::forEnvironment(mode);
+    ASSERT_EQ(backend->units().size(), 1u);
+    auto unit = backend->units().front();
+    unit->setPaced(false);
+    auto device = backend->open(backend->enumerate(0x0483, 0x5703, 200).at(0)).device;
+    ASSERT_NE(device, nullptr);
+    for (size_t i = 0; i < kFrames; ++i) {
+      const uint8_t page = i % 2 ? 0x00 : 0x0C;
+      ASSERT_TRUE(device->write(reportOf(frame::build(sim::UnitApplication::kSetPage, Bytes{page, 0x00}))));
+    }
+    EXPECT_EQ(unit->receivedCount(), kFrames);
+    EXPECT_TRUE(unit->waitForFrames(kFrames, 0s));
+    EXPECT_EQ(unit->receivedFrames().size(), 0u);
+  }
+  fnd::setLogSink(previousSink);
 }
 
 }  // namespace
