@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,13 +42,17 @@ std::optional<int64_t> creationTime(int dir, const char* name) {
 }
 
 // One listing of a folder. The reader hands the preset files it finds over
-// in batches as it goes; the statx of a batch is done by whoever takes it
-// first: workers of the global queue, called in while there are batches
-// waiting, and the reader itself once the folder is read. A worker takes
-// batches while they come and leaves when the reader is slow (never held
-// for longer than kStay without work), and the reader never waits for a
-// worker that has not begun, so a listing ends even when no worker is free. A worker that comes late finds
-// nothing left and touches nothing but this shared state.
+// in batches as it goes; a batch is looked at by whoever takes it first:
+// workers of the global queue, called in while there are batches waiting,
+// and the reader itself once the folder is read. Looking at a batch is one
+// statx per file, then its listed names in list order (a run). Runs are
+// merged two of the same level at a time as they come, so that by the end
+// of the folder most of the ordering is done and the reader merges a few
+// runs. A worker takes batches while they come and leaves when the reader
+// is slow (never held for longer than kStay without work), and the reader
+// never waits for a worker that has not begun, so a listing ends even when
+// no worker is free. A worker that comes late finds nothing left and
+// touches nothing but this shared state.
 class Listing : public std::enable_shared_from_this<Listing> {
 public:
   static constexpr size_t kBatch = 128;
@@ -55,14 +60,19 @@ public:
   struct Entry {
     size_t offset = 0;      // of the file name in the batch's `names`, ending in '\0'
     size_t baseLength = 0;  // the name without ".pqv"
-    std::optional<int64_t> born;
   };
   struct Batch {
     std::string names;
     std::vector<Entry> entries;
-    const char* fileName(const Entry& e) const { return names.data() + e.offset; }
-    std::string_view baseName(const Entry& e) const { return {names.data() + e.offset, e.baseLength}; }
   };
+  struct Found {
+    int64_t born;
+    std::string name;
+  };
+  // Newest first; names of the same time in name order. Names in a folder
+  // differ, so no two entries are equal and any order of merging gives the
+  // same list.
+  static bool before(const Found& a, const Found& b) { return a.born != b.born ? a.born > b.born : a.name < b.name; }
 
   Listing(int dir, unsigned workers) : dir_(dir), workers_(workers) {}
 
@@ -81,19 +91,30 @@ public:
     waiting_.notify_one();
     if (callWorker) dispatch::Queue::global()->async([self = shared_from_this()] { self->work(); });
   }
-  // The reader, at the end of the folder: takes what is left, then waits
-  // for the batches workers are still on.
-  void finish() {
+  // The reader, at the end of the folder: takes what is left, waits for
+  // what workers are still on, and gives the whole list in order.
+  std::vector<Found> finish() {
     std::unique_lock<std::mutex> lock(mutex_);
     allRead_ = true;
     waiting_.notify_all();
     takeAll(lock);
-    allLooked_.wait(lock, [&] { return looked_ == batches_.size(); });
+    allSettled_.wait(lock, [&] { return holding_ == 0; });
+    std::vector<Run> runs = std::move(runs_);
+    lock.unlock();
+    if (runs.empty()) return {};
+    // Smallest first, so that no entry is moved more often than it must be.
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.found.size() < b.found.size(); });
+    Run all = std::move(runs.front());
+    for (size_t i = 1; i < runs.size(); ++i) all = merged(std::move(all), std::move(runs[i]));
+    return std::move(all.found);
   }
-  // After finish(): every batch, looked at.
-  const std::vector<std::unique_ptr<Batch>>& batches() const { return batches_; }
 
 private:
+  struct Run {
+    unsigned level = 0;  // 0 for a batch; one more than its halves for a merge
+    std::vector<Found> found;
+  };
+
   void work() {
     std::unique_lock<std::mutex> lock(mutex_);
     // A worker stays while batches come in quick succession, so that it is
@@ -105,12 +126,51 @@ private:
   // Looks at batches until none is waiting; `lock` is held on entry and exit.
   void takeAll(std::unique_lock<std::mutex>& lock) {
     while (taken_ < batches_.size()) {
-      Batch& batch = *batches_[taken_++];
+      std::unique_ptr<Batch> batch = std::move(batches_[taken_++]);
+      ++holding_;
       lock.unlock();
-      for (Entry& e : batch.entries) e.born = creationTime(dir_, batch.fileName(e));
+      Run run{0, look(*batch)};
+      batch.reset();
       lock.lock();
-      if (++looked_ == batches_.size()) allLooked_.notify_all();
+      settle(std::move(run), lock);
     }
+  }
+  // The listed names of a batch, in list order.
+  std::vector<Found> look(const Batch& batch) const {
+    std::vector<Found> found;
+    found.reserve(batch.entries.size());
+    for (const Entry& e : batch.entries) {
+      const char* name = batch.names.data() + e.offset;
+      if (const std::optional<int64_t> born = creationTime(dir_, name)) found.push_back({*born, {name, e.baseLength}});
+    }
+    std::sort(found.begin(), found.end(), before);
+    return found;
+  }
+  // Merges `run` with runs of its level while there are any, then leaves it
+  // with the others; `lock` is held on entry and exit, and `run` was counted
+  // in holding_.
+  void settle(Run run, std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+      const auto same = std::find_if(runs_.begin(), runs_.end(), [&](const Run& r) { return r.level == run.level; });
+      if (same == runs_.end()) break;
+      Run other = std::move(*same);
+      runs_.erase(same);
+      lock.unlock();
+      const unsigned level = run.level + 1;
+      run = merged(std::move(run), std::move(other));
+      run.level = level;
+      lock.lock();
+    }
+    runs_.push_back(std::move(run));
+    if (--holding_ == 0) allSettled_.notify_all();
+  }
+  static Run merged(Run a, Run b) {
+    Run out{std::max(a.level, b.level), {}};
+    out.found.reserve(a.found.size() + b.found.size());
+    std::merge(std::make_move_iterator(a.found.begin()), std::make_move_iterator(a.found.end()),
+               std::make_move_iterator(b.found.begin()), std::make_move_iterator(b.found.end()),
+               std::back_inserter(out.found), before);
+    return out;
   }
 
   // How long a worker waits for the reader's next batch before it leaves.
@@ -120,13 +180,28 @@ private:
   const unsigned workers_;
   std::mutex mutex_;
   std::condition_variable waiting_;
-  std::condition_variable allLooked_;
+  std::condition_variable allSettled_;
   std::vector<std::unique_ptr<Batch>> batches_;
   size_t taken_ = 0;
-  size_t looked_ = 0;
+  // Batches taken and runs being merged, not yet back among runs_.
+  size_t holding_ = 0;
+  std::vector<Run> runs_;
   unsigned working_ = 0;
   bool allRead_ = false;
 };
+
+// How many workers a listing calls in besides its reader: one less than
+// the processors this process may run on, and no more than four. A statx
+// costs about as much as reading four entries of the folder, so four keep
+// up with the reader; more only take processors from it.
+unsigned listingWorkers() {
+  constexpr unsigned kMost = 4;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
+  const unsigned processors = usable > 0 ? static_cast<unsigned>(usable) : std::thread::hardware_concurrency();
+  return std::clamp(processors, 2u, kMost + 1) - 1;
+}
 
 class Fd {
 public:
@@ -269,46 +344,29 @@ std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path
     ::close(fd);
     return {};
   }
-  auto listing = std::make_shared<Listing>(fd, std::max(1u, std::thread::hardware_concurrency()) - 1);
+  auto listing = std::make_shared<Listing>(fd, listingWorkers());
   const size_t ext = std::strlen(kDotExtension);
   auto batch = std::make_unique<Listing::Batch>();
-  size_t found = 0;
   errno = 0;
   while (const dirent* d = ::readdir(stream)) {
     // Folders are never listed: no need to look at them.
     if (d->d_type == DT_DIR) continue;
     const size_t length = std::strlen(d->d_name);
     if (length <= ext || std::memcmp(d->d_name + length - ext, kDotExtension, ext) != 0) continue;
-    batch->entries.push_back({batch->names.size(), length - ext, std::nullopt});
+    batch->entries.push_back({batch->names.size(), length - ext});
     batch->names.append(d->d_name, length + 1);
     if (batch->entries.size() < Listing::kBatch) continue;
-    found += batch->entries.size();
     listing->add(std::move(batch));
     batch = std::make_unique<Listing::Batch>();
   }
   if (errno != 0) fnd::log("computer presets: listing %s: %s", dir.c_str(), std::strerror(errno));
-  if (!batch->entries.empty()) {
-    found += batch->entries.size();
-    listing->add(std::move(batch));
-  }
-  listing->finish();
+  if (!batch->entries.empty()) listing->add(std::move(batch));
+  std::vector<Listing::Found> listed = listing->finish();
   ::closedir(stream);
 
-  struct Found {
-    int64_t born;
-    std::string_view name;
-  };
-  std::vector<Found> listed;
-  listed.reserve(found);
-  for (const auto& b : listing->batches())
-    for (const auto& e : b->entries)
-      if (e.born) listed.push_back({*e.born, b->baseName(e)});
-  // Newest first; names of the same time in name order.
-  std::sort(listed.begin(), listed.end(),
-            [](const Found& a, const Found& b) { return a.born != b.born ? a.born > b.born : a.name < b.name; });
   std::vector<std::string> names;
   names.reserve(listed.size());
-  for (const Found& f : listed) names.emplace_back(f.name);
+  for (Listing::Found& f : listed) names.push_back(std::move(f.name));
   return names;
 }
 
