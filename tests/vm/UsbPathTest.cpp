@@ -354,6 +354,9 @@ int run(const Options& o) {
   // controller moves interrupt reports as fast as it can, while the unit's
   // full-speed port carries one per millisecond.
   auto unit = sim::SimBackend::forEnvironment(o.mode == 'A' ? "app" : "boot")->units().front();
+  // The program's own unit keeps no record of what it is sent; this check
+  // reads it.
+  unit->setKeepsRecord(true);
   vmtest::GadgetfsUnit gadget(unit, vmtest::UsbIdentity{});
   auto other = sim::SimBackend::forEnvironment("app")->units().front();
   vmtest::HidgUnit otherGadget(other);
