@@ -72,6 +72,36 @@ struct MenuSeen {
   }
 };
 
+// Right-clicks `row` of `table` with the pointer and hands the context menu
+// that opens to `answer`, which must close it. The menu runs its own loop; a
+// timer answers it from inside (the timer fires in no other loop: it stops
+// when the right-click returns). False when no menu opened.
+inline bool answerContextMenu(ui::Window& window, ui::TableView& table, long row,
+                              const std::function<void(QMenu&)>& answer) {
+  table.scrollRowToVisible(row);
+  window.layoutIfNeeded();
+  const ui::Rect r = table.rectOfRow(row);
+  const ui::Point at = table.convertPointToView({r.midX(), r.midY()}, nullptr);
+  bool opened = false;
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    timer.stop();
+    opened = true;
+    answer(*menu);
+  });
+  timer.start();
+  ui::testing::Pointer pointer(window);
+  pointer.move(at);
+  pointer.press(at, Qt::RightButton);
+  pointer.releasedElsewhere(Qt::RightButton);
+  timer.stop();
+  flushMainQueue();
+  return opened;
+}
+
 class MainWindowDriver {
 public:
   // Made before `rig` launches the program: the pop-up service is the
@@ -157,40 +187,20 @@ public:
   // item with that title (or closes the menu when `choose` is empty or the
   // item cannot be chosen). Returns what the menu showed.
   MenuSeen contextMenu(ui::TableView& table, long row, const std::string& choose) {
-    table.scrollRowToVisible(row);
-    window().layoutIfNeeded();
-    const ui::Rect r = table.rectOfRow(row);
-    const ui::Point at = inWindow(table, {r.midX(), r.midY()});
     MenuSeen seen;
-    bool handled = false;
-    // The menu runs its own loop; a timer answers it from inside (the timer
-    // fires in no other loop: it stops when the right-click returns).
-    QTimer timer;
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) return;
-      timer.stop();
-      handled = true;
+    const bool opened = answerContextMenu(window(), table, row, [&](QMenu& menu) {
       QAction* chosen = nullptr;
-      for (QAction* a : menu->actions()) {
+      for (QAction* a : menu.actions()) {
         if (a->isSeparator()) continue;
         seen.titles.push_back(a->text().toStdString());
         seen.enabled.push_back(a->isEnabled());
         if (a->isEnabled() && a->text().toStdString() == choose) chosen = a;
       }
-      if (chosen) menu->setActiveAction(chosen);
+      if (chosen) menu.setActiveAction(chosen);
       QKeyEvent key(QEvent::KeyPress, chosen ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier);
-      QCoreApplication::sendEvent(menu, &key);
+      QCoreApplication::sendEvent(&menu, &key);
     });
-    timer.start();
-    ui::testing::Pointer pointer(window());
-    pointer.move(at);
-    pointer.press(at, Qt::RightButton);
-    pointer.releasedElsewhere(Qt::RightButton);
-    timer.stop();
-    EXPECT_TRUE(handled) << "no context menu opened on row " << row;
-    flushMainQueue();
+    EXPECT_TRUE(opened) << "no context menu opened on row " << row;
     return seen;
   }
 

@@ -223,38 +223,20 @@ void checkTypeList(FitCheck& fit, MainWindowDriver& w, const std::string& module
 // Opens the context menu of `table` on `row` and measures its items in the
 // menu's own font and item width, then closes it.
 void checkMenu(FitCheck& fit, ui::Window& window, ui::TableView& table, long row, const std::string& where) {
-  table.scrollRowToVisible(row);
-  window.layoutIfNeeded();
-  const ui::Rect r = table.rectOfRow(row);
-  const ui::Point at = table.convertPointToView({r.midX(), r.midY()}, nullptr);
-  bool seen = false;
-  QTimer timer;
-  timer.setInterval(10);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (!menu) return;
-    timer.stop();
-    seen = true;
-    for (QAction* a : menu->actions()) {
+  const bool opened = answerContextMenu(window, table, row, [&](QMenu& menu) {
+    for (QAction* a : menu.actions()) {
       if (a->isSeparator()) continue;
-      const QRect g = menu->actionGeometry(a);
-      const double width = QFontMetricsF(menu->font()).horizontalAdvance(a->text());
+      const QRect g = menu.actionGeometry(a);
+      const double width = QFontMetricsF(menu.font()).horizontalAdvance(a->text());
       if (width > g.width())
         ADD_FAILURE() << where << ": the menu item \"" << a->text().toStdString() << "\" is " << width
                       << " wide in a " << g.width() << " item";
       ++fit.measured;
     }
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QCoreApplication::sendEvent(menu, &key);
+    QCoreApplication::sendEvent(&menu, &key);
   });
-  timer.start();
-  ui::testing::Pointer pointer(window);
-  pointer.move(at);
-  pointer.press(at, Qt::RightButton);
-  pointer.releasedElsewhere(Qt::RightButton);
-  timer.stop();
-  EXPECT_TRUE(seen) << "no menu opened for " << where;
-  flushMainQueue();
+  EXPECT_TRUE(opened) << "no menu opened for " << where;
 }
 
 // The program's questions and tips, as the program words them.
