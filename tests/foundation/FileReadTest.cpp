@@ -106,6 +106,16 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
   const fnd::Array list = again->objectForKey("list").asArray();
   ASSERT_EQ(list.size(), 3u);
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(list[i].asString(), odd[i]) << i;
+  // As deep as such strings are looked for, 64 lists down, one comes back.
+  Value deep(odd[0]);
+  for (int i = 0; i < 64; ++i) deep = Value(fnd::Array{deep});
+  ASSERT_TRUE(again->setObjectForKey("deep", deep));
+  Value back = fnd::UserDefaults::withFile(file)->objectForKey("deep");
+  for (int i = 0; i < 64 && back.isArray() && back.asArray().size() == 1; ++i) {
+    const Value inner = back.asArray()[0];
+    back = inner;
+  }
+  EXPECT_TRUE(back.isString() && back.asString() == odd[0]);
 
   // UTF-8 strings are in the file as they are, so existing files read the
   // same; the others are not written with replacement characters.

@@ -82,26 +82,33 @@ constexpr const char* kBytesKey = "$bytes";
 // Deeper parts pass unchanged (nothing kept this way nests so deep).
 constexpr int kMaxBytesDepth = 64;
 
-Value encodeAt(const Value& v, int depth) {
-  if (v.isString() && !utf8::isValid(v.asString())) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(2 * v.asString().size());
-    for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
-    return Value(Dictionary{{kBytesKey, Value(std::move(hex))}});
-  }
+// `v` with every part that `replace` answers for replaced, walking arrays and
+// dictionaries down to kMaxBytesDepth.
+template <class Replace>
+Value rewrite(const Value& v, int depth, const Replace& replace) {
+  if (std::optional<Value> replaced = replace(v)) return std::move(*replaced);
   if (depth >= kMaxBytesDepth) return v;
   if (v.isArray()) {
     std::vector<Value> items;
-    for (const Value& x : v.asArray()) items.push_back(encodeAt(x, depth + 1));
+    for (const Value& x : v.asArray()) items.push_back(rewrite(x, depth + 1, replace));
     return Value(Array(std::move(items)));
   }
   if (v.isDictionary()) {
     Dictionary::Map m;
-    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, encodeAt(x, depth + 1));
+    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, rewrite(x, depth + 1, replace));
     return Value(Dictionary(std::move(m)));
   }
   return v;
+}
+
+// A string that is not UTF-8 as an {"$bytes": hex} object.
+std::optional<Value> bytesObject(const Value& v) {
+  if (!v.isString() || utf8::isValid(v.asString())) return std::nullopt;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * v.asString().size());
+  for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
+  return Value(Dictionary{{kBytesKey, Value(std::move(hex))}});
 }
 
 // The bytes an {"$bytes": hex} object stands for; nothing for any other
@@ -126,26 +133,16 @@ std::optional<std::string> bytesOf(const Dictionary& d) {
   return out;
 }
 
-Value decodeAt(const Value& v, int depth) {
-  if (depth >= kMaxBytesDepth) return v;
-  if (v.isArray()) {
-    std::vector<Value> items;
-    for (const Value& x : v.asArray()) items.push_back(decodeAt(x, depth + 1));
-    return Value(Array(std::move(items)));
-  }
-  if (v.isDictionary()) {
-    if (auto bytes = bytesOf(v.asDictionary())) return Value(std::move(*bytes));
-    Dictionary::Map m;
-    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, decodeAt(x, depth + 1));
-    return Value(Dictionary(std::move(m)));
-  }
-  return v;
-}
-
 }  // namespace
 
-Value encodeBytesForJson(const Value& v) { return encodeAt(v, 0); }
+Value encodeBytesForJson(const Value& v) { return rewrite(v, 0, bytesObject); }
 
-Value decodeBytesFromJson(const Value& v) { return decodeAt(v, 0); }
+Value decodeBytesFromJson(const Value& v) {
+  return rewrite(v, 0, [](const Value& part) -> std::optional<Value> {
+    if (!part.isDictionary()) return std::nullopt;
+    if (std::optional<std::string> bytes = bytesOf(part.asDictionary())) return Value(std::move(*bytes));
+    return std::nullopt;
+  });
+}
 
 }  // namespace fnd
