@@ -79,14 +79,16 @@ configure() {
   cmake -S . -B "$dir" -G Ninja "$@" > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
 }
 
-# Names in /tmp and the home folder (three levels down, the compiler cache
-# aside), to see what the tests leave behind. The X server's socket folders
-# are the system's.
+# Names in /tmp and the home folder (three levels down, the compiler cache,
+# this checkout and the build folder aside: a checkout in the home folder
+# gets its ThreadSanitizer build while the tests run), to see what the tests
+# leave behind. The X server's socket folders are the system's.
 leftovers_snapshot() {
   {
     find /tmp -mindepth 1 -maxdepth 1 \
       ! -name .X11-unix ! -name .ICE-unix ! -name .XIM-unix ! -name .font-unix ! -name '.X*-lock'
-    find "$HOME" -mindepth 1 -maxdepth 3 ! -path "$HOME/.cache/ccache*" ! -path "$HOME/.ccache*"
+    find "$HOME" -mindepth 1 -maxdepth 3 ! -path "$HOME/.cache/ccache*" ! -path "$HOME/.ccache*" \
+      ! -path "$root" ! -path "$root/*" ! -path "$build" ! -path "$build/*"
   } 2>/dev/null | sort
 }
 
