@@ -7,15 +7,24 @@
 // button found is measured with the font it draws with, in the box it draws
 // in; a text that is elided, wrapped in a one-line frame, broken inside a
 // word, taller than its frame or wider than it is reported with its text and
-// frame. Pictures of the screens are saved as fit-*.png in the build folder.
+// frame. The module bar's titles, drawn in its pictures, are measured by
+// their ink. At the window's first size, the knobs of each module's type with
+// the most knobs are in sight or the grid shows its scroller. Pictures of the
+// screens are saved as fit-*.png in the build folder.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QWidget>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +34,7 @@
 #include <sstream>
 
 #include "controls/GGCoustomButton.h"
+#include "controls/GGFunctionButton.h"
 #include "controls/GGPopView.h"
 #include "controls/NSPopNormalView.h"
 #include "controls/SettingResetView.h"
@@ -40,6 +50,7 @@
 #include "screens/exp/ExpViewController.h"
 #include "screens/presets/LocalPresetView.h"
 #include "screens/presets/RenameViewController.h"
+#include "screens/shell/MainLayout.h"
 #include "screens/shell/UpdateWindowController.h"
 #include "sim/bootloader/SimBootloader.h"
 #include "sim/bootloader/TestFirmwareImage.h"
@@ -144,6 +155,9 @@ public:
       box = ui::Rect(box.minX(), (frame.height() - lineHeight) / 2, box.width(), lineHeight);
       text(here, title.string, title.font, box,
            mode == ui::LineBreakMode::WordWrapping || mode == ui::LineBreakMode::CharWrapping, frame.height());
+    } else if (const auto* module = dynamic_cast<const GGFunctionButton*>(&view)) {
+      for (const auto& image : {module->defaultImage, module->offImage})
+        if (image && pictures_.insert(image->name()).second) pictureTexts(here + " " + image->name(), image->name());
     } else if (const auto* drawn = dynamic_cast<const GGCoustomButton*>(&view)) {
       // The title is laid out across the button, at the height it is given.
       const GGCoustomButton::Look look = drawn->currentLook();
@@ -152,6 +166,59 @@ public:
            drawn->bounds().height());
     }
     for (const auto& sub : view.subviews()) walk(*sub, here);
+  }
+
+  // A picture that draws its own title (the module bar's): the picture is
+  // drawn with and without its texts, and the pixels that differ, the texts'
+  // ink, must lie inside the button the picture draws (its first rectangle,
+  // less its stroke). The texts must ask for the program's font: another
+  // name is whatever the machine's fontconfig makes of it.
+  void pictureTexts(const std::string& where, const std::string& name) {
+    QByteArray svg;
+    for (const fs::path& dir : ui::Image::searchDirectories())
+      if (QFile file(QString::fromStdString((dir / (name + ".svg")).string())); file.open(QIODevice::ReadOnly)) {
+        svg = file.readAll();
+        break;
+      }
+    if (svg.isEmpty()) return add(where, name, {}, "", "no SVG picture found");
+    ui::Rect button;
+    std::string texts;
+    const QString ours = QFontInfo(ui::Font::systemFontOfSize(13).toQFont()).family();
+    for (QXmlStreamReader xml(svg); !xml.atEnd();) {
+      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+      const auto attribute = [&](const char* key) { return xml.attributes().value(key).toDouble(); };
+      if (xml.name() == u"rect" && button.isEmpty()) {
+        const double stroke = attribute("stroke-width");
+        button = ui::Rect(attribute("x"), attribute("y"), attribute("width"), attribute("height"))
+                     .insetBy(stroke / 2, stroke / 2);
+      } else if (xml.name() == u"text") {
+        const QString family = xml.attributes().value("font-family").toString();
+        const std::string text = xml.readElementText().toStdString();
+        texts += text;
+        ++measured;
+        if (const QString drawn = QFontInfo(QFont(family)).family(); drawn != ours)
+          add(where, text, {}, family.toStdString(),
+              "drawn in " + drawn.toStdString() + ", not the program's font " + ours.toStdString());
+      }
+    }
+    if (texts.empty()) return;
+    // The ink, at four pixels a unit.
+    QSvgRenderer with(svg);
+    QSvgRenderer without(QString::fromUtf8(svg).remove(QRegularExpression("<text[^>]*>[^<]*</text>")).toUtf8());
+    const QSize size = (with.defaultSize() * 4);
+    QImage a(size, QImage::Format_ARGB32_Premultiplied), b(size, QImage::Format_ARGB32_Premultiplied);
+    for (auto [image, renderer] : {std::pair{&a, &with}, std::pair{&b, &without}}) {
+      image->fill(Qt::transparent);
+      QPainter painter(image);
+      renderer->render(&painter);
+    }
+    ui::Rect ink = ui::Rect::null();
+    for (int y = 0; y < size.height(); ++y)
+      for (int x = 0; x < size.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) ink = ink.unionWith(ui::Rect(x / 4.0, y / 4.0, 0.25, 0.25));
+    if (ink.isNull()) return add(where, texts, button, "", "its text draws nothing");
+    if (!button.contains(ink))
+      add(where, texts, button, "", "its ink " + rectText(ink) + " is not inside the button it draws");
   }
 
   std::string report() const {
@@ -163,9 +230,13 @@ public:
 
   void report(const std::string& where, const std::string& s, const ui::Font& font, const ui::Rect& box,
               const std::string& why) {
+    add(where, s, box, font.familyName() + " " + number(font.pointSize()), why);
+  }
+  void add(const std::string& where, const std::string& s, const ui::Rect& box, const std::string& font,
+           const std::string& why) {
     const std::string key = where + "|" + s + "|" + rectText(box);
     if (!seen_.insert(key).second) return;
-    offenders.push_back({where, s, why, box, font.familyName() + " " + number(font.pointSize())});
+    offenders.push_back({where, s, why, box, font});
   }
 
 private:
@@ -175,6 +246,7 @@ private:
     return text;
   }
   std::set<std::string> seen_;
+  std::set<std::string> pictures_;
 };
 
 void picture(ui::Window& window, const std::string& name) {
@@ -206,6 +278,43 @@ void checkEveryKnob(FitCheck& fit, EffectDataView& editor, const std::string& mo
   }
   cell.reset();
   flushMainQueue();
+}
+
+// Shows the type of the module with the most knobs, as a user chooses it, and
+// checks that each knob is in sight or that the grid shows its scroller (the
+// whole of it, not only unhidden: the grid may reach past its holder's
+// edges). Returns the number of knobs.
+size_t checkKnobsInSight(MainWindowDriver& w, const std::string& module) {
+  EffectDataView& editor = w.editor();
+  const auto& types = editor.moduleTypeViewModel->models();
+  const auto listed = types.begin() + std::min<long>(long(types.size()), editor.myTableView->numberOfRows());
+  const auto most = std::max_element(types.begin(), listed, [](const auto& a, const auto& b) {
+    return a->effects().size() < b->effects().size();
+  });
+  if (most == listed) return 0;
+  w.clickRow(*editor.myTableView, most - types.begin());
+  EXPECT_TRUE(waitUntil([&] { return editor.moduleParamViewModel->curModel == *most; })) << module;
+  w.window().layoutIfNeeded();
+  flushMainQueue();
+
+  CLCollectionView& grid = *editor.collectionView;
+  const ui::View& clip = *grid.contentView();
+  const ui::Rect inSight = clip.convertRectToView(clip.visibleRect(), nullptr);
+  std::string outOfSight;
+  const auto count = static_cast<int64_t>((*most)->effects().size());
+  for (int64_t i = 0; i < count; ++i) {
+    const ui::Rect knob =
+        grid.documentView()->convertRectToView(grid.rectForItemAtIndexPath(cl_indexPathForItem(i, 0)), nullptr);
+    if (!inSight.insetBy(-0.5, -0.5).contains(knob)) outOfSight += " " + (*most)->effects()[size_t(i)]->typeName;
+  }
+  const ui::Scroller& scroller = *grid.verticalScroller();
+  const bool scrollerShown = !scroller.isHiddenOrHasHiddenAncestor() &&
+                             scroller.visibleRect().insetBy(-0.5, -0.5).contains(scroller.bounds());
+  EXPECT_TRUE(outOfSight.empty() || scrollerShown)
+      << module << " " << (*most)->nickName << ": knobs out of sight and no scroller in sight:" << outOfSight
+      << "; in sight " << rectText(inSight) << ", scroller " << rectText(scroller.visibleRect()) << " of "
+      << rectText(scroller.bounds());
+  return size_t(count);
 }
 
 // Every row of the editor's type list.
@@ -273,6 +382,9 @@ TEST(TextFit, EveryLabelAndButtonOfEveryScreenHoldsItsText) {
     fit.walk(*w.content(), "main window");
 
     // Every module: its panel, its type list, and the knobs of every type.
+    size_t mostKnobs = 0;
+    ASSERT_TRUE(w.content()->frame().size == ui::Size(main_layout::kWidth, main_layout::kHeight))
+        << "not the first size: " << ui::describe(w.content()->frame().size);
     for (int m = 0; m < 9; ++m) {
       const std::string name = EffectViewModel::moduleName(m);
       w.click(*w.bar().btns().at(static_cast<size_t>(m)));
@@ -285,6 +397,10 @@ TEST(TextFit, EveryLabelAndButtonOfEveryScreenHoldsItsText) {
       flushMainQueue();
       fit.walk(*w.content(), "main window, module " + name);
       if (m == 2 || m == 7) picture(window, "fit-module-" + std::to_string(m) + ".png");
+      if (const size_t knobs = checkKnobsInSight(w, name); knobs > mostKnobs) {
+        mostKnobs = knobs;
+        picture(window, "fit-most-knobs.png");
+      }
       checkTypeList(fit, w, name);
       checkEveryKnob(fit, w.editor(), name);
     }

@@ -71,6 +71,16 @@ void Scroller::drawKnob(GraphicsContext& ctx) {
   ctx.setFillColor(knobStyle_ == ScrollerKnobStyle::Light ? Color::calibratedWhite(1, 0.6)
                                                           : Color::calibratedWhite(0, 0.5));
   ctx.fillPath(BezierPath::bezierPathWithRoundedRect(knob, r, r));
+  if (knobStyle_ != ScrollerKnobStyle::Default) return;
+  // The default knob is dark with a light rim: it shows over light and dark
+  // documents alike.
+  const Rect rim = knob.insetBy(0.5, 0.5);
+  if (rim.isNull()) return;
+  const double rr = std::min(rim.width(), rim.height()) / 2;
+  BezierPath outline = BezierPath::bezierPathWithRoundedRect(rim, rr, rr);
+  outline.setLineWidth(1);
+  ctx.setStrokeColor(Color::calibratedWhite(1, 0.55));
+  ctx.strokePath(outline);
 }
 
 void Scroller::drawRect(GraphicsContext& ctx, const Rect&) {

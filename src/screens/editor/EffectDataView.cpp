@@ -134,9 +134,12 @@ void EffectDataView::prepareUI() {
   collectionView->setDrawsBackground(false);
   collectionView->setAutohidesScrollers(true);
   addSubview(collectionView);
+  // The grid ends at the panel's right and bottom edges: the panel clips what
+  // lies beyond them, and the grid's scroller (on its right edge) and the end
+  // of its last row would be out of sight there.
   lc_makeConstraints(*collectionView, [&](LCConstraintMaker& make) {
-    make.right().equalTo(self).offset(10);
-    make.bottom().equalTo(self).offset(10);
+    make.right().equalTo(self);
+    make.bottom().equalTo(self);
     make.left().equalTo(lc_right(tableBgView)).offset(5);
     make.top().equalTo(self).offset(70);
   });
