@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/foundation/Utf8.h"
+
 namespace {
 
 // UTF-8 to UTF-16. Three-byte forms of surrogates (as this class writes lone
@@ -44,24 +46,6 @@ std::u16string toUTF16(const std::string& text) {
   return out;
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 bool isHigh(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
 bool isLow(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
 
@@ -72,10 +56,10 @@ std::string toUTF8(const std::u16string& units, size_t from, size_t to) {
   for (size_t i = from; i < to; ++i) {
     char16_t u = units[i];
     if (isHigh(u) && i + 1 < to && isLow(units[i + 1])) {
-      appendUTF8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      fnd::utf8::append(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
       ++i;
     } else {
-      appendUTF8(out, u);
+      fnd::utf8::append(out, u);
     }
   }
   return out;

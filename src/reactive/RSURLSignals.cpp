@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <optional>
+#include <string_view>
 
+#include "platform/foundation/Utf8.h"
 #include "reactive/RSDebug.h"
 #include "reactive/RSTuple.h"
 #include "reactive/RSURLTransfer.h"
@@ -20,58 +22,6 @@ struct RequestState {
   std::unique_ptr<rs_detail::URLTransfer> transfer;
 };
 
-// Appends the UTF-8 form of the code point.
-void appendUTF8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool isValidUTF8(const uint8_t* p, size_t n) {
-  size_t i = 0;
-  while (i < n) {
-    uint8_t b = p[i];
-    size_t extra;
-    uint32_t cp;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = b & 0x07;
-    } else {
-      return false;
-    }
-    if (n - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    static const uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 std::optional<std::string> decodeUTF16(const uint8_t* p, size_t n, bool bigEndian) {
   if (n % 2 != 0) return std::nullopt;
   std::string out;
@@ -86,7 +36,7 @@ std::optional<std::string> decodeUTF16(const uint8_t* p, size_t n, bool bigEndia
     } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
       return std::nullopt;
     }
-    appendUTF8(out, unit);
+    fnd::utf8::append(out, unit);
   }
   return out;
 }
@@ -109,7 +59,7 @@ std::optional<std::pair<std::string, RSStringEncoding>> decodeText(const fnd::Da
     p += 3;
     n -= 3;
   }
-  if (!isValidUTF8(p, n)) return std::nullopt;
+  if (!fnd::utf8::isValid(std::string_view(reinterpret_cast<const char*>(p), n))) return std::nullopt;
   return std::make_pair(std::string(reinterpret_cast<const char*>(p), n), RSStringEncoding::UTF8);
 }
 

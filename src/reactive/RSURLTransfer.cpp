@@ -1,20 +1,17 @@
 #include "reactive/RSURLTransfer.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <new>
-#include <stdexcept>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
+#include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 
 namespace rs_detail {
@@ -51,64 +48,23 @@ bool startsWithNoCase(const std::string& text, const char* prefix) {
   return true;
 }
 
-// Opens a file for reading without ever waiting: a named pipe with no writer
-// would hold open() until one comes. The descriptor, or -1 with errno set.
-int openWithoutWaiting(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return fd;
-}
-
 // The contents of a regular file, at most maxBytes of them. Anything else (a
 // folder, a pipe, a device, which could block or never end) is refused
 // before a byte is read.
 URLResult readLocalFile(const std::string& url, const std::string& path, uint64_t maxBytes) {
-  auto failed = [&](int code, const std::string& what) { return URLResult{nullptr, {}, posixError(code, what)}; };
-  const int fd = openWithoutWaiting(path);
-  if (fd < 0) return failed(errno, "cannot open " + path);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return failed(errno, "cannot read " + path);
-  if (S_ISDIR(info.st_mode)) return failed(EISDIR, "cannot read " + path);
-  if (!S_ISREG(info.st_mode)) return failed(EINVAL, "cannot read " + path + ": not a regular file");
-  const std::string tooLarge = "cannot read " + path + ": more than " + std::to_string(maxBytes) + " bytes";
-  const uint64_t known = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
-  if (known > maxBytes) return failed(EFBIG, tooLarge);
-
-  // Room for one byte more than expected, so that a file grown past the bound
-  // shows on the last read.
-  constexpr uint64_t kChunk = 64 * 1024;
-  const uint64_t ceiling = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
-  fnd::Data bytes;
-  size_t used = 0;
-  try {
-    bytes.resize(static_cast<size_t>(std::min(known > 0 ? known + 1 : kChunk, ceiling)));
-    for (;;) {
-      if (used == bytes.size()) {
-        if (bytes.size() >= ceiling) return failed(EFBIG, tooLarge);
-        bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() * 2, ceiling)));
-      }
-      const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return failed(errno, "cannot read " + path);
-      }
-      if (n == 0) break;
-      used += static_cast<size_t>(n);
-      if (used > maxBytes) return failed(EFBIG, tooLarge);
-    }
-  } catch (const std::bad_alloc&) {
-    return failed(ENOMEM, "cannot read " + path);
-  } catch (const std::length_error&) {
-    return failed(ENOMEM, "cannot read " + path);
+  using fnd::files::ReadFailure;
+  ReadFailure failure = ReadFailure::none;
+  std::optional<fnd::Data> bytes = fnd::files::readAtMost(path, maxBytes, nullptr, &failure);
+  if (!bytes) {
+    const int code = errno;
+    const std::string what =
+        failure == ReadFailure::missing || failure == ReadFailure::cannotOpen ? "cannot open " + path
+        : failure == ReadFailure::tooLarge ? "cannot read " + path + ": more than " + std::to_string(maxBytes) + " bytes"
+        : failure == ReadFailure::notRegular && code != EISDIR ? "cannot read " + path + ": not a regular file"
+                                                              : "cannot read " + path;
+    return URLResult{nullptr, {}, posixError(code, what)};
   }
-  bytes.resize(used);
-  return URLResult{std::make_shared<RSURLResponse>(url, 0, fnd::Dictionary{}), std::move(bytes), nullptr};
+  return URLResult{std::make_shared<RSURLResponse>(url, 0, fnd::Dictionary{}), std::move(*bytes), nullptr};
 }
 
 }  // namespace

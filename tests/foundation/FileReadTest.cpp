@@ -45,12 +45,14 @@ Outcome readAtMost(const fs::path& p, uint64_t max) {
 TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
   TempFolder dir;
   fs::create_directories(dir.path() / "folder.wav");
+  TempFolder::write(dir.path() / "file.pqv", "{}");
   // A file whose read fails with EIO (this process's own memory at address
   // 0, which is never mapped), a device without end, a named pipe.
   fs::create_symlink("/proc/self/mem", dir.path() / "broken.wav");
   fs::create_symlink("/dev/zero", dir.path() / "endless.wav");
   ASSERT_EQ(::mkfifo((dir.path() / "pipe.wav").c_str(), 0600), 0);
   for (auto [name, failure, says] : {std::tuple{"missing", ReadFailure::missing, "there is no file"},
+                                     {"file.pqv/x", ReadFailure::missing, "there is no file"},
                                      {"folder.wav", ReadFailure::notRegular, "is a folder"},
                                      {"broken.wav", ReadFailure::cannotRead, "Input/output error"},
                                      {"endless.wav", ReadFailure::notRegular, "is a device"},
@@ -99,8 +101,10 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
     ASSERT_TRUE(d->setObjectForKey("computerPresetPath", Value(latin1)));
     ASSERT_TRUE(d->setObjectForKey("plain", Value(plain)));
     ASSERT_TRUE(d->setObjectForKey("list", Value(fnd::Array{Value(odd[0]), Value(odd[1]), Value(odd[2])})));
+    ASSERT_TRUE(d->setObjectForKey(latin1, Value(1)));
   }
   auto again = fnd::UserDefaults::withFile(file);
+  EXPECT_EQ(again->integerForKey(latin1), 1);
   EXPECT_EQ(again->stringForKey("computerPresetPath"), latin1);
   EXPECT_EQ(again->stringForKey("plain"), plain);
   const fnd::Array list = again->objectForKey("list").asArray();
@@ -116,6 +120,11 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
     back = inner;
   }
   EXPECT_TRUE(back.isString() && back.asString() == odd[0]);
+  // Deeper than the file is read back: refused, and nothing changes.
+  const Value kept = again->objectForKey("deep");
+  for (int i = 0; i < 256; ++i) deep = Value(fnd::Array{deep});
+  EXPECT_FALSE(again->setObjectForKey("deep", deep));
+  EXPECT_EQ(again->objectForKey("deep"), kept);
 
   // UTF-8 strings are in the file as they are, so existing files read the
   // same; the others are not written with replacement characters.

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/foundation/Json.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Utf8.h"
 #include "platform/foundation/Value.h"
 
 using fnd::Array;
@@ -140,4 +146,72 @@ TEST(ValueJson, RoundTripKeepsKindsAndRejectsGarbage) {
   std::string deep(100000, '[');
   deep += std::string(100000, ']');
   EXPECT_TRUE(fnd::parseJson(deep).has_value());
+}
+
+// Every string and key comes back byte for byte, a caller's dictionary is
+// never taken for the marker of a string that is not UTF-8, text written
+// before reads as it did, and what JSON text cannot give back is refused.
+TEST(ValueJson, TheBytesEncodingGivesBackWhatWasEncoded) {
+  auto viaText = [](const Value& v) -> std::optional<Value> {
+    const std::optional<Value> encoded = fnd::encodeBytesForJson(v);
+    if (!encoded) return std::nullopt;
+    const std::string text = fnd::writeJson(*encoded, -1);
+    EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos) << text;
+    const std::optional<Value> parsed = fnd::parseJson(text);
+    return parsed ? std::optional<Value>(fnd::decodeBytesFromJson(*parsed)) : std::nullopt;
+  };
+  for (const Value& v : {Value(Dictionary{{"$bytes", "41"}}), Value(Dictionary{{"$bytes", "\xFF"}}),
+                         Value(Dictionary{{"$$x", 1}, {"$", 2}, {"$bytes:41", 3}, {"", 4}}),
+                         Value(Dictionary{{"Pr\xE9sets", "\xFF"}, {"\xC3", Array{"\x80", Dictionary{{"\xE2\x82", 5}}}}}),
+                         Value(Array{"ok", "\xED\xA0\x80"})}) {
+    EXPECT_EQ(viaText(v), v) << fnd::writeJson(*fnd::encodeBytesForJson(v), -1);
+  }
+  // Written before: markers (hex digits of either case), and dictionaries
+  // that are none.
+  for (const auto& [text, expected] :
+       {std::pair<const char*, Value>{R"({"$bytes": "FFfe"})", Value("\xFF\xFE")},
+        {R"([{"$bytes": "e9"}, {"$bytes:C3": 1}])", Value(Array{"\xE9", Dictionary{{"\xC3", 1}}})},
+        {R"({"$bytes": "4"})", Value(Dictionary{{"$bytes", "4"}})},
+        {R"({"$bytes": "zz", "$x": 1})", Value(Dictionary{{"$bytes", "zz"}, {"$x", 1}})}}) {
+    EXPECT_EQ(fnd::decodeBytesFromJson(*fnd::parseJson(text)), expected) << text;
+  }
+  // 256 levels are read back (deeper parts read as null); a marker's hex is
+  // one level below its string.
+  auto nested = [](Value v, int levels) {
+    for (int i = 0; i < levels; ++i) v = Value(Array{v});
+    return v;
+  };
+  EXPECT_EQ(viaText(nested(Value("\xFF"), 255)), nested(Value("\xFF"), 255));
+  EXPECT_FALSE(fnd::encodeBytesForJson(nested(Value("\xFF"), 256)));
+  EXPECT_FALSE(fnd::encodeBytesForJson(nested(Value(1), 257)));
+  EXPECT_EQ(viaText(nested(Value::null(), 257)), nested(Value::null(), 257));
+}
+
+// Well-formed UTF-8 is only the shortest form of a code point up to
+// U+10FFFF that is no surrogate, whole.
+TEST(Utf8, OnlyWholeShortestFormsOfCodePointsAreValid) {
+  for (const auto& [bytes, valid] : std::initializer_list<std::pair<std::string_view, bool>>{
+           {"", true}, {"Caf\xC3\xA9", true}, {"\xC2\x80\xDF\xBF", true}, {"\xE0\xA0\x80\xE2\x82\xAC", true},
+           {"\xED\x9F\xBF\xEE\x80\x80", true}, {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", true},
+           // Overlong forms of two, three and four bytes.
+           {"\xC0\xAF", false}, {"\xC1\xBF", false}, {"\xE0\x80\xAF", false}, {"\xE0\x9F\xBF", false},
+           {"\xF0\x80\x80\xAF", false}, {"\xF0\x8F\xBF\xBF", false},
+           // Surrogates; past U+10FFFF.
+           {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
+           {"\xF5\x80\x80\x80", false}, {"\xF7\xBF\xBF\xBF", false},
+           // Cut off, at the end or before other bytes; no lead byte.
+           {"\xC3", false}, {"a\xE2\x82", false}, {"\xF0\x9F\x8E", false}, {"\xE2\x82" "a", false},
+           {"\x80", false}, {"\xFF", false}}) {
+    EXPECT_EQ(fnd::utf8::isValid(bytes), valid) << testing::PrintToString(std::string(bytes));
+  }
+  // Writing: the shortest form at each boundary, a surrogate's own three
+  // bytes, U+FFFD past U+10FFFF.
+  for (const auto& [codePoint, bytes] : std::initializer_list<std::pair<char32_t, std::string_view>>{
+           {0x7F, "\x7F"}, {0x80, "\xC2\x80"}, {0x7FF, "\xDF\xBF"}, {0x800, "\xE0\xA0\x80"},
+           {0xD800, "\xED\xA0\x80"}, {0xFFFF, "\xEF\xBF\xBF"}, {0x10000, "\xF0\x90\x80\x80"},
+           {0x10FFFF, "\xF4\x8F\xBF\xBF"}, {0x110000, "\xEF\xBF\xBD"}}) {
+    std::string out = "a";
+    fnd::utf8::append(out, codePoint);
+    EXPECT_EQ(out, "a" + std::string(bytes)) << std::hex << uint32_t(codePoint);
+  }
 }

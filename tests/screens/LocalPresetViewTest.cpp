@@ -297,8 +297,7 @@ TEST(LocalPresetView, ListsTheFolderNewestFirstWithTheFirstRowSelected) {
   EXPECT_EQ(rig.table().selectedRow(), -1);
 }
 
-// Many files at once: each is looked at (by several threads), none lost or
-// twice; the order is that of their own birth times, ties by name; and the
+// Many files at once: each is looked at, none lost or twice; the order is that of their own birth times, ties by name; and the
 // list has row views and cells only for the rows in view.
 TEST(LocalPresetView, AFolderOfManyFilesIsListedWholeWithViewsOnlyForTheRowsInView) {
   LibraryRig rig;

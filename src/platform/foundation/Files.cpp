@@ -135,9 +135,11 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 int FileDescriptor::release() { return std::exchange(fd_, -1); }
 
 FileDescriptor openRegularFile(const fs::path& path, std::string* error, ReadFailure* failure, uint64_t* size) {
-  auto refuse = [&](ReadFailure why, const std::string& text) {
+  // The cause goes out in errno, which building the text may change.
+  auto refuse = [&](ReadFailure why, int cause, const std::string& text) {
     setError(error, text);
     if (failure) *failure = why;
+    errno = cause;
     return FileDescriptor();
   };
   if (failure) *failure = ReadFailure::none;
@@ -145,39 +147,46 @@ FileDescriptor openRegularFile(const fs::path& path, std::string* error, ReadFai
   // named pipe, and until the file is known to be regular.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!fd) {
-    const bool missing = errno == ENOENT || errno == ENOTDIR;
-    return refuse(missing ? ReadFailure::missing : ReadFailure::cannotOpen,
+    const int cause = errno;
+    const bool missing = cause == ENOENT || cause == ENOTDIR;
+    return refuse(missing ? ReadFailure::missing : ReadFailure::cannotOpen, cause,
                   missing ? "there is no file " + path.string() : errnoText("cannot open", path));
   }
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return refuse(ReadFailure::cannotRead, errnoText("cannot read", path));
-  if (S_ISDIR(st.st_mode)) return refuse(ReadFailure::notRegular, path.string() + " is a folder");
+  if (::fstat(fd.get(), &st) != 0) {
+    const int cause = errno;
+    return refuse(ReadFailure::cannotRead, cause, errnoText("cannot read", path));
+  }
+  if (S_ISDIR(st.st_mode)) return refuse(ReadFailure::notRegular, EISDIR, path.string() + " is a folder");
   if (!S_ISREG(st.st_mode)) {
     const char* kind = S_ISFIFO(st.st_mode)                          ? "a named pipe"
                        : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
                        : S_ISSOCK(st.st_mode)                        ? "a socket"
                                                                      : "not a regular file";
-    return refuse(ReadFailure::notRegular, path.string() + " is " + kind + ", not a file");
+    return refuse(ReadFailure::notRegular, EINVAL, path.string() + " is " + kind + ", not a file");
   }
   const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-    return refuse(ReadFailure::cannotOpen, errnoText("cannot open", path));
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int cause = errno;
+    return refuse(ReadFailure::cannotOpen, cause, errnoText("cannot open", path));
+  }
   if (size) *size = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
   return fd;
 }
 
 std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t maxBytes, std::string* error,
                                                ReadFailure* failure) {
-  auto fail = [&](ReadFailure why, const std::string& text) -> std::optional<std::vector<uint8_t>> {
+  auto fail = [&](ReadFailure why, int cause, const std::string& text) -> std::optional<std::vector<uint8_t>> {
     setError(error, text);
     if (failure) *failure = why;
+    errno = cause;
     return std::nullopt;
   };
   uint64_t known = 0;
   const FileDescriptor fd = openRegularFile(path, error, failure, &known);
   if (!fd) return std::nullopt;
   auto tooLarge = [&] {
-    return fail(ReadFailure::tooLarge, path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
+    return fail(ReadFailure::tooLarge, EFBIG, path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
   };
   if (known > maxBytes) return tooLarge();
 
@@ -197,17 +206,18 @@ std::optional<std::vector<uint8_t>> readAtMost(const fs::path& path, uint64_t ma
       }
       const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
       if (n < 0) {
-        if (errno == EINTR) continue;
-        return fail(ReadFailure::cannotRead, errnoText("cannot read", path));
+        const int cause = errno;
+        if (cause == EINTR) continue;
+        return fail(ReadFailure::cannotRead, cause, errnoText("cannot read", path));
       }
       if (n == 0) break;
       used += static_cast<size_t>(n);
       if (used > maxBytes) return tooLarge();
     }
   } catch (const std::bad_alloc&) {
-    return fail(ReadFailure::noMemory, "no memory to read " + path.string());
+    return fail(ReadFailure::noMemory, ENOMEM, "no memory to read " + path.string());
   } catch (const std::length_error&) {
-    return fail(ReadFailure::noMemory, "no memory to read " + path.string());
+    return fail(ReadFailure::noMemory, ENOMEM, "no memory to read " + path.string());
   }
   bytes.resize(used);
   return bytes;
@@ -226,6 +236,7 @@ std::optional<std::string> readTextAtMost(const fs::path& path, uint64_t maxByte
   } catch (const std::bad_alloc&) {
     setError(error, "no memory to read " + path.string());
     if (failure) *failure = ReadFailure::noMemory;
+    errno = ENOMEM;
     return std::nullopt;
   }
 }

@@ -26,7 +26,10 @@ std::filesystem::path executableDir();
 }  // namespace paths
 
 namespace files {
-// Why a read gave no bytes.
+// Why a read gave no bytes. A refused open or read leaves the cause in
+// errno as well: the system's own for missing, cannotOpen and cannotRead,
+// EISDIR for a folder and EINVAL for the rest of notRegular, EFBIG for
+// tooLarge, ENOMEM for noMemory.
 enum class ReadFailure {
   none,
   missing,     // nothing at the path (or a folder on the way is missing)

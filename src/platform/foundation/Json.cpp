@@ -78,44 +78,25 @@ std::string writeJson(const Value& v, int indent) {
 
 namespace {
 
+// Strings that are not UTF-8 are written as {"$bytes": hex}, keys that are
+// not UTF-8 as "$bytes:" followed by hex, and a caller's key that begins with
+// "$" with one more "$" in front: so no dictionary a caller stores is ever
+// taken for the marker, and text written before (markers, and keys without
+// "$$" in front) reads as it did.
 constexpr const char* kBytesKey = "$bytes";
-// Deeper parts pass unchanged (nothing kept this way nests so deep).
-constexpr int kMaxBytesDepth = 64;
+constexpr std::string_view kBytesKeyPrefix = "$bytes:";
 
-// `v` with every part that `replace` answers for replaced, walking arrays and
-// dictionaries down to kMaxBytesDepth.
-template <class Replace>
-Value rewrite(const Value& v, int depth, const Replace& replace) {
-  if (std::optional<Value> replaced = replace(v)) return std::move(*replaced);
-  if (depth >= kMaxBytesDepth) return v;
-  if (v.isArray()) {
-    std::vector<Value> items;
-    for (const Value& x : v.asArray()) items.push_back(rewrite(x, depth + 1, replace));
-    return Value(Array(std::move(items)));
-  }
-  if (v.isDictionary()) {
-    Dictionary::Map m;
-    for (const auto& [k, x] : v.asDictionary()) m.emplace(k, rewrite(x, depth + 1, replace));
-    return Value(Dictionary(std::move(m)));
-  }
-  return v;
-}
-
-// A string that is not UTF-8 as an {"$bytes": hex} object.
-std::optional<Value> bytesObject(const Value& v) {
-  if (!v.isString() || utf8::isValid(v.asString())) return std::nullopt;
+std::string hexOf(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
-  hex.reserve(2 * v.asString().size());
-  for (unsigned char c : v.asString()) hex += kHex[c >> 4], hex += kHex[c & 15];
-  return Value(Dictionary{{kBytesKey, Value(std::move(hex))}});
+  hex.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) hex += kHex[c >> 4], hex += kHex[c & 15];
+  return hex;
 }
 
-// The bytes an {"$bytes": hex} object stands for; nothing for any other
-// dictionary.
-std::optional<std::string> bytesOf(const Dictionary& d) {
-  if (d.size() != 1 || !d[kBytesKey].isString()) return std::nullopt;
-  const std::string& hex = d[kBytesKey].asString();
+// The bytes that hex digits (either case) stand for; nothing when they are
+// not an even number of hex digits.
+std::optional<std::string> bytesOfHex(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;
   auto digit = [](char c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
@@ -133,16 +114,89 @@ std::optional<std::string> bytesOf(const Dictionary& d) {
   return out;
 }
 
+std::string encodedKey(const std::string& key) {
+  if (!utf8::isValid(key)) return std::string(kBytesKeyPrefix) + hexOf(key);
+  if (!key.empty() && key[0] == '$') return "$" + key;
+  return key;
+}
+
+std::string decodedKey(const std::string& key) {
+  if (key.rfind("$$", 0) == 0) return key.substr(1);
+  if (key.rfind(kBytesKeyPrefix, 0) == 0)
+    if (std::optional<std::string> bytes = bytesOfHex(std::string_view(key).substr(kBytesKeyPrefix.size())))
+      return std::move(*bytes);
+  return key;
+}
+
+// The bytes an {"$bytes": hex} object stands for; nothing for any other
+// dictionary.
+std::optional<std::string> bytesOf(const Dictionary& d) {
+  if (d.size() != 1 || !d[kBytesKey].isString()) return std::nullopt;
+  return bytesOfHex(d[kBytesKey].asString());
+}
+
+// `v` as it goes into JSON text at `depth` (the text's outermost value at
+// 0); nothing when a part of it could not be read back (fromJson reads
+// nothing deeper than kMaxDepth but null, and a marker's hex is one level
+// below its string).
+std::optional<Value> encodedAt(const Value& v, int depth) {
+  if (depth > kMaxDepth) return v.isNilOrNull() ? std::optional<Value>(v) : std::nullopt;
+  if (v.isString()) {
+    if (utf8::isValid(v.asString())) return v;
+    if (depth == kMaxDepth) return std::nullopt;
+    return Value(Dictionary{{kBytesKey, Value(hexOf(v.asString()))}});
+  }
+  if (v.isArray()) {
+    std::vector<Value> items;
+    items.reserve(v.asArray().size());
+    for (const Value& x : v.asArray()) {
+      std::optional<Value> item = encodedAt(x, depth + 1);
+      if (!item) return std::nullopt;
+      items.push_back(std::move(*item));
+    }
+    return Value(Array(std::move(items)));
+  }
+  if (v.isDictionary()) {
+    Dictionary::Map m;
+    for (const auto& [k, x] : v.asDictionary()) {
+      std::optional<Value> item = encodedAt(x, depth + 1);
+      if (!item) return std::nullopt;
+      m.emplace(encodedKey(k), std::move(*item));
+    }
+    return Value(Dictionary(std::move(m)));
+  }
+  return v;
+}
+
+Dictionary decodedEntries(const Dictionary& d, int depth);
+
+Value decodedAt(const Value& v, int depth) {
+  if (depth > kMaxDepth) return v;
+  if (v.isArray()) {
+    std::vector<Value> items;
+    items.reserve(v.asArray().size());
+    for (const Value& x : v.asArray()) items.push_back(decodedAt(x, depth + 1));
+    return Value(Array(std::move(items)));
+  }
+  if (v.isDictionary()) {
+    if (std::optional<std::string> bytes = bytesOf(v.asDictionary())) return Value(std::move(*bytes));
+    return Value(decodedEntries(v.asDictionary(), depth));
+  }
+  return v;
+}
+
+Dictionary decodedEntries(const Dictionary& d, int depth) {
+  Dictionary::Map m;
+  for (const auto& [k, x] : d) m.emplace(decodedKey(k), decodedAt(x, depth + 1));
+  return Dictionary(std::move(m));
+}
+
 }  // namespace
 
-Value encodeBytesForJson(const Value& v) { return rewrite(v, 0, bytesObject); }
+std::optional<Value> encodeBytesForJson(const Value& v) { return encodedAt(v, 0); }
 
-Value decodeBytesFromJson(const Value& v) {
-  return rewrite(v, 0, [](const Value& part) -> std::optional<Value> {
-    if (!part.isDictionary()) return std::nullopt;
-    if (std::optional<std::string> bytes = bytesOf(part.asDictionary())) return Value(std::move(*bytes));
-    return std::nullopt;
-  });
-}
+Value decodeBytesFromJson(const Value& v) { return decodedAt(v, 0); }
+
+Dictionary decodeBytesFromJsonEntries(const Dictionary& d) { return decodedEntries(d, 0); }
 
 }  // namespace fnd

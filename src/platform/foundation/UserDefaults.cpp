@@ -43,11 +43,9 @@ void UserDefaults::reload() {
     auto text = files::readTextAtMost(file_, kMaxFileSize, &error);
     std::optional<Value> parsed = text ? parseJson(*text, &error) : std::nullopt;
     if (parsed && parsed->isDictionary()) {
-      // The keys' values, not the file's dictionary itself, may be strings
-      // of any bytes.
-      Dictionary::Map entries;
-      for (const auto& [key, value] : parsed->asDictionary()) entries.emplace(key, decodeBytesFromJson(value));
-      loaded = Dictionary(std::move(entries));
+      // The keys and their values, not the file's dictionary itself, may
+      // stand for bytes.
+      loaded = decodeBytesFromJsonEntries(parsed->asDictionary());
     } else {
       log("user defaults: ignoring unreadable %s (%s)", file_.c_str(), error.empty() ? "not a dictionary" : error.c_str());
       // A folder is never written over; anything else would be.
@@ -74,6 +72,12 @@ int64_t UserDefaults::integerForKey(std::string_view key) const { return objectF
 bool UserDefaults::boolForKey(std::string_view key) const { return objectForKey(key).boolValue(); }
 
 bool UserDefaults::setObjectForKey(std::string_view key, const Value& v) {
+  // As deep in the file as it would be there.
+  if (!encodeBytesForJson(Value(Dictionary{{std::string(key), v}}))) {
+    log("user defaults: not set: the value of %.*s is nested too deep to be read back", static_cast<int>(key.size()),
+        key.data());
+    return false;
+  }
   willChangeValueForKey(key);
   bool saved;
   {
@@ -88,9 +92,9 @@ bool UserDefaults::setObjectForKey(std::string_view key, const Value& v) {
 bool UserDefaults::save(const Dictionary& values) {
   if (keepAside_ && !moveAside()) return false;
   std::string error;
-  Dictionary::Map entries;
-  for (const auto& [key, value] : values) entries.emplace(key, encodeBytesForJson(value));
-  if (!files::writeAtomically(file_, writeJson(Value(Dictionary(std::move(entries)))) + "\n", &error)) {
+  // Every value was taken only once it could be encoded.
+  const std::optional<Value> encoded = encodeBytesForJson(Value(values));
+  if (!encoded || !files::writeAtomically(file_, writeJson(*encoded) + "\n", &error)) {
     log("user defaults: cannot save: %s", error.c_str());
     return false;
   }

@@ -33,7 +33,9 @@ public:
   int64_t integerForKey(std::string_view key) const;     // 0 when missing
   bool boolForKey(std::string_view key) const;
   // nil removes the key. Returns false when the file could not be written
-  // (the value is kept in memory all the same).
+  // (the value is kept in memory all the same), and when the value could not
+  // be read back from the file as it is (nested deeper than a JSON file is
+  // read): then nothing changes.
   bool setObjectForKey(std::string_view key, const Value& v);
   bool removeObjectForKey(std::string_view key) { return setObjectForKey(key, Value()); }
   // Reads the file again, dropping what is in memory.

@@ -35,4 +35,17 @@ bool isValid(std::string_view text) {
   return true;
 }
 
+void append(std::string& out, char32_t codePoint) {
+  char32_t cp = codePoint > 0x10FFFF ? 0xFFFD : codePoint;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+    return;
+  }
+  // The lead byte's marker and the number of continuation bytes.
+  const int more = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+  static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(kLead[more] | (cp >> (6 * more)));
+  for (int k = more - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
+}
+
 }  // namespace fnd::utf8

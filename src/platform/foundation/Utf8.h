@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace fnd::utf8 {
@@ -16,5 +17,10 @@ size_t sequenceLength(std::string_view text, size_t at);
 
 // Whether the whole text is well-formed UTF-8.
 bool isValid(std::string_view text);
+
+// Appends the UTF-8 form of the code point. A surrogate gets the three bytes
+// of its own (not well-formed alone: for text that keeps lone UTF-16 halves
+// as they came); past U+10FFFF, U+FFFD.
+void append(std::string& out, char32_t codePoint);
 
 }  // namespace fnd::utf8

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Utf8.h"
 #include "platform/hid/Backend.h"
 
 namespace hid {
@@ -22,23 +23,8 @@ std::string toUtf8(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   for (; *text != L'\0'; ++text) {
-    auto c = static_cast<uint32_t>(*text);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    const auto c = static_cast<char32_t>(*text);
+    fnd::utf8::append(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
   }
   return out;
 }

@@ -11,7 +11,8 @@ std::string PresetDragData::encode() const {
   const fnd::Value data(fnd::Dictionary{{"index", fnd::Value(fnd::Array(std::move(rows)))},
                                         {"tableViewID", fnd::Value(tableViewID)},
                                         {"presetName", fnd::Value(fnd::Array(std::move(names)))}});
-  return fnd::writeJson(fnd::encodeBytesForJson(data), -1);
+  // (Nested two deep, never too deep to be encoded.)
+  return fnd::writeJson(fnd::encodeBytesForJson(data).value_or(fnd::Value()), -1);
 }
 
 std::optional<PresetDragData> PresetDragData::decode(const std::string& data) {
