@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Checks every #include in src/ and sim/ against the layer order:
+# Checks every #include in src/ and sim/ against the layer order that
+# src/layers.txt declares (the build reads the same file):
+#  - a part includes its own headers, those of the parts it uses and what
+#    those may include (inside device: codec < transport < records <
+#    catalogue < files < firmware < service < backup);
+#  - project headers are written in quotes, from src/ (sim/ from the root),
+#    without "..";
+#  - Qt's headers (<QWidget>, <QtCore/QString>, <qglobal.h>, "QWidget") only
+#    in the parts that use Qt, and no other part includes a header of theirs
+#    that includes Qt's;
+#  - every file is in a declared part.
+# tests/, bench/ and fuzz/ are free.
 #
-#   platform (foundation, dispatch, solver, hid: no Qt; ui: Qt, may use the others)
-#     <- device, reactive, layout   (never one another; device and reactive no ui)
-#     <- controls <- screens <- app
-#   sim: the frame codec and the Qt-free platform only.
-#
-# Inside device the folders are ordered
-#   codec < transport < records < catalogue < files < firmware < service < backup
-# and a folder may include itself and the folders before it. Qt headers
-# (<Q...>) belong in platform/ui only. tests/, bench/ and fuzz/ are free.
-#
-# Prints one line per wrong include (file:line: what) and exits 1 when there
-# is any. Usage: scripts/check-layers.sh [source root]
+# Prints one line per fault (file:line: what) and exits 1 when there is any.
+# Usage: scripts/check-layers.sh [source root]
 set -euo pipefail
-root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
+here=$(cd "$(dirname "$0")" && pwd)
+root=${1:-$here/..}
 
 # Includes against the order that are known and being removed, as
 # "file|include". Each must still be found: one that is gone fails the check
@@ -24,95 +26,119 @@ known=()
 if [ "${QV450_LAYERS_KNOWN+set}" = set ]; then mapfile -t known <<<"$QV450_LAYERS_KNOWN"; fi
 
 cd "$root"
-
-find src sim -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.inc' \) -print0 |
-  xargs -0 grep -Hn -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' |
-  awk -v known="$(printf '%s\n' "${known[@]}")" '
-function unitOfFile(path,   p) {
-  # src/platform/ui/View.h -> platform/ui; src/device/records/X.h -> device/records
-  n = split(path, p, "/")
-  if (p[1] == "sim") return "sim"
-  if (p[2] == "platform") return (n > 3) ? "platform/" p[3] : "platform"
-  if (p[2] == "device") return (n > 3) ? "device/" p[3] : "device"
-  return p[2]
-}
-function unitOfInclude(inc, fromFile,   p, n, dir) {
-  # Includes are written from src/ (sim/ for the simulated unit); a bare
-  # name is a file beside the includer.
-  n = split(inc, p, "/")
-  if (inc ~ /(^|\/)\.\.(\/|$)/) return "?relative"
-  if (n == 1) return unitOfFile(fromFile)
-  if (p[1] == "sim") return "sim"
-  if (p[1] == "platform" || p[1] == "device") return (n > 2) ? p[1] "/" p[2] : p[1]
-  if (p[1] ~ /^(reactive|layout|controls|screens|app)$/) return p[1]
-  return "?unknown"
-}
+find src sim -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.inc' \) | sort |
+  awk -v known="$(printf '%s\n' "${known[@]}")" "$(cat "$here/layers.awk")"'
 BEGIN {
-  qtFree = "platform/foundation platform/dispatch platform/solver platform/hid"
-  allPlatform = qtFree " platform/ui"
-  nDev = split("codec transport records catalogue files firmware service backup", devOrder, " ")
-  allDevice = ""
-  for (i = 1; i <= nDev; i++) allDevice = allDevice " device/" devOrder[i]
-
-  may["platform/foundation"] = "platform/foundation"
-  may["platform/dispatch"]   = "platform/foundation platform/dispatch"
-  may["platform/solver"]     = "platform/solver"
-  may["platform/hid"]        = "platform/foundation platform/dispatch platform/hid"
-  may["platform/ui"]         = allPlatform
-  prefix = ""
-  for (i = 1; i <= nDev; i++) {
-    prefix = prefix " device/" devOrder[i]
-    may["device/" devOrder[i]] = qtFree prefix
-  }
-  may["reactive"] = qtFree " reactive"
-  may["layout"]   = allPlatform " layout"
-  may["controls"] = allPlatform allDevice " reactive layout controls"
-  may["screens"]  = may["controls"] " screens"
-  may["app"]      = may["screens"] " app sim"
-  may["sim"]      = qtFree " device/codec sim"
-  bad = 0
+  readLayers("src/layers.txt")
   nKnown = split(known, knownList, "\n")
   for (i = 1; i <= nKnown; i++) if (knownList[i] != "") allowed[knownList[i]] = 0
+  nInc = 0
+  bad = 0
 }
+# Each input line names a file; its includes are read into inc*[1..nInc].
 {
-  # grep -Hn output: file:line:text
-  file = $0; sub(/:.*/, "", file)
-  rest = substr($0, length(file) + 2)
-  line = rest; sub(/:.*/, "", line)
-  text = substr(rest, length(line) + 2)
-  from = unitOfFile(file)
-  if (!(from in may)) {
-    printf "%s:%s: %s is in no known layer\n", file, line, file
-    bad++
+  file = $0
+  exists[file] = 1
+  from = partOf(file)
+  if (from == "") {
+    fault(file, 1, file " is in no part of src/layers.txt", "")
     next
   }
-  if (match(text, /<[^>]+>/)) {
-    sys = substr(text, RSTART + 1, RLENGTH - 2)
-    if (sys ~ /^Q/ && from != "platform/ui") {
-      printf "%s:%s: Qt header <%s> outside platform/ui\n", file, line, sys
-      bad++
-    }
-    next
+  dir = file
+  sub(/\/[^\/]*$/, "", dir)
+  lineNo = 0
+  while ((getline text < file) > 0) {
+    lineNo++
+    if (text !~ /^[ \t]*#[ \t]*include[ \t]*[<"]/) continue
+    sub(/^[ \t]*#[ \t]*include[ \t]*/, "", text)
+    quoted = substr(text, 1, 1) == "\""
+    text = substr(text, 2)
+    if (!match(text, quoted ? "\"" : ">")) continue
+    nInc++
+    incFile[nInc] = file
+    incLine[nInc] = lineNo
+    incFrom[nInc] = from
+    incName[nInc] = substr(text, 1, RSTART - 1)
+    incQuoted[nInc] = quoted
+    incBeside[nInc] = dir "/" incName[nInc]
   }
-  if (!match(text, /"[^"]+"/)) next
-  inc = substr(text, RSTART + 1, RLENGTH - 2)
-  to = unitOfInclude(inc, file)
-  if (to ~ /^\?/) {
-    printf "%s:%s: \"%s\": write includes from src/ (or sim/), without ..\n", file, line, inc
-    bad++
-    next
+  close(file)
+}
+function fault(file, line, what, inc) {
+  if (inc != "" && ((file "|" inc) in allowed)) {
+    allowed[file "|" inc]++
+    printf "%s:%d: %s: known, to be removed\n", file, line, what
+    return
   }
-  if (index(" " may[from] " ", " " to " ") == 0) {
-    if ((file "|" inc) in allowed) {
-      allowed[file "|" inc]++
-      printf "%s:%s: %s includes %s (\"%s\"): known, to be removed\n", file, line, from, to, inc
-      next
-    }
-    printf "%s:%s: %s includes %s (\"%s\")\n", file, line, from, to, inc
-    bad++
+  printf "%s:%d: %s\n", file, line, what
+  bad++
+}
+function isProjectTop(first,   i, f) {
+  for (i = 1; i <= nParts; i++) {
+    f = partFolder[partList[i]]
+    sub(/^src\//, "", f)
+    sub(/\/.*/, "", f)
+    if (f == first) return 1
   }
+  return 0
 }
 END {
+  if (layersBad > 0) exit 1
+  # What each include names: a file of a part (incPath), a Qt header, a
+  # system header, or a fault.
+  for (i = 1; i <= nInc; i++) {
+    name = incName[i]
+    incPath[i] = ""
+    incKind[i] = ""
+    if (name ~ /(^|\/)\.\.(\/|$)/) {
+      incKind[i] = "relative"
+    } else if (incQuoted[i] && name !~ /\// && (incBeside[i] in exists || !isQtHeader(name))) {
+      incPath[i] = incBeside[i]
+    } else if (isQtHeader(name)) {
+      incKind[i] = "qt"
+      if (partQt[incFrom[i]]) withQt[incFile[i]] = 1
+    } else {
+      first = name
+      sub(/\/.*/, "", first)
+      if (isProjectTop(first)) {
+        incPath[i] = includedPath(name)
+        if (partOf(incPath[i]) == "") incKind[i] = "nopart"
+      } else if (incQuoted[i]) {
+        incKind[i] = "relative"
+      }
+    }
+  }
+  # The headers of the parts that use Qt which include Qt headers, directly
+  # or through one another: the other parts cannot see those.
+  do {
+    grew = 0
+    for (i = 1; i <= nInc; i++) {
+      if (incPath[i] in withQt && !(incFile[i] in withQt) && partQt[incFrom[i]]) {
+        withQt[incFile[i]] = 1
+        grew = 1
+      }
+    }
+  } while (grew)
+
+  for (i = 1; i <= nInc; i++) {
+    file = incFile[i]; line = incLine[i]; from = incFrom[i]; name = incName[i]
+    shown = incQuoted[i] ? "\"" name "\"" : "<" name ">"
+    if (incKind[i] == "relative") {
+      fault(file, line, shown ": write includes from src/ (or sim/), without ..", name)
+    } else if (incKind[i] == "nopart") {
+      fault(file, line, shown ": " incPath[i] " is in no part of src/layers.txt", name)
+    } else if (incKind[i] == "qt") {
+      if (!partQt[from]) fault(file, line, "Qt header " shown " in " from ", which does not use Qt", name)
+    } else if (incPath[i] != "") {
+      to = partOf(incPath[i])
+      if (!incQuoted[i]) fault(file, line, shown ": write the project'"'"'s headers in quotes", name)
+      if (to != from && !index(partMay[from], " " to " ") && !index(partMay[from], " " name " ")) {
+        fault(file, line, from " includes " to " (" shown ")", name)
+      } else if (incPath[i] in withQt && !partQt[from]) {
+        fault(file, line, shown " includes Qt headers, which " from " does not see", name)
+      }
+    }
+  }
   for (k in allowed) {
     if (allowed[k] == 0) {
       printf "check-layers: the known include \"%s\" is gone: remove it from the list in scripts/check-layers.sh\n", k

@@ -40,7 +40,8 @@ phase() {
 }
 
 bash scripts/check-layers.sh
-phase "layer check"
+bash scripts/check-unity.sh
+phase "layer and unity checks"
 
 bash scripts/install-deps.sh test
 phase "install dependencies"

@@ -10,8 +10,6 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 
-using namespace setting_view_model;
-
 namespace {
 
 using dev::lowByte;
@@ -80,8 +78,8 @@ void SettingViewModel::startBackUp(const std::string& path) {
   {
     std::lock_guard guard(state->mutex);
     if (state->backingUp || state->restoring) {
-      FND_LOG_AT(kClass, "backup to %s refused: a backup or restore is running", path.c_str());
-      showTip(popUps_, kBackupFailedTip, true);
+      FND_LOG_AT(svm::kClass, "backup to %s refused: a backup or restore is running", path.c_str());
+      svm::showTip(popUps_, kBackupFailedTip, true);
       return;
     }
     // Every backup starts afresh: an earlier time-out does not carry over.
@@ -105,9 +103,9 @@ void SettingViewModel::startBackUp(const std::string& path) {
   options.destination = path;
   job->file = Zr_Backup::initWithBackupDevice(kBackupDevice, kBackupVersion.data(), kBackupVersionLength, options);
   if (!job->file) {
-    FND_LOG_AT(kClass, "backup: the temporary file cannot be made");
+    FND_LOG_AT(svm::kClass, "backup: the temporary file cannot be made");
     job->end();
-    showTip(popUps_, kBackupFailedTip, true);
+    svm::showTip(popUps_, kBackupFailedTip, true);
     return;
   }
   {
@@ -121,7 +119,7 @@ void SettingViewModel::runBackUp(const std::shared_ptr<Backup>& job) {
   bool ok = !job->cancelled() && exportPresetInFile(*job) && exportSystemInFile(*job) && exportRhythm(*job) &&
             exportFile(*job, 0);
   if (job->cancelled()) {
-    FND_LOG_AT(kClass, "backup stopped");
+    FND_LOG_AT(svm::kClass, "backup stopped");
     job->end();  // no tip
     return;
   }
@@ -131,11 +129,13 @@ void SettingViewModel::runBackUp(const std::shared_ptr<Backup>& job) {
     timedOut = job->state->timeout == 1;
   }
   if (ok && !timedOut) ok = job->file->exportBackupFileForPath(job->path);
-  if (!ok) FND_LOG_AT(kClass, "backup to %s failed%s", job->path.c_str(), timedOut ? ": the unit's IR slots did not come" : "");
+  if (!ok)
+    FND_LOG_AT(svm::kClass, "backup to %s failed%s", job->path.c_str(),
+               timedOut ? ": the unit's IR slots did not come" : "");
   // Nothing of the backup is left over when its tip shows.
   job->end();
   const bool success = ok && !timedOut;
-  showTip(job->popUps, success ? kBackupSuccessTip : kBackupFailedTip, !success);
+  svm::showTip(job->popUps, success ? kBackupSuccessTip : kBackupFailedTip, !success);
 }
 
 bool SettingViewModel::exportPresetInFile(Backup& job) {
@@ -143,7 +143,7 @@ bool SettingViewModel::exportPresetInFile(Backup& job) {
   const std::vector<HIDServiceModuleModePtr> cache = job.hid->allPresetDataArr2();
   for (size_t i = 0; i < cache.size(); ++i) {
     if (!cache[i]) {
-      FND_LOG_AT(kClass, "backup: preset %zu was never read from the unit", i + 1);
+      FND_LOG_AT(svm::kClass, "backup: preset %zu was never read from the unit", i + 1);
       return false;
     }
   }
@@ -153,17 +153,17 @@ bool SettingViewModel::exportPresetInFile(Backup& job) {
     const HIDServiceModuleModePtr preset = cache[i]->copy();
     std::array<uint8_t, kPresetRecordSize> record{};
     const std::string name = utf8Prefix(preset->presetName.get(), kSlotNameSize);
-    std::copy(name.begin(), name.end(), record.begin() + kPresetName);
-    const std::span<uint8_t> block(record.data() + kPresetBlock, dev::kModuleBlockSize);
+    std::copy(name.begin(), name.end(), record.begin() + svm::kPresetName);
+    const std::span<uint8_t> block(record.data() + svm::kPresetBlock, dev::kModuleBlockSize);
     for (int m = 0; m < dev::kModuleCount; ++m)
       if (HIDServiceModelPtr module = preset->module(m)) ModuleTable::putModuleData(block, m, module->dataArr.get());
     if (HIDServiceModelPtr first = preset->module(0)) {
-      putWords(&record[kPresetExpFunction], first->FuncDataArr.get(), dev::kExpWordCount);
-      putWords(&record[kPresetExpVolume], first->ExpDataArr.get(), dev::kExpWordCount);
+      putWords(&record[svm::kPresetExpFunction], first->FuncDataArr.get(), dev::kExpWordCount);
+      putWords(&record[svm::kPresetExpVolume], first->ExpDataArr.get(), dev::kExpWordCount);
     }
     ok = job.file->addData(record.data(), kPresetRecordSize, static_cast<int>(i));
   }
-  if (ok) fnd::log("[Class:%s Line:%d]所有preset备份完成!", kClass, __LINE__);
+  if (ok) fnd::log("[Class:%s Line:%d]所有preset备份完成!", svm::kClass, __LINE__);
   job.setBegin(0);
   return ok;
 }
@@ -189,7 +189,7 @@ bool SettingViewModel::exportSystemInFile(Backup& job) {
 bool SettingViewModel::exportRhythm(Backup& job) {
   const HIDServiceSystemModelPtr system = job.hid->systemDataModel();
   if (!rhythmKnown(*system)) {
-    FND_LOG_AT(kClass, "backup: the unit has not reported its rhythm; no rhythm section");
+    FND_LOG_AT(svm::kClass, "backup: the unit has not reported its rhythm; no rhythm section");
     return true;
   }
   const int bpm = HIDServiceSystemModel::rhythmNumber(system->rhythm_bpm.get());
@@ -217,7 +217,7 @@ bool SettingViewModel::exportFile(Backup& job, int kind) {
     state.slots.clear();
     state.recordSize = kind == 0 ? kIRRecordSize : kNRRecordSize;
     state.slotTimeout = job.timing.irTimeout;
-    state.deadline = SteadyClock::now() + job.timing.irTimeout;
+    state.deadline = svm::SteadyClock::now() + job.timing.irTimeout;
   }
   std::weak_ptr<State> weak = job.state;
   const uint64_t generation = job.generation;
@@ -231,8 +231,8 @@ bool SettingViewModel::exportFile(Backup& job, int kind) {
   for (;;) {
     std::unique_lock lock(state.mutex);
     if (state.begin != 1 || state.cancelled) break;
-    const SteadyClock::time_point deadline = state.deadline;
-    if (SteadyClock::now() >= deadline) {
+    const svm::SteadyClock::time_point deadline = state.deadline;
+    if (svm::SteadyClock::now() >= deadline) {
       lock.unlock();
       runTimeout(state, generation);
       continue;
@@ -265,9 +265,9 @@ bool SettingViewModel::exportFile(Backup& job, int kind) {
 
 void SettingViewModel::runTimeout(State& state, uint64_t generation) {
   std::lock_guard guard(state.mutex);
-  if (state.generation != generation || !state.slotStep || state.begin != 1 || SteadyClock::now() < state.deadline)
+  if (state.generation != generation || !state.slotStep || state.begin != 1 || svm::SteadyClock::now() < state.deadline)
     return;
-  FND_LOG_AT(kClass, "backup: the unit's slot data did not come in time");
+  FND_LOG_AT(svm::kClass, "backup: the unit's slot data did not come in time");
   state.timeout = 1;
   state.begin = 0;
   state.slotStep = false;
@@ -286,13 +286,13 @@ void SettingViewModel::receiveSlot(State& state, uint64_t generation, std::span<
     state.changed.notify_all();
   };
   auto arm = [&] {
-    state.deadline = SteadyClock::now() + state.slotTimeout;
+    state.deadline = svm::SteadyClock::now() + state.slotTimeout;
     state.changed.notify_all();
   };
   const int k = p[0];
   if (k == 0) {
     if (state.announced >= 0) {
-      FND_LOG_AT(kClass, "backup: a second announcement of slots ignored");
+      FND_LOG_AT(svm::kClass, "backup: a second announcement of slots ignored");
       return;
     }
     state.announced = p[1];
@@ -303,15 +303,15 @@ void SettingViewModel::receiveSlot(State& state, uint64_t generation, std::span<
     return;
   }
   if (state.announced < 0) {
-    FND_LOG_AT(kClass, "backup: slot record %d before the announcement ignored", k);
+    FND_LOG_AT(svm::kClass, "backup: slot record %d before the announcement ignored", k);
     return;
   }
   if (p.size() < 2 + state.recordSize) {
-    FND_LOG_AT(kClass, "backup: slot record %d of %zu bytes ignored", k, p.size());
+    FND_LOG_AT(svm::kClass, "backup: slot record %d of %zu bytes ignored", k, p.size());
     return;
   }
   if (k > state.announced) {
-    FND_LOG_AT(kClass, "backup: slot record %d of %d announced ignored", k, state.announced);
+    FND_LOG_AT(svm::kClass, "backup: slot record %d of %d announced ignored", k, state.announced);
     return;
   }
   state.slots[k] = {p[1], std::vector<uint8_t>(p.begin() + 2, p.begin() + 2 + static_cast<std::ptrdiff_t>(state.recordSize))};
@@ -320,7 +320,8 @@ void SettingViewModel::receiveSlot(State& state, uint64_t generation, std::span<
   } else if (k == state.announced) {
     // The unit sends its records in order: the last one came, so the
     // missing ones were lost on the way and the backup is not whole.
-    FND_LOG_AT(kClass, "backup: %d of %d slot records came", static_cast<int>(state.slots.size()), state.announced);
+    FND_LOG_AT(svm::kClass, "backup: %d of %d slot records came", static_cast<int>(state.slots.size()),
+               state.announced);
     state.slotGap = true;
     complete();
   } else {

@@ -11,8 +11,6 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Log.h"
 
-using namespace setting_view_model;
-
 namespace {
 
 std::vector<int> readWords(const uint8_t* in, size_t count) {
@@ -33,7 +31,7 @@ bool SettingViewModel::recallBackUp(const std::string& path) {
   {
     std::lock_guard guard(state_->mutex);
     if (state_->backingUp || state_->restoring) {
-      FND_LOG_AT(kClass, "restore from %s refused: a backup or restore is running", path.c_str());
+      FND_LOG_AT(svm::kClass, "restore from %s refused: a backup or restore is running", path.c_str());
       return false;
     }
     state_->restoring = true;
@@ -61,7 +59,7 @@ bool SettingViewModel::recallBackUp(const std::string& path) {
   // inside it) before anything of it is sent.
   if (!file->readFile(path)) {
     // The reader has logged why.
-    FND_LOG_AT(kClass, "restore: nothing of %s is sent", path.c_str());
+    FND_LOG_AT(svm::kClass, "restore: nothing of %s is sent", path.c_str());
     return false;
   }
   const uint32_t sections = file->backupdata().typeSum;
@@ -82,7 +80,7 @@ bool SettingViewModel::recallBackUp(const std::string& path) {
     else if (name == kRhythmSection)
       restoreRhythm(*file, section);
     else
-      FND_LOG_AT(kClass, "restore: section \"%s\" skipped", name.c_str());
+      FND_LOG_AT(svm::kClass, "restore: section \"%s\" skipped", name.c_str());
     if (!ok) return false;
   }
   return !cancelled();
@@ -116,7 +114,7 @@ long SettingViewModel::waitForAck(std::chrono::milliseconds bound) {
 bool SettingViewModel::restorePresets(Zr_Backup& file, int section) {
   const Zr_Backup::SubHeadData head = file.subHeadData();
   if (head.dataLength < static_cast<uint32_t>(kPresetRecordSize)) {
-    FND_LOG_AT(kClass, "restore: preset records of %u bytes skipped", head.dataLength);
+    FND_LOG_AT(svm::kClass, "restore: preset records of %u bytes skipped", head.dataLength);
     return true;
   }
   for (uint32_t k = 0; k < head.dataNumber; ++k) {
@@ -124,15 +122,15 @@ bool SettingViewModel::restorePresets(Zr_Backup& file, int section) {
     const Zr_Backup::TypeData& record = file.typeData();
     const int index = record.index;
     if (index < 0 || index >= dev::kPresetCount) {
-      FND_LOG_AT(kClass, "restore: preset record for slot %d skipped", index);
+      FND_LOG_AT(svm::kClass, "restore: preset record for slot %d skipped", index);
       continue;
     }
     const uint8_t* bytes = record.dataStart.data();
     auto preset = fnd::make<HIDServiceModuleMode>();
-    preset->setPresetName(fieldText(bytes + kPresetName, kSlotNameSize));
-    const std::span<const uint8_t> block(bytes + kPresetBlock, dev::kModuleBlockSize);
-    const std::vector<int> function = readWords(bytes + kPresetExpFunction, dev::kExpWordCount);
-    const std::vector<int> volume = readWords(bytes + kPresetExpVolume, dev::kExpWordCount);
+    preset->setPresetName(fieldText(bytes + svm::kPresetName, kSlotNameSize));
+    const std::span<const uint8_t> block(bytes + svm::kPresetBlock, dev::kModuleBlockSize);
+    const std::vector<int> function = readWords(bytes + svm::kPresetExpFunction, dev::kExpWordCount);
+    const std::vector<int> volume = readWords(bytes + svm::kPresetExpVolume, dev::kExpWordCount);
     HIDServiceModuleMode::ModuleDictionary modules;
     for (int m = 0; m < dev::kModuleCount; ++m) {
       auto module = fnd::make<HIDServiceModel>();
@@ -146,8 +144,8 @@ bool SettingViewModel::restorePresets(Zr_Backup& file, int section) {
     const long result = waitForAck(timing_.presetAck);
     if (result == 0) {
       if (cancelled()) return false;
-      FND_LOG_AT(kClass, "restore: preset %d not confirmed", index + 1);
-      showTip(popUps_, kRestoreFailedTip, true);
+      FND_LOG_AT(svm::kClass, "restore: preset %d not confirmed", index + 1);
+      svm::showTip(popUps_, kRestoreFailedTip, true);
       return false;
     }
     fnd::log("一个preset完成%ld", result);
@@ -158,7 +156,7 @@ bool SettingViewModel::restorePresets(Zr_Backup& file, int section) {
 bool SettingViewModel::restoreSlots(Zr_Backup& file, int section, bool ir) {
   const Zr_Backup::SubHeadData head = file.subHeadData();
   if (head.dataLength < static_cast<uint32_t>(kIRRecordSize)) {
-    FND_LOG_AT(kClass, "restore: %s records of %u bytes skipped", ir ? "IR" : "NR", head.dataLength);
+    FND_LOG_AT(svm::kClass, "restore: %s records of %u bytes skipped", ir ? "IR" : "NR", head.dataLength);
     return true;
   }
   if (ir && head.dataNumber > 0) {
@@ -171,7 +169,7 @@ bool SettingViewModel::restoreSlots(Zr_Backup& file, int section, bool ir) {
     const Zr_Backup::TypeData& record = file.typeData();
     const int slot = record.index;
     if (slot < 0 || slot >= dev::kUserSlotCount) {
-      FND_LOG_AT(kClass, "restore: %s record for slot %d skipped", ir ? "IR" : "NR", slot);
+      FND_LOG_AT(svm::kClass, "restore: %s record for slot %d skipped", ir ? "IR" : "NR", slot);
       continue;
     }
     auto para = std::make_unique<HIDServiceViewMode::ImportFile_Para>();
@@ -187,7 +185,7 @@ bool SettingViewModel::restoreSlots(Zr_Backup& file, int section, bool ir) {
       return false;
     }
     if (result != HIDServiceViewMode::kTransferDone) {
-      FND_LOG_AT(kClass, "restore: %s slot %d not written (%ld)", ir ? "IR" : "NR", slot, result);
+      FND_LOG_AT(svm::kClass, "restore: %s slot %d not written (%ld)", ir ? "IR" : "NR", slot, result);
       return false;
     }
   }
@@ -199,7 +197,7 @@ bool SettingViewModel::restoreSlots(Zr_Backup& file, int section, bool ir) {
 void SettingViewModel::restoreSystem(Zr_Backup& file, int section) {
   const Zr_Backup::SubHeadData head = file.subHeadData();
   if (head.dataLength < static_cast<uint32_t>(kSystemRecordSize) || head.dataNumber < 1 || !file.getData(section, 0)) {
-    FND_LOG_AT(kClass, "restore: system section skipped");
+    FND_LOG_AT(svm::kClass, "restore: system section skipped");
     return;
   }
   const std::vector<int> w = readWords(file.typeData().dataStart.data(), 5);
@@ -218,7 +216,7 @@ void SettingViewModel::restoreSystem(Zr_Backup& file, int section) {
 void SettingViewModel::restoreRhythm(Zr_Backup& file, int section) {
   const Zr_Backup::SubHeadData head = file.subHeadData();
   if (head.dataLength < static_cast<uint32_t>(kRhythmRecordSize) || head.dataNumber < 1 || !file.getData(section, 0)) {
-    FND_LOG_AT(kClass, "restore: rhythm section skipped");
+    FND_LOG_AT(svm::kClass, "restore: rhythm section skipped");
     return;
   }
   const uint8_t* b = file.typeData().dataStart.data();

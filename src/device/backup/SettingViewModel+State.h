@@ -15,7 +15,9 @@
 
 #include "device/backup/SettingViewModel.h"
 
-namespace setting_view_model {
+// What the files of SettingViewModel share (svm: setting view model), named
+// svm::x where used: a `using namespace` would reach into the unity batch.
+namespace svm {
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -30,7 +32,7 @@ inline constexpr size_t kPresetExpVolume = 154;
 // is empty, the process-wide pop-up service at that moment.
 void showTip(std::shared_ptr<PopUpService> service, const char* tip, bool failure);
 
-}  // namespace setting_view_model
+}  // namespace svm
 
 // What the view model shares with its backup queue, the HID thread (the slot
 // receiver, the unit's confirmations) and its restore thread.
@@ -55,7 +57,7 @@ struct SettingViewModel::State {
   bool slotGap = false;
   size_t recordSize = 0;
   std::chrono::milliseconds slotTimeout{0};
-  setting_view_model::SteadyClock::time_point deadline;
+  svm::SteadyClock::time_point deadline;
   std::map<int, std::pair<int, std::vector<uint8_t>>> slots;  // k -> (slot index, record)
 
   // The restore's confirmation asked for last.

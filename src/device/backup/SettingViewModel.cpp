@@ -6,9 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Parts.h"
 
-using namespace setting_view_model;
-
-void setting_view_model::showTip(std::shared_ptr<PopUpService> service, const char* tip, bool failure) {
+void svm::showTip(std::shared_ptr<PopUpService> service, const char* tip, bool failure) {
   dispatch::Queue::main()->async([service = std::move(service), tip, failure] {
     std::shared_ptr<PopUpService> s = service ? service : PopUpService::shared();
     if (failure)
@@ -64,7 +62,8 @@ void SettingViewModel::cancel() {
   state_->cancelled = true;
   state_->changed.notify_all();
   if (!state_->changed.wait_for(lock, timing_.quit, [&] { return !state_->backingUp && !state_->restoring; }))
-    FND_LOG_AT(kClass, "the backup or restore did not stop within %lld ms", static_cast<long long>(timing_.quit.count()));
+    FND_LOG_AT(svm::kClass, "the backup or restore did not stop within %lld ms",
+               static_cast<long long>(timing_.quit.count()));
 }
 
 std::shared_ptr<PopUpService> SettingViewModel::popUps() const {
@@ -79,7 +78,7 @@ void SettingViewModel::sendToChangePageIFNeed(int page) {
 void SettingViewModel::sendRestoreCommand(uint8_t cmd) {
   std::shared_ptr<libupdate_zarvo> unit = hid_->zrHID();
   if (!unit) {
-    FND_LOG_AT(kClass, "no unit: command 0x%02X not sent", cmd);
+    FND_LOG_AT(svm::kClass, "no unit: command 0x%02X not sent", cmd);
     return;
   }
   const uint8_t payload[1] = {0x00};

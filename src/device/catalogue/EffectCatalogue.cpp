@@ -42,7 +42,7 @@ const char* moduleNameOf(int module) {
 int parameterWordsOf(int module) { return ModuleTable::modules[static_cast<size_t>(module)].words() - 2; }
 
 // A module's value, or null when the module or its entry is missing.
-const json* entryOf(const json& catalogue, int module) {
+const json* moduleEntry(const json& catalogue, int module) {
   const char* name = moduleNameOf(module);
   if (!name || !catalogue.is_object()) return nullptr;
   auto it = catalogue.find(name);
@@ -158,14 +158,14 @@ json EffectCatalogue::slotTable() const {
 
 std::vector<std::string> EffectCatalogue::typeNames(int module) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const json* entry = entryOf(catalogue_, module);
+  const json* entry = moduleEntry(catalogue_, module);
   return entry ? sortedTypeNames(*entry) : std::vector<std::string>();
 }
 
 std::vector<json> EffectCatalogue::parameters(int module, int type) const {
   std::vector<json> out;
   std::lock_guard<std::mutex> lock(mutex_);
-  const json* entry = entryOf(catalogue_, module);
+  const json* entry = moduleEntry(catalogue_, module);
   if (!entry || type < 0) return out;
   const auto names = sortedTypeNames(*entry);
   if (static_cast<size_t>(type) >= names.size()) return out;
@@ -206,14 +206,14 @@ std::vector<int> EffectCatalogue::firstTypeWords(const json& entry, int module) 
 
 std::vector<int> EffectCatalogue::defaultWords(int module) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const json* entry = entryOf(catalogue_, module);
+  const json* entry = moduleEntry(catalogue_, module);
   return firstTypeWords(entry ? *entry : json(), module);
 }
 
 std::vector<EffectCatalogue::ParameterSlot> EffectCatalogue::parameterSlots(int module) const {
   std::vector<ParameterSlot> out;
   std::lock_guard<std::mutex> lock(mutex_);
-  const json* entry = entryOf(slots_, module);
+  const json* entry = moduleEntry(slots_, module);
   if (!entry || !entry->is_array()) return out;
   for (const json& s : *entry) {
     if (!s.is_object()) continue;

@@ -8,7 +8,8 @@
 
 namespace {
 
-uint32_t readU32(const uint8_t* p) {
+// A little-endian word of the file.
+uint32_t nrWordAt(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
          (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -43,10 +44,10 @@ void Zr_NR::OpenData(std::span<const uint8_t> bytes, std::string_view fileName, 
   } else {
     uint32_t sum = 0;
     for (int i = 0; i < kWordCount; ++i) {
-      words[static_cast<size_t>(i)] = readU32(bytes.data() + 4 * i);
+      words[static_cast<size_t>(i)] = nrWordAt(bytes.data() + 4 * i);
       sum += words[static_cast<size_t>(i)];
     }
-    const uint32_t checksum = readU32(bytes.data() + 4 * kWordCount);
+    const uint32_t checksum = nrWordAt(bytes.data() + 4 * kWordCount);
     if (std::memcmp(bytes.data() + bytes.size() - 3, "2.0", 3) != 0) code = kErrorFormat;
     if (sum != checksum) code = kErrorChecksum;
   }

@@ -45,7 +45,7 @@ bool isWholePrintableAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
 }
 
-std::string nameOf(const HIDServiceViewMode::ImportFile_Para& para) {
+std::string importName(const HIDServiceViewMode::ImportFile_Para& para) {
   const auto end = std::find(para.name.begin(), para.name.begin() + kNameBytes, 0);
   return std::string(para.name.begin(), end);
 }
@@ -203,7 +203,7 @@ void HIDServiceViewMode::transferAcknowledged(uint8_t code, std::span<const uint
   if (clear)
     catalogue_->clearUserSlotLabel(kind, slot);
   else
-    catalogue_->setUserSlotLabel(kind, slot, nameOf(importStruct_));
+    catalogue_->setUserSlotLabel(kind, slot, importName(importStruct_));
   FND_LOG_AT("HIDServiceViewMode", "%s slot %d %s", kindName(code), slot, clear ? "cleared" : "written");
   finishTransfer(kTransferDone);
 }

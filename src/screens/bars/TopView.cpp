@@ -6,8 +6,7 @@
 #include "device/files/NameChecks.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
-#include "platform/dispatch/MainThread.h"
-#include "platform/dispatch/Queue.h"
+#include "platform/dispatch/OnMain.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Parts.h"
 #include "platform/ui/Application.h"
@@ -56,17 +55,6 @@ std::shared_ptr<SWSTAnswerButton> imageButton(ui::View& parent, const std::strin
   });
   parent.addSubview(button);
   return button;
-}
-
-// Runs `fn` on the main thread: now when already there, else on the main queue.
-void onMain(const std::weak_ptr<TopView>& weak, std::function<void(TopView&)> fn) {
-  if (dispatch::isMainThread()) {
-    if (auto self = weak.lock()) fn(*self);
-    return;
-  }
-  dispatch::Queue::main()->async([weak, fn = std::move(fn)] {
-    if (auto self = weak.lock()) fn(*self);
-  });
 }
 
 }  // namespace
@@ -309,7 +297,7 @@ void TopView::prepareRS() {
   // controlTextDidChange, whose own write is not echoed into the field.
   rs_valuesForKeyPath(preset, "presetName", this)->subscribeNext([bar](const fnd::Value& value) {
     const std::string name = value.isNilOrNull() ? std::string() : value.stringValue();
-    onMain(bar, [name](TopView& v) {
+    dispatch::onMain(bar, [name](TopView& v) {
       if (v.nameFromRecord_) return;
       if (v.presetNameTF->stringValue() != name) v.presetNameTF->setStringValue(name);
     });
@@ -317,7 +305,7 @@ void TopView::prepareRS() {
   rs_valuesForKeyPath(module, "ExpDataArr", this)->subscribeNext([bar](const fnd::Value& value) {
     FND_LOG_AT("TopView", "ExpDataArr changed");
     const std::vector<int> volume = fnd::fromValue<std::vector<int>>(value);
-    onMain(bar, [volume](TopView& v) {
+    dispatch::onMain(bar, [volume](TopView& v) {
       v.showExpAssignment(v.hid_->presetDataModel()->FuncDataArr.get());
       if (!volume.empty()) v.expVolSwitch->setIsOn(volume[0] != 0);
     });
@@ -325,7 +313,7 @@ void TopView::prepareRS() {
   rs_valuesForKeyPath(module, "FuncDataArr", this)->subscribeNext([bar](const fnd::Value& value) {
     FND_LOG_AT("TopView", "FuncDataArr changed");
     const std::vector<int> function = fnd::fromValue<std::vector<int>>(value);
-    onMain(bar, [function](TopView& v) {
+    dispatch::onMain(bar, [function](TopView& v) {
       v.showExpAssignment(function);
       // The switch stands for the EXP volume word, which is what it sends: the
       // assignment's own on/off word would show a state a click cannot change.
@@ -334,7 +322,7 @@ void TopView::prepareRS() {
     });
   });
   rs_valuesForKeyPath(system, "outCabStatus", this)->subscribeNext([bar](const fnd::Value&) {
-    onMain(bar, [](TopView& v) {
+    dispatch::onMain(bar, [](TopView& v) {
       const auto sys = v.hid_->systemDataModel();
       v.cabLeftSwitch->setIsOn(sys->leftOutCab.get().value_or(0) != 0);
       v.cabRightSwitch->setIsOn(sys->rightOutCab.get().value_or(0) != 0);
@@ -343,7 +331,7 @@ void TopView::prepareRS() {
   rs_valuesForKeyPath(preset, "nowPageNumber", this)->subscribeNext([bar](const fnd::Value& value) {
     if (value.isNilOrNull()) return;
     const int64_t page = value.intValue();
-    onMain(bar, [page](TopView& v) { v.pageRule(page); });
+    dispatch::onMain(bar, [page](TopView& v) { v.pageRule(page); });
   });
 }
 

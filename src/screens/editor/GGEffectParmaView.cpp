@@ -17,7 +17,7 @@ namespace {
 
 using ui::Rect;
 
-std::shared_ptr<ui::TextField> makeLabel(Rect frame) {
+std::shared_ptr<ui::TextField> makeTitleLabel(Rect frame) {
   auto label = ui::View::create<ui::TextField>(frame);
   label->setBezeled(false);
   label->setBordered(false);
@@ -52,7 +52,7 @@ void buildParmaViewLayout(ui::LayoutLoad& load) {
   auto cell = load.add(ui::View::create<V>(Rect(0, 0, V::kWidth, V::kHeight)), true);
   auto bg = load.add(ui::View::create<ui::View>(Rect(5, 5, 170, 140)));
   cell->addSubview(bg);
-  auto title = load.add(makeLabel(Rect(10, 120, 160, 20)));
+  auto title = load.add(makeTitleLabel(Rect(10, 120, 160, 20)));
   cell->addSubview(title);
   auto knob = load.add(ui::View::create<GGCircularSlider>(Rect(45, 41, 90, 75)));
   cell->addSubview(knob);

@@ -8,8 +8,7 @@
 #include "controls/StartLoadingView.h"
 #include "controls/SettingResetView.h"
 #include "layout/LCConstraintMaker.h"
-#include "platform/dispatch/MainThread.h"
-#include "platform/dispatch/Queue.h"
+#include "platform/dispatch/OnMain.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Parts.h"
 #include "platform/ui/Alert.h"
@@ -67,18 +66,6 @@ const std::array<Level, 3>& levels() {
 std::optional<int> optionalInt(const fnd::Value& v) {
   if (v.isNilOrNull()) return std::nullopt;
   return static_cast<int>(v.intValue());
-}
-
-// Runs fn with the controller on the main thread: now when called there,
-// else later on the main queue.
-void onMain(const std::weak_ptr<SystemViewController>& weak, std::function<void(SystemViewController&)> fn) {
-  if (dispatch::isMainThread()) {
-    if (auto self = weak.lock()) fn(*self);
-    return;
-  }
-  dispatch::Queue::main()->async([weak, fn = std::move(fn)] {
-    if (auto self = weak.lock()) fn(*self);
-  });
 }
 
 std::shared_ptr<ui::TextField> makeLabel(const std::string& text, ui::Rect frame, double size) {
@@ -312,7 +299,7 @@ void SystemViewController::addRSOberserve() {
   for (size_t i = 0; i < levels().size(); ++i) {
     rs_valuesForKeyPath(system, levels()[i].recordKey, this)->subscribeNext([weak, i](const fnd::Value& v) {
       const std::optional<int> value = optionalInt(v);
-      onMain(weak, [i, value](SystemViewController& vc) { vc.showLevel(levels()[i], value); });
+      dispatch::onMain(weak, [i, value](SystemViewController& vc) { vc.showLevel(levels()[i], value); });
     });
   }
   const struct {
@@ -326,7 +313,7 @@ void SystemViewController::addRSOberserve() {
   for (const auto& cab : cabs) {
     rs_valuesForKeyPath(system, cab.key, this)->subscribeNext([weak, cab](const fnd::Value& v) {
       const int value = optionalInt(v).value_or(0);
-      onMain(weak, [cab, value](SystemViewController& vc) {
+      dispatch::onMain(weak, [cab, value](SystemViewController& vc) {
         (vc.viewModel_->model().get()->*cab.open).set((value & 0xFF) != 0);
         // Redraws only: nothing goes back to the unit.
         if (auto s = (vc.*cab.cabSwitch).lock()) s->setIsOn(value != 0);
