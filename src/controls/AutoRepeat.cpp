@@ -35,13 +35,8 @@ void AutoRepeat::buttonEvent(SWSTAnswerButton::MouseEvent kind, bool up) {
       s.endPress();  // a press that is somehow still on ends here
       s.held = true;
       s.interval = repetitionInterval;
-      const uint64_t press = s.press;
-      std::weak_ptr<State> weak = state_;
-      dispatch::mainQueue()->after(repetitionDelay, [weak, up, press] {
-        auto state = weak.lock();
-        if (!state || !state->holds(press) || state->repeating == press) return;
-        state->repeating = press;
-        scheduleStep(state, up, press, std::chrono::milliseconds(0));
+      dispatch::mainQueue()->after(repetitionDelay, [weak = std::weak_ptr<State>(state_), up, press = s.press] {
+        if (auto state = weak.lock()) startRepeating(state, up, press);
       });
       break;
     }
@@ -61,11 +56,12 @@ void AutoRepeat::buttonEvent(SWSTAnswerButton::MouseEvent kind, bool up) {
   }
 }
 
-void AutoRepeat::startRepeating(bool up) {
-  State& s = *state_;
-  if (!s.held || s.repeating == s.press) return;
-  s.repeating = s.press;
-  scheduleStep(state_, up, s.press, std::chrono::milliseconds(0));
+void AutoRepeat::startRepeating(bool up) { startRepeating(state_, up, state_->press); }
+
+void AutoRepeat::startRepeating(const std::shared_ptr<State>& state, bool up, uint64_t press) {
+  if (!state->holds(press) || state->repeating == press) return;
+  state->repeating = press;
+  scheduleStep(state, up, press, std::chrono::milliseconds(0));
 }
 
 void AutoRepeat::scheduleStep(const std::shared_ptr<State>& state, bool up, uint64_t press,

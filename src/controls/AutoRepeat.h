@@ -41,12 +41,15 @@ public:
   // One mouse event of the up (up true) or the down button.
   void buttonEvent(SWSTAnswerButton::MouseEvent kind, bool up);
   // Starts repeating for the press held now, unless it already repeats;
-  // nothing when no press is held. The press's own timer calls it too.
+  // nothing when no press is held. The press's own timer starts it the same
+  // way (the private overload below, which both call).
   void startRepeating(bool up);
   bool isMouseDown() const;
 
 private:
   struct State;
+  // Starts repeating `press` while it is the one held and not yet repeating.
+  static void startRepeating(const std::shared_ptr<State>& state, bool up, uint64_t press);
   static void scheduleStep(const std::shared_ptr<State>& state, bool up, uint64_t press,
                            std::chrono::milliseconds after);
   // Shared with the pending timers, which may outlive the owner.

@@ -39,6 +39,13 @@ TEST(IndexPathOrderedSet, AgreesWithAPlainListThroughGrowingAndDraining) {
     ASSERT_EQ(set.paths(), list) << "phase " << phase;
     for (const auto& p : list) ASSERT_TRUE(set.contains(p));
   }
+  // The last erased after one before it: the last is the one before both
+  // (not a path erased earlier, which the selection would name as chosen).
+  set.clear();
+  for (int64_t item : {1, 2, 3}) set.insert({0, item});
+  set.erase({0, 2});
+  set.erase({0, 3});
+  EXPECT_EQ(set.last(), (CLIndexPath{0, 1}));
   set.clear();
   EXPECT_TRUE(set.empty());
   EXPECT_FALSE(set.first());

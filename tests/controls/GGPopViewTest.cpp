@@ -133,7 +133,16 @@ TEST_F(ClockFixture, EachKindOfTipShowsItsOwnKindAndIcon) {
       {[](const std::string& m) { GGPopView::showSuccessWithTip(m, nullptr); }, NSPopNormalView::Success, "ic_success"},
       {[](const std::string& m) { GGPopView::showWarningWithTip(m, nullptr); }, NSPopNormalView::Warning, "ic_warning"},
       {[](const std::string& m) { GGPopView::showFailWithTip(m, nullptr); }, NSPopNormalView::Fail, "ic_fail"},
+      // Through the pop-up service the device layer raises tips by.
+      {[](const std::string& m) { PopUpService::shared()->showSuccessWithTip(m); }, NSPopNormalView::Success,
+       "ic_success"},
+      {[](const std::string& m) { PopUpService::shared()->showWarningWithTip(m, nullptr); }, NSPopNormalView::Warning,
+       "ic_warning"},
+      {[](const std::string& m) { PopUpService::shared()->showFailWithTip(m, nullptr); }, NSPopNormalView::Fail,
+       "ic_fail"},
   };
+  const auto service = PopUpService::shared();
+  GGPopView::installAsPopUpService();
   for (const auto& kind : kinds) {
     SCOPED_TRACE(kind.icon);
     kind.show("message");
@@ -144,6 +153,7 @@ TEST_F(ClockFixture, EachKindOfTipShowsItsOwnKindAndIcon) {
     ASSERT_NE(tips.back()->iconImageView()->image(), nullptr);
     tips.back()->removeFromSuperview();
   }
+  PopUpService::setShared(service);
 }
 
 TEST_F(ClockFixture, ATipAskedForOnAnotherThreadIsMadeOnTheMainThread) {

@@ -584,6 +584,8 @@ TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFres
     EXPECT_EQ(s.views[i + 1]->frame(), before) << i;  // held where it was
     LayoutScene without = s;
     without.views.erase(without.views.begin() + long(i));
+    // The view lives on outside the tree: its variables left the solver.
+    EXPECT_EQ(ConstraintEngine::shared()->stats(root).views, without.views.size() + 1) << i;
     expectSame(framesOf(without), freshFrames(without), "without a view");
 
     content->addSubview(v, WindowOrderingMode::Above, s.views[i - 1].get());
@@ -596,6 +598,19 @@ TEST(ConstraintEngineRemoval, AViewTakenOutOfARowAndPutBackGivesTheFramesOfAFres
     expectSame(framesOf(s), freshFrames(s), "put back");
   }
   EXPECT_EQ(ConstraintEngine::shared()->stats(root).systemsMade, 1u);
+}
+
+// A window let go takes its system out of the engine at once, not at the
+// next layout pass of another window.
+TEST(ConstraintEngineRemoval, AWindowLetGoLeavesNoSystemBehind) {
+  auto engine = ConstraintEngine::shared();
+  auto window = flippedWindow(400, 300);
+  place(child(window->contentView()), 10, 10, 100, 50);
+  window->layoutIfNeeded();
+  const size_t open = engine->systemCount();  // this window's among them
+  window->close();
+  window.reset();
+  EXPECT_EQ(engine->systemCount(), open - 1);
 }
 
 TEST(ConstraintEngineDetached, DetachedTreesAreSolvedOnRequestAndJoinWindowsLater) {

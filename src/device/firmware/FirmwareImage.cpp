@@ -8,7 +8,8 @@
 
 namespace {
 
-uint32_t readU32(const std::vector<uint8_t>& b, size_t at) {
+// The little-endian 32-bit field of the image at `at`.
+uint32_t firmwareU32(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
          static_cast<uint32_t>(b[at + 3]) << 24;
 }
@@ -18,9 +19,65 @@ bool refuse(std::string* error, std::string text) {
   return false;
 }
 
+// The header's size, section count and answer type for packet 02.
+bool firmwareHeaderIsUsable(const std::vector<uint8_t>& b, std::string* error) {
+  const size_t size = b.size();
+  if (size > FirmwareImage::kMaxFileSize)
+    return refuse(error, "the firmware image is too large (" + std::to_string(size) + " bytes)");
+  if (size < FirmwareImage::kFirstDataOffset)
+    return refuse(error, "the firmware image is too short for its header and first section head (" +
+                             std::to_string(size) + " bytes)");
+  if (b[47] == 0) return refuse(error, "the firmware image has no section");
+  if (b[42] == dev::boot::kReplyHello)
+    return refuse(error, "the firmware image's answer type for packet 02 is 01, which is the answer to packet 00");
+  return true;
+}
+
+// Section n from its head at `h`, its head and data inside the image and its
+// acknowledgement told apart from the answers to packets 00 and 02.
+std::optional<FirmwareImage::Section> firmwareSection(const std::vector<uint8_t>& b, size_t n, size_t h,
+                                                      std::string* error) {
+  const size_t size = b.size();
+  const std::string which = "section " + std::to_string(n);
+  if (h < FirmwareImage::kFirstHeadOffset || h > size || size - h < FirmwareImage::kHeadSize) {
+    refuse(error, "the head of " + which + " lies outside the firmware image (offset " + std::to_string(h) + ")");
+    return std::nullopt;
+  }
+  FirmwareImage::Section s;
+  s.headOffset = h;
+  const auto length = static_cast<int32_t>(firmwareU32(b, h + 17));
+  if (length < 0) {
+    refuse(error, which + " of the firmware image has a negative length");
+    return std::nullopt;
+  }
+  s.dataLength = static_cast<size_t>(length);
+  if (n == 1) {
+    s.dataOffset = FirmwareImage::kFirstDataOffset;
+  } else {
+    const auto position = static_cast<int32_t>(firmwareU32(b, h + 9));
+    if (position < 1) {
+      refuse(error, which + " of the firmware image has no valid data position");
+      return std::nullopt;
+    }
+    s.dataOffset = static_cast<size_t>(position) - 1;
+  }
+  if (s.dataOffset > size || size - s.dataOffset < s.dataLength) {
+    refuse(error, "the data of " + which + " runs past the end of the firmware image");
+    return std::nullopt;
+  }
+  s.blockType = b[h + 21];
+  s.ackType = b[h + 22];
+  s.firstBlock = static_cast<uint16_t>(b[h + 27] | b[h + 28] << 8);
+  if (s.blockCount() > 0 && (s.ackType == dev::boot::kReplyHello || s.ackType == b[42])) {
+    refuse(error, "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
+    return std::nullopt;
+  }
+  return s;
+}
+
 }  // namespace
 
-uint32_t FirmwareImage::u32(size_t at) const { return readU32(bytes_, at); }
+uint32_t FirmwareImage::u32(size_t at) const { return firmwareU32(bytes_, at); }
 
 uint32_t FirmwareImage::announceWaitLimit() const {
   uint32_t w = u32(32);
@@ -52,73 +109,20 @@ size_t FirmwareImage::totalBlocks() const {
 std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, std::string* error) {
   FirmwareImage image(std::move(bytes));
   const std::vector<uint8_t>& b = image.bytes_;
-  const size_t size = b.size();
-  if (size > kMaxFileSize) {
-    refuse(error, "the firmware image is too large (" + std::to_string(size) + " bytes)");
-    return std::nullopt;
-  }
-  if (size < kFirstDataOffset) {
-    refuse(error, "the firmware image is too short for its header and first section head (" + std::to_string(size) +
-                    " bytes)");
-    return std::nullopt;
-  }
+  if (!firmwareHeaderIsUsable(b, error)) return std::nullopt;
+  // The heads, chained by offset from the first.
   const size_t count = b[47];
-  if (count == 0) {
-    refuse(error, "the firmware image has no section");
-    return std::nullopt;
-  }
-  const uint8_t announceType = b[42];
-  if (announceType == dev::boot::kReplyHello) {
-    refuse(error, "the firmware image's answer type for packet 02 is 01, which is the answer to packet 00");
-    return std::nullopt;
-  }
-
   std::set<size_t> visited;
   size_t headOffset = kFirstHeadOffset;
   for (size_t n = 1; n <= count; ++n) {
-    const std::string which = "section " + std::to_string(n);
-    if (headOffset < kFirstHeadOffset || headOffset > size || size - headOffset < kHeadSize) {
-      refuse(error,
-             "the head of " + which + " lies outside the firmware image (offset " + std::to_string(headOffset) + ")");
-      return std::nullopt;
-    }
     if (!visited.insert(headOffset).second) {
-      refuse(error, "the section heads of the firmware image form a loop at " + which);
+      refuse(error, "the section heads of the firmware image form a loop at section " + std::to_string(n));
       return std::nullopt;
     }
-    Section s;
-    s.headOffset = headOffset;
-    const size_t h = headOffset;
-    const auto length = static_cast<int32_t>(readU32(b, h + 17));
-    if (length < 0) {
-      refuse(error, which + " of the firmware image has a negative length");
-      return std::nullopt;
-    }
-    s.dataLength = static_cast<size_t>(length);
-    if (n == 1) {
-      s.dataOffset = kFirstDataOffset;
-    } else {
-      const auto position = static_cast<int32_t>(readU32(b, h + 9));
-      if (position < 1) {
-        refuse(error, which + " of the firmware image has no valid data position");
-        return std::nullopt;
-      }
-      s.dataOffset = static_cast<size_t>(position) - 1;
-    }
-    if (s.dataOffset > size || size - s.dataOffset < s.dataLength) {
-      refuse(error, "the data of " + which + " runs past the end of the firmware image");
-      return std::nullopt;
-    }
-    s.blockType = b[h + 21];
-    s.ackType = b[h + 22];
-    s.firstBlock = static_cast<uint16_t>(b[h + 27] | b[h + 28] << 8);
-    if (s.blockCount() > 0 && (s.ackType == dev::boot::kReplyHello || s.ackType == announceType)) {
-      refuse(error,
-             "the acknowledgement type of " + which + " cannot be told apart from the answers to packets 00 and 02");
-      return std::nullopt;
-    }
-    image.sections_.push_back(s);
-    headOffset = readU32(b, h + 13);
+    auto section = firmwareSection(b, n, headOffset, error);
+    if (!section) return std::nullopt;
+    image.sections_.push_back(*section);
+    headOffset = firmwareU32(b, headOffset + 13);
   }
   if (image.totalBlocks() == 0) {
     refuse(error, "the firmware image holds no whole 512-byte block");

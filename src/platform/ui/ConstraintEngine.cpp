@@ -67,48 +67,58 @@ solver::Strength strengthOf(double priority) {
   return solver::Strength::withPriority(std::clamp(priority, 1e-3, 1000.0));
 }
 
-using Clock = std::chrono::steady_clock;
+// Time spent in the engine and in its solver (Stats' seconds), added up in
+// benchmark builds only (QV450_ENGINE_TIMING, which bench/CMakeLists.txt
+// defines); elsewhere it reads no clock and compiles to nothing.
+class Stopwatch {
+public:
+#ifdef QV450_ENGINE_TIMING
+  explicit Stopwatch(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+  ~Stopwatch() { total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+private:
+  double& total_;
+  std::chrono::steady_clock::time_point start_;
+#else
+  explicit Stopwatch(double&) {}
+#endif
+};
 
-// The solver, with the time spent in it added up.
+// The solver, its calls timed by a Stopwatch.
 class TimedSolver {
 public:
   explicit TimedSolver(double& seconds) : seconds_(seconds) {}
   solver::Result addConstraint(const solver::Constraint& c) {
-    return timed([&] { return s_.addConstraint(c); });
+    Stopwatch t(seconds_);
+    return s_.addConstraint(c);
   }
   solver::Result removeConstraint(const solver::Constraint& c) {
-    return timed([&] { return s_.removeConstraint(c); });
+    Stopwatch t(seconds_);
+    return s_.removeConstraint(c);
   }
   solver::Result setConstant(const solver::Constraint& c, double constant) {
-    return timed([&] { return s_.setConstant(c, constant); });
+    Stopwatch t(seconds_);
+    return s_.setConstant(c, constant);
   }
   solver::Result addEditVariable(const solver::Variable& v, solver::Strength strength) {
-    return timed([&] { return s_.addEditVariable(v, strength); });
+    Stopwatch t(seconds_);
+    return s_.addEditVariable(v, strength);
   }
   solver::Result removeEditVariable(const solver::Variable& v) {
-    return timed([&] { return s_.removeEditVariable(v); });
+    Stopwatch t(seconds_);
+    return s_.removeEditVariable(v);
   }
   solver::Result suggestValue(const solver::Variable& v, double value) {
-    return timed([&] { return s_.suggestValue(v, value); });
+    Stopwatch t(seconds_);
+    return s_.suggestValue(v, value);
+  }
+  void updateVariables() {
+    Stopwatch t(seconds_);
+    s_.updateVariables();
   }
   solver::Solver::Counts counts() const { return s_.counts(); }
-  void updateVariables() {
-    timed([&] {
-      s_.updateVariables();
-      return solver::Result::Ok;
-    });
-  }
 
 private:
-  template <class F>
-  solver::Result timed(F&& f) {
-    const Clock::time_point start = Clock::now();
-    const solver::Result r = f();
-    seconds_ += secondsSince(start);
-    return r;
-  }
   double& seconds_;
   solver::Solver s_;
 };
@@ -464,43 +474,52 @@ struct ConstraintEngine::System {
 
   // ---- passes
 
-  void walk(View& rootView) {
-    ++stats.walks;
-    for (auto& [k, v] : vars) v.used = false;
-    for (auto& [k, r] : records) r.used = false;
-
-    struct Found {
-      size_t rank;  // tree order of the constraint's first item
-      std::shared_ptr<LayoutConstraint> c;
-    };
-    std::vector<Found> found;
+  // The tree as a walk finds it: the constraints its views hold, in the
+  // order they go into the solver, the views' tree order, and the views
+  // below the root that do not translate their masks.
+  struct Scan {
+    std::vector<std::shared_ptr<LayoutConstraint>> constraints;
     std::unordered_map<const View*, size_t> treeOrder;
-    std::vector<View*> stack{&rootView};
     std::vector<View*> unpinned;
+    size_t rank(const View* v) const {
+      auto it = treeOrder.find(v);
+      return it == treeOrder.end() ? treeOrder.size() : it->second;
+    }
+  };
+
+  static Scan scan(View& rootView) {
+    Scan tree;
+    std::vector<View*> stack{&rootView};
     while (!stack.empty()) {
       View* v = stack.back();
       stack.pop_back();
-      treeOrder.emplace(v, treeOrder.size());
-      if (v != &rootView && !v->translatesAutoresizingMaskIntoConstraints()) unpinned.push_back(v);
-      for (auto& c : v->constraints()) found.push_back({0, c});
+      tree.treeOrder.emplace(v, tree.treeOrder.size());
+      if (v != &rootView && !v->translatesAutoresizingMaskIntoConstraints()) tree.unpinned.push_back(v);
+      for (auto& c : v->constraints()) tree.constraints.push_back(c);
       for (auto it = v->subviews().rbegin(); it != v->subviews().rend(); ++it) stack.push_back(it->get());
     }
-    auto rank = [&](const View* v) {
-      auto it = treeOrder.find(v);
-      return it == treeOrder.end() ? treeOrder.size() : it->second;
-    };
     // Each view's constraints together, the views in tree order (within a
     // view: its holders in tree order, each holder's in the order added). A
     // row stated view by view then grows its rows one view at a time; taken
     // holder by holder, every view's own sizes would come after all the
     // positions and be worked into all of them again.
-    for (Found& f : found) f.rank = rank(f.c->firstItem().get());
-    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.rank < b.rank; });
-    varsFor(rootView);
-    for (View* v : unpinned) varsFor(*v);
+    std::vector<std::pair<size_t, std::shared_ptr<LayoutConstraint>>> ranked;
+    ranked.reserve(tree.constraints.size());
+    for (auto& c : tree.constraints) {
+      const size_t rank = tree.rank(c->firstItem().get());
+      ranked.emplace_back(rank, std::move(c));
+    }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < ranked.size(); ++i) tree.constraints[i] = std::move(ranked[i].second);
+    return tree;
+  }
+
+  // The records of the constraints found, made where new, in their order.
+  std::vector<Record*> recordsFor(const std::vector<std::shared_ptr<LayoutConstraint>>& found) {
     std::vector<Record*> live;
+    live.reserve(found.size());
     for (size_t i = 0; i < found.size(); ++i) {
-      const auto& c = found[i].c;
+      const auto& c = found[i];
       auto [it, made] = records.try_emplace(c.get());
       Record& r = it->second;
       if (!made && r.c.lock() != c) {  // a dead constraint's address, reused
@@ -512,10 +531,14 @@ struct ConstraintEngine::System {
       r.position = i;
       live.push_back(&r);
     }
-    // Out first, so that a constraint refused for a conflict can come in;
-    // the last stated first, the reverse of the order they came in, so that
-    // a view taken out of a row splits the row once and its own constraints
-    // then go from short rows.
+    return live;
+  }
+
+  // The records no constraint of the tree uses any more, out of the solver:
+  // the last stated first, the reverse of the order they came in, so that a
+  // view taken out of a row splits the row once and its own constraints
+  // then go from short rows.
+  void removeGoneRecords() {
     std::vector<std::pair<size_t, const LayoutConstraint*>> gone;
     for (auto& [key, r] : records)
       if (!r.used) gone.emplace_back(r.position, key);
@@ -525,6 +548,11 @@ struct ConstraintEngine::System {
       removeHeld(it->second);
       records.erase(it);
     }
+  }
+
+  // Each record up to date with its constraint; the views a held one names
+  // (and the views on the way to their common ancestor) take part.
+  void syncRecords(const std::vector<Record*>& live) {
     for (Record* r : live) {
       auto c = r->c.lock();
       sync(*r, *c);
@@ -535,8 +563,11 @@ struct ConstraintEngine::System {
         if (r->sig.ancestor) varsFor(*const_cast<View*>(r->sig.ancestor));
       }
     }
-    // Views that take no part any more, out; then the holds of the others,
-    // in tree order.
+  }
+
+  // Views that take no part any more, out of the solver; the others, in tree
+  // order.
+  std::vector<Vars*> keepUsedVars(const Scan& tree) {
     std::vector<std::pair<size_t, Vars*>> kept;
     for (auto it = vars.begin(); it != vars.end();) {
       Vars& vv = it->second;
@@ -544,13 +575,22 @@ struct ConstraintEngine::System {
         dropVars(vv);
         it = vars.erase(it);
       } else {
-        kept.emplace_back(rank(it->first), &vv);
+        kept.emplace_back(tree.rank(it->first), &vv);
         ++it;
       }
     }
     std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Vars*> out;
+    out.reserve(kept.size());
+    for (auto& [rank, vv] : kept) out.push_back(vv);
+    return out;
+  }
+
+  // The holds of the views that take part (pinned or weakest), their
+  // intrinsic sizes, and the order their frames are set in: superviews first.
+  void holdViews(View& rootView, const std::vector<Vars*>& kept) {
     applyOrder.clear();
-    for (auto& [r0, vp] : kept) {
+    for (Vars* vp : kept) {
       Vars& vv = *vp;
       auto view = vv.view.lock();
       const bool pinned = view.get() == &rootView || view->translatesAutoresizingMaskIntoConstraints();
@@ -564,6 +604,22 @@ struct ConstraintEngine::System {
     }
     std::stable_sort(applyOrder.begin(), applyOrder.end(),
                      [](const Vars* a, const Vars* b) { return a->depth < b->depth; });
+  }
+
+  // The whole tree again: its constraints and views into the solver as they
+  // are now, what left it out, and what did not change kept as it is.
+  void walk(View& rootView) {
+    ++stats.walks;
+    for (auto& [k, v] : vars) v.used = false;
+    for (auto& [k, r] : records) r.used = false;
+    const Scan tree = scan(rootView);
+    varsFor(rootView);
+    for (View* v : tree.unpinned) varsFor(*v);
+    const std::vector<Record*> live = recordsFor(tree.constraints);
+    // Out first, so that a constraint refused for a conflict can come in.
+    removeGoneRecords();
+    syncRecords(live);
+    holdViews(rootView, keepUsedVars(tree));
   }
 
   // Applies value changes; false when the tree changed and a walk is needed.
@@ -646,7 +702,7 @@ struct ConstraintEngine::System {
   }
 
   void run(View& rootView) {
-    const Clock::time_point start = Clock::now();
+    Stopwatch t(stats.engineSeconds);
     if (structural || !update(rootView)) walk(rootView);
     structural = false;
     dirty = false;
@@ -657,7 +713,6 @@ struct ConstraintEngine::System {
     if (checkPins()) dirty = true;
     stats.held = stats.refused = 0;
     for (auto& [k, r] : records) ++(r.held ? stats.held : stats.refused);
-    stats.engineSeconds += secondsSince(start);
   }
 };
 
@@ -689,16 +744,18 @@ bool ConstraintEngine::needsSolve(View& root) {
 
 void ConstraintEngine::solve(View& root) {
   pendingRoots_.erase(&root);
-  // Systems of trees that have gone.
+  // Systems of trees that went while another engine was installed.
   for (auto it = systems_.begin(); it != systems_.end();) {
     if (it->second->root.expired()) it = systems_.erase(it);
     else ++it;
   }
+  // The root outlives the pass, whatever the views' frame changes do.
+  const auto keep = std::static_pointer_cast<View>(root.shared_from_this());
   System* s = systemFor(root);
   if (!s) {
     systems_.erase(&root);
     auto made = std::make_unique<System>();
-    made->root = std::static_pointer_cast<View>(root.shared_from_this());
+    made->root = keep;
     s = made.get();
     systems_.emplace(&root, std::move(made));
     ++s->stats.systemsMade;
@@ -728,6 +785,11 @@ void ConstraintEngine::viewDidChange(View& view) {
   if (Window* w = view.window()) w->setNeedsLayoutPass();
 }
 
+void ConstraintEngine::viewWillBeDestroyed(const View& view) {
+  systems_.erase(&view);
+  pendingRoots_.erase(&view);
+}
+
 void ConstraintEngine::constraintDidChange(LayoutConstraint& c, bool structural) {
   auto holder = c.holder();
   if (!holder) return;
@@ -754,6 +816,7 @@ ConstraintEngine::Stats ConstraintEngine::stats(View& root) const {
   System* s = systemFor(root);
   if (!s) return Stats();
   Stats out = s->stats;
+  out.views = s->vars.size();
   const solver::Solver::Counts n = s->solver.counts();
   out.solverRows = n.rows;
   out.solverCells = n.cells;

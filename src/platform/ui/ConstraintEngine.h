@@ -31,6 +31,8 @@
 //    two conflicting required constraints is refused follows this order.
 //  - Constraints that cannot be solved, and required ones that conflict with
 //    those already held, are logged once and left out.
+//  - A tree's system goes when its root is destroyed (a window closed and let
+//    go), or when the root joins another tree.
 //
 // Main thread only.
 
@@ -60,6 +62,7 @@ public:
   bool needsSolve(View& root) override;
   void solve(View& root) override;
   void viewDidChange(View& view) override;
+  void viewWillBeDestroyed(const View& view) override;
   // A constraint was activated, deactivated (structural) or got a new
   // constant or priority.
   void constraintDidChange(LayoutConstraint& c, bool structural);
@@ -74,14 +77,17 @@ public:
     size_t constantUpdates = 0;   // constants changed in place
     size_t suggestions = 0;       // edit variable values suggested
     size_t held = 0;              // layout constraints held in the solver now
+    size_t views = 0;             // views with variables in the solver now
     size_t refused = 0;           // layout constraints left out now
-    double engineSeconds = 0;     // time spent in passes (solver included)
-    double solverSeconds = 0;     // of which in the solver
+    double engineSeconds = 0;     // time spent in passes (solver included),
+    double solverSeconds = 0;     // of which in the solver: both 0 but in benchmark builds
     size_t solverRows = 0;        // the solver's tableau now
     size_t solverCells = 0;
     size_t pivots = 0;            // pivots made so far
   };
   Stats stats(View& root) const;
+  // Trees the engine keeps a system for now (a tree's goes with its root).
+  size_t systemCount() const { return systems_.size(); }
 
   struct System;
 

@@ -83,6 +83,7 @@ void View::init() {
 }
 
 View::~View() {
+  if (auto* hooks = layoutEngineHooks()) hooks->viewWillBeDestroyed(*this);
   // Constraints naming this view that others hold go with it.
   for (LayoutConstraint* c : std::vector<LayoutConstraint*>(namingConstraints_)) {
     c->itemWillGo(this);

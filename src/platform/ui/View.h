@@ -338,6 +338,9 @@ public:
   virtual void solve(View& root) = 0;
   // Something the last solve may depend on changed.
   virtual void viewDidChange(View& view) = 0;
+  // `view` is being destroyed: what was kept for the tree it is the root of
+  // (a closed window's content view) goes now.
+  virtual void viewWillBeDestroyed(const View& view) = 0;
 };
 // Installs the engine (nullptr removes it). Returns the previous one.
 std::shared_ptr<LayoutEngineHooks> setLayoutEngineHooks(std::shared_ptr<LayoutEngineHooks> hooks);
