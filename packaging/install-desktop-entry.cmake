@@ -12,7 +12,9 @@ foreach(dir BINDIR DATADIR)
     set(${dir} "${CMAKE_INSTALL_PREFIX}/${QV450_${dir}}")
   endif()
 endforeach()
-set(program "${BINDIR}/qv450-edit")
+# A prefix given relative is taken from the folder the install runs in, as
+# the install itself takes it.
+get_filename_component(program "${BINDIR}/qv450-edit" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
 if(program MATCHES "[\r\n]")
   message(FATAL_ERROR "A desktop entry cannot start a program whose path has a line break: ${program}")
 endif()

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs a build into two prefixes given only at install time (the second
-# with a space in its path) and checks what a user and the desktop's menu
+# relative to the folder the install runs in, with a space) and checks what a user and the desktop's menu
 # get there: the program without debug information, and a desktop entry
 # whose Exec lines start the program installed under that very prefix.
 #   check-install.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(realpath "$1")
 work=$(mktemp -d "$build/install-check-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 failed=0
-for prefix in "$work/first" "$work/second prefix"; do
-  cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
+for given in "$work/first" "second prefix"; do
+  (cd "$work" && cmake --install "$build" --prefix "$given") > "$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
+  prefix=$given
+  case $given in /*) ;; *) prefix=$work/$given ;; esac
   program=$prefix/bin/qv450-edit
   if [ ! -x "$program" ]; then
     echo "no program at $program"
