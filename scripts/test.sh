@@ -4,21 +4,38 @@
 #  2. a ThreadSanitizer build (clang 14) of the Qt-free layers and their tests.
 # Any sanitizer finding, failed, skipped or timed-out test fails the run, and
 # so does an include against the layer order (scripts/check-layers.sh, first).
-# A test that leaves files in $HOME or /tmp fails the run under CI and is
-# reported elsewhere (other programs may write there too).
+# Files left in $HOME or /tmp since the run started fail it under CI (CI=true,
+# as .ci/run sets it) and are only reported elsewhere (other programs may
+# write there too).
 #   QV450_JOBS=n        at most n compiles and n tests at once (default: one per core)
 #   QV450_BUILD_DIR=d   where the builds go (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${QV450_JOBS:-$(nproc)}
-build=${QV450_BUILD_DIR:-$root/build}
+build=$(realpath -m "${QV450_BUILD_DIR:-$root/build}")
+mkdir -p "$build"
+
+# Names in /tmp and the home folder (three levels down; the compiler cache,
+# this checkout and the build folder aside: a checkout in the home folder
+# gets its builds while the tests run), to see what the run leaves behind.
+# The X server's socket folders are the system's.
+leftovers_snapshot() {
+  {
+    find /tmp -mindepth 1 -maxdepth 1 \
+      ! -name .X11-unix ! -name .ICE-unix ! -name .XIM-unix ! -name .font-unix ! -name '.X*-lock' || true
+    find "$HOME" -mindepth 1 -maxdepth 3 ! -path "$HOME/.cache/ccache*" ! -path "$HOME/.ccache*" || true
+  } 2>/dev/null | awk -v root="$root" -v build="$build" '
+    $0 != root && index($0, root "/") != 1 && $0 != build && index($0, build "/") != 1' | sort
+}
+# Taken before the run makes anything but its build folder: whatever it
+# makes elsewhere shows at the end.
+before_run=$(leftovers_snapshot)
 
 # Processor time (user + system) of the finished child processes so far, in
 # whole seconds (what a phase would take on one core), into $cpu_now. The
 # shell's own `times` must run in this shell, not in a subshell.
-cpu_file=$(mktemp "${TMPDIR:-/tmp}/qv450-test-times-XXXXXX")
-trap 'rm -f "$cpu_file"' EXIT
+cpu_file=$build/test-times
 children_cpu() {
   times > "$cpu_file"
   cpu_now=$(tail -n 1 "$cpu_file" | awk '{
@@ -46,8 +63,12 @@ phase "layer and unity checks"
 bash scripts/install-deps.sh test
 phase "install dependencies"
 
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/qv450-runtime-$(id -u)}
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# Without a session's runtime folder, one of the run's own in the build folder.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$build/runtime
+  rm -rf "$XDG_RUNTIME_DIR"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1
@@ -80,25 +101,11 @@ configure() {
   cmake -S . -B "$dir" -G Ninja "$@" > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
 }
 
-# Names in /tmp and the home folder (three levels down, the compiler cache,
-# this checkout and the build folder aside: a checkout in the home folder
-# gets its ThreadSanitizer build while the tests run), to see what the tests
-# leave behind. The X server's socket folders are the system's.
-leftovers_snapshot() {
-  {
-    find /tmp -mindepth 1 -maxdepth 1 \
-      ! -name .X11-unix ! -name .ICE-unix ! -name .XIM-unix ! -name .font-unix ! -name '.X*-lock'
-    find "$HOME" -mindepth 1 -maxdepth 3 ! -path "$HOME/.cache/ccache*" ! -path "$HOME/.ccache*" \
-      ! -path "$root" ! -path "$root/*" ! -path "$build" ! -path "$build/*"
-  } 2>/dev/null | sort
-}
-
 configure "$build/asan" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS="-O1 -g1" \
   -DQV450_SANITIZE=address -DQV450_WERROR=ON
 cmake --build "$build/asan" -j"$jobs"
 phase "ASan+UBSan build"
-before_tests=$(leftovers_snapshot)
 run_ctest "$build/asan" "$build/asan/ctest.log"
 phase "ASan+UBSan tests"
 
@@ -115,12 +122,12 @@ phase "ThreadSanitizer tests"
 run_ctest "$build/tsan" "$build/tsan/ctest-repeat.log" -R "$thread_heavy" --repeat until-fail:3
 phase "ThreadSanitizer tests of the thread-heavy suites, three times"
 
-left=$(comm -13 <(echo "$before_tests") <(leftovers_snapshot))
+left=$(comm -13 <(echo "$before_run") <(leftovers_snapshot))
 if [ -n "$left" ]; then
-  echo "new in /tmp or $HOME since the tests started:"
+  echo "new in /tmp or $HOME since the run started:"
   echo "$left"
   if [ "${CI:-}" = true ]; then
-    echo "the tests left files behind: each test writes only in its own temporary folder"
+    echo "the run left files behind: each test writes only in its own temporary folder"
     exit 1
   fi
   echo "(not a failure outside CI: other programs may have written them)"

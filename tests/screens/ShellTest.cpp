@@ -178,7 +178,7 @@ TEST_P(ShellFailedStart, OneCriticalAlertThenExitWithTheWindowNeverShown) {
   EXPECT_EQ(rig.alerts[0].messageText, GetParam().message);
   EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
   EXPECT_EQ(rig.alerts[0].buttons, std::vector<std::string>{"Yes"});
-  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
   EXPECT_FALSE(rig.window().isVisible());
   EXPECT_FALSE(rig.vc().mainScreenBuilt());
   EXPECT_TRUE(rig.sim.received(0xC1).empty()) << "no start-up read without a usable unit";
@@ -202,7 +202,7 @@ TEST(ShellUnitLost, AfterStartUpOneAlertAndOneExit) {
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
   EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
-  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
 }
 
 TEST(ShellUnitLost, AStartUpReadThatCannotFinishEndsLikeALostUnit) {
@@ -220,7 +220,7 @@ TEST(ShellUnitLost, AStartUpReadThatCannotFinishEndsLikeALostUnit) {
   runFor(std::chrono::milliseconds(200));
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
-  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
   EXPECT_FALSE(rig.vc().mainScreenBuilt());
   // Asked again by the service only, a bounded number of times.
   EXPECT_EQ(rig.sim.app->bulkRequests(), 1 + HIDServiceViewMode::kBulkReadRetries);
@@ -241,6 +241,7 @@ TEST(ShellBootLoader, OpensTheUpdateWindowAndKeepsTheMainWindowHidden) {
   ASSERT_TRUE(rig.waitForExit());
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
+  EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
   update->close();
 }
 

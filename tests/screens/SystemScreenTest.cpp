@@ -4,6 +4,7 @@
 // restore round trip and their failures, the reset question, and closing.
 #include <QImage>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 
@@ -462,7 +463,7 @@ TEST(SystemScreen, ABackupCutShortByTheUnitLeavingKeepsTheUsersFileAndEndsLikeAL
   // The shell's own alert and one exit (recorded here: the process goes on),
   // and the backup ends failed when the slots it waits for do not come.
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !rig.exits.empty(); }, kLong));
-  EXPECT_EQ(rig.exits, std::vector<int>{0});
+  EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
   ASSERT_FALSE(rig.alerts.empty());
   EXPECT_EQ(rig.alerts.back().messageText, "The device is disconnected.");
   ASSERT_TRUE(rig.waitForTips(1));

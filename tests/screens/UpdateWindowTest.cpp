@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -96,7 +97,7 @@ void expectTheErrorAlertThenTheEnd(UpdateRig& rig, int status) {
   EXPECT_EQ(alert.messageText, "Error!\n Error cod: " + std::to_string(status) + "\n click 'YES' exit application");
   EXPECT_EQ(alert.style, ui::AlertStyle::Warning);
   EXPECT_EQ(alert.buttons, std::vector<std::string>{"YES"});
-  EXPECT_EQ(rig.shell.exits, std::vector<int>{0});
+  EXPECT_EQ(rig.shell.exits, std::vector<int>{EXIT_FAILURE});
   EXPECT_EQ(rig.update->state(), State::failed);
 }
 
@@ -186,7 +187,7 @@ TEST(UpdateWindowFailures, StoppedHalfWay) {
     ASSERT_TRUE(rig.shell.waitForExit());
     ASSERT_FALSE(rig.shell.alerts.empty());
     EXPECT_EQ(rig.shell.alerts[0].messageText, "The device is disconnected.");
-    EXPECT_EQ(rig.shell.exits[0], 0);
+    EXPECT_EQ(rig.shell.exits[0], EXIT_FAILURE);
     EXPECT_NE(rig.update->state(), State::done);
   }
 }

@@ -1,6 +1,7 @@
 #include "screens/shell/UpdateWindowController.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 #include "controls/AccentColor.h"
@@ -287,6 +288,6 @@ void UpdateWindowController::alertApp(const std::string& message, bool isExit) {
     alert.setAlertStyle(ui::AlertStyle::Warning);
     alert.addButtonWithTitle(kAlertButton);
     alert.runModal();
-    if (isExit) ui::terminateProcess(0);
+    if (isExit) ui::terminateProcess(EXIT_FAILURE);
   });
 }

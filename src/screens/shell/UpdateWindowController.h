@@ -92,7 +92,8 @@ public:
   void applyProgress(int percent);
   void applyError(int status);
   // A modal warning alert with one "YES", on a later turn of the main loop;
-  // with isExit the process ends (status 0) once it is dismissed.
+  // with isExit the process ends once it is dismissed, with EXIT_FAILURE
+  // (only a failed update ends the process from here).
   void alertApp(const std::string& message, bool isExit);
   static std::string errorMessage(int status);
 

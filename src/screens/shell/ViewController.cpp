@@ -1,5 +1,6 @@
 #include "screens/shell/ViewController.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -112,7 +113,7 @@ void ViewController::connect() {
   } else {
     const std::string message = status == "L" ? std::string(kVersionMismatchText) + kProductName : kDisconnectedText;
     dispatch::mainQueue()->async([weak, message] {
-      if (auto self = weak.lock()) self->alertAndExit(message);
+      if (auto self = weak.lock()) self->alertAndExit(message, EXIT_FAILURE);
     });
   }
 }
@@ -221,14 +222,20 @@ std::shared_ptr<UpdateWindowController> ViewController::updateVC() {
   return updateVC_;
 }
 
-std::string ViewController::finalMessage() {
+bool ViewController::updateSucceeded() {
   const bool inBootLoader = hid->deviceStatus.get() == std::optional<std::string>("B");
-  return inBootLoader && updateVC()->progressValue() > kUpdateDone ? kUpdateSuccessText : kDisconnectedText;
+  return inBootLoader && updateVC()->progressValue() > kUpdateDone;
 }
 
-void ViewController::unitLost() { alertAndExit(finalMessage()); }
+void ViewController::unitLost() {
+  if (updateSucceeded()) {
+    alertAndExit(kUpdateSuccessText, EXIT_SUCCESS);
+  } else {
+    alertAndExit(kDisconnectedText, EXIT_FAILURE);
+  }
+}
 
-void ViewController::alertAndExit(const std::string& message) {
+void ViewController::alertAndExit(const std::string& message, int status) {
   if (ending_) return;
   ending_ = true;
   ui::Alert alert;
@@ -236,5 +243,5 @@ void ViewController::alertAndExit(const std::string& message) {
   alert.setAlertStyle(ui::AlertStyle::Critical);
   alert.addButtonWithTitle(kAlertButton);
   alert.runModal();
-  ui::terminateProcess(0);
+  ui::terminateProcess(status);
 }

@@ -106,14 +106,16 @@ public:
   // The loading pop-up's content while the start-up read runs.
   std::shared_ptr<StartLoadingView> loadingView() const { return loadingView_.lock(); }
 
-  // The final alert and the end of the process (once; later calls do
-  // nothing).
-  void alertAndExit(const std::string& message);
+  // The final alert and the end of the process with `status` (once; later
+  // calls do nothing): EXIT_FAILURE where the editor ends because it cannot
+  // work (no usable unit, the unit lost), 0 after a firmware update's success.
+  void alertAndExit(const std::string& message, int status);
 
 private:
   void connect();
   void unitLost();
-  std::string finalMessage();
+  // The unit left after a firmware update that got to its end.
+  bool updateSucceeded();
 
   std::shared_ptr<fnd::UserDefaults> defaults_;
   std::shared_ptr<UpdateWindowController> updateVC_;
