@@ -85,6 +85,29 @@ public:
     return dispatch::runMainLoopUntil([&] { return ups_[0] >= before + n; }, kBound);
   }
 
+  // Clicks with each button at each place on the screen in turn, `gapMs`
+  // apart by the server's clock, all sent at once; waits for nothing (the
+  // clicks may land in windows of other kinds, a menu's say).
+  struct Click {
+    QPoint global;
+    Button button;
+  };
+  void clickAtOnce(const std::vector<Click>& clicks, unsigned gapMs) {
+    for (const Click& c : clicks) {
+      x_.moveTo(c.global.x(), c.global.y(), gapMs);
+      x_.press(c.button);
+      x_.release(c.button);
+      lastSent() = c.global;
+    }
+    x_.flush();
+  }
+
+  // The place on the screen of a point in the window.
+  QPoint global(Point p) const {
+    QWidget* w = window_.widget();
+    return w->mapToGlobal(QPoint(int(std::lround(p.x)), int(std::lround(w->height() - p.y))));
+  }
+
   int downs(Button b) const { return downs_[slot(b)]; }
   int ups(Button b) const { return ups_[slot(b)]; }
 
@@ -104,10 +127,6 @@ private:
   }
   static int slot(int buttonNumber) { return buttonNumber == 0 ? 0 : buttonNumber == 1 ? 1 : 2; }
   static int slot(Button b) { return b == xtest::XPointer::Left ? 0 : b == xtest::XPointer::Right ? 1 : 2; }
-  QPoint global(Point p) const {
-    QWidget* w = window_.widget();
-    return w->mapToGlobal(QPoint(int(std::lround(p.x)), int(std::lround(w->height() - p.y))));
-  }
   Point local(QPoint g) const {
     QWidget* w = window_.widget();
     const QPoint q = w->mapFromGlobal(g);
