@@ -2,7 +2,8 @@
 // quick click on its own controls that follows the one before within the
 // double-click interval sends its command, as the first does; every pop-up
 // (context menus, the rename popover, the drop-down list, tips) takes clicks
-// and right clicks outside it that come at once. Real X events (Qt makes the second press of each pair
+// and right clicks outside it that come at once; and the wheel scrolls the
+// preset lists by rows. Real X events (Qt makes the second press of each pair
 // a double click, popups grab the pointer): the test_screens_real_events
 // entry runs it under xvfb-run.
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QStyleHints>
 #include <QTimer>
 
 #include "controls/DropCombox.h"
@@ -322,5 +324,53 @@ TEST_P(PopUps, DISABLED_ClicksOutsideAPopUpAsItOpensWithRealEvents) {
 
 INSTANTIATE_TEST_SUITE_P(RealEvents, PopUps, testing::ValuesIn(kPopUps),
                          [](const testing::TestParamInfo<PopUpCase>& info) { return std::string(info.param.name); });
+
+// ---- the wheel
+
+// A notch of the wheel scrolls the system's wheelScrollLines() rows of the
+// list under the pointer: from the first preset to the last (200 in each)
+// within 70 notches.
+TEST(RealEventsWheel, DISABLED_ANotchScrollsRowsOfTheListUnderThePointer) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
+  constexpr int kPresets = 200;
+  constexpr int kMostNotches = 70;
+  Program p{kPresets};
+  ASSERT_TRUE(p.started);
+  ASSERT_EQ(p.pointer->problem(), "");
+  ASSERT_TRUE(p.pointer->waitUntilShown());
+  ASSERT_TRUE(p.w->waitForTipsGone());
+  ASSERT_TRUE(waitUntil([&] { return p.library().computerTableView->numberOfRows() == kPresets; }));
+  const struct {
+    const char* list;
+    ui::TableView* table;
+    ui::ScrollView* scroll;
+  } lists[] = {
+      {"unit presets", p.w->list().deviceTableView.get(), p.w->list().deviceScrollView.get()},
+      {"library", p.library().computerTableView.get(), p.library().computerScrollView.get()},
+  };
+  for (const auto& l : lists) {
+    SCOPED_TRACE(l.list);
+    ASSERT_EQ(l.table->numberOfRows(), kPresets);
+    l.table->scrollRowToVisible(0);
+    p.w->window().layoutIfNeeded();
+    const ui::Rect last = l.table->rectOfRow(kPresets - 1);
+    const auto lastInView = [&] { return l.scroll->documentVisibleRect().maxY() >= last.maxY() - 0.5; };
+    ASSERT_FALSE(lastInView());
+    ASSERT_TRUE(p.pointer->moveTo(MainWindowDriver::centreOf(*l.scroll)));
+    // One notch: the wheel's lines, each a row.
+    const double top = l.scroll->documentVisibleRect().minY();
+    ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
+    EXPECT_EQ(l.scroll->documentVisibleRect().minY() - top,
+              QGuiApplication::styleHints()->wheelScrollLines() * l.table->rowHeight());
+    int notches = 1;
+    while (!lastInView() && notches < 3 * kMostNotches) {
+      ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
+      ++notches;
+    }
+    std::printf("%s: %d notches from the first preset to the last\n", l.list, notches);
+    EXPECT_LE(notches, kMostNotches);
+    EXPECT_TRUE(lastInView());
+  }
+}
 
 }  // namespace

@@ -27,6 +27,7 @@ public:
     token_ = Application::shared().addLocalMonitorForEvents(kEventMaskAny, [this](Event& e) -> Event* {
       if (e.isMouseDown()) ++downs_[slot(e.buttonNumber())];
       if (e.isMouseUp()) ++ups_[slot(e.buttonNumber())];
+      if (e.type() == EventType::ScrollWheel) ++wheels_;
       if (e.type() == EventType::MouseMoved || e.isDragged()) last_ = e.locationInWindow();
       return &e;
     });
@@ -85,6 +86,18 @@ public:
     return dispatch::runMainLoopUntil([&] { return ups_[0] >= before + n; }, kBound);
   }
 
+  // `notches` turns of the wheel (WheelUp, WheelDown, ...) where the pointer
+  // is; waits until the window took them.
+  bool turnWheel(Button b, int notches) {
+    const int before = wheels_;
+    for (int i = 0; i < notches; ++i) {
+      x_.press(b);
+      x_.release(b);
+    }
+    x_.flush();
+    return dispatch::runMainLoopUntil([&] { return wheels_ >= before + notches; }, kBound);
+  }
+
   // Clicks with each button at each place on the screen in turn, `gapMs`
   // apart by the server's clock, all sent at once; waits for nothing (the
   // clicks may land in windows of other kinds, a menu's say).
@@ -138,6 +151,7 @@ private:
   uint64_t token_ = 0;
   int downs_[3] = {0, 0, 0};
   int ups_[3] = {0, 0, 0};
+  int wheels_ = 0;
   Point last_{-1e9, -1e9};
 };
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStyleHints>
 
 #include "platform/ui/Application.h"
 #include "platform/ui/View.h"
@@ -125,7 +127,8 @@ TEST_F(EventsFixture, UnhandledEventsClimbTheResponderChain) {
   p.wheel({15, 15}, QPoint(0, 120));
   EXPECT_EQ(child->log, (Log{"wheel"}));
   EXPECT_EQ(left->log, (Log{"wheel"}));
-  EXPECT_DOUBLE_EQ(left->lastDeltaY, 10);  // one line, away from the user: positive
+  // One notch away from the user: positive, in the system's lines a notch.
+  EXPECT_DOUBLE_EQ(left->lastDeltaY, QGuiApplication::styleHints()->wheelScrollLines());
 
   // Keys go to the first responder, then up.
   child->acceptsFirst = true;

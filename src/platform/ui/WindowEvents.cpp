@@ -358,11 +358,14 @@ void Window::deliverWheel(View& view, QWheelEvent& e) {
   ev.setModifierFlags(modifiersFrom(e.modifiers()));
   ev.setTimestamp(double(e.timestamp()) / 1000.0);
   // Deltas are y-up: a wheel turned away from the user scrolls content up.
-  constexpr double kLineStep = 10;
+  // A touchpad's are points; a wheel's are lines, the system's lines a notch
+  // (a notch is 120), which the scroll view under the pointer turns into its
+  // own line height.
   if (!e.pixelDelta().isNull()) {
     ev.setDeltas(e.pixelDelta().x(), e.pixelDelta().y(), true);
   } else {
-    ev.setDeltas(e.angleDelta().x() / 120.0 * kLineStep, e.angleDelta().y() / 120.0 * kLineStep, false);
+    const double linesPerUnit = QGuiApplication::styleHints()->wheelScrollLines() / 120.0;
+    ev.setDeltas(e.angleDelta().x() * linesPerUnit, e.angleDelta().y() * linesPerUnit, false);
   }
   if (!Application::shared().runMonitors(ev)) return;
   std::shared_ptr<View> target = viewAt(ev.locationInWindow());
