@@ -1,14 +1,24 @@
-// Quick clicks with the real mouse on the program's own controls, the whole
-// program running on the simulated unit: every click that follows the one
-// before within the double-click interval sends its command, as the first
-// does. Real X events (Qt makes the second press of each pair a double
-// click): the test_screens_real_events entry runs it under xvfb-run.
+// The real mouse on the whole program, running on the simulated unit: every
+// quick click on its own controls that follows the one before within the
+// double-click interval sends its command, as the first does; every pop-up
+// (context menus, the rename popover, the drop-down list, tips) takes clicks
+// and right clicks outside it that come at once; and the wheel scrolls the
+// preset lists by rows. Real X events (Qt makes the second press of each pair
+// a double click, popups grab the pointer): the test_screens_real_events
+// entry runs it under xvfb-run.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QStyleHints>
+#include <QTimer>
 
+#include "controls/DropCombox.h"
 #include "screens/MainWindowDriver.h"
 #include "screens/models/EffectViewModel.h"
+#include "screens/presets/LocalPresetView.h"
+#include "support/XKeyboard.h"
 #include "ui/RealPointer.h"
 
 using namespace flow_test;
@@ -42,7 +52,15 @@ struct Program {
   std::unique_ptr<RealPointer> pointer;
   bool started = false;
 
-  Program() {
+  // With `libraryFiles` preset files in the computer's library.
+  explicit Program(int libraryFiles = 0) {
+    const std::filesystem::path library = rig.folder / "presets";
+    std::filesystem::create_directories(library);
+    for (int i = 1; i <= libraryFiles; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "F%03d.pqv", i);
+      std::filesystem::copy_file(std::filesystem::path(QV450_RESOURCES_DIR) / "Empty.pqv", library / name);
+    }
     HIDServiceViewMode::Parts parts;
     parts.zrHID = rig.sim.hid;
     parts.loadCatalogue = loadTestCatalogue;
@@ -53,6 +71,7 @@ struct Program {
   }
 
   App& unit() const { return *rig.sim.app; }
+  LocalPresetView& library() const { return dynamic_cast<LocalPresetView&>(*rig.vc().localPresetView); }
   size_t count(uint8_t cmd) const { return rig.sim.received(cmd).size(); }
 
   // Every send so far has reached the unit: a frame sent now arrives after them.
@@ -140,5 +159,218 @@ TEST_P(QuickClicks, DISABLED_EveryClickSendsItsCommandWithRealEvents) {
 
 INSTANTIATE_TEST_SUITE_P(RealEvents, QuickClicks, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// ---- pop-ups and clicks outside them
+
+// Runs its steps from whatever event loop turns, a menu's own too: each
+// step's action once its condition holds (none: at once), looked at every
+// 2 ms.
+class Script {
+public:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+  };
+  explicit Script(std::vector<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+    timer_.start(2);
+  }
+  bool done() const { return next_ == steps_.size(); }
+
+private:
+  void tick() {
+    while (next_ < steps_.size() && (!steps_[next_].ready || steps_[next_].ready())) steps_[next_++].act();
+    if (done()) timer_.stop();
+  }
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  QTimer timer_;
+};
+
+enum class PopUp { UnitListMenu, LibraryMenu, RenamePopover, DropDownList, Tip };
+
+struct PopUpCase {
+  PopUp popUp;
+  // Another program holds the keyboard (a window manager does, for a
+  // shortcut): the pop-up gets no grab, and the clicks outside it come to
+  // the main window while it is open.
+  bool keyboardElsewhere;
+  const char* name;
+};
+void PrintTo(const PopUpCase& c, std::ostream* os) { *os << c.name; }
+
+const PopUpCase kPopUps[] = {
+    {PopUp::UnitListMenu, false, "UnitListMenu"},
+    {PopUp::UnitListMenu, true, "UnitListMenuWithoutGrab"},
+    {PopUp::LibraryMenu, false, "LibraryMenu"},
+    {PopUp::LibraryMenu, true, "LibraryMenuWithoutGrab"},
+    {PopUp::RenamePopover, false, "RenamePopover"},
+    {PopUp::RenamePopover, true, "RenamePopoverWithoutGrab"},
+    {PopUp::DropDownList, false, "DropDownList"},
+    {PopUp::DropDownList, true, "DropDownListWithoutGrab"},
+    {PopUp::Tip, false, "Tip"},
+};
+
+QMenu* openMenu() {
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  return menu && menu->isVisible() ? menu : nullptr;
+}
+
+class PopUps : public testing::TestWithParam<PopUpCase> {};
+
+// The pop-up opens as a user opens it, and a click and a right click
+// outside it follow at once, in either order, as fast as a hand goes: the
+// pop-up closes (the click that closes it goes no further) and nothing is
+// handed to a window or widget that closed under it. Without a grab, Qt
+// hands the click that closes a popover to the popover from inside the main
+// window's own delivery.
+TEST_P(PopUps, DISABLED_ClicksOutsideAPopUpAsItOpensWithRealEvents) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
+  constexpr int kRounds = 12;
+  constexpr int kRow = 3;
+  Program p{kRow + 1};
+  ASSERT_TRUE(p.started);
+  ASSERT_EQ(p.pointer->problem(), "");
+  ASSERT_TRUE(p.pointer->waitUntilShown());
+  ASSERT_TRUE(p.w->waitForTipsGone());
+  ASSERT_TRUE(waitUntil([&] { return p.library().computerTableView->numberOfRows() == kRow + 1; }));
+  ui::Window& window = p.w->window();
+  PresetView& list = p.w->list();
+  xtest::XKeyboard otherProgram;
+  ASSERT_TRUE(!GetParam().keyboardElsewhere || otherProgram.seize(true));
+
+  // Outside every pop-up: a right click on the module bar, a click on the
+  // unit list's title; neither has anything to open.
+  using Click = ui::testing::RealPointer::Click;
+  const Click right{p.pointer->global(MainWindowDriver::centreOf(*p.w->bar().btns().at(0))), xtest::XPointer::Right};
+  const Click left{p.pointer->global(MainWindowDriver::centreOf(*list.presetTitleView)), xtest::XPointer::Left};
+  const auto rowOf = [&](ui::TableView& table) {
+    table.scrollRowToVisible(kRow);
+    window.layoutIfNeeded();
+    const ui::Rect r = table.rectOfRow(kRow);
+    return p.pointer->global(table.convertPointToView({r.midX(), r.midY()}, nullptr));
+  };
+  // The drop-down box, over the module editor: its list opens downwards.
+  std::shared_ptr<DropCombox> box;
+  if (GetParam().popUp == PopUp::DropDownList) {
+    const ui::Rect editor = p.w->editor().convertRectToView(p.w->editor().bounds(), nullptr);
+    box = ui::View::create<DropCombox>(ui::Rect(editor.midX(), editor.midY(), 140, 24));
+    box->setItemArray({"one", "two", "three", "four"});
+    p.w->content()->addSubview(box);
+    window.layoutIfNeeded();
+  }
+  const auto popoverShown = [&] { return list.renamePopover->isShown(); };
+  const auto allClosed = [&] { return !QApplication::activePopupWidget() && !popoverShown(); };
+
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<Click> outside = round % 2 ? std::vector<Click>{left, right} : std::vector<Click>{right, left};
+    const unsigned gap = round % 3 == 0 ? 0 : 30;
+    const auto clickOutside = [&] { p.pointer->clickAtOnce(outside, gap); };
+    std::vector<Script::Step> steps;
+    switch (GetParam().popUp) {
+      case PopUp::UnitListMenu:
+      case PopUp::LibraryMenu: {
+        ui::TableView& table = GetParam().popUp == PopUp::UnitListMenu ? static_cast<ui::TableView&>(*list.deviceTableView)
+                                                                      : *p.library().computerTableView;
+        const QPoint at = rowOf(table);
+        steps = {{nullptr, [&, at] { p.pointer->clickAtOnce({{at, xtest::XPointer::Right}}, 0); }},
+                 {openMenu, clickOutside}};
+        break;
+      }
+      case PopUp::RenamePopover: {
+        // Chosen from the row's menu; the clicks outside follow the choice
+        // at once (odd rounds), or come as the popover shows (even ones).
+        const QPoint at = rowOf(*list.deviceTableView);
+        const bool withTheChoice = round % 2;
+        steps = {{nullptr, [&, at] { p.pointer->clickAtOnce({{at, xtest::XPointer::Right}}, 0); }},
+                 {openMenu, [&, withTheChoice] {
+                    QMenu* menu = openMenu();
+                    QAction* rename = nullptr;
+                    for (QAction* a : menu->actions())
+                      if (a->text() == "Rename") rename = a;
+                    ASSERT_TRUE(rename);
+                    std::vector<Click> clicks{{menu->mapToGlobal(menu->actionGeometry(rename).center()), xtest::XPointer::Left}};
+                    if (withTheChoice) clicks.insert(clicks.end(), outside.begin(), outside.end());
+                    p.pointer->clickAtOnce(clicks, 30);
+                  }}};
+        if (!withTheChoice) steps.push_back({popoverShown, clickOutside});
+        break;
+      }
+      case PopUp::DropDownList: {
+        const QPoint at = p.pointer->global(MainWindowDriver::centreOf(*box));
+        steps = {{nullptr, [&, at] { p.pointer->clickAtOnce({{at, xtest::XPointer::Left}}, 0); }},
+                 {[&] { return box->isShow() && box->showPopover()->isShown(); }, clickOutside}};
+        break;
+      }
+      case PopUp::Tip:
+        steps = {{nullptr, [] { PopUpService::shared()->showWarningWithTip("A tip", nullptr); }},
+                 {nullptr, clickOutside}};
+        break;
+    }
+    Script script(std::move(steps));
+    ASSERT_TRUE(waitUntil([&] { return script.done(); }));
+    // A pop-up that opened only after the clicks outside had come (the
+    // popover chosen from a menu may) is closed by another click.
+    for (int tries = 0; tries < 5 && !dispatch::runMainLoopUntil(allClosed, std::chrono::milliseconds(300)); ++tries)
+      p.pointer->clickAtOnce({left}, 0);
+    ASSERT_TRUE(allClosed()) << "a pop-up stayed open";
+    // Everything sent has been taken once the window sees the pointer back.
+    ASSERT_TRUE(p.pointer->moveTo({5, 5}));
+    EXPECT_FALSE(box && box->isShow());
+  }
+  if (box) box->removeFromSuperview();
+}
+
+INSTANTIATE_TEST_SUITE_P(RealEvents, PopUps, testing::ValuesIn(kPopUps),
+                         [](const testing::TestParamInfo<PopUpCase>& info) { return std::string(info.param.name); });
+
+// ---- the wheel
+
+// A notch of the wheel scrolls the system's wheelScrollLines() rows of the
+// list under the pointer: from the first preset to the last (200 in each)
+// within 70 notches.
+TEST(RealEventsWheel, DISABLED_ANotchScrollsRowsOfTheListUnderThePointer) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
+  constexpr int kPresets = 200;
+  constexpr int kMostNotches = 70;
+  Program p{kPresets};
+  ASSERT_TRUE(p.started);
+  ASSERT_EQ(p.pointer->problem(), "");
+  ASSERT_TRUE(p.pointer->waitUntilShown());
+  ASSERT_TRUE(p.w->waitForTipsGone());
+  ASSERT_TRUE(waitUntil([&] { return p.library().computerTableView->numberOfRows() == kPresets; }));
+  const struct {
+    const char* list;
+    ui::TableView* table;
+    ui::ScrollView* scroll;
+  } lists[] = {
+      {"unit presets", p.w->list().deviceTableView.get(), p.w->list().deviceScrollView.get()},
+      {"library", p.library().computerTableView.get(), p.library().computerScrollView.get()},
+  };
+  for (const auto& l : lists) {
+    SCOPED_TRACE(l.list);
+    ASSERT_EQ(l.table->numberOfRows(), kPresets);
+    l.table->scrollRowToVisible(0);
+    p.w->window().layoutIfNeeded();
+    const ui::Rect last = l.table->rectOfRow(kPresets - 1);
+    const auto lastInView = [&] { return l.scroll->documentVisibleRect().maxY() >= last.maxY() - 0.5; };
+    ASSERT_FALSE(lastInView());
+    ASSERT_TRUE(p.pointer->moveTo(MainWindowDriver::centreOf(*l.scroll)));
+    // One notch: the wheel's lines, each a row.
+    const double top = l.scroll->documentVisibleRect().minY();
+    ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
+    EXPECT_EQ(l.scroll->documentVisibleRect().minY() - top,
+              QGuiApplication::styleHints()->wheelScrollLines() * l.table->rowHeight());
+    int notches = 1;
+    while (!lastInView() && notches < 3 * kMostNotches) {
+      ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
+      ++notches;
+    }
+    std::printf("%s: %d notches from the first preset to the last\n", l.list, notches);
+    EXPECT_LE(notches, kMostNotches);
+    EXPECT_TRUE(lastInView());
+  }
+}
 
 }  // namespace

@@ -141,6 +141,19 @@ void XKeyboard::flush() {
   if (display_) XSync(display_.as<Display>(), False);
 }
 
+bool XKeyboard::seize(bool take) {
+  Display* d = display_.as<Display>();
+  if (!d) return false;
+  bool ok = true;
+  if (take) {
+    ok = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+  } else {
+    XUngrabKeyboard(d, CurrentTime);
+  }
+  XSync(d, False);
+  return ok;
+}
+
 #else
 
 XKeyboard::XKeyboard() = default;
@@ -149,6 +162,7 @@ bool XKeyboard::tap(unsigned long, unsigned) { return false; }
 bool XKeyboard::reserve(const std::string&) { return false; }
 bool XKeyboard::type(const std::string&) { return false; }
 void XKeyboard::flush() {}
+bool XKeyboard::seize(bool) { return false; }
 bool XKeyboard::keyOf(unsigned long, Key&) const { return false; }
 void XKeyboard::hold(unsigned, bool) {}
 void XKeyboard::press(const Key&, unsigned) {}

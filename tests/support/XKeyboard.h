@@ -54,6 +54,11 @@ public:
   bool type(const std::string& utf8);
   // Waits until the server has taken everything sent.
   void flush();
+  // Takes the keyboard for this connection, or lets it go. While another
+  // program holds it (a window manager does, for a shortcut), Qt's pop-ups
+  // get no grab: the pointer's events go to the windows under it, pop-up
+  // open or not. False when it could not be taken.
+  bool seize(bool take);
 
 private:
   struct Key {

@@ -27,6 +27,7 @@ public:
     token_ = Application::shared().addLocalMonitorForEvents(kEventMaskAny, [this](Event& e) -> Event* {
       if (e.isMouseDown()) ++downs_[slot(e.buttonNumber())];
       if (e.isMouseUp()) ++ups_[slot(e.buttonNumber())];
+      if (e.type() == EventType::ScrollWheel) ++wheels_;
       if (e.type() == EventType::MouseMoved || e.isDragged()) last_ = e.locationInWindow();
       return &e;
     });
@@ -85,6 +86,41 @@ public:
     return dispatch::runMainLoopUntil([&] { return ups_[0] >= before + n; }, kBound);
   }
 
+  // `notches` turns of the wheel (WheelUp, WheelDown, ...) where the pointer
+  // is; waits until the window took them.
+  bool turnWheel(Button b, int notches) {
+    const int before = wheels_;
+    for (int i = 0; i < notches; ++i) {
+      x_.press(b);
+      x_.release(b);
+    }
+    x_.flush();
+    return dispatch::runMainLoopUntil([&] { return wheels_ >= before + notches; }, kBound);
+  }
+
+  // Clicks with each button at each place on the screen in turn, `gapMs`
+  // apart by the server's clock, all sent at once; waits for nothing (the
+  // clicks may land in windows of other kinds, a menu's say).
+  struct Click {
+    QPoint global;
+    Button button;
+  };
+  void clickAtOnce(const std::vector<Click>& clicks, unsigned gapMs) {
+    for (const Click& c : clicks) {
+      x_.moveTo(c.global.x(), c.global.y(), gapMs);
+      x_.press(c.button);
+      x_.release(c.button);
+      lastSent() = c.global;
+    }
+    x_.flush();
+  }
+
+  // The place on the screen of a point in the window.
+  QPoint global(Point p) const {
+    QWidget* w = window_.widget();
+    return w->mapToGlobal(QPoint(int(std::lround(p.x)), int(std::lround(w->height() - p.y))));
+  }
+
   int downs(Button b) const { return downs_[slot(b)]; }
   int ups(Button b) const { return ups_[slot(b)]; }
 
@@ -104,10 +140,6 @@ private:
   }
   static int slot(int buttonNumber) { return buttonNumber == 0 ? 0 : buttonNumber == 1 ? 1 : 2; }
   static int slot(Button b) { return b == xtest::XPointer::Left ? 0 : b == xtest::XPointer::Right ? 1 : 2; }
-  QPoint global(Point p) const {
-    QWidget* w = window_.widget();
-    return w->mapToGlobal(QPoint(int(std::lround(p.x)), int(std::lround(w->height() - p.y))));
-  }
   Point local(QPoint g) const {
     QWidget* w = window_.widget();
     const QPoint q = w->mapFromGlobal(g);
@@ -119,6 +151,7 @@ private:
   uint64_t token_ = 0;
   int downs_[3] = {0, 0, 0};
   int ups_[3] = {0, 0, 0};
+  int wheels_ = 0;
   Point last_{-1e9, -1e9};
 };
 

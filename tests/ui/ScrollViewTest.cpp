@@ -1,11 +1,13 @@
 // Scroll and clip views with the project's scroller: constraints on the
-// offset, the least scroll that shows a rectangle, the wheel in flipped and
-// y-up documents, scroller sizes and hiding, knob drags and paging, and
-// documents longer than their widget may be.
+// offset, the least scroll that shows a rectangle, the wheel (lines and
+// points) in flipped and y-up documents, scroller sizes and hiding, knob
+// drags and paging, and documents longer than their widget may be.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
+#include <QStyleHints>
 #include <QWidget>
 #include <cmath>
 
@@ -88,12 +90,17 @@ TEST_F(ScrollFixture, ScrollsAreConstrainedAndShowRectanglesWithTheLeastMove) {
 
 TEST_F(ScrollFixture, TheWheelScrollsTowardsTheTopInFlippedAndYUpDocuments) {
   Pointer p(*window);
+  // A notch is the system's lines, each the scroll view's line; a
+  // touchpad's points stay points.
+  const double notch = QGuiApplication::styleHints()->wheelScrollLines() * scroll->lineScroll();
   // Flipped document: the top is y 0; turning the wheel towards the user
   // (negative delta) goes down the document.
   p.wheel({50, 50}, QPoint(0, -120 * 3));
-  EXPECT_EQ(clip().bounds().origin.y, 30);
+  EXPECT_EQ(clip().bounds().origin.y, 3 * notch);
   p.wheel({50, 50}, QPoint(0, 120));
-  EXPECT_EQ(clip().bounds().origin.y, 20);
+  EXPECT_EQ(clip().bounds().origin.y, 2 * notch);
+  p.wheel({50, 50}, QPoint(0, -120), QPoint(0, -7));
+  EXPECT_EQ(clip().bounds().origin.y, 2 * notch + 7);
 
   // A y-up document has its top at its maximum y, where it starts scrolled to
   // when shown from the top.
@@ -101,7 +108,7 @@ TEST_F(ScrollFixture, TheWheelScrollsTowardsTheTopInFlippedAndYUpDocuments) {
   scroll->setDocumentView(upDoc);
   clip().scrollToPoint({0, 300});
   p.wheel({50, 50}, QPoint(0, -120));
-  EXPECT_EQ(clip().bounds().origin.y, 290);
+  EXPECT_EQ(clip().bounds().origin.y, 300 - notch);
   EXPECT_EQ(clip().isFlipped(), false);
 }
 

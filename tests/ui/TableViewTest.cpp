@@ -259,6 +259,7 @@ struct LongList : TableViewDataSource, TableViewDelegate {
   std::vector<long> cellsAsked;
   long rowViewsMade = 0;
   long cellsMade = 0;
+  bool freshCells = false;  // cells made here each time, not through the table
 
   static std::string name(long row) { return "Preset " + std::to_string(row); }
   long numberOfRowsInTableView(TableView&) override {
@@ -270,7 +271,8 @@ struct LongList : TableViewDataSource, TableViewDelegate {
   }
   std::shared_ptr<View> viewForTableColumn(TableView& t, TableColumn* c, long row) override {
     cellsAsked.push_back(row);
-    auto cell = std::static_pointer_cast<TableCellView>(t.makeViewWithIdentifier(c->identifier()));
+    auto cell = std::static_pointer_cast<TableCellView>(freshCells ? labelledCell()
+                                                                   : t.makeViewWithIdentifier(c->identifier()));
     cell->textField()->setStringValue(name(row));
     return cell;
   }
@@ -321,6 +323,7 @@ struct LongTableFixture : testing::WindowFixture {
     for (long row = first; row <= last; ++row) {
       auto view = table->rowViewAtRow(row, false);
       ASSERT_TRUE(view) << row;
+      EXPECT_EQ(view->subviews().size(), table->tableColumns().size()) << row;  // no cell of an earlier row
       EXPECT_EQ(view->frame(), table->rectOfRow(row)) << row;
       EXPECT_EQ(view->isSelected(), table->selectedRowIndexes().count(row) > 0) << row;
       EXPECT_EQ(view->isHovered(), row == table->hoveredRow()) << row;
@@ -407,6 +410,14 @@ TEST_F(LongTableFixture, ScrollingReusesTheViewsOfRowsThatLeft) {
   table->reloadData();
   EXPECT_EQ(table->rowViewAtRow(table->rowsWithViews().first + 3, false), before);
   EXPECT_LE(list->rowViewsMade, most);
+
+  // A row view taken up again by a row whose cell is another view holds
+  // that cell alone.
+  list->freshCells = true;
+  for (double y : {0.0, 7 * kRow, 500 * kRow}) {
+    scrollTo(y);
+    expectRowsShowTheirOwnData();
+  }
 }
 
 TEST_F(LongTableFixture, SelectionStaysWithItsRowsAcrossScrolling) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStyleHints>
 
 #include "platform/ui/Application.h"
 #include "platform/ui/View.h"
@@ -103,7 +105,7 @@ TEST_F(EventsFixture, EachButtonsPressDragAndReleaseReachTheirOwnHandlers) {
   }
 }
 
-TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseOrAMove) {
+TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseAMoveOrAnotherButton) {
   Pointer p(*window);
   p.click({10, 10});
   p.click({11, 10});
@@ -113,7 +115,9 @@ TEST_F(EventsFixture, ClicksCountUpToThreeAndRestartAfterAPauseOrAMove) {
   p.wait(5000);
   p.click({11, 11});
   p.click({80, 80});  // far from the last press
-  EXPECT_EQ(left->log, (Log{"down:1", "up:1", "down:1", "up:1"}));
+  p.click({80, 80}, Qt::RightButton);
+  p.click({80, 80});  // after another button's click
+  EXPECT_EQ(left->log, (Log{"down:1", "up:1", "down:1", "up:1", "rdown", "rup", "down:1", "up:1"}));
 }
 
 TEST_F(EventsFixture, UnhandledEventsClimbTheResponderChain) {
@@ -125,7 +129,8 @@ TEST_F(EventsFixture, UnhandledEventsClimbTheResponderChain) {
   p.wheel({15, 15}, QPoint(0, 120));
   EXPECT_EQ(child->log, (Log{"wheel"}));
   EXPECT_EQ(left->log, (Log{"wheel"}));
-  EXPECT_DOUBLE_EQ(left->lastDeltaY, 10);  // one line, away from the user: positive
+  // One notch away from the user: positive, in the system's lines a notch.
+  EXPECT_DOUBLE_EQ(left->lastDeltaY, QGuiApplication::styleHints()->wheelScrollLines());
 
   // Keys go to the first responder, then up.
   child->acceptsFirst = true;

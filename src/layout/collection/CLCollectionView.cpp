@@ -6,6 +6,19 @@
 #include "platform/foundation/Log.h"
 #include "platform/ui/MainThreadCheck.h"
 
+double CLCollectionViewDocumentView::lineScrollHeight() const {
+  const ui::View* clip = superview();
+  const auto* cv = clip ? dynamic_cast<const CLCollectionView*>(clip->superview()) : nullptr;
+  if (!cv || !cv->collectionViewLayout()) return 0;
+  CLCollectionViewLayout& layout = *cv->collectionViewLayout();
+  for (int64_t section = 0; section < cv->numberOfSections(); ++section) {
+    if (cv->numberOfItemsInSection(section) <= 0) continue;
+    const auto first = layout.layoutAttributesForItemAtIndexPath(cl_indexPathForItem(0, section));
+    return first ? first->frame.height() : 0;
+  }
+  return 0;
+}
+
 CLCollectionView::CLCollectionView(ui::Rect frame) : CLScrollView(frame) {
   UI_ASSERT_MAIN_THREAD();
   data_ = std::make_unique<CLCollectionViewData>(*this);

@@ -33,6 +33,7 @@ int runApplication(int& argc, char** argv, const StartFunction& start) {
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/ui/ViewWidget.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -41,7 +42,11 @@ struct Application::Filter : QObject {
   bool eventFilter(QObject* obj, QEvent* e) override {
     if (!obj->isWindowType()) return false;
     Window* w = Application::shared().windowForQWindow(obj);
-    return w ? w->filterWindowEvent(static_cast<QWindow*>(obj), e) : false;
+    if (!w) return false;
+    // Qt goes on with the event (and its window) after the filter: nothing
+    // the window's handlers close is deleted before that.
+    ViewWidget::DispatchScope scope;
+    return w->filterWindowEvent(static_cast<QWindow*>(obj), e);
   }
 };
 

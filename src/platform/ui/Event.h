@@ -85,6 +85,8 @@ public:
   int clickCount() const { return clickCount_; }
   // 0 left, 1 right, 2 middle.
   int buttonNumber() const { return button_; }
+  // A wheel's deltas, y-up: points with precise deltas (a touchpad), else
+  // lines (ScrollView::scrollWheel makes them points).
   double deltaX() const { return deltaX_; }
   double deltaY() const { return deltaY_; }
   bool hasPreciseScrollingDeltas() const { return precise_; }

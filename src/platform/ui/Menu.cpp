@@ -9,6 +9,7 @@
 
 #include "platform/ui/Event.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 
 namespace ui {
 
@@ -86,15 +87,19 @@ std::shared_ptr<MenuItem> Menu::popUpAt(Point location, View& view) {
   if (open_) return nullptr;
   auto self = shared_from_this();
   auto viewKeep = view.sharedFromThis();
+  // The window the menu opens over; it may close while the menu runs its loop.
+  Window* const openedOver = view.window();
+  const std::weak_ptr<Window> openedIn = openedOver ? openedOver->weakFromThis() : std::weak_ptr<Window>();
   open_ = true;
   if (auto d = delegate()) d->menuWillOpen(*this);
 
-  QMenu qmenu(view.widget());
-  qmenu.setObjectName(QString::fromStdString(title_));
+  // Owned here, and gone if its parent widget goes during the loop.
+  const QPointer<QMenu> qmenu = new QMenu(view.widget());
+  qmenu->setObjectName(QString::fromStdString(title_));
   std::vector<std::shared_ptr<MenuItem>> shown = items_;  // the delegate may have changed them
   std::vector<QAction*> actions;
   for (auto& item : shown) {
-    QAction* a = item->isSeparatorItem() ? qmenu.addSeparator() : qmenu.addAction(QString::fromStdString(item->title()));
+    QAction* a = item->isSeparatorItem() ? qmenu->addSeparator() : qmenu->addAction(QString::fromStdString(item->title()));
     a->setEnabled(itemShownEnabled(*item));
     actions.push_back(a);
   }
@@ -102,11 +107,17 @@ std::shared_ptr<MenuItem> Menu::popUpAt(Point location, View& view) {
   const Point inWindow = view.convertPointToView(location, nullptr);
   QWidget* top = view.widget()->window();
   const QPoint global = top->mapToGlobal(QPoint(int(std::lround(inWindow.x)), int(std::lround(top->height() - inWindow.y))));
-  QAction* chosen = qmenu.exec(global);
+  QAction* chosen = qmenu->exec(global);
 
   std::shared_ptr<MenuItem> choice;
-  for (size_t i = 0; i < actions.size(); ++i)
-    if (actions[i] == chosen) choice = shown[i];
+  if (qmenu) {
+    for (size_t i = 0; i < actions.size(); ++i)
+      if (actions[i] == chosen) choice = shown[i];
+    delete qmenu.data();
+  }
+  // A choice made over a window that went meanwhile (or that the view left)
+  // is not acted on.
+  if (openedOver && (openedIn.expired() || view.window() != openedOver)) choice = nullptr;
   open_ = false;
   if (auto d = delegate()) d->menuDidClose(*this);
   if (choice && choice->action() && indexOfItem(choice.get()) >= 0) choice->action()(*choice);

@@ -27,11 +27,15 @@ void Popover::setContentSize(Size s) {
 }
 
 void Popover::showRelativeToRect(const Rect& rect, View& view, RectEdge preferredEdge) {
-  Window* parent = view.window();
-  if (!parent) return;
+  if (!view.window()) return;
   auto keep = std::static_pointer_cast<Popover>(shared_from_this());
+  auto viewKeep = view.sharedFromThis();
   if (shown_) close();
   if (auto d = delegate_.lock()) d->popoverWillShow(*this);
+  // The delegates told may have closed the view's window or moved the view.
+  const std::shared_ptr<Window> parentKeep = view.window() ? view.window()->weakFromThis().lock() : nullptr;
+  Window* parent = parentKeep.get();
+  if (!parent || shown_) return;
 
   const Rect anchor = rect.isNull() || rect.isEmpty() ? view.bounds() : rect;
   // The anchor in the parent's top-down widget coordinates, then on screen.
@@ -58,10 +62,14 @@ void Popover::showRelativeToRect(const Rect& rect, View& view, RectEdge preferre
   window_->willClose = [weak](Window&) {
     if (auto p = weak.lock()) p->finishClose();
   };
-  // Only a transient popover goes away on a click elsewhere.
-  window_->popUp(parent, origin, behavior_ == PopoverBehavior::Transient);
+  // Shown before it pops up: showing it may already close it (finishClose
+  // then tells the delegate and lets the window go).
   shown_ = true;
-  if (auto d = delegate_.lock()) d->popoverDidShow(*this);
+  auto window = window_;
+  // Only a transient popover goes away on a click elsewhere.
+  window->popUp(parent, origin, behavior_ == PopoverBehavior::Transient);
+  if (shown_ && window_ == window)
+    if (auto d = delegate_.lock()) d->popoverDidShow(*this);
 }
 
 void Popover::close() {

@@ -143,9 +143,14 @@ void ScrollView::scrollerMoved(Scroller& s) {
 }
 
 void ScrollView::scrollWheel(Event& e) {
-  const double scale = e.hasPreciseScrollingDeltas() ? 1 : lineScroll_ / 10;
-  const double dx = e.deltaX() * scale;
-  const double dy = e.deltaY() * scale;
+  double lineX = 1, lineY = 1;  // precise deltas are points
+  if (!e.hasPreciseScrollingDeltas()) {
+    const double documentLine = documentView() ? documentView()->lineScrollHeight() : 0;
+    lineX = lineScroll_;
+    lineY = documentLine > 0 ? documentLine : lineScroll_;
+  }
+  const double dx = e.deltaX() * lineX;
+  const double dy = e.deltaY() * lineY;
   Point o = clip_->bounds().origin;
   // A positive delta moves towards the document's top or left.
   o.x -= dx;

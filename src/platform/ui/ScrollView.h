@@ -2,7 +2,8 @@
 // ui::ScrollView: a clip view over a document view, with the project's own
 // scrollers laid over its right and bottom edges (they never take room from
 // the document). The wheel and the scrollers move the clip view through
-// ClipView::scrollToPoint; every change of the clip's origin comes back
+// ClipView::scrollToPoint (a wheel's lines are the document's lines, points
+// stay points); every change of the clip's origin comes back
 // through reflectScrolledClipView, which updates the scrollers. With
 // autohidesScrollers, a scroller hides while the document fits along its axis.
 //
@@ -47,7 +48,8 @@ public:
   Color backgroundColor() const { return background_; }
   void setBackgroundColor(const Color& c);
 
-  // Points scrolled per line of a wheel without precise deltas.
+  // Points a line of the wheel scrolls: sideways, and up and down unless the
+  // document has a line of its own (View::lineScrollHeight: a table's row).
   double lineScroll() const { return lineScroll_; }
   void setLineScroll(double l) { lineScroll_ = l; }
 

@@ -273,6 +273,8 @@ public:
   void resizeSubviewsWithOldSize(Size oldSize) override;
   void viewDidMoveToSuperview() override;
   void clipViewVisibleRectDidChange(ClipView& clip) override;
+  // A wheel's line is a row (rowHeight() when the rows differ).
+  double lineScrollHeight() const override { return rowTops_.empty() ? uniformHeight_ : rowHeight_; }
 
 private:
   friend class TableViewDelegate;

@@ -234,6 +234,9 @@ public:
   void rightMouseDown(Event& e) override;
   virtual std::shared_ptr<Menu> menuForEvent(Event& e);
   std::shared_ptr<Menu> menu() const { return menu_; }
+  // As a scroll view's document: the height of the line a wheel's line
+  // scrolls it by (a row of a list); 0 leaves it to the scroll view.
+  virtual double lineScrollHeight() const { return 0; }
   void setMenu(std::shared_ptr<Menu> m) { menu_ = std::move(m); }
 
   // ---- tracking areas

@@ -12,12 +12,10 @@ namespace ui {
 
 namespace {
 int dispatchDepth = 0;
-
-struct DepthScope {
-  DepthScope() { ++dispatchDepth; }
-  ~DepthScope() { --dispatchDepth; }
-};
 }  // namespace
+
+ViewWidget::DispatchScope::DispatchScope() { ++dispatchDepth; }
+ViewWidget::DispatchScope::~DispatchScope() { --dispatchDepth; }
 
 ViewWidget::ViewWidget(View* view) : view_(view) {
   setAttribute(Qt::WA_NoSystemBackground);
@@ -38,7 +36,7 @@ void ViewWidget::dispose(QWidget* w) {
 bool ViewWidget::dispatching() { return dispatchDepth > 0; }
 
 bool ViewWidget::event(QEvent* e) {
-  DepthScope depth;
+  DispatchScope scope;
   return QWidget::event(e);
 }
 

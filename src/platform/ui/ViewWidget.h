@@ -17,10 +17,22 @@ public:
   void detachView() { view_ = nullptr; }
 
   // Deletes the widget now, or later when an event is being handled (the
-  // widget may be the one handling it).
+  // widget may be the one handling it, or Qt may still be on its way
+  // through it: a popup that closes itself on a click outside it is still
+  // Qt's active popup when its handler returns).
   static void dispose(QWidget* w);
-  // True while any widget of ours is handling an event.
+  // True while any widget or window of ours is handling an event.
   static bool dispatching();
+  // Marks a stretch in which Qt hands an event to a widget or window of ours
+  // (the widgets' event(), the windows' widgets and event filter): widgets
+  // disposed of meanwhile are deleted once Qt is done with the event.
+  class DispatchScope {
+  public:
+    DispatchScope();
+    ~DispatchScope();
+    DispatchScope(const DispatchScope&) = delete;
+    DispatchScope& operator=(const DispatchScope&) = delete;
+  };
 
 protected:
   bool event(QEvent* e) override;

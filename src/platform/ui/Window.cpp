@@ -26,6 +26,7 @@ public:
 
 protected:
   bool event(QEvent* e) override {
+    ViewWidget::DispatchScope scope;  // the window may go while Qt is in here
     if (window_) {
       switch (e->type()) {
         case QEvent::UpdateRequest:
@@ -49,24 +50,26 @@ protected:
   }
   void closeEvent(QCloseEvent* e) override {
     QWidget::closeEvent(e);
-    if (window_ && window_->willClose) {
-      auto keep = window_->weakFromThis().lock();
-      window_->willClose(*window_);
-    }
+    if (window_ && window_->willClose) tellWillClose();
   }
   void hideEvent(QHideEvent* e) override {
     QWidget::hideEvent(e);
     // A popup closed by an outside click only hides.
-    if (window_ && window_->popup_ && window_->willClose && !closing_) {
-      auto keep = window_->weakFromThis().lock();
-      window_->willClose(*window_);
-    }
+    if (window_ && window_->popup_ && window_->willClose && !closing_) tellWillClose();
   }
 
 public:
   bool closing_ = false;
 
 private:
+  // The window and the handler last out the call: the handler may let go of
+  // the window, or set willClose again.
+  void tellWillClose() {
+    auto keep = window_->weakFromThis().lock();
+    const auto handler = window_->willClose;
+    handler(*window_);
+  }
+
   Window* window_;
 };
 

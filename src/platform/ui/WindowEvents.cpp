@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStyleHints>
 #include <QWheelEvent>
 #include <QWidget>
@@ -216,6 +217,13 @@ std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
 
 bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
   UI_ASSERT_MAIN_THREAD();
+  // The monitors and the views' handlers may close this window or others:
+  // the window lasts out the event, and Qt gets it only while the window of
+  // the windowing system it came to is still this one's.
+  auto keep = weakFromThis().lock();
+  if (!keep) return false;
+  const QPointer<QWindow> target(qwindow);
+  const auto stillOurs = [&] { return target && widget()->windowHandle() == target; };
   switch (e->type()) {
     case QEvent::MouseButtonDblClick:
       // Qt makes the second press of a double click into this event: the
@@ -226,7 +234,6 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
       if (e == redispatching_) return false;
-      auto keep = weakFromThis().lock();
       auto* me = static_cast<QMouseEvent*>(e);
       const int eventButton = pressSlot(buttonNumber(me->button()));
       // A press whose release went elsewhere (to a menu's or a drag's own
@@ -254,9 +261,10 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
       Event ev = mouseEventFrom(*me);
       const bool pass = Application::shared().runMonitors(ev);
       if (e->type() == QEvent::MouseButtonPress) pressSwallowed_ = !pass;
-      if (!pass) return true;
+      if (!pass || !stillOurs()) return true;
       const bool dragging = dragButton() >= 0 || me->buttons() != Qt::NoButton;
       if (e->type() == QEvent::MouseMove) trackPointer(loc, true, dragging, &ev);
+      if (!stillOurs()) return true;
       QEvent* outer = redispatching_;
       redispatching_ = e;
       QCoreApplication::sendEvent(qwindow, e);
@@ -270,7 +278,7 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     }
     case QEvent::Leave:
       trackPointer(lastPointer_, false, dragButton() >= 0, nullptr);
-      return false;
+      return !stillOurs();
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       QWidget* focus = QApplication::focusWidget();
@@ -292,7 +300,6 @@ void Window::dispatchKey(QEvent* e) {
   ev.setKey(keyCodeFrom(ke->key()), ke->text().toStdString(), ke->isAutoRepeat());
   ev.setTimestamp(double(ke->timestamp()) / 1000.0);
   if (!Application::shared().runMonitors(ev)) return;
-  auto keep = weakFromThis().lock();
   std::shared_ptr<Responder> target = firstResponderRef_.lock();
   Responder* r = target ? target.get() : this;
   Application::CurrentEventScope scope(&ev);
@@ -351,11 +358,14 @@ void Window::deliverWheel(View& view, QWheelEvent& e) {
   ev.setModifierFlags(modifiersFrom(e.modifiers()));
   ev.setTimestamp(double(e.timestamp()) / 1000.0);
   // Deltas are y-up: a wheel turned away from the user scrolls content up.
-  constexpr double kLineStep = 10;
+  // A touchpad's are points; a wheel's are lines, the system's lines a notch
+  // (a notch is 120), which the scroll view under the pointer turns into its
+  // own line height.
   if (!e.pixelDelta().isNull()) {
     ev.setDeltas(e.pixelDelta().x(), e.pixelDelta().y(), true);
   } else {
-    ev.setDeltas(e.angleDelta().x() / 120.0 * kLineStep, e.angleDelta().y() / 120.0 * kLineStep, false);
+    const double linesPerUnit = QGuiApplication::styleHints()->wheelScrollLines() / 120.0;
+    ev.setDeltas(e.angleDelta().x() * linesPerUnit, e.angleDelta().y() * linesPerUnit, false);
   }
   if (!Application::shared().runMonitors(ev)) return;
   std::shared_ptr<View> target = viewAt(ev.locationInWindow());
@@ -462,6 +472,7 @@ void Window::areaAdded(TrackingArea& area, View& owner) {
 }
 
 void Window::refreshTracking() {
+  auto keep = weakFromThis().lock();  // an area's owner may close the window
   if (pointerInside_) trackPointer(lastPointer_, true, dragButton() >= 0, nullptr);
 }
 
@@ -491,6 +502,7 @@ void Window::exitAreasOf(View& subtree) {
 
 void Window::viewWillLeave(View& view) {
   auto keep = view.sharedFromThis();
+  auto keepWindow = weakFromThis().lock();  // the handlers told may close the window
   for (int b = 0; b < kPressSlots; ++b) {
     auto pressed = presses_[b].view.lock();
     if (!presses_[b].down || !pressed || !pressed->isDescendantOf(&view)) continue;

@@ -284,6 +284,7 @@ void PresetView::rightClickRenamePreset(long row) {
   auto rowView = rowViewSourse.count(row) ? rowViewSourse[row] : nullptr;
   const ui::Rect at = rowView ? rowView->frame() : deviceTableView->rectOfRow(row);
   renamePopover->showRelativeToRect(at, *deviceTableView, ui::RectEdge::MaxX);
+  if (!renamePopover->isShown()) return;  // the list left its window, or the popover closed as it opened
   renameIndex = row;
   renameVC->clickRow = row;
   if (auto w = renameVC->editTF->window()) w->makeFirstResponder(renameVC->editTF.get());
