@@ -165,26 +165,6 @@ inline void loadUnit(Recorder& r, int current = 1, int page = 6) {
   r.take();
 }
 
-// Progress values as the start-up reported them (any thread).
-struct ProgressLog {
-  mutable std::mutex mutex;
-  std::vector<int> values;
-  HIDServiceViewMode::ProgressBlock block() {
-    return [this](int v) {
-      std::lock_guard guard(mutex);
-      values.push_back(v);
-    };
-  }
-  std::vector<int> get() const {
-    std::lock_guard guard(mutex);
-    return values;
-  }
-  bool done() const {
-    std::lock_guard guard(mutex);
-    return !values.empty() && values.back() == HIDServiceViewMode::kProgressDone;
-  }
-};
-
 // Waits for `done` as long as reports keep crossing the link to `unit`: a
 // start-up read takes as long as the machine's load makes it, so kBound
 // bounds a pause of the link, not the whole read (which kStartUpBound does).
@@ -199,6 +179,8 @@ inline bool waitWhileTheLinkMoves(const sim::SimulatedUnit& unit, const std::fun
     if (!moved || std::chrono::steady_clock::now() >= end) return false;
   }
 }
+
+struct ProgressLog;
 
 // A service connected over the transport to a simulated unit with the
 // application firmware.
@@ -247,9 +229,7 @@ struct SimRig {
     return dispatch::runMainLoopUntil([&] { return received(cmd).size() >= count; }, kBound);
   }
   // Waits for the end of a start-up read reported to `progress`.
-  bool waitForRead(const ProgressLog& progress) const {
-    return waitWhileTheLinkMoves(*unit, [&] { return progress.done(); });
-  }
+  bool waitForRead(const ProgressLog& progress) const;
   // Runs the main queue until a task queued `delay` from now has run. Every
   // main-queue timer the service armed before, due sooner, has fired by then,
   // and what it sent has reached the unit (the service writes on the thread
@@ -261,5 +241,29 @@ struct SimRig {
     return dispatch::runMainLoopUntil([&] { return ran->load(); }, kBound + delay);
   }
 };
+
+// Progress values as the start-up reported them (any thread).
+struct ProgressLog {
+  mutable std::mutex mutex;
+  std::vector<int> values;
+  HIDServiceViewMode::ProgressBlock block() {
+    return [this](int v) {
+      std::lock_guard guard(mutex);
+      values.push_back(v);
+    };
+  }
+  std::vector<int> get() const {
+    std::lock_guard guard(mutex);
+    return values;
+  }
+  bool done() const {
+    std::lock_guard guard(mutex);
+    return !values.empty() && values.back() == HIDServiceViewMode::kProgressDone;
+  }
+};
+
+inline bool SimRig::waitForRead(const ProgressLog& progress) const {
+  return waitWhileTheLinkMoves(*unit, [&] { return progress.done(); });
+}
 
 }  // namespace svc_test
