@@ -81,7 +81,7 @@ struct BackupRig {
     rig.service->init();
     rig.service->getAllData(progress.block());
     if (fullRead) {
-      EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+      EXPECT_TRUE(rig.waitForRead(progress));
     }
     rig.service->setTransferTiming({std::chrono::seconds(3)});
     setTiming(timing);

@@ -472,7 +472,7 @@ struct Rig {
     service->init();
     ASSERT_EQ(service->deviceStatus.get(), "A");
     service->getAllData(progressBlock());
-    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+    ASSERT_TRUE(waitWhileTheLinkMoves(*unit, [&] { return progress.done(); }));
   }
   HIDServiceViewMode::ProgressBlock progressBlock() const {
     return [reports = reports, log = reports->progress.block()](int v) { log(v); };

@@ -295,7 +295,7 @@ TEST(HIDServiceViewModeCommands, TheUnitAppliesEveryCommand) {
   rig.app->setKnobs(knobs);
   rig.service->init();
   rig.service->getAllData(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
   const auto& service = rig.service;
   const auto received = [&] { return rig.unit->receivedCount(); };
   size_t count = received();

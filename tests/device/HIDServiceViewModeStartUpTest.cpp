@@ -85,7 +85,7 @@ TEST(HIDServiceViewModeStartUp, WholeReadFillsEveryRecord) {
   rig.service->init();
   ASSERT_EQ(rig.service->deviceStatus.get(), "A");
   rig.service->getAllData(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
 
   // Requests exactly as the read needs them: page 5, all data, then the
   // answers B0, A0 and 8C.
@@ -138,7 +138,7 @@ TEST(HIDServiceViewModeStartUp, GapsInTheMiddleAndAtTheTailAreFetched) {
   rig.app->setKnobs(knobs);
   rig.service->init();
   rig.service->getAllData(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
 
   std::vector<int> asked;
   for (const auto& f : rig.received(0xA1)) asked.push_back(f.payload.at(0));
@@ -166,7 +166,7 @@ TEST(HIDServiceViewModeStartUp, UnansweredRequestIsMadeAgain) {
   rig.app->setKnobs(knobs);
   rig.service->init();
   rig.service->startBulkRead(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
   // Requests are made on the main thread, as is this count: it holds every
   // request made before the end. The two ignored ones were made again; on a
   // loaded machine a retry may also fire before the third answer lands.
@@ -191,7 +191,7 @@ TEST(HIDServiceViewModeStartUp, ReadThatStopsHalfWayIsAskedForAgain) {
   rig.app->setKnobs(knobs);
   rig.service->init();
   rig.service->startBulkRead(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
   // At least the one request again (a loaded machine may stall the second
   // stream past a retry as well).
   const int requests = rig.app->bulkRequests();
@@ -220,10 +220,12 @@ TEST(HIDServiceViewModeStartUp, RepeatedStreamNeitherShiftsNorDuplicates) {
   rig.app->setKnobs(knobs);
   rig.service->init();
   rig.service->startBulkRead(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
-  // The delayed stream follows the one the repeated request started. A
-  // marker sent after both is decoded after every frame of both.
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.app->streamsSent() == 2; }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
+  // Each request gets a stream of its own, the first one's delayed past the
+  // repeated request's (a loaded machine may repeat it more than once). A
+  // marker sent once every stream is out is decoded after every frame of them.
+  ASSERT_TRUE(
+      dispatch::runMainLoopUntil([&] { return rig.app->streamsSent() == rig.app->bulkRequests(); }, kBound));
   rig.app->setRhythm({0, 0, 0, 99, 100});
   ASSERT_TRUE(dispatch::runMainLoopUntil(
       [&] { return rig.service->systemDataModel()->rhythm_vol.get() == "VOL: 99"; }, kBound));

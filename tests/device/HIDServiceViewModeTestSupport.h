@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,7 @@
 #include "device/transport/HIDClass.h"
 #include "device/service/HIDServiceViewMode.h"
 #include "device/firmware/libupdate_zarvo.h"
+#include "platform/dispatch/MainQueueDriver.h"
 #include "platform/dispatch/Queue.h"
 #include "sim/SimBackend.h"
 #include "sim/SimulatedUnit.h"
@@ -30,6 +32,9 @@ using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 inline constexpr auto kBound = std::chrono::seconds(10);
+// The longest a start-up read is waited for while it still moves (see
+// waitWhileTheLinkMoves).
+inline constexpr auto kStartUpBound = std::chrono::minutes(2);
 
 // One command as the service handed it to its sink.
 struct Sent {
@@ -160,6 +165,23 @@ inline void loadUnit(Recorder& r, int current = 1, int page = 6) {
   r.take();
 }
 
+// Waits for `done` as long as reports keep crossing the link to `unit`: a
+// start-up read takes as long as the machine's load makes it, so kBound
+// bounds a pause of the link, not the whole read (which kStartUpBound does).
+// False when the link stood still for kBound, or after kStartUpBound.
+inline bool waitWhileTheLinkMoves(const sim::SimulatedUnit& unit, const std::function<bool()>& done) {
+  const auto crossed = [&] { return unit.reportsToHost() + unit.reportsFromHost(); };
+  const auto end = std::chrono::steady_clock::now() + kStartUpBound;
+  for (;;) {
+    const uint64_t before = crossed();
+    const bool moved = dispatch::runMainLoopUntil([&] { return done() || crossed() != before; }, kBound);
+    if (done()) return true;
+    if (!moved || std::chrono::steady_clock::now() >= end) return false;
+  }
+}
+
+struct ProgressLog;
+
 // A service connected over the transport to a simulated unit with the
 // application firmware.
 struct SimRig {
@@ -176,7 +198,10 @@ struct SimRig {
     backend->addUnit(unit);
     hid = libupdate_zarvo::create(backend);
     HIDClass::Timing t = hid->hidclass().timing();
-    t.identifyPolls = 5;
+    // A unit that answers is waited for as long as any condition here (the
+    // wait ends with its reply); a silent one briefly, so that the tests of
+    // a silent unit stay quick.
+    t.identifyPolls = identity.answers ? static_cast<int>(kBound / t.identifyPoll) : 5;
     t.identifyAttempts = 1;
     t.readSlice = 10ms;
     hid->hidclass().setTiming(t);
@@ -203,6 +228,8 @@ struct SimRig {
   bool waitFor(uint8_t cmd, size_t count) const {
     return dispatch::runMainLoopUntil([&] { return received(cmd).size() >= count; }, kBound);
   }
+  // Waits for the end of a start-up read reported to `progress`.
+  bool waitForRead(const ProgressLog& progress) const;
   // Runs the main queue until a task queued `delay` from now has run. Every
   // main-queue timer the service armed before, due sooner, has fired by then,
   // and what it sent has reached the unit (the service writes on the thread
@@ -234,5 +261,9 @@ struct ProgressLog {
     return !values.empty() && values.back() == HIDServiceViewMode::kProgressDone;
   }
 };
+
+inline bool SimRig::waitForRead(const ProgressLog& progress) const {
+  return waitWhileTheLinkMoves(*unit, [&] { return progress.done(); });
+}
 
 }  // namespace svc_test

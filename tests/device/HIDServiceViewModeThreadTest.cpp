@@ -60,7 +60,7 @@ TEST(HIDServiceViewModeThreads, PanelStreamWhileTheMainThreadEdits) {
   SimRig rig;
   rig.service->init();
   rig.service->getAllData(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
   const auto& service = rig.service;
 
   // Observers on the HID thread read the service while it decodes.

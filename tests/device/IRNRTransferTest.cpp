@@ -337,7 +337,7 @@ struct UnitRig : SimRig {
   explicit UnitRig(std::chrono::milliseconds acknowledgement = kLongBound) {
     service->init();
     service->getAllData(progress.block());
-    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+    EXPECT_TRUE(waitForRead(progress));
     service->setTransferTiming({acknowledgement});
   }
   // Shows that nothing more is coming: the unit's late answers have crossed

@@ -410,7 +410,7 @@ TEST(PresetFileImport, ValuesTheUnitCannotHoldRefuseTheFileAndSendNothing) {
   svc_test::ProgressLog progress;
   rig.service->init();
   rig.service->getAllData(progress.block());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, svc_test::kBound));
+  ASSERT_TRUE(rig.waitForRead(progress));
   std::vector<std::string> warnings;
   PresetManager::Environment env;
   env.service = PresetManager::serviceFor(rig.service);

@@ -33,7 +33,7 @@ struct UnitRig {
   UnitRig() {
     sim.service->init();
     sim.service->getAllData(progress.block());
-    EXPECT_TRUE(runUntil([&] { return progress.done(); }));
+    EXPECT_TRUE(sim.waitForRead(progress));
     manager = makeManager(sim.service, folder);
   }
   const std::shared_ptr<sim::UnitApplication>& unit() const { return sim.app; }

@@ -26,7 +26,7 @@ struct LoadedUnit {
   LoadedUnit() {
     sim.service->init();
     sim.service->getAllData(progress.block());
-    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+    EXPECT_TRUE(sim.waitForRead(progress));
   }
   std::string unitName(int n) const { return sim.app->preset(n).nameText(); }
   bool waitForUnitName(int n, const std::string& name) const {

@@ -48,7 +48,8 @@ GGEffectFunManagerPtr makeManager(const HIDServiceViewModePtr& service, const Fo
 
 // Reads the whole simulated unit into the rig's service (the unit echoing
 // each module write when `echo`), then makes an editor state manager of the
-// rig's own, with its defaults and diary in `folder`.
+// rig's own, with its defaults and diary in `folder`. The read is over before
+// the manager is made: no frame of it reaches what the test makes next.
 template <class Folder>
 GGEffectFunManagerPtr readUnitAndMakeManager(SimRig& sim, ProgressLog& progress, const Folder& folder, bool echo) {
   if (echo) {
@@ -58,7 +59,7 @@ GGEffectFunManagerPtr readUnitAndMakeManager(SimRig& sim, ProgressLog& progress,
   }
   sim.service->init();
   sim.service->getAllData(progress.block());
-  EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return progress.done(); }, kBound));
+  EXPECT_TRUE(sim.waitForRead(progress));
   return makeManager(sim.service, folder);
 }
 

@@ -18,6 +18,7 @@
 #include "platform/ui/PlatformHandlers.h"
 #include "platform/ui/Window.h"
 #include "screens/models/GGEffectFunManager.h"
+#include "screens/presets/PresetView.h"
 #include "screens/shell/AppDelegate.h"
 #include "screens/shell/MainScreens.h"
 #include "screens/shell/ViewController.h"
@@ -86,8 +87,9 @@ struct ShellRig {
   }
 
   // Starts the program with its screens on an editor state of the rig's own
-  // and waits for the main screen; the screens then load their names and fill
-  // the module editor. False when the main screen was not built in time.
+  // and waits for the main screen (as long as the start-up read moves), then
+  // for the screens to load their names and fill the module editor. False
+  // when either did not happen.
   GGEffectFunManagerPtr manager;
   bool launchMainWindow() {
     GGEffectFunManager::Parts parts;
@@ -97,10 +99,15 @@ struct ShellRig {
     manager = GGEffectFunManager::create(parts);
     installMainScreens(sim.service, manager);
     launch();
-    const bool built = dispatch::runMainLoopUntil([&] { return vc().mainScreenBuilt(); }, kBound);
+    const bool built = waitWhileTheLinkMoves(*sim.unit, [&] { return vc().mainScreenBuilt(); });
     ViewController::screens() = {};
     if (!built) return false;
-    runFor(std::chrono::milliseconds(600));
+    // The unit list reads the names a moment after it is made.
+    auto presets = std::dynamic_pointer_cast<PresetView>(vc().presetView);
+    if (!presets || !dispatch::runMainLoopUntil(
+                        [&] { return presets->deviceTableView->numberOfRows() == dev::kPresetCount; }, kBound))
+      return false;
+    dispatch::drainMainQueue();
     window().layoutIfNeeded();
     return true;
   }

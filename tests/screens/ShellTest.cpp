@@ -67,13 +67,11 @@ TEST(ShellStartUp, ApplicationModeShowsTheProgressThenBuildsTheMainScreenOnce) {
   // The percentage climbs while the records arrive, and the pop-up gives way
   // to the main screen at the end.
   std::vector<std::string> seen;
-  ASSERT_TRUE(dispatch::runMainLoopUntil(
-      [&] {
-        const std::string text = loadingText(vc);
-        if (!text.empty() && (seen.empty() || seen.back() != text)) seen.push_back(text);
-        return vc.mainScreenBuilt();
-      },
-      kBound));
+  ASSERT_TRUE(waitWhileTheLinkMoves(*rig.sim.unit, [&] {
+    const std::string text = loadingText(vc);
+    if (!text.empty() && (seen.empty() || seen.back() != text)) seen.push_back(text);
+    return vc.mainScreenBuilt();
+  }));
   const bool sawPartial = std::any_of(seen.begin(), seen.end(), [](const std::string& t) {
     return t.rfind("LOADING...(", 0) == 0 && t != "LOADING...(0%)" && t != "LOADING...(100%)";
   });
@@ -195,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ShellUnitLost, AfterStartUpOneAlertAndOneExit) {
   ShellRig rig;
   rig.launch();
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.vc().mainScreenBuilt(); }, kBound));
+  ASSERT_TRUE(waitWhileTheLinkMoves(*rig.sim.unit, [&] { return rig.vc().mainScreenBuilt(); }));
   rig.sim.app->unplug();
   ASSERT_TRUE(rig.waitForExit());
   runFor(std::chrono::milliseconds(200));
