@@ -34,12 +34,6 @@ inline sim::Identity identityWith(uint8_t mode, std::string version = "V1.0.5", 
   return id;
 }
 
-// Runs the main loop for a while whatever happens (to see that nothing more
-// comes).
-inline void runFor(std::chrono::milliseconds span) {
-  dispatch::runMainLoopUntil([] { return false; }, span);
-}
-
 // The shell on a simulated unit. The unit and its service outlive the shell.
 struct ShellRig {
   TempFolder folder;
@@ -84,6 +78,37 @@ struct ShellRig {
   ui::Window& window() const { return *app->baseWindow(); }
   bool waitForExit() {
     return dispatch::runMainLoopUntil([&] { return !exits.empty(); }, kBound);
+  }
+  // Waits until the service has handled every frame the unit sent before
+  // this call, then runs what that queued for the main thread. The unit sends
+  // its current preset once more: the HID thread handles frames one at a
+  // time, each with its observers, and answers this one only after those
+  // before it. So what their handling sent the unit has arrived, and what it
+  // posted has run, when this returns true (this frame's own handling may
+  // still go on). Every current preset the unit sent before must have been
+  // answered.
+  bool waitForFramesHandled() {
+    const size_t answers = sim.received(sim::UnitApplication::kCurrentPresetTaken).size();
+    sim.app->sendCurrentPreset();
+    if (!sim.waitFor(sim::UnitApplication::kCurrentPresetTaken, answers + 1)) return false;
+    dispatch::drainMainQueue();
+    return true;
+  }
+  // Waits until the HID thread is done with the unit's removal (the unit was
+  // pulled out before this call), then runs what that queued for the main
+  // thread. The unit is plugged in again and identified: the HID thread reads
+  // its answer only after it has returned from the removal's handling. The
+  // program is not told of the unit's return.
+  bool waitPastTheRemoval() {
+    HIDClass& link = sim.hid->hidclass();
+    // Until the HID thread has seen the removal, a unit opened now would
+    // make it pass the removal over.
+    if (!dispatch::runMainLoopUntil([&] { return !link.hid_current_device(); }, kBound)) return false;
+    sim.backend->replug(sim.unit);
+    link.connectHID();
+    if (!link.checkUSBDevice()) return false;
+    dispatch::drainMainQueue();
+    return true;
   }
 
   // Starts the program with its screens on an editor state of the rig's own

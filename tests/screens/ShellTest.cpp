@@ -96,9 +96,10 @@ TEST(ShellStartUp, ApplicationModeShowsTheProgressThenBuildsTheMainScreenOnce) {
   EXPECT_EQ(vc.topView->frame().size, vc.topBgView.lock()->frame().size);
 
   // A later report of the current preset builds nothing more.
+  const size_t answers = rig.sim.received(sim::UnitApplication::kCurrentPresetTaken).size();
   rig.sim.app->sendCurrentPreset();
-  ASSERT_TRUE(rig.sim.waitFor(0x8C, 2));
-  runFor(std::chrono::milliseconds(100));
+  ASSERT_TRUE(rig.sim.waitFor(sim::UnitApplication::kCurrentPresetTaken, answers + 1));
+  ASSERT_TRUE(rig.waitForFramesHandled());
   EXPECT_EQ(subviewCount(vc.presetBgView), 3u);
   EXPECT_EQ(subviewCount(vc.effectBgView), 2u);
   EXPECT_EQ(subviewCount(vc.topBgView), 1u);
@@ -171,7 +172,9 @@ TEST_P(ShellFailedStart, OneCriticalAlertThenExitWithTheWindowNeverShown) {
   ShellRig rig(GetParam().identity);
   rig.launch();
   ASSERT_TRUE(rig.waitForExit());
-  runFor(std::chrono::milliseconds(200));
+  // The start-up queued its work before the exit, and the HID thread has
+  // nothing to tell (the unit stays on the bus).
+  dispatch::drainMainQueue();
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, GetParam().message);
   EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
@@ -196,7 +199,7 @@ TEST(ShellUnitLost, AfterStartUpOneAlertAndOneExit) {
   ASSERT_TRUE(waitWhileTheLinkMoves(*rig.sim.unit, [&] { return rig.vc().mainScreenBuilt(); }));
   rig.sim.app->unplug();
   ASSERT_TRUE(rig.waitForExit());
-  runFor(std::chrono::milliseconds(200));
+  ASSERT_TRUE(rig.waitPastTheRemoval());
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
   EXPECT_EQ(rig.alerts[0].style, ui::AlertStyle::Critical);
@@ -213,9 +216,11 @@ TEST(ShellUnitLost, AStartUpReadThatCannotFinishEndsLikeALostUnit) {
   rig.launch();
   ASSERT_TRUE(rig.waitForExit());
   // The unit pulled out while the alert is up (its loop runs the main queue)
-  // gives no second alert.
+  // gives no second alert. A retry the service still had armed would come
+  // before the end of the second wait.
   rig.sim.unit->unplug();
-  runFor(std::chrono::milliseconds(200));
+  ASSERT_TRUE(rig.waitPastTheRemoval());
+  ASSERT_TRUE(SimRig::waitPast(timing.bulkReadRetry));
   ASSERT_EQ(rig.alerts.size(), 1u);
   EXPECT_EQ(rig.alerts[0].messageText, "The device is disconnected.");
   EXPECT_EQ(rig.exits, std::vector<int>{EXIT_FAILURE});
@@ -230,7 +235,7 @@ TEST(ShellBootLoader, OpensTheUpdateWindowAndKeepsTheMainWindowHidden) {
   auto update = rig.vc().updateVC();
   ASSERT_TRUE(update->isWindowLoaded());
   EXPECT_TRUE(update->window()->isVisible());
-  runFor(std::chrono::milliseconds(100));
+  dispatch::drainMainQueue();  // what the start-up queued (the HID thread posts nothing)
   EXPECT_FALSE(rig.window().isVisible());
   EXPECT_TRUE(rig.alerts.empty());
 

@@ -180,7 +180,7 @@ TEST(SystemScreen, ShowsAndFollowsTheUnitAndClosesWithNoOrTheCloseControl) {
   EXPECT_EQ(text(vc->inputSliderView), "-");
   EXPECT_EQ(text(vc->screenSliderView), "20");
   EXPECT_EQ(text(vc->otgSliderView), "6.0 dB");
-  svc_test::runFor(std::chrono::milliseconds(100));
+  ASSERT_TRUE(rig.shell.waitForFramesHandled());
   for (uint8_t cmd : {kSetInput, kSetScreen, kSetCab, kSetOtg}) EXPECT_EQ(rig.count(cmd), 0u);
 
   // The close control and "NO" go to page 5 and close the pop-up; the
@@ -279,11 +279,14 @@ TEST(SystemScreen, BackupThenRestoreLeavesTheUnitAsItWas) {
   const auto presetBefore = rig.unit()->preset(7);
   const auto systemBefore = rig.unit()->system();
 
-  // Cancelled panels do nothing.
+  // Cancelled panels do nothing. The panels answer at once, so the clicks'
+  // handlers have run whole, and they began neither a backup (the view model
+  // is busy from its start) nor a restore (its activity view comes first).
   rig.click(*vc->backUpButton.lock());
   rig.click(*vc->recallButton.lock());
-  svc_test::runFor(std::chrono::milliseconds(100));
   EXPECT_EQ(rig.panels, 2);
+  EXPECT_FALSE(vc->viewModel()->isBusy());
+  EXPECT_EQ(vc->recallActivity(), nullptr);
   EXPECT_TRUE(rig.tips().empty());
   EXPECT_EQ(rig.count(kRestoreStart), 0u);
 
@@ -427,7 +430,8 @@ TEST(SystemScreen, ResetAsksFirstAndIsSentBeforeTheProcessEnds) {
   rig.answer("NO");
   EXPECT_EQ(rig.question(), nullptr);
   EXPECT_TRUE(rig.bar->isSystemShown());
-  svc_test::runFor(std::chrono::milliseconds(100));
+  // The answer is handled on the main thread, whose queue the click ran
+  // empty, and a command is with the unit once it is sent.
   EXPECT_EQ(rig.count(kSetPageCommand), pages);
   EXPECT_EQ(rig.count(kReset), 0u);
 

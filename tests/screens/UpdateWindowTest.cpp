@@ -64,6 +64,18 @@ struct UpdateRig {
     pointer.click(button().convertPointToView({b.midX(), b.midY()}, nullptr));
   }
   bool waitFor(const std::function<bool()>& done) { return dispatch::runMainLoopUntil(done, kBound); }
+  // Waits until the updater has made its last call of the update and the
+  // window has had it. The tick that decides the end (or a cancel) marks the
+  // update over and cancels the progress timer before it calls back;
+  // cancelUpdate() then waits for a call under way to return, and the main
+  // queue runs what it posted. Nothing of the update comes after.
+  bool waitForTheLastReport() {
+    auto timer = updater().time();
+    if (!timer || !waitFor([&] { return timer->isCancelled(); })) return false;
+    updater().cancelUpdate();
+    dispatch::drainMainQueue();
+    return true;
+  }
   void snapshot(const char* name) {
     auto w = update->window();
     w->layoutIfNeeded();
@@ -132,7 +144,8 @@ TEST(UpdateWindow, WritesTheImageAndTheUnitsRestartSaysSuccess) {
   // The boot loader got the whole image, in order, then left the bus: the
   // shell's last word is the success.
   ASSERT_TRUE(rig.shell.waitForExit());
-  runFor(std::chrono::milliseconds(200));
+  ASSERT_TRUE(rig.shell.waitPastTheRemoval());
+  ASSERT_TRUE(rig.waitForTheLastReport());
   const auto types = rig.loader->packetTypes();
   EXPECT_EQ(std::count(types.begin(), types.end(), 0x00), 1);  // one opening packet
   EXPECT_EQ(rig.button().defaultTitle(), "Update Success !");
@@ -211,7 +224,7 @@ TEST(UpdateWindowFailures, NoReportForTooLongEndsWithTheErrorAlert) {
   EXPECT_FALSE(rig.updater().isUpdating());
   EXPECT_EQ(engine.status(), FirmwareEngine::StatusCancelled);
   const size_t packets = rig.loader->packets().size();
-  runFor(std::chrono::milliseconds(200));
+  ASSERT_TRUE(rig.waitForTheLastReport());
   EXPECT_EQ(rig.loader->packets().size(), packets);
   EXPECT_EQ(rig.shell.alerts.size(), 1u);
 }
@@ -228,7 +241,8 @@ TEST(UpdateWindowFailures, AMissingOrUnusableImageSendsNothing) {
     EXPECT_TRUE(rig.button().isHidden());  // nothing is offered that cannot work
     rig.click();
     rig.click();
-    runFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(rig.updater().time(), nullptr);  // no update was begun
+    dispatch::drainMainQueue();
     EXPECT_EQ(rig.update->state(), State::ready);
     EXPECT_EQ(rig.button().defaultTitle(), " ");
     EXPECT_EQ(rig.label(), UpdateWindowController::kNoImageText);

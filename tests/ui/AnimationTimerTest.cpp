@@ -109,7 +109,10 @@ TEST(Timers, DelayedCallsRunOnceAndCancellingDropsOnlyTheOwnersRequests) {
   auto c = std::make_shared<int>(0);
   performAfterDelay(c, 0.001, [&] { called = true; });
   c.reset();
-  dispatch::runMainLoopUntil([] { return false; }, 50ms);
+  // A call asked for later, due later, runs after that one would have.
+  bool later = false;
+  performAfterDelay(b, 0.002, [&] { later = true; });
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return later; }, 2s));
   EXPECT_FALSE(called);
 }
 
