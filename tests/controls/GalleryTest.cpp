@@ -307,7 +307,7 @@ struct PresetRows : ui::TableViewDataSource, ui::TableViewDelegate {
   }
   std::shared_ptr<ui::View> viewForTableColumn(ui::TableView&, ui::TableColumn*, long row) override {
     auto cell = ui::View::create<PresetListCell>();
-    char number[8];
+    char number[24];
     std::snprintf(number, sizeof number, "P%02ld", row + 1);
     cell->numberLabel()->setStringValue(number);
     cell->titleLabel()->setStringValue(row % 3 == 0 ? "Clean Sky" : row % 3 == 1 ? "Crunch" : "Lead Solo");

@@ -119,7 +119,7 @@ TEST(PresetView, ShowsTheUnitsPresetsAndMarksTheCurrentOne) {
     auto c = rig.cell(row);
     ASSERT_TRUE(c) << row;
     EXPECT_EQ(c->titleLabel()->stringValue(), rig.unit.unitName(static_cast<int>(row) + 1)) << row;
-    char number[8];
+    char number[24];
     std::snprintf(number, sizeof number, "P%03ld", row + 1);
     EXPECT_EQ(c->numberLabel()->stringValue(), number);
   }
