@@ -1,8 +1,8 @@
 // The collection view's data, reuse and layout pass: cells come back from the
-// pool and never two for one item, reloads with fewer, more and no items,
-// items that vanish without a reload, weakly held data source and delegate,
-// a layout that answers nothing, and pictures of a scrolled grid, one of a
-// document far taller than any widget may be.
+// pool and never two for one item (a wheel's line is a row of items), reloads
+// with fewer, more and no items, items that vanish without a reload, weakly
+// held data source and delegate, a layout that answers nothing, and pictures
+// of a scrolled grid, one of a document far taller than any widget may be.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -55,6 +55,11 @@ TEST(CollectionView, ScrollingReusesCellsAndKeepsOneLiveCellPerItem) {
   Scene s(560, 300, {200});  // 3 columns of 180 x 150; 2 to 3 rows in sight
   auto& cv = *s.cv;
   EXPECT_EQ(shown(cv), expectedVisible(cv));
+  // A line of the wheel is a row of items.
+  ui::Event line(ui::EventType::ScrollWheel, {50, 50}, s.window.get());
+  line.setDeltas(0, -1, false);
+  cv.scrollWheel(line);
+  EXPECT_EQ(cv.visibleDocumentRect().origin.y, 150);
 
   for (double y = 0; y <= 3000; y += 37) {
     s.scrollTo(y);

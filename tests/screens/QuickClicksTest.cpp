@@ -3,9 +3,9 @@
 // double-click interval sends its command, as the first does; every pop-up
 // (context menus, the rename popover, the drop-down list, tips) takes clicks
 // and right clicks outside it that come at once; and the wheel scrolls the
-// preset lists by rows. Real X events (Qt makes the second press of each pair
-// a double click, popups grab the pointer): the test_screens_real_events
-// entry runs it under xvfb-run.
+// preset lists and the knob grid by rows, a notch at most a page. Real X
+// events (Qt makes the second press of each pair a double click, popups grab
+// the pointer): the test_screens_real_events entry runs it under xvfb-run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QStyleHints>
 #include <QTimer>
+
+#include <functional>
 
 #include "controls/DropCombox.h"
 #include "screens/MainWindowDriver.h"
@@ -328,49 +330,78 @@ INSTANTIATE_TEST_SUITE_P(RealEvents, PopUps, testing::ValuesIn(kPopUps),
 // ---- the wheel
 
 // A notch of the wheel scrolls the system's wheelScrollLines() rows of the
-// list under the pointer: from the first preset to the last (200 in each)
-// within 70 notches.
-TEST(RealEventsWheel, DISABLED_ANotchScrollsRowsOfTheListUnderThePointer) {
+// view under the pointer, at most what the view shows: from the first preset
+// to the last (200 in each list) within 70 notches; at 1100 x 470, where the
+// knob grid shows one row of EQ's three, from the first knob row to the
+// middle one, not past it. Another module then shows from its first row.
+TEST(RealEventsWheel, DISABLED_ANotchScrollsRowsOfTheViewUnderThePointerAtMostAPage) {
   ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
   constexpr int kPresets = 200;
   constexpr int kMostNotches = 70;
+  constexpr int kEQ = 5;
   Program p{kPresets};
   ASSERT_TRUE(p.started);
   ASSERT_EQ(p.pointer->problem(), "");
   ASSERT_TRUE(p.pointer->waitUntilShown());
   ASSERT_TRUE(p.w->waitForTipsGone());
   ASSERT_TRUE(waitUntil([&] { return p.library().computerTableView->numberOfRows() == kPresets; }));
-  const struct {
-    const char* list;
-    ui::TableView* table;
+  const long lines = QGuiApplication::styleHints()->wheelScrollLines();
+  ui::Window& window = p.w->window();
+  CLCollectionView& grid = *p.w->editor().collectionView;
+  const auto knob = [&](int64_t i) { return grid.rectForItemAtIndexPath(cl_indexPathForItem(i, 0)); };
+  // Each view: how it is shown from its top, the row one notch brings to the
+  // top, and the last row.
+  struct Scrolled {
+    const char* name;
     ui::ScrollView* scroll;
-  } lists[] = {
-      {"unit presets", p.w->list().deviceTableView.get(), p.w->list().deviceScrollView.get()},
-      {"library", p.library().computerTableView.get(), p.library().computerScrollView.get()},
+    std::function<void()> showTop;
+    std::function<ui::Rect()> broughtToTop, last;
   };
-  for (const auto& l : lists) {
-    SCOPED_TRACE(l.list);
-    ASSERT_EQ(l.table->numberOfRows(), kPresets);
-    l.table->scrollRowToVisible(0);
-    p.w->window().layoutIfNeeded();
-    const ui::Rect last = l.table->rectOfRow(kPresets - 1);
-    const auto lastInView = [&] { return l.scroll->documentVisibleRect().maxY() >= last.maxY() - 0.5; };
+  const auto list = [&](const char* name, ui::TableView& table, ui::ScrollView& scroll) {
+    return Scrolled{name, &scroll,
+                    [&table] {
+                      ASSERT_EQ(table.numberOfRows(), long{kPresets});
+                      table.scrollRowToVisible(0);
+                    },
+                    [&table, lines] { return table.rectOfRow(lines); },
+                    [&table] { return table.rectOfRow(kPresets - 1); }};
+  };
+  const Scrolled views[] = {
+      list("unit presets", *p.w->list().deviceTableView, *p.w->list().deviceScrollView),
+      list("library", *p.library().computerTableView, *p.library().computerScrollView),
+      {"EQ's knobs at 1100 x 470", &grid,
+       [&] {
+         window.setContentMinSize({1100, 470});
+         window.setContentSize({1100, 470});
+         window.layoutIfNeeded();
+         p.chooseModule(kEQ);
+         ASSERT_EQ(grid.numberOfItemsInSection(0), 9);  // three rows of three
+       },
+       [&] { return knob(3); }, [&] { return knob(8); }},
+  };
+  for (const auto& [name, scroll, showTop, broughtToTop, last] : views) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(showTop());
+    window.layoutIfNeeded();
+    ASSERT_EQ(scroll->documentVisibleRect().minY(), 0);
+    const auto lastInView = [&] { return scroll->documentVisibleRect().maxY() >= last().maxY() - 0.5; };
     ASSERT_FALSE(lastInView());
-    ASSERT_TRUE(p.pointer->moveTo(MainWindowDriver::centreOf(*l.scroll)));
-    // One notch: the wheel's lines, each a row.
-    const double top = l.scroll->documentVisibleRect().minY();
+    ASSERT_TRUE(p.pointer->moveTo(MainWindowDriver::centreOf(*scroll)));
     ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
-    EXPECT_EQ(l.scroll->documentVisibleRect().minY() - top,
-              QGuiApplication::styleHints()->wheelScrollLines() * l.table->rowHeight());
+    EXPECT_EQ(scroll->documentVisibleRect().minY(), broughtToTop().minY());
+    EXPECT_TRUE(scroll->documentVisibleRect().contains(broughtToTop()));
     int notches = 1;
     while (!lastInView() && notches < 3 * kMostNotches) {
       ASSERT_TRUE(p.pointer->turnWheel(xtest::XPointer::WheelDown, 1));
       ++notches;
     }
-    std::printf("%s: %d notches from the first preset to the last\n", l.list, notches);
+    std::printf("%s: %d notches from the first row to the last\n", name, notches);
     EXPECT_LE(notches, kMostNotches);
     EXPECT_TRUE(lastInView());
   }
+  // The grid was left at EQ's last row: DELAY shows from its first.
+  p.chooseModule(kModule);
+  EXPECT_EQ(grid.documentVisibleRect().minY(), 0);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Scroll and clip views with the project's scroller: constraints on the
 // offset, the least scroll that shows a rectangle, the wheel (lines and
-// points) in flipped and y-up documents, scroller sizes and hiding, knob
-// drags and paging, and documents longer than their widget may be.
+// points, a notch at most a page) in flipped and y-up documents, scroller
+// sizes and hiding, knob drags and paging, and documents longer than their
+// widget may be.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -27,6 +28,8 @@ class FlippedDocument : public View {
 public:
   using View::View;
   bool isFlipped() const override { return true; }
+  double lineScrollHeight() const override { return line; }
+  double line = 0;  // a line of its own, as a table's row
 };
 
 struct ScrollFixture : testing::WindowFixture {
@@ -88,28 +91,45 @@ TEST_F(ScrollFixture, ScrollsAreConstrainedAndShowRectanglesWithTheLeastMove) {
   EXPECT_EQ(clip().bounds().origin, (Point{0, 50}));
 }
 
-TEST_F(ScrollFixture, TheWheelScrollsTowardsTheTopInFlippedAndYUpDocuments) {
+TEST_F(ScrollFixture, TheWheelScrollsLinesAndPointsTowardsTheTopANotchAtMostAPage) {
   Pointer p(*window);
-  // A notch is the system's lines, each the scroll view's line; a
-  // touchpad's points stay points.
-  const double notch = QGuiApplication::styleHints()->wheelScrollLines() * scroll->lineScroll();
-  // Flipped document: the top is y 0; turning the wheel towards the user
-  // (negative delta) goes down the document.
-  p.wheel({50, 50}, QPoint(0, -120 * 3));
-  EXPECT_EQ(clip().bounds().origin.y, 3 * notch);
-  p.wheel({50, 50}, QPoint(0, 120));
-  EXPECT_EQ(clip().bounds().origin.y, 2 * notch);
-  p.wheel({50, 50}, QPoint(0, -120), QPoint(0, -7));
-  EXPECT_EQ(clip().bounds().origin.y, 2 * notch + 7);
-
-  // A y-up document has its top at its maximum y, where it starts scrolled to
-  // when shown from the top.
-  auto upDoc = View::create(Rect(0, 0, 100, 400));
-  scroll->setDocumentView(upDoc);
-  clip().scrollToPoint({0, 300});
-  p.wheel({50, 50}, QPoint(0, -120));
-  EXPECT_EQ(clip().bounds().origin.y, 300 - notch);
-  EXPECT_EQ(clip().isFlipped(), false);
+  // A notch is the system's lines, each the document's line or else the
+  // scroll view's (sideways always the scroll view's); a touchpad's points
+  // stay points. The view shows 100 x 100 of a document 400 x 400.
+  const double lines = QGuiApplication::styleHints()->wheelScrollLines();
+  const double step = scroll->lineScroll();
+  scroll->setHasHorizontalScroller(true);
+  auto flipped = View::create<FlippedDocument>(Rect(0, 0, 400, 400));
+  auto upDoc = View::create(Rect(0, 0, 400, 400));
+  struct Case {
+    const char* what;
+    std::shared_ptr<View> doc;
+    double docLine, viewLine;
+    Point from;
+    QPoint notches, points;
+    Point to;
+  };
+  // Turning the wheel towards the user (negative delta) goes down a flipped
+  // document, whose top is y 0; a y-up document's top is its maximum y.
+  const Case cases[] = {
+      {"three notches down", flipped, 0, step, {0, 0}, {0, -360}, {}, {0, std::min(100.0, 3 * lines * step)}},
+      {"a notch up", flipped, 0, step, {0, 50}, {0, 120}, {}, {0, 50 - lines * step}},
+      {"a touchpad's points", flipped, 0, step, {0, 50}, {0, -120}, {0, -7}, {0, 57}},
+      {"y-up: a notch down", upDoc, 0, step, {0, 300}, {0, -120}, {}, {0, 300 - lines * step}},
+      {"sideways: the scroll view's line", flipped, 25, step, {0, 0}, {-120, 0}, {}, {lines * step, 0}},
+      {"a document's line past a page", flipped, 150, step, {0, 50}, {0, -120}, {}, {0, 150}},
+      {"sideways past a page", flipped, 0, 150, {200, 0}, {120, 0}, {}, {100, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    flipped->line = c.docLine;
+    scroll->setLineScroll(c.viewLine);
+    scroll->setDocumentView(c.doc);
+    clip().scrollToPoint(c.from);
+    ASSERT_EQ(clip().bounds().origin, c.from);
+    p.wheel({50, 50}, c.notches, c.points);
+    EXPECT_EQ(clip().bounds().origin, c.to);
+  }
 }
 
 TEST_F(ScrollFixture, ScrollerFollowsTheClipAndHidesWhenTheDocumentFits) {

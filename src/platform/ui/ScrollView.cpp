@@ -143,15 +143,20 @@ void ScrollView::scrollerMoved(Scroller& s) {
 }
 
 void ScrollView::scrollWheel(Event& e) {
-  double lineX = 1, lineY = 1;  // precise deltas are points
+  const Rect visible = clip_->bounds();
+  double dx = e.deltaX(), dy = e.deltaY();  // precise deltas are points
   if (!e.hasPreciseScrollingDeltas()) {
     const double documentLine = documentView() ? documentView()->lineScrollHeight() : 0;
-    lineX = lineScroll_;
-    lineY = documentLine > 0 ? documentLine : lineScroll_;
+    dx *= lineScroll_;
+    dy *= documentLine > 0 ? documentLine : lineScroll_;
+    // A notch moves at most a page (the visible extent), as a scroll bar's
+    // wheel does: with lines as tall as a grid's rows of items, a notch would
+    // otherwise carry rows past the view without ever showing them.
+    const double pageX = std::max(0.0, visible.width()), pageY = std::max(0.0, visible.height());
+    dx = std::clamp(dx, -pageX, pageX);
+    dy = std::clamp(dy, -pageY, pageY);
   }
-  const double dx = e.deltaX() * lineX;
-  const double dy = e.deltaY() * lineY;
-  Point o = clip_->bounds().origin;
+  Point o = visible.origin;
   // A positive delta moves towards the document's top or left.
   o.x -= dx;
   o.y += clip_->isFlipped() ? -dy : dy;

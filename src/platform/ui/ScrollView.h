@@ -2,10 +2,11 @@
 // ui::ScrollView: a clip view over a document view, with the project's own
 // scrollers laid over its right and bottom edges (they never take room from
 // the document). The wheel and the scrollers move the clip view through
-// ClipView::scrollToPoint (a wheel's lines are the document's lines, points
-// stay points); every change of the clip's origin comes back
-// through reflectScrolledClipView, which updates the scrollers. With
-// autohidesScrollers, a scroller hides while the document fits along its axis.
+// ClipView::scrollToPoint (a wheel's lines are the document's lines, a notch
+// at most a page; a touchpad's points stay points); every change of the
+// clip's origin comes back through reflectScrolledClipView, which updates the
+// scrollers. With autohidesScrollers, a scroller hides while the document
+// fits along its axis.
 //
 // Main thread only.
 

@@ -243,6 +243,9 @@ void EffectDataView::needToReload() {
                         model->effectName != "AMP";
   if (!sameKind) myTableView->reloadData();
   manager_->setCurrentEffectDataModel(model);
+  // Another module shows from its first knob row: an offset kept from the
+  // last one would hide the knobs above it.
+  if (!shown || shown->effectName != model->effectName) collectionView->scrollToBeginningOfDocument();
   if (index != myTableView->selectedRow()) {
     myTableView->reloadData();
     // The AMP list leaves its last types out: a type not listed is not
