@@ -106,7 +106,7 @@ bool firmwareSectionsApart(const std::vector<FirmwareImage::Section>& sections, 
   const Region* furthest = nullptr;
   for (const Region& r : regions) {
     if (furthest && r.begin < furthest->end)
-      return refuse(error, r.what + " of the firmware image overlaps " + furthest->what);
+      return refuse(error, r.what + " overlaps " + furthest->what + " in the firmware image");
     if (!furthest || r.end > furthest->end) furthest = &r;
   }
   return true;
