@@ -488,9 +488,43 @@ struct Rig {
         },
         bound);
   }
-  // Keeps the main queue running for a while (late answers, re-requests).
-  static void settle(milliseconds time) {
-    dispatch::runMainLoopUntil([] { return false; }, time);
+  // The fences by which a case shows that nothing more came after its
+  // ending.
+  //
+  // Waits until the service has handled every frame the unit sent before
+  // this call, then runs what that queued for the main thread. The unit sends
+  // its current preset once more: the link keeps the order of the unit's
+  // frames (one held back for a time holds back those behind it), and the HID
+  // thread handles them one at a time, reporting progress for this one. For
+  // a unit on the bus and talking.
+  bool waitForFramesHandled() {
+    const size_t reports = progress.get().size();
+    app->sendCurrentPreset();
+    if (!dispatch::runMainLoopUntil([&] { return progress.get().size() > reports; }, kBound)) return false;
+    dispatch::drainMainQueue();
+    return true;
+  }
+  // Waits until a task queued on the global queue `delay` from now has
+  // begun: a time-out armed there before, due sooner, began before it.
+  static bool waitPastOnTheGlobalQueue(milliseconds delay) {
+    auto began = std::make_shared<std::atomic<bool>>(false);
+    dispatch::Queue::global()->after(delay, [began] { began->store(true); });
+    return dispatch::runMainLoopUntil([&] { return began->load(); }, kBound + delay);
+  }
+  // Waits until the disconnection handling has run, when the case expects
+  // it: the HID thread is then past the removal.
+  bool waitForDisconnection(const Expect& e) {
+    return !e.disconnected || dispatch::runMainLoopUntil([&] { return disconnections.load() > 0; }, kBound);
+  }
+  // Waits until the updater has made its last call of the update. The tick
+  // that decides the end marks the update over and cancels the progress
+  // timer before it calls back; a cancel then waits for a call under way to
+  // return, and none starts after it.
+  bool waitForTheLastReport() {
+    auto timer = hid->time();
+    if (!timer || !dispatch::runMainLoopUntil([&] { return timer->isCancelled(); }, kBound)) return false;
+    hid->cancelUpdate();
+    return true;
   }
 };
 
@@ -609,9 +643,13 @@ void Flows::runStartUp(const Case& c) {
       reports->ends.add("progress 201");
   });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBulkRetry * 8 + kBound, true)) << "no ending";
-  // Re-requests, late frames and the read's own give-up bound have had
-  // their time: still one ending.
-  Rig::settle(c.expect.disconnected ? kBulkRetry * 8 : kBulkRetry * 3);
+  // A re-request the service had armed has been made, and what the unit
+  // sent before the fence (late records, a stream asked for again) has been
+  // handled: still one ending.
+  ASSERT_TRUE(SimRig::waitPast(kBulkRetry));
+  if (!c.expect.disconnected) {
+    ASSERT_TRUE(rig.waitForFramesHandled());
+  }
   if (c.expect.memory == Memory::Equal) {
     // A record asked for again may still be on its way.
     dispatch::runMainLoopUntil([&] { return rig.service->missPack().empty(); }, kBound);
@@ -681,10 +719,13 @@ void Flows::runImport(const Case& c, bool ir) {
   rig.service->sendFileToDevice(ir ? dev::TransferKind::ImportIR : dev::TransferKind::ImportNR, (rig.folder / fileName).string(), index,
                                 [reports = rig.reports](long r) { reports->ends.add("result " + std::to_string(r)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kTransferAck + kBound)) << "no ending";
-  if (c.expect.disconnected) {
-    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.disconnections.load() > 0; }, kBound));
+  ASSERT_TRUE(rig.waitForDisconnection(c.expect));
+  // The last acknowledgement's time-out has come, and a late acknowledgement
+  // has been handled: still one result.
+  ASSERT_TRUE(Rig::waitPastOnTheGlobalQueue(kTransferAck));
+  if (!c.expect.disconnected && !rig.plan->silent()) {
+    ASSERT_TRUE(rig.waitForFramesHandled());
   }
-  Rig::settle(kTransferAck / 2 + c.expect.within / 4);
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   if (c.expect.within == kAtOnce) {
@@ -733,7 +774,12 @@ void Flows::runBackup(const Case& c) {
   ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return !rig.popUps->tips().empty(); }, c.expect.within + kBound))
       << "no ending";
   rig.ends.add("tip " + rig.popUps->tips()[0]);
-  Rig::settle(kSlotTimeout);
+  ASSERT_TRUE(rig.waitForDisconnection(c.expect));
+  // The backup was over before its tip, and a slot that came late has been
+  // handled: still one tip.
+  if (!c.expect.disconnected && !rig.plan->silent()) {
+    ASSERT_TRUE(rig.waitForFramesHandled());
+  }
   std::vector<std::string> endings;
   for (const std::string& t : rig.popUps->tips()) endings.push_back("tip " + t);
   expectEnding(rig, c.expect, endings);
@@ -806,9 +852,7 @@ void Flows::runRestore(const Case& c) {
   // queues behind any answer the link holds back, so once it is in, they are.
   if (!c.expect.disconnected && !rig.plan->silent()) {
     ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.transfer->answersPending() == 0; }, kBound));
-    const size_t reports = rig.progress.get().size();
-    rig.app->sendCurrentPreset();
-    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return rig.progress.get().size() > reports; }, kBound));
+    ASSERT_TRUE(rig.waitForFramesHandled());
   }
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
@@ -849,7 +893,8 @@ void Flows::runFirmware(const Case& c) {
       image.string(), [reports = rig.reports](int p) { if (p >= 100) reports->ends.add("update p" + std::to_string(p)); },
       [reports = rig.reports](int s) { reports->ends.add("update e" + std::to_string(s)); });
   ASSERT_TRUE(rig.waitForEnd(c.expect.within + kBound)) << "no ending";
-  Rig::settle(kBlockAck);
+  ASSERT_TRUE(rig.waitForDisconnection(c.expect));
+  ASSERT_TRUE(rig.waitForTheLastReport());
   expectEnding(rig, c.expect, flowEndings(rig));
   expectDisconnections(rig, c.expect);
   EXPECT_FALSE(rig.hid->isUpdating());

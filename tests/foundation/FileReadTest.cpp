@@ -1,7 +1,7 @@
 // Whole-file reads of what a user may point at (folders, files that fail
-// with an I/O error, endless devices, named pipes) and user defaults that
-// keep strings which are not UTF-8 and never write over a file they could
-// not read.
+// with an I/O error, endless devices, named pipes), folder listings that
+// offer none of them, and user defaults that keep strings which are not
+// UTF-8 and never write over a file they could not read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/foundation/Files.h"
+#include "platform/foundation/FolderListing.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempFolder.h"
 
@@ -51,9 +52,11 @@ TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
   fs::create_symlink("/proc/self/mem", dir.path() / "broken.wav");
   fs::create_symlink("/dev/zero", dir.path() / "endless.wav");
   ASSERT_EQ(::mkfifo((dir.path() / "pipe.wav").c_str(), 0600), 0);
+  fs::create_symlink(dir.path() / "folder.wav", dir.path() / "linked.wav");
   for (auto [name, failure, says] : {std::tuple{"missing", ReadFailure::missing, "there is no file"},
                                      {"file.pqv/x", ReadFailure::missing, "there is no file"},
                                      {"folder.wav", ReadFailure::notRegular, "is a folder"},
+                                     {"linked.wav", ReadFailure::notRegular, "is a folder"},
                                      {"broken.wav", ReadFailure::cannotRead, "Input/output error"},
                                      {"endless.wav", ReadFailure::notRegular, "is a device"},
                                      {"pipe.wav", ReadFailure::notRegular, "is a named pipe"}}) {
@@ -65,6 +68,9 @@ TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
       EXPECT_FALSE(fnd::files::readAll(dir.path() / name)) << name;
     }
   }
+  // A folder's listing offers none of them to be opened as a file but the
+  // one that is a file.
+  EXPECT_EQ(fnd::files::listNewestFirst(dir.path(), ".wav"), std::vector<std::string>{"broken"});
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {
@@ -120,11 +126,16 @@ TEST(UserDefaults, StringsThatAreNotUtf8SurviveARestartByteForByte) {
     back = inner;
   }
   EXPECT_TRUE(back.isString() && back.asString() == odd[0]);
-  // Deeper than the file is read back: refused, and nothing changes.
+  // Deeper than the file is read back: refused, and nothing changes. The
+  // depth is the value's in the file, one below its own: the string 255
+  // lists down is 256 levels deep there.
   const Value kept = again->objectForKey("deep");
-  for (int i = 0; i < 256; ++i) deep = Value(fnd::Array{deep});
+  for (int i = 64; i < 255; ++i) deep = Value(fnd::Array{deep});
   EXPECT_FALSE(again->setObjectForKey("deep", deep));
   EXPECT_EQ(again->objectForKey("deep"), kept);
+  // Later settings are saved all the same.
+  ASSERT_TRUE(again->setObjectForKey("after", Value(7)));
+  EXPECT_EQ(fnd::UserDefaults::withFile(file)->integerForKey("after"), 7);
 
   // UTF-8 strings are in the file as they are, so existing files read the
   // same; the others are not written with replacement characters.

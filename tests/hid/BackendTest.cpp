@@ -1,5 +1,5 @@
 // Backend selection by QV450_SIMULATOR, and the hidapi backend on a machine
-// without the unit.
+// without the unit and with device strings that are not UTF-32.
 #include "platform/hid/Backend.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Utf8.h"
+#include "platform/hid/HidapiBackend.h"
 #include "sim/SimBackend.h"
 
 namespace {
@@ -92,6 +94,19 @@ TEST(BackendTest, HidapiBackendWithoutTheUnit) {
   EXPECT_EQ(r.device, nullptr);
   EXPECT_EQ(r.error, hid::OpenError::Failed);
   EXPECT_FALSE(r.message.empty());
+}
+
+TEST(BackendTest, DeviceStringsBecomeValidUtf8) {
+  const wchar_t surrogates[] = {L'V', 0xD83C, L'-', 0xDFB8, 0};  // the halves of a UTF-16 pair, apart
+  const wchar_t tooLarge[] = {0x110000, 0};
+  for (auto [wide, utf8] : {std::pair<const wchar_t*, std::string>{L"Caf\u00E9 \U0001F3B8", "Caf\xC3\xA9 \xF0\x9F\x8E\xB8"},
+                            {surrogates, "V\xEF\xBF\xBD-\xEF\xBF\xBD"},
+                            {tooLarge, "\xEF\xBF\xBD"},
+                            {nullptr, ""}}) {
+    const std::string name = hid::utf8FromDeviceString(wide);
+    EXPECT_EQ(name, utf8);
+    EXPECT_TRUE(fnd::utf8::isValid(name)) << name;
+  }
 }
 
 TEST(BackendTest, LogTextsNameTheDeviceAndTheUdevRule) {

@@ -1,5 +1,6 @@
 #include "device/firmware/FirmwareImage.h"
 
+#include <algorithm>
 #include <set>
 
 #include "device/records/DeviceConstants.h"
@@ -39,7 +40,11 @@ std::optional<FirmwareImage::Section> firmwareSection(const std::vector<uint8_t>
                                                       std::string* error) {
   const size_t size = b.size();
   const std::string which = "section " + std::to_string(n);
-  if (h < FirmwareImage::kFirstHeadOffset || h > size || size - h < FirmwareImage::kHeadSize) {
+  if (h < FirmwareImage::kFirstHeadOffset) {
+    refuse(error, "the head of " + which + " lies in the file header (offset " + std::to_string(h) + ")");
+    return std::nullopt;
+  }
+  if (h > size || size - h < FirmwareImage::kHeadSize) {
     refuse(error, "the head of " + which + " lies outside the firmware image (offset " + std::to_string(h) + ")");
     return std::nullopt;
   }
@@ -60,6 +65,10 @@ std::optional<FirmwareImage::Section> firmwareSection(const std::vector<uint8_t>
       return std::nullopt;
     }
     s.dataOffset = static_cast<size_t>(position) - 1;
+    if (s.dataOffset < FirmwareImage::kHeaderSize) {
+      refuse(error, "the data of " + which + " begins in the file header (offset " + std::to_string(s.dataOffset) + ")");
+      return std::nullopt;
+    }
   }
   if (s.dataOffset > size || size - s.dataOffset < s.dataLength) {
     refuse(error, "the data of " + which + " runs past the end of the firmware image");
@@ -73,6 +82,34 @@ std::optional<FirmwareImage::Section> firmwareSection(const std::vector<uint8_t>
     return std::nullopt;
   }
   return s;
+}
+
+// No two of the sections' heads and data share a byte: otherwise bytes of a
+// head would be sent as firmware, or firmware read as a head. (Each already
+// lies between the header and the end of the image.)
+bool firmwareSectionsApart(const std::vector<FirmwareImage::Section>& sections, std::string* error) {
+  struct Region {
+    size_t begin, end;
+    std::string what;
+  };
+  std::vector<Region> regions;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const FirmwareImage::Section& s = sections[i];
+    const std::string n = std::to_string(i + 1);
+    regions.push_back({s.headOffset, s.headOffset + FirmwareImage::kHeadSize, "the head of section " + n});
+    if (s.dataLength > 0) regions.push_back({s.dataOffset, s.dataOffset + s.dataLength, "the data of section " + n});
+  }
+  // Stable, so that of two regions at one offset a section's head comes
+  // before its data and the reason given is always the same.
+  std::stable_sort(regions.begin(), regions.end(), [](const Region& a, const Region& b) { return a.begin < b.begin; });
+  // The region reaching furthest of those that begin before the next.
+  const Region* furthest = nullptr;
+  for (const Region& r : regions) {
+    if (furthest && r.begin < furthest->end)
+      return refuse(error, r.what + " overlaps " + furthest->what + " in the firmware image");
+    if (!furthest || r.end > furthest->end) furthest = &r;
+  }
+  return true;
 }
 
 }  // namespace
@@ -124,12 +161,11 @@ std::optional<FirmwareImage> FirmwareImage::parse(std::vector<uint8_t> bytes, st
     image.sections_.push_back(*section);
     headOffset = firmwareU32(b, headOffset + 13);
   }
+  if (!firmwareSectionsApart(image.sections_, error)) return std::nullopt;
+  // Apart, header, heads and data fit in the image, so the percentage's base
+  // is at least the number of blocks sent.
   if (image.totalBlocks() == 0) {
     refuse(error, "the firmware image holds no whole 512-byte block");
-    return std::nullopt;
-  }
-  if (image.percentBase() == 0) {
-    refuse(error, "the firmware image is shorter than its sections claim");
     return std::nullopt;
   }
   return image;

@@ -47,10 +47,11 @@ public:
     size_t blockCount() const { return dataLength / kBlockSize; }
   };
 
-  // Checks the whole image: header and heads inside the file, no head visited
-  // twice, every section's data inside the file, at least one block, reply
-  // types the unit's answers can be told apart by. On failure gives nullopt
-  // and a message saying what is wrong.
+  // Checks the whole image: the header inside the file, every head and every
+  // section's data between the header and the end of the file, no head
+  // visited twice, no two heads or data sharing a byte, at least one block,
+  // reply types the unit's answers can be told apart by. On failure gives
+  // nullopt and a message saying what is wrong.
   static std::optional<FirmwareImage> parse(std::vector<uint8_t> bytes, std::string* error = nullptr);
   static std::optional<FirmwareImage> load(const std::filesystem::path& path, std::string* error = nullptr);
 

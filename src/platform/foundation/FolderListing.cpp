@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace fnd::files {
 
@@ -22,7 +23,8 @@ std::vector<std::string> listNewestFirst(const std::filesystem::path& folder, st
     if (errno != ENOENT) failed(errno, "cannot list");
     return {};
   }
-  DIR* dir = ::fdopendir(fd);
+  // Once opened, the folder (and fd with it) is closed however this is left.
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), &::closedir);
   if (!dir) {
     failed(errno, "cannot list");
     ::close(fd);
@@ -36,7 +38,7 @@ std::vector<std::string> listNewestFirst(const std::filesystem::path& folder, st
   int readError = 0;
   for (;;) {
     errno = 0;
-    const dirent* d = ::readdir(dir);
+    const dirent* d = ::readdir(dir.get());
     if (!d) {
       readError = errno;
       break;
@@ -51,7 +53,6 @@ std::vector<std::string> listNewestFirst(const std::filesystem::path& folder, st
     found.push_back({static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec,
                      std::string(name.substr(0, name.size() - suffix.size()))});
   }
-  ::closedir(dir);
   if (readError != 0) failed(readError, "cannot list all of");
   std::sort(found.begin(), found.end(),
             [](const Found& a, const Found& b) { return a.born != b.born ? a.born > b.born : a.name < b.name; });

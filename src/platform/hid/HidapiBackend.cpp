@@ -14,12 +14,11 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Utf8.h"
 #include "platform/hid/Backend.h"
+#include "platform/hid/HidapiBackend.h"
 
 namespace hid {
 
-namespace {
-
-std::string toUtf8(const wchar_t* text) {
+std::string utf8FromDeviceString(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   for (; *text != L'\0'; ++text) {
@@ -28,6 +27,8 @@ std::string toUtf8(const wchar_t* text) {
   }
   return out;
 }
+
+namespace {
 
 class HidapiDevice final : public Device {
 public:
@@ -87,9 +88,9 @@ public:
       info.vendorId = d->vendor_id;
       info.productId = d->product_id;
       info.releaseNumber = d->release_number;
-      info.manufacturer = toUtf8(d->manufacturer_string);
-      info.product = toUtf8(d->product_string);
-      info.serial = toUtf8(d->serial_number);
+      info.manufacturer = utf8FromDeviceString(d->manufacturer_string);
+      info.product = utf8FromDeviceString(d->product_string);
+      info.serial = utf8FromDeviceString(d->serial_number);
       found.push_back(std::move(info));
     }
     hid_free_enumeration(list);
@@ -108,7 +109,7 @@ public:
     const bool denied = openErrno == EACCES || openErrno == EPERM ||
                         (::access(info.path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM));
     result.error = denied ? OpenError::PermissionDenied : OpenError::Failed;
-    result.message = toUtf8(hid_error(nullptr));
+    result.message = utf8FromDeviceString(hid_error(nullptr));
     if (result.message.empty()) result.message = std::strerror(openErrno != 0 ? openErrno : EIO);
     return result;
   }

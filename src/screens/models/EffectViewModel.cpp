@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "device/records/ModuleTable.h"
-#include "platform/dispatch/MainThread.h"
+#include "platform/dispatch/OnMain.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
@@ -36,30 +36,13 @@ EffectViewModel::EffectViewModel(Parts parts)
       manager_(fnd::partOr(parts.manager, GGEffectFunManager::shareManager)),
       loadSlotTable_(parts.loadSlotTable ? parts.loadSlotTable : readSlotTable) {}
 
-void EffectViewModel::onMain(std::function<void(EffectViewModel&)> fn) {
-  if (dispatch::isMainThread()) {
-    fn(*this);
-    return;
-  }
-  std::weak_ptr<EffectViewModel> weak = std::static_pointer_cast<EffectViewModel>(shared_from_this());
-  dispatch::Queue::main()->async([weak, fn = std::move(fn)] {
-    if (auto self = weak.lock()) fn(*self);
-  });
-}
-
 void EffectViewModel::startReady() {
   std::weak_ptr<EffectViewModel> weak = std::static_pointer_cast<EffectViewModel>(shared_from_this());
   // Each value is carried to the main thread with the work it asks for.
   using Work = std::function<void(EffectViewModel&, const fnd::Value&)>;
   auto deliver = [weak](Work work) {
     return [weak, work](const fnd::Value& value) {
-      auto self = weak.lock();
-      if (!self) return;
-      if (dispatch::isMainThread()) {
-        work(*self, value);  // already there: no closure to carry it
-        return;
-      }
-      self->onMain([work, value](EffectViewModel& vm) { work(vm, value); });
+      dispatch::onMain(weak, [work, value](EffectViewModel& vm) { work(vm, value); });
     };
   };
   rs_valuesForKeyPath(service_->presetAllData(), "selectedModule", this)

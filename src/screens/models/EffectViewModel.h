@@ -92,8 +92,6 @@ private:
   // what is remembered is exactly what goes to the unit.
   std::vector<int> wordsToSend() const;
   void send(std::vector<int> words);
-  // Runs fn on the main thread: now when already there, else queued in order.
-  void onMain(std::function<void(EffectViewModel&)> fn);
 
   const HIDServiceViewModePtr service_;
   const GGEffectFunManagerPtr manager_;

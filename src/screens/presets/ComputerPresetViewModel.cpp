@@ -135,13 +135,7 @@ std::vector<std::string> ComputerPresetViewModel::listPresetNames(const fs::path
 }
 
 void ComputerPresetViewModel::loadData() {
-  const fs::path dir = folder();
-  auto queue = dispatch::Queue::createSerial(kListingQueue);
-  queue->sync([this, &dir] {
-    std::vector<std::string> names = listPresetNames(dir);
-    std::lock_guard<std::mutex> lock(namesMutex_);
-    presetNameArr = std::move(names);
-  });
+  presetNameArr = listPresetNames(folder());
   queueSuccess();
 }
 

@@ -14,14 +14,12 @@
 // main queue after every listing and every deletion; the fail block is never
 // called.
 //
-// Threads: made and used on the main thread. A listing runs on its own
-// serial queue "hid.presetname" while the caller waits for it.
+// Threads: made and used on the main thread, where its listings run.
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -34,7 +32,6 @@ class ComputerPresetViewModel : public BaseViewModel {
 public:
   static constexpr const char* kExtension = "pqv";
   static constexpr const char* kNamesKey = "presetName";
-  static constexpr const char* kListingQueue = "hid.presetname";
   static constexpr const char* kDeleteFailed = "Delete preset failed.";
 
   struct Parts {
@@ -85,7 +82,6 @@ private:
   // The success block with the names as they are now, on the main queue.
   void queueSuccess();
   Parts parts_;
-  std::mutex namesMutex_;
 };
 
 using ComputerPresetViewModelPtr = std::shared_ptr<ComputerPresetViewModel>;
