@@ -11,12 +11,18 @@
 # order fails to compile. scripts/check-layers.sh checks the finer order
 # (between the parts of one target) that the build cannot hold.
 #
-# Qt is linked privately by the target of a part that uses it, so only that
-# target gets Qt's include folders; every target whose parts use it, directly
-# or not, is left out of a build without Qt.
+# A package a part uses (Qt, hidapi, curl) is linked privately by the part's
+# target, so only that target gets the package's include folders; every
+# target whose parts use Qt, directly or not, is left out of a build without
+# Qt.
 set(QV450_LAYERS_FILE ${CMAKE_SOURCE_DIR}/src/layers.txt)
 set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QV450_LAYERS_FILE})
 set(QV450_QT_MODULES Qt6::Widgets Qt6::Svg)
+# What each package src/layers.txt may name links (scripts/layers.awk knows
+# their headers).
+set(QV450_PACKAGE_Qt ${QV450_QT_MODULES})
+set(QV450_PACKAGE_hidapi PkgConfig::HIDAPI)
+set(QV450_PACKAGE_curl PkgConfig::CURL)
 
 # The folder of the include view that shows FOLDER (a path from the root),
 # and the folder the link in it is relative to.
@@ -47,8 +53,9 @@ function(qv450_part_of path out)
 endfunction()
 
 # Reads src/layers.txt into QV450_PARTS (in order) and, for each part,
-# QV450_PART_<part>_FOLDER, _TARGET, _USES (the parts it names), _QT (it uses
-# Qt) and _NEEDS_QT (it or a part below it uses Qt).
+# QV450_PART_<part>_FOLDER, _TARGET, _USES (the parts it names), _PACKAGES
+# (the packages it names), _QT (it uses Qt) and _NEEDS_QT (it or a part below
+# it uses Qt).
 macro(qv450_read_layers)
   file(STRINGS ${QV450_LAYERS_FILE} qv450_lines)
   set(QV450_PARTS)
@@ -67,15 +74,19 @@ macro(qv450_read_layers)
     set(QV450_PART_${qv450_part}_FOLDER ${qv450_folder})
     set(QV450_PART_${qv450_part}_TARGET ${qv450_target})
     set(QV450_PART_${qv450_part}_USES)
+    set(QV450_PART_${qv450_part}_PACKAGES)
     set(QV450_PART_${qv450_part}_QT OFF)
     set(QV450_PART_${qv450_part}_NEEDS_QT OFF)
     foreach(qv450_use IN LISTS qv450_words)
       set(qv450_written ${qv450_use})
       if(qv450_use STREQUAL "-")
         continue()
-      elseif(qv450_use STREQUAL "Qt")
-        set(QV450_PART_${qv450_part}_QT ON)
-        set(QV450_PART_${qv450_part}_NEEDS_QT ON)
+      elseif(DEFINED QV450_PACKAGE_${qv450_use})
+        list(APPEND QV450_PART_${qv450_part}_PACKAGES ${qv450_use})
+        if(qv450_use STREQUAL "Qt")
+          set(QV450_PART_${qv450_part}_QT ON)
+          set(QV450_PART_${qv450_part}_NEEDS_QT ON)
+        endif()
         continue()
       elseif(qv450_use MATCHES "^sim/")
         # One header of a part: the build links the whole part's target.
@@ -143,7 +154,7 @@ endfunction()
 # qv450_layer(TARGET [LINK package...] [PCH kind...]): the static library
 # TARGET of src/layers.txt, made of every .cpp file of its parts, seeing its
 # parts' folders and its dependencies' views, linking the packages given
-# (publicly) and Qt (privately, when a part uses it), built in unity batches
+# (publicly) and those its parts use (privately), built in unity batches
 # with the standard library and the PCH kinds precompiled (cmake/Speed.cmake).
 # Left out when a part needs Qt and the build has none, and when its folders
 # hold no source yet.
@@ -152,6 +163,7 @@ function(qv450_layer target)
   qv450_layer_parts(${target} parts)
   set(srcs)
   set(qt OFF)
+  set(packages)
   foreach(part IN LISTS parts)
     if(QV450_PART_${part}_NEEDS_QT AND NOT QV450_WITH_QT)
       return()
@@ -159,6 +171,9 @@ function(qv450_layer target)
     if(QV450_PART_${part}_QT)
       set(qt ON)
     endif()
+    foreach(package IN LISTS QV450_PART_${part}_PACKAGES)
+      list(APPEND packages ${QV450_PACKAGE_${package}})
+    endforeach()
     file(GLOB_RECURSE part_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${QV450_PART_${part}_FOLDER}/*.cpp)
     list(APPEND srcs ${part_srcs})
   endforeach()
@@ -195,9 +210,9 @@ function(qv450_layer target)
     endif()
   endforeach()
   qv450_layer_deps(${target} deps)
-  target_link_libraries(${target} PUBLIC ${deps} ${L_LINK} PRIVATE qv450_warnings)
+  list(REMOVE_DUPLICATES packages)
+  target_link_libraries(${target} PUBLIC ${deps} ${L_LINK} PRIVATE qv450_warnings ${packages})
   if(qt)
-    target_link_libraries(${target} PRIVATE ${QV450_QT_MODULES})
     qv450_speed_up(${target} QT ${L_PCH})
   else()
     qv450_speed_up(${target} ${L_PCH})

@@ -6,10 +6,12 @@
 #    catalogue < files < firmware < service < backup);
 #  - project headers are written in quotes, from src/ (sim/ from the root),
 #    without "..";
-#  - Qt's headers (<QWidget>, <QtCore/QString>, <qglobal.h>, "QWidget") only
-#    in the parts that use Qt, and no other part includes a header of theirs
-#    that includes Qt's;
-#  - every file is in a declared part.
+#  - a package's headers (Qt's <QWidget>, <QtCore/QString>, <qglobal.h>,
+#    "QWidget"; hidapi's <hidapi.h>, <hidapi/hidapi.h>; curl's <curl/curl.h>)
+#    only in the parts that use the package, and no other part includes a
+#    header of theirs that includes the package's;
+#  - every file is in a declared part, and is a source file the checks read
+#    (.cpp .h .hpp .inc .inl) or the build's own (CMakeLists.txt).
 # tests/, bench/ and fuzz/ are free.
 #
 # Prints one line per fault (file:line: what) and exits 1 when there is any.
@@ -26,7 +28,7 @@ known=()
 if [ "${QV450_LAYERS_KNOWN+set}" = set ]; then mapfile -t known <<<"$QV450_LAYERS_KNOWN"; fi
 
 cd "$root"
-find src sim -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.inc' \) | sort |
+find src sim -type f | sort |
   awk -v known="$(printf '%s\n' "${known[@]}")" "$(cat "$here/layers.awk")"'
 BEGIN {
   readLayers("src/layers.txt")
@@ -38,6 +40,12 @@ BEGIN {
 # Each input line names a file; its includes are read into inc*[1..nInc].
 {
   file = $0
+  kind = fileKind(file)
+  if (kind == "build") next
+  if (kind == "") {
+    fault(file, 1, file " is no source file the checks read (.cpp .h .hpp .inc .inl): rename it, or keep it out of src/ and sim/", "")
+    next
+  }
   exists[file] = 1
   from = partOf(file)
   if (from == "") {
@@ -73,6 +81,9 @@ function fault(file, line, what, inc) {
   printf "%s:%d: %s\n", file, line, what
   bad++
 }
+function uses(part, pkg) {
+  return index(partPkgs[part], " " pkg " ") > 0
+}
 function isProjectTop(first,   i, f) {
   for (i = 1; i <= nParts; i++) {
     f = partFolder[partList[i]]
@@ -84,19 +95,20 @@ function isProjectTop(first,   i, f) {
 }
 END {
   if (layersBad > 0) exit 1
-  # What each include names: a file of a part (incPath), a Qt header, a
-  # system header, or a fault.
+  # What each include names: a file of a part (incPath), a package'"'"'s
+  # header (incPkg), a system header, or a fault.
   for (i = 1; i <= nInc; i++) {
     name = incName[i]
     incPath[i] = ""
     incKind[i] = ""
+    incPkg[i] = packageOf(name)
     if (name ~ /(^|\/)\.\.(\/|$)/) {
       incKind[i] = "relative"
-    } else if (incQuoted[i] && name !~ /\// && (incBeside[i] in exists || !isQtHeader(name))) {
+    } else if (incQuoted[i] && name !~ /\// && (incBeside[i] in exists || incPkg[i] == "")) {
       incPath[i] = incBeside[i]
-    } else if (isQtHeader(name)) {
-      incKind[i] = "qt"
-      if (partQt[incFrom[i]]) withQt[incFile[i]] = 1
+    } else if (incPkg[i] != "") {
+      incKind[i] = "package"
+      if (uses(incFrom[i], incPkg[i])) carries[incFile[i], incPkg[i]] = 1
     } else {
       first = name
       sub(/\/.*/, "", first)
@@ -108,14 +120,19 @@ END {
       }
     }
   }
-  # The headers of the parts that use Qt which include Qt headers, directly
-  # or through one another: the other parts cannot see those.
+  # The headers of the parts that use a package which include the package'"'"'s
+  # headers, directly or through one another: the other parts cannot see
+  # those.
+  nPkgs = split(packageNames(), pkgList, " ")
   do {
     grew = 0
     for (i = 1; i <= nInc; i++) {
-      if (incPath[i] in withQt && !(incFile[i] in withQt) && partQt[incFrom[i]]) {
-        withQt[incFile[i]] = 1
-        grew = 1
+      for (j = 1; j <= nPkgs; j++) {
+        pkg = pkgList[j]
+        if (((incPath[i], pkg) in carries) && !((incFile[i], pkg) in carries) && uses(incFrom[i], pkg)) {
+          carries[incFile[i], pkg] = 1
+          grew = 1
+        }
       }
     }
   } while (grew)
@@ -127,15 +144,18 @@ END {
       fault(file, line, shown ": write includes from src/ (or sim/), without ..", name)
     } else if (incKind[i] == "nopart") {
       fault(file, line, shown ": " incPath[i] " is in no part of src/layers.txt", name)
-    } else if (incKind[i] == "qt") {
-      if (!partQt[from]) fault(file, line, "Qt header " shown " in " from ", which does not use Qt", name)
+    } else if (incKind[i] == "package") {
+      if (!uses(from, incPkg[i])) fault(file, line, incPkg[i] " header " shown " in " from ", which does not use " incPkg[i], name)
     } else if (incPath[i] != "") {
       to = partOf(incPath[i])
       if (!incQuoted[i]) fault(file, line, shown ": write the project'"'"'s headers in quotes", name)
       if (to != from && !index(partMay[from], " " to " ") && !index(partMay[from], " " name " ")) {
         fault(file, line, from " includes " to " (" shown ")", name)
-      } else if (incPath[i] in withQt && !partQt[from]) {
-        fault(file, line, shown " includes Qt headers, which " from " does not see", name)
+      } else {
+        for (j = 1; j <= nPkgs; j++) {
+          if (((incPath[i], pkgList[j]) in carries) && !uses(from, pkgList[j]))
+            fault(file, line, shown " includes " pkgList[j] " headers, which " from " does not see", name)
+        }
       }
     }
   }

@@ -3,7 +3,7 @@
 # before its own program). readLayers(FILE) fills, for each part p:
 #   partFolder[p]  its folder from the repository root
 #   partTarget[p]  the target its files are compiled into
-#   partQt[p]      1 when it may include Qt's headers
+#   partPkgs[p]    " Qt hidapi ... ": the packages whose headers it may include
 #   partMay[p]     " p q ... header ... ": the parts and the single headers it
 #                  may include, what it uses and what those may include
 # and partList[1..nParts] in the declared order. A line it cannot read is
@@ -29,13 +29,13 @@ function readLayers(file,   line, lineNo, n, w, i, u, owner, p) {
     partList[++nParts] = p
     partFolder[p] = w[2]
     partTarget[p] = w[3]
-    partQt[p] = 0
+    partPkgs[p] = " "
     partMay[p] = " " p " "
     for (i = 4; i <= n; i++) {
       u = w[i]
       if (u == "-" && n == 4) continue
-      if (u == "Qt") {
-        partQt[p] = 1
+      if (isPackage(u)) {
+        partPkgs[p] = partPkgs[p] u " "
       } else if (u ~ /\//) {
         owner = partOf(includedPath(u))
         if (owner == "" || owner == p) layersError(file, lineNo, u ": a header of no part declared above")
@@ -76,8 +76,30 @@ function includedPath(inc) {
   return (inc ~ /^sim\//) ? inc : "src/" inc
 }
 
-# Whether a name is one of Qt's headers: <QWidget>, <QtWidgets/QWidget>,
-# <qwidget.h>, <private/qwidget_p.h>.
-function isQtHeader(inc) {
-  return inc ~ /^Qt[A-Za-z0-9]*\// || inc ~ /^Q[A-Za-z0-9_]*$/ || inc ~ /^(private\/)?q[a-z0-9_]*\.h$/
+# The packages a part may use, as src/layers.txt names them (the build links
+# each: cmake/Layers.cmake), and the package an include names a header of, ""
+# for none: Qt's <QWidget>, <QtWidgets/QWidget>, <qwidget.h>,
+# <private/qwidget_p.h>; hidapi's <hidapi.h>, <hidapi_libusb.h>,
+# <hidapi/hidapi.h>; curl's <curl/curl.h>.
+function packageNames() {
+  return "Qt hidapi curl"
+}
+function isPackage(name) {
+  return index(" " packageNames() " ", " " name " ") > 0
+}
+function packageOf(inc) {
+  if (inc ~ /^Qt[A-Za-z0-9]*\// || inc ~ /^Q[A-Za-z0-9_]*$/ || inc ~ /^(private\/)?q[a-z0-9_]*\.h$/) return "Qt"
+  if (inc ~ /^hidapi(\/|[A-Za-z0-9_]*\.h$)/) return "hidapi"
+  if (inc ~ /^curl\//) return "curl"
+  return ""
+}
+
+# What the checks make of a file of src/ or sim/ (its path from the root):
+# "source" for what the build compiles or includes (.cpp .h .hpp .inc .inl),
+# "build" for the build's own (CMakeLists.txt, src/layers.txt), "" for
+# anything else, which no check reads and an include could still name.
+function fileKind(path) {
+  if (path ~ /\.(cpp|h|hpp|inc|inl)$/) return "source"
+  if (path ~ /(^|\/)CMakeLists\.txt$/ || path == "src/layers.txt") return "build"
+  return ""
 }

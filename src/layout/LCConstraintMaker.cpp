@@ -9,7 +9,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/ui/View.h"
 
-using ui::LayoutAttribute;
+using LayoutAttribute = ui::LayoutAttribute;
 
 std::shared_ptr<LCConstraintMaker> LCConstraintMaker::make(ui::View& view) {
   return std::make_shared<LCConstraintMaker>(view);

@@ -6,7 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/ui/View.h"
 
-using ui::LayoutAttribute;
+using LayoutAttribute = ui::LayoutAttribute;
 
 std::shared_ptr<LCViewConstraint> LCViewConstraint::make(const LCViewAttribute& first) {
   return std::make_shared<LCViewConstraint>(first);

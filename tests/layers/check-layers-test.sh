@@ -50,10 +50,19 @@ cases=(
   'sim/A.cpp|#include "platform/solver/Solver.h"|bad'
   'src/screens/A.cpp|#include "../controls/GGSwitch.h"|bad'
   'src/screens/A.cpp|#include "Sibling.h"|ok'
-  # A ui header that includes Qt's, directly or through another, is ui's own.
+  # A package's headers only in the parts that use it.
+  'src/device/transport/A.cpp|#include <hidapi.h>|bad'
+  'src/controls/A.cpp|#include <hidapi/hidapi.h>|bad'
+  'src/screens/A.cpp|#include <curl/curl.h>|bad'
+  # Every file an include may name is read, or refused.
+  'src/device/codec/A.inl|#include "device/transport/HIDClass.h"|bad'
+  'src/device/codec/A.ipp|#include "device/codec/FrameCodec.h"|bad'
+  # A ui header that includes Qt's, directly or through another, is ui's own;
+  # so is a hid header that includes hidapi's.
   'src/layout/A.cpp|#include "platform/ui/Lines.h"|bad|src/platform/ui/Lines.h:#include <QFont>'
   'src/layout/A.cpp|#include "platform/ui/Frame.h"|bad|src/platform/ui/Frame.h:#include "Panel.h";src/platform/ui/Panel.h:#include "platform/ui/Glyphs.h";src/platform/ui/Glyphs.h:#include <qfont.h>'
   'src/layout/A.cpp|#include "platform/ui/V.h"|ok|src/platform/ui/V.h:#pragma once;src/platform/ui/V.cpp:#include <QWidget>'
+  'src/device/transport/A.cpp|#include "platform/hid/Raw.h"|bad|src/platform/hid/Raw.h:#include <hidapi.h>'
 )
 
 # A known include against the order passes while it is there; once it is

@@ -12,8 +12,6 @@
 
 namespace {
 
-using dev::lowByte;
-
 // At most `limit` bytes of UTF-8 text, never ending inside a character.
 std::string utf8Prefix(const std::string& text, size_t limit) {
   if (text.size() <= limit) return text;
@@ -195,9 +193,12 @@ bool SettingViewModel::exportRhythm(Backup& job) {
   const int bpm = HIDServiceSystemModel::rhythmNumber(system->rhythm_bpm.get());
   const int volume = HIDServiceSystemModel::rhythmNumber(system->rhythm_vol.get());
   const std::array<uint8_t, kRhythmRecordSize> record = {
-      lowByte(system->rhythm_switch.get().value_or(0)), lowByte(system->rhythm_mode.get().value_or(0)),
-      lowByte(system->rhythm_style.get().value_or(0)),  lowByte(volume),
-      lowByte(bpm),                                     lowByte(bpm >> 8)};
+      dev::lowByte(system->rhythm_switch.get().value_or(0)),
+      dev::lowByte(system->rhythm_mode.get().value_or(0)),
+      dev::lowByte(system->rhythm_style.get().value_or(0)),
+      dev::lowByte(volume),
+      dev::lowByte(bpm),
+      dev::lowByte(bpm >> 8)};
   return job.file->setDataHeadForDataName(kRhythmSection, 0, kRhythmRecordSize, 1, dev::unit_cmd::kRhythm, 1, 0, 1) &&
          job.file->addData(record.data(), kRhythmRecordSize, 0);
 }

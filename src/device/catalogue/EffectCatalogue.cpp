@@ -13,7 +13,7 @@
 #include "platform/foundation/Log.h"
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::json;
 
 namespace {
 

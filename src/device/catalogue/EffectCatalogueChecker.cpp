@@ -10,7 +10,7 @@
 #include "device/catalogue/EffectCatalogue.h"
 #include "device/records/ModuleTable.h"
 
-using nlohmann::json;
+using json = nlohmann::json;
 using Problems = EffectCatalogueChecker::Problems;
 
 namespace {

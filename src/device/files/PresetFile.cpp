@@ -12,7 +12,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Utf8.h"
 
-using nlohmann::json;
+using json = nlohmann::json;
 
 namespace {
 

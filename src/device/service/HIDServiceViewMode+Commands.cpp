@@ -13,9 +13,6 @@ namespace host = dev::host_cmd;
 
 namespace {
 
-using dev::isPresetNumber;
-using dev::lowByte;
-
 // The first `count` characters of UTF-8 text (a broken sequence counts one
 // character per byte).
 std::string firstCharactersOf(const std::string& text, size_t count) {
@@ -88,7 +85,7 @@ void HIDServiceViewMode::sendChangePage(int page) {
 }
 
 void HIDServiceViewMode::sendChangePreset(int n) {
-  if (!isPresetNumber(n)) {
+  if (!dev::isPresetNumber(n)) {
     FND_LOG_AT("HIDServiceViewMode", "preset %d not selected: no such preset", n);
     return;
   }
@@ -112,7 +109,7 @@ void HIDServiceViewMode::sendSave(int n, const std::string& name, int /*type*/) 
     dispatch::Queue::main()->async([service] { service->showFailWithTip(kWrongNameTip, nullptr); });
     return;
   }
-  if (!isPresetNumber(n)) {
+  if (!dev::isPresetNumber(n)) {
     FND_LOG_AT("HIDServiceViewMode", "preset %d not saved: no such preset", n);
     return;
   }
@@ -198,7 +195,7 @@ void HIDServiceViewMode::sendThreeWords(uint8_t code, const std::vector<int>& wo
   if (words.size() != dev::kExpWordCount)
     FND_LOG_AT("HIDServiceViewMode", "command 0x%02X: %zu values given, 3 sent", code, words.size());
   std::array<uint8_t, 2 * dev::kExpWordCount> payload{};
-  for (size_t i = 0; i < dev::kExpWordCount && i < words.size(); ++i) payload[2 * i] = lowByte(words[i]);
+  for (size_t i = 0; i < dev::kExpWordCount && i < words.size(); ++i) payload[2 * i] = dev::lowByte(words[i]);
   send(code, payload);
 }
 
@@ -223,20 +220,20 @@ void HIDServiceViewMode::sendSystem(dev::SystemSetting which) {
   const HIDServiceSystemModel& system = *systemDataModel_;
   switch (which) {
     case dev::SystemSetting::InputLevel:
-      send(host::kInputLevel, {lowByte(system.inputLevel.get().value_or(0)), 0x00});
+      send(host::kInputLevel, {dev::lowByte(system.inputLevel.get().value_or(0)), 0x00});
       break;
     case dev::SystemSetting::ScreenLevel:
-      send(host::kScreenLevel, {lowByte(system.screenLevel.get().value_or(0)), 0x00});
+      send(host::kScreenLevel, {dev::lowByte(system.screenLevel.get().value_or(0)), 0x00});
       break;
     case dev::SystemSetting::OutCab: {
-      const uint8_t left = lowByte(system.leftOutCab.get().value_or(0));
-      const uint8_t right = lowByte(system.rightOutCab.get().value_or(0));
+      const uint8_t left = dev::lowByte(system.leftOutCab.get().value_or(0));
+      const uint8_t right = dev::lowByte(system.rightOutCab.get().value_or(0));
       systemDataModel_->setOutCabStatus(HIDServiceSystemModel::outCabStatusText(left, right));
       send(host::kOutCab, {left, 0x00, right, 0x00});
       break;
     }
     case dev::SystemSetting::OtgLevel:
-      send(host::kOtgLevel, {lowByte(system.OtgOutLevel.get().value_or(0)), 0x00});
+      send(host::kOtgLevel, {dev::lowByte(system.OtgOutLevel.get().value_or(0)), 0x00});
       break;
     default:
       break;
@@ -248,9 +245,10 @@ void HIDServiceViewMode::sendRhythm() {
   const HIDServiceSystemModel& system = *systemDataModel_;
   const int bpm = HIDServiceSystemModel::rhythmNumber(system.rhythm_bpm.get());
   const int volume = HIDServiceSystemModel::rhythmNumber(system.rhythm_vol.get());
-  send(host::kRhythm, {lowByte(system.rhythm_switch.get().value_or(0)), lowByte(system.rhythm_mode.get().value_or(0)),
-                       lowByte(system.rhythm_style.get().value_or(0)), lowByte(volume),
-                       lowByte(bpm), lowByte(bpm >> 8)});
+  send(host::kRhythm, {dev::lowByte(system.rhythm_switch.get().value_or(0)),
+                       dev::lowByte(system.rhythm_mode.get().value_or(0)),
+                       dev::lowByte(system.rhythm_style.get().value_or(0)), dev::lowByte(volume), dev::lowByte(bpm),
+                       dev::lowByte(bpm >> 8)});
 }
 
 void HIDServiceViewMode::sendReset() {

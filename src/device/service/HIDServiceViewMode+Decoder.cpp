@@ -15,8 +15,6 @@ namespace cmd = dev::unit_cmd;
 
 namespace {
 
-using dev::isPresetNumber;
-
 constexpr size_t kLoggedFrameBytes = 22;
 
 std::string hexPrefix(std::span<const uint8_t> bytes) {
@@ -146,12 +144,12 @@ void HIDServiceViewMode::setEditedModule(const HIDServiceModel& source, bool all
 }
 
 void HIDServiceViewMode::storeInCache(int n, const HIDServiceModuleMode& preset) {
-  if (!isPresetNumber(n)) return;
+  if (!dev::isPresetNumber(n)) return;
   cache_[static_cast<size_t>(n - 1)] = preset.copy();
 }
 
 bool HIDServiceViewMode::loadPresetFromCache(int n, bool setNumber) {
-  if (!isPresetNumber(n)) return false;
+  if (!dev::isPresetNumber(n)) return false;
   const HIDServiceModuleModePtr cached = cache_[static_cast<size_t>(n - 1)];
   if (!cached) return false;
   const int k = selectedModuleIndex();
@@ -190,7 +188,7 @@ void HIDServiceViewMode::decodeRhythm(std::span<const uint8_t> payload) {
 
 // 0x16: the unit changed to preset n. The modified flag stays as it is.
 void HIDServiceViewMode::decodePresetChanged(int n) {
-  if (!isPresetNumber(n) || !loadPresetFromCache(n, true))
+  if (!dev::isPresetNumber(n) || !loadPresetFromCache(n, true))
     FND_LOG_AT("HIDServiceViewMode", "preset change to %d dropped: no such preset in the cache", n);
 }
 
@@ -198,7 +196,7 @@ void HIDServiceViewMode::decodePresetChanged(int n) {
 void HIDServiceViewMode::decodePresetSaved(std::span<const uint8_t> payload) {
   if (!checkPayload(cmd::kPresetSaved, payload, dev::kPresetSavedPayloadSize)) return;
   const int n = payload[0];
-  if (!isPresetNumber(n)) {
+  if (!dev::isPresetNumber(n)) {
     FND_LOG_AT("HIDServiceViewMode", "saved preset %d dropped: no such preset", n);
     return;
   }
@@ -246,7 +244,7 @@ void HIDServiceViewMode::decodeExpWords(uint8_t code, std::span<const uint8_t> p
 void HIDServiceViewMode::decodePresetRecord(uint8_t code, std::span<const uint8_t> payload) {
   if (!checkPayload(code, payload, dev::preset_record::kSize)) return;
   const int n = payload[dev::preset_record::kNumber];
-  if (!isPresetNumber(n)) {
+  if (!dev::isPresetNumber(n)) {
     FND_LOG_AT("HIDServiceViewMode", "preset record %d dropped: no such preset", n);
     return;
   }
@@ -315,7 +313,7 @@ void HIDServiceViewMode::decodeOutCab(int left, int right) {
 void HIDServiceViewMode::getNowModuleData(std::span<const uint8_t> payload) {
   if (!checkPayload(cmd::kCurrentPreset, payload, dev::current_preset::kSize)) return;
   std::optional<CurrentPresetPayload> current = CurrentPresetPayload::decode(payload);
-  if (!current || !isPresetNumber(current->presetNumber)) {
+  if (!current || !dev::isPresetNumber(current->presetNumber)) {
     FND_LOG_AT("HIDServiceViewMode", "current preset %d dropped: no such preset", current ? current->presetNumber : 0);
     return;
   }

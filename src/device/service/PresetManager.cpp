@@ -11,7 +11,7 @@
 #include "platform/foundation/Parts.h"
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::json;
 
 namespace {
 

@@ -15,7 +15,7 @@ namespace cat = catalogue_text;
 
 namespace {
 
-using ui::Rect;
+using Rect = ui::Rect;
 
 std::shared_ptr<ui::TextField> makeTitleLabel(Rect frame) {
   auto label = ui::View::create<ui::TextField>(frame);

@@ -12,7 +12,7 @@
 #include "screens/models/CatalogueText.h"
 #include "platform/foundation/Parts.h"
 
-using nlohmann::json;
+using json = nlohmann::json;
 
 namespace {
 

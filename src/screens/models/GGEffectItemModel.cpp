@@ -5,7 +5,7 @@
 #include "screens/models/CatalogueText.h"
 #include "screens/models/GGFuncEffectModel.h"
 
-using nlohmann::json;
+using json = nlohmann::json;
 namespace text = catalogue_text;
 
 namespace {

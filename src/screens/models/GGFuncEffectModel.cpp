@@ -2,7 +2,7 @@
 
 #include "screens/models/CatalogueText.h"
 
-using nlohmann::json;
+using json = nlohmann::json;
 
 std::shared_ptr<GGFuncEffectModel> GGFuncEffectModel::initWithEffectName(const std::string& effectName,
                                                                          const std::vector<json>& effects,
