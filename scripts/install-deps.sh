@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages of one use. Run as root, or it uses sudo.
-# Safe to run again: it installs only what is missing.
+# Installs the Debian 12 packages of one use. Run as root, or it uses sudo;
+# without either it names what is missing and the command to run as root,
+# and fails. Safe to run again: it installs only what is missing.
 #
 #   scripts/install-deps.sh run    building and running the editor (run.sh)
 #   scripts/install-deps.sh test   that and everything the tests need (test.sh, CI)
@@ -41,9 +42,6 @@ case "${1:-test}" in
     ;;
 esac
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -54,7 +52,25 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
+# Says what is missing and what to run as root, and fails.
+as_root_instead() {
+  echo "install-deps: $1, so these packages are not installed: ${missing[*]}" >&2
+  echo "install-deps: install them as root, then run this again; for instance:" >&2
+  echo "    su -c 'apt-get update && ${install[*]}'" >&2
+  exit 1
+}
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || as_root_instead "not run as root and sudo is not installed"
+  SUDO=(sudo)
+fi
+
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+if ! "${SUDO[@]}" apt-get update || ! "${SUDO[@]}" "${install[@]}"; then
+  [ ${#SUDO[@]} -eq 0 ] || as_root_instead "sudo apt-get failed"
+  echo "install-deps: apt-get failed: the packages ${missing[*]} are not installed" >&2
+  exit 1
+fi

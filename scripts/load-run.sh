@@ -29,13 +29,7 @@ busy=${QV450_LOAD_BUSY:-4}
 logs=$build/load-run
 
 # The environment the tests get in scripts/test.sh.
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/qv450-runtime-$(id -u)}
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=offscreen \
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1 \
-  LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp \
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
+. "$root/scripts/test-env.sh" "$build"
 
 # The entries, one shell line each: add_entry NAME TIMEOUT WORKDIR SKIP_REGEX
 # ENV_COUNT ENV... COMMAND... (an entry whose program is not built has no

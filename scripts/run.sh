@@ -34,7 +34,10 @@ if [ -z "${QV450_SIMULATOR:-}" ]; then
   fi
 fi
 
-bash scripts/install-deps.sh run
+bash scripts/install-deps.sh run || {
+  echo "run: stopped: the editor cannot be built without the packages above" >&2
+  exit 1
+}
 build=${QV450_BUILD_DIR:-build}/release
 jobs=${QV450_JOBS:-$(nproc)}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

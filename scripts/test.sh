@@ -63,17 +63,9 @@ phase "layer and unity checks"
 bash scripts/install-deps.sh test
 phase "install dependencies"
 
-# Without a session's runtime folder, one of the run's own in the build folder.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR=$build/runtime
-  rm -rf "$XDG_RUNTIME_DIR"
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-fi
-export QT_QPA_PLATFORM=offscreen
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1
-export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
+# The tests' environment (without a session's runtime folder, one of the
+# run's own in the build folder).
+. scripts/test-env.sh "$build"
 
 # run_ctest DIR LOG [more ctest arguments]
 run_ctest() {
