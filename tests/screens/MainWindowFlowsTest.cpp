@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,11 @@
 #include "screens/bars/GGFunctionViewModel.h"
 #include "screens/editor/EffectDataViewModel.h"
 #include "screens/models/EffectViewModel.h"
+#include "screens/exp/ExpViewController.h"
+#include "screens/presets/LocalPresetView.h"
+#include "screens/presets/PresetDragData.h"
+#include "device/backup/SettingViewModel.h"
+#include "device/service/PresetManager.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace flow_test;
@@ -506,6 +512,298 @@ TEST(MainWindowFlows, CopyPasteAndClearFromTheListsMenuAreSoOnTheUnit) {
   EXPECT_EQ(f.unit().preset(10).nameText(), source.nameText());
   EXPECT_TRUE(f.rig.alerts.empty());
 }
+
+// ---- the current preset changed in place
+
+namespace {
+
+// The module the window edits: the unit's, when it shows a module page; else
+// the one the program keeps selected.
+int editedModule(const Flow& f) {
+  const int page = f.unit().editBuffer().page;
+  if (page >= dev::kFirstModulePage && page <= dev::kLastModulePage) return page - dev::kFirstModulePage;
+  return f.rig.sim.service->presetAllData()->selectedModule.get().value_or(0);
+}
+
+ExpViewControllerPtr expScreen(const Flow& f) { return ExpViewController::controllerOf(*f.w->top().expVC()); }
+
+// Where the window differs from the unit's current preset, one line each;
+// empty when every view shows what the unit holds.
+std::string windowMismatches(const Flow& f) {
+  const App::Preset unit = f.unit().editBuffer().data;
+  const auto& fn = unit.expFunction;
+  const auto& vol = unit.expVolume;
+  std::string out;
+  const auto compare = [&out](const std::string& what, const std::string& shown, const std::string& held) {
+    if (shown != held) out += "\n  " + what + ": shows " + shown + ", the unit holds " + held;
+  };
+  const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
+  TopView& top = f.w->top();
+  compare("name", top.presetNameTF->stringValue(), unit.nameText());
+  compare("EXP label", top.expValueLabel->stringValue(), TopView::expLabelText({fn[0], fn[1], fn[2]}));
+  compare("EXP VOL", onOff(top.expVolSwitch->isOn()), onOff(vol[0] != 0));
+
+  const ExpViewControllerPtr exp = expScreen(f);
+  const auto sliderText = [](const std::shared_ptr<GGVerticalSliderView>& v) { return v->valueTF.lock()->stringValue(); };
+  compare("EXP screen volume",
+          onOff(exp->expVolSwitch.lock()->isOn()) + " " + sliderText(exp->minVolSliderView) + " " +
+              sliderText(exp->maxVolSliderView),
+          onOff(vol[0] != 0) + " " + std::to_string(vol[1]) + " " + std::to_string(vol[2]));
+  std::string lit;
+  for (const auto& b : exp->moduleButtons)
+    if (b->isOn()) lit += b->defaultTitle();
+  compare("EXP screen module", lit, HIDServiceViewMode::moduleName(fn[0]));
+
+  std::string bar, held;
+  for (int m = 0; m < dev::kModuleCount; ++m) {
+    bar += f.w->bar().btns()[static_cast<size_t>(m)]->isOn() ? '1' : '0';
+    held += unit.moduleWords(m)[0] != 0 ? '1' : '0';
+  }
+  compare("module bar", bar, held);
+  const int module = editedModule(f);
+  compare("selected module", std::to_string(f.w->bar().btns()[static_cast<size_t>(module)]->isSelect()), "1");
+
+  const std::vector<int> words = unit.moduleWords(module);
+  EffectDataView& editor = f.w->editor();
+  compare("editor", editor.titleTF->stringValue() + " " + onOff(editor.statusSwitch->isOn()),
+          EffectViewModel::moduleName(module) + " " + onOff(words[0] != 0));
+  compare("type", std::to_string(editor.myTableView->selectedRow()), std::to_string(words[1]));
+  for (const auto& [key, cell] : editor.cellSource()) {
+    const GGEffectItemModelPtr item = cell->window() ? cell->itemModel() : nullptr;
+    const auto slot = item ? item->slot() : nullptr;
+    if (!slot || 2 + static_cast<size_t>(slot->index) >= words.size()) continue;
+    compare("knob " + item->typeName, slot->current.get() + " " + cell->valueLabel.lock()->stringValue(),
+            std::to_string(words[2 + static_cast<size_t>(slot->index)]) + " " + GGEffectParmaView::valueText(*item));
+  }
+  return out;
+}
+
+// Waits until the unit's current preset passes `done`; says what it holds
+// when it never does.
+::testing::AssertionResult unitComesTo(const Flow& f, const std::function<bool(const App::Preset&)>& done) {
+  if (waitUntil([&] { return done(f.unit().editBuffer().data); })) return ::testing::AssertionSuccess();
+  const App::Preset p = f.unit().editBuffer().data;
+  std::string held = "the unit holds EXP";
+  for (int w : p.expFunction) held += " " + std::to_string(w);
+  held += " /";
+  for (int w : p.expVolume) held += " " + std::to_string(w);
+  held += ", module " + std::to_string(editedModule(f)) + ":";
+  for (int w : p.moduleWords(editedModule(f))) held += " " + std::to_string(w);
+  return ::testing::AssertionFailure() << held;
+}
+
+// One edit of each kind, each of which must change only its own word of
+// what the unit holds: the EXP assignment, the EXP volume switch, MIN and MAX
+// on the EXP screen, then the edited module's type, a knob and its switch.
+void editEachKind(Flow& f) {
+  auto& w = *f.w;
+  ASSERT_TRUE(w.waitForTipsGone());
+  w.click(*w.top().expButton);
+  ASSERT_TRUE(w.top().isExpShown());
+  w.window().layoutIfNeeded();
+  const ExpViewControllerPtr exp = expScreen(f);
+  const App::Preset before = f.unit().editBuffer().data;
+
+  // Another parameter of the assigned module.
+  const auto& fn = before.expFunction;
+  const int64_t k = exp->selectEffect == 0 ? 1 : 0;
+  const std::array<uint16_t, 3> assigned{fn[0], static_cast<uint16_t>(ExpViewController::flatIndex(fn[0], k)), fn[2]};
+  w.click(*exp->effectButton(k));
+  EXPECT_TRUE(unitComesTo(f, [&](const App::Preset& p) { return p.expFunction == assigned; })) << "EXP assignment";
+
+  auto volume = before.expVolume;
+  const std::pair<std::shared_ptr<ui::View>, std::function<void()>> steps[] = {
+      {exp->expVolSwitch.lock(), [&] { volume[0] = volume[0] ? 0 : 1; }},
+      {exp->minVolSliderView->upButton.lock(), [&] { ++volume[1]; }},
+      {exp->maxVolSliderView->downButton.lock(), [&] { --volume[2]; }},
+  };
+  for (const auto& [control, step] : steps) {
+    w.click(*control);
+    step();
+    EXPECT_TRUE(unitComesTo(f, [&](const App::Preset& p) { return p.expVolume == volume; })) << "EXP volume";
+  }
+  w.click(*exp->closeButton.lock());
+
+  const int module = editedModule(f);
+  std::vector<int> words = f.unit().editBuffer().data.moduleWords(module);
+  const long type = words[1] == 0 ? 1 : 0;
+  w.clickRow(*w.editor().myTableView, type);
+  words[1] = static_cast<int>(type);
+  EXPECT_TRUE(unitComesTo(f, [&](const App::Preset& p) { return p.moduleWords(module) == words; })) << "type";
+
+  f.settle();
+  GGEffectParmaViewPtr knob;
+  for (const auto& [key, cell] : w.editor().cellSource())
+    if (!knob && cell->window() && cell->itemModel() && cell->itemModel()->slot()) knob = cell;
+  ASSERT_TRUE(knob) << "no knob shown";
+  const auto at = static_cast<size_t>(2 + knob->itemModel()->slot()->index);
+  const uint8_t moduleWords = static_cast<uint8_t>(App::kSetModuleWords + module);
+  const size_t sends = f.count(moduleWords);
+  f.dragKnob(knob);
+  ASSERT_TRUE(f.rig.sim.waitFor(moduleWords, sends + 1));
+  f.settle();
+  const std::vector<int> turned = f.unit().editBuffer().data.moduleWords(module);
+  words[at] = turned[at];
+  EXPECT_EQ(turned, words) << "knob " << knob->itemModel()->typeName;
+
+  w.click(*w.bar().btns()[static_cast<size_t>(module)]);
+  words[0] = words[0] ? 0 : 1;
+  EXPECT_TRUE(unitComesTo(f, [&](const App::Preset& p) { return p.moduleWords(module) == words; })) << "on/off";
+}
+
+// A change of the current preset's contents that is no change of preset.
+struct InPlaceChange {
+  const char* name;
+  std::function<void(Flow&)> make;
+};
+
+void PrintTo(const InPlaceChange& change, std::ostream* os) { *os << change.name; }
+
+// Drops the preset file `name` of the computer folder on the unit list's row
+// and answers the question "YES".
+void dropFileOnRow(Flow& f, const std::string& name, long row) {
+  PresetDragData drag;
+  drag.tableViewID = LocalPresetView::kTableIdentifier;
+  drag.presetName = {name};
+  ui::DraggingInfo info;
+  info.pasteboard.setString(PresetDragData::kPasteboardType, drag.encode());
+  auto& table = *f.w->list().deviceTableView;
+  ASSERT_TRUE(f.w->list().acceptDrop(table, info, row, ui::TableViewDropOperation::On));
+  f.w->answer("YES");
+}
+
+const InPlaceChange kInPlaceChanges[] = {
+    {"ImportOntoIt",
+     [](Flow& f) {
+       // Preset 8's modules with the pedal on AMP, its volume on from 7 to 77.
+       PresetManager::Environment env;
+       env.service = PresetManager::serviceFor(f.rig.sim.service);
+       env.defaults = f.rig.defaults;
+       std::string exported;
+       ASSERT_TRUE(PresetManager::ExportPreset(env, 7, [&](const std::string& name) { exported = name; }));
+       const fs::path folder = f.rig.manager->filePath.get();
+       nlohmann::json file = nlohmann::json::parse(std::ifstream(folder / (exported + ".pqv")));
+       file["Exp"] = {{"MODULE_CTRL", 2}, {"PARA_CTRL", 1}, {"FUN_SWITCH", 1},
+                      {"VOL_SWITCH", 1},  {"VOL_MIN", 7},    {"VOL_MAX", 77}};
+       std::ofstream(folder / "Imported.pqv") << file.dump(1);
+       dropFileOnRow(f, "Imported", f.unit().editBuffer().preset - 1);
+       ASSERT_TRUE(f.w->waitForTip("Preset import successful!"));
+       ASSERT_EQ(f.unit().editBuffer().data.expVolume, (std::array<uint16_t, 3>{1, 7, 77}));
+     }},
+    {"ClearIt",
+     [](Flow& f) {
+       f.w->contextMenu(*f.w->list().deviceTableView, f.unit().editBuffer().preset - 1, "Clear");
+       ASSERT_TRUE(f.w->waitForTip("Clear preset successful!"));
+     }},
+    {"PasteOntoIt",
+     [](Flow& f) {
+       auto& table = *f.w->list().deviceTableView;
+       f.w->contextMenu(table, 7, "Copy");
+       f.w->contextMenu(table, f.unit().editBuffer().preset - 1, "Paste [P008]");
+       ASSERT_TRUE(f.w->waitForTip("Paste successful!"));
+     }},
+    {"SaveItFromTheTopBar",
+     [](Flow& f) {
+       f.w->retype(*f.w->top().presetNameTF, "Saved Here");
+       f.w->click(*f.w->top().saveButton);
+       ASSERT_TRUE(f.w->waitForTip(TopView::kSavedTip));
+     }},
+    {"RenameItInTheList",
+     [](Flow& f) {
+       auto& list = f.w->list();
+       f.w->contextMenu(*list.deviceTableView, f.unit().editBuffer().preset - 1, "Rename");
+       auto* editor = list.renameVC->editTF->fieldEditor();
+       ASSERT_TRUE(editor);
+       QKeyEvent all(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+       QCoreApplication::sendEvent(editor, &all);
+       MainWindowDriver::typeInto(editor, "Renamed");
+       MainWindowDriver::pressKey(editor, Qt::Key_Return);
+       ASSERT_TRUE(waitUntil([&] { return f.unit().editBuffer().data.nameText() == "Renamed"; }));
+     }},
+    {"RestoreIt",
+     [](Flow& f) {
+       // Backed up, then changed and saved on the unit's panel, then restored.
+       SettingViewModel::Parts parts;
+       parts.hid = f.rig.sim.service;
+       parts.popUps = f.rig.sim.popUps;
+       auto backups = std::make_shared<SettingViewModel>(parts);
+       const fs::path file = f.rig.folder / "unit.bqv";
+       backups->startBackUp(file.string());
+       const auto& tips = *f.rig.sim.popUps;
+       ASSERT_TRUE(waitUntil([&] { return !tips.tips().empty(); }));
+       ASSERT_EQ(tips.tips().back(), "success: Device data backup successful.");
+       const int n = f.unit().editBuffer().preset;
+       std::vector<int> words = f.unit().editBuffer().data.moduleWords(0);
+       words[0] = words[0] ? 0 : 1;
+       words[2] += 1;
+       f.unit().turnKnob(0, words);
+       f.unit().setExpFunction(4, 40, 0);
+       f.unit().setExpVolume(1, 20, 30);
+       f.unit().savePreset(n, "Panel Saved");
+       ASSERT_TRUE(waitUntil([&] { return f.shownName() == "Panel Saved"; }));
+       std::atomic<int> restored{-1};
+       std::thread restore([&] { restored = backups->recallBackUp(file.string()) ? 1 : 0; });
+       const bool ended = dispatch::runMainLoopUntil([&] { return restored >= 0; }, kStartUpBound);
+       restore.join();
+       ASSERT_TRUE(ended);
+       ASSERT_EQ(restored, 1);
+     }},
+    {"TurnKnobsOnThePanel",
+     [](Flow& f) {
+       // The edited module, another module's switch and the pedal.
+       std::vector<int> words = f.unit().editBuffer().data.moduleWords(0);
+       words[0] = words[0] ? 0 : 1;
+       words[1] = words[1] == 2 ? 3 : 2;
+       for (size_t i = 2; i < words.size(); ++i) words[i] += 1;
+       f.unit().turnKnob(0, words);
+       std::vector<int> other = f.unit().editBuffer().data.moduleWords(4);
+       other[0] = other[0] ? 0 : 1;
+       f.unit().turnKnob(4, other);
+       f.unit().setExpFunction(3, 24, 0);
+       f.unit().setExpVolume(1, 11, 88);
+     }},
+    {"SwitchBackOnThePanelWhatTheWindowSwitched",
+     [](Flow& f) {
+       // The window switches the module off and on; the panel, once any
+       // echo of those sends would have come, off again.
+       f.w->editor().echoWindow = std::chrono::milliseconds(0);
+       f.editTheModule();
+       const int module = editedModule(f);
+       std::vector<int> words = f.unit().editBuffer().data.moduleWords(module);
+       words[0] = words[0] ? 0 : 1;
+       f.unit().turnKnob(module, words);
+     }},
+    {"TurnAPageOnThePanel", [](Flow& f) { f.unit().changePage(dev::kFirstModulePage + 7); }},
+    {"SaveItOnThePanel", [](Flow& f) { f.unit().savePreset(f.unit().editBuffer().preset, "Panel Saved"); }},
+};
+
+}  // namespace
+
+// Every way the current preset's contents change while it stays the current
+// preset: each view of it shows the new contents, and the next edit of each
+// kind is built on them (an edit built on what a view still showed would
+// take the change back on the unit).
+class CurrentPresetChanged : public testing::TestWithParam<InPlaceChange> {};
+
+TEST_P(CurrentPresetChanged, EveryViewShowsItAndTheNextEditsBuildOnIt) {
+  Flow f;
+  ASSERT_TRUE(f.started);
+  // The EXP screen is made, and follows the unit, from its first showing.
+  f.w->click(*f.w->top().expButton);
+  ASSERT_TRUE(f.w->top().isExpShown());
+  f.w->click(*expScreen(f)->closeButton.lock());
+  ASSERT_TRUE(waitUntil([&] { return windowMismatches(f).empty(); })) << "before:" << windowMismatches(f);
+
+  GetParam().make(f);
+  if (HasFatalFailure()) return;
+  f.settle();
+  EXPECT_TRUE(waitUntil([&] { return windowMismatches(f).empty(); })) << windowMismatches(f);
+  editEachKind(f);
+  EXPECT_TRUE(f.rig.alerts.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(InPlace, CurrentPresetChanged, testing::ValuesIn(kInPlaceChanges),
+                         [](const testing::TestParamInfo<InPlaceChange>& info) { return info.param.name; });
 
 // ---- user IR and NR files
 

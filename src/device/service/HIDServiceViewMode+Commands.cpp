@@ -173,12 +173,10 @@ void HIDServiceViewMode::presetWritten(std::span<const uint8_t> payload) {
   PendingWrite write = std::move(*it);
   pendingWrites_.erase(it);
   cache_[static_cast<size_t>(write.n - 1)] = write.preset;
-  if (presetAllData_->selectedPreset.get() == write.n) {
-    presetAllData_->setPresetDataDic(write.preset->copy()->presetDataDic.get());
-    presetAllData_->setPresetName(write.preset->presetName.get());
-    if (HIDServiceModelPtr module = write.preset->module(selectedModuleIndex()))
-      presetDataModel_->setDataArr(module->dataArr.get());
-  }
+  // The current preset written: the records show what the unit now holds,
+  // its EXP words included. A reload asked for before this (an import's)
+  // found the cache as it was.
+  if (presetAllData_->selectedPreset.get() == write.n) loadPresetFromCache(write.n, false);
   if (ImportBlock block = std::move(write.block)) afterUnlock([block] { block(1); });
 }
 

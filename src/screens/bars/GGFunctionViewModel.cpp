@@ -25,6 +25,11 @@ void GGFunctionViewModel::bind() {
   rs_valuesForKeyPath(record, "dataArr", this)->subscribeNext([weak](const fnd::Value&) {
     if (auto vm = weak.lock()) vm->moduleWordsChanged();
   });
+  // The other modules' words change in the preset's dictionary alone (the
+  // unit's panel switches a module that is not being edited).
+  rs_valuesForKeyPath(hid_->presetAllData(), "presetDataDic", this)->subscribeNext([weak](const fnd::Value&) {
+    if (auto vm = weak.lock()) vm->moduleWordsChanged();
+  });
   auto left = RSKVOChannel::initWithTarget(self, "moduleStatus", fnd::Value());
   auto right = RSKVOChannel::initWithTarget(record, "dataArr", fnd::Value());
   (*left)["followingTerminal"] = (*right)["followingTerminal"];

@@ -9,6 +9,10 @@
 // failBlock gets the selected module index. The second one reports the
 // selection, not a failure.
 //
+// It follows the current-module record's words and the current preset's
+// module records: a module switched on the unit while another is edited shows
+// in the bar too.
+//
 // Threads: a change the unit makes arrives on the framework's background
 // queue, where the state is collected; the callbacks are called there and
 // must hop to the main queue themselves. requests come from the main thread.
@@ -47,9 +51,10 @@ public:
   // Reports the nine on/off words and the selected module through the
   // callbacks; nothing while the current preset has fewer than nine modules.
   void getNowModuleStatus();
-  // The same for a change of the current module's words: the callbacks are
-  // called only when what they would be given differs from what they were
-  // given last (a knob's edit changes no on/off word and no selection).
+  // The same for a change of the current module's words or of the preset's
+  // module records: the callbacks are called only when what they would be
+  // given differs from what they were given last (a knob's edit changes no
+  // on/off word and no selection).
   void moduleWordsChanged();
   // The nine on/off words as getNowModuleStatus reports them.
   std::vector<int> collectModuleStatus() const;

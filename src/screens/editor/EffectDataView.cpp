@@ -263,8 +263,9 @@ void EffectDataView::needToReload() {
 }
 
 void EffectDataView::noteSent() {
-  const bool noted = manager_->tempDataArray.read([this](const std::optional<std::vector<int>>& sent) {
-    if (sent) sentWords_.push_back(*sent);
+  const auto now = std::chrono::steady_clock::now();
+  const bool noted = manager_->tempDataArray.read([this, now](const std::optional<std::vector<int>>& sent) {
+    if (sent) sentWords_.push_back({*sent, now});
     return sent.has_value();
   });
   if (!noted) return;
@@ -272,7 +273,12 @@ void EffectDataView::noteSent() {
 }
 
 bool EffectDataView::isOwnEcho(const std::vector<int>& words) {
-  const auto found = std::find(sentWords_.rbegin(), sentWords_.rend(), words);
+  // A unit that echoes has echoed these by now; one that does not never
+  // will, and words equal to them come from its panel.
+  const auto expired = std::chrono::steady_clock::now() - echoWindow;
+  while (!sentWords_.empty() && sentWords_.front().at < expired) sentWords_.pop_front();
+  const auto found = std::find_if(sentWords_.rbegin(), sentWords_.rend(),
+                                  [&words](const SentWords& sent) { return sent.words == words; });
   if (found == sentWords_.rend()) {
     sentWords_.clear();
     return false;

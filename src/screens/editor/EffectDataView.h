@@ -10,6 +10,7 @@
 // only; results of the unit's file transfers are carried to the main queue.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <map>
 #include <memory>
@@ -104,6 +105,10 @@ public:
   std::map<std::string, EffectViewListCellPtr> cellArray;
   EffectViewModelPtr moduleTypeViewModel;
   EffectDataViewModelPtr moduleParamViewModel;
+  // How long after a send of this panel the unit's echo of it is expected.
+  // Words equal to a send made longer ago are the unit's own (its panel
+  // turned back to them) and are shown.
+  std::chrono::milliseconds echoWindow{1000};
 
 private:
   int selectedModule() const;
@@ -112,14 +117,19 @@ private:
   void colourRows();
   // Remembers the words this panel has just sent (see needToReload).
   void noteSent();
-  // True when `words` are the unit's echo of one of this panel's sends; the
-  // older sends are then forgotten. Any other words forget them all.
+  // True when `words` are the unit's echo of one of this panel's sends made
+  // within the echo window; the older sends are then forgotten. Any other
+  // words forget them all.
   bool isOwnEcho(const std::vector<int>& words);
 
   const GGEffectFunManagerPtr manager_;
   const EffectViewModel::SlotTableLoader loadSlotTable_;
   std::map<std::string, GGEffectParmaViewPtr> cellSource_;
-  std::deque<std::vector<int>> sentWords_;
+  struct SentWords {
+    std::vector<int> words;
+    std::chrono::steady_clock::time_point at;
+  };
+  std::deque<SentWords> sentWords_;
   static constexpr size_t kSentWordsKept = 64;
 };
 
