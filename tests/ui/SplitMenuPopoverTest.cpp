@@ -1,20 +1,28 @@
 // The split view's delegate limits, menus shown for real (a watchdog picks an
-// item or dismisses them) with their open and close callbacks, and the
-// popover's callbacks for each way it closes.
+// item or dismisses them) with their open and close callbacks, the popover's
+// callbacks for each way it closes, and pop-ups (menus, alerts, open and save
+// panels) whose views or windows go while they run their own loops.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 #include <functional>
 
+#include "platform/dispatch/MainQueueDriver.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/FilePanel.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Popover.h"
 #include "platform/ui/SplitView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "support/TempFolder.h"
 #include "ui/ViewTestSupport.h"
 
 namespace ui {
@@ -216,6 +224,141 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
   EXPECT_TRUE(popover->isShown());
   popover->close();
   window->close();
+}
+
+// Runs the steps one a tick of whatever loop turns (a pop-up's own too),
+// from the first tick on which a pop-up is up; gives up after a bound.
+class PopUpTicks {
+public:
+  explicit PopUpTicks(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (next_ == 0 && !QApplication::activePopupWidget() && !QApplication::activeModalWidget()) {
+        if (++idle_ > 500) {  // about five seconds
+          timer_.stop();
+          ADD_FAILURE() << "no pop-up showed";
+        }
+        return;
+      }
+      if (next_ < steps_.size()) steps_[next_++]();
+      if (next_ == steps_.size()) timer_.stop();
+    });
+    timer_.start(10);
+  }
+
+private:
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+  int idle_ = 0;
+  QTimer timer_;
+};
+
+// A pop-up runs its own loop, and a tick of that loop lets something go. A
+// right press on a row opens the row's menu: a view passing clicks through
+// over the row is let go (the rest of the press, Qt's context-menu event,
+// still goes to that view's widget), or the row leaves its window as its
+// Delete is chosen (no action runs). An alert or a panel runs over the
+// window, as the main queue runs one, and the window is closed and let go:
+// they read as cancelled, an alert never as its first button.
+TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
+  enum class Kind { Menu, Alert, OpenPanel, SavePanel };
+  enum class Goes { ViewOver, Row, Window };
+  const struct {
+    const char* what;
+    Kind kind;
+    Goes goes;
+    const char* answer;
+  } cases[] = {
+      {"menu, a view over the row let go", Kind::Menu, Goes::ViewOver, "Delete"},
+      {"menu, the row left its window", Kind::Menu, Goes::Row, "none"},
+      {"alert, its window let go", Kind::Alert, Goes::Window, "Cancel"},
+      {"open panel, its window let go", Kind::OpenPanel, Goes::Window, "cancelled"},
+      {"save panel, its window let go", Kind::SavePanel, Goes::Window, "cancelled"},
+  };
+  TempFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto window = Window::create(Rect(0, 0, 300, 300));
+    auto row = View::create<RecordingView>(Rect(0, 0, 300, 40));
+    row->passRightMouse = true;
+    auto over = View::create<RecordingView>(Rect(0, 0, 300, 40));
+    over->hitTestOverride = [](Point) -> View* { return nullptr; };
+    window->contentView()->addSubview(row);
+    window->contentView()->addSubview(over);
+    window->makeKeyAndOrderFront();
+    // Dialogs show over the active window.
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return QApplication::activeWindow() == window->widget(); },
+                                           std::chrono::seconds(5)));
+    std::string answer = "none";
+    auto menu = std::make_shared<Menu>("row");
+    menu->addItemWithTitle("Delete", [&](MenuItem& i) { answer = i.title(); });
+    row->setMenu(menu);
+
+    const auto chooseDelete = [] {
+      auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!m) return ADD_FAILURE() << "the menu closed";
+      choose(*m, 0);
+    };
+    std::vector<std::function<void()>> steps;
+    switch (c.goes) {
+      case Goes::ViewOver:
+        steps = {[&] {
+                   over->removeFromSuperview();
+                   over.reset();
+                 },
+                 chooseDelete};
+        break;
+      case Goes::Row:
+        steps = {[&] {
+          chooseDelete();
+          row->removeFromSuperview();
+        }};
+        break;
+      case Goes::Window:
+        steps = {[&] {
+          window->close();
+          window.reset();
+          // One still up is answered as a user would, with its first button.
+          if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "the dialog stayed up";
+            if (auto* box = qobject_cast<QMessageBox*>(d)) return box->buttons().front()->click();
+            d->reject();
+          }
+        }};
+        break;
+    }
+    PopUpTicks ticks(std::move(steps));
+    switch (c.kind) {
+      case Kind::Menu: {
+        Pointer p(*window);
+        p.press({150, 20}, Qt::RightButton);
+        p.releasedElsewhere(Qt::RightButton);
+        break;
+      }
+      case Kind::Alert: {
+        Alert alert;
+        alert.addButtonWithTitle("Delete");
+        alert.addButtonWithTitle("Cancel");
+        answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+        break;
+      }
+      case Kind::OpenPanel: {
+        OpenPanel panel;
+        panel.setDirectory(folder.path());
+        answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        break;
+      }
+      case Kind::SavePanel: {
+        SavePanel panel;
+        panel.setDirectory(folder.path());
+        panel.setNameFieldStringValue("backup");
+        answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        break;
+      }
+    }
+    EXPECT_EQ(answer, c.answer);
+    if (window) window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 }  // namespace

@@ -16,16 +16,19 @@ public:
   View* view() const { return view_; }
   void detachView() { view_ = nullptr; }
 
-  // Deletes the widget now, or later when an event is being handled (the
-  // widget may be the one handling it, or Qt may still be on its way
-  // through it: a popup that closes itself on a click outside it is still
-  // Qt's active popup when its handler returns).
+  // Deletes the widget now, or, when an event is being handled, after the
+  // outermost handling has ended and Qt has returned to its loop, never in a
+  // loop nested inside the handling (the widget may be the one handling the
+  // event, or Qt may still be on its way through it: a popup that closes
+  // itself on a click outside it is still Qt's active popup when its
+  // handler returns, and Qt hands a right press's context-menu event to the
+  // widget that took the press after the press, and a menu's loop, are over).
   static void dispose(QWidget* w);
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
   // Marks a stretch in which Qt hands an event to a widget or window of ours
   // (the widgets' event(), the windows' widgets and event filter): widgets
-  // disposed of meanwhile are deleted once Qt is done with the event.
+  // disposed of meanwhile are deleted once Qt is done with the outermost.
   class DispatchScope {
   public:
     DispatchScope();
