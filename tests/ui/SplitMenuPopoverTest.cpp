@@ -54,13 +54,13 @@ TEST(SplitView, DividersStayWithinTheDelegatesLimitsForDragsCallsAndResizes) {
   EXPECT_EQ(right->frame(), Rect(251, 0, 549, 400));
 
   Pointer p(*window);
-  p.press({250.5, 200});  // on the divider
+  p.press({250, 200});  // on the divider
   p.move({100, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 220);
   p.move({600, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 280);
-  p.move({260.5, 200});
-  p.release({260.5, 200});
+  p.move({260, 200});
+  p.release({260, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 260);
   EXPECT_EQ(right->frame(), Rect(261, 0, 539, 400));
 
