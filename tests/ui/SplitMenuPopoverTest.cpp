@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 #include "platform/dispatch/MainQueueDriver.h"
 #include "platform/ui/Alert.h"
@@ -167,14 +168,18 @@ TEST(Menu, OpensWithItsDelegateSettingItemsThenClosesBeforeTheChosenAction) {
 }
 
 struct PopoverLog : PopoverDelegate {
-  void popoverWillShow(Popover&) override { log.push_back("willShow"); }
+  void popoverWillShow(Popover& p) override {
+    log.push_back("willShow");
+    if (onWillShow) onWillShow(p);
+  }
   void popoverDidShow(Popover&) override { log.push_back("didShow"); }
   void popoverWillClose(Popover& p) override { log.push_back(p.isShown() ? "willClose" : "willClose:not shown"); }
   void popoverDidClose(Popover&) override { log.push_back("didClose"); }
   Log log;
+  std::function<void(Popover&)> onWillShow;
 };
 
-TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
+TEST(Popover, ShowsBesideItsRectangleAndTellsEachShowingAndCloseOnce) {
   auto window = Window::create(Rect(100, 100, 400, 300));
   auto list = View::create(Rect(0, 0, 400, 300));
   window->contentView()->addSubview(list);
@@ -222,6 +227,17 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
   elsewhere.release({-300, -100});
   QCoreApplication::processEvents();
   EXPECT_TRUE(popover->isShown());
+  popover->close();
+
+  // Shown again from its own will-show notice: it shows once, in one window.
+  log->log.clear();
+  bool again = true;
+  log->onWillShow = [&](Popover& p) {
+    if (std::exchange(again, false)) p.showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  };
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  EXPECT_EQ(log->log, (Log{"willShow", "willShow", "didShow"}));
+  EXPECT_EQ(content->view()->window(), popover->window().get());
   popover->close();
   window->close();
 }
