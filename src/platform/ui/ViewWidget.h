@@ -27,8 +27,9 @@ public:
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
   // Marks a stretch in which Qt hands an event to a widget or window of ours
-  // (the widgets' event(), the windows' widgets and event filter): widgets
-  // disposed of meanwhile are deleted once Qt is done with the outermost.
+  // (the view widgets' event(), the application's event filter for the
+  // windows): widgets disposed of meanwhile are deleted once Qt is done with
+  // the outermost.
   class DispatchScope {
   public:
     DispatchScope();

@@ -25,8 +25,10 @@ public:
   void ensureCreated() { create(); }
 
 protected:
+  // No dispatch scope here: the events of the window's Qt window pass the
+  // application's event filter, which holds one, and Qt is ready for a
+  // widget deleted from its own close event (the window manager's close).
   bool event(QEvent* e) override {
-    ViewWidget::DispatchScope scope;  // the window may go while Qt is in here
     if (window_) {
       switch (e->type()) {
         case QEvent::UpdateRequest:
