@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <utility>
@@ -272,9 +273,10 @@ private:
 // right press on a row opens the row's menu: a view passing clicks through
 // over the row is let go (the rest of the press, Qt's context-menu event,
 // still goes to that view's widget), or the row leaves its window as its
-// Delete is chosen (no action runs). An alert or a panel runs over the
-// window, as the main queue runs one, and the window is closed and let go:
-// they read as cancelled, an alert never as its first button.
+// Delete is chosen (no action runs). An alert or a panel runs over the active
+// window, as the main queue or a click in another window opens one, and that
+// window is closed and let go: they read as cancelled, an alert never as its
+// first button.
 TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
   enum class Kind { Menu, Alert, OpenPanel, SavePanel };
   enum class Goes { ViewOver, Row, Window };
@@ -283,16 +285,31 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     Kind kind;
     Goes goes;
     const char* answer;
+    bool fromAClick;  // in another window
   } cases[] = {
-      {"menu, a view over the row let go", Kind::Menu, Goes::ViewOver, "Delete"},
-      {"menu, the row left its window", Kind::Menu, Goes::Row, "none"},
-      {"alert, its window let go", Kind::Alert, Goes::Window, "Cancel"},
-      {"open panel, its window let go", Kind::OpenPanel, Goes::Window, "cancelled"},
-      {"save panel, its window let go", Kind::SavePanel, Goes::Window, "cancelled"},
+      {"menu, a view over the row let go", Kind::Menu, Goes::ViewOver, "Delete", false},
+      {"menu, the row left its window", Kind::Menu, Goes::Row, "none", false},
+      {"alert, its window let go", Kind::Alert, Goes::Window, "Cancel", false},
+      {"alert from a click, its window let go", Kind::Alert, Goes::Window, "Cancel", true},
+      {"open panel, its window let go", Kind::OpenPanel, Goes::Window, "cancelled", false},
+      {"save panel, its window let go", Kind::SavePanel, Goes::Window, "cancelled", false},
   };
   TempFolder folder;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    // Dialogs show over the active window.
+    const auto activated = [](Window& w) {
+      w.makeKeyAndOrderFront();
+      return dispatch::runMainLoopUntil([&] { return QApplication::activeWindow() == w.widget(); },
+                                        std::chrono::seconds(5));
+    };
+    std::shared_ptr<Window> clicked;
+    auto button = View::create<RecordingView>(Rect(0, 0, 100, 100));
+    if (c.fromAClick) {
+      clicked = Window::create(Rect(0, 0, 100, 100));
+      clicked->contentView()->addSubview(button);
+      ASSERT_TRUE(activated(*clicked));
+    }
     auto window = Window::create(Rect(0, 0, 300, 300));
     auto row = View::create<RecordingView>(Rect(0, 0, 300, 40));
     row->passRightMouse = true;
@@ -300,10 +317,7 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     over->hitTestOverride = [](Point) -> View* { return nullptr; };
     window->contentView()->addSubview(row);
     window->contentView()->addSubview(over);
-    window->makeKeyAndOrderFront();
-    // Dialogs show over the active window.
-    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return QApplication::activeWindow() == window->widget(); },
-                                           std::chrono::seconds(5)));
+    ASSERT_TRUE(activated(*window));
     std::string answer = "none";
     auto menu = std::make_shared<Menu>("row");
     menu->addItemWithTitle("Delete", [&](MenuItem& i) { answer = i.title(); });
@@ -331,45 +345,58 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
         break;
       case Goes::Window:
         steps = {[&] {
+          const QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
           window->close();
           window.reset();
           // One still up is answered as a user would, with its first button.
-          if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+          if (dialog && dialog->isVisible()) {
             ADD_FAILURE() << "the dialog stayed up";
-            if (auto* box = qobject_cast<QMessageBox*>(d)) return box->buttons().front()->click();
-            d->reject();
+            if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) return box->buttons().front()->click();
+            dialog->reject();
           }
         }};
         break;
     }
-    PopUpTicks ticks(std::move(steps));
+    std::function<void()> open;
     switch (c.kind) {
-      case Kind::Menu: {
-        Pointer p(*window);
-        p.press({150, 20}, Qt::RightButton);
-        p.releasedElsewhere(Qt::RightButton);
+      case Kind::Menu:
+        open = [&] {
+          Pointer p(*window);
+          p.press({150, 20}, Qt::RightButton);
+          p.releasedElsewhere(Qt::RightButton);
+        };
         break;
-      }
-      case Kind::Alert: {
-        Alert alert;
-        alert.addButtonWithTitle("Delete");
-        alert.addButtonWithTitle("Cancel");
-        answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+      case Kind::Alert:
+        open = [&] {
+          Alert alert;
+          alert.addButtonWithTitle("Delete");
+          alert.addButtonWithTitle("Cancel");
+          answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+        };
         break;
-      }
-      case Kind::OpenPanel: {
-        OpenPanel panel;
-        panel.setDirectory(folder.path());
-        answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+      case Kind::OpenPanel:
+        open = [&] {
+          OpenPanel panel;
+          panel.setDirectory(folder.path());
+          answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        };
         break;
-      }
-      case Kind::SavePanel: {
-        SavePanel panel;
-        panel.setDirectory(folder.path());
-        panel.setNameFieldStringValue("backup");
-        answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+      case Kind::SavePanel:
+        open = [&] {
+          SavePanel panel;
+          panel.setDirectory(folder.path());
+          panel.setNameFieldStringValue("backup");
+          answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        };
         break;
-      }
+    }
+    PopUpTicks ticks(std::move(steps));
+    if (clicked) {
+      button->onMouseUp = open;
+      Pointer(*clicked).click({50, 50});
+      clicked->close();
+    } else {
+      open();
     }
     EXPECT_EQ(answer, c.answer);
     if (window) window->close();
