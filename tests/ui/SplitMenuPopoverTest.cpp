@@ -278,21 +278,19 @@ private:
 // window is closed and let go: they read as cancelled, an alert never as its
 // first button.
 TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
-  enum class Kind { Menu, Alert, OpenPanel, SavePanel };
-  enum class Goes { ViewOver, Row, Window };
+  enum class PopUp { MenuViewOverGoes, MenuRowLeaves, Alert, OpenPanel, SavePanel };
   const struct {
     const char* what;
-    Kind kind;
-    Goes goes;
-    const char* answer;
+    PopUp popUp;
     bool fromAClick;  // in another window
+    const char* answer;
   } cases[] = {
-      {"menu, a view over the row let go", Kind::Menu, Goes::ViewOver, "Delete", false},
-      {"menu, the row left its window", Kind::Menu, Goes::Row, "none", false},
-      {"alert, its window let go", Kind::Alert, Goes::Window, "Cancel", false},
-      {"alert from a click, its window let go", Kind::Alert, Goes::Window, "Cancel", true},
-      {"open panel, its window let go", Kind::OpenPanel, Goes::Window, "cancelled", false},
-      {"save panel, its window let go", Kind::SavePanel, Goes::Window, "cancelled", false},
+      {"menu, a view over the row let go", PopUp::MenuViewOverGoes, false, "Delete"},
+      {"menu, the row left its window", PopUp::MenuRowLeaves, false, "none"},
+      {"alert, its window let go", PopUp::Alert, false, "Cancel"},
+      {"alert from a click, its window let go", PopUp::Alert, true, "Cancel"},
+      {"open panel, its window let go", PopUp::OpenPanel, false, "cancelled"},
+      {"save panel, its window let go", PopUp::SavePanel, false, "cancelled"},
   };
   TempFolder folder;
   for (const auto& c : cases) {
@@ -323,50 +321,45 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     menu->addItemWithTitle("Delete", [&](MenuItem& i) { answer = i.title(); });
     row->setMenu(menu);
 
+    // How the pop-up opens, and the steps its loop runs.
+    const auto rightPress = [&] {
+      Pointer p(*window);
+      p.press({150, 20}, Qt::RightButton);
+      p.releasedElsewhere(Qt::RightButton);
+    };
     const auto chooseDelete = [] {
       auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!m) return ADD_FAILURE() << "the menu closed";
       choose(*m, 0);
     };
-    std::vector<std::function<void()>> steps;
-    switch (c.goes) {
-      case Goes::ViewOver:
+    const auto windowGoes = [&] {
+      const QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      window->close();
+      window.reset();
+      // One still up is answered as a user would, with its first button.
+      if (dialog && dialog->isVisible()) {
+        ADD_FAILURE() << "the dialog stayed up";
+        if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) return box->buttons().front()->click();
+        dialog->reject();
+      }
+    };
+    std::function<void()> open = rightPress;
+    std::vector<std::function<void()>> steps = {windowGoes};
+    switch (c.popUp) {
+      case PopUp::MenuViewOverGoes:
         steps = {[&] {
                    over->removeFromSuperview();
                    over.reset();
                  },
                  chooseDelete};
         break;
-      case Goes::Row:
+      case PopUp::MenuRowLeaves:
         steps = {[&] {
           chooseDelete();
           row->removeFromSuperview();
         }};
         break;
-      case Goes::Window:
-        steps = {[&] {
-          const QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-          window->close();
-          window.reset();
-          // One still up is answered as a user would, with its first button.
-          if (dialog && dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog stayed up";
-            if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) return box->buttons().front()->click();
-            dialog->reject();
-          }
-        }};
-        break;
-    }
-    std::function<void()> open;
-    switch (c.kind) {
-      case Kind::Menu:
-        open = [&] {
-          Pointer p(*window);
-          p.press({150, 20}, Qt::RightButton);
-          p.releasedElsewhere(Qt::RightButton);
-        };
-        break;
-      case Kind::Alert:
+      case PopUp::Alert:
         open = [&] {
           Alert alert;
           alert.addButtonWithTitle("Delete");
@@ -374,14 +367,14 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
           answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
         };
         break;
-      case Kind::OpenPanel:
+      case PopUp::OpenPanel:
         open = [&] {
           OpenPanel panel;
           panel.setDirectory(folder.path());
           answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
         };
         break;
-      case Kind::SavePanel:
+      case PopUp::SavePanel:
         open = [&] {
           SavePanel panel;
           panel.setDirectory(folder.path());

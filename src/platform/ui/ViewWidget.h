@@ -16,13 +16,13 @@ public:
   View* view() const { return view_; }
   void detachView() { view_ = nullptr; }
 
-  // Deletes the widget now, or, when an event is being handled, after the
-  // outermost handling has ended and Qt has returned to its loop, never in a
-  // loop nested inside the handling (the widget may be the one handling the
-  // event, or Qt may still be on its way through it: a popup that closes
-  // itself on a click outside it is still Qt's active popup when its
-  // handler returns, and Qt hands a right press's context-menu event to the
-  // widget that took the press after the press, and a menu's loop, are over).
+  // Deletes the widget now or, while an event is being handled, once the
+  // outermost handling is over and Qt is back in its loop; never in a loop
+  // nested inside the handling (a menu's, a dialog's). Qt may still be on
+  // its way through the widget: a popup that closes itself on a click
+  // outside it is still Qt's active popup when its handler returns, and a
+  // right press's context-menu event goes to the widget that took the press
+  // after the press, and the menu it opened, are done.
   static void dispose(QWidget* w);
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
