@@ -1,20 +1,30 @@
 // The split view's delegate limits, menus shown for real (a watchdog picks an
-// item or dismisses them) with their open and close callbacks, and the
-// popover's callbacks for each way it closes.
+// item or dismisses them) with their open and close callbacks, the popover's
+// callbacks for each way it closes, and pop-ups (menus, alerts, open and save
+// panels) whose views or windows go while they run their own loops.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
+#include "platform/dispatch/MainQueueDriver.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/FilePanel.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Popover.h"
 #include "platform/ui/SplitView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "support/TempFolder.h"
 #include "ui/ViewTestSupport.h"
 
 namespace ui {
@@ -46,13 +56,13 @@ TEST(SplitView, DividersStayWithinTheDelegatesLimitsForDragsCallsAndResizes) {
   EXPECT_EQ(right->frame(), Rect(251, 0, 549, 400));
 
   Pointer p(*window);
-  p.press({250.5, 200});  // on the divider
+  p.press({250, 200});  // on the divider
   p.move({100, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 220);
   p.move({600, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 280);
-  p.move({260.5, 200});
-  p.release({260.5, 200});
+  p.move({260, 200});
+  p.release({260, 200});
   EXPECT_EQ(split->positionOfDividerAtIndex(0), 260);
   EXPECT_EQ(right->frame(), Rect(261, 0, 539, 400));
 
@@ -159,14 +169,18 @@ TEST(Menu, OpensWithItsDelegateSettingItemsThenClosesBeforeTheChosenAction) {
 }
 
 struct PopoverLog : PopoverDelegate {
-  void popoverWillShow(Popover&) override { log.push_back("willShow"); }
+  void popoverWillShow(Popover& p) override {
+    log.push_back("willShow");
+    if (onWillShow) onWillShow(p);
+  }
   void popoverDidShow(Popover&) override { log.push_back("didShow"); }
   void popoverWillClose(Popover& p) override { log.push_back(p.isShown() ? "willClose" : "willClose:not shown"); }
   void popoverDidClose(Popover&) override { log.push_back("didClose"); }
   Log log;
+  std::function<void(Popover&)> onWillShow;
 };
 
-TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
+TEST(Popover, ShowsBesideItsRectangleAndTellsEachShowingAndCloseOnce) {
   auto window = Window::create(Rect(100, 100, 400, 300));
   auto list = View::create(Rect(0, 0, 400, 300));
   window->contentView()->addSubview(list);
@@ -215,7 +229,172 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachCloseOnce) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(popover->isShown());
   popover->close();
+
+  // Shown again from its own will-show notice: it shows once, in one window.
+  log->log.clear();
+  bool again = true;
+  log->onWillShow = [&](Popover& p) {
+    if (std::exchange(again, false)) p.showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  };
+  popover->showRelativeToRect(Rect(0, 100, 150, 20), *list, RectEdge::MaxX);
+  EXPECT_EQ(log->log, (Log{"willShow", "willShow", "didShow"}));
+  EXPECT_EQ(content->view()->window(), popover->window().get());
+  popover->close();
   window->close();
+}
+
+// Runs the steps one a tick of whatever loop turns (a pop-up's own too),
+// from the first tick on which a pop-up is up; gives up after a bound.
+class PopUpTicks {
+public:
+  explicit PopUpTicks(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (next_ == 0 && !QApplication::activePopupWidget() && !QApplication::activeModalWidget()) {
+        if (++idle_ > 500) {  // about five seconds
+          timer_.stop();
+          ADD_FAILURE() << "no pop-up showed";
+        }
+        return;
+      }
+      if (next_ < steps_.size()) steps_[next_++]();
+      if (next_ == steps_.size()) timer_.stop();
+    });
+    timer_.start(10);
+  }
+
+private:
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+  int idle_ = 0;
+  QTimer timer_;
+};
+
+// A pop-up runs its own loop, and a tick of that loop lets something go. A
+// right press on a row opens the row's menu: a view passing clicks through
+// over the row is let go (the rest of the press, Qt's context-menu event,
+// still goes to that view's widget), or the row leaves its window as its
+// Delete is chosen (no action runs). An alert or a panel runs over the active
+// window, as the main queue or a click in another window opens one, and that
+// window is closed and let go: they read as cancelled, an alert never as its
+// first button.
+TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
+  enum class PopUp { MenuViewOverGoes, MenuRowLeaves, Alert, OpenPanel, SavePanel };
+  const struct {
+    const char* what;
+    PopUp popUp;
+    bool fromAClick;  // in another window
+    const char* answer;
+  } cases[] = {
+      {"menu, a view over the row let go", PopUp::MenuViewOverGoes, false, "Delete"},
+      {"menu, the row left its window", PopUp::MenuRowLeaves, false, "none"},
+      {"alert, its window let go", PopUp::Alert, false, "Cancel"},
+      {"alert from a click, its window let go", PopUp::Alert, true, "Cancel"},
+      {"open panel, its window let go", PopUp::OpenPanel, false, "cancelled"},
+      {"save panel, its window let go", PopUp::SavePanel, false, "cancelled"},
+  };
+  TempFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Dialogs show over the active window.
+    const auto activated = [](Window& w) {
+      w.makeKeyAndOrderFront();
+      return dispatch::runMainLoopUntil([&] { return QApplication::activeWindow() == w.widget(); },
+                                        std::chrono::seconds(5));
+    };
+    std::shared_ptr<Window> clicked;
+    auto button = View::create<RecordingView>(Rect(0, 0, 100, 100));
+    if (c.fromAClick) {
+      clicked = Window::create(Rect(0, 0, 100, 100));
+      clicked->contentView()->addSubview(button);
+      ASSERT_TRUE(activated(*clicked));
+    }
+    auto window = Window::create(Rect(0, 0, 300, 300));
+    auto row = View::create<RecordingView>(Rect(0, 0, 300, 40));
+    row->passRightMouse = true;
+    auto over = View::create<RecordingView>(Rect(0, 0, 300, 40));
+    over->hitTestOverride = [](Point) -> View* { return nullptr; };
+    window->contentView()->addSubview(row);
+    window->contentView()->addSubview(over);
+    ASSERT_TRUE(activated(*window));
+    std::string answer = "none";
+    auto menu = std::make_shared<Menu>("row");
+    menu->addItemWithTitle("Delete", [&](MenuItem& i) { answer = i.title(); });
+    row->setMenu(menu);
+
+    // How the pop-up opens, and the steps its loop runs.
+    const auto rightPress = [&] {
+      Pointer p(*window);
+      p.press({150, 20}, Qt::RightButton);
+      p.releasedElsewhere(Qt::RightButton);
+    };
+    const auto chooseDelete = [] {
+      auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!m) return ADD_FAILURE() << "the menu closed";
+      choose(*m, 0);
+    };
+    const auto windowGoes = [&] {
+      const QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      window->close();
+      window.reset();
+      // One still up is answered as a user would, with its first button.
+      if (dialog && dialog->isVisible()) {
+        ADD_FAILURE() << "the dialog stayed up";
+        if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) return box->buttons().front()->click();
+        dialog->reject();
+      }
+    };
+    std::function<void()> open = rightPress;
+    std::vector<std::function<void()>> steps = {windowGoes};
+    switch (c.popUp) {
+      case PopUp::MenuViewOverGoes:
+        steps = {[&] {
+                   over->removeFromSuperview();
+                   over.reset();
+                 },
+                 chooseDelete};
+        break;
+      case PopUp::MenuRowLeaves:
+        steps = {[&] {
+          chooseDelete();
+          row->removeFromSuperview();
+        }};
+        break;
+      case PopUp::Alert:
+        open = [&] {
+          Alert alert;
+          alert.addButtonWithTitle("Delete");
+          alert.addButtonWithTitle("Cancel");
+          answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+        };
+        break;
+      case PopUp::OpenPanel:
+        open = [&] {
+          OpenPanel panel;
+          panel.setDirectory(folder.path());
+          answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        };
+        break;
+      case PopUp::SavePanel:
+        open = [&] {
+          SavePanel panel;
+          panel.setDirectory(folder.path());
+          panel.setNameFieldStringValue("backup");
+          answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
+        };
+        break;
+    }
+    PopUpTicks ticks(std::move(steps));
+    if (clicked) {
+      button->onMouseUp = open;
+      Pointer(*clicked).click({50, 50});
+      clicked->close();
+    } else {
+      open();
+    }
+    EXPECT_EQ(answer, c.answer);
+    if (window) window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 }  // namespace

@@ -82,6 +82,48 @@ TEST_F(EventsFixture, APressGoesToTheViewHitTestNamesAndItsDragsAndReleaseFollow
   }
 }
 
+// At every pixel on and beside a view's edges the press and the wheel go to
+// the view whose widget Qt gives them to, in a y-up superview and a flipped one.
+TEST_F(EventsFixture, OnTheEdgesOfAViewThePressGoesToTheViewWhoseWidgetCoversThePixel) {
+  enum Edge { Top, Bottom, Left, Right };
+  const struct {
+    bool flipped;
+    Edge edge;
+    int outward;  // 0: the view's outermost pixel row or column; 1: the one beyond it
+  } cases[] = {
+      {false, Top, 0},    {false, Top, 1},   {false, Bottom, 0}, {false, Bottom, 1},
+      {false, Left, 0},   {false, Left, 1},  {false, Right, 0},  {false, Right, 1},
+      {true, Top, 0},     {true, Top, 1},    {true, Bottom, 0},  {true, Bottom, 1},
+      {true, Left, 0},    {true, Left, 1},   {true, Right, 0},   {true, Right, 1},
+  };
+  Pointer p(*window);
+  for (const auto& c : cases) {
+    static const char* const kEdges[] = {"top", "bottom", "left", "right"};
+    SCOPED_TRACE(std::string(c.outward ? "beside the " : "on the ") + kEdges[c.edge] + " edge, " +
+                 (c.flipped ? "flipped" : "y-up"));
+    auto box = View::create<RecordingView>(Rect(0, 0, 100, 200));
+    box->flipped = c.flipped;
+    auto inner = View::create<RecordingView>(Rect(20, 60, 40, 30));
+    box->addSubview(inner);
+    window->contentView()->addSubview(box);
+    const QRect g(inner->widget()->mapTo(window->widget(), QPoint(0, 0)), inner->widget()->size());
+    const QPoint mid = g.center();
+    const QPoint pixel = c.edge == Top      ? QPoint(mid.x(), g.top() - c.outward)
+                         : c.edge == Bottom ? QPoint(mid.x(), g.bottom() + c.outward)
+                         : c.edge == Left   ? QPoint(g.left() - c.outward, mid.y())
+                                            : QPoint(g.right() + c.outward, mid.y());
+    ASSERT_EQ(window->widget()->childAt(pixel), c.outward ? box->widget() : inner->widget());
+    const Point at{double(pixel.x()), window->widget()->height() - double(pixel.y())};
+    p.wait(1000);
+    p.click(at);
+    p.wheel(at, QPoint(0, 120));
+    const Log got{"down:1", "up:1", "wheel"};
+    EXPECT_EQ(inner->log, c.outward ? Log{} : got);
+    EXPECT_EQ(box->log, c.outward ? got : Log{});
+    box->removeFromSuperview();
+  }
+}
+
 TEST_F(EventsFixture, EachButtonsPressDragAndReleaseReachTheirOwnHandlers) {
   const struct {
     Qt::MouseButton button;

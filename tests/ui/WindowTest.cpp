@@ -1,7 +1,7 @@
 // Windows and the application object: windows in creation order, the main
 // and key windows, work posted to the main thread, child popups, a view's
-// end of life and associated objects, and a content view replaced with a
-// press in flight.
+// end of life and associated objects, a content view replaced with a press
+// in flight, and a window let go by its own handler as the pointer leaves.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,6 +10,7 @@
 
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TrackingArea.h"
 #include "platform/ui/Window.h"
 #include "ui/ViewTestSupport.h"
 
@@ -115,6 +116,33 @@ TEST(Window, ReplacingTheContentViewEndsItsPressAndFirstResponder) {
   p.release({10, 10});
   EXPECT_EQ(old->log.size(), 2u);
   window->close();
+}
+
+// A window let go by its own handler while Qt still has the event that ran
+// it to hand on: an area's exit, run from the application's event filter as
+// the pointer leaves, closes the window and lets it go. The filter goes on to
+// hand the event to the window's Qt window, which must still be there.
+TEST(Window, OneLetGoByItsHandlerAsThePointerLeavesLastsOutTheEvent) {
+  struct ExitingView : View {
+    using View::View;
+    void mouseExited(Event&) override {
+      if (auto w = std::move(owner)) w->close();
+    }
+    std::shared_ptr<Window> owner;
+  };
+  auto window = Window::create(Rect(0, 0, 100, 100));
+  auto view = View::create<ExitingView>(Rect(0, 0, 100, 100));
+  view->addTrackingArea(
+      TrackingArea::make(view->bounds(), TrackingArea::MouseEnteredAndExited | TrackingArea::ActiveAlways, view));
+  window->contentView()->addSubview(view);
+  window->makeKeyAndOrderFront();
+  const std::weak_ptr<Window> weak = window;
+  testing::Pointer p(*window);
+  p.move({50, 50});
+  view->owner = std::move(window);  // its only owner
+  p.leave();
+  EXPECT_TRUE(weak.expired());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace

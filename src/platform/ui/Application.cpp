@@ -44,7 +44,8 @@ struct Application::Filter : QObject {
     Window* w = Application::shared().windowForQWindow(obj);
     if (!w) return false;
     // Qt goes on with the event (and its window) after the filter: nothing
-    // the window's handlers close is deleted before that.
+    // the window's handlers let go of is deleted before that (an area's exit
+    // as the pointer leaves may let the window itself go).
     ViewWidget::DispatchScope scope;
     return w->filterWindowEvent(static_cast<QWindow*>(obj), e);
   }

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QWheelEvent>
+#include <vector>
 
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -12,10 +14,27 @@ namespace ui {
 
 namespace {
 int dispatchDepth = 0;
+// Widgets disposed of while an event was being handled, kept until the
+// outermost handling ends.
+std::vector<QPointer<QWidget>>& disposedDuringDispatch() {
+  static std::vector<QPointer<QWidget>> widgets;
+  return widgets;
+}
 }  // namespace
 
 ViewWidget::DispatchScope::DispatchScope() { ++dispatchDepth; }
-ViewWidget::DispatchScope::~DispatchScope() { --dispatchDepth; }
+
+ViewWidget::DispatchScope::~DispatchScope() {
+  if (--dispatchDepth > 0) return;
+  // Qt is still in the outermost event: deleted once it has returned to the
+  // loop that handed that event out. Asked for earlier, from inside a nested
+  // loop (a menu's, a dialog's), the deletion would run when that loop turns,
+  // under the event still being handed on.
+  const std::vector<QPointer<QWidget>> widgets = std::move(disposedDuringDispatch());
+  disposedDuringDispatch().clear();
+  for (const QPointer<QWidget>& w : widgets)
+    if (w) w->deleteLater();
+}
 
 ViewWidget::ViewWidget(View* view) : view_(view) {
   setAttribute(Qt::WA_NoSystemBackground);
@@ -26,7 +45,9 @@ ViewWidget::~ViewWidget() = default;
 
 void ViewWidget::dispose(QWidget* w) {
   if (!w) return;
-  if (dispatchDepth > 0 || !QCoreApplication::instance()) {
+  if (dispatchDepth > 0) {
+    disposedDuringDispatch().emplace_back(w);
+  } else if (!QCoreApplication::instance()) {
     w->deleteLater();
   } else {
     delete w;

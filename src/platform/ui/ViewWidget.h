@@ -16,16 +16,20 @@ public:
   View* view() const { return view_; }
   void detachView() { view_ = nullptr; }
 
-  // Deletes the widget now, or later when an event is being handled (the
-  // widget may be the one handling it, or Qt may still be on its way
-  // through it: a popup that closes itself on a click outside it is still
-  // Qt's active popup when its handler returns).
+  // Deletes the widget now or, while an event is being handled, once the
+  // outermost handling is over and Qt is back in its loop; never in a loop
+  // nested inside the handling (a menu's, a dialog's). Qt may still be on
+  // its way through the widget: a popup that closes itself on a click
+  // outside it is still Qt's active popup when its handler returns, and a
+  // right press's context-menu event goes to the widget that took the press
+  // after the press, and the menu it opened, are done.
   static void dispose(QWidget* w);
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
   // Marks a stretch in which Qt hands an event to a widget or window of ours
-  // (the widgets' event(), the windows' widgets and event filter): widgets
-  // disposed of meanwhile are deleted once Qt is done with the event.
+  // (the view widgets' event(), the application's event filter for the
+  // windows): widgets disposed of meanwhile are deleted once Qt is done with
+  // the outermost.
   class DispatchScope {
   public:
     DispatchScope();

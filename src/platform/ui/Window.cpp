@@ -1,6 +1,7 @@
 #include "platform/ui/Window.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -25,8 +26,10 @@ public:
   void ensureCreated() { create(); }
 
 protected:
+  // No dispatch scope here: the events of the window's Qt window pass the
+  // application's event filter, which holds one, and Qt is ready for a
+  // widget deleted from its own close event (the window manager's close).
   bool event(QEvent* e) override {
-    ViewWidget::DispatchScope scope;  // the window may go while Qt is in here
     if (window_) {
       switch (e->type()) {
         case QEvent::UpdateRequest:
@@ -95,13 +98,18 @@ Window::~Window() {
   for (auto& c : children_)
     if (auto child = c.lock()) child->parent_ = nullptr;
   // Popups made here have widgets that are Qt children of ours, also once
-  // closed: they must outlive ours.
+  // closed: they must outlive ours. A dialog running over the window (an
+  // alert, a panel) ends as cancelled: it would go with our widget, but that
+  // is deleted only once the event being handled is over, and the dialog
+  // may run inside that handling.
   if (widget_) {
     const QObjectList kids = widget_->children();  // changes as they leave
     for (QObject* o : kids) {
       if (auto* w = dynamic_cast<WindowWidget*>(o)) {
         w->hide();
         w->setParent(nullptr);
+      } else if (auto* d = qobject_cast<QDialog*>(o)) {
+        d->reject();
       }
     }
   }

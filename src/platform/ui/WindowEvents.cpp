@@ -211,7 +211,14 @@ int Window::dragButton() const {
 
 std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
   if (!contentView_) return nullptr;
-  View* hit = contentView_->hitTest(locationInWindow);
+  // Qt gives the event to the widget covering the pixel the point rounds to;
+  // the hit test looks at that pixel's centre. At its corner, where the
+  // event is, a y-up view's top pixel row lies on its frame's top edge,
+  // which the frame leaves out, and the row below the view on its bottom
+  // edge, which the frame takes in.
+  const double height = widget()->height();
+  const QPoint pixel = QPointF(locationInWindow.x, height - locationInWindow.y).toPoint();
+  View* hit = contentView_->hitTest({pixel.x() + 0.5, height - (pixel.y() + 0.5)});
   return hit ? hit->sharedFromThis() : nullptr;
 }
 
