@@ -22,6 +22,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Popover.h"
 #include "platform/ui/SplitView.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "support/TempFolder.h"
@@ -276,9 +277,10 @@ private:
 // Delete is chosen (no action runs). An alert or a panel runs over the active
 // window, as the main queue or a click in another window opens one, and that
 // window is closed and let go: they read as cancelled, an alert never as its
-// first button.
+// first button. So does one that a field's Return opens from its action, as
+// the window is taking the focus back from the field.
 TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
-  enum class PopUp { MenuViewOverGoes, MenuRowLeaves, Alert, OpenPanel, SavePanel };
+  enum class PopUp { MenuViewOverGoes, MenuRowLeaves, Alert, OpenPanel, SavePanel, FieldAlert };
   const struct {
     const char* what;
     PopUp popUp;
@@ -291,6 +293,7 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
       {"alert from a click, its window let go", PopUp::Alert, true, "Cancel"},
       {"open panel, its window let go", PopUp::OpenPanel, false, "cancelled"},
       {"save panel, its window let go", PopUp::SavePanel, false, "cancelled"},
+      {"alert from a field's Return, its window let go", PopUp::FieldAlert, false, "Cancel"},
   };
   TempFolder folder;
   for (const auto& c : cases) {
@@ -382,6 +385,24 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
           answer = panel.runModal() == ModalResponseOK ? "chosen" : "cancelled";
         };
         break;
+      case PopUp::FieldAlert: {
+        auto field = View::create<TextField>(Rect(0, 200, 200, 24));
+        window->contentView()->addSubview(field);
+        field->setAction([&](Control&) {
+          Alert alert;
+          alert.addButtonWithTitle("Delete");
+          alert.addButtonWithTitle("Cancel");
+          answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+        });
+        open = [&, field] {
+          window->makeFirstResponder(field.get());
+          QLineEdit* editor = field->fieldEditor();
+          ASSERT_NE(editor, nullptr);
+          QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+          QCoreApplication::sendEvent(editor, &ret);
+        };
+        break;
+      }
     }
     PopUpTicks ticks(std::move(steps));
     if (clicked) {

@@ -113,7 +113,14 @@ bool Window::makeFirstResponder(Responder* responder) {
   const bool toWindow = !responder || responder == this;
   // A responder that does not accept leaves the current one in place.
   if (!toWindow && !responder->acceptsFirstResponder()) return false;
+  // Resigning may end an edit whose action runs a dialog's loop, in which
+  // this window or the new responder can be let go: the window is not kept
+  // for it (a dialog over a window let go ends as cancelled), the responder
+  // is.
+  const std::weak_ptr<Window> self = weakFromThis();
+  const std::shared_ptr<fnd::Object> keepResponder = toWindow ? nullptr : responder->shared_from_this();
   if (current && !current->resignFirstResponder()) return false;
+  if (self.expired()) return false;
   firstResponderRef_.reset();
   if (toWindow) {
     widget()->setFocus();
