@@ -346,6 +346,12 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
         dialog->reject();
       }
     };
+    const auto runAlert = [&] {
+      Alert alert;
+      alert.addButtonWithTitle("Delete");
+      alert.addButtonWithTitle("Cancel");
+      answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
+    };
     std::function<void()> open = rightPress;
     std::vector<std::function<void()>> steps = {windowGoes};
     switch (c.popUp) {
@@ -363,12 +369,7 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
         }};
         break;
       case PopUp::Alert:
-        open = [&] {
-          Alert alert;
-          alert.addButtonWithTitle("Delete");
-          alert.addButtonWithTitle("Cancel");
-          answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
-        };
+        open = runAlert;
         break;
       case PopUp::OpenPanel:
         open = [&] {
@@ -388,12 +389,7 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
       case PopUp::FieldAlert: {
         auto field = View::create<TextField>(Rect(0, 200, 200, 24));
         window->contentView()->addSubview(field);
-        field->setAction([&](Control&) {
-          Alert alert;
-          alert.addButtonWithTitle("Delete");
-          alert.addButtonWithTitle("Cancel");
-          answer = alert.runModal() == AlertFirstButtonReturn ? "Delete" : "Cancel";
-        });
+        field->setAction([&](Control&) { runAlert(); });
         open = [&, field] {
           window->makeFirstResponder(field.get());
           QLineEdit* editor = field->fieldEditor();
