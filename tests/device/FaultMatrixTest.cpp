@@ -492,18 +492,8 @@ struct Rig {
   // ending.
   //
   // Waits until the service has handled every frame the unit sent before
-  // this call, then runs what that queued for the main thread. The unit sends
-  // its current preset once more: the link keeps the order of the unit's
-  // frames (one held back for a time holds back those behind it), and the HID
-  // thread handles them one at a time, reporting progress for this one. For
-  // a unit on the bus and talking.
-  bool waitForFramesHandled() {
-    const size_t reports = progress.get().size();
-    app->sendCurrentPreset();
-    if (!dispatch::runMainLoopUntil([&] { return progress.get().size() > reports; }, kBound)) return false;
-    dispatch::drainMainQueue();
-    return true;
-  }
+  // this call (see svc_test::waitForFramesHandled).
+  bool waitForFramesHandled() { return svc_test::waitForFramesHandled(*app, progress); }
   // Waits until a task queued on the global queue `delay` from now has
   // begun: a time-out armed there before, due sooner, began before it.
   static bool waitPastOnTheGlobalQueue(milliseconds delay) {

@@ -266,4 +266,18 @@ inline bool SimRig::waitForRead(const ProgressLog& progress) const {
   return waitWhileTheLinkMoves(*unit, [&] { return progress.done(); });
 }
 
+// Waits until the service has handled every frame the unit sent before this
+// call, then runs what that queued for the main thread. The unit sends its
+// current preset once more: the link keeps the order of the unit's frames
+// (one held back for a time holds back those behind it), and the HID thread
+// handles them one at a time, reporting progress (to the log the start-up
+// read was given) for this one. For a unit on the bus and talking.
+inline bool waitForFramesHandled(sim::UnitApplication& app, const ProgressLog& progress) {
+  const size_t reports = progress.get().size();
+  app.sendCurrentPreset();
+  if (!dispatch::runMainLoopUntil([&] { return progress.get().size() > reports; }, kBound)) return false;
+  dispatch::drainMainQueue();
+  return true;
+}
+
 }  // namespace svc_test
