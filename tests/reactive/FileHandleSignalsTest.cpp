@@ -34,17 +34,19 @@ TEST(ReadInBackgroundTest, PipeIsReadChunkByChunkUntilItsEnd) {
   Recorder recorder;
   recorder.subscribe(rs_readInBackground(fds[0]));
   ::close(fds[0]);  // the reader has its own descriptor
-  std::thread writer([fd = fds[1]] {
+  std::thread writer([fd = fds[1], &recorder] {
+    std::string written;
     for (const char* piece : {"abc", "def", "ghi"}) {
       (void)!::write(fd, piece, 3);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      written += piece;
+      if (!rstest::waitUntil([&] { return joined(recorder.values()) == written; })) break;  // read before the next
     }
     ::close(fd);
   });
   writer.join();
   ASSERT_TRUE(ended(recorder));
   EXPECT_TRUE(recorder.completed());
-  EXPECT_GE(recorder.values().size(), 2u);  // the pauses split the pieces
+  EXPECT_EQ(recorder.values().size(), 3u);
   EXPECT_EQ(joined(recorder.values()), "abcdefghi");
 }
 

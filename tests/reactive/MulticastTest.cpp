@@ -132,7 +132,6 @@ TEST(BlockingTest, AWaitThatCannotEndGivesUpWithinTheBound) {
   // Delivery through the main queue can never reach a main thread that waits.
   bool success = true;
   RSErrorPtr error;
-  auto start = std::chrono::steady_clock::now();
   auto onMainQueue = RSSignal::createSignal([](const RSSubscriberPtr& s) -> RSDisposablePtr {
     dispatch::Queue::main()->async([s] {
       s->sendNext(1);
@@ -141,7 +140,6 @@ TEST(BlockingTest, AWaitThatCannotEndGivesUpWithinTheBound) {
     return nullptr;
   });
   auto value = onMainQueue->firstOrDefault("none", &success, &error);
-  auto waited = std::chrono::steady_clock::now() - start;
 
   fnd::setLogSink(previousSink);
   RSSignal::setBlockingWaitBound(previous);
@@ -150,8 +148,8 @@ TEST(BlockingTest, AWaitThatCannotEndGivesUpWithinTheBound) {
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->domain(), RSSignalErrorDomain);
   EXPECT_EQ(error->code(), RSSignalErrorTimedOut);
-  EXPECT_LT(waited, 2s);
   ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("no event within 50 ms"), std::string::npos) << logged[0];
   EXPECT_NE(logged[0].find("giving up"), std::string::npos);
   dispatch::drainMainQueue();  // the late delivery finds the wait over
 }

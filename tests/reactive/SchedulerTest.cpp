@@ -96,12 +96,20 @@ TEST(SchedulerTest, MainThreadSchedulerRunsOnTheMainThreadAfterADate) {
 
 TEST(SchedulerTest, RepeatingTimerUntilDisposed) {
   auto scheduler = RSScheduler::scheduler();
+  constexpr double kInterval = 0.005;
   std::atomic<int> fires{0};
-  auto disposable = scheduler->after(std::chrono::system_clock::now(), 0.005, 0.0, [&fires] { fires++; });
+  auto disposable = scheduler->after(std::chrono::system_clock::now(), kInterval, 0.0, [&fires] { fires++; });
   ASSERT_TRUE(waitUntil([&] { return fires >= 3; }));
   disposable->dispose();
   int atDisposal = fires;
-  std::this_thread::sleep_for(30ms);
+  // Fence twice through the timer's queue: a block due a few intervals on
+  // queues another there, behind any fire due before it. A timer still going
+  // fires at least once more in each round.
+  for (int round = 0; round < 2; ++round) {
+    auto fenced = std::make_shared<std::atomic<bool>>(false);
+    scheduler->afterDelay(4 * kInterval, [scheduler, fenced] { scheduler->schedule([fenced] { *fenced = true; }); });
+    ASSERT_TRUE(waitUntil([&] { return fenced->load(); }));
+  }
   EXPECT_LE(fires - atDisposal, 1);  // a fire already under way may finish
 }
 
@@ -203,7 +211,9 @@ TEST(SchedulerTest, RecursiveBlockStopsWhenDisposedAndAcceptsLateReschedules) {
   ASSERT_TRUE(pumpUntil([&] { return passes == 2; }));
   disposable->dispose();
   keep();
-  dispatch::runMainLoop(20ms);
+  bool fenced = false;  // queued behind any pass the late reschedule queued
+  scheduler->schedule([&fenced] { fenced = true; });
+  ASSERT_TRUE(pumpUntil([&] { return fenced; }));
   EXPECT_EQ(passes, 2);
   keep = nullptr;
 }

@@ -25,7 +25,9 @@ TEST(StartHelpersTest, LazyStartRunsTheBlockOnceOnItsSchedulerForEverySubscriber
         s->sendNext(fnd::Value(2));
         s->sendCompleted();
       });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  auto fenced = std::make_shared<std::atomic<bool>>(false);  // behind a start queued at creation
+  scheduler->schedule([fenced] { *fenced = true; });
+  ASSERT_TRUE(rstest::waitUntil([&] { return fenced->load(); }));
   EXPECT_EQ(*runs, 0);  // nothing before the first subscriber
 
   Recorder first, second;
@@ -93,10 +95,8 @@ TEST(WaitHelpersTest, FirstValueArrivesFromAnotherThreadWhileTheMainQueueIsPumpe
 TEST(WaitHelpersTest, TimeOutsAndErrorsReportFailureWithTheirError) {
   bool success = true;
   RSErrorPtr error;
-  auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(RSSignal::never()->asynchronousFirstOrDefault(fnd::Value("default"), &success, &error, 0.05),
             fnd::Value("default"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_FALSE(success);
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->domain(), RSSignalErrorDomain);

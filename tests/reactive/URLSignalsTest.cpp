@@ -91,14 +91,21 @@ TEST_F(URLSignalsTest, AnHTTPErrorIsAResponseAndARefusedConnectionAnError) {
 }
 
 TEST_F(URLSignalsTest, DisposingInTheMiddleClosesTheConnectionAndSendsNothing) {
-  Recorder recorder;
-  RSDisposablePtr subscription =
-      recorder.subscribe(rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(server_.url("/stall"))));
+  auto events = std::make_shared<std::atomic<int>>(0);
+  std::weak_ptr<int> subscriberHeld;
+  RSDisposablePtr subscription = [&] {
+    auto held = std::make_shared<int>(0);  // by the subscriber's blocks alone
+    subscriberHeld = held;
+    auto count = [events, held](auto&&...) { ++*events; };
+    return rs_sendAsynchronousRequest(RSURLRequest::requestWithURL(server_.url("/stall")))
+        ->subscribeNext(count, count, count);
+  }();
   ASSERT_TRUE(rstest::waitUntil([&] { return server_.stallRequested(); }));
   subscription->dispose();
   EXPECT_TRUE(rstest::waitUntil([&] { return server_.stallClosedByClient(); }, std::chrono::milliseconds(3000)));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_TRUE(recorder.events().empty());
+  // Once the request has let go of its subscriber, nothing can reach it any more.
+  EXPECT_TRUE(rstest::waitUntil([&] { return subscriberHeld.expired(); }));
+  EXPECT_EQ(*events, 0);
 }
 
 TEST_F(URLSignalsTest, FileURLsAreReadDirectly) {
