@@ -20,9 +20,9 @@ public:
   // outermost handling is over and Qt is back in its loop; never in a loop
   // nested inside the handling (a menu's, a dialog's). Qt may still be on
   // its way through the widget: a popup that closes itself on a click
-  // outside it is still Qt's active popup when its handler returns, and a
-  // right press's context-menu event goes to the widget that took the press
-  // after the press, and the menu it opened, are done.
+  // outside it is still Qt's active popup when its handler returns, and
+  // after a right press, and any menu it opened, Qt still hands the press's
+  // context-menu event to the widget that took it.
   static void dispose(QWidget* w);
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
