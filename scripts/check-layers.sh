@@ -11,7 +11,13 @@
 #    only in the parts that use the package, and no other part includes a
 #    header of theirs that includes the package's;
 #  - every file is in a declared part, and is a source file the checks read
-#    (.cpp .h .hpp .inc .inl) or the build's own (CMakeLists.txt).
+#    (.cpp .h .hpp .inc .inl) or the build's own (CMakeLists.txt), and no
+#    symbolic link (what it names is not read);
+#  - an include is written `#include <...>` or `#include "..."` at the start
+#    of its line: any other line on which include (or include_next, import)
+#    follows a # is refused (a macro named as the header, a comment before
+#    the #, `%:include`), and so is a preprocessor line that goes on to the
+#    next line, but for a #define.
 # tests/, bench/ and fuzz/ are free.
 #
 # Prints one line per fault (file:line: what) and exits 1 when there is any.
@@ -28,7 +34,8 @@ known=()
 if [ "${QV450_LAYERS_KNOWN+set}" = set ]; then mapfile -t known <<<"$QV450_LAYERS_KNOWN"; fi
 
 cd "$root"
-find src sim -type f | sort |
+# One line per file but folders: its type (f, l for a link...) and its path.
+find src sim ! -type d -printf '%y %p\n' | sort -k 2 |
   awk -v known="$(printf '%s\n' "${known[@]}")" "$(cat "$here/layers.awk")"'
 BEGIN {
   readLayers("src/layers.txt")
@@ -39,7 +46,11 @@ BEGIN {
 }
 # Each input line names a file; its includes are read into inc*[1..nInc].
 {
-  file = $0
+  file = substr($0, 3)
+  if (substr($0, 1, 1) != "f") {
+    fault(file, 1, file " is a symbolic link or no regular file: the checks do not read what it names; keep the file itself in src/ or sim/", "")
+    next
+  }
   kind = fileKind(file)
   if (kind == "build") next
   if (kind == "") {
@@ -55,9 +66,22 @@ BEGIN {
   dir = file
   sub(/\/[^\/]*$/, "", dir)
   lineNo = 0
+  before = ""    # the line before, which a \ at its end carries on
   while ((getline text < file) > 0) {
     lineNo++
-    if (text !~ /^[ \t]*#[ \t]*include[ \t]*[<"]/) continue
+    if (!index(text, "#") && !index(text, "%:")) {
+      before = text
+      continue
+    }
+    if (substr(text, length(text)) == "\\" && substr(before, length(before)) != "\\" &&
+        text ~ /^[ \t]*(#|%:)/ && text !~ /^[ \t]*#[ \t]*define[ \t]+[A-Za-z_]/)
+      fault(file, lineNo, "a preprocessor line that goes on to the next line: only a #define may", "")
+    before = text
+    if (text !~ /^[ \t]*#[ \t]*include[ \t]*[<"]/) {
+      if (text ~ /(#|%:).*(include|import)([^A-Za-z0-9]|$)/)
+        fault(file, lineNo, "an include the check cannot read: write #include <...> or \"...\" at the start of its line", "")
+      continue
+    }
     sub(/^[ \t]*#[ \t]*include[ \t]*/, "", text)
     quoted = substr(text, 1, 1) == "\""
     text = substr(text, 2)

@@ -8,8 +8,9 @@ layers=$(dirname "$check")/../src/layers.txt
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv450-layers-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# file that includes | the include line | ok or bad [| more files, as
-# "path:line" separated by ";"]
+# file that includes | its text | ok or bad [| more files, as "path:text"
+# or a symbolic link "path->target", separated by ";"] (\n in a text is a
+# new line)
 cases=(
   'src/platform/foundation/A.cpp|#include "platform/dispatch/Queue.h"|bad'
   'src/platform/dispatch/A.cpp|#include "platform/foundation/Log.h"|ok'
@@ -54,15 +55,21 @@ cases=(
   'src/device/transport/A.cpp|#include <hidapi.h>|bad'
   'src/controls/A.cpp|#include <hidapi/hidapi.h>|bad'
   'src/screens/A.cpp|#include <curl/curl.h>|bad'
+  # Includes the check cannot read are refused.
+  'src/screens/A.cpp|#define H <hidapi/hidapi.h>\n#include H\n#undef H|bad'
+  'src/controls/A.cpp|#include \\\n<curl/curl.h>|bad'
+  'src/controls/A.cpp|#inc\\\nlude <curl/curl.h>|bad'
   # Every file an include may name is read, or refused.
   'src/device/codec/A.inl|#include "device/transport/HIDClass.h"|bad'
   'src/device/codec/A.ipp|#include "device/codec/FrameCodec.h"|bad'
+  'src/screens/A.cpp|#include "Sibling.h"|bad|src/screens/B.cpp->../../../outside.cpp'
   # A ui header that includes Qt's, directly or through another, is ui's own;
   # so is a hid header that includes hidapi's.
   'src/layout/A.cpp|#include "platform/ui/Lines.h"|bad|src/platform/ui/Lines.h:#include <QFont>'
   'src/layout/A.cpp|#include "platform/ui/Frame.h"|bad|src/platform/ui/Frame.h:#include "Panel.h";src/platform/ui/Panel.h:#include "platform/ui/Glyphs.h";src/platform/ui/Glyphs.h:#include <qfont.h>'
   'src/layout/A.cpp|#include "platform/ui/V.h"|ok|src/platform/ui/V.h:#pragma once;src/platform/ui/V.cpp:#include <QWidget>'
   'src/device/transport/A.cpp|#include "platform/hid/Raw.h"|bad|src/platform/hid/Raw.h:#include <hidapi.h>'
+  'src/controls/A.cpp|#include "reactive/Net.h"|bad|src/reactive/Net.h:#include "reactive/Http.h";src/reactive/Http.h:#include <curl/curl.h>'
 )
 
 # A known include against the order passes while it is there; once it is
@@ -82,12 +89,16 @@ verdict() {
   rm -rf "$tree"
   mkdir -p "$tree/src" "$tree/sim" "$tree/$(dirname "$file")"
   { cat "$layers"; printf '%s' "$extra"; } > "$tree/src/layers.txt"
-  printf '%s\n' "$line" > "$tree/$file"
+  printf '%b\n' "$line" > "$tree/$file"
   if [ -n "$more" ]; then
     IFS=';' read -r -a files <<<"$more"
     for f in "${files[@]}"; do
+      if [[ $f == *'->'* ]]; then
+        ln -s "${f#*->}" "$tree/${f%%->*}"
+        continue
+      fi
       mkdir -p "$tree/$(dirname "${f%%:*}")"
-      printf '%s\n' "${f#*:}" > "$tree/${f%%:*}"
+      printf '%b\n' "${f#*:}" > "$tree/${f%%:*}"
     done
   fi
   if out=$(QV450_LAYERS_KNOWN="$known" bash "$check" "$tree" 2>&1); then got=ok; else got=bad; fi

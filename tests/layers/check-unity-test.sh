@@ -31,6 +31,12 @@ cases=(
   "bad|src/device/files/A.h=$lib\nnamespace dev {\nusing namespace lib;\n}|$A=#include \"device/files/A.h\"|$B=struct Clock { int t; };\nnamespace dev {\nstatic_assert(sizeof(Clock) == sizeof(int));\n}"
   "bad|$A=$lib\nnamespace {\nusing lib::Clock;\n}|$B=$own"
   "bad|$A=#define Clock int\nconstexpr Clock a = 3;|$B=$own"
+  # Only an alias is a using-declaration that stays, and only an #undef
+  # outside every conditional undefines.
+  "bad|$A=namespace lib { template <typename T> bool operator!=(const T&, const T&); }\nusing lib::operator!=;|$B=template <typename T>\nconstexpr bool differs = requires(T a) { a != a; };\nstruct Clock {};\nstatic_assert(!differs<Clock>);"
+  "bad|$A=#define Clock int\nconstexpr Clock a = 3;\n#if 0\n#undef Clock\n#endif|$B=$own"
+  "bad|$A=#define \\\\\nClock int\nconstexpr Clock a = 3;|$B=$own"
+  "bad|$A=/* int */ #define Clock int\nconstexpr Clock a = 3;|$B=$own"
   # In a function, in comments and strings, and undefined at the end, none
   # reaches the next file.
   "ok|$A=$lib\nstruct Foo { void run(); };\nvoid Foo::run() {\n  using namespace lib;\n  using lib::Clock;\n}\n// using namespace lib;\nconst char* s = \"using namespace lib;\";\n/* using\nnamespace lib; */\n#define Clock int\nconstexpr Clock a = 3;\n#undef Clock|$B=$own"
@@ -42,6 +48,12 @@ cases=(
   "bad|$A=namespace dev {\nstatic constexpr int helper(int) { return 1; }\n}|$B=static constexpr int helper(long) { return 2; }\nnamespace dev {\nstatic_assert(helper(0) == 2);\n}"
   "bad|$A=constexpr int\nhelper(int a,\n       int b = 0) {\n  return a + b + 1;\n}|$B=namespace {\ntemplate <typename T>\nconstexpr T helper(T t) { return t; }\n}\nstatic_assert(helper(1) == 1);"
   "bad|$A=namespace fnd {\nconstexpr int helper(int) { return 1; }\n}|$B=namespace fnd {\nconstexpr int helper(long) { return 2; }\nstatic_assert(helper(0) == 2);\n}"
+  # The name is the one before the parameters, not the first ( of the line.
+  "bad|$A=#include <functional>\nnamespace {\nstd::function<int()> source(int) { return {}; }\n}|$B=#include <functional>\n#include <type_traits>\nnamespace {\nstd::function<long()> source(long) { return {}; }\n}\nstatic_assert(std::is_same_v<decltype(source(0)), std::function<long()>>);"
+  # A header declares a function of the target only with its parameters,
+  # and a helper in an anonymous namespace is one whatever the headers say.
+  "bad|src/device/files/T.h=namespace dev {\nconstexpr int trapHelper(int v);\n}|$A=namespace dev {\nconstexpr int trapHelper(long v) { return 2 * v; }\n}|$B=#include \"device/files/T.h\"\nnamespace dev {\nconstexpr int trapHelper(int v) { return v; }\nstatic_assert(trapHelper(3L) == 3);\n}"
+  "bad|src/device/files/H.h=namespace fnd {\nint helper(int v);\nint helper(long v);\n}|$A=namespace fnd {\nnamespace {\nconstexpr int helper(long v) { return 1; }\n}\n}|$B=namespace fnd {\nnamespace {\nconstexpr int helper(int v) { return 2; }\nstatic_assert(helper(0L) == 2);\n}\n}"
   "ok|$A=namespace {\nconstexpr int helper(int) { return 1; }\n}|$R=namespace {\nconstexpr int helper(long) { return 2; }\nstatic_assert(helper(0) == 2);\n}"
   # Braces in raw strings and character literals do not hide a helper.
   "bad|$A=const char* k = R\"x(\"{)x\";\nchar c = '{';\nnamespace {\nconstexpr int helper(int) { return 1; }\n}|$B=namespace {\nconstexpr int helper(long) { return 2; }\nstatic_assert(helper(0) == 2);\n}"
