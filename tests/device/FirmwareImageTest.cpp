@@ -93,6 +93,20 @@ TEST(FirmwareImage, OnlyImagesThatCanBeSentWholeAreAccepted) {
          i.position(kImageEnd, kImageEnd + 512 + 1).length(kImageEnd, 0);
        },
        "accepted: 3 sections, 6 blocks"},
+      // An empty section sends no byte: its data may lie in another's, but
+      // its position must still lie past the header.
+      {"an empty third section in section 1's data",
+       [](ImageBuilder& i) {
+         i.sections(3).next(kHead2, kImageEnd).size(kImageEnd + 512);
+         i.position(kImageEnd, kData1 + 1).length(kImageEnd, 0);
+       },
+       "accepted: 3 sections, 6 blocks"},
+      {"an empty third section in the header",
+       [](ImageBuilder& i) {
+         i.sections(3).next(kHead2, kImageEnd).size(kImageEnd + 512);
+         i.position(kImageEnd, 1).length(kImageEnd, 0);
+       },
+       "data of section 3 begins in the file header"},
       {"empty", [](ImageBuilder& i) { i.size(0); }, "too short"},
       {"too short for its heads", [](ImageBuilder& i) { i.size(600); }, "too short"},
       {"larger than any image", [](ImageBuilder& i) { i.size(FirmwareImage::kMaxFileSize + 1); }, "too large"},

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -14,7 +16,6 @@ namespace dispatch {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Gate;
 using testing::waitUntil;
 
 // Counts how many tasks run at once and remembers the most seen.
@@ -72,34 +73,55 @@ TEST(SerialQueue, NeverRunsTwoTasksAtOnceOnAConcurrentTargetWhileOtherQueuesDoRu
   auto a = runtime->createSerial("test.a", pool);
   auto b = runtime->createSerial("test.b", pool);
 
-  // a and b each block until both are running: only a concurrent target lets
-  // that happen, so the probe below is not vacuous.
+  // Task i of a stays inside until task i of b has seen it there, so b runs
+  // beside a every time, and a second task of a that a free worker started
+  // meanwhile would be inside with it. Each step waits for the one before,
+  // never for a time, so a loaded machine makes the run longer but not its
+  // verdict; a wait that gives up (a fault) ends the others. Over two of a's
+  // batches.
+  constexpr int kTasks = 40;
   struct Shared {
-    std::atomic<int> arrived{0};
-    std::atomic<int> met{0};
-    Gate both;
-    OverlapProbe probe;
-    std::atomic<int> done{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int inside = 0, current = -1, seen = -1, met = 0, done = 0;
+    bool overlapped = false, stuck = false;
   };
   auto shared = std::make_shared<Shared>();
-  auto meet = [shared] {
-    if (++shared->arrived == 2) shared->both.open();
-    if (shared->both.wait()) ++shared->met;
-  };
-  a->async(meet);
-  b->async(meet);
-
-  for (int i = 0; i < 200; ++i) {
-    a->async([shared] {
-      shared->probe.enter();
-      std::this_thread::yield();
-      shared->probe.leave();
+  for (int i = 0; i < kTasks; ++i) {
+    a->async([shared, i] {
+      std::unique_lock lock(shared->mutex);
+      if (++shared->inside > 1) shared->overlapped = true;
+      shared->current = i;
+      shared->changed.notify_all();
+      auto bSawIt = [&] { return shared->seen == i || shared->overlapped || shared->stuck; };
+      if (!shared->changed.wait_for(lock, 30s, bSawIt)) shared->stuck = true;
+      --shared->inside;
       ++shared->done;
+      shared->changed.notify_all();
     });
   }
-  ASSERT_TRUE(waitUntil([&] { return shared->done.load() == 200; }));
-  EXPECT_TRUE(waitUntil([&] { return shared->met.load() == 2; }));
-  EXPECT_EQ(shared->probe.most.load(), 1);
+  for (int i = 0; i < kTasks; ++i) {
+    b->async([shared, i] {
+      std::unique_lock lock(shared->mutex);
+      auto aIsInside = [&] { return shared->current == i || shared->overlapped || shared->stuck; };
+      shared->changed.wait_for(lock, 30s, aIsInside);
+      if (shared->current == i && shared->inside == 1) {
+        shared->seen = i;
+        ++shared->met;
+      } else {
+        shared->stuck = true;
+      }
+      shared->changed.notify_all();
+    });
+  }
+  std::unique_lock lock(shared->mutex);
+  for (int before = -1; shared->done < kTasks && shared->done > before;) {
+    before = shared->done;
+    shared->changed.wait_for(lock, 30s, [&] { return shared->done > before; });
+  }
+  EXPECT_EQ(shared->done, kTasks);
+  EXPECT_FALSE(shared->overlapped);
+  EXPECT_EQ(shared->met, kTasks);
 }
 
 TEST(SerialQueue, ChainToTheMainQueueRunsOnTheMainThreadInSubmissionOrder) {

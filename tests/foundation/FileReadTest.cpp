@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -71,6 +72,11 @@ TEST(FileRead, WhatIsNoRegularFileIsRefusedForWhatItIs) {
   // A folder's listing offers none of them to be opened as a file but the
   // one that is a file.
   EXPECT_EQ(fnd::files::listNewestFirst(dir.path(), ".wav"), std::vector<std::string>{"broken"});
+  // Nor does a listing keep a descriptor open (other threads may hold a few).
+  auto openDescriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = openDescriptors();
+  for (int i = 0; i < 200; ++i) fnd::files::listNewestFirst(dir.path(), ".wav");
+  EXPECT_LT(openDescriptors(), before + 20);
 }
 
 TEST(FileRead, TheBoundIsExactAndLargeFilesComeWhole) {

@@ -99,9 +99,11 @@ TEST(BackendTest, HidapiBackendWithoutTheUnit) {
 TEST(BackendTest, DeviceStringsBecomeValidUtf8) {
   const wchar_t surrogates[] = {L'V', 0xD83C, L'-', 0xDFB8, 0};  // the halves of a UTF-16 pair, apart
   const wchar_t tooLarge[] = {0x110000, 0};
+  const wchar_t surrogateEdges[] = {0xD7FF, 0xD800, 0xDFFF, 0xE000, 0};  // the first and last surrogate, beside others
   for (auto [wide, utf8] : {std::pair<const wchar_t*, std::string>{L"Caf\u00E9 \U0001F3B8", "Caf\xC3\xA9 \xF0\x9F\x8E\xB8"},
                             {surrogates, "V\xEF\xBF\xBD-\xEF\xBF\xBD"},
                             {tooLarge, "\xEF\xBF\xBD"},
+                            {surrogateEdges, "\xED\x9F\xBF\xEF\xBF\xBD\xEF\xBF\xBD\xEE\x80\x80"},
                             {nullptr, ""}}) {
     const std::string name = hid::utf8FromDeviceString(wide);
     EXPECT_EQ(name, utf8);

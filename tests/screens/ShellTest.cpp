@@ -25,6 +25,7 @@
 #include "screens/shell/UpdateWindowController.h"
 #include "screens/shell/ViewController.h"
 #include "screens/ShellRig.h"
+#include "support/LogCapture.h"
 
 using namespace svc_test;
 namespace fs = std::filesystem;
@@ -143,21 +144,41 @@ TEST(ShellStartUp, DefaultsAreWrittenOnlyWhenMissingAndThePresetFolderIsMade) {
 }
 
 TEST(ShellStartUp, WithNoPathStoredTheFolderIsTheUsersPresetFolder) {
-  ShellRig rig(identityWith('A', "V1.0.5", false));
-  rig.defaults->removeObjectForKey(ViewController::kComputerPresetPathKey);
   // The users' folder is the parent of the home folder: put both in the
-  // test's own folder.
-  const fs::path home = rig.folder / "users" / fnd::paths::userName();
-  const char* oldHome = std::getenv("HOME");
-  const std::string saved = oldHome ? oldHome : "";
-  setenv("HOME", home.c_str(), 1);
-  rig.launch();
-  if (oldHome) setenv("HOME", saved.c_str(), 1); else unsetenv("HOME");
+  // test's own folder. In "taken" a file stands where the folder named after
+  // the login would be, so nothing can be made there.
+  struct Case {
+    const char* users;
+    const char* home;   // "" for the one named after the login
+    bool inHome;        // else in the users' folder, and not made
+    const char* says;   // in the log, "" for nothing
+  };
+  const std::string login = fnd::paths::userName();
+  for (const Case& c : {Case{"users", "", true, ""}, Case{"taken", "someone", true, "is used instead"},
+                        Case{"taken", "file", false, "set \"computerPresetPath\" in "}}) {
+    SCOPED_TRACE(c.home);
+    ShellRig rig(identityWith('A', "V1.0.5", false));
+    rig.defaults->removeObjectForKey(ViewController::kComputerPresetPathKey);
+    fs::create_directories(rig.folder / "taken");
+    TempFolder::write(rig.folder / "taken" / login, "");
+    TempFolder::write(rig.folder / "taken" / "file", "");
+    const fs::path home = rig.folder / c.users / (*c.home ? c.home : login);
+    LogCapture log;
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    setenv("HOME", home.c_str(), 1);
+    rig.launch();
+    if (oldHome) setenv("HOME", saved.c_str(), 1); else unsetenv("HOME");
 
-  const fs::path expected = home / "VLTfx RigPreset";
-  EXPECT_EQ(rig.defaults->stringForKey(ViewController::kComputerPresetPathKey), expected.string());
-  EXPECT_TRUE(fs::is_directory(expected));
-  ASSERT_TRUE(rig.waitForExit());
+    const fs::path expected = (c.inHome ? home : rig.folder / c.users / login) / "VLTfx RigPreset";
+    EXPECT_EQ(rig.defaults->stringForKey(ViewController::kComputerPresetPathKey), expected.string());
+    EXPECT_EQ(fs::is_directory(expected), c.inHome);
+    EXPECT_EQ(log.has("cannot make the preset folder"), *c.says != 0);
+    if (*c.says) {
+      EXPECT_TRUE(log.has(c.says));
+    }
+    ASSERT_TRUE(rig.waitForExit());
+  }
 }
 
 struct FailedStart {

@@ -9,6 +9,7 @@
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Parts.h"
 #include "platform/ui/Alert.h"
@@ -53,6 +54,16 @@ std::shared_ptr<ui::View> makeScreen(const std::function<std::shared_ptr<ui::Vie
   return view ? view : placeholder(name);
 }
 
+// Makes `folder` with its parents unless something is there already; false,
+// and why in `why`, when it cannot.
+bool viewControllerMakeFolder(const fs::path& folder, std::string& why) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(folder, ec))) return true;
+  fs::create_directories(folder, ec);
+  why = ec.message();
+  return !ec;
+}
+
 }  // namespace
 
 ViewController::Screens& ViewController::screens() {
@@ -70,15 +81,28 @@ ViewController::ViewController(ui::FromLayout, ShellParts parts)
     if (defaults_->objectForKey(key).isNilOrNull()) defaults_->setObjectForKey(key, fnd::Value(value));
 
   std::string path = defaults_->stringForKey(kComputerPresetPathKey);
-  if (path.empty()) {
-    path = GGEffectFunManager::defaultComputerPresetPath().string();
+  const bool stored = !path.empty();
+  if (!stored) path = GGEffectFunManager::defaultComputerPresetPath().string();
+  std::string why;
+  bool made = viewControllerMakeFolder(path, why);
+  if (!stored) {
+    // The users' folder joined with the login name is the home folder unless
+    // the home folder is named otherwise. Then it is not the user's folder,
+    // and when it cannot be made the one in the home folder is taken instead.
+    const fs::path inHome = (fnd::paths::homeDir() / GGEffectFunManager::kPresetFolderName).lexically_normal();
+    std::string homeWhy;
+    if (!made && inHome != fs::path(path) && viewControllerMakeFolder(inHome, homeWhy)) {
+      FND_LOG_AT("ViewController", "cannot make the preset folder %s: %s; %s in the home folder is used instead",
+                 path.c_str(), why.c_str(), inHome.c_str());
+      path = inHome.string();
+      made = true;
+    }
     defaults_->setObjectForKey(kComputerPresetPathKey, fnd::Value(path));
   }
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(fs::path(path), ec))) {
-    fs::create_directories(fs::path(path), ec);
-    if (ec) FND_LOG_AT("ViewController", "cannot make the preset folder %s: %s", path.c_str(), ec.message().c_str());
-  }
+  if (!made)
+    FND_LOG_AT("ViewController",
+               "cannot make the preset folder %s: %s; set \"%s\" in %s to another folder (made at the next start)",
+               path.c_str(), why.c_str(), kComputerPresetPathKey, defaults_->file().c_str());
 }
 
 void ViewController::viewDidLoad() {
