@@ -311,8 +311,13 @@ TEST(IRNRTransferAcknowledgements, AUnitThatStopsAcknowledgingEndsTheTransferWit
   EXPECT_EQ(rig.label(kCab, 30), before);
   Results next;
   rig.take();
+  rig.service->setTransferTiming({kLongBound});
   rig.service->sendFileToDevice(Kind::ClearIR, "", 30, next.block());
   EXPECT_EQ(rig.take().size(), 1u);
+  // Ended here: a transfer left running would call `next` from its bound
+  // once the test has let go of it.
+  rig.ack(0xB5, 0);
+  EXPECT_EQ(next.get(), (std::vector<long>{1}));
 }
 
 TEST(IRNRTransferExport, AskingForTheSlotsSendsC4OrC5) {
