@@ -242,6 +242,26 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachShowingAndCloseOnce) {
   EXPECT_EQ(content->view()->window(), popover->window().get());
   popover->close();
   window->close();
+
+  // Qt hides a transient one outside any event of ours (a timer here; the
+  // focus going to another program under an X server), or its parent window
+  // is let go from a timer: it closes once, and its window goes only once Qt
+  // is out of it.
+  log->onWillShow = nullptr;
+  popover->setBehavior(PopoverBehavior::Transient);
+  for (const bool parentGoes : {false, true}) {
+    SCOPED_TRACE(parentGoes ? "parent let go" : "hidden");
+    log->log.clear();
+    auto parent = Window::create(Rect(100, 100, 400, 300));
+    parent->makeKeyAndOrderFront();
+    popover->showRelativeToRect(Rect(0, 100, 150, 20), *parent->contentView(), RectEdge::MaxX);
+    ASSERT_TRUE(popover->isShown());
+    QWidget* const shown = popover->window()->widget();
+    QTimer::singleShot(0, [&] { parentGoes ? parent.reset() : shown->hide(); });
+    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return !popover->isShown(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+    if (parent) parent->close();
+  }
 }
 
 // Runs the steps one a tick of whatever loop turns (a pop-up's own too),

@@ -26,10 +26,11 @@ public:
   void ensureCreated() { create(); }
 
 protected:
-  // No dispatch scope here: the events of the window's Qt window pass the
-  // application's event filter, which holds one, and Qt is ready for a
-  // widget deleted from its own close event (the window manager's close).
+  // Qt calls in here outside the application's filter too (it closes a
+  // popup as another program takes the focus, hides the popups of a parent
+  // that goes): the window may go while Qt is still in its widget.
   bool event(QEvent* e) override {
+    ViewWidget::DispatchScope scope;
     if (window_) {
       switch (e->type()) {
         case QEvent::UpdateRequest:
