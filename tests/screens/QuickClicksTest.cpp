@@ -2,10 +2,12 @@
 // quick click on its own controls that follows the one before within the
 // double-click interval sends its command, as the first does; every pop-up
 // (context menus, the rename popover, the drop-down list, tips) takes clicks
-// and right clicks outside it that come at once; and the wheel scrolls the
-// preset lists and the knob grid by rows, a notch at most a page. Real X
-// events (Qt makes the second press of each pair a double click, popups grab
-// the pointer): the test_screens_real_events entry runs it under xvfb-run.
+// and right clicks outside it that come at once, and menus, the rename
+// popover, alerts and panels another program's taking the focus; and the
+// wheel scrolls the preset lists and the knob grid by rows, a notch at most a
+// page. Real X events (Qt makes the second press of each pair a double click,
+// popups grab the pointer): the test_screens_real_events entry runs it under
+// xvfb-run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -190,8 +192,8 @@ private:
   QTimer timer_;
 };
 
-// Alerts and panels run over the main window as the program runs them, and
-// only other programs' focus comes to them.
+// Alerts and panels are met with the focus going elsewhere only: a click
+// outside a modal dialog goes nowhere.
 enum class PopUp { UnitListMenu, LibraryMenu, RenamePopover, DropDownList, Tip, Alert, OpenPanel, SavePanel };
 
 // What another program does while the pop-up is open: nothing; it holds the

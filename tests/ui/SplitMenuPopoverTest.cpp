@@ -243,10 +243,10 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachShowingAndCloseOnce) {
   popover->close();
   window->close();
 
-  // Qt hides a transient one outside any event of ours (a timer here; the
-  // focus going to another program under an X server), or its parent window
-  // is let go from a timer: it closes once, and its window goes only once Qt
-  // is out of it.
+  // Qt hides a transient one outside any event of ours (from a timer here;
+  // it closes one as another program takes the focus under an X server), or
+  // its parent window is let go from a timer: it closes once, and its window
+  // goes only once Qt is out of it.
   log->onWillShow = nullptr;
   popover->setBehavior(PopoverBehavior::Transient);
   for (const bool parentGoes : {false, true}) {
