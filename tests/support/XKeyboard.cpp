@@ -57,6 +57,7 @@ XKeyboard::XKeyboard() {
 }
 
 XKeyboard::~XKeyboard() {
+  if (window_) XDestroyWindow(display_.as<Display>(), window_);
   if (display_ && map_ != original_)
     XChangeKeyboardMapping(display_.as<Display>(), minCode_, perCode_, original_.data(), maxCode_ - minCode_ + 1);
 }
@@ -154,6 +155,27 @@ bool XKeyboard::seize(bool take) {
   return ok;
 }
 
+bool XKeyboard::focusOwnWindow() {
+  Display* d = display_.as<Display>();
+  if (!d) return false;
+  if (!window_) {
+    // A pixel in the screen's far corner, mapped by the server itself (no
+    // window manager in between).
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    const int screen = DefaultScreen(d);
+    window_ = XCreateWindow(d, DefaultRootWindow(d), DisplayWidth(d, screen) - 1, DisplayHeight(d, screen) - 1, 1, 1, 0,
+                            CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &a);
+    XMapWindow(d, window_);
+  }
+  XSetInputFocus(d, window_, RevertToPointerRoot, CurrentTime);
+  XSync(d, False);
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(d, &focus, &revert);
+  return focus == window_;
+}
+
 #else
 
 XKeyboard::XKeyboard() = default;
@@ -163,6 +185,7 @@ bool XKeyboard::reserve(const std::string&) { return false; }
 bool XKeyboard::type(const std::string&) { return false; }
 void XKeyboard::flush() {}
 bool XKeyboard::seize(bool) { return false; }
+bool XKeyboard::focusOwnWindow() { return false; }
 bool XKeyboard::keyOf(unsigned long, Key&) const { return false; }
 void XKeyboard::hold(unsigned, bool) {}
 void XKeyboard::press(const Key&, unsigned) {}

@@ -59,6 +59,11 @@ public:
   // get no grab: the pointer's events go to the windows under it, pop-up
   // open or not. False when it could not be taken.
   bool seize(bool take);
+  // Gives the input focus to a small window of this connection's own (made
+  // once, gone with the keyboard), as a window manager does on a click in
+  // another program or on Alt+Tab: the program's windows lose the focus.
+  // False when the window could not be shown.
+  bool focusOwnWindow();
 
 private:
   struct Key {
@@ -77,6 +82,7 @@ private:
   std::vector<unsigned> spares_;
   // Characters given a spare key: their symbol and key code.
   std::vector<std::pair<unsigned long, unsigned>> given_;
+  unsigned long window_ = 0;  // the window that takes the focus
 };
 
 // The code points of UTF-8 text (a malformed byte stands for itself).

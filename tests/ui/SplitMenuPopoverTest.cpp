@@ -242,6 +242,26 @@ TEST(Popover, ShowsBesideItsRectangleAndTellsEachShowingAndCloseOnce) {
   EXPECT_EQ(content->view()->window(), popover->window().get());
   popover->close();
   window->close();
+
+  // Qt hides a transient one outside any event of ours (from a timer here;
+  // it closes one as another program takes the focus under an X server), or
+  // its parent window is let go from a timer: it closes once, and its window
+  // goes only once Qt is out of it.
+  log->onWillShow = nullptr;
+  popover->setBehavior(PopoverBehavior::Transient);
+  for (const bool parentGoes : {false, true}) {
+    SCOPED_TRACE(parentGoes ? "parent let go" : "hidden");
+    log->log.clear();
+    auto parent = Window::create(Rect(100, 100, 400, 300));
+    parent->makeKeyAndOrderFront();
+    popover->showRelativeToRect(Rect(0, 100, 150, 20), *parent->contentView(), RectEdge::MaxX);
+    ASSERT_TRUE(popover->isShown());
+    QWidget* const shown = popover->window()->widget();
+    QTimer::singleShot(0, [&] { parentGoes ? parent.reset() : shown->hide(); });
+    EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return !popover->isShown(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(log->log, (Log{"willShow", "didShow", "willClose", "didClose"}));
+    if (parent) parent->close();
+  }
 }
 
 // Runs the steps one a tick of whatever loop turns (a pop-up's own too),
@@ -275,25 +295,34 @@ private:
 // over the row is let go (the rest of the press, Qt's context-menu event,
 // still goes to that view's widget), or the row leaves its window as its
 // Delete is chosen (no action runs). An alert or a panel runs over the active
-// window, as the main queue or a click in another window opens one, and that
-// window is closed and let go: they read as cancelled, an alert never as its
-// first button. So does one that a field's Return opens from its action, as
-// the window is taking the focus back from the field.
+// window, as the main queue or a click in another window or in that one opens
+// one, and that window is closed (or not) and let go: they read as cancelled,
+// an alert never as its first button, also while the event that opened them
+// still holds the window. So does one that a field's Return opens from its
+// action, as the window is taking the focus back from the field, or the row's
+// menu's Delete. The row's menu closes with its window, choosing nothing.
 TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
-  enum class PopUp { MenuViewOverGoes, MenuRowLeaves, Alert, OpenPanel, SavePanel, FieldAlert };
+  enum class PopUp { Menu, MenuViewOverGoes, MenuRowLeaves, MenuAlert, Alert, OpenPanel, SavePanel, FieldAlert };
+  enum class From { Queue, ClickElsewhere, ClickInIt };  // a click in another window, or in the one that goes
   const struct {
     const char* what;
     PopUp popUp;
-    bool fromAClick;  // in another window
+    From from;
     const char* answer;
+    bool closed = true;  // before it is let go
   } cases[] = {
-      {"menu, a view over the row let go", PopUp::MenuViewOverGoes, false, "Delete"},
-      {"menu, the row left its window", PopUp::MenuRowLeaves, false, "none"},
-      {"alert, its window let go", PopUp::Alert, false, "Cancel"},
-      {"alert from a click, its window let go", PopUp::Alert, true, "Cancel"},
-      {"open panel, its window let go", PopUp::OpenPanel, false, "cancelled"},
-      {"save panel, its window let go", PopUp::SavePanel, false, "cancelled"},
-      {"alert from a field's Return, its window let go", PopUp::FieldAlert, false, "Cancel"},
+      {"menu, its window let go", PopUp::Menu, From::Queue, "none"},
+      {"menu, a view over the row let go", PopUp::MenuViewOverGoes, From::Queue, "Delete"},
+      {"menu, the row left its window", PopUp::MenuRowLeaves, From::Queue, "none"},
+      {"alert from the menu's Delete, its window let go", PopUp::MenuAlert, From::Queue, "Cancel"},
+      {"alert, its window let go", PopUp::Alert, From::Queue, "Cancel"},
+      {"alert from a click, its window let go", PopUp::Alert, From::ClickElsewhere, "Cancel"},
+      {"open panel, its window let go", PopUp::OpenPanel, From::Queue, "cancelled"},
+      {"save panel, its window let go", PopUp::SavePanel, From::Queue, "cancelled"},
+      {"save panel from a click, its window let go unclosed", PopUp::SavePanel, From::ClickElsewhere, "cancelled",
+       false},
+      {"save panel from a click in its window, the window let go", PopUp::SavePanel, From::ClickInIt, "cancelled"},
+      {"alert from a field's Return, its window let go", PopUp::FieldAlert, From::Queue, "Cancel"},
   };
   TempFolder folder;
   for (const auto& c : cases) {
@@ -305,9 +334,9 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
                                         std::chrono::seconds(5));
     };
     std::shared_ptr<Window> clicked;
-    auto button = View::create<RecordingView>(Rect(0, 0, 100, 100));
-    if (c.fromAClick) {
-      clicked = Window::create(Rect(0, 0, 100, 100));
+    auto button = View::create<RecordingView>(Rect(0, 100, 100, 100));
+    if (c.from == From::ClickElsewhere) {
+      clicked = Window::create(Rect(0, 0, 100, 200));
       clicked->contentView()->addSubview(button);
       ASSERT_TRUE(activated(*clicked));
     }
@@ -318,6 +347,7 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     over->hitTestOverride = [](Point) -> View* { return nullptr; };
     window->contentView()->addSubview(row);
     window->contentView()->addSubview(over);
+    if (c.from == From::ClickInIt) window->contentView()->addSubview(button);
     ASSERT_TRUE(activated(*window));
     std::string answer = "none";
     auto menu = std::make_shared<Menu>("row");
@@ -337,9 +367,13 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     };
     const auto windowGoes = [&] {
       const QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      window->close();
+      if (c.closed) window->close();
       window.reset();
-      // One still up is answered as a user would, with its first button.
+      // One still up is answered as a user would, with its first item or button.
+      if (auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        ADD_FAILURE() << "the menu stayed up";
+        return choose(*m, 0);
+      }
       if (dialog && dialog->isVisible()) {
         ADD_FAILURE() << "the dialog stayed up";
         if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) return box->buttons().front()->click();
@@ -355,6 +389,8 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
     std::function<void()> open = rightPress;
     std::vector<std::function<void()>> steps = {windowGoes};
     switch (c.popUp) {
+      case PopUp::Menu:
+        break;
       case PopUp::MenuViewOverGoes:
         steps = {[&] {
                    over->removeFromSuperview();
@@ -367,6 +403,10 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
           chooseDelete();
           row->removeFromSuperview();
         }};
+        break;
+      case PopUp::MenuAlert:
+        menu->itemAtIndex(0)->setAction([&](MenuItem&) { runAlert(); });
+        steps = {chooseDelete, windowGoes};
         break;
       case PopUp::Alert:
         open = runAlert;
@@ -401,13 +441,13 @@ TEST(PopUpLoops, WhatGoesWhileAPopUpRunsItsLoopIsLeftAlone) {
       }
     }
     PopUpTicks ticks(std::move(steps));
-    if (clicked) {
-      button->onMouseUp = open;
-      Pointer(*clicked).click({50, 50});
-      clicked->close();
-    } else {
+    if (c.from == From::Queue) {
       open();
+    } else {
+      button->onMouseUp = open;
+      Pointer(clicked ? *clicked : *window).click({50, 150});
     }
+    if (clicked) clicked->close();
     EXPECT_EQ(answer, c.answer);
     if (window) window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

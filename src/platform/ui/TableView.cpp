@@ -17,6 +17,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TrackingArea.h"
+#include "platform/ui/ViewWidget.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -114,6 +115,7 @@ void TableRowView::drawSelectionInRect(GraphicsContext& ctx, const Rect& rect) {
 struct TableView::DropFilter : QObject {
   explicit DropFilter(TableView& t) : table(t) {}
   bool eventFilter(QObject*, QEvent* e) override {
+    ViewWidget::DispatchScope scope;  // Qt goes on in the widget and its window
     switch (e->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove:

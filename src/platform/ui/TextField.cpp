@@ -100,6 +100,7 @@ void TextFieldCell::setFieldEditorTextColor(QLineEdit& editor, const Color& colo
 struct TextField::EditorHooks : QObject {
   explicit EditorHooks(TextField& f) : field(f) {}
   bool eventFilter(QObject*, QEvent* e) override {
+    ViewWidget::DispatchScope scope;  // Qt goes on in the editor and its window
     if (e->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(e)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
@@ -251,8 +252,10 @@ void TextField::startEditing() {
   textFieldCell().setUpFieldEditorAttributes(*editor_);
   hooks_ = new EditorHooks(*this);
   editor_->installEventFilter(hooks_);
-  QObject::connect(editor_, &QLineEdit::textEdited, hooks_,
-                   [this](const QString& text) { userTyped(text.toStdString()); });
+  QObject::connect(editor_, &QLineEdit::textEdited, hooks_, [this](const QString& text) {
+    ViewWidget::DispatchScope scope;
+    userTyped(text.toStdString());
+  });
   placeEditor();
   editor_->show();
   // The window focuses the view's widget when it becomes first responder:

@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/ViewWidget.h"
 
 namespace ui {
 
@@ -16,6 +17,7 @@ TextView::TextView(Rect frame) : View(frame) {
   widget()->setFocusProxy(editor_);
   QObject::connect(editor_, &QPlainTextEdit::textChanged, editor_, [this] {
     if (settingText_) return;
+    ViewWidget::DispatchScope scope;  // Qt goes on in the editor
     auto keep = sharedFromThis();
     fnd::NotificationCenter::defaultCenter().post(TextDidChangeNotification,
                                                   fnd::Value(std::static_pointer_cast<fnd::Object>(keep)));

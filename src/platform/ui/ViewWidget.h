@@ -26,10 +26,15 @@ public:
   static void dispose(QWidget* w);
   // True while any widget or window of ours is handling an event.
   static bool dispatching();
-  // Marks a stretch in which Qt hands an event to a widget or window of ours
-  // (the view widgets' event(), the application's event filter for the
-  // windows): widgets disposed of meanwhile are deleted once Qt is done with
-  // the outermost.
+  // Marks a stretch in which Qt has called into our code and goes on after
+  // it: widgets disposed of meanwhile are deleted once Qt is done with the
+  // outermost. Every way Qt calls our code from inside a widget holds one:
+  // the view widgets' and the windows' own widgets' event() (Qt hides,
+  // closes, activates and deactivates those windows from its own calls too:
+  // a popup closed as another program takes the focus), the application's
+  // event filter, and the filters and signals of the Qt editors and drop
+  // targets we put in views. Elsewhere (timers, the main queue's tasks) Qt is
+  // in no widget of ours, and one disposed of is deleted at once.
   class DispatchScope {
   public:
     DispatchScope();

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QMenu>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -15,6 +16,22 @@
 
 namespace ui {
 
+namespace {
+// What runs over a window that closes or goes ends with it: its dialogs
+// (alerts, panels) as cancelled, its menus with no choice. They would
+// otherwise run on over nothing: the event that opened them may still hold
+// the window, and its widget is deleted only once the event being handled is
+// over. Innermost first; hidden ones (a panel's own menus) are left alone.
+void endPopUpsOver(QWidget& widget) {
+  const QList<QMenu*> menus = widget.findChildren<QMenu*>();
+  for (auto m = menus.rbegin(); m != menus.rend(); ++m)
+    if ((*m)->isVisible()) (*m)->close();
+  const QList<QDialog*> dialogs = widget.findChildren<QDialog*>();
+  for (auto d = dialogs.rbegin(); d != dialogs.rend(); ++d)
+    if ((*d)->isVisible()) (*d)->reject();
+}
+}  // namespace
+
 // The top-level widget of a window.
 class WindowWidget : public QWidget {
 public:
@@ -26,10 +43,11 @@ public:
   void ensureCreated() { create(); }
 
 protected:
-  // No dispatch scope here: the events of the window's Qt window pass the
-  // application's event filter, which holds one, and Qt is ready for a
-  // widget deleted from its own close event (the window manager's close).
+  // Qt calls in here outside the application's filter too (it closes a
+  // popup as another program takes the focus, hides the popups of a parent
+  // that goes): the window may go while Qt is still in its widget.
   bool event(QEvent* e) override {
+    ViewWidget::DispatchScope scope;
     if (window_) {
       switch (e->type()) {
         case QEvent::UpdateRequest:
@@ -53,6 +71,7 @@ protected:
   }
   void closeEvent(QCloseEvent* e) override {
     QWidget::closeEvent(e);
+    if (e->isAccepted()) endPopUpsOver(*this);
     if (window_ && window_->willClose) tellWillClose();
   }
   void hideEvent(QHideEvent* e) override {
@@ -98,18 +117,14 @@ Window::~Window() {
   for (auto& c : children_)
     if (auto child = c.lock()) child->parent_ = nullptr;
   // Popups made here have widgets that are Qt children of ours, also once
-  // closed: they must outlive ours. A dialog running over the window (an
-  // alert, a panel) ends as cancelled: it would go with our widget, but that
-  // is deleted only once the event being handled is over, and the dialog
-  // may run inside that handling.
+  // closed: they must outlive ours.
   if (widget_) {
+    endPopUpsOver(*widget_);
     const QObjectList kids = widget_->children();  // changes as they leave
     for (QObject* o : kids) {
       if (auto* w = dynamic_cast<WindowWidget*>(o)) {
         w->hide();
         w->setParent(nullptr);
-      } else if (auto* d = qobject_cast<QDialog*>(o)) {
-        d->reject();
       }
     }
   }
