@@ -540,6 +540,7 @@ std::string windowMismatches(const Flow& f) {
   const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
   TopView& top = f.w->top();
   compare("name", top.presetNameTF->stringValue(), unit.nameText());
+  compare("list row", f.rowName(f.unit().editBuffer().preset - 1), unit.nameText());
   compare("EXP label", top.expValueLabel->stringValue(), TopView::expLabelText({fn[0], fn[1], fn[2]}));
   compare("EXP VOL", onOff(top.expVolSwitch->isOn()), onOff(vol[0] != 0));
 
@@ -741,6 +742,7 @@ const InPlaceChange kInPlaceChanges[] = {
        f.unit().setExpVolume(1, 20, 30);
        f.unit().savePreset(n, "Panel Saved");
        ASSERT_TRUE(waitUntil([&] { return f.shownName() == "Panel Saved"; }));
+       ASSERT_TRUE(f.waitForRowName(n - 1, "Panel Saved"));
        std::atomic<int> restored{-1};
        std::thread restore([&] { restored = backups->recallBackUp(file.string()) ? 1 : 0; });
        const bool ended = dispatch::runMainLoopUntil([&] { return restored >= 0; }, kStartUpBound);

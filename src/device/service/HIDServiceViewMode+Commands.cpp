@@ -172,7 +172,10 @@ void HIDServiceViewMode::presetWritten(std::span<const uint8_t> payload) {
   }
   PendingWrite write = std::move(*it);
   pendingWrites_.erase(it);
-  cache_[static_cast<size_t>(write.n - 1)] = write.preset;
+  HIDServiceModuleModePtr& cached = cache_[static_cast<size_t>(write.n - 1)];
+  // A name changed (a restore's, say): the unit list reads the names again.
+  if (!cached || cached->presetName.get() != write.preset->presetName.get()) postReloadPresetName();
+  cached = write.preset;
   // The current preset written: the records show what the unit now holds,
   // its EXP words included. A reload asked for before this (an import's)
   // found the cache as it was.

@@ -206,10 +206,11 @@ public:
   // Writes `record` into slot `index` (0 to 199) of the unit. When the unit
   // confirms the write (0x43), the preset cache takes the record, the current
   // records are reloaded from it when the slot is the current preset (the
-  // edited module with its EXP words), and `result` gets 1; until then they
-  // keep what the unit held. Confirmations carry no reliable sequence number:
-  // each is matched to the oldest unconfirmed write of the preset number it
-  // names, else to the oldest of all.
+  // edited module with its EXP words), the unit list is told when the name
+  // changed, and `result` gets 1; until then they keep what the unit held.
+  // Confirmations carry no reliable sequence number: each is matched to the
+  // oldest unconfirmed write of the preset number it names, else to the
+  // oldest of all.
   void sendPresetDataToDevice(const HIDServiceModuleMode& record, int index, ImportBlock result);
   // Preset writes sent and not confirmed yet.
   size_t pendingPresetWrites() const;
