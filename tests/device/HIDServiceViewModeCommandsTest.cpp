@@ -212,8 +212,9 @@ TEST(HIDServiceViewModeCommands, PresetWrite) {
   std::vector<std::string> confirmed;
   for (int index : {30, 31, 32}) {
     record->setPresetName("W" + std::to_string(index + 1));
-    r.service->sendPresetDataToDevice(*record, index,
-                                      [&, index](long) { confirmed.push_back("W" + std::to_string(index + 1)); });
+    r.service->sendPresetDataToDevice(*record, index, [&, index](long result) {
+      confirmed.push_back("W" + std::to_string(index + 1) + (result == 1 ? "" : " lost"));
+    });
   }
   r.feed(0x43, {32});
   r.feed(0x43, {0});
@@ -222,16 +223,38 @@ TEST(HIDServiceViewModeCommands, PresetWrite) {
   EXPECT_EQ(r.service->cachedPreset(32)->presetName.get(), "W32");
   EXPECT_EQ(r.service->cachedPreset(33)->presetName.get(), "P33");
   EXPECT_EQ(r.service->presetAllData()->presetName.get(), "Imported");
-  // A write never confirmed in time is given up: a late confirmation does
-  // not make the cache take it.
+  // A write never confirmed in time is given up and its block told so: a
+  // late confirmation does not make the cache take it.
   HIDServiceViewMode::Timing timing = r.service->timing();
   timing.presetWriteExpiry = std::chrono::milliseconds(1);
   r.service->setTiming(timing);
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   r.feed(0x43, {33});
-  EXPECT_EQ(confirmed.size(), 2u);
+  EXPECT_EQ(confirmed, (std::vector<std::string>{"W32", "W31", "W33 lost"}));
   EXPECT_EQ(r.service->cachedPreset(33)->presetName.get(), "P33");
   EXPECT_EQ(r.service->pendingPresetWrites(), 0u);
+  r.take();
+
+  // The current preset's write lost by its bound, with an edit not saved:
+  // the edits wait until the unit has sent the record and its current
+  // preset, asked for again, and the edit stays unsaved.
+  timing.currentPresetAnswer = kBound;
+  r.service->setTiming(timing);
+  r.service->setDidChangeData(1);
+  std::atomic<long> lost{-1};
+  r.service->sendPresetDataToDevice(*record, 19, [&](long result) { lost = result; });
+  EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
+  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return lost == HIDServiceViewMode::kPresetWriteLost; }, kBound));
+  const std::vector<Sent> asked = r.take();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[1], (Sent{0xA1, {20}}));
+  EXPECT_EQ(asked[2], (Sent{0xA0, {0}}));
+  r.feed(0x21, presetRecord(20, "On The Unit"));
+  EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
+  r.feed(0x30, currentPreset(20, 7));
+  EXPECT_FALSE(r.service->awaitingCurrentPreset.get());
+  EXPECT_EQ(r.service->presetAllData()->presetName.get(), "On The Unit");
+  EXPECT_EQ(r.service->didChangeData.get(), 1);
   r.take();
 
   r.service->sendPresetDataToDevice(*record, 200, nullptr);

@@ -147,9 +147,10 @@ struct LibraryRig {
       parts.popUps = unit.sim.popUps;
       parts.nameLoadDelay = std::chrono::milliseconds(0);
       unitList = PresetView::create(parts);
-      // Polled often, waited for long: a loaded machine may be slow to confirm.
-      unitList->importWait = std::chrono::milliseconds(50);
-      unitList->importWaits = 200;
+      // A loaded machine may be slow to confirm.
+      auto timing = unit.sim.service->timing();
+      timing.presetWriteExpiry = kBound;
+      unit.sim.service->setTiming(timing);
       unitList->setFrame({0, 0, 260, 300});
       window->contentView()->addSubview(unitList);
       EXPECT_TRUE(dispatch::runMainLoopUntil([&] { return unitList->deviceTableView->numberOfRows() == 200; }, kBound));

@@ -26,6 +26,7 @@
 #include "screens/presets/PresetDragData.h"
 #include "device/backup/SettingViewModel.h"
 #include "device/service/PresetManager.h"
+#include "sim/faults/FaultBackend.h"
 #include "sim/unit/UnitTransfer.h"
 
 using namespace flow_test;
@@ -38,16 +39,21 @@ namespace {
 constexpr uint8_t kSetPage = App::kSetPage;
 constexpr uint8_t kDelayWords = App::kSetModuleWords + 7;
 
-// The main window started on the simulated unit, and its driver.
+// The main window started on the simulated unit, and its driver. The link
+// passes through a fault plan, which is empty unless a test arms it.
 struct Flow {
   ShellRig rig;
   std::unique_ptr<MainWindowDriver> w;
+  std::shared_ptr<sim::FaultPlan> faults = std::make_shared<sim::FaultPlan>();
 
   // The unit's service as the program makes it (tips and question closing
   // through the window's pop-up service), with the given catalogue.
   explicit Flow(HIDServiceViewMode::CatalogueLoader catalogue = loadTestCatalogue,
                 const std::function<void(App&)>& prepareUnit = nullptr) {
     if (prepareUnit) prepareUnit(*rig.sim.app);
+    const HIDClass::Timing link = rig.sim.hid->hidclass().timing();
+    rig.sim.hid = libupdate_zarvo::create(std::make_shared<sim::FaultBackend>(rig.sim.backend, faults));
+    rig.sim.hid->hidclass().setTiming(link);
     HIDServiceViewMode::Parts parts;
     parts.zrHID = rig.sim.hid;
     parts.loadCatalogue = std::move(catalogue);
@@ -540,6 +546,7 @@ std::string windowMismatches(const Flow& f) {
   const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
   TopView& top = f.w->top();
   compare("name", top.presetNameTF->stringValue(), unit.nameText());
+  compare("list row", f.rowName(f.unit().editBuffer().preset - 1), unit.nameText());
   compare("EXP label", top.expValueLabel->stringValue(), TopView::expLabelText({fn[0], fn[1], fn[2]}));
   compare("EXP VOL", onOff(top.expVolSwitch->isOn()), onOff(vol[0] != 0));
 
@@ -672,23 +679,105 @@ void dropFileOnRow(Flow& f, const std::string& name, long row) {
   f.w->answer("YES");
 }
 
+// Drops on the current preset's row the preset file "Imported": preset 8's
+// modules with the pedal on AMP, its volume on from 7 to 77.
+void importOntoTheCurrentPreset(Flow& f) {
+  PresetManager::Environment env;
+  env.service = PresetManager::serviceFor(f.rig.sim.service);
+  env.defaults = f.rig.defaults;
+  std::string exported;
+  ASSERT_TRUE(PresetManager::ExportPreset(env, 7, [&](const std::string& name) { exported = name; }));
+  const fs::path folder = f.rig.manager->filePath.get();
+  nlohmann::json file = nlohmann::json::parse(std::ifstream(folder / (exported + ".pqv")));
+  file["Exp"] = {{"MODULE_CTRL", 2}, {"PARA_CTRL", 1}, {"FUN_SWITCH", 1},
+                 {"VOL_SWITCH", 1},  {"VOL_MIN", 7},    {"VOL_MAX", 77}};
+  std::ofstream(folder / "Imported.pqv") << file.dump(1);
+  dropFileOnRow(f, "Imported", f.unit().editBuffer().preset - 1);
+}
+
+bool holdsTheImport(const App::Preset& p) { return p.expVolume == std::array<uint16_t, 3>{1, 7, 77}; }
+
+// A knob the editor shows.
+GGEffectParmaViewPtr shownKnob(const Flow& f) {
+  for (const auto& [key, cell] : f.w->editor().cellSource())
+    if (cell->window() && cell->itemModel() && cell->itemModel()->slot()) return cell;
+  return nullptr;
+}
+
+// An import whose write the unit never confirms, after a knob turned and
+// not saved: the failure is told, and the window is left showing what the
+// unit holds (`taken`: the write itself, or else the turned knob), still
+// modified.
+void importNeverConfirmed(Flow& f, const std::vector<sim::FrameRule>& lost, bool taken) {
+  auto timing = f.rig.sim.service->timing();
+  timing.presetWriteExpiry = std::chrono::milliseconds(300);
+  timing.currentPresetAnswer = std::chrono::milliseconds(300);
+  f.rig.sim.service->setTiming(timing);
+  ASSERT_TRUE(f.w->waitForTipsGone());
+  const GGEffectParmaViewPtr knob = shownKnob(f);
+  ASSERT_TRUE(knob);
+  f.dragKnob(knob);
+  f.settle();
+  ASSERT_EQ(f.modified(), 1);
+  const App::Preset turned = f.unit().editBuffer().data;
+  for (const sim::FrameRule& rule : lost) f.faults->add(rule);
+  importOntoTheCurrentPreset(f);
+  ASSERT_TRUE(f.w->waitForTip("Preset failed,Please try again."));
+  EXPECT_EQ(holdsTheImport(f.unit().editBuffer().data), taken);
+  if (taken) return;
+  EXPECT_EQ(f.unit().editBuffer().data.block, turned.block);
+  EXPECT_EQ(f.modified(), 1);
+}
+
 const InPlaceChange kInPlaceChanges[] = {
     {"ImportOntoIt",
      [](Flow& f) {
-       // Preset 8's modules with the pedal on AMP, its volume on from 7 to 77.
-       PresetManager::Environment env;
-       env.service = PresetManager::serviceFor(f.rig.sim.service);
-       env.defaults = f.rig.defaults;
-       std::string exported;
-       ASSERT_TRUE(PresetManager::ExportPreset(env, 7, [&](const std::string& name) { exported = name; }));
-       const fs::path folder = f.rig.manager->filePath.get();
-       nlohmann::json file = nlohmann::json::parse(std::ifstream(folder / (exported + ".pqv")));
-       file["Exp"] = {{"MODULE_CTRL", 2}, {"PARA_CTRL", 1}, {"FUN_SWITCH", 1},
-                      {"VOL_SWITCH", 1},  {"VOL_MIN", 7},    {"VOL_MAX", 77}};
-       std::ofstream(folder / "Imported.pqv") << file.dump(1);
-       dropFileOnRow(f, "Imported", f.unit().editBuffer().preset - 1);
+       importOntoTheCurrentPreset(f);
        ASSERT_TRUE(f.w->waitForTip("Preset import successful!"));
-       ASSERT_EQ(f.unit().editBuffer().data.expVolume, (std::array<uint16_t, 3>{1, 7, 77}));
+       ASSERT_TRUE(holdsTheImport(f.unit().editBuffer().data));
+     }},
+    {"ImportOntoItConfirmedLate",
+     [](Flow& f) {
+       // While the unit's confirmation is held back, an EXP edit and a knob
+       // edit are tried: neither reaches the unit, which holds the import.
+       auto timing = f.rig.sim.service->timing();
+       timing.presetWriteExpiry = kBound;
+       f.rig.sim.service->setTiming(timing);
+       ASSERT_TRUE(f.w->waitForTipsGone());
+       const GGEffectParmaViewPtr knob = shownKnob(f);
+       ASSERT_TRUE(knob);
+       f.faults->add({sim::Way::UnitToHost, App::kPresetWritten, 1, sim::FrameFault::Withhold, {}});
+       importOntoTheCurrentPreset(f);
+       ASSERT_TRUE(unitComesTo(f, holdsTheImport));
+       const App::Preset imported = f.unit().editBuffer().data;
+       f.picture("main-window-writing.png");
+       f.w->click(*f.w->top().expButton);
+       if (f.w->top().isExpShown()) {
+         f.w->window().layoutIfNeeded();
+         f.w->click(*expScreen(f)->minVolSliderView->upButton.lock());
+         f.w->click(*expScreen(f)->closeButton.lock());
+       }
+       f.dragKnob(knob);
+       f.settle();
+       EXPECT_TRUE(holdsTheImport(f.unit().editBuffer().data));
+       EXPECT_EQ(f.unit().editBuffer().data.block, imported.block);
+       f.faults->release();
+       ASSERT_TRUE(f.w->waitForTip("Preset import successful!"));
+     }},
+    {"ImportOntoItLostOnTheWay",
+     [](Flow& f) {
+       // The write is lost on its way, and so is the request for the unit's
+       // current preset after the time-out: the window keeps the turned knob.
+       const int asked = f.faults->frames(sim::Way::HostToUnit, App::kSlotNamesTaken) + 1;
+       importNeverConfirmed(f,
+                            {{sim::Way::HostToUnit, App::kWritePreset, 1, sim::FrameFault::Drop, {}},
+                             {sim::Way::HostToUnit, App::kSlotNamesTaken, asked, sim::FrameFault::Drop, {}}},
+                            false);
+     }},
+    {"ImportOntoItNeverConfirmed",
+     [](Flow& f) {
+       // The unit takes the write; only its confirmation is lost.
+       importNeverConfirmed(f, {{sim::Way::UnitToHost, App::kPresetWritten, 1, sim::FrameFault::Withhold, {}}}, true);
      }},
     {"ClearIt",
      [](Flow& f) {
@@ -741,6 +830,7 @@ const InPlaceChange kInPlaceChanges[] = {
        f.unit().setExpVolume(1, 20, 30);
        f.unit().savePreset(n, "Panel Saved");
        ASSERT_TRUE(waitUntil([&] { return f.shownName() == "Panel Saved"; }));
+       ASSERT_TRUE(f.waitForRowName(n - 1, "Panel Saved"));
        std::atomic<int> restored{-1};
        std::thread restore([&] { restored = backups->recallBackUp(file.string()) ? 1 : 0; });
        const bool ended = dispatch::runMainLoopUntil([&] { return restored >= 0; }, kStartUpBound);

@@ -50,9 +50,10 @@ struct ListRig {
     parts.emptyPreset = std::filesystem::path(QV450_RESOURCES_DIR) / "Empty.pqv";
     parts.nameLoadDelay = std::chrono::milliseconds(0);
     list = PresetView::create(parts);
-    // Polled often, waited for long: a loaded machine may be slow to confirm.
-    list->importWait = std::chrono::milliseconds(50);
-    list->importWaits = 200;
+    // A loaded machine may be slow to confirm.
+    auto timing = unit.sim.service->timing();
+    timing.presetWriteExpiry = kBound;
+    unit.sim.service->setTiming(timing);
     list->setFrame({0, 0, 260, 520});
     window->makeKeyAndOrderFront();
     window->contentView()->addSubview(list);

@@ -153,8 +153,12 @@ void HIDServiceViewMode::sendPresetDataToDevice(const HIDServiceModuleMode& reco
   importBlockSet_ = false;
   dropExpiredWrites();
   // The cache follows the unit: the record goes in when the unit confirms.
-  pendingWrites_.push_back({n, copy, std::move(result), std::chrono::steady_clock::now()});
+  const uint64_t serial = ++writeSerial_;
+  const bool current = presetAllData_->selectedPreset.get() == n;
+  pendingWrites_.push_back({n, copy, std::move(result), std::chrono::steady_clock::now(), serial, current});
   send(host::kWritePreset, bytes);
+  armWriteBound(serial);
+  updateAwaiting();
 }
 
 // 0x43 (HID thread, under the lock): the unit stored a preset write.
@@ -172,21 +176,75 @@ void HIDServiceViewMode::presetWritten(std::span<const uint8_t> payload) {
   }
   PendingWrite write = std::move(*it);
   pendingWrites_.erase(it);
-  cache_[static_cast<size_t>(write.n - 1)] = write.preset;
+  HIDServiceModuleModePtr& cached = cache_[static_cast<size_t>(write.n - 1)];
+  // A name changed (a restore's, say): the unit list reads the names again.
+  if (!cached || cached->presetName.get() != write.preset->presetName.get()) postReloadPresetName();
+  cached = write.preset;
   // The current preset written: the records show what the unit now holds,
-  // its EXP words included. A reload asked for before this (an import's)
-  // found the cache as it was.
+  // its EXP words included.
   if (presetAllData_->selectedPreset.get() == write.n) loadPresetFromCache(write.n, false);
   if (ImportBlock block = std::move(write.block)) afterUnlock([block] { block(1); });
+  updateAwaiting();
 }
 
-// Under the lock: forgets writes the unit has not confirmed in time.
+// Under the lock: gives up the writes the unit has not confirmed in time.
 void HIDServiceViewMode::dropExpiredWrites() {
   const auto now = std::chrono::steady_clock::now();
-  while (!pendingWrites_.empty() && now - pendingWrites_.front().sent > timing_.presetWriteExpiry) {
-    FND_LOG_AT("HIDServiceViewMode", "preset %d write never confirmed", pendingWrites_.front().n);
-    pendingWrites_.pop_front();
-  }
+  while (!pendingWrites_.empty() && now - pendingWrites_.front().sent > timing_.presetWriteExpiry) writeLost(0);
+}
+
+// Under the lock: the write `serial` is lost unless the unit confirms it
+// within the expiry.
+void HIDServiceViewMode::armWriteBound(uint64_t serial) {
+  std::weak_ptr<HIDServiceViewMode> weak = std::static_pointer_cast<HIDServiceViewMode>(shared_from_this());
+  dispatch::Queue::global()->after(timing_.presetWriteExpiry, [weak, serial] {
+    auto self = weak.lock();
+    if (!self) return;
+    Locked locked(*self);
+    const auto& writes = self->pendingWrites_;
+    const auto it =
+        std::find_if(writes.begin(), writes.end(), [serial](const PendingWrite& w) { return w.serial == serial; });
+    if (it != writes.end()) self->writeLost(static_cast<size_t>(it - writes.begin()));
+  });
+}
+
+// Under the lock: the write at `index` was not confirmed in time.
+void HIDServiceViewMode::writeLost(size_t index) {
+  PendingWrite write = std::move(pendingWrites_[index]);
+  pendingWrites_.erase(pendingWrites_.begin() + static_cast<std::ptrdiff_t>(index));
+  FND_LOG_AT("HIDServiceViewMode", "preset %d write never confirmed", write.n);
+  if (ImportBlock block = std::move(write.block)) afterUnlock([block] { block(kPresetWriteLost); });
+  if (write.current) askForCurrentPreset(write.n);
+  updateAwaiting();
+}
+
+// Under the lock, after a lost write of the current preset n, which the unit
+// may or may not have stored: it is asked for its record of n (answered by
+// 0x21, which the cache takes) and for its current preset (answered by 0x30,
+// as after the slot names at the start). Until the answer, or its bound, the
+// records stay as they are and the edits wait.
+void HIDServiceViewMode::askForCurrentPreset(int n) {
+  send(host::kRequestRecord, {static_cast<uint8_t>(n)});
+  send(host::kSlotNamesAck, {0x00});
+  currentPresetAsked_ = true;
+  const uint64_t ask = ++currentPresetAsks_;
+  std::weak_ptr<HIDServiceViewMode> weak = std::static_pointer_cast<HIDServiceViewMode>(shared_from_this());
+  dispatch::Queue::global()->after(timing_.currentPresetAnswer, [weak, ask] {
+    auto self = weak.lock();
+    if (!self) return;
+    Locked locked(*self);
+    if (!self->currentPresetAsked_ || self->currentPresetAsks_ != ask) return;
+    FND_LOG_AT("HIDServiceViewMode", "the current preset asked for did not come");
+    self->currentPresetAsked_ = false;
+    self->updateAwaiting();
+  });
+}
+
+// Under the lock.
+void HIDServiceViewMode::updateAwaiting() {
+  const bool awaiting = currentPresetAsked_ || std::any_of(pendingWrites_.begin(), pendingWrites_.end(),
+                                                           [](const PendingWrite& w) { return w.current; });
+  if (awaitingCurrentPreset.get() != awaiting) awaitingCurrentPreset.set(awaiting);
 }
 
 void HIDServiceViewMode::sendThreeWords(uint8_t code, const std::vector<int>& words) {

@@ -27,6 +27,7 @@ HIDServiceViewModePtr HIDServiceViewMode::create(Parts parts) { return fnd::make
 HIDServiceViewMode::HIDServiceViewMode(Parts parts)
     : deviceStatus(this, "deviceStatus"),
       didChangeData(this, "didChangeData", 0),
+      awaitingCurrentPreset(this, "awaitingCurrentPreset", false),
       parts_(std::move(parts)),
       zrHID_(parts_.zrHID),
       timing_(parts_.timing),

@@ -71,8 +71,12 @@ public:
     // preset record has answered.
     std::chrono::milliseconds bulkReadRetry{2000};
     // A preset write the unit has not confirmed within this is taken as
-    // lost: a confirmation coming later is not matched to it.
-    std::chrono::milliseconds presetWriteExpiry{5000};
+    // lost: its block gets kPresetWriteLost, and a confirmation coming later
+    // is not matched to it.
+    std::chrono::milliseconds presetWriteExpiry{3000};
+    // After a lost write of the current preset, the unit's answer to the
+    // request for its current preset is waited for this long.
+    std::chrono::milliseconds currentPresetAnswer{3000};
   };
 
   using ProgressBlock = std::function<void(int)>;
@@ -117,6 +121,12 @@ public:
   fnd::Property<std::optional<std::string>> deviceStatus;
   // 1 while the current preset has edits not saved into the unit, else 0.
   fnd::Property<int> didChangeData;
+  // True while the current records may not be what the unit holds: a write
+  // of the current preset waits for the unit's confirmation, or, after one
+  // was lost, for the unit's answer to the request for its current preset.
+  // Edits made meanwhile would be built on words the unit may no longer hold.
+  // Each wait is bounded (Timing).
+  fnd::Property<bool> awaitingCurrentPreset;
 
   // The stable records.
   HIDServiceModuleModePtr presetAllData() const { return presetAllData_; }
@@ -206,11 +216,18 @@ public:
   // Writes `record` into slot `index` (0 to 199) of the unit. When the unit
   // confirms the write (0x43), the preset cache takes the record, the current
   // records are reloaded from it when the slot is the current preset (the
-  // edited module with its EXP words), and `result` gets 1; until then they
-  // keep what the unit held. Confirmations carry no reliable sequence number:
-  // each is matched to the oldest unconfirmed write of the preset number it
-  // names, else to the oldest of all.
+  // edited module with its EXP words), the unit list is told when the name
+  // changed, and `result` gets 1; until then they keep what the unit held.
+  // Confirmations carry no reliable sequence number: each is matched to the
+  // oldest unconfirmed write of the preset number it names, else to the
+  // oldest of all. A write not confirmed within Timing::presetWriteExpiry is
+  // lost: `result` gets kPresetWriteLost (on a thread of the global queue, or
+  // the thread that found it lost), and for the current preset the unit is
+  // asked for that preset's record and for its current preset, as it may or
+  // may not have taken the write; awaitingCurrentPreset stays set until they
+  // came or Timing::currentPresetAnswer passed.
   void sendPresetDataToDevice(const HIDServiceModuleMode& record, int index, ImportBlock result);
+  static constexpr long kPresetWriteLost = 0;
   // Preset writes sent and not confirmed yet.
   size_t pendingPresetWrites() const;
   // EXP assignment [module, parameter, on] and EXP volume [on, min, max];
@@ -285,6 +302,10 @@ private:
   void transferAcknowledged(uint8_t cmd, std::span<const uint8_t> payload);
   void presetWritten(std::span<const uint8_t> payload);
   void dropExpiredWrites();
+  void armWriteBound(uint64_t serial);
+  void writeLost(size_t index);
+  void askForCurrentPreset(int n);
+  void updateAwaiting();
 
   // Loads preset n from the cache into the current records; false when it is
   // not there.
@@ -324,8 +345,15 @@ private:
     HIDServiceModuleModePtr preset;
     ImportBlock block;
     std::chrono::steady_clock::time_point sent;
+    uint64_t serial = 0;
+    bool current = false;  // the current preset when sent
   };
   std::deque<PendingWrite> pendingWrites_;
+  uint64_t writeSerial_ = 0;
+  // The current preset was asked for after a lost write of it, and the
+  // number of that request (its bound ends only its own).
+  bool currentPresetAsked_ = false;
+  uint64_t currentPresetAsks_ = 0;
   bool initialised_ = false;
   // The last progress value reported (0 until a preset record arrived).
   std::atomic<int> lastProgress_{0};

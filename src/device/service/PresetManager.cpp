@@ -61,7 +61,6 @@ public:
                               std::function<void(long)> result) override {
     service_->sendPresetDataToDevice(*preset, static_cast<int>(index), std::move(result));
   }
-  void updateCurrentPreset() override { service_->updateCurrentPreset(); }
 
 private:
   std::shared_ptr<HIDServiceViewMode> service_;
@@ -207,11 +206,8 @@ bool PresetManager::ImportPreset(const Environment& env, const std::string& path
     return false;
   }
 
+  // Into the current preset too, the records take the file when the unit
+  // confirms the write, not before.
   env.service->sendPresetDataToDevice(imported.preset, index, std::move(result));
-  const std::optional<int> selected = current->selectedPreset.get();
-  if (selected && *selected == index + 1) {
-    fnd::log("preset import into the current preset: %ld %d", index + 1, *selected);
-    env.service->updateCurrentPreset();
-  }
   return true;
 }

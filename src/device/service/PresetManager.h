@@ -34,12 +34,10 @@ public:
   // The effect catalogue as loaded from "preset.json".
   virtual nlohmann::json presetInfoDic() const = 0;
   // Sends a preset record into unit preset index + 1; `result` is kept and
-  // called with 1 when the unit confirms the write.
+  // called with 1 when the unit confirms the write (which then shows in the
+  // records, the current ones included), with another value when it does not.
   virtual void sendPresetDataToDevice(const HIDServiceModuleModePtr& preset, long index,
                                       std::function<void(long)> result) = 0;
-  // Shows a preset just written into the current slot on the unit and in the
-  // records.
-  virtual void updateCurrentPreset() = 0;
 };
 
 // Where the preset files' messages go: a warning tip for a refused import

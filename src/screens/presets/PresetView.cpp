@@ -31,8 +31,6 @@ struct PresetView::Import {
   std::vector<std::string> names;
   long base = 0;
   size_t next = 0;
-  int waits = 0;
-  std::shared_ptr<std::atomic<bool>> done;
 };
 
 std::shared_ptr<PresetView> PresetView::create(Parts parts) { return fnd::make<PresetView>(std::move(parts)); }
@@ -360,41 +358,24 @@ void PresetView::importNext(std::shared_ptr<Import> import) {
   }
   const std::string name = import->names[import->next];
   const std::string path = parts_.manager->filePath.get() + "/" + name + ".pqv";
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  import->done = done;
-  import->waits = 0;
   std::weak_ptr<PresetView> weak = std::static_pointer_cast<PresetView>(shared_from_this());
   auto popUps = parts_.popUps;
-  const bool taken = PresetManager::ImportPreset(importEnvironment(), path, slot, [done, weak, popUps, name](long r) {
-    if (r == 1) {
-      done->store(true);
-      return;
-    }
-    dispatch::Queue::main()->async([weak, popUps, name] {
-      popUps->showFailWithTip("Wrong '" + name + "' file data format!", nullptr);
-      if (auto s = weak.lock()) s->presetVM->loadData();
-    });
-  });
-  if (!taken) {
-    presetVM->loadData();
-    return;
-  }
-  waitForImport(import);
-}
-
-void PresetView::waitForImport(std::shared_ptr<Import> import) {
-  if (import->done->load()) {
-    ++import->next;
-    importNext(import);
-    return;
-  }
-  if (import->waits >= importWaits) {
-    parts_.popUps->showWarningWithTip("Preset failed,Please try again.", nullptr);
-    return;
-  }
-  ++import->waits;
-  std::weak_ptr<PresetView> weak = std::static_pointer_cast<PresetView>(shared_from_this());
-  dispatch::Queue::main()->after(importWait, [weak, import] {
-    if (auto s = weak.lock()) s->waitForImport(import);
-  });
+  // The service calls the block once: 1 when the unit confirmed the write,
+  // kPresetWriteLost when it did not in time.
+  const bool taken =
+      PresetManager::ImportPreset(importEnvironment(), path, slot, [weak, popUps, name, import](long r) {
+        dispatch::Queue::main()->async([weak, popUps, name, import, r] {
+          auto s = weak.lock();
+          if (r == 1) {
+            ++import->next;
+            if (s) s->importNext(import);
+          } else if (r == HIDServiceViewMode::kPresetWriteLost) {
+            popUps->showWarningWithTip("Preset failed,Please try again.", nullptr);
+          } else {
+            popUps->showFailWithTip("Wrong '" + name + "' file data format!", nullptr);
+            if (s) s->presetVM->loadData();
+          }
+        });
+      });
+  if (!taken) presetVM->loadData();
 }

@@ -5,7 +5,8 @@
 // current preset has unsaved edits. The context menu copies, pastes, clears
 // and renames presets in the unit. Rows drag out under the pasteboard type
 // "drag"; preset file names dropped from another list are imported into the
-// unit from the drop row on, one file after the other.
+// unit from the drop row on, one file after the other, each once the unit has
+// confirmed the one before (the device service bounds that wait).
 //
 // Every action on a row outside the unit's 200 slots (a click beside the
 // rows, a drop below the last row or with more files than slots left) sends
@@ -14,7 +15,6 @@
 // Main thread only.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -55,11 +55,6 @@ public:
   static std::shared_ptr<PresetView> create() { return create(Parts{}); }
   std::string className() const override { return "PresetView"; }
   bool isFlipped() const override { return true; }
-
-  // How long a dropped file may wait for the unit's confirmation: this many
-  // waits of importWait each.
-  std::chrono::milliseconds importWait{500};
-  int importWaits = 6;
 
   std::shared_ptr<ui::TextField> presetTypeTitle;
   std::shared_ptr<ui::View> presetTitleView;
@@ -111,7 +106,6 @@ private:
   void closeOverlay();
   struct Import;
   void importNext(std::shared_ptr<Import> import);
-  void waitForImport(std::shared_ptr<Import> import);
   PresetManager::Environment importEnvironment() const;
 
   Parts parts_;

@@ -54,7 +54,7 @@ public:
   void sendChangePreset(int n);
   // Writes the record of slot `source` into slot `target` (both 0 to 199;
   // others do nothing): "Paste successful!" and a name load once the unit
-  // confirms, "Paste failed." on any other answer.
+  // confirms, "Paste failed." on any other answer or none in time.
   void PastPresetWithCopy(long source, long target);
 
   explicit PresetViewModel(Parts parts);

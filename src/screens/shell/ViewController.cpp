@@ -8,6 +8,7 @@
 #include "controls/StartLoadingView.h"
 #include "layout/LCConstraintMaker.h"
 #include "layout/LCViewAdditions.h"
+#include "platform/dispatch/OnMain.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/foundation/Files.h"
 #include "platform/foundation/Log.h"
@@ -20,6 +21,8 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/Workspace.h"
+#include "reactive/RSObservation.h"
+#include "reactive/RSSignal.h"
 #include "screens/models/GGEffectFunManager.h"
 #include "screens/shell/RootWindowConroller.h"
 #include "screens/shell/UpdateWindowController.h"
@@ -239,6 +242,33 @@ void ViewController::prepareUI() {
     m.right().equalTo(effectBg).offset(-22);
     m.bottom().equalTo(lc_bottom(localPresetView)).offset(10);
   });
+
+  std::weak_ptr<ViewController> weak = std::static_pointer_cast<ViewController>(shared_from_this());
+  rs_valuesForKeyPath(hid, "awaitingCurrentPreset", this)->subscribeNext([weak](const fnd::Value&) {
+    dispatch::onMain(weak, [](ViewController& vc) { vc.followCurrentPresetWrites(); });
+  });
+}
+
+std::shared_ptr<GGPopView> ViewController::writeHold() const {
+  auto hold = writeHold_.lock();
+  return hold && !hold->isFinished() && hold->superview() ? hold : nullptr;
+}
+
+// As the service's state is now: a change seen late finds the state it led
+// to.
+void ViewController::followCurrentPresetWrites() {
+  const bool awaiting = hid->awaitingCurrentPreset.get();
+  auto hold = writeHold();
+  if (awaiting && !hold && !ending_) {
+    auto loading = ui::View::create<StartLoadingView>();
+    loading->setFrame(ui::Rect(0, 0, kLoadingWidth, kLoadingHeight));
+    hold = GGPopView::ShowCoustomView(loading, view());
+    if (hold) hold->setDontTouchDissmiss(true);
+    writeHold_ = hold;
+  } else if (!awaiting && hold) {
+    hold->hideAnimated(false);
+    writeHold_.reset();
+  }
 }
 
 std::shared_ptr<UpdateWindowController> ViewController::updateVC() {

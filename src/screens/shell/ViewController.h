@@ -12,6 +12,10 @@
 //    while the unit is silent, and ends the read through its disconnection
 //    handling when it cannot finish. At the read's end the main screen is
 //    built, once; later reports of the current preset build nothing.
+//  - While a write of the current preset waits for the unit (and after a lost
+//    one, for the unit's current preset), the views may show words the unit
+//    no longer holds: the loading pop-up covers the main screen and takes its
+//    clicks, so that no edit is built on them.
 //  - Losing the unit, at any time, gives one final alert and ends the process.
 //
 // Main thread, except the service's callbacks, which move their work to the
@@ -113,6 +117,10 @@ public:
 
 private:
   void connect();
+  // Shows the pop-up that holds the edits while the service awaits the
+  // current preset, and closes it after.
+  void followCurrentPresetWrites();
+  std::shared_ptr<GGPopView> writeHold() const;
   void unitLost();
   // The unit left after a firmware update that got to its end.
   bool updateSucceeded();
@@ -120,6 +128,7 @@ private:
   std::shared_ptr<fnd::UserDefaults> defaults_;
   std::shared_ptr<UpdateWindowController> updateVC_;
   std::weak_ptr<StartLoadingView> loadingView_;
+  std::weak_ptr<GGPopView> writeHold_;
   bool built_ = false;
   bool ending_ = false;
 };
