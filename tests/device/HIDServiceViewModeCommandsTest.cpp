@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "HIDServiceViewModeTestSupport.h"
+#include "device/records/PresetRecord.h"
 #include "platform/foundation/NotificationCenter.h"
 
 using namespace svc_test;
@@ -236,26 +237,31 @@ TEST(HIDServiceViewModeCommands, PresetWrite) {
   r.take();
 
   // The current preset's write lost by its bound, with an edit not saved:
-  // the edits wait until the unit has sent the record and its current
-  // preset, asked for again, and the edit stays unsaved.
+  // the edits wait until the unit has sent its record of the preset, asked
+  // for again. Not the write: the unit did not take it, the records and the
+  // unsaved edit stay. The write: the records show it.
   timing.currentPresetAnswer = kBound;
   r.service->setTiming(timing);
-  r.service->setDidChangeData(1);
-  std::atomic<long> lost{-1};
-  r.service->sendPresetDataToDevice(*record, 19, [&](long result) { lost = result; });
-  EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
-  ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return lost == HIDServiceViewMode::kPresetWriteLost; }, kBound));
-  const std::vector<Sent> asked = r.take();
-  ASSERT_EQ(asked.size(), 3u);
-  EXPECT_EQ(asked[1], (Sent{0xA1, {20}}));
-  EXPECT_EQ(asked[2], (Sent{0xA0, {0}}));
-  r.feed(0x21, presetRecord(20, "On The Unit"));
-  EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
-  r.feed(0x30, currentPreset(20, 7));
-  EXPECT_FALSE(r.service->awaitingCurrentPreset.get());
-  EXPECT_EQ(r.service->presetAllData()->presetName.get(), "On The Unit");
-  EXPECT_EQ(r.service->didChangeData.get(), 1);
-  r.take();
+  for (const bool taken : {false, true}) {
+    SCOPED_TRACE(taken ? "taken" : "not taken");
+    r.service->setDidChangeData(1);
+    std::atomic<long> lost{-1};
+    record->setPresetName(taken ? "Taken" : "Not Taken");
+    r.service->sendPresetDataToDevice(*record, 19, [&](long result) { lost = result; });
+    EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
+    ASSERT_TRUE(dispatch::runMainLoopUntil([&] { return lost == HIDServiceViewMode::kPresetWriteLost; }, kBound));
+    const std::vector<Sent> asked = r.take();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], (Sent{0xA1, {20}}));
+    EXPECT_TRUE(r.service->awaitingCurrentPreset.get());
+    const PresetRecord::Bytes written = PresetRecord::encode(*record, 20);
+    r.feed(0x21, taken ? Bytes(written.begin(), written.end()) : presetRecord(20, "On The Unit"));
+    EXPECT_FALSE(r.service->awaitingCurrentPreset.get());
+    EXPECT_EQ(r.service->presetAllData()->presetName.get(), taken ? "Taken" : "Imported");
+    EXPECT_EQ(r.service->cachedPreset(20)->presetName.get(), taken ? "Taken" : "On The Unit");
+    EXPECT_EQ(r.service->didChangeData.get(), 1);
+    EXPECT_TRUE(r.take().empty());
+  }
 
   r.service->sendPresetDataToDevice(*record, 200, nullptr);
   r.service->sendPresetDataToDevice(*record, -1, nullptr);

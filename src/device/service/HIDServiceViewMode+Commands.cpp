@@ -214,35 +214,51 @@ void HIDServiceViewMode::writeLost(size_t index) {
   pendingWrites_.erase(pendingWrites_.begin() + static_cast<std::ptrdiff_t>(index));
   FND_LOG_AT("HIDServiceViewMode", "preset %d write never confirmed", write.n);
   if (ImportBlock block = std::move(write.block)) afterUnlock([block] { block(kPresetWriteLost); });
-  if (write.current) askForCurrentPreset(write.n);
+  if (write.current) askWhetherWritten(write.n, write.preset);
   updateAwaiting();
 }
 
-// Under the lock, after a lost write of the current preset n, which the unit
-// may or may not have stored: it is asked for its record of n (answered by
-// 0x21, which the cache takes) and for its current preset (answered by 0x30,
-// as after the slot names at the start). Until the answer, or its bound, the
-// records stay as they are and the edits wait.
-void HIDServiceViewMode::askForCurrentPreset(int n) {
+// Under the lock, after a lost write of the current preset, which the unit
+// may or may not have stored (the write or only its confirmation lost): the
+// unit is asked for its record of that preset (0xA1, answered by 0x21, which
+// presetReadAgain compares with the write). Until the answer, or its bound,
+// the records stay as they are and the edits wait.
+void HIDServiceViewMode::askWhetherWritten(int n, const HIDServiceModuleModePtr& written) {
   send(host::kRequestRecord, {static_cast<uint8_t>(n)});
-  send(host::kSlotNamesAck, {0x00});
-  currentPresetAsked_ = true;
-  const uint64_t ask = ++currentPresetAsks_;
+  lostWrite_ = LostWrite{n, written, ++lostWriteAsks_};
   std::weak_ptr<HIDServiceViewMode> weak = std::static_pointer_cast<HIDServiceViewMode>(shared_from_this());
-  dispatch::Queue::global()->after(timing_.currentPresetAnswer, [weak, ask] {
+  dispatch::Queue::global()->after(timing_.currentPresetAnswer, [weak, ask = lostWrite_->ask] {
     auto self = weak.lock();
     if (!self) return;
     Locked locked(*self);
-    if (!self->currentPresetAsked_ || self->currentPresetAsks_ != ask) return;
-    FND_LOG_AT("HIDServiceViewMode", "the current preset asked for did not come");
-    self->currentPresetAsked_ = false;
+    if (!self->lostWrite_ || self->lostWrite_->ask != ask) return;
+    FND_LOG_AT("HIDServiceViewMode", "preset %d asked for after its lost write did not come", self->lostWrite_->n);
+    self->lostWrite_.reset();
     self->updateAwaiting();
   });
 }
 
+// Under the lock: the unit's record of preset n, read again. After a lost
+// write of the current preset it tells whether the unit took the write: if it
+// holds the written preset, the current records show it as on a confirmation;
+// otherwise the unit's edit buffer is still what the records show, edits not
+// saved included.
+void HIDServiceViewMode::presetReadAgain(int n, const HIDServiceModuleModePtr& record) {
+  HIDServiceModuleModePtr& cached = cache_[static_cast<size_t>(n - 1)];
+  if (!cached || cached->presetName.get() != record->presetName.get()) postReloadPresetName();
+  cached = record;
+  FND_LOG_AT("HIDServiceViewMode", "preset record %d read again", n);
+  if (!lostWrite_ || lostWrite_->n != n) return;
+  const bool taken = PresetRecord::encode(*record, n) == PresetRecord::encode(*lostWrite_->preset, n);
+  FND_LOG_AT("HIDServiceViewMode", "the unit %s the lost write of preset %d", taken ? "took" : "did not take", n);
+  if (taken && presetAllData_->selectedPreset.get() == n) loadPresetFromCache(n, false);
+  lostWrite_.reset();
+  updateAwaiting();
+}
+
 // Under the lock.
 void HIDServiceViewMode::updateAwaiting() {
-  const bool awaiting = currentPresetAsked_ || std::any_of(pendingWrites_.begin(), pendingWrites_.end(),
+  const bool awaiting = lostWrite_.has_value() || std::any_of(pendingWrites_.begin(), pendingWrites_.end(),
                                                            [](const PendingWrite& w) { return w.current; });
   if (awaitingCurrentPreset.get() != awaiting) awaitingCurrentPreset.set(awaiting);
 }

@@ -250,14 +250,9 @@ void HIDServiceViewMode::decodePresetRecord(uint8_t code, std::span<const uint8_
   }
   const bool wasMissing = std::find(missPack_.begin(), missPack_.end(), n) != missPack_.end();
   if (code == cmd::kMissingRecord && !wasMissing) {
-    // Not one the start-up read asked for (a preset whose write was lost is
-    // read again, say): stored, and no more; a changed name reaches the list.
-    HIDServiceModuleModePtr& cached = cache_[static_cast<size_t>(n - 1)];
-    const HIDServiceModuleModePtr record = PresetRecord::decode(payload.first(dev::preset_record::kSize));
-    if (!cached) bulkProgress_.fetch_add(1);
-    if (!cached || cached->presetName.get() != record->presetName.get()) postReloadPresetName();
-    cached = record;
-    FND_LOG_AT("HIDServiceViewMode", "preset record %d read again", n);
+    // Not one the start-up read asked for: a preset whose write was lost.
+    if (!cache_[static_cast<size_t>(n - 1)]) bulkProgress_.fetch_add(1);
+    presetReadAgain(n, PresetRecord::decode(payload.first(dev::preset_record::kSize)));
     return;
   }
   getPresetDataWithIndex(n, payload.first(dev::preset_record::kSize));
@@ -339,10 +334,7 @@ void HIDServiceViewMode::getNowModuleData(std::span<const uint8_t> payload) {
   presetAllData_->setSelectedPreset(n);
   presetAllData_->setPresetDataDic(std::move(current->modules));
   reportProgress(kProgressDone);
-  // Asked for after a lost write: edits not saved stay so (the unit may not
-  // have taken the write). Otherwise the unit's current preset is as stored.
-  if (!std::exchange(currentPresetAsked_, false)) didChangeData.set(0);
-  updateAwaiting();
+  didChangeData.set(0);
   send(dev::host_cmd::kCurrentPresetAck, {0x00});
 }
 

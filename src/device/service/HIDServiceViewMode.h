@@ -75,7 +75,7 @@ public:
     // is not matched to it.
     std::chrono::milliseconds presetWriteExpiry{3000};
     // After a lost write of the current preset, the unit's answer to the
-    // request for its current preset is waited for this long.
+    // request for that preset's record is waited for this long.
     std::chrono::milliseconds currentPresetAnswer{3000};
   };
 
@@ -123,7 +123,7 @@ public:
   fnd::Property<int> didChangeData;
   // True while the current records may not be what the unit holds: a write
   // of the current preset waits for the unit's confirmation, or, after one
-  // was lost, for the unit's answer to the request for its current preset.
+  // was lost, for the unit's answer to the request for that preset's record.
   // Edits made meanwhile would be built on words the unit may no longer hold.
   // Each wait is bounded (Timing).
   fnd::Property<bool> awaitingCurrentPreset;
@@ -223,9 +223,11 @@ public:
   // oldest of all. A write not confirmed within Timing::presetWriteExpiry is
   // lost: `result` gets kPresetWriteLost (on a thread of the global queue, or
   // the thread that found it lost), and for the current preset the unit is
-  // asked for that preset's record and for its current preset, as it may or
-  // may not have taken the write; awaitingCurrentPreset stays set until they
-  // came or Timing::currentPresetAnswer passed.
+  // asked for that preset's record, as it may or may not have taken the
+  // write: if it holds the write, the current records show it as on a
+  // confirmation, else they stay (edits not saved included).
+  // awaitingCurrentPreset stays set until the record came or
+  // Timing::currentPresetAnswer passed.
   void sendPresetDataToDevice(const HIDServiceModuleMode& record, int index, ImportBlock result);
   static constexpr long kPresetWriteLost = 0;
   // Preset writes sent and not confirmed yet.
@@ -304,7 +306,8 @@ private:
   void dropExpiredWrites();
   void armWriteBound(uint64_t serial);
   void writeLost(size_t index);
-  void askForCurrentPreset(int n);
+  void askWhetherWritten(int n, const HIDServiceModuleModePtr& written);
+  void presetReadAgain(int n, const HIDServiceModuleModePtr& record);
   void updateAwaiting();
 
   // Loads preset n from the cache into the current records; false when it is
@@ -350,10 +353,15 @@ private:
   };
   std::deque<PendingWrite> pendingWrites_;
   uint64_t writeSerial_ = 0;
-  // The current preset was asked for after a lost write of it, and the
-  // number of that request (its bound ends only its own).
-  bool currentPresetAsked_ = false;
-  uint64_t currentPresetAsks_ = 0;
+  // A lost write of the current preset whose record the unit was asked for,
+  // and the number of that request (its bound ends only its own).
+  struct LostWrite {
+    int n;
+    HIDServiceModuleModePtr preset;
+    uint64_t ask;
+  };
+  std::optional<LostWrite> lostWrite_;
+  uint64_t lostWriteAsks_ = 0;
   bool initialised_ = false;
   // The last progress value reported (0 until a preset record arrived).
   std::atomic<int> lastProgress_{0};
