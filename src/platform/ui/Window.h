@@ -152,6 +152,8 @@ private:
   void contentResized();
   void trackPointer(Point location, bool inside, bool dragging, const Event* source);
   void finishPendingEntries(Point location);
+  // Asks the windowing system where the pointer is and tracks it there.
+  void trackPointerWhereTheCursorIs();
   void exitAreasOf(View& subtree);
   // The areas of the views shown, each with the pixels of the window's
   // widget it takes. A view is reached with the corner of its superview's

@@ -6,6 +6,7 @@
 #include "platform/ui/Window.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -297,6 +298,12 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     case QEvent::Leave:
       trackPointer(lastPointer_, false, dragButton() >= 0, nullptr);
       return !stillOurs();
+    case QEvent::WindowUnblocked:
+      // A dialog's modal loop over the window ended. Its start made the
+      // pointer leave the window, and the pointer may be back over it
+      // without moving (an alert closed with a key): no event says so.
+      trackPointerWhereTheCursorIs();
+      return !stillOurs();
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       QWidget* focus = QApplication::focusWidget();
@@ -472,6 +479,15 @@ void Window::trackPointer(Point location, bool inside, bool dragging, const Even
   for (auto& h : exits) send(h, EventType::MouseExited);
   for (auto& h : entries) send(h, EventType::MouseEntered);
   for (auto& h : moves) send(h, EventType::MouseMoved);
+}
+
+void Window::trackPointerWhereTheCursorIs() {
+  QWidget* w = widget();
+  const QPoint global = QCursor::pos();
+  const QPoint local = w->mapFromGlobal(global);
+  const bool inside = w->isVisible() && w->rect().contains(local) && w->windowHandle() &&
+                      QGuiApplication::topLevelAt(global) == w->windowHandle();
+  trackPointer({double(local.x()), double(w->height() - local.y())}, inside, dragButton() >= 0, nullptr);
 }
 
 void Window::finishPendingEntries(Point location) {
