@@ -3,16 +3,17 @@
 // double-click interval sends its command, as the first does; every pop-up
 // (context menus, the rename popover, the drop-down list, tips) takes clicks
 // and right clicks outside it that come at once, and menus, the rename
-// popover, alerts and panels another program's taking the focus; and the
-// wheel scrolls the preset lists and the knob grid by rows, a notch at most a
-// page. Real X events (Qt makes the second press of each pair a double click,
-// popups grab the pointer): the test_screens_real_events entry runs it under
-// xvfb-run.
+// popover, alerts and panels another program's taking the focus; the wheel
+// scrolls the preset lists and the knob grid by rows, a notch at most a page;
+// a click after an alert closed by a key, the pointer not moved, acts. Real X
+// events (Qt makes the second press of each pair a double click, popups grab
+// the pointer): the test_screens_real_events entry runs it under xvfb-run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStyleHints>
 #include <QTimer>
 
@@ -461,6 +462,46 @@ TEST(RealEventsWheel, DISABLED_ANotchScrollsRowsOfTheViewUnderThePointerAtMostAP
   // The grid was left at EQ's last row: DELAY shows from its first.
   p.chooseModule(kModule);
   EXPECT_EQ(grid.documentVisibleRect().minY(), 0);
+}
+
+// ---- after a modal loop
+
+// With no file manager to show it in, the library's folder icon says where
+// the folder is in an alert. Closed with Return or Escape, the alert goes
+// with the pointer still on the icon, which no event then says: a click
+// there shows the alert again all the same.
+TEST(RealEventsAfterAnAlert, DISABLED_AClickWhereThePointerStayedActsWithRealEvents) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
+  Program p;
+  ASSERT_TRUE(p.started);
+  ASSERT_EQ(p.pointer->problem(), "");
+  ASSERT_TRUE(p.pointer->waitUntilShown());
+  ASSERT_TRUE(p.w->waitForTipsGone());
+  ui::PlatformHandlers handlers = ui::platformHandlers();
+  handlers.runAlert = nullptr;  // the real alert, in its own loop
+  handlers.revealInFileManager = [](const std::filesystem::path&) { return false; };
+  ui::ScopedPlatformHandlers noFileManager(std::move(handlers));
+  xtest::XKeyboard keys;
+  ASSERT_EQ(keys.problem(), "");
+  // Up and with the keyboard's focus.
+  const auto alertShown = [] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    return box && box->isVisible() && box->isActiveWindow();
+  };
+  ASSERT_TRUE(p.pointer->moveTo(MainWindowDriver::centreOf(*p.library().folderButton)));
+  int shown = 0;
+  for (const unsigned long key : {xtest::keysym::Return, xtest::keysym::Escape, xtest::keysym::Return,
+                                  xtest::keysym::Escape, xtest::keysym::Return}) {
+    SCOPED_TRACE(shown);
+    Script script({{alertShown, [&] {
+                      ++shown;
+                      ASSERT_TRUE(keys.tap(key));
+                      keys.flush();
+                    }}});
+    ASSERT_TRUE(p.pointer->quickClicks(1, 0));
+    flushMainQueue();  // the icon's action, which runs the alert's loop
+    ASSERT_TRUE(script.done()) << "the click showed no alert";
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QStyleHints>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/TrackingArea.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "ui/ViewTestSupport.h"
@@ -82,8 +83,10 @@ TEST_F(EventsFixture, APressGoesToTheViewHitTestNamesAndItsDragsAndReleaseFollow
   }
 }
 
-// At every pixel on and beside a view's edges the press and the wheel go to
-// the view whose widget Qt gives them to, in a y-up superview and a flipped one.
+// At every pixel on and beside a view's edges the press, the wheel and the
+// pointer's entry into an area over its bounds go to the view whose widget Qt
+// gives them to, in a y-up superview and a flipped one, with whole-pixel
+// frames, a view at half pixels, and quarter pixels nested.
 TEST_F(EventsFixture, OnTheEdgesOfAViewThePressGoesToTheViewWhoseWidgetCoversThePixel) {
   enum Edge { Top, Bottom, Left, Right };
   const struct {
@@ -96,31 +99,42 @@ TEST_F(EventsFixture, OnTheEdgesOfAViewThePressGoesToTheViewWhoseWidgetCoversThe
       {true, Top, 0},     {true, Top, 1},    {true, Bottom, 0},  {true, Bottom, 1},
       {true, Left, 0},    {true, Left, 1},   {true, Right, 0},   {true, Right, 1},
   };
+  const struct {
+    Rect box, inner;  // the inner view's edges at whole pixels, at half ones, and at quarters nested in quarters
+  } frames[] = {
+      {Rect(0, 0, 100, 200), Rect(20, 60, 40, 30)},
+      {Rect(0, 0, 100, 200), Rect(20.5, 60.5, 40, 30)},
+      {Rect(10.25, 0.25, 100, 190), Rect(20.25, 60.25, 40, 30.25)},
+  };
   Pointer p(*window);
-  for (const auto& c : cases) {
-    static const char* const kEdges[] = {"top", "bottom", "left", "right"};
-    SCOPED_TRACE(std::string(c.outward ? "beside the " : "on the ") + kEdges[c.edge] + " edge, " +
-                 (c.flipped ? "flipped" : "y-up"));
-    auto box = View::create<RecordingView>(Rect(0, 0, 100, 200));
-    box->flipped = c.flipped;
-    auto inner = View::create<RecordingView>(Rect(20, 60, 40, 30));
-    box->addSubview(inner);
-    window->contentView()->addSubview(box);
-    const QRect g(inner->widget()->mapTo(window->widget(), QPoint(0, 0)), inner->widget()->size());
-    const QPoint mid = g.center();
-    const QPoint pixel = c.edge == Top      ? QPoint(mid.x(), g.top() - c.outward)
-                         : c.edge == Bottom ? QPoint(mid.x(), g.bottom() + c.outward)
-                         : c.edge == Left   ? QPoint(g.left() - c.outward, mid.y())
-                                            : QPoint(g.right() + c.outward, mid.y());
-    ASSERT_EQ(window->widget()->childAt(pixel), c.outward ? box->widget() : inner->widget());
-    const Point at{double(pixel.x()), window->widget()->height() - double(pixel.y())};
-    p.wait(1000);
-    p.click(at);
-    p.wheel(at, QPoint(0, 120));
-    const Log got{"down:1", "up:1", "wheel"};
-    EXPECT_EQ(inner->log, c.outward ? Log{} : got);
-    EXPECT_EQ(box->log, c.outward ? got : Log{});
-    box->removeFromSuperview();
+  for (const auto& f : frames) {
+    for (const auto& c : cases) {
+      static const char* const kEdges[] = {"top", "bottom", "left", "right"};
+      SCOPED_TRACE(std::string(c.outward ? "beside the " : "on the ") + kEdges[c.edge] + " edge, " +
+                   (c.flipped ? "flipped" : "y-up") + ", frames " + std::to_string(&f - frames));
+      auto box = View::create<RecordingView>(f.box);
+      box->flipped = c.flipped;
+      auto inner = View::create<RecordingView>(f.inner);
+      box->addSubview(inner);
+      const unsigned hover = TrackingArea::MouseEnteredAndExited | TrackingArea::ActiveAlways;
+      inner->addTrackingArea(TrackingArea::make(inner->bounds(), hover, inner));
+      window->contentView()->addSubview(box);
+      const QRect g(inner->widget()->mapTo(window->widget(), QPoint(0, 0)), inner->widget()->size());
+      const QPoint mid = g.center();
+      const QPoint pixel = c.edge == Top      ? QPoint(mid.x(), g.top() - c.outward)
+                           : c.edge == Bottom ? QPoint(mid.x(), g.bottom() + c.outward)
+                           : c.edge == Left   ? QPoint(g.left() - c.outward, mid.y())
+                                              : QPoint(g.right() + c.outward, mid.y());
+      ASSERT_EQ(window->widget()->childAt(pixel), c.outward ? box->widget() : inner->widget());
+      const Point at{double(pixel.x()), window->widget()->height() - double(pixel.y())};
+      p.wait(1000);
+      p.move(at);
+      p.click(at);
+      p.wheel(at, QPoint(0, 120));
+      EXPECT_EQ(inner->log, c.outward ? Log{} : (Log{"enter", "down:1", "up:1", "wheel"}));
+      EXPECT_EQ(box->log, c.outward ? (Log{"down:1", "up:1", "wheel"}) : Log{});
+      box->removeFromSuperview();
+    }
   }
 }
 

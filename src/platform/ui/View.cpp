@@ -174,31 +174,41 @@ void View::setBoundsOrigin(Point origin) {
 
 void View::placeWidget() {
   if (!widget_) return;
+  const Rect px = pixelsInSuperWidget(widgetVisualArea());
+  widget_->setGeometry(int(px.origin.x), int(px.origin.y), int(px.size.width), int(px.size.height));
+}
+
+Point View::visualOriginInSuperWidget() const {
   const Rect f = frame_.standardized();
-  double left = f.minX();
-  double top = 0;
-  if (superview_) {
-    const Rect sb = superview_->bounds();
-    left -= sb.origin.x;
-    top = superview_->isFlipped() ? f.minY() - sb.origin.y : (sb.origin.y + sb.size.height) - f.maxY();
-  } else if (window_) {
-    left = 0;  // the content view fills its window
-  }
-  if (superview_) {
-    const Point parentOrigin = superview_->widgetOrigin();
-    left -= parentOrigin.x;
-    top -= parentOrigin.y;
-  }
-  const Rect area = widgetArea_.isNull() ? Rect(0, 0, f.width(), f.height()) : widgetArea_;
-  left += area.minX();
-  top += area.minY();
+  if (!superview_) return {window_ ? 0 : f.minX(), 0};  // the content view fills its window
+  const Rect sb = superview_->bounds();
+  const Point parentOrigin = superview_->widgetOrigin();
+  const double left = f.minX() - sb.origin.x;
+  const double top = superview_->isFlipped() ? f.minY() - sb.origin.y : (sb.origin.y + sb.size.height) - f.maxY();
+  return {left - parentOrigin.x, top - parentOrigin.y};
+}
+
+Rect View::widgetVisualArea() const {
+  return widgetArea_.isNull() ? Rect(0, 0, frame_.width(), frame_.height()) : widgetArea_;
+}
+
+Rect View::pixelsInSuperWidget(const Rect& visual) const {
+  const Point o = visualOriginInSuperWidget();
+  const double left = o.x + visual.minX();
+  const double top = o.y + visual.minY();
   // A subview far outside its superview's band stays far outside, within int.
-  auto pixel = [](double v) { return int(std::lround(std::clamp(v, -1e9, 1e9))); };
-  const int x0 = pixel(left);
-  const int y0 = pixel(top);
-  const int x1 = pixel(left + area.width());
-  const int y1 = pixel(top + area.height());
-  widget_->setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+  auto pixel = [](double v) { return double(std::lround(std::clamp(v, -1e9, 1e9))); };
+  const double x0 = pixel(left);
+  const double y0 = pixel(top);
+  const double x1 = pixel(left + visual.width());
+  const double y1 = pixel(top + visual.height());
+  return Rect(x0, y0, std::max(0.0, x1 - x0), std::max(0.0, y1 - y0));
+}
+
+Rect View::visualRect(const Rect& r) const {
+  const Point a = toVisual({r.minX(), r.minY()});
+  const Point b = toVisual({r.maxX(), r.maxY()});
+  return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y));
 }
 
 void View::setWidgetArea(const Rect& area) {
@@ -229,12 +239,12 @@ Point View::toSuperview(Point p) const {
   return {frame_.origin.x + v.x, flippedBase ? frame_.origin.y + v.y : frame_.origin.y + frame_.size.height - v.y};
 }
 
-Point View::fromSuperview(Point p) const {
+Point View::visualFromSuperview(Point p) const {
   const bool flippedBase = superview_ && superview_->isFlipped();
-  const Point v{p.x - frame_.origin.x,
-                flippedBase ? p.y - frame_.origin.y : frame_.origin.y + frame_.size.height - p.y};
-  return fromVisual(v);
+  return {p.x - frame_.origin.x, flippedBase ? p.y - frame_.origin.y : frame_.origin.y + frame_.size.height - p.y};
 }
+
+Point View::fromSuperview(Point p) const { return fromVisual(visualFromSuperview(p)); }
 
 Point View::toBase(Point p) const {
   for (const View* v = this; v; v = v->superview_) p = v->toSuperview(p);
@@ -652,10 +662,21 @@ Responder* View::nextResponder() const {
 
 View* View::hitTest(Point p) {
   if (hidden_) return nullptr;
+  Point local = p;
   if (superview_ || window_) {
-    if (!frame_.contains(p)) return nullptr;
+    // The view takes the pixels its widget covers, those Qt gives it the
+    // events of, and a point there lies in the view where the widget draws
+    // it: subviews are tested against that, not against the fractional
+    // frame, from which the widget's rounded edges and the rounding of each
+    // widget above it may stray.
+    const Point o = visualOriginInSuperWidget();
+    const Point v = visualFromSuperview(p);
+    const Point inSuperWidget{o.x + v.x, o.y + v.y};
+    const Rect pixels = pixelsInSuperWidget(widgetVisualArea());
+    if (!pixels.contains(inSuperWidget)) return nullptr;
+    const Point band = widgetOrigin();
+    local = fromVisual({inSuperWidget.x - pixels.origin.x + band.x, inSuperWidget.y - pixels.origin.y + band.y});
   }
-  const Point local = superview_ || window_ ? fromSuperview(p) : p;
   // Frontmost first: the last subview of the highest z position. Subviews all
   // at one z position (the usual case) are taken in reverse as they stand.
   const bool oneLevel = std::all_of(subviews_.begin(), subviews_.end(), [this](const std::shared_ptr<View>& s) {

@@ -6,8 +6,10 @@
 //    view removed from its superview lives on while someone else holds it.
 //  - Backed by one QWidget that paints it and delivers its events. Frames are
 //    doubles in the superview's bounds coordinates; the widget gets rounded
-//    edges. Views are y-up unless isFlipped() says otherwise, for placing
-//    subviews and for drawing alike.
+//    edges in its superview's widget (so fractions round level by level),
+//    and the hit test and tracking areas go by the pixels it covers. Views
+//    are y-up unless isFlipped() says otherwise, for placing subviews and for
+//    drawing alike.
 //  - Drawing order: layer background, contents image, drawRect, border.
 //  - Events climb the responder chain (Responder.h): view, superviews, window.
 //    The view handling an event is held for the whole dispatch, and a widget
@@ -225,7 +227,9 @@ public:
   // ---- events
   Responder* nextResponder() const override;
   void setNextResponder(std::weak_ptr<Responder> r) { nextResponderOverride_ = std::move(r); }
-  // The deepest visible view under `p` (in the superview's coordinates).
+  // The deepest visible view under `p` (in the superview's coordinates): a
+  // view takes the pixels its widget covers, and a subview is asked at the
+  // point where this view's widget draws `p`.
   virtual View* hitTest(Point p);
   virtual bool canBecomeKeyView() const;
   // Sent when the press this view holds ends without a release: the view was
@@ -282,6 +286,20 @@ private:
   // around what it shows. Subview widgets are placed relative to the band.
   void setWidgetArea(const Rect& area);
   Point widgetOrigin() const { return widgetArea_.isNull() ? Point{} : widgetArea_.origin; }
+  // The part of the view its widget covers (the band, or the whole view).
+  Rect widgetVisualArea() const;
+  // Which pixels of its superview's widget (the window's, for the content
+  // view) a view takes: those under a rectangle of its visual coordinates,
+  // its edges rounded to whole pixels there, as the widget's own edges are
+  // (widgetVisualArea() gives the widget's geometry). The one rule for
+  // placing widgets, the hit test and tracking areas, so that a pixel
+  // belongs to the view whose widget Qt gives its events to.
+  Rect pixelsInSuperWidget(const Rect& visual) const;
+  // Where the view's visual top-left lies in its superview's widget, before
+  // rounding.
+  Point visualOriginInSuperWidget() const;
+  // A rectangle of the view's coordinates in its visual ones.
+  Rect visualRect(const Rect& r) const;
   void insertSubview(std::shared_ptr<View> view, size_t index);
   void removeSubviewAt(size_t index);
   // Deactivates the constraints naming this view or a view inside it that a
@@ -295,6 +313,7 @@ private:
   // is a y-up base, as a window is).
   Point toSuperview(Point p) const;
   Point fromSuperview(Point p) const;
+  Point visualFromSuperview(Point p) const;
   Point toBase(Point p) const;
   Point fromBase(Point p) const;
 

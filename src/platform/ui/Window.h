@@ -12,6 +12,8 @@
 //    that took its press. Each button has its own press, so a second button
 //    pressed during a drag leaves the drag alone. The wheel goes to the view
 //    hitTest names. Keys go to the first responder and up its chain.
+//    Which view a pixel belongs to is one rule for presses, the wheel and
+//    tracking areas: the view whose widget covers it, as Qt sees it.
 //  - The layout pass: solve constraints (when an engine is installed), then
 //    layout() of every view that needs it, superviews first, in rounds until
 //    nothing is left, at most kMaxLayoutRounds (logged when reached). It runs
@@ -150,8 +152,15 @@ private:
   void contentResized();
   void trackPointer(Point location, bool inside, bool dragging, const Event* source);
   void finishPendingEntries(Point location);
+  // Asks the windowing system where the pointer is and tracks it there.
+  void trackPointerWhereTheCursorIs();
   void exitAreasOf(View& subtree);
-  void collectAreas(View& v, std::vector<AreaHit>& out);
+  // The areas of the views shown, each with the pixels of the window's
+  // widget it takes. A view is reached with the corner of its superview's
+  // widget there (`superWidget`) and the pixels of the superview left
+  // visible by those above it (`clip`).
+  void collectAreas(std::vector<AreaHit>& out);
+  void collectAreas(View& v, Point superWidget, const Rect& clip, std::vector<AreaHit>& out);
   bool areaActive(const TrackingArea& a, const View& owner) const;
   void dispatchKey(QEvent* e);
   Event mouseEventFrom(QMouseEvent& e) const;
@@ -162,6 +171,10 @@ private:
   // The button whose press drags take: left before right before the others;
   // -1 when none is down.
   int dragButton() const;
+  // The centre of the pixel of the window's widget (x right, y down) Qt
+  // takes for a point of the window: what the hit test and the tracking
+  // areas look at.
+  Point pixelAt(Point locationInWindow) const;
   std::shared_ptr<View> viewAt(Point locationInWindow) const;
 
   WindowWidget* widget_;

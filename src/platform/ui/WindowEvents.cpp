@@ -6,6 +6,7 @@
 #include "platform/ui/Window.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -101,7 +102,7 @@ EventType dragType(int button) {
 struct Window::AreaHit {
   std::shared_ptr<TrackingArea> area;
   std::shared_ptr<View> view;
-  Rect rect;  // window coordinates
+  Rect pixels;  // of the window's widget (x right, y down)
 };
 
 // ---- first responder and key views
@@ -216,16 +217,20 @@ int Window::dragButton() const {
   return -1;
 }
 
+Point Window::pixelAt(Point locationInWindow) const {
+  // Qt gives the event to the widget covering the pixel the point rounds to.
+  const QPoint pixel = QPointF(locationInWindow.x, widget()->height() - locationInWindow.y).toPoint();
+  return {pixel.x() + 0.5, pixel.y() + 0.5};
+}
+
 std::shared_ptr<View> Window::viewAt(Point locationInWindow) const {
   if (!contentView_) return nullptr;
-  // Qt gives the event to the widget covering the pixel the point rounds to;
-  // the hit test looks at that pixel's centre. At its corner, where the
-  // event is, a y-up view's top pixel row lies on its frame's top edge,
-  // which the frame leaves out, and the row below the view on its bottom
-  // edge, which the frame takes in.
-  const double height = widget()->height();
-  const QPoint pixel = QPointF(locationInWindow.x, height - locationInWindow.y).toPoint();
-  View* hit = contentView_->hitTest({pixel.x() + 0.5, height - (pixel.y() + 0.5)});
+  // The hit test looks at the pixel's centre. At its corner, where the event
+  // is, a y-up view's top pixel row lies on its frame's top edge, which the
+  // frame leaves out, and the row below the view on its bottom edge, which
+  // the frame takes in.
+  const Point pixel = pixelAt(locationInWindow);
+  View* hit = contentView_->hitTest({pixel.x, widget()->height() - pixel.y});
   return hit ? hit->sharedFromThis() : nullptr;
 }
 
@@ -292,6 +297,12 @@ bool Window::filterWindowEvent(QWindow* qwindow, QEvent* e) {
     }
     case QEvent::Leave:
       trackPointer(lastPointer_, false, dragButton() >= 0, nullptr);
+      return !stillOurs();
+    case QEvent::WindowUnblocked:
+      // A dialog's modal loop over the window ended. Its start made the
+      // pointer leave the window, and the pointer may be back over it
+      // without moving (an alert closed with a key): no event says so.
+      trackPointerWhereTheCursorIs();
       return !stillOurs();
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
@@ -399,13 +410,26 @@ bool Window::areaActive(const TrackingArea& a, const View& owner) const {
   return false;
 }
 
-void Window::collectAreas(View& v, std::vector<AreaHit>& out) {
+void Window::collectAreas(View& v, Point superWidget, const Rect& clip, std::vector<AreaHit>& out) {
   if (v.isHidden()) return;
+  // An area takes the pixels its rectangle covers rounded as the view's
+  // widget is: over the bounds, those of the widget.
+  const auto pixels = [&](const Rect& visual) {
+    Rect r = v.pixelsInSuperWidget(visual);
+    r.origin = {r.origin.x + superWidget.x, r.origin.y + superWidget.y};
+    return r;
+  };
+  const Rect visible = pixels(v.visualRect(v.bounds())).intersection(clip);
   for (auto& a : v.trackingAreas()) {
-    const Rect local = (a->options() & TrackingArea::InVisibleRect) ? v.visibleRect() : a->rect();
-    out.push_back({a, v.sharedFromThis(), v.convertRectToView(local, nullptr)});
+    const bool inVisible = a->options() & TrackingArea::InVisibleRect;
+    out.push_back({a, v.sharedFromThis(), inVisible ? visible : pixels(v.visualRect(a->rect()))});
   }
-  for (auto& s : v.subviews()) collectAreas(*s, out);
+  const Point widgetCorner = pixels(v.widgetVisualArea()).origin;
+  for (auto& s : v.subviews()) collectAreas(*s, widgetCorner, visible, out);
+}
+
+void Window::collectAreas(std::vector<AreaHit>& out) {
+  if (contentView_) collectAreas(*contentView_, {}, Rect(-1e9, -1e9, 2e9, 2e9), out);
 }
 
 void Window::trackPointer(Point location, bool inside, bool dragging, const Event* source) {
@@ -413,11 +437,12 @@ void Window::trackPointer(Point location, bool inside, bool dragging, const Even
   if (inside) lastPointer_ = location;
   if (!contentView_) return;
   std::vector<AreaHit> hits;
-  collectAreas(*contentView_, hits);
+  collectAreas(hits);
+  const Point pixel = pixelAt(location);
   std::vector<AreaHit> exits, entries, moves;
   for (auto& h : hits) {
     if (!areaActive(*h.area, *h.view)) continue;
-    const bool in = inside && h.rect.contains(location);
+    const bool in = inside && h.pixels.contains(pixel);
     TrackingArea& a = *h.area;
     if (in && !a.inside_) {
       if (dragging) {
@@ -456,14 +481,23 @@ void Window::trackPointer(Point location, bool inside, bool dragging, const Even
   for (auto& h : moves) send(h, EventType::MouseMoved);
 }
 
+void Window::trackPointerWhereTheCursorIs() {
+  QWidget* w = widget();
+  const QPoint global = QCursor::pos();
+  const QPoint local = w->mapFromGlobal(global);
+  const bool inside = w->isVisible() && w->rect().contains(local) && w->windowHandle() &&
+                      QGuiApplication::topLevelAt(global) == w->windowHandle();
+  trackPointer({double(local.x()), double(w->height() - local.y())}, inside, dragButton() >= 0, nullptr);
+}
+
 void Window::finishPendingEntries(Point location) {
-  if (!contentView_) return;
   std::vector<AreaHit> hits;
-  collectAreas(*contentView_, hits);
+  collectAreas(hits);
+  const Point pixel = pixelAt(location);
   for (auto& h : hits) {
     if (!h.area->entryPending_) continue;
     h.area->entryPending_ = false;
-    if (h.area->inside_ || !areaActive(*h.area, *h.view) || !h.rect.contains(location)) continue;
+    if (h.area->inside_ || !areaActive(*h.area, *h.view) || !h.pixels.contains(pixel)) continue;
     h.area->inside_ = true;
     auto owner = h.area->owner();
     if (!owner || !(h.area->options() & TrackingArea::MouseEnteredAndExited)) continue;
