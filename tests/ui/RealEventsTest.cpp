@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStyleHints>
 
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -42,8 +43,20 @@ struct RealEvents : testing::WindowFixture {
 };
 
 TEST_F(RealEvents, DISABLED_EveryQuickClickReachesTheViewWithItsCount) {
-  ASSERT_TRUE(pointer->moveTo({50, 100}));
-  ASSERT_TRUE(pointer->quickClicks(5, 40));
+  // The server stamps the clicks, 40 ms apart, by its own clock. On a loaded
+  // machine it may stamp two further apart than the double-click interval,
+  // and then they are two clicks for Qt too: such a round shows nothing and
+  // is clicked again, each round at its own place.
+  const double interval = QGuiApplication::styleHints()->mouseDoubleClickInterval() / 1000.0;
+  for (int round = 0; round < 5; ++round) {
+    left->log.clear();
+    left->when.clear();
+    ASSERT_TRUE(pointer->moveTo({30.0 + 25 * round, 100}));
+    ASSERT_TRUE(pointer->quickClicks(5, 40));
+    bool quick = true;
+    for (size_t i = 2; i < left->when.size(); i += 2) quick = quick && left->when[i] - left->when[i - 2] <= interval;
+    if (quick) break;
+  }
   EXPECT_EQ(left->log, (Log{"down:1", "up:1", "down:2", "up:2", "down:3", "up:3", "down:4", "up:4", "down:5", "up:5"}));
 }
 

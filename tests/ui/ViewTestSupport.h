@@ -133,6 +133,7 @@ public:
 
   std::vector<std::string> log;
   std::vector<Point> where;
+  std::vector<double> when;  // the events' timestamps, in seconds
   bool flipped = false;
   bool acceptsFirst = false;
   bool passKeys = false;
@@ -146,6 +147,7 @@ private:
   void note(std::string what, Event& e) {
     log.push_back(std::move(what));
     where.push_back(e.locationInView(*this));
+    when.push_back(e.timestamp());
   }
 };
 
