@@ -773,6 +773,13 @@ const InPlaceChange kInPlaceChanges[] = {
        words[0] = words[0] ? 0 : 1;
        f.unit().turnKnob(module, words);
      }},
+    {"SwitchAModuleNotEditedOnThePanel",
+     [](Flow& f) {
+       const int other = editedModule(f) == 4 ? 5 : 4;
+       std::vector<int> words = f.unitWords(other);
+       words[0] = words[0] ? 0 : 1;
+       f.unit().turnKnob(other, words);
+     }},
     {"TurnAPageOnThePanel", [](Flow& f) { f.unit().changePage(dev::kFirstModulePage + 7); }},
     {"SaveItOnThePanel", [](Flow& f) { f.unit().savePreset(f.unit().editBuffer().preset, "Panel Saved"); }},
 };
