@@ -815,6 +815,34 @@ const InPlaceChange kInPlaceChanges[] = {
        words[0] = words[0] ? 0 : 1;
        f.unit().turnKnob(other, words);
      }},
+    {"ChooseAnAmpTypeThenAModuleOnThePanel",
+     [](Flow& f) {
+       // At a size where the knob grid shows one of AMP's two knob rows,
+       // scrolled to the second: another AMP type keeps it there, another
+       // module shows from its first row.
+       ui::Window& window = f.w->window();
+       window.setContentMinSize({1100, 470});
+       window.setContentSize({1100, 470});
+       window.layoutIfNeeded();
+       ASSERT_TRUE(f.w->waitForTipsGone());
+       constexpr int kAmp = EffectDataView::kAmpModule, kReverb = 8;
+       f.chooseModule(kAmp);
+       CLCollectionView& grid = *f.w->editor().collectionView;
+       grid.scrollToEndOfDocument();
+       window.layoutIfNeeded();
+       const double offset = grid.documentVisibleRect().minY();
+       ASSERT_GT(offset, 0);
+       std::vector<int> words = f.unitWords(kAmp);
+       words[1] = words[1] == 1 ? 2 : 1;
+       f.unit().turnKnob(kAmp, words);
+       ASSERT_TRUE(waitUntil([&] { return f.w->editor().myTableView->selectedRow() == words[1]; }));
+       window.layoutIfNeeded();
+       EXPECT_EQ(grid.documentVisibleRect().minY(), offset);
+       f.unit().changePage(dev::kFirstModulePage + kReverb);
+       ASSERT_TRUE(waitUntil([&] { return f.w->showsModule(kReverb); }));
+       window.layoutIfNeeded();
+       EXPECT_EQ(grid.documentVisibleRect().minY(), 0);
+     }},
     {"TurnAPageOnThePanel", [](Flow& f) { f.unit().changePage(dev::kFirstModulePage + 7); }},
     {"SaveItOnThePanel", [](Flow& f) { f.unit().savePreset(f.unit().editBuffer().preset, "Panel Saved"); }},
 };
