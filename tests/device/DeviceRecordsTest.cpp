@@ -122,11 +122,14 @@ TEST(DeviceRecords, CopiesAreIndependentOfTheirSource) {
 
 TEST(DeviceRecords, StoredModuleBringsEveryModuleToItsExpWords) {
   auto preset = presetWithModules();
+  size_t switchesTold = 0;
+  preset->addObserver("moduleSwitches", 0, [&](const fnd::KVOChange&) { ++switchesTold; });
   auto edited = preset->module(3)->copy();
   edited->setDataArr({1, 4, 4, 4});
   edited->setFuncDataArr({3, 17, 1});
   edited->setExpDataArr({1, 10, 90});
   preset->storeModule(3, *edited);
+  EXPECT_EQ(switchesTold, 0u) << "the on/off word kept (a knob's edit)";
   EXPECT_EQ(preset->module(3)->dataArr(), (std::vector<int>{1, 4, 4, 4}));
   EXPECT_NE(preset->module(3), edited);  // stored as a copy
   for (int i = 0; i < 9; ++i) {
@@ -135,6 +138,9 @@ TEST(DeviceRecords, StoredModuleBringsEveryModuleToItsExpWords) {
   }
   preset->storeModule(9, *edited);  // not a module: ignored
   EXPECT_EQ(preset->presetDataDic().size(), 9u);
+  edited->setDataArr({0, 4, 4, 4});
+  preset->storeModule(3, *edited);
+  EXPECT_EQ(switchesTold, 1u) << "the module switched off";
 }
 
 TEST(DeviceRecords, EverySetterNotifiesOnItsOwnThreadAlsoForEqualValues) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "device/TempFolder.h"
+#include "platform/dispatch/ManualClock.h"
 #include "support/WaveFile.h"
 #include "reactive/RSObservation.h"
 #include "reactive/RSSignal.h"
@@ -658,6 +659,15 @@ void editEachKind(Flow& f) {
   EXPECT_TRUE(unitComesTo(f, [&](const App::Preset& p) { return p.moduleWords(module) == words; })) << "on/off";
 }
 
+// The dispatch clock, moved by hand while this lives.
+struct HandClock {
+  const std::shared_ptr<dispatch::ManualClock> clock = std::make_shared<dispatch::ManualClock>();
+  HandClock() { dispatch::setClockForTesting(clock); }
+  ~HandClock() { dispatch::setClockForTesting(nullptr); }
+  HandClock(const HandClock&) = delete;
+  HandClock& operator=(const HandClock&) = delete;
+};
+
 // A change of the current preset's contents that is no change of preset.
 struct InPlaceChange {
   const char* name;
@@ -850,14 +860,74 @@ const InPlaceChange kInPlaceChanges[] = {
      }},
     {"SwitchBackOnThePanelWhatTheWindowSwitched",
      [](Flow& f) {
-       // The window switches the module off and on; the panel, once any
-       // echo of those sends would have come, off again.
-       f.w->editor().echoWindow = std::chrono::milliseconds(0);
-       f.editTheModule();
+       // The unit's panel switches the module back to words the window sent:
+       // once their echo window has passed (shown at once), and within it
+       // (taken for their echo until it has passed, then shown). The editor's
+       // own echo window, on a dispatch clock moved by hand.
+       EffectDataView& editor = f.w->editor();
        const int module = editedModule(f);
-       std::vector<int> words = f.unit().editBuffer().data.moduleWords(module);
+       const auto cmd = static_cast<uint8_t>(App::kSetModuleWords + module);
+       const auto windowSwitches = [&](int times) {
+         const size_t sends = f.count(cmd);
+         for (int i = 0; i < times; ++i) f.w->click(*editor.statusSwitch);
+         ASSERT_TRUE(f.rig.sim.waitFor(cmd, sends + static_cast<size_t>(times)));
+       };
+       const auto panelSwitches = [&] {
+         std::vector<int> words = f.unitWords(module);
+         words[0] = words[0] ? 0 : 1;
+         f.unit().turnKnob(module, words);
+         return words[0] != 0;
+       };
+       f.editTheModule();  // two sends, whose window then passes; a third within it
+       const HandClock hand;
+       hand.clock->advance(editor.echoWindow);
+       windowSwitches(1);
+       const bool on = panelSwitches();
+       ASSERT_TRUE(waitUntil([&] { return editor.statusSwitch->isOn() == on; })) << "an old send taken for an echo";
+
+       windowSwitches(2);
+       const auto filled = editor.moduleTypeViewModel->models().front()->params();
+       panelSwitches();
+       ASSERT_TRUE(waitUntil([&] { return editor.moduleTypeViewModel->models().front()->params() != filled; }));
+       flushMainQueue();
+       EXPECT_EQ(editor.statusSwitch->isOn(), on) << "a send's echo shown within the echo window";
+       hand.clock->advance(editor.echoWindow);
+       ASSERT_TRUE(waitUntil([&] { return editor.statusSwitch->isOn() != on; })) << "not shown once the window passed";
+     }},
+    {"SwitchAModuleNotEditedOnThePanel",
+     [](Flow& f) {
+       const int other = editedModule(f) == 4 ? 5 : 4;
+       std::vector<int> words = f.unitWords(other);
        words[0] = words[0] ? 0 : 1;
-       f.unit().turnKnob(module, words);
+       f.unit().turnKnob(other, words);
+     }},
+    {"ChooseAnAmpTypeThenAModuleOnThePanel",
+     [](Flow& f) {
+       // At a size where the knob grid shows one of AMP's two knob rows,
+       // scrolled to the second: another AMP type keeps it there, another
+       // module shows from its first row.
+       ui::Window& window = f.w->window();
+       window.setContentMinSize({1100, 470});
+       window.setContentSize({1100, 470});
+       window.layoutIfNeeded();
+       ASSERT_TRUE(f.w->waitForTipsGone());
+       constexpr int kAmp = EffectDataView::kAmpModule, kReverb = 8;
+       f.chooseModule(kAmp);
+       CLCollectionView& grid = *f.w->editor().collectionView;
+       grid.scrollToEndOfDocument();
+       window.layoutIfNeeded();
+       const double offset = grid.documentVisibleRect().minY();
+       ASSERT_GT(offset, 0);
+       std::vector<int> words = f.unitWords(kAmp);
+       words[1] = words[1] == 1 ? 2 : 1;
+       f.unit().turnKnob(kAmp, words);
+       ASSERT_TRUE(waitUntil([&] { return f.w->editor().myTableView->selectedRow() == words[1]; }));
+       window.layoutIfNeeded();
+       EXPECT_EQ(grid.documentVisibleRect().minY(), offset);
+       f.unit().changePage(dev::kFirstModulePage + kReverb);
+       ASSERT_TRUE(waitUntil([&] { return f.w->showsModule(kReverb); }));
+       window.layoutIfNeeded();
+       EXPECT_EQ(grid.documentVisibleRect().minY(), 0);
      }},
     {"TurnAPageOnThePanel", [](Flow& f) { f.unit().changePage(dev::kFirstModulePage + 7); }},
     {"SaveItOnThePanel", [](Flow& f) { f.unit().savePreset(f.unit().editBuffer().preset, "Panel Saved"); }},

@@ -4,12 +4,33 @@
 
 #include "device/records/DeviceConstants.h"
 
+namespace {
+
+// Word 0 of a record, read in place; nothing when it has no words.
+std::optional<int> onOffWordOf(const HIDServiceModelPtr& record) {
+  if (!record) return std::nullopt;
+  return record->dataArr.read(
+      [](const std::vector<int>& words) { return words.empty() ? std::nullopt : std::optional<int>(words[0]); });
+}
+
+}  // namespace
+
 HIDServiceModuleMode::HIDServiceModuleMode()
     : presetName(this, "presetName", "", stripTrailingBlanks),
       selectedPreset(this, "selectedPreset"),
       nowPageNumber(this, "nowPageNumber"),
       selectedModule(this, "selectedModule"),
-      presetDataDic(this, "presetDataDic") {}
+      presetDataDic(this, "presetDataDic"),
+      moduleSwitches(this, "moduleSwitches", [this] {
+        std::vector<int> words;
+        for (const HIDServiceModelPtr& record : modules()) words.push_back(onOffWordOf(record).value_or(-1));
+        return fnd::toValue(words);
+      }) {}
+
+void HIDServiceModuleMode::setPresetDataDic(ModuleDictionary modules) {
+  presetDataDic.set(std::move(modules));
+  didChangeValueForKey(moduleSwitches.key());
+}
 
 std::string HIDServiceModuleMode::stripTrailingBlanks(std::string name) {
   size_t end = name.find_last_not_of(' ');
@@ -45,8 +66,10 @@ std::array<HIDServiceModelPtr, dev::kModuleCount> HIDServiceModuleMode::modules(
 
 void HIDServiceModuleMode::setModule(int index, HIDServiceModelPtr record) {
   if (index < 0 || index >= dev::kModuleCount) return;
+  const std::optional<int> on = onOffWordOf(record);
   HIDServiceModelPtr replaced;  // released after unlocking: its end may run observers that need the lock
   presetDataDic.modify([&](ModuleDictionary& modules) { replaced = std::exchange(modules[moduleKey(index)], std::move(record)); });
+  if (!replaced || onOffWordOf(replaced) != on) didChangeValueForKey(moduleSwitches.key());
 }
 
 void HIDServiceModuleMode::storeModule(int index, const HIDServiceModel& edited) { storeModule(index, edited.copy()); }

@@ -31,12 +31,19 @@ public:
   // Module index as decimal text -> that module's record. The records belong
   // to this preset: copies of the preset get copies of them.
   fnd::Property<ModuleDictionary> presetDataDic;
+  // The nine on/off words: word 0 of each module's record in module order,
+  // -1 where there is no record or it has no words; read from the records.
+  // Observers are told when setModule or setPresetDataDic may change one (a
+  // record put in with the on/off word of the one it replaces, as at each
+  // knob edit, tells nothing); a record's words changed in place tell
+  // nothing.
+  fnd::ComputedProperty moduleSwitches;
 
   void setPresetName(std::string name) { presetName.set(std::move(name)); }
   void setSelectedPreset(std::optional<int> n) { selectedPreset.set(n); }
   void setNowPageNumber(std::optional<int> page) { nowPageNumber.set(page); }
   void setSelectedModule(std::optional<int> index) { selectedModule.set(index); }
-  void setPresetDataDic(ModuleDictionary modules) { presetDataDic.set(std::move(modules)); }
+  void setPresetDataDic(ModuleDictionary modules);
 
   // The record of module `index` (0 to 8), or null when there is none.
   HIDServiceModelPtr module(int index) const;

@@ -1,5 +1,7 @@
 #include "platform/dispatch/ManualClock.h"
 
+#include <atomic>
+
 #include "platform/dispatch/Core.h"
 
 namespace dispatch {
@@ -14,7 +16,11 @@ std::shared_ptr<ManualClock>& installedClock() {
   static auto* clock = new std::shared_ptr<ManualClock>();
   return *clock;
 }
+// Whether a clock is installed, read without the lock: the present is read
+// on every edit a user makes (the module editor stamps its sends with it).
+std::atomic<bool> clockInstalled{false};
 std::shared_ptr<ManualClock> currentManualClock() {
+  if (!clockInstalled.load(std::memory_order_acquire)) return nullptr;
   std::lock_guard lock(clockMutex());
   return installedClock();
 }
@@ -38,6 +44,7 @@ void ManualClock::advance(Clock::duration by) {
 void setClockForTesting(std::shared_ptr<ManualClock> clock) {
   {
     std::lock_guard lock(clockMutex());
+    clockInstalled.store(clock != nullptr, std::memory_order_release);
     installedClock() = std::move(clock);
   }
   for (const auto& core : detail::Core::liveCores()) core->fireDue();

@@ -25,9 +25,10 @@ void GGFunctionViewModel::bind() {
   rs_valuesForKeyPath(record, "dataArr", this)->subscribeNext([weak](const fnd::Value&) {
     if (auto vm = weak.lock()) vm->moduleWordsChanged();
   });
-  // The other modules' words change in the preset's dictionary alone (the
-  // unit's panel switches a module that is not being edited).
-  rs_valuesForKeyPath(hid_->presetAllData(), "presetDataDic", this)->subscribeNext([weak](const fnd::Value&) {
+  // The other modules' on/off words change in the preset's records alone (the
+  // unit's panel switches a module that is not being edited). The preset
+  // tells of those only, not of the record each knob edit stores.
+  rs_valuesForKeyPath(hid_->presetAllData(), "moduleSwitches", this)->subscribeNext([weak](const fnd::Value&) {
     if (auto vm = weak.lock()) vm->moduleWordsChanged();
   });
   auto left = RSKVOChannel::initWithTarget(self, "moduleStatus", fnd::Value());

@@ -186,7 +186,10 @@ void EffectDataView::justAddObverser() {
         if (!panel) return;
         // The view model recognises the echo of the last send only; while a
         // knob turns, the echoes of the earlier sends come back after it.
-        if (panel->isOwnEcho(panel->hid->presetDataModel()->dataArr.get())) return;
+        if (panel->isOwnEcho(panel->hid->presetDataModel()->dataArr.get())) {
+          panel->awaitEchoWindow();
+          return;
+        }
         panel->needToReload();
       },
       [](const fnd::Value&) {});
@@ -228,6 +231,8 @@ void EffectDataView::needToReload() {
     moduleTypeViewModel->refreshViewData();
     return;
   }
+  // Copied into the list's own storage: no allocation once it has grown.
+  hid->presetDataModel()->dataArr.read([this](const std::vector<int>& words) { shownWords_ = words; });
   titleTF->setStringValue(EffectViewModel::moduleName(module));
   statusSwitch->setIsOn(manager_->currentEffectIsOpen());
   const int64_t index = manager_->currentEffectTypeIndex();
@@ -263,20 +268,26 @@ void EffectDataView::needToReload() {
 }
 
 void EffectDataView::noteSent() {
-  const auto now = std::chrono::steady_clock::now();
+  const auto now = dispatch::now();
   const bool noted = manager_->tempDataArray.read([this, now](const std::optional<std::vector<int>>& sent) {
-    if (sent) sentWords_.push_back({*sent, now});
-    return sent.has_value();
+    if (!sent) return false;
+    sentWords_.push_back({*sent, now});
+    shownWords_ = *sent;
+    return true;
   });
   if (!noted) return;
   while (sentWords_.size() > kSentWordsKept) sentWords_.pop_front();
 }
 
-bool EffectDataView::isOwnEcho(const std::vector<int>& words) {
+void EffectDataView::forgetExpiredSends() {
   // A unit that echoes has echoed these by now; one that does not never
   // will, and words equal to them come from its panel.
-  const auto expired = std::chrono::steady_clock::now() - echoWindow;
-  while (!sentWords_.empty() && sentWords_.front().at < expired) sentWords_.pop_front();
+  const auto expired = dispatch::now() - echoWindow;
+  while (!sentWords_.empty() && sentWords_.front().at <= expired) sentWords_.pop_front();
+}
+
+bool EffectDataView::isOwnEcho(const std::vector<int>& words) {
+  forgetExpiredSends();
   const auto found = std::find_if(sentWords_.rbegin(), sentWords_.rend(),
                                   [&words](const SentWords& sent) { return sent.words == words; });
   if (found == sentWords_.rend()) {
@@ -286,6 +297,28 @@ bool EffectDataView::isOwnEcho(const std::vector<int>& words) {
   // Keep the matched send: its own echo may still be on its way.
   sentWords_.erase(sentWords_.begin(), found.base() - 1);
   return true;
+}
+
+void EffectDataView::awaitEchoWindow() {
+  if (echoWindowAwaited_ || sentWords_.empty()) return;
+  echoWindowAwaited_ = true;
+  std::weak_ptr<EffectDataView> weak = weakSelf();
+  dispatch::Queue::main()->after(sentWords_.back().at + echoWindow - dispatch::now(), [weak] {
+    if (auto panel = weak.lock()) panel->echoWindowPassed();
+  });
+}
+
+void EffectDataView::echoWindowPassed() {
+  echoWindowAwaited_ = false;
+  forgetExpiredSends();
+  // Sent again since: the echoes of those may still come.
+  if (!sentWords_.empty()) {
+    awaitEchoWindow();
+    return;
+  }
+  const bool shown =
+      hid->presetDataModel()->dataArr.read([this](const std::vector<int>& words) { return words == shownWords_; });
+  if (!shown) needToReload();
 }
 
 // ---- knob grid

@@ -4,7 +4,8 @@
 // the AMP module carry an add/delete pair) and a grid of knob cells for the
 // chosen type. Every choice goes to the unit at once; the panel follows the
 // unit whenever the type list's view model has refilled its values after a
-// change that was not the echo of this panel's own send.
+// change that was not the echo of this panel's own send, and once the echo
+// window has passed after one taken for an echo (see echoWindow).
 //
 // Made once with create() and kept for the life of the window. Main thread
 // only; results of the unit's file transfers are carried to the main queue.
@@ -105,9 +106,11 @@ public:
   std::map<std::string, EffectViewListCellPtr> cellArray;
   EffectViewModelPtr moduleTypeViewModel;
   EffectDataViewModelPtr moduleParamViewModel;
-  // How long after a send of this panel the unit's echo of it is expected.
-  // Words equal to a send made longer ago are the unit's own (its panel
-  // turned back to them) and are shown.
+  // How long after a send of this panel the unit's echo of it is expected
+  // (on the dispatch clock). Words equal to a send made longer ago are the
+  // unit's own (its panel turned back to them) and are shown; words taken for
+  // an echo are shown once the window of the last send has passed, when they
+  // are not what the panel shows.
   std::chrono::milliseconds echoWindow{1000};
 
 private:
@@ -117,10 +120,17 @@ private:
   void colourRows();
   // Remembers the words this panel has just sent (see needToReload).
   void noteSent();
+  // Forgets the sends whose echo window has passed.
+  void forgetExpiredSends();
   // True when `words` are the unit's echo of one of this panel's sends made
   // within the echo window; the older sends are then forgotten. Any other
   // words forget them all.
   bool isOwnEcho(const std::vector<int>& words);
+  // After words were taken for an echo: once the echo window of the last
+  // send has passed, the record is shown if it is not what the panel shows
+  // (the unit's panel turned to words this panel had sent).
+  void awaitEchoWindow();
+  void echoWindowPassed();
 
   const GGEffectFunManagerPtr manager_;
   const EffectViewModel::SlotTableLoader loadSlotTable_;
@@ -131,6 +141,9 @@ private:
   };
   std::deque<SentWords> sentWords_;
   static constexpr size_t kSentWordsKept = 64;
+  // The words the panel shows: those of its last refresh or its last send.
+  std::vector<int> shownWords_;
+  bool echoWindowAwaited_ = false;
 };
 
 using EffectDataViewPtr = std::shared_ptr<EffectDataView>;
