@@ -192,12 +192,18 @@ Rect View::widgetVisualArea() const {
   return widgetArea_.isNull() ? Rect(0, 0, frame_.width(), frame_.height()) : widgetArea_;
 }
 
-Rect View::pixelsInSuperWidget(const Rect& visual) const {
-  const Point o = visualOriginInSuperWidget();
+Rect View::pixelsInSuperWidget(const Rect& visual, Point o) {
   const double left = o.x + visual.minX();
   const double top = o.y + visual.minY();
-  // A subview far outside its superview's band stays far outside, within int.
-  auto pixel = [](double v) { return double(std::lround(std::clamp(v, -1e9, 1e9))); };
+  // Halves away from zero, as lround, without its call (the hit test runs
+  // this at every press). A subview far outside its superview's band stays
+  // far outside, within int; the part after the point is exact.
+  auto pixel = [](double v) {
+    v = std::clamp(v, -1e9, 1e9);
+    const double whole = double(static_cast<long long>(v));
+    const double part = v - whole;
+    return part >= 0.5 ? whole + 1 : part <= -0.5 ? whole - 1 : whole;
+  };
   const double x0 = pixel(left);
   const double y0 = pixel(top);
   const double x1 = pixel(left + visual.width());
@@ -664,6 +670,17 @@ View* View::hitTest(Point p) {
   if (hidden_) return nullptr;
   Point local = p;
   if (superview_ || window_) {
+    // Most views are far from the point: their widget's pixels lie within
+    // the frame (the widget's area is part of it), each edge rounded by at
+    // most half a pixel.
+    if (superview_) {
+      const double x = p.x - frame_.origin.x;
+      const double y = p.y - frame_.origin.y;
+      const double w = frame_.size.width;
+      const double h = frame_.size.height;
+      if (x < std::min(0.0, w) - 1 || x > std::max(0.0, w) + 1 || y < std::min(0.0, h) - 1 || y > std::max(0.0, h) + 1)
+        return nullptr;
+    }
     // The view takes the pixels its widget covers, those Qt gives it the
     // events of, and a point there lies in the view where the widget draws
     // it: subviews are tested against that, not against the fractional
@@ -672,7 +689,7 @@ View* View::hitTest(Point p) {
     const Point o = visualOriginInSuperWidget();
     const Point v = visualFromSuperview(p);
     const Point inSuperWidget{o.x + v.x, o.y + v.y};
-    const Rect pixels = pixelsInSuperWidget(widgetVisualArea());
+    const Rect pixels = pixelsInSuperWidget(widgetVisualArea(), o);
     if (!pixels.contains(inSuperWidget)) return nullptr;
     const Point band = widgetOrigin();
     local = fromVisual({inSuperWidget.x - pixels.origin.x + band.x, inSuperWidget.y - pixels.origin.y + band.y});

@@ -294,7 +294,9 @@ private:
   // (widgetVisualArea() gives the widget's geometry). The one rule for
   // placing widgets, the hit test and tracking areas, so that a pixel
   // belongs to the view whose widget Qt gives its events to.
-  Rect pixelsInSuperWidget(const Rect& visual) const;
+  Rect pixelsInSuperWidget(const Rect& visual) const { return pixelsInSuperWidget(visual, visualOriginInSuperWidget()); }
+  // The same with visualOriginInSuperWidget() already at hand.
+  static Rect pixelsInSuperWidget(const Rect& visual, Point origin);
   // Where the view's visual top-left lies in its superview's widget, before
   // rounding.
   Point visualOriginInSuperWidget() const;

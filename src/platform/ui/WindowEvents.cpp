@@ -411,7 +411,9 @@ bool Window::areaActive(const TrackingArea& a, const View& owner) const {
 }
 
 void Window::collectAreas(View& v, Point superWidget, const Rect& clip, std::vector<AreaHit>& out) {
-  if (v.isHidden()) return;
+  // Run on every move of the pointer, over the whole tree: a leaf without
+  // areas (most views) costs nothing.
+  if (v.isHidden() || (v.trackingAreas().empty() && v.subviews().empty())) return;
   // An area takes the pixels its rectangle covers rounded as the view's
   // widget is: over the bounds, those of the widget.
   const auto pixels = [&](const Rect& visual) {
@@ -419,12 +421,17 @@ void Window::collectAreas(View& v, Point superWidget, const Rect& clip, std::vec
     r.origin = {r.origin.x + superWidget.x, r.origin.y + superWidget.y};
     return r;
   };
-  const Rect visible = pixels(v.visualRect(v.bounds())).intersection(clip);
+  const Rect whole = v.visualRect(v.bounds());
+  const Rect wholePixels = pixels(whole);
+  const Rect visible = wholePixels.intersection(clip);
   for (auto& a : v.trackingAreas()) {
     const bool inVisible = a->options() & TrackingArea::InVisibleRect;
     out.push_back({a, v.sharedFromThis(), inVisible ? visible : pixels(v.visualRect(a->rect()))});
   }
-  const Point widgetCorner = pixels(v.widgetVisualArea()).origin;
+  if (v.subviews().empty()) return;
+  // A rectangle's corner pixel depends on its corner alone.
+  const Rect area = v.widgetVisualArea();
+  const Point widgetCorner = area.origin == whole.origin ? wholePixels.origin : pixels(area).origin;
   for (auto& s : v.subviews()) collectAreas(*s, widgetCorner, visible, out);
 }
 
