@@ -160,7 +160,7 @@ TEST(ModuleBarBounds, ValuesNoUnitShouldGiveAreIgnored) {
   // A module without words: the modules before it are shown, none after it
   // is taken from the wrong module.
   for (auto& b : bar->btns()) b->setIsOn(false);
-  preset->module(4)->setDataArr({});
+  preset->setModule(4, fnd::make<HIDServiceModel>());
   EXPECT_EQ(bar->viewModel()->collectModuleStatus().size(), 4u);
   recorder.service->presetDataModel()->setDataArr(currentWords(4, 2));  // a change: report
   flushMainQueue();

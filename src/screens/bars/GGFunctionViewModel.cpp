@@ -23,7 +23,7 @@ void GGFunctionViewModel::bind() {
   // The record is a stable object of the service: observed once.
   const HIDServiceModelPtr record = hid_->presetDataModel();
   rs_valuesForKeyPath(record, "dataArr", this)->subscribeNext([weak](const fnd::Value&) {
-    if (auto vm = weak.lock()) vm->moduleWordsChanged();
+    if (auto vm = weak.lock()) vm->editedWordsChanged();
   });
   // The other modules' on/off words change in the preset's records alone (the
   // unit's panel switches a module that is not being edited). The preset
@@ -79,6 +79,20 @@ std::vector<int> GGFunctionViewModel::collectModuleStatus(const std::array<HIDSe
 void GGFunctionViewModel::getNowModuleStatus() { report(false); }
 
 void GGFunctionViewModel::moduleWordsChanged() { report(true); }
+
+void GGFunctionViewModel::editedWordsChanged() {
+  {
+    // Every knob edit comes here: when the edited module's on/off word and
+    // the selection are as reported, the other eight are not collected.
+    std::lock_guard lock(reportMutex_);
+    const std::optional<int> selected = hid_->presetAllData()->selectedModule.get();
+    if (selected && reportedSelection_ == selected && reportedStatus_ &&
+        static_cast<size_t>(*selected) < reportedStatus_->size() && hasSuccessBlock() && hasFailBlock() &&
+        firstWord(*hid_->presetDataModel()) == (*reportedStatus_)[static_cast<size_t>(*selected)])
+      return;
+  }
+  report(true);
+}
 
 void GGFunctionViewModel::report(bool onlyChanges) {
   std::lock_guard lock(reportMutex_);

@@ -71,6 +71,8 @@ private:
   // Collects and reports; with onlyChanges, nothing when the state is the
   // one reported last.
   void report(bool onlyChanges);
+  // The edited module's words changed: reports as moduleWordsChanged does.
+  void editedWordsChanged();
   // The on/off words from the preset's records as read, with the selected
   // module's from the edited record.
   std::vector<int> collectModuleStatus(const std::array<HIDServiceModelPtr, kModuleCount>& records,
