@@ -361,21 +361,17 @@ void PresetView::importNext(std::shared_ptr<Import> import) {
   std::weak_ptr<PresetView> weak = std::static_pointer_cast<PresetView>(shared_from_this());
   auto popUps = parts_.popUps;
   // The service calls the block once: 1 when the unit confirmed the write,
-  // kPresetWriteLost when it did not in time.
-  const bool taken =
-      PresetManager::ImportPreset(importEnvironment(), path, slot, [weak, popUps, name, import](long r) {
-        dispatch::Queue::main()->async([weak, popUps, name, import, r] {
-          auto s = weak.lock();
-          if (r == 1) {
-            ++import->next;
-            if (s) s->importNext(import);
-          } else if (r == HIDServiceViewMode::kPresetWriteLost) {
-            popUps->showWarningWithTip("Preset failed,Please try again.", nullptr);
-          } else {
-            popUps->showFailWithTip("Wrong '" + name + "' file data format!", nullptr);
-            if (s) s->presetVM->loadData();
-          }
-        });
-      });
+  // kPresetWriteLost when it did not in time (a file it cannot read is
+  // refused before anything is sent).
+  const bool taken = PresetManager::ImportPreset(importEnvironment(), path, slot, [weak, popUps, import](long r) {
+    dispatch::Queue::main()->async([weak, popUps, import, r] {
+      if (r != 1) {
+        popUps->showWarningWithTip("Preset failed,Please try again.", nullptr);
+        return;
+      }
+      ++import->next;
+      if (auto s = weak.lock()) s->importNext(import);
+    });
+  });
   if (!taken) presetVM->loadData();
 }
